@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need, when any is missing.
+set -euo pipefail
+packages=(build-essential cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
+          libtiff-dev libtiff-tools libminizip-dev zlib1g-dev libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev
+          libgif-dev libfreetype-dev fonts-liberation libx11-dev xvfb qpdf poppler-utils unzip libxml2-utils)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=""
+    [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+    $sudo_cmd apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
