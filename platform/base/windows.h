@@ -2,3 +2,6 @@
 #pragma once
 
 #include "platform/base/wintypes.h"
+#include "platform/base/winerror.h"
+#include "platform/base/wstring.h"
+#include "platform/base/winbase.h"
