@@ -1,0 +1,160 @@
+#include "tools/twainapp/TwainSession.h"
+
+#include <cstring>
+#include <dlfcn.h>
+#include <utility>
+
+namespace twainapp {
+
+namespace {
+// The manager calls back without a context pointer, so the one session of the process is found here.
+TwainSession* g_session = nullptr;
+
+void CopyString(TW_STR32& to, const char* from) {
+    std::strncpy(to, from, sizeof(TW_STR32) - 1);
+    to[sizeof(TW_STR32) - 1] = '\0';
+}
+} // namespace
+
+TwainSession::TwainSession(StateObserver observer) : m_observer(std::move(observer)) {
+    m_app.Version.MajorNum = 1;
+    m_app.Version.MinorNum = 0;
+    m_app.Version.Language = TWLG_USA;
+    m_app.Version.Country = TWCY_USA;
+    CopyString(m_app.Version.Info, "1.0");
+    m_app.ProtocolMajor = TWON_PROTOCOLMAJOR;
+    m_app.ProtocolMinor = TWON_PROTOCOLMINOR;
+    m_app.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_APP2;
+    CopyString(m_app.Manufacturer, "Korvel");
+    CopyString(m_app.ProductFamily, "Command line");
+    CopyString(m_app.ProductName, "twainapp");
+    g_session = this;
+}
+
+TwainSession::~TwainSession() {
+    if (m_state >= 4)
+        CloseSource();
+    if (m_state >= 3)
+        CloseManager();
+    UnloadManager();
+    g_session = nullptr;
+}
+
+void TwainSession::SetState(int state, const std::string& why) {
+    m_state = state;
+    if (m_observer)
+        m_observer(state, why);
+}
+
+TW_UINT16 TwainSession::Call(pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
+    if (m_entry == nullptr)
+        return TWRC_FAILURE;
+    TW_UINT16 rc = m_entry(&m_app, dest, dg, dat, msg, data);
+    if (rc == TWRC_FAILURE) {
+        TW_STATUS status{};
+        m_entry(&m_app, dest, DG_CONTROL, DAT_STATUS, MSG_GET, &status);
+        m_lastCondition = status.ConditionCode;
+    } else {
+        m_lastCondition = TWCC_SUCCESS;
+    }
+    return rc;
+}
+
+bool TwainSession::LoadManager(const std::string& path, std::string& error) {
+    m_library = dlopen(path.c_str(), RTLD_LAZY);
+    if (m_library == nullptr) {
+        error = dlerror();
+        return false;
+    }
+    m_entry = reinterpret_cast<DSMENTRYPROC>(dlsym(m_library, "DSM_Entry"));
+    if (m_entry == nullptr) {
+        error = "no DSM_Entry in " + path;
+        dlclose(m_library);
+        m_library = nullptr;
+        return false;
+    }
+    SetState(2, "manager loaded");
+    return true;
+}
+
+TW_UINT16 TwainSession::OpenManager() {
+    // There is no window on the command line: the parent handle is null.
+    TW_HANDLE parent = nullptr;
+    TW_UINT16 rc = Call(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent);
+    if (rc == TWRC_SUCCESS)
+        SetState(3, "manager open");
+    return rc;
+}
+
+TW_UINT16 TwainSession::ListSources(std::vector<TW_IDENTITY>& sources) {
+    sources.clear();
+    TW_IDENTITY identity{};
+    TW_UINT16 rc = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &identity);
+    while (rc == TWRC_SUCCESS) {
+        sources.push_back(identity);
+        rc = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &identity);
+    }
+    return rc == TWRC_ENDOFLIST ? TW_UINT16(TWRC_SUCCESS) : rc;
+}
+
+TW_UINT16 TwainSession::OpenSource(const std::string& productName) {
+    m_source = TW_IDENTITY{};
+    CopyString(m_source.ProductName, productName.c_str());
+    TW_UINT16 rc = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &m_source);
+    if (rc != TWRC_SUCCESS)
+        return rc;
+    SetState(4, "source open");
+    TW_CALLBACK2 callback{};
+    callback.CallBackProc = reinterpret_cast<TW_MEMREF>(&TwainSession::Callback);
+    Call(&m_source, DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &callback);
+    return rc;
+}
+
+TW_UINT16 TwainSession::SourceStatus(TW_UINT16& conditionCode) {
+    TW_STATUS status{};
+    TW_UINT16 rc = m_entry ? m_entry(&m_app, &m_source, DG_CONTROL, DAT_STATUS, MSG_GET, &status)
+                           : TW_UINT16(TWRC_FAILURE);
+    conditionCode = status.ConditionCode;
+    return rc;
+}
+
+TW_UINT16 TwainSession::CloseSource() {
+    TW_UINT16 rc = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_source);
+    if (rc == TWRC_SUCCESS)
+        SetState(3, "source closed");
+    return rc;
+}
+
+TW_UINT16 TwainSession::CloseManager() {
+    TW_HANDLE parent = nullptr;
+    TW_UINT16 rc = Call(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent);
+    if (rc == TWRC_SUCCESS)
+        SetState(2, "manager closed");
+    return rc;
+}
+
+void TwainSession::UnloadManager() {
+    if (m_library == nullptr)
+        return;
+    dlclose(m_library);
+    m_library = nullptr;
+    m_entry = nullptr;
+    SetState(1, "manager unloaded");
+}
+
+std::vector<TW_UINT16> TwainSession::TakeNotifications() {
+    std::lock_guard lock(m_notifyLock);
+    return std::exchange(m_notifications, {});
+}
+
+TW_UINT16 TwainSession::Callback(pTW_IDENTITY origin, pTW_IDENTITY, TW_UINT32, TW_UINT16 dat, TW_UINT16 msg,
+                                 TW_MEMREF) {
+    TwainSession* session = g_session;
+    if (session == nullptr || origin == nullptr || origin->Id != session->m_source.Id || dat != DAT_NULL)
+        return TWRC_FAILURE;
+    std::lock_guard lock(session->m_notifyLock);
+    session->m_notifications.push_back(msg);
+    return TWRC_SUCCESS;
+}
+
+} // namespace twainapp

@@ -1,0 +1,58 @@
+// An imaging application's side of a TWAIN session: the manager library, its entry, the open source and the
+// session state (1 to 7) the application is in. Every state change is reported to the observer.
+#pragma once
+
+#include "platform/twain/twain.h"
+
+#include <mutex>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace twainapp {
+
+class TwainSession {
+public:
+    using StateObserver = std::function<void(int state, const std::string& why)>;
+
+    explicit TwainSession(StateObserver observer);
+    ~TwainSession(); // walks the session back to state 1
+    TwainSession(const TwainSession&) = delete;
+    TwainSession& operator=(const TwainSession&) = delete;
+
+    int State() const { return m_state; }
+    const TW_IDENTITY& AppIdentity() const { return m_app; }
+    const TW_IDENTITY& SourceIdentity() const { return m_source; }
+
+    // Each answers the TWAIN return code; on failure LastConditionCode() tells why.
+    bool LoadManager(const std::string& path, std::string& error);
+    TW_UINT16 OpenManager();
+    TW_UINT16 ListSources(std::vector<TW_IDENTITY>& sources);
+    TW_UINT16 OpenSource(const std::string& productName); // empty = the manager's default
+    TW_UINT16 SourceStatus(TW_UINT16& conditionCode);
+    TW_UINT16 CloseSource();
+    TW_UINT16 CloseManager();
+    void UnloadManager();
+
+    TW_UINT16 LastConditionCode() const { return m_lastCondition; }
+    // Notifications the source sent since the last call (MSG_XFERREADY, MSG_CLOSEDSREQ...).
+    std::vector<TW_UINT16> TakeNotifications();
+
+private:
+    static TW_UINT16 Callback(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
+                              TW_MEMREF data);
+    TW_UINT16 Call(pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
+    void SetState(int state, const std::string& why);
+
+    StateObserver m_observer;
+    void* m_library = nullptr;
+    DSMENTRYPROC m_entry = nullptr;
+    TW_IDENTITY m_app{};
+    TW_IDENTITY m_source{};
+    int m_state = 1;
+    TW_UINT16 m_lastCondition = TWCC_SUCCESS;
+    std::mutex m_notifyLock; // a source may notify from its own thread
+    std::vector<TW_UINT16> m_notifications;
+};
+
+} // namespace twainapp
