@@ -2,7 +2,8 @@
 // Format and AppendFormat use the platform's formatting engine, so a wide format's %s takes a wide string.
 #pragma once
 
-#include "platform/base/wstring.h"
+#include "platform/base/resource.h" // LoadString
+#include "platform/base/windows.h"
 
 #include <string>
 #include <string_view>
@@ -139,7 +140,8 @@ public:
     void FormatV(PCXSTR format, va_list args);
     void AppendFormatV(PCXSTR format, va_list args);
 
-    // Wide only: the string `id` of the current resource module (AfxGetResourceHandle) or of `instance`.
+    // The string `id` of the current resource module (AfxGetResourceHandle) or of `instance`. (LoadString is a
+    // macro of the Windows headers, so these members are really named LoadStringW.)
     BOOL LoadString(UINT id);
     BOOL LoadString(HINSTANCE instance, UINT id);
 

@@ -439,10 +439,6 @@ void OutputDebugStringA(LPCSTR text);
 #define OutputDebugString OutputDebugStringW
 BOOL IsDebuggerPresent();
 
-// ---- Implemented by the module and resource services of platform/base ------------------------------------------
-int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
-#define LoadString LoadStringW
-
 // ---- Unicode names of the A/W pairs ----------------------------------------------------------------------------
 #define CreateFile CreateFileW
 #define DeleteFile DeleteFileW

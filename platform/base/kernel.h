@@ -1,0 +1,51 @@
+// Kernel internals shared by the kernel files of platform/base: errno mapping, the one handle table of every
+// kernel object kind, and the dispatcher that waits on them. Not part of the Windows interface.
+#pragma once
+
+#include "platform/base/windows.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+namespace platform::kernel {
+
+DWORD ErrorFromErrno(int error);
+void SetLastErrorFromErrno(int error);
+
+// Every object a HANDLE can name (files, mappings, threads, events, mutexes, semaphores, searches).
+class Object {
+public:
+    virtual ~Object() = default;
+};
+
+HANDLE AddHandle(std::shared_ptr<Object> object); // NULL (ERROR_NOT_ENOUGH_MEMORY) when the table is full
+std::shared_ptr<Object> FindHandle(HANDLE handle);
+std::shared_ptr<Object> TakeHandle(HANDLE handle); // removes the entry; the object dies with its last reference
+
+// The object of a handle when it is of kind T; otherwise null with ERROR_INVALID_HANDLE.
+template <typename T> std::shared_ptr<T> Get(HANDLE handle) {
+    auto object = std::dynamic_pointer_cast<T>(FindHandle(handle));
+    if (!object)
+        SetLastError(ERROR_INVALID_HANDLE);
+    return object;
+}
+
+// Waitable objects change state under one dispatcher lock; every change wakes all waiters, who re-check.
+std::mutex& DispatchLock();
+void NotifyWaiters(); // call with the dispatcher lock held
+
+class Waitable : public Object {
+public:
+    // Both are called with the dispatcher lock held.
+    virtual bool IsSignaled(DWORD threadId) const = 0;
+    // Takes the object for the waiting thread (resets an auto-reset event, owns a mutex); true when abandoned.
+    virtual bool Acquire(DWORD threadId) = 0;
+};
+
+// Named objects: the same name gives the same object in this process, and its existence is visible to every
+// process of the user while one of them holds it.
+enum class NamedKind { Event, Mutex, Semaphore };
+
+} // namespace platform::kernel
