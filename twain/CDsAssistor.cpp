@@ -1,0 +1,200 @@
+#include "twain/CDsAssistor.h"
+
+#include "twain/CFakeScanner.h"
+#include "twain/CFakeUI.h"
+#include "twain/CMsgLib.h"
+#include "twain/CapabilityTable.h"
+#include "twain/HostFlags.h"
+
+#include "settings/DebugOutput.h"
+#include "settings/IniPath.h"
+
+#include <cstring>
+
+IMPLEMENT_DYNCREATE(CDsAssistor, CObject)
+
+void NarrowToStr32(const WCHAR* text, TW_STR32& out) {
+    std::memset(out, 0, sizeof(TW_STR32));
+    char narrow[MAX_PATH * 3] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow - 1, nullptr, nullptr);
+    size_t length = std::strlen(narrow);
+    if (length > sizeof(TW_STR32) - 1) {
+        length = sizeof(TW_STR32) - 1;
+        // Never leave half a UTF-8 character at the end.
+        while (length > 0 && (static_cast<unsigned char>(narrow[length]) & 0xC0) == 0x80)
+            --length;
+    }
+    std::memcpy(out, narrow, length);
+}
+
+namespace {
+void CopyStr32(TW_STR32& to, const char* from) {
+    std::memset(to, 0, sizeof(TW_STR32));
+    std::strncpy(to, from, sizeof(TW_STR32) - 1);
+}
+
+// A TW_STR32 that came from outside is not trusted to be terminated.
+const char* Str32(const TW_STR32& s, char (&buffer)[sizeof(TW_STR32) + 1]) {
+    std::memcpy(buffer, s, sizeof(TW_STR32));
+    buffer[sizeof(TW_STR32)] = 0;
+    return buffer;
+}
+} // namespace
+
+CDsAssistor::CDsAssistor() {
+    // State, condition code and both identities are set before anything that can fail.
+    g_bHostOffice = FALSE;
+    m_pWorkBuffer = static_cast<BYTE*>(GlobalAlloc(GPTR, kWorkBufferSize));
+    if (m_pWorkBuffer == nullptr) {
+        DebugPrint(u"not enough mem");
+        return;
+    }
+    FillIdentity();
+    g_nTwainXResolution = static_cast<int>(GetCurrentXResolution());
+    g_nTwainYResolution = static_cast<int>(GetCurrentYResolution());
+}
+
+CDsAssistor::~CDsAssistor() {
+    if (m_pWorkBuffer != nullptr)
+        GlobalFree(m_pWorkBuffer);
+}
+
+void CDsAssistor::FillIdentity() {
+    m_dsIdentity.Id = 0;
+    m_dsIdentity.Version.MajorNum = 1;
+    m_dsIdentity.Version.MinorNum = 30;
+    m_dsIdentity.Version.Language = TWLG_USA;
+    m_dsIdentity.Version.Country = TWCY_USA;
+    CopyStr32(m_dsIdentity.Version.Info, " 1.030");
+    m_dsIdentity.ProtocolMajor = 1;
+    m_dsIdentity.ProtocolMinor = 8;
+    m_dsIdentity.SupportedGroups = DG_CONTROL | DG_IMAGE;
+    CopyStr32(m_dsIdentity.ProductFamily, "TWAIN");
+
+    WCHAR ini[MAX_PATH];
+    GetIniPath(ini);
+    WCHAR manufacturer[MAX_PATH] = {};
+    GetPrivateProfileStringW(u"TWAIN", u"Manufacturer", u"", manufacturer, MAX_PATH, ini);
+    NarrowToStr32(manufacturer, m_dsIdentity.Manufacturer);
+
+    WCHAR productName[MAX_PATH] = {};
+    ReadModelValue(u"Product Name(%s)", productName);
+    WCHAR product[MAX_PATH] = {};
+    if (_snwprintf(product, MAX_PATH, u"%s TWAIN", productName) < 0)
+        product[MAX_PATH - 1] = 0;
+    NarrowToStr32(product, m_dsIdentity.ProductName);
+}
+
+TW_UINT16 CDsAssistor::ConnectApp(TwainCall* pCall) {
+    if (pCall->pOrigin == nullptr || pCall->pData == nullptr) {
+        SetConditionCode(TWCC_BADVALUE);
+        return TWRC_FAILURE;
+    }
+    WCHAR hostPath[MAX_PATH];
+    WCHAR hostName[MAX_PATH];
+    GetHostProgram(hostPath, hostName);
+
+    TW_UINT16 result = TWRC_SUCCESS;
+    if (GetAppId() != 0) {
+        SetConditionCode(TWCC_MAXCONNECTIONS);
+        result = TWRC_FAILURE;
+    } else {
+        std::memcpy(&m_appIdentity, pCall->pOrigin, sizeof(TW_IDENTITY));
+        std::memcpy(&m_dsIdentity, pCall->pData, sizeof(TW_IDENTITY));
+        char name[sizeof(TW_STR32) + 1];
+        DebugPrintA("CDsAssistor::ConnectApp: AP -- ProductName:%s, ProtocolMajor:%d,ProtocolMinor:%d",
+                    Str32(m_appIdentity.ProductName, name), m_appIdentity.ProtocolMajor, m_appIdentity.ProtocolMinor);
+        DebugPrintA("CDsAssistor::ConnectApp: DS -- ProductName:%s, ProtocolMajor:%d,ProtocolMinor:%d",
+                    Str32(m_dsIdentity.ProductName, name), m_dsIdentity.ProtocolMajor, m_dsIdentity.ProtocolMinor);
+    }
+    DebugPrint(u"CDsAssistor::ConnectApp: AP -- ProductName:%s", hostName);
+    SetHostFlags(hostPath, hostName);
+    return result;
+}
+
+TW_UINT16 CDsAssistor::GetDsIdInfo(TwainCall* pCall) {
+    if (pCall->pData == nullptr) {
+        SetConditionCode(TWCC_BADVALUE);
+        return TWRC_FAILURE;
+    }
+    WCHAR hostPath[MAX_PATH];
+    WCHAR hostName[MAX_PATH];
+    GetHostProgram(hostPath, hostName);
+    if (IsOfficeScanHost(hostName)) {
+        g_bHostOffice = TRUE;
+        // Office keeps a list of scanners; marking ours with flags 15 lets it use the source's own window.
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Microsoft\\Office\\11.0\\Common\\Scan", 0, KEY_ALL_ACCESS,
+                          &key) == ERROR_SUCCESS) {
+            WCHAR productName[sizeof(TW_STR32) + 1] = {};
+            char narrow[sizeof(TW_STR32) + 1];
+            MultiByteToWideChar(CP_ACP, 0, Str32(m_dsIdentity.ProductName, narrow), -1, productName,
+                                static_cast<int>(std::size(productName)) - 1);
+            for (int i = 0; i < 32; ++i) {
+                WCHAR valueName[32];
+                swprintf_s(valueName, u"DEVICE%d", i);
+                WCHAR device[256] = {}; // 512 bytes
+                DWORD bytes = sizeof(device) - sizeof(WCHAR); // room for the terminator REG_SZ data may lack
+                if (RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<LPBYTE>(device), &bytes) !=
+                    ERROR_SUCCESS)
+                    break;
+                device[bytes / sizeof(WCHAR)] = 0;
+                if (wcscmp(device, productName) == 0) {
+                    WCHAR flagsName[32];
+                    swprintf_s(flagsName, u"FLAGS%d", i);
+                    DWORD flags = 15;
+                    RegSetValueExW(key, flagsName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags),
+                                   sizeof(flags));
+                    break;
+                }
+            }
+            RegCloseKey(key);
+        }
+    }
+    std::memcpy(pCall->pData, &m_dsIdentity, sizeof(TW_IDENTITY));
+    char name[sizeof(TW_STR32) + 1];
+    DebugPrintA("CDsAssistor::GetDsIdInfo: ProductName: %s", Str32(m_dsIdentity.ProductName, name));
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 CDsAssistor::CloseDS() {
+    ClearAppId();
+    SetState(300);
+    FreeCapabilityTable();
+    if (m_hDsMutex != nullptr) {
+        if (WaitForSingleObject(m_hDsMutex, 100) == WAIT_OBJECT_0)
+            ReleaseMutex(m_hDsMutex);
+        CloseHandle(m_hDsMutex);
+        m_hDsMutex = nullptr;
+    }
+    return TWRC_SUCCESS;
+}
+
+// Enabling and disabling come with the scanning window; until then the source cannot be enabled.
+TW_UINT16 CDsAssistor::EnableDS(TW_USERINTERFACE*) { return FailWith(TWCC_BADPROTOCOL); }
+
+TW_UINT16 CDsAssistor::DisableDS(TW_USERINTERFACE*) {
+    TW_UINT16 state = GetState();
+    if (state < 500 || state > 700) {
+        DebugPrint(u"out DisableDS");
+        return FailWith(TWCC_SEQERROR);
+    }
+    return FailWith(TWCC_BADPROTOCOL);
+}
+
+int CDsAssistor::SetUI(CFakeUI* pUI) {
+    m_pUI = pUI;
+    return 1;
+}
+
+int CDsAssistor::SetScanner(CFakeScanner* pScanner) {
+    m_pScanner = pScanner;
+    return 1;
+}
+
+int CDsAssistor::RequestClose(BOOL) { return 1; }
+int CDsAssistor::RequestXferReady() { return 1; }
+int CDsAssistor::ScannerOpen() { return m_pScanner != nullptr ? m_pScanner->Open() : 1; }
+int CDsAssistor::ScannerClose() { return m_pScanner != nullptr ? m_pScanner->Close() : 1; }
+int CDsAssistor::ScannerStart() { return m_pScanner != nullptr ? m_pScanner->Start() : 1; }
+int CDsAssistor::ScannerStop() { return m_pScanner != nullptr ? m_pScanner->Stop() : 1; }

@@ -1,0 +1,3 @@
+#include "twain/CMsgImageFileXfer.h"
+
+TW_UINT16 CMsgImageFileXfer::Handle(TwainCall*) { return FailWith(TWCC_BADPROTOCOL); }

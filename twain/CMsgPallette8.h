@@ -1,0 +1,10 @@
+// The handler of DAT_PALETTE8: the palette. Until the transfers are built it refuses every message.
+#pragma once
+
+#include "twain/CMsgLib.h"
+
+class CMsgPallette8 : public CMsgLib {
+public:
+    CMsgPallette8() : CMsgLib(DAT_PALETTE8) {}
+    TW_UINT16 Handle(TwainCall* pCall) override;
+};

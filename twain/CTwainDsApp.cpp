@@ -1,0 +1,58 @@
+#include "twain/CTwainDsApp.h"
+
+#include "twain/CDS.h"
+#include "twain/CDsAssistor.h"
+#include "twain/CFakeScanner.h"
+#include "twain/CFakeUI.h"
+#include "twain/CScannerTemplate.h"
+#include "twain/DsEnableMutex.h"
+#include "twain/TwainCall.h"
+
+#include <memory>
+
+CTwainDsApp::CTwainDsApp() = default;
+
+CTwainDsApp::~CTwainDsApp() {
+    if (m_pDS != nullptr)
+        m_pDS->Teardown();
+    delete m_pDS;
+    m_pDS = nullptr;
+}
+
+BOOL CTwainDsApp::InitInstance() {
+    auto scannerTemplate = std::make_unique<CScannerTemplate>(RUNTIME_CLASS(CFakeScanner), RUNTIME_CLASS(CFakeUI),
+                                                              RUNTIME_CLASS(CDsAssistor));
+    m_pDS = scannerTemplate->CreateDS();
+    return m_pDS != nullptr ? TRUE : FALSE;
+}
+
+int CTwainDsApp::ExitInstance() { return CWinApp::ExitInstance(); }
+
+TW_UINT16 CTwainDsApp::DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
+    if (m_pDS == nullptr) {
+        // The module could not build itself; loading cannot fail on Linux, so every call says so. DAT_STATUS still
+        // answers, or the application could never learn why.
+        if (DAT == DAT_STATUS && MSG == MSG_GET && pData != nullptr) {
+            auto* status = static_cast<pTW_STATUS>(pData);
+            status->ConditionCode = TWCC_BUMMER;
+            status->Reserved = 0;
+        }
+        return TWRC_FAILURE;
+    }
+
+    TwainCall call{pOrigin, DG, DAT, MSG, pData};
+    if (MSG == MSG_OPENDS && IsDsEnableMutexPresent())
+        return TWRC_FAILURE; // another process has the source enabled
+
+    TW_UINT32 appId = m_pDS->GetAppId();
+    if (appId != 0 && (pOrigin == nullptr || pOrigin->Id != appId))
+        return TWRC_FAILURE;
+
+    if (MSG == MSG_PROCESSEVENT) {
+        // The window's keys go through a message hook on the host's thread instead.
+        if (pData != nullptr)
+            static_cast<pTW_EVENT>(pData)->TWMessage = MSG_NULL;
+        return TWRC_NOTDSEVENT;
+    }
+    return m_pDS->Dispatch(&call);
+}

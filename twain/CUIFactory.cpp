@@ -1,0 +1,3 @@
+#include "twain/CUIFactory.h"
+
+IMPLEMENT_DYNAMIC(CUIFactory, CObject)

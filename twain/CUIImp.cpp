@@ -1,0 +1,3 @@
+#include "twain/CUIImp.h"
+
+IMPLEMENT_DYNAMIC(CUIImp, CObject)
