@@ -28,3 +28,51 @@ function(project_tests name)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                          PROPERTIES TIMEOUT 120 ENVIRONMENT "STAGE_DIR=${STAGE_DIR};MODULE_DIR=${MODULE_DIR}")
 endfunction()
+
+# The resource compiler (platform/rc) is a host tool; it is added on first need when the platform folder has not.
+function(project_add_resource_compiler)
+    if(NOT TARGET platform_rc)
+        add_subdirectory(${PROJECT_SOURCE_DIR}/platform/rc ${CMAKE_BINARY_DIR}/platform/rc_tool)
+    endif()
+endfunction()
+
+# project_resources(<target> <manifest>): compiles the manifest's resources into <target>. At run time they belong
+# to the module <target> is linked into (FindResourceW with that module's handle); nothing is exported. On a static
+# library the resources are kept alive in every module that links it.
+function(project_resources target manifest)
+    project_add_resource_compiler()
+    get_filename_component(manifest ${manifest} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    get_filename_component(stem ${manifest} NAME_WE)
+    string(MAKE_C_IDENTIFIER "platform_resources_${target}_${stem}" anchor)
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_${stem}_rc.cpp)
+    add_custom_command(OUTPUT ${out}
+        COMMAND platform_rc --module ${manifest} ${out} --depfile ${out}.d --anchor ${anchor}
+        DEPENDS platform_rc ${manifest}
+        DEPFILE ${out}.d
+        COMMENT "Compiling resources ${stem} into ${target}"
+        VERBATIM)
+    target_sources(${target} PRIVATE ${out})
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "STATIC_LIBRARY")
+        target_link_options(${target} INTERFACE "LINKER:--undefined=${anchor}")
+    endif()
+endfunction()
+
+# project_resource_module(<name> <manifest> <output-file-name> <dest-dir>): a data-only shared object (no code of
+# platform in it) holding the manifest's resources, written as <dest-dir>/<output-file-name>. LoadLibraryW of the
+# matching ".dll" name, then FindResourceW/LoadStringW read it.
+function(project_resource_module name manifest output dest)
+    project_add_resource_compiler()
+    get_filename_component(manifest ${manifest} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${name}_rc.cpp)
+    add_custom_command(OUTPUT ${out}
+        COMMAND platform_rc --data ${manifest} ${out} --depfile ${out}.d
+        DEPENDS platform_rc ${manifest}
+        DEPFILE ${out}.d
+        COMMENT "Compiling resource module ${output}"
+        VERBATIM)
+    add_library(${name} MODULE ${out})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX "" OUTPUT_NAME ${output}
+                                             LIBRARY_OUTPUT_DIRECTORY ${dest})
+endfunction()
