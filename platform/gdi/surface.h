@@ -15,10 +15,14 @@
 
 #include "platform/base/wintypes.h"
 
+#include <cstddef>
+
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
+
+struct BITMAPINFO;
 
 namespace platform::gdi {
 
@@ -63,5 +67,23 @@ std::shared_ptr<Surface> GetDCSurface(HDC dc);
 // Writes the surface (or one rectangle of it, in surface pixels) as an 8-bit RGB PNG. TRUE on success.
 BOOL WriteSurfacePng(const Surface& surface, const char* path);
 BOOL WriteSurfacePng(const Surface& surface, const RECT& area, const char* path);
+
+// ---- Services for platform/user ----------------------------------------------------------------------------------
+
+// System colours for DrawEdge, DrawFocusRect and FillRect's (HBRUSH)(COLOR_x + 1) brushes. User installs GetSysColor
+// at start; until then the classic values are used.
+void SetSysColorSource(COLORREF (*source)(int index));
+
+// Screen size reported by GetDeviceCaps(HORZRES/VERTRES) of display DCs (default 1920 x 1080).
+void SetScreenSize(int width, int height);
+
+// A solid brush that DeleteObject ignores and the live-object count does not include (GetSysColorBrush).
+HBRUSH CreatePermanentBrush(COLORREF color);
+
+// A 32-bit colour bitmap (or a monochrome one for a 1-bit DIB whose colours are black and white) from a packed DIB:
+// LoadBitmapW's resources. `bits` NULL: the pixels follow the header and colour table. NULL when malformed.
+HBITMAP CreateBitmapFromDib(const BITMAPINFO* info, const void* bits);
+// The same from the bytes of a .bmp file (BITMAPFILEHEADER first); checks every size against `size`.
+HBITMAP CreateBitmapFromBmpFile(const void* data, size_t size);
 
 } // namespace platform::gdi
