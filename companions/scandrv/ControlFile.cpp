@@ -1,0 +1,125 @@
+#include "companions/scandrv/ControlFile.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace scandrv {
+
+namespace {
+
+std::string Trim(const std::string& s) {
+    std::size_t b = s.find_first_not_of(" \t\r\n"), e = s.find_last_not_of(" \t\r\n");
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+template <typename T> bool ReadAll(std::istringstream& in, T& value) { return static_cast<bool>(in >> value); }
+
+} // namespace
+
+Control ParseControl(const std::string& text) {
+    Control c;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (std::size_t hash = line.find('#'); hash != std::string::npos)
+            line.resize(hash);
+        std::size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string key = Trim(line.substr(0, eq));
+        std::istringstream value(line.substr(eq + 1));
+        if (key == "feeder_sheets") {
+            int n;
+            if (ReadAll(value, n) && n >= 0)
+                c.feederSheets = n;
+        } else if (key == "usb") {
+            int n;
+            if (ReadAll(value, n))
+                c.usb = n != 0;
+        } else if (key == "net_device") {
+            NetDevice d;
+            if (value >> d.name >> d.address)
+                c.netDevices.push_back(d);
+        } else if (key == "document") {
+            Placement p = c.document;
+            if (value >> p.left >> p.top >> p.width >> p.height && p.width > 0 && p.height > 0)
+                c.document = {p.left, p.top, p.width, p.height, c.document.skewDegrees};
+        } else if (key == "skew") {
+            double a;
+            if (ReadAll(value, a) && a > -45 && a < 45)
+                c.document.skewDegrees = a;
+        } else if (key == "page_ms") {
+            int n;
+            if (ReadAll(value, n) && n >= 0)
+                c.pageMs = n;
+        } else if (key == "duplex_wait_ms") {
+            int n;
+            if (ReadAll(value, n) && n >= 0)
+                c.duplexWaitMs = n;
+        } else if (key == "jam") {
+            int page, row;
+            if (value >> page >> row && page > 0 && row >= 0) {
+                c.jamPage = page;
+                c.jamLine = row;
+            }
+        } else if (key == "stall") {
+            int page, row, ms;
+            if (value >> page >> row >> ms && page > 0 && row >= 0 && ms >= 0) {
+                c.stallPage = page;
+                c.stallLine = row;
+                c.stallMs = ms;
+            }
+        } else if (key == "push_status") {
+            std::vector<int> list;
+            for (int n; value >> n;)
+                list.push_back(n);
+            c.pushStatus = list;
+        } else if (key == "fault") {
+            Fault f;
+            if (!(value >> f.entry >> f.code))
+                continue;
+            std::string mode;
+            if (value >> mode) {
+                if (mode == "from")
+                    f.from = true;
+                else if (mode != "once")
+                    continue;
+                long long n;
+                if (value >> n) {
+                    if (n < 1)
+                        continue;
+                    f.n = n;
+                }
+            }
+            c.faults.push_back(f);
+        }
+    }
+    return c;
+}
+
+std::string ControlFilePath() {
+    std::string root;
+    if (const char* r = std::getenv("PLATFORM_ROOT"); r && *r)
+        root = r;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        root = std::string(home) + "/.cdrive";
+    else
+        root = ".cdrive";
+    if (root.back() != '/')
+        root += '/';
+    return root + "scandrv.conf";
+}
+
+bool ReadControlFile(std::string& text) {
+    text.clear();
+    std::ifstream in(ControlFilePath(), std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream all;
+    all << in.rdbuf();
+    text = all.str();
+    return true;
+}
+
+} // namespace scandrv

@@ -1,0 +1,60 @@
+// The simulated device's control file: what lies in the feeder, which network devices answer, what the pages look
+// like and which faults to play. It is "scandrv.conf" in the per-user root folder (the folder that stands for C:\:
+// $PLATFORM_ROOT, else $HOME/.cdrive). One setting a line, "key = value"; '#' starts a comment; unknown keys and
+// malformed values are ignored. Without the file every key has its default.
+//
+//   feeder_sheets  = 3                   sheets in the feeder for every job (0: the feeder is empty)
+//   usb            = 1                   a device answers on the local port ("\\.\Usbscan" and other "\\" paths)
+//   net_device     = <name> <address>    a network device (repeatable); found by discovery, opened by either
+//   document       = 1200 1200 7200 9600 left top width height of the document on the bed, 1/1200 inch
+//   skew           = 0                   the document's angle in degrees, counter-clockwise
+//   page_ms        = 0                   time the mechanism takes to scan one page side (0: at once)
+//   duplex_wait_ms = 300                 manual duplex: pause between front and back sides (the user turns the stack)
+//   jam            = <page> <line>       the feeder jams at that line of that page side of the job (1-based page)
+//   stall          = <page> <line> <ms>  a read stalls that long at that line (0: until cancelled or aborted)
+//   push_status    = 0 0 1               successive answers of ScanDrv_GetNextPushStatus, the last one repeating
+//                                        (without it: 0 while pages of the job remain unread, else 1)
+//   fault          = <entry> <code> [once|from] [<n>]
+//                                        the entry point (e.g. ScanDrv_StartScan) answers the driver code at its
+//                                        n-th call (default 1) counted from the file's last change, or from then on
+#pragma once
+
+#include "companions/scandrv/TestPage.h"
+
+#include <string>
+#include <vector>
+
+namespace scandrv {
+
+struct NetDevice {
+    std::string name, address;
+};
+
+struct Fault {
+    std::string entry;
+    int code = 0;
+    bool from = false; // false: only the n-th call
+    long long n = 1;
+};
+
+struct Control {
+    int feederSheets = 3;
+    bool usb = true;
+    std::vector<NetDevice> netDevices;
+    Placement document;
+    int pageMs = 0;
+    int duplexWaitMs = 300;
+    int jamPage = 0, jamLine = 0; // jamPage 0: no jam
+    int stallPage = 0, stallLine = 0, stallMs = 0;
+    std::vector<int> pushStatus;
+    std::vector<Fault> faults;
+};
+
+// Parses the text of a control file.
+Control ParseControl(const std::string& text);
+// The control file's path.
+std::string ControlFilePath();
+// Reads the control file; false when it cannot be read (text then empty).
+bool ReadControlFile(std::string& text);
+
+} // namespace scandrv

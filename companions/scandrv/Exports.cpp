@@ -1,0 +1,280 @@
+// The driver library's entry points. Each one counts its call for the faults of the control file, and all but the
+// hot ones (reads and progress polls) first pick up a changed control file. Nothing thrown leaves an entry point.
+#include "companions/scandrv/ControlFile.h"
+#include "companions/scandrv/Device.h"
+#include "companions/scandrv/ScanDrv.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <strings.h>
+
+#define SCANDRV_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace scandrv {
+namespace {
+
+std::mutex g_lock;
+std::shared_ptr<Device> g_device; // the one open device; its address is the handle
+bool g_controlLoaded = false;
+std::string g_controlText;
+Control g_control;
+std::map<std::string, long long> g_calls;
+int g_resolution1200 = 0;
+int g_horizontal = 0;
+
+void RefreshControl() {
+    std::string text;
+    ReadControlFile(text);
+    std::lock_guard lock(g_lock);
+    if (g_controlLoaded && text == g_controlText)
+        return;
+    g_controlText = text;
+    g_control = ParseControl(text);
+    g_calls.clear();
+    g_controlLoaded = true;
+}
+
+Control CurrentControl() {
+    std::lock_guard lock(g_lock);
+    return g_control;
+}
+
+// Counts a call of the entry point; the driver code of a fault due at this call, if any.
+std::optional<int> FaultFor(const char* entry) {
+    std::lock_guard lock(g_lock);
+    long long n = ++g_calls[entry];
+    for (const Fault& f : g_control.faults)
+        if (f.entry == entry && (f.from ? n >= f.n : n == f.n))
+            return f.code;
+    return std::nullopt;
+}
+
+std::shared_ptr<Device> Find(void* handle) {
+    std::lock_guard lock(g_lock);
+    return g_device && g_device.get() == handle ? g_device : nullptr;
+}
+
+// A network device answers to its name (any case) or its address.
+bool NetDeviceAnswers(const Control& c, const char* nameOrAddress) {
+    return std::any_of(c.netDevices.begin(), c.netDevices.end(), [&](const NetDevice& d) {
+        return strcasecmp(d.name.c_str(), nameOrAddress) == 0 || d.address == nameOrAddress;
+    });
+}
+
+template <typename F> int Guarded(const char* entry, bool refresh, F body) {
+    try {
+        if (refresh)
+            RefreshControl();
+        if (std::optional<int> code = FaultFor(entry))
+            return *code;
+        return body();
+    } catch (...) {
+        return 1;
+    }
+}
+
+int Open(const char* entry, const char* deviceName, void** handle) {
+    return Guarded(entry, true, [&] {
+        if (!deviceName || !handle)
+            return 1;
+        Control c = CurrentControl();
+        bool local = deviceName[0] == '\\' && deviceName[1] == '\\';
+        if (local ? !c.usb : !NetDeviceAnswers(c, deviceName))
+            return 4;
+        std::lock_guard lock(g_lock);
+        if (g_device)
+            return 3;
+        g_device = std::make_shared<Device>();
+        *handle = g_device.get();
+        return 0;
+    });
+}
+
+template <typename F> int WithDevice(const char* entry, bool refresh, void* handle, F body) {
+    return Guarded(entry, refresh, [&] {
+        std::shared_ptr<Device> device = Find(handle);
+        return device ? body(*device) : 1;
+    });
+}
+
+} // namespace
+} // namespace scandrv
+
+using namespace scandrv;
+
+SCANDRV_EXPORT int ScanDrv_Open(const char* deviceName, void** handle) {
+    return Open("ScanDrv_Open", deviceName, handle);
+}
+
+SCANDRV_EXPORT int ScanDrv_Open_C(const char* deviceName, void** handle) {
+    return Open("ScanDrv_Open_C", deviceName, handle);
+}
+
+SCANDRV_EXPORT int ScanDrv_Close(void* handle) {
+    return Guarded("ScanDrv_Close", true, [&] {
+        std::shared_ptr<Device> device;
+        {
+            std::lock_guard lock(g_lock);
+            if (!g_device || g_device.get() != handle)
+                return 1;
+            device = std::move(g_device);
+        }
+        device->Stop(); // a read blocked on another thread returns; the device goes with the last user
+        return 0;
+    });
+}
+
+SCANDRV_EXPORT int ScanDrv_SetResolution1200(int on) {
+    return Guarded("ScanDrv_SetResolution1200", true, [&] {
+        std::lock_guard lock(g_lock);
+        g_resolution1200 = on;
+        return 0;
+    });
+}
+
+SCANDRV_EXPORT int ScanDrv_SetHorizontal(int horizontal) {
+    return Guarded("ScanDrv_SetHorizontal", true, [&] {
+        std::lock_guard lock(g_lock);
+        g_horizontal = horizontal;
+        return 0;
+    });
+}
+
+SCANDRV_EXPORT int ScanDrv_SetContinueFlag(void* handle, int) {
+    return WithDevice("ScanDrv_SetContinueFlag", true, handle, [](Device&) { return 0; });
+}
+
+SCANDRV_EXPORT int ScanDrv_GetLastError(void* handle) {
+    return WithDevice("ScanDrv_GetLastError", true, handle, [](Device& d) { return d.LastError(); });
+}
+
+SCANDRV_EXPORT int ScanDrv_SetScanParameter(void* handle, int xres, int yres, int colour, int left, int top, int right,
+                                            int bottom, int threshold, int source) {
+    return WithDevice("ScanDrv_SetScanParameter", true, handle, [&](Device& d) {
+        return d.SetScanParameter({xres, yres, colour, left, top, right, bottom, threshold, source});
+    });
+}
+
+SCANDRV_EXPORT int ScanDrv_GetScanParameter(void* handle, int* pixelsPerLine, int* totalLines) {
+    return WithDevice("ScanDrv_GetScanParameter", false, handle, [&](Device& d) {
+        return pixelsPerLine && totalLines ? d.GetScanParameter(pixelsPerLine, totalLines) : 1;
+    });
+}
+
+SCANDRV_EXPORT int ScanDrv_StartScan(void* handle) {
+    return WithDevice("ScanDrv_StartScan", true, handle, [](Device& d) { return d.StartScan(CurrentControl()); });
+}
+
+SCANDRV_EXPORT int ScanDrv_AbortScan(void* handle) {
+    return WithDevice("ScanDrv_AbortScan", true, handle, [](Device& d) { return d.Stop(); });
+}
+
+SCANDRV_EXPORT int ScanDrv_CancelScan(void* handle) {
+    return WithDevice("ScanDrv_CancelScan", true, handle, [](Device& d) { return d.Stop(); });
+}
+
+SCANDRV_EXPORT int ScanDrv_ReadScanData(void* handle, void* buffer, int size, int* count) {
+    return WithDevice("ScanDrv_ReadScanData", false, handle, [&](Device& d) {
+        return buffer && count && size > 0 ? d.Read(buffer, size, count) : 1;
+    });
+}
+
+SCANDRV_EXPORT int ScanDrv_GetCurScanLineNum(void* handle, int* line, int* status) {
+    return WithDevice("ScanDrv_GetCurScanLineNum", false, handle, [&](Device& d) {
+        if (!line || !status)
+            return 1;
+        d.LinePoll(line, status);
+        return 0;
+    });
+}
+
+SCANDRV_EXPORT int ScanDrv_GetCurTransferSize(void* handle, int* total, int* done) {
+    return WithDevice("ScanDrv_GetCurTransferSize", false, handle, [&](Device& d) {
+        if (!total || !done)
+            return 1;
+        d.TransferPoll(total, done);
+        return 0;
+    });
+}
+
+// The tone settings do not change the test pages; the threshold decides black and white.
+SCANDRV_EXPORT int ScanDrv_SetScanParameterAdj(void* handle, int* brightness, int* contrast, int* curve, int,
+                                               int threshold, int, int) {
+    return WithDevice("ScanDrv_SetScanParameterAdj", true, handle, [&](Device& d) {
+        return brightness && contrast && curve ? d.SetAdjustments(threshold) : 1;
+    });
+}
+
+// Port type 0 asks for the local device; any other type for the network device named by the narrow text.
+SCANDRV_EXPORT int ScanDrv_CheckConnect(int portType, void* address) {
+    return Guarded("ScanDrv_CheckConnect", true, [&] {
+        Control c = CurrentControl();
+        if (portType == 0)
+            return c.usb ? 0 : 4;
+        if (!address)
+            return 1;
+        return NetDeviceAnswers(c, static_cast<const char*>(address)) ? 0 : 4;
+    });
+}
+
+SCANDRV_EXPORT int ScanDrv_GetADFStatus(void* handle) {
+    return WithDevice("ScanDrv_GetADFStatus", true, handle,
+                      [](Device& d) { return d.GetADFStatus(CurrentControl()); });
+}
+
+// Without names: *count = the devices found. With names: *count on entry is how many 256-byte names the buffer holds;
+// that many at most are written and *count becomes the number written.
+SCANDRV_EXPORT int ScanDrv_BroadcastMFP(int* count, char* names) {
+    return Guarded("ScanDrv_BroadcastMFP", true, [&] {
+        if (!count)
+            return 1;
+        Control c = CurrentControl();
+        const int found = static_cast<int>(c.netDevices.size());
+        if (!names) {
+            *count = found;
+            return 0;
+        }
+        const int n = std::clamp(*count, 0, found);
+        for (int i = 0; i < n; ++i) {
+            char* slot = names + static_cast<std::size_t>(i) * 256;
+            std::memset(slot, 0, 256);
+            std::strncpy(slot, c.netDevices[static_cast<std::size_t>(i)].name.c_str(), 255);
+        }
+        *count = n;
+        return 0;
+    });
+}
+
+SCANDRV_EXPORT int ScanDrv_LocateMFP(char* address, char*) {
+    return Guarded("ScanDrv_LocateMFP", true, [&] {
+        if (!address)
+            return 1;
+        return NetDeviceAnswers(CurrentControl(), address) ? 0 : 4;
+    });
+}
+
+// Answers 0 when a device answers at the request's address; the caller notifies its window itself.
+SCANDRV_EXPORT int ScanDrv_DetectNetMFP(NetDetectRequest* request) {
+    return Guarded("ScanDrv_DetectNetMFP", true, [&] {
+        if (!request)
+            return 1;
+        std::string address(request->address, strnlen(request->address, sizeof request->address));
+        return NetDeviceAnswers(CurrentControl(), address.c_str()) ? 0 : 4;
+    });
+}
+
+SCANDRV_EXPORT int ScanDrv_SetCallBackFun(void* handle, ScanDrvCallback callback, void* context) {
+    return WithDevice("ScanDrv_SetCallBackFun", true, handle, [&](Device& d) {
+        d.SetCallback(callback, context);
+        return 0;
+    });
+}
+
+// 0: another page of the push job follows; 13: not yet, ask again; anything else: no more pages.
+SCANDRV_EXPORT int ScanDrv_GetNextPushStatus(void* handle) {
+    return WithDevice("ScanDrv_GetNextPushStatus", true, handle, [](Device& d) { return d.NextPushStatus(); });
+}
