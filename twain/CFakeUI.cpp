@@ -4,6 +4,7 @@
 #include "twain/CUIImp.h"
 
 #include <atomic>
+#include <memory>
 
 IMPLEMENT_DYNCREATE(CFakeUI, CObject)
 
@@ -20,15 +21,14 @@ int CFakeUI::CreateUI(CDsProxy* pProxy, HWND hParent) {
     if (factory == nullptr)
         return 1;
     try {
-        CUIImp* created = nullptr;
-        if (factory->CreateUI(&created) != 0 || created == nullptr)
+        CUIImp* made = nullptr;
+        if (factory->CreateUI(&made) != 0 || made == nullptr)
             return 1;
-        if (created->Create(pProxy, hParent) != 0) {
-            delete created;
+        std::unique_ptr<CUIImp> created(made);
+        if (created->Create(pProxy, hParent) != 0)
             return 1;
-        }
         delete m_pUIImp;
-        m_pUIImp = created;
+        m_pUIImp = created.release();
         return 0;
     } catch (...) {
         return 1;

@@ -1,0 +1,220 @@
+// The data source object graph, built in-process: creation and its failures, the window bridge, teardown, and the
+// assistor's start values.
+
+#include "TwainTestSupport.h"
+
+#include "twain/CColMsg.h"
+#include "twain/CDS.h"
+#include "twain/CDsAssistor.h"
+#include "twain/CFakeScanner.h"
+#include "twain/CFakeUI.h"
+#include "twain/CScannerTemplate.h"
+#include "twain/CTwainDsApp.h"
+#include "twain/CUIFactory.h"
+#include "twain/CUIImp.h"
+
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> g_events;
+
+// Parts that report their life, so a test can tell that nothing stays behind.
+class CountingScanner : public CFakeScanner {
+    DECLARE_DYNCREATE(CountingScanner)
+public:
+    CountingScanner() { ++live; }
+    ~CountingScanner() override { --live; }
+    static inline int live = 0;
+};
+IMPLEMENT_DYNCREATE(CountingScanner, CFakeScanner)
+
+class CountingUI : public CFakeUI {
+    DECLARE_DYNCREATE(CountingUI)
+public:
+    CountingUI() { ++live; }
+    ~CountingUI() override { --live; }
+    static inline int live = 0;
+};
+IMPLEMENT_DYNCREATE(CountingUI, CFakeUI)
+
+class CountingAssistor : public CDsAssistor {
+    DECLARE_DYNCREATE(CountingAssistor)
+public:
+    CountingAssistor() { ++live; }
+    ~CountingAssistor() override {
+        --live;
+        g_events.push_back("assistor deleted");
+    }
+    static inline int live = 0;
+};
+IMPLEMENT_DYNCREATE(CountingAssistor, CDsAssistor)
+
+// A window object whose creation can be made to fail or throw.
+class TestUIImp : public CUIImp {
+public:
+    explicit TestUIImp(int id) : m_id(id) {}
+    ~TestUIImp() override { g_events.push_back("deleted " + std::to_string(m_id)); }
+    int Show(int) override { return 0; }
+    int Close() override {
+        g_events.push_back(std::string("closed ") + std::to_string(m_id) +
+                           (g_pDsAssistor.load() != nullptr ? " with engine" : " without engine"));
+        return 1;
+    }
+    int ProcessEvent(MSG*) override { return 0; }
+    int Create(CDsProxy*, HWND) override {
+        if (s_throw)
+            throw std::runtime_error("window");
+        g_events.push_back("created " + std::to_string(m_id));
+        return s_fail ? 1 : 0;
+    }
+    int m_id;
+    static inline bool s_fail = false;
+    static inline bool s_throw = false;
+};
+
+class TestUIFactory : public CUIFactory {
+public:
+    int CreateUI(CUIImp** ppUI) override {
+        *ppUI = new TestUIImp(++m_next);
+        return 0;
+    }
+    int m_next = 0;
+};
+
+class GraphTest : public TwainTestRoot {
+protected:
+    void SetUp() override {
+        TwainTestRoot::SetUp();
+        g_events.clear();
+        TestUIImp::s_fail = false;
+        TestUIImp::s_throw = false;
+        CFakeUI::RegisterFactory(&m_factory);
+    }
+    void TearDown() override {
+        CFakeUI::RegisterFactory(nullptr);
+        unsetenv("PLATFORM_FAIL_CREATE");
+        platform::testing::SetAllocationCap(std::nullopt);
+        platform::debug::SetSink({});
+        TwainTestRoot::TearDown();
+    }
+    static CDS* CreateCountingDS() {
+        CScannerTemplate scannerTemplate(RUNTIME_CLASS(CountingScanner), RUNTIME_CLASS(CountingUI),
+                                         RUNTIME_CLASS(CountingAssistor));
+        return scannerTemplate.CreateDS();
+    }
+    TestUIFactory m_factory;
+};
+
+TEST_F(GraphTest, CreateDsLinksTheAssistorAsTheGlobalOne) {
+    CDS* ds = CreateCountingDS();
+    ASSERT_NE(ds, nullptr);
+    EXPECT_EQ(g_pDsAssistor.load(), ds->GetAssistor());
+    EXPECT_NE(ds->GetAssistor()->GetUI(), nullptr);
+    EXPECT_EQ(ds->GetAssistor()->GetState(), 300);
+    EXPECT_EQ(ds->GetAppId(), 0u);
+    delete ds;
+    EXPECT_EQ(g_pDsAssistor.load(), nullptr);
+    EXPECT_EQ(CountingScanner::live + CountingUI::live + CountingAssistor::live, 0);
+}
+
+TEST_F(GraphTest, AnyFailedCreationLeavesNoPartialGraph) {
+    for (const char* failing : {"CDS", "CountingAssistor", "CountingScanner", "CountingUI", "CColMsg"}) {
+        setenv("PLATFORM_FAIL_CREATE", failing, 1);
+        EXPECT_EQ(CreateCountingDS(), nullptr) << failing;
+        EXPECT_EQ(CountingScanner::live, 0) << failing;
+        EXPECT_EQ(CountingUI::live, 0) << failing;
+        EXPECT_EQ(CountingAssistor::live, 0) << failing;
+        EXPECT_EQ(g_pDsAssistor.load(), nullptr) << failing;
+    }
+}
+
+TEST_F(GraphTest, ApplicationWithoutGraphAnswersBummer) {
+    setenv("PLATFORM_FAIL_CREATE", "CFakeUI", 1);
+    CTwainDsApp app;
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(app.GetDS(), nullptr);
+    TW_IDENTITY origin = MakeAppIdentity(3);
+    TW_IDENTITY identity{};
+    EXPECT_EQ(app.DS_Entry(&origin, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_FAILURE);
+    TW_STATUS status{};
+    EXPECT_EQ(app.DS_Entry(&origin, DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_FAILURE);
+    EXPECT_EQ(status.ConditionCode, TWCC_BUMMER);
+    EXPECT_EQ(app.DS_Entry(nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, nullptr), TWRC_FAILURE);
+}
+
+TEST_F(GraphTest, WindowBridgeWithoutWindowAnswersOne) {
+    CFakeUI ui;
+    EXPECT_EQ(ui.Show(1), 1);
+    EXPECT_EQ(ui.Close(), 1);
+    EXPECT_EQ(ui.ProcessEvent(nullptr), 1);
+    EXPECT_TRUE(g_events.empty());
+}
+
+TEST_F(GraphTest, NewWindowReplacesTheOldOnlyOnceCreated) {
+    CFakeUI ui;
+    ASSERT_EQ(ui.CreateUI(nullptr, nullptr), 0);
+    CUIImp* first = ui.GetUI();
+    ASSERT_NE(first, nullptr);
+
+    TestUIImp::s_fail = true;
+    EXPECT_EQ(ui.CreateUI(nullptr, nullptr), 1);
+    EXPECT_EQ(ui.GetUI(), first) << "a failed creation keeps the old window";
+    TestUIImp::s_fail = false;
+    TestUIImp::s_throw = true;
+    EXPECT_EQ(ui.CreateUI(nullptr, nullptr), 1) << "exceptions of the window stop at the bridge";
+    EXPECT_EQ(ui.GetUI(), first);
+    TestUIImp::s_throw = false;
+
+    ASSERT_EQ(ui.CreateUI(nullptr, nullptr), 0);
+    EXPECT_NE(ui.GetUI(), first);
+    EXPECT_EQ(g_events, (std::vector<std::string>{"created 1", "created 2", "deleted 2", "deleted 3", "created 4",
+                                                  "deleted 1"}));
+
+    g_events.clear();
+    EXPECT_EQ(ui.Close(), 0);
+    EXPECT_EQ(ui.GetUI(), nullptr);
+    EXPECT_EQ(g_events, (std::vector<std::string>{"closed 4 without engine", "deleted 4"}));
+}
+
+TEST_F(GraphTest, TeardownClosesTheWindowBeforeTheEngineGoes) {
+    CDS* ds = CreateCountingDS();
+    ASSERT_NE(ds, nullptr);
+    CDsAssistor* assistor = ds->GetAssistor();
+    ASSERT_EQ(assistor->GetUI()->CreateUI(assistor, nullptr), 0);
+    g_events.clear();
+    delete ds;
+    EXPECT_EQ(g_events, (std::vector<std::string>{"closed 1 with engine", "deleted 1", "assistor deleted"}));
+    EXPECT_EQ(g_pDsAssistor.load(), nullptr);
+}
+
+TEST_F(GraphTest, AssistorStartsAt300EvenWithoutMemory) {
+    std::vector<std::u16string> lines;
+    platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    platform::testing::SetAllocationCap(1 << 20);
+    CDsAssistor assistor;
+    platform::testing::SetAllocationCap(std::nullopt);
+    EXPECT_EQ(assistor.GetState(), 300);
+    EXPECT_EQ(assistor.GetConditionCode(), TWCC_SUCCESS);
+    EXPECT_EQ(assistor.GetAppId(), 0u);
+    TW_IDENTITY zero{};
+    EXPECT_EQ(std::memcmp(&assistor.GetDsIdentity(), &zero, sizeof zero), 0);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), u"not enough mem"), lines.end());
+}
+
+TEST_F(GraphTest, NarrowedStringsFitAStr32) {
+    TW_STR32 out;
+    NarrowToStr32(u"short", out);
+    EXPECT_STREQ(out, "short");
+    std::u16string longText(50, u'x');
+    NarrowToStr32(longText.c_str(), out);
+    EXPECT_EQ(std::string(out), std::string(33, 'x'));
+    // Two-byte characters: 16 of them (32 bytes) fit, the 17th would be cut in half.
+    std::u16string accented(20, u'\u00e9');
+    NarrowToStr32(accented.c_str(), out);
+    EXPECT_EQ(std::strlen(out), 32u);
+    EXPECT_EQ(out[33], '\0');
+}
+
+} // namespace

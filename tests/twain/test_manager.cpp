@@ -1,0 +1,193 @@
+// The staged module driven as an imaging application drives it: through the data source manager stand-in, and
+// through the command-line imaging application.
+
+#include "TwainTestSupport.h"
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct Notification {
+    TW_UINT32 origin;
+    TW_UINT32 dest;
+    TW_UINT16 dat;
+    TW_UINT16 msg;
+};
+std::vector<Notification> g_notifications;
+
+TW_UINT16 AppCallback(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF) {
+    g_notifications.push_back({origin ? origin->Id : 0, dest ? dest->Id : 0, dat, msg});
+    return TWRC_SUCCESS;
+}
+
+class ManagerTest : public TwainTestRoot {
+protected:
+    void SetUp() override {
+        TwainTestRoot::SetUp();
+        g_notifications.clear();
+        // The manager's data-source folder: one model folder holding a copy of the module.
+        m_dsPath = m_root + "/twain";
+        std::filesystem::create_directories(m_dsPath + "/kvx7731");
+        std::filesystem::copy_file(StagedModule(), m_dsPath + "/kvx7731/Scanner64.ds");
+        std::ofstream(m_dsPath + "/loose.ds") << "not a source: it lies in the data-source folder itself";
+        setenv("TWAIN_DS_PATH", m_dsPath.c_str(), 1);
+        m_dsm = dlopen(StagedManager().c_str(), RTLD_LAZY);
+        ASSERT_NE(m_dsm, nullptr) << dlerror();
+        m_entry = reinterpret_cast<DSMENTRYPROC>(dlsym(m_dsm, "DSM_Entry"));
+        ASSERT_NE(m_entry, nullptr);
+        m_app = MakeAppIdentity(0);
+    }
+    void TearDown() override {
+        if (m_dsm != nullptr)
+            dlclose(m_dsm);
+        unsetenv("TWAIN_DS_PATH");
+        TwainTestRoot::TearDown();
+    }
+    TW_UINT16 Dsm(pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data) {
+        return m_entry(&m_app, dest, dg, dat, msg, data);
+    }
+    TW_UINT16 ManagerStatus() {
+        TW_STATUS status{};
+        Dsm(nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, &status);
+        return status.ConditionCode;
+    }
+
+    std::string m_dsPath;
+    void* m_dsm = nullptr;
+    DSMENTRYPROC m_entry = nullptr;
+    TW_IDENTITY m_app{};
+};
+
+TEST_F(ManagerTest, ListsOpensAndClosesTheSource) {
+    TW_HANDLE parent = nullptr;
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent), TWRC_SUCCESS);
+    EXPECT_NE(m_app.Id, 0u) << "the manager assigns the application's Id";
+
+    TW_IDENTITY found{};
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &found), TWRC_SUCCESS);
+    EXPECT_STREQ(found.ProductName, "KVX 7731 TWAIN");
+    EXPECT_NE(found.Id, 0u);
+    TW_IDENTITY next{};
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &next), TWRC_ENDOFLIST)
+        << "one source: files directly in the data-source folder are not sources";
+
+    TW_IDENTITY chosen{};
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &chosen), TWRC_SUCCESS);
+    EXPECT_EQ(chosen.Id, found.Id);
+
+    TW_IDENTITY source{};
+    std::strcpy(source.ProductName, "KVX 7731 TWAIN");
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source), TWRC_SUCCESS);
+    EXPECT_EQ(source.Id, found.Id);
+
+    // Calls with the source as destination reach its DS_Entry.
+    TW_IDENTITY asked{};
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_IDENTITY, MSG_GET, &asked), TWRC_SUCCESS);
+    EXPECT_EQ(asked.Id, source.Id) << "the source keeps the Id the manager handed it";
+    TW_UINT32 group = 0;
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_XFERGROUP, MSG_GET, &group), TWRC_SUCCESS);
+    EXPECT_EQ(group, DG_IMAGE);
+    EXPECT_EQ(Dsm(&source, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDSM, &group), TWRC_FAILURE);
+    TW_STATUS status{};
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_SUCCESS);
+    EXPECT_EQ(status.ConditionCode, TWCC_BADPROTOCOL);
+
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent), TWRC_FAILURE);
+    EXPECT_EQ(ManagerStatus(), TWCC_SEQERROR) << "the manager stays open while a source is";
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);
+    EXPECT_EQ(Dsm(&source, DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_FAILURE);
+    EXPECT_EQ(ManagerStatus(), TWCC_BADDEST);
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent), TWRC_SUCCESS);
+}
+
+TEST_F(ManagerTest, RefusedOpenLeavesTheReasonWithTheManager) {
+    TW_HANDLE parent = nullptr;
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent), TWRC_SUCCESS);
+    TW_IDENTITY source{};
+    std::strcpy(source.ProductName, "No such scanner");
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source), TWRC_FAILURE);
+    EXPECT_EQ(ManagerStatus(), TWCC_NODS);
+
+    // Held by someone else: the source refuses without a code, and the manager says so.
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, MutexName().c_str());
+    ASSERT_NE(mutex, nullptr);
+    source = TW_IDENTITY{};
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source), TWRC_FAILURE);
+    EXPECT_EQ(ManagerStatus(), TWCC_OPERATIONERROR);
+    CloseHandle(mutex);
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source), TWRC_SUCCESS);
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent), TWRC_SUCCESS);
+}
+
+TEST_F(ManagerTest, DeliversTheSourcesNotificationsToTheCallback) {
+    TW_HANDLE parent = nullptr;
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent), TWRC_SUCCESS);
+    TW_IDENTITY source{};
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source), TWRC_SUCCESS);
+
+    // Before a callback is registered the notification cannot be delivered.
+    EXPECT_EQ(m_entry(&source, &m_app, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_FAILURE);
+
+    TW_CALLBACK2 callback{reinterpret_cast<TW_MEMREF>(&AppCallback), 0, 0};
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &callback), TWRC_SUCCESS);
+    // The source speaks with its own identity as origin and the application's as destination.
+    EXPECT_EQ(m_entry(&source, &m_app, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_SUCCESS);
+    EXPECT_EQ(m_entry(&source, &m_app, DG_CONTROL, DAT_NULL, MSG_CLOSEDSREQ, nullptr), TWRC_SUCCESS);
+    ASSERT_EQ(g_notifications.size(), 2u);
+    EXPECT_EQ(g_notifications[0].origin, source.Id);
+    EXPECT_EQ(g_notifications[0].dest, m_app.Id);
+    EXPECT_EQ(g_notifications[0].dat, DAT_NULL);
+    EXPECT_EQ(g_notifications[0].msg, MSG_XFERREADY);
+    EXPECT_EQ(g_notifications[1].msg, MSG_CLOSEDSREQ);
+
+    TW_IDENTITY stranger = source;
+    stranger.Id = 9999;
+    EXPECT_EQ(m_entry(&stranger, &m_app, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(g_notifications.size(), 2u);
+
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent), TWRC_SUCCESS);
+}
+
+TEST_F(ManagerTest, EntryPointMemoryIsPlainMalloc) {
+    TW_HANDLE parent = nullptr;
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent), TWRC_SUCCESS);
+    TW_ENTRYPOINT entry{};
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &entry), TWRC_SUCCESS);
+    EXPECT_EQ(entry.Size, sizeof(TW_ENTRYPOINT));
+    EXPECT_EQ(entry.DSM_Entry, m_entry);
+    TW_HANDLE block = entry.DSM_MemAllocate(1000);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(entry.DSM_MemLock(block), block);
+    std::memset(entry.DSM_MemLock(block), 0xAB, 1000);
+    entry.DSM_MemUnlock(block);
+    std::free(block); // what an application may do with any block it was handed
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent), TWRC_SUCCESS);
+}
+
+TEST_F(ManagerTest, ImagingApplicationPrintsIdentityAndStates) {
+    std::string command = "'" + StageDir() + "/bin/twainapp' 2>&1";
+    std::string out;
+    {
+        std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+        ASSERT_TRUE(pipe);
+        std::array<char, 512> buffer{};
+        while (fgets(buffer.data(), buffer.size(), pipe.get()) != nullptr)
+            out += buffer.data();
+        EXPECT_EQ(pclose(pipe.release()), 0) << out;
+    }
+    EXPECT_NE(out.find("ProductName     \"KVX 7731 TWAIN\""), std::string::npos) << out;
+    EXPECT_NE(out.find("Manufacturer    \"Korvel\""), std::string::npos) << out;
+    size_t position = 0;
+    for (const char* state : {"State 1 ", "State 2 ", "State 3 ", "State 4 ", "State 3 ", "State 2 ", "State 1 "}) {
+        position = out.find(state, position);
+        ASSERT_NE(position, std::string::npos) << "missing " << state << " in order:\n" << out;
+        ++position;
+    }
+}
+
+} // namespace

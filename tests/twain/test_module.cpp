@@ -1,0 +1,376 @@
+// The staged Scanner64.ds as a data source manager sees it: loaded with dlopen, driven through DS_Entry alone.
+
+#include "TwainTestSupport.h"
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <sys/wait.h>
+
+namespace {
+
+class ModuleTest : public TwainTestRoot {
+protected:
+    static constexpr TW_UINT32 kAppId = 11;
+    static constexpr TW_UINT32 kDsId = 7;
+
+    TW_UINT16 Open(const LoadedModule& ds, TW_IDENTITY& app) {
+        TW_IDENTITY assigned{};
+        ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &assigned);
+        assigned.Id = kDsId;
+        return ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &assigned);
+    }
+};
+
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe)
+        return out;
+    std::array<char, 256> buffer{};
+    while (fgets(buffer.data(), buffer.size(), pipe.get()) != nullptr)
+        out += buffer.data();
+    return out;
+}
+
+TEST_F(ModuleTest, ExportsDsEntryAlone) {
+    std::string symbols = RunCommand("nm -D --defined-only '" + StagedModule() + "' | awk '{print $NF}'");
+    EXPECT_EQ(symbols, "DS_Entry\n") << "the module must export DS_Entry and nothing else";
+}
+
+TEST_F(ModuleTest, LoadsAndUnloadsManyTimes) {
+    for (int i = 0; i < 40; ++i) {
+        {
+            LoadedModule ds(StagedModule());
+            ASSERT_TRUE(ds.ok()) << "load " << i << ": " << dlerror();
+            TW_IDENTITY app = MakeAppIdentity(kAppId);
+            TW_IDENTITY identity{};
+            ASSERT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS) << "load " << i;
+            ASSERT_STREQ(identity.ProductName, "KVX 7731 TWAIN") << "load " << i;
+            if (i % 2 == 0) {
+                ASSERT_EQ(Open(ds, app), TWRC_SUCCESS) << "unloading while open must be survivable too";
+            }
+        }
+        EXPECT_EQ(dlopen(StagedModule().c_str(), RTLD_LAZY | RTLD_NOLOAD), nullptr) << "load " << i << " stayed";
+    }
+}
+
+TEST_F(ModuleTest, IdentityBeforeAndAfterOpen) {
+    LoadedModule ds(StagedModule());
+    ASSERT_TRUE(ds.ok());
+    TW_IDENTITY app = MakeAppIdentity(kAppId);
+    TW_IDENTITY before{};
+    ASSERT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &before), TWRC_SUCCESS);
+    EXPECT_EQ(before.Id, 0u);
+    EXPECT_EQ(before.Version.MajorNum, 1);
+    EXPECT_EQ(before.Version.MinorNum, 30);
+    EXPECT_EQ(before.Version.Language, TWLG_USA);
+    EXPECT_EQ(before.Version.Country, TWCY_USA);
+    EXPECT_STREQ(before.Version.Info, " 1.030");
+    EXPECT_EQ(before.ProtocolMajor, 1);
+    EXPECT_EQ(before.ProtocolMinor, 8);
+    EXPECT_EQ(before.SupportedGroups, DG_CONTROL | DG_IMAGE);
+    EXPECT_STREQ(before.Manufacturer, "Korvel");
+    EXPECT_STREQ(before.ProductFamily, "TWAIN");
+    EXPECT_STREQ(before.ProductName, "KVX 7731 TWAIN");
+
+    // The manager hands the identity over in a temporary copy: the source keeps the values, not the pointer.
+    auto handed = std::make_unique<TW_IDENTITY>(before);
+    handed->Id = kDsId;
+    ASSERT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, handed.get()), TWRC_SUCCESS);
+    std::memset(handed.get(), 0xCD, sizeof(TW_IDENTITY));
+    handed.reset();
+
+    TW_IDENTITY after{};
+    ASSERT_EQ(ds(&app, DG_IMAGE, DAT_IDENTITY, MSG_GET, &after), TWRC_SUCCESS) << "DG is not looked at";
+    EXPECT_EQ(after.Id, kDsId);
+    EXPECT_STREQ(after.ProductName, "KVX 7731 TWAIN");
+}
+
+TEST_F(ModuleTest, MissingIniGivesEmptyStringsAndBareTwainName) {
+    std::filesystem::remove(m_root + "/Windows/Scanner.ini");
+    LoadedModule ds(StagedModule());
+    ASSERT_TRUE(ds.ok());
+    TW_IDENTITY app = MakeAppIdentity(kAppId);
+    TW_IDENTITY identity{};
+    ASSERT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
+    EXPECT_STREQ(identity.Manufacturer, "");
+    EXPECT_STREQ(identity.ProductName, " TWAIN");
+}
+
+TEST_F(ModuleTest, LongIniStringsAreCutToAStr32) {
+    m_ini = "[TWAIN]\nFile Prefix=" + m_prefix + "\nManufacturer=" + std::string(60, 'M') +
+            "\nProduct Name(kvx7731)=" + std::string(40, 'P') + "\n";
+    WriteIni();
+    LoadedModule ds(StagedModule());
+    ASSERT_TRUE(ds.ok());
+    TW_IDENTITY app = MakeAppIdentity(kAppId);
+    TW_IDENTITY identity{};
+    std::memset(&identity, 0x55, sizeof identity);
+    ASSERT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
+    EXPECT_EQ(std::string(identity.Manufacturer), std::string(33, 'M'));
+    EXPECT_EQ(std::string(identity.ProductName), std::string(33, 'P'));
+    EXPECT_EQ(identity.ProductFamily[5], '\0');
+}
+
+TEST_F(ModuleTest, DispatchChecksBeforeAnyHandler) {
+    LoadedModule ds(StagedModule());
+    ASSERT_TRUE(ds.ok());
+    TW_IDENTITY app = MakeAppIdentity(kAppId);
+    TW_IDENTITY other = MakeAppIdentity(kAppId + 1);
+
+    // No application connected: any origin, also none, reaches the handlers.
+    TW_STATUS status{};
+    EXPECT_EQ(ds(nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_SUCCESS);
+    EXPECT_EQ(ds(&other, DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_SUCCESS);
+
+    // MSG_PROCESSEVENT is answered by the dispatcher in every state.
+    TW_EVENT event{nullptr, 0x1234};
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_NOTDSEVENT);
+    EXPECT_EQ(event.TWMessage, MSG_NULL);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, nullptr), TWRC_NOTDSEVENT);
+
+    ASSERT_EQ(Open(ds, app), TWRC_SUCCESS);
+    event.TWMessage = 0x1234;
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_NOTDSEVENT);
+    EXPECT_EQ(event.TWMessage, MSG_NULL);
+
+    // A second application, or no origin, is refused while one is connected; the event stays as it was.
+    event.TWMessage = 0x1234;
+    EXPECT_EQ(ds(&other, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_FAILURE);
+    EXPECT_EQ(event.TWMessage, 0x1234);
+    EXPECT_EQ(ds(nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_FAILURE);
+    TW_IDENTITY identity{};
+    EXPECT_EQ(ds(&other, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_FAILURE);
+    EXPECT_EQ(identity.Id, 0u) << "a refused call writes nothing";
+    EXPECT_EQ(ds.Status(&app), TWCC_SUCCESS) << "a refused call sets no condition code";
+
+    // A DAT without a handler fails and leaves the condition code as it was.
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, 0x7777, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_FILESYSTEM, MSG_GET, &status), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_BADPROTOCOL) << "the code of the earlier failure must survive";
+}
+
+TEST_F(ModuleTest, NullPointersAreRefusedWithBadValue) {
+    LoadedModule ds(StagedModule());
+    ASSERT_TRUE(ds.ok());
+    TW_IDENTITY app = MakeAppIdentity(kAppId);
+
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_BADVALUE);
+
+    // MSG_OPENDS without an application to connect: refused, state stays 300.
+    TW_IDENTITY identity{};
+    identity.Id = kDsId;
+    EXPECT_EQ(ds(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &identity), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_BADVALUE);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_BADVALUE);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_SEQERROR) << "the failed opens must leave the state at 300";
+
+    ASSERT_EQ(Open(ds, app), TWRC_SUCCESS);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_XFERGROUP, MSG_GET, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_BADVALUE);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_STATUS, MSG_GET, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_BADVALUE);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_BADVALUE);
+}
+
+TEST_F(ModuleTest, StatesAndConditionCodes) {
+    LoadedModule ds(StagedModule());
+    ASSERT_TRUE(ds.ok());
+    TW_IDENTITY app = MakeAppIdentity(kAppId);
+    TW_UINT32 group = 0;
+
+    // State 300.
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &group), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_SEQERROR);
+    EXPECT_EQ(ds.Status(&app), TWCC_SUCCESS) << "DAT_STATUS clears the code it reports";
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_XFERGROUP, MSG_GET, &group), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_SEQERROR);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_SEQERROR);
+
+    // State 400.
+    ASSERT_EQ(Open(ds, app), TWRC_SUCCESS);
+    for (TW_UINT16 msg : {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT, MSG_RESET}) {
+        group = 0xFFFFFFFF;
+        EXPECT_EQ(ds(&app, DG_CONTROL, DAT_XFERGROUP, msg, &group), TWRC_SUCCESS) << "msg " << msg;
+        EXPECT_EQ(group, DG_IMAGE) << "all 32 bits are written, msg " << msg;
+    }
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_XFERGROUP, MSG_SET, &group), TWRC_SUCCESS);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_XFERGROUP, MSG_QUERYSUPPORT, &group), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_BADPROTOCOL);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &group), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_BADPROTOCOL);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_STATUS, MSG_SET, &group), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_BADPROTOCOL);
+
+    // A second MSG_OPENDS: sequence error, the connection stays.
+    TW_IDENTITY again = MakeAppIdentity(kAppId);
+    again.Id = 99;
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &again), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_SEQERROR);
+    TW_IDENTITY identity{};
+    ASSERT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
+    EXPECT_EQ(identity.Id, kDsId);
+
+    // Capabilities: no table rows yet; old applications get the old code.
+    TW_CAPABILITY cap{ICAP_XRESOLUTION, TWON_DONTCARE16, nullptr};
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &cap), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_CAPUNSUPPORTED);
+
+    // Back to 300, and a new application may connect.
+    ASSERT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_SUCCESS);
+    TW_IDENTITY old = MakeAppIdentity(kAppId + 5, 1, 5);
+    identity.Id = kDsId + 1;
+    ASSERT_EQ(ds(&old, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &identity), TWRC_SUCCESS);
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_STATUS, MSG_GET, &identity), TWRC_FAILURE) << "the first app is gone";
+    EXPECT_EQ(ds(&old, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &cap), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&old), TWCC_BADCAP);
+}
+
+TEST_F(ModuleTest, OpenIsRefusedWhileAnotherProcessHoldsTheEnableMutex) {
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The second process: marks the source enabled, as MSG_ENABLEDS does, until told to stop.
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, MutexName().c_str());
+        char byte = mutex != nullptr ? 'y' : 'n';
+        (void)!write(ready[1], &byte, 1);
+        (void)!read(release[0], &byte, 1);
+        CloseHandle(mutex);
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 'y') << "the second process could not create the mutex";
+
+    LoadedModule ds(StagedModule());
+    ASSERT_TRUE(ds.ok());
+    TW_IDENTITY app = MakeAppIdentity(kAppId);
+    EXPECT_EQ(Open(ds, app), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_SUCCESS) << "the refusal sets no condition code";
+    TW_IDENTITY identity{};
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_FAILURE);
+    EXPECT_EQ(ds.Status(&app), TWCC_SEQERROR) << "the state must have stayed 300";
+
+    (void)!write(release[1], "x", 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(Open(ds, app), TWRC_SUCCESS) << "the name must disappear with its last holder";
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        close(fd);
+}
+
+TEST_F(ModuleTest, FailedStartAnswersBummerToEveryCall) {
+    setenv("PLATFORM_FAIL_CREATE", "CDsAssistor", 1);
+    LoadedModule ds(StagedModule());
+    unsetenv("PLATFORM_FAIL_CREATE");
+    ASSERT_TRUE(ds.ok()) << "loading itself cannot fail";
+    TW_IDENTITY app = MakeAppIdentity(kAppId);
+    TW_IDENTITY identity{};
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_FAILURE);
+    EXPECT_EQ(identity.ProductName[0], '\0');
+    EXPECT_EQ(Open(ds, app), TWRC_FAILURE);
+    TW_EVENT event{nullptr, 0x1234};
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_FAILURE);
+    TW_STATUS status{};
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_FAILURE);
+    EXPECT_EQ(status.ConditionCode, TWCC_BUMMER) << "the reason is still written where the application looks";
+}
+
+TEST_F(ModuleTest, ModelFolderNamesTheProductKey) {
+    // The same module installed under other model folders reads the keys of those models.
+    const std::string longName(70, 'k');
+    m_ini = "[TWAIN]\nFile Prefix=" + m_prefix + "\nProduct Name(kvx7718)=KVX 7718\nProduct Name(" + longName +
+            ")=Long Model\n";
+    WriteIni();
+    for (const auto& [folder, expected] : {std::pair<std::string, std::string>{"kvx7718", "KVX 7718 TWAIN"},
+                                           {longName, "Long Model TWAIN"}}) {
+        std::string dir = m_root + "/ds/" + folder;
+        std::filesystem::create_directories(dir);
+        std::filesystem::copy_file(StagedModule(), dir + "/Scanner64.ds");
+        LoadedModule ds(dir + "/Scanner64.ds");
+        ASSERT_TRUE(ds.ok()) << folder;
+        TW_IDENTITY app = MakeAppIdentity(kAppId);
+        TW_IDENTITY identity{};
+        ASSERT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
+        EXPECT_EQ(std::string(identity.ProductName), expected) << folder;
+    }
+}
+
+class OfficeHostTest : public ModuleTest {
+protected:
+    void SetUp() override {
+        ModuleTest::SetUp();
+        platform::testing::SetHostProgramName(u"winword.exe");
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Microsoft\\Office\\11.0\\Common\\Scan", 0, nullptr,
+                                  0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        RegCloseKey(m_key);
+        ModuleTest::TearDown();
+    }
+    void SetDevice(int i, const std::u16string& value, bool terminated = true) {
+        std::u16string name = u"DEVICE" + std::u16string(1, static_cast<char16_t>(u'0' + i));
+        DWORD bytes = static_cast<DWORD>((value.size() + (terminated ? 1 : 0)) * sizeof(WCHAR));
+        RegSetValueExW(m_key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
+    }
+    // FLAGS<i>, or 0xDEAD when there is none.
+    DWORD Flags(int i) {
+        std::u16string name = u"FLAGS" + std::u16string(1, static_cast<char16_t>(u'0' + i));
+        DWORD value = 0;
+        DWORD bytes = sizeof value;
+        if (RegQueryValueExW(m_key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &bytes) !=
+            ERROR_SUCCESS)
+            return 0xDEAD;
+        return value;
+    }
+    void AskIdentity() {
+        LoadedModule ds(StagedModule());
+        ASSERT_TRUE(ds.ok());
+        TW_IDENTITY app = MakeAppIdentity(kAppId);
+        TW_IDENTITY identity{};
+        ASSERT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
+    }
+    HKEY m_key = nullptr;
+};
+
+TEST_F(OfficeHostTest, MarksTheEntryThatNamesTheSource) {
+    SetDevice(0, u"Other scanner");
+    SetDevice(1, u"Another");
+    SetDevice(2, u"KVX 7731 TWAIN (old)");
+    SetDevice(3, u"KVX 7731 TWAIN");
+    AskIdentity();
+    EXPECT_EQ(Flags(3), 15u);
+    EXPECT_EQ(Flags(2), 0xDEADu);
+    EXPECT_EQ(Flags(0), 0xDEADu);
+}
+
+TEST_F(OfficeHostTest, ListEndsAtTheFirstMissingValue) {
+    SetDevice(0, u"Other scanner");
+    SetDevice(2, u"KVX 7731 TWAIN");
+    AskIdentity();
+    EXPECT_EQ(Flags(2), 0xDEADu) << "DEVICE1 is missing, so DEVICE2 is never read";
+}
+
+TEST_F(OfficeHostTest, UnterminatedAndOverlongValuesAreReadSafely) {
+    SetDevice(0, std::u16string(300, u'x')); // longer than the 512-byte buffer: the list ends
+    SetDevice(1, u"KVX 7731 TWAIN");
+    AskIdentity();
+    EXPECT_EQ(Flags(1), 0xDEADu);
+
+    SetDevice(0, u"KVX 7731 TWAIN", false); // REG_SZ data need not be terminated
+    AskIdentity();
+    EXPECT_EQ(Flags(0), 15u);
+}
+
+} // namespace
