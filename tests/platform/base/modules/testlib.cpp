@@ -1,0 +1,64 @@
+// A library that links platform: an application object whose start and end are logged, a static object built
+// before it, and entry points that report the module's view of itself.
+#include "platform/base/afxcore.h"
+#include "platform/base/windows.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#define TESTLIB_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+// Appends one event to the file named by TESTLIB_LOG, so the log outlives the library.
+void Log(const char* event) {
+    const char* path = std::getenv("TESTLIB_LOG");
+    if (!path)
+        return;
+    if (FILE* f = std::fopen(path, "a")) {
+        std::fprintf(f, "%s\n", event);
+        std::fclose(f);
+    }
+}
+
+struct Early {
+    Early() { Log("static"); }
+    ~Early() { Log("~static"); }
+} g_early;
+
+class CTestLibApp : public CWinApp {
+public:
+    CTestLibApp() { Log("app"); }
+    ~CTestLibApp() override { Log("~app"); }
+    BOOL InitInstance() override {
+        Log("init");
+        return std::getenv("TESTLIB_FAIL_INIT") ? FALSE : TRUE;
+    }
+    int ExitInstance() override {
+        Log("exit");
+        return CWinApp::ExitInstance();
+    }
+};
+
+CTestLibApp theApp;
+
+} // namespace
+
+TESTLIB_EXPORT HMODULE TestLib_Instance() { return AfxGetInstanceHandle(); }
+
+TESTLIB_EXPORT BOOL TestLib_InitFailed() { return AfxInitInstanceFailed(); }
+
+TESTLIB_EXPORT DWORD TestLib_OwnFileName(WCHAR* buffer, DWORD size) {
+    return GetModuleFileNameW(AfxGetInstanceHandle(), buffer, size);
+}
+
+TESTLIB_EXPORT int TestLib_LoadOwnString(UINT id, WCHAR* buffer, int size) {
+    return LoadStringW(AfxGetResourceHandle(), id, buffer, size);
+}
+
+TESTLIB_EXPORT DWORD TestLib_OwnDataSize() {
+    HRSRC res = FindResourceW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(5), RT_RCDATA);
+    return res ? SizeofResource(AfxGetInstanceHandle(), res) : 0;
+}
+
+TESTLIB_EXPORT const WCHAR* TestLib_AppName() { return AfxGetApp() ? AfxGetApp()->m_pszAppName : nullptr; }
