@@ -8,6 +8,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <sys/stat.h>
 
 namespace platform::kernel {
 
@@ -32,6 +34,35 @@ template <typename T> std::shared_ptr<T> Get(HANDLE handle) {
     return object;
 }
 
+// An open file. Its access and share modes are checked against the other opens of the same file in this process
+// (Windows sharing rules); a file mapping keeps the File alive, as a section keeps its file open on Windows.
+class File : public Object {
+public:
+    File(int fd, DWORD access, DWORD share, bool deleteOnClose, std::string hostPath);
+    ~File() override;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    int fd() const { return m_fd; }
+    bool CanRead() const;
+    bool CanWrite() const;
+
+private:
+    int m_fd;
+    DWORD m_access;
+    DWORD m_share;
+    bool m_deleteOnClose;
+    std::string m_hostPath;
+    unsigned long long m_device = 0;
+    unsigned long long m_inode = 0;
+};
+
+// 100-nanosecond intervals since 1601 from a POSIX time.
+FILETIME ToFileTime(long long seconds, long nanoseconds);
+
+// FILE_ATTRIBUTE_* of a file-system entry.
+DWORD AttributesOf(const struct stat& st);
+
 // Waitable objects change state under one dispatcher lock; every change wakes all waiters, who re-check.
 std::mutex& DispatchLock();
 void NotifyWaiters(); // call with the dispatcher lock held
@@ -43,9 +74,5 @@ public:
     // Takes the object for the waiting thread (resets an auto-reset event, owns a mutex); true when abandoned.
     virtual bool Acquire(DWORD threadId) = 0;
 };
-
-// Named objects: the same name gives the same object in this process, and its existence is visible to every
-// process of the user while one of them holds it.
-enum class NamedKind { Event, Mutex, Semaphore };
 
 } // namespace platform::kernel

@@ -259,7 +259,6 @@ BOOL GlobalMemoryStatusEx(LPMEMORYSTATUSEX status); // dwLength must be set
 #define EVENT_ALL_ACCESS 0x001F0003
 #define EVENT_MODIFY_STATE 0x0002
 #define MUTEX_MODIFY_STATE 0x0001
-#define SEMAPHORE_ALL_ACCESS 0x001F0003
 #define THREAD_PRIORITY_NORMAL 0
 #define THREAD_PRIORITY_ABOVE_NORMAL 1
 #define THREAD_PRIORITY_BELOW_NORMAL (-1)
@@ -287,18 +286,17 @@ ULONGLONG GetTickCount64();
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 
-// Named objects ("Global\x", "Local\x" or a plain name) are seen by every process of the same user; a name lives
-// while some process holds a handle to it. Creating an existing name opens it and sets ERROR_ALREADY_EXISTS.
+// Named objects ("Global\x", "Local\x" or a plain name; "Local\x" and "x" are the same) are seen by every process
+// of the same user; a name lives while some process holds a handle to it. Creating an existing name opens it and
+// sets ERROR_ALREADY_EXISTS. The state of an object (signalled, owner) is shared by the threads of one process;
+// another process that opens the name shares its existence only.
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCWSTR name);
 HANDLE OpenEventW(DWORD access, BOOL inherit, LPCWSTR name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
-BOOL PulseEvent(HANDLE event);
 HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCWSTR name);
 HANDLE OpenMutexW(DWORD access, BOOL inherit, LPCWSTR name);
 BOOL ReleaseMutex(HANDLE mutex);
-HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES security, LONG initialCount, LONG maximumCount, LPCWSTR name);
-BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LPLONG previousCount);
 BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, LPHANDLE target, DWORD access,
                      BOOL inherit, DWORD options);
 #define DUPLICATE_CLOSE_SOURCE 0x00000001
@@ -307,7 +305,6 @@ BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, 
 #define OpenEvent OpenEventW
 #define CreateMutex CreateMutexW
 #define OpenMutex OpenMutexW
-#define CreateSemaphore CreateSemaphoreW
 
 // Security descriptors exist only so that callers can build a null-DACL descriptor; they change nothing here.
 struct SECURITY_DESCRIPTOR {

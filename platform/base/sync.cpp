@@ -1,0 +1,439 @@
+// Events, mutexes, the waits on every waitable object, named objects across processes, critical sections.
+#include "platform/base/sync.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <map>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace platform;
+using namespace platform::kernel;
+
+namespace {
+
+std::condition_variable& Changed() {
+    static auto* changed = new std::condition_variable;
+    return *changed;
+}
+
+class Named : public Waitable {
+public:
+    ~Named() override;
+    std::u16string name;                    // empty for an unnamed object
+    std::unique_ptr<NamePresence> presence; // null for an unnamed object
+};
+
+class Event : public Named {
+public:
+    Event(bool manualReset, bool signaled) : manual(manualReset), signaled(signaled) {}
+    bool IsSignaled(DWORD) const override { return signaled; }
+    bool Acquire(DWORD) override {
+        if (!manual)
+            signaled = false;
+        return false;
+    }
+    bool manual;
+    bool signaled;
+};
+
+class Mutex;
+
+// The mutexes a thread owns, released as abandoned when the thread ends.
+struct Owned {
+    std::vector<std::weak_ptr<Mutex>> mutexes;
+    ~Owned();
+};
+thread_local Owned t_owned;
+
+class Mutex : public Named, public std::enable_shared_from_this<Mutex> {
+public:
+    bool IsSignaled(DWORD threadId) const override { return owner == 0 || owner == threadId; }
+    bool Acquire(DWORD threadId) override {
+        if (owner != threadId) {
+            owner = threadId;
+            // Remember each mutex once; drop those that died (without taking a reference that could be the last).
+            auto& owned = t_owned.mutexes;
+            std::weak_ptr<Mutex> self = weak_from_this();
+            std::erase_if(owned, [](const std::weak_ptr<Mutex>& weak) { return weak.expired(); });
+            bool known = false;
+            for (const auto& weak : owned)
+                known = known || (!weak.owner_before(self) && !self.owner_before(weak));
+            if (!known)
+                owned.push_back(std::move(self));
+        }
+        ++count;
+        bool wasAbandoned = abandoned;
+        abandoned = false;
+        return wasAbandoned;
+    }
+    DWORD owner = 0;
+    DWORD count = 0;
+    bool abandoned = false;
+};
+
+Owned::~Owned() {
+    DWORD self = GetCurrentThreadId();
+    std::vector<std::shared_ptr<Mutex>> held; // released after the dispatcher lock, as it may be the last reference
+    std::lock_guard lock(DispatchLock());
+    for (auto& weak : mutexes) {
+        if (auto mutex = weak.lock(); mutex && mutex->owner == self) {
+            mutex->owner = 0;
+            mutex->count = 0;
+            mutex->abandoned = true;
+            held.push_back(std::move(mutex));
+        }
+    }
+    NotifyWaiters();
+}
+
+// Names of this process's named objects: the same name gives the same object.
+struct Registry {
+    std::recursive_mutex lock; // an object that dies inside a lookup unregisters itself under the same lock
+    std::map<std::u16string, std::weak_ptr<Named>> objects;
+};
+
+Registry& TheRegistry() {
+    static auto* registry = new Registry;
+    return *registry;
+}
+
+Named::~Named() {
+    if (name.empty())
+        return;
+    Registry& registry = TheRegistry();
+    std::lock_guard guard(registry.lock);
+    auto it = registry.objects.find(name);
+    if (it != registry.objects.end() && it->second.expired())
+        registry.objects.erase(it);
+    presence.reset(); // under the registry lock, so a concurrent re-create sees a consistent state
+}
+
+// "Local\x" is the same object as "x"; "Global\x" is a name of its own.
+std::u16string Canonical(LPCWSTR name) {
+    std::u16string_view view(name);
+    if (view.substr(0, 6) == u"Local\\")
+        view.remove_prefix(6);
+    return std::u16string(view);
+}
+
+constexpr char Kind(const Event*) { return 'E'; }
+constexpr char Kind(const Mutex*) { return 'M'; }
+
+// Creates or opens a named object of type T. `make` builds a new object; `created` tells whether it is new.
+template <typename T, typename Make>
+HANDLE CreateOrOpen(LPCWSTR rawName, bool create, Make make) {
+    if (!rawName || !*rawName) {
+        if (!create) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
+        HANDLE handle = AddHandle(make(true));
+        if (handle)
+            SetLastError(NO_ERROR);
+        return handle;
+    }
+    std::u16string name = Canonical(rawName);
+    if (name.size() >= MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return nullptr;
+    }
+    Registry& registry = TheRegistry();
+    std::lock_guard guard(registry.lock);
+    if (auto existing = registry.objects[name].lock()) {
+        auto typed = std::dynamic_pointer_cast<T>(existing);
+        if (!typed) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return nullptr;
+        }
+        HANDLE handle = AddHandle(typed);
+        if (handle)
+            SetLastError(create ? ERROR_ALREADY_EXISTS : NO_ERROR);
+        return handle;
+    }
+    std::unique_ptr<NamePresence> presence;
+    switch (NamePresence::Acquire(name, Kind(static_cast<T*>(nullptr)), create, presence)) {
+    case NamePresence::Result::Missing:
+        registry.objects.erase(name);
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    case NamePresence::Result::WrongKind:
+        registry.objects.erase(name);
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    case NamePresence::Result::Failed:
+        registry.objects.erase(name);
+        return nullptr;
+    case NamePresence::Result::Created: {
+        std::shared_ptr<T> object = make(true);
+        object->name = name;
+        object->presence = std::move(presence);
+        registry.objects[name] = object;
+        HANDLE handle = AddHandle(std::move(object));
+        if (handle)
+            SetLastError(NO_ERROR);
+        return handle;
+    }
+    case NamePresence::Result::Opened:
+        break;
+    }
+    // Another process holds the name: this process gets its own object of that name (initial state unset).
+    std::shared_ptr<T> object = make(false);
+    object->name = name;
+    object->presence = std::move(presence);
+    registry.objects[name] = object;
+    HANDLE handle = AddHandle(std::move(object));
+    if (handle)
+        SetLastError(create ? ERROR_ALREADY_EXISTS : NO_ERROR);
+    return handle;
+}
+
+} // namespace
+
+namespace platform::kernel {
+
+void NotifyWaiters() { Changed().notify_all(); }
+
+std::string NamePresence::Folder() {
+    static const std::string folder = [] {
+        std::string base;
+        if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && access(runtime, W_OK) == 0)
+            base = std::string(runtime) + "/platform-objects";
+        else if (access("/dev/shm", W_OK) == 0)
+            base = "/dev/shm/platform-objects-" + std::to_string(getuid());
+        else
+            base = "/tmp/platform-objects-" + std::to_string(getuid());
+        mkdir(base.c_str(), 0700);
+        return base;
+    }();
+    return folder;
+}
+
+NamePresence::Result NamePresence::Acquire(const std::u16string& name, char kind, bool create,
+                                           std::unique_ptr<NamePresence>& out) {
+    std::string folder = Folder();
+    // File names keep letters, digits and a few marks; every other unit is written as %XXXX.
+    std::string file = folder + "/";
+    for (char16_t c : name) {
+        if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+            c == u'-' || c == u'.')
+            file += static_cast<char>(c);
+        else
+            file += Format("%%%04X", static_cast<unsigned>(c));
+    }
+    std::string lockFile = folder + "/.lock";
+    int folderLock = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (folderLock < 0 || flock(folderLock, LOCK_EX) != 0) {
+        SetLastErrorFromErrno(errno);
+        if (folderLock >= 0)
+            close(folderLock);
+        return Result::Failed;
+    }
+    struct Unlock {
+        int fd;
+        ~Unlock() { close(fd); } // closing drops the folder lock
+    } unlock{folderLock};
+
+    int fd = open(file.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0600);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return Result::Missing;
+        SetLastErrorFromErrno(errno);
+        return Result::Failed;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        // Nobody holds the name: a leftover file of a process that died, or the one just made.
+        if (!create) {
+            unlink(file.c_str());
+            close(fd);
+            return Result::Missing;
+        }
+        if (ftruncate(fd, 0) != 0 || write(fd, &kind, 1) != 1 || flock(fd, LOCK_SH) != 0) {
+            SetLastErrorFromErrno(errno);
+            unlink(file.c_str());
+            close(fd);
+            return Result::Failed;
+        }
+        out.reset(new NamePresence(fd, file));
+        return Result::Created;
+    }
+    char stored = 0;
+    if (pread(fd, &stored, 1, 0) != 1 || stored != kind) {
+        close(fd);
+        return Result::WrongKind;
+    }
+    if (flock(fd, LOCK_SH) != 0) {
+        SetLastErrorFromErrno(errno);
+        close(fd);
+        return Result::Failed;
+    }
+    out.reset(new NamePresence(fd, file));
+    return Result::Opened;
+}
+
+NamePresence::~NamePresence() {
+    int folderLock = open((Folder() + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (folderLock >= 0)
+        flock(folderLock, LOCK_EX);
+    // The last holder removes the file; others keep their shared locks, which makes this conversion fail.
+    if (flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+        unlink(m_file.c_str());
+    close(m_fd);
+    if (folderLock >= 0)
+        close(folderLock);
+}
+
+} // namespace platform::kernel
+
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCWSTR name) {
+    return CreateOrOpen<Event>(name, true, [&](bool created) {
+        return std::make_shared<Event>(manualReset != FALSE, created && initialState != FALSE);
+    });
+}
+
+HANDLE OpenEventW(DWORD, BOOL, LPCWSTR name) {
+    return CreateOrOpen<Event>(name, false, [](bool) { return std::make_shared<Event>(true, false); });
+}
+
+BOOL SetEvent(HANDLE handle) {
+    auto event = Get<Event>(handle);
+    if (!event)
+        return FALSE;
+    std::lock_guard lock(DispatchLock());
+    event->signaled = true;
+    NotifyWaiters();
+    return TRUE;
+}
+
+BOOL ResetEvent(HANDLE handle) {
+    auto event = Get<Event>(handle);
+    if (!event)
+        return FALSE;
+    std::lock_guard lock(DispatchLock());
+    event->signaled = false;
+    return TRUE;
+}
+
+HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name) {
+    return CreateOrOpen<Mutex>(name, true, [&](bool created) {
+        auto mutex = std::make_shared<Mutex>();
+        if (created && initialOwner) {
+            std::lock_guard lock(DispatchLock());
+            mutex->Acquire(GetCurrentThreadId());
+        }
+        return mutex;
+    });
+}
+
+HANDLE OpenMutexW(DWORD, BOOL, LPCWSTR name) {
+    return CreateOrOpen<Mutex>(name, false, [](bool) { return std::make_shared<Mutex>(); });
+}
+
+BOOL ReleaseMutex(HANDLE handle) {
+    auto mutex = Get<Mutex>(handle);
+    if (!mutex)
+        return FALSE;
+    std::lock_guard lock(DispatchLock());
+    if (mutex->owner != GetCurrentThreadId()) {
+        SetLastError(ERROR_NOT_OWNER);
+        return FALSE;
+    }
+    if (--mutex->count == 0) {
+        mutex->owner = 0;
+        NotifyWaiters();
+    }
+    return TRUE;
+}
+
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
+    if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || !handles) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    std::shared_ptr<Waitable> objects[MAXIMUM_WAIT_OBJECTS];
+    for (DWORD i = 0; i < count; ++i) {
+        objects[i] = std::dynamic_pointer_cast<Waitable>(FindHandle(handles[i]));
+        if (!objects[i]) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+    }
+    const DWORD self = GetCurrentThreadId();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    std::unique_lock lock(DispatchLock());
+    for (;;) {
+        if (waitAll) {
+            bool all = true;
+            for (DWORD i = 0; i < count && all; ++i)
+                all = objects[i]->IsSignaled(self);
+            if (all) {
+                DWORD result = WAIT_OBJECT_0;
+                for (DWORD i = 0; i < count; ++i)
+                    if (objects[i]->Acquire(self) && result == WAIT_OBJECT_0)
+                        result = WAIT_ABANDONED_0 + i;
+                NotifyWaiters();
+                return result;
+            }
+        } else {
+            for (DWORD i = 0; i < count; ++i) {
+                if (objects[i]->IsSignaled(self)) {
+                    bool abandoned = objects[i]->Acquire(self);
+                    return (abandoned ? WAIT_ABANDONED_0 : WAIT_OBJECT_0) + i;
+                }
+            }
+        }
+        if (milliseconds == 0)
+            return WAIT_TIMEOUT;
+        if (milliseconds == INFINITE)
+            Changed().wait(lock);
+        else if (Changed().wait_until(lock, deadline) == std::cv_status::timeout &&
+                 std::chrono::steady_clock::now() >= deadline)
+            milliseconds = 0; // one last look, then time out
+    }
+}
+
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+    return WaitForMultipleObjects(1, &object, FALSE, milliseconds);
+}
+
+BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision) {
+    if (!descriptor || revision != SECURITY_DESCRIPTOR_REVISION) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *static_cast<SECURITY_DESCRIPTOR*>(descriptor) = SECURITY_DESCRIPTOR{};
+    static_cast<SECURITY_DESCRIPTOR*>(descriptor)->Revision = SECURITY_DESCRIPTOR_REVISION;
+    return TRUE;
+}
+
+BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL, PACL dacl, BOOL) {
+    if (!descriptor) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    static_cast<SECURITY_DESCRIPTOR*>(descriptor)->Dacl = dacl;
+    return TRUE;
+}
+
+namespace {
+std::recursive_mutex* LockOf(LPCRITICAL_SECTION section) { return static_cast<std::recursive_mutex*>(section->lock); }
+} // namespace
+
+void InitializeCriticalSection(LPCRITICAL_SECTION section) {
+    *section = CRITICAL_SECTION{};
+    section->lock = new std::recursive_mutex;
+}
+BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION section, DWORD) {
+    InitializeCriticalSection(section);
+    return TRUE;
+}
+void EnterCriticalSection(LPCRITICAL_SECTION section) { LockOf(section)->lock(); }
+BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section) { return LockOf(section)->try_lock() ? TRUE : FALSE; }
+void LeaveCriticalSection(LPCRITICAL_SECTION section) { LockOf(section)->unlock(); }
+void DeleteCriticalSection(LPCRITICAL_SECTION section) {
+    delete LockOf(section);
+    section->lock = nullptr;
+}

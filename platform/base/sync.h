@@ -1,0 +1,32 @@
+// Internals of the synchronisation objects shared by sync.cpp and thread.cpp (not part of the Windows interface).
+#pragma once
+
+#include "platform/base/kernel.h"
+
+#include <string>
+
+namespace platform::kernel {
+
+// The cross-process presence of one named object: a lock file per name in a per-user folder. Every process that
+// holds the object keeps a shared flock on its file, so the name exists while any holder lives (the kernel drops
+// the lock of a process that dies). Create/open/close take an exclusive lock on the folder's ".lock" file, so a
+// probe and the conversion that follows it are atomic among processes.
+class NamePresence {
+public:
+    enum class Result { Created, Opened, Missing, WrongKind, Failed };
+    // kind is one letter stored in the file ('M' mutex, 'E' event) so that another kind of the same name is refused.
+    static Result Acquire(const std::u16string& name, char kind, bool create, std::unique_ptr<NamePresence>& out);
+    ~NamePresence();
+    NamePresence(const NamePresence&) = delete;
+    NamePresence& operator=(const NamePresence&) = delete;
+
+    // The per-user folder of the lock files.
+    static std::string Folder();
+
+private:
+    NamePresence(int fd, std::string file) : m_fd(fd), m_file(std::move(file)) {}
+    int m_fd;
+    std::string m_file;
+};
+
+} // namespace platform::kernel
