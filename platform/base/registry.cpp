@@ -51,8 +51,15 @@ struct OpenKey {
     std::u16string path;
 };
 
-std::mutex g_handlesLock;
-std::set<OpenKey*> g_handles;
+// The open keys, built on first use: a library's InitInstance may open keys before this file's static objects exist.
+struct Handles {
+    std::mutex lock;
+    std::set<OpenKey*> open;
+};
+Handles& OpenKeys() {
+    static Handles handles;
+    return handles;
+}
 
 bool SameName(const std::u16string& a, const std::u16string& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 
@@ -75,9 +82,9 @@ bool Locate(HKEY key, HKEY& root, std::u16string& keyPath) {
         keyPath.clear();
         return true;
     }
-    std::lock_guard<std::mutex> guard(g_handlesLock);
+    std::lock_guard<std::mutex> guard(OpenKeys().lock);
     auto* open = reinterpret_cast<OpenKey*>(key);
-    if (!g_handles.count(open))
+    if (!OpenKeys().open.count(open))
         return false;
     root = open->root;
     keyPath = open->path;
@@ -267,8 +274,8 @@ Value* FindValue(Key& key, const WCHAR* name) {
 
 HKEY NewHandle(HKEY root, const std::u16string& keyPath) {
     auto open = std::make_unique<OpenKey>(OpenKey{root, keyPath});
-    std::lock_guard<std::mutex> guard(g_handlesLock);
-    g_handles.insert(open.get());
+    std::lock_guard<std::mutex> guard(OpenKeys().lock);
+    OpenKeys().open.insert(open.get());
     return reinterpret_cast<HKEY>(open.release());
 }
 
@@ -386,9 +393,9 @@ LONG RegCloseKey(HKEY key) {
     if (IsPredefined(key))
         return ERROR_SUCCESS;
     std::unique_ptr<OpenKey> open;
-    std::lock_guard<std::mutex> guard(g_handlesLock);
+    std::lock_guard<std::mutex> guard(OpenKeys().lock);
     auto* candidate = reinterpret_cast<OpenKey*>(key);
-    if (!g_handles.erase(candidate))
+    if (!OpenKeys().open.erase(candidate))
         return ERROR_INVALID_HANDLE;
     open.reset(candidate);
     return ERROR_SUCCESS;

@@ -1,6 +1,6 @@
 // A library that links platform: an application object whose start and end are logged, a static object built
 // before it, and entry points that report the module's view of itself.
-#include "platform/base/afxcore.h"
+#include "platform/base/afx.h"
 #include "platform/base/windows.h"
 
 #include <cstdio>
