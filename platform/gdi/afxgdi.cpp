@@ -45,12 +45,16 @@ std::unique_ptr<CGdiObject> MakeWrapper(HGDIOBJ h) {
 } // namespace
 
 namespace platform::gdi {
-void SetResourceBitmapLoader(HBITMAP (*loader)(LPCWSTR name)) { g_bitmapLoader = loader; }
+void SetResourceBitmapLoader(HBITMAP (*loader)(LPCWSTR name)) {
+    g_bitmapLoader = loader;
+}
 } // namespace platform::gdi
 
 // ---- CGdiObject --------------------------------------------------------------------------------------------------
 
-CGdiObject::~CGdiObject() { DeleteObject(); }
+CGdiObject::~CGdiObject() {
+    DeleteObject();
+}
 
 BOOL CGdiObject::Attach(HGDIOBJ object) {
     if (!object)

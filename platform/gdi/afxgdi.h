@@ -100,9 +100,7 @@ public:
     void OffsetRect(int dx, int dy) { ::OffsetRect(this, dx, dy); }
     void OffsetRect(POINT p) { ::OffsetRect(this, p.x, p.y); }
     void OffsetRect(SIZE s) { ::OffsetRect(this, s.cx, s.cy); }
-    void MoveToXY(int x, int y) {
-        OffsetRect(x - left, y - top);
-    }
+    void MoveToXY(int x, int y) { OffsetRect(x - left, y - top); }
     void NormalizeRect() {
         if (left > right)
             std::swap(left, right);

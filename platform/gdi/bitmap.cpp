@@ -37,7 +37,9 @@ std::uint8_t Expand(std::uint32_t v, int width) {
     return static_cast<std::uint8_t>(out);
 }
 
-std::size_t DdbStride(const Bitmap& b) { return b.mono ? ((b.width + 15) / 16) * 2 : static_cast<std::size_t>(b.width) * 4; }
+std::size_t DdbStride(const Bitmap& b) {
+    return b.mono ? ((b.width + 15) / 16) * 2 : static_cast<std::size_t>(b.width) * 4;
+}
 
 } // namespace
 
@@ -148,7 +150,9 @@ using namespace platform::gdi;
 
 namespace {
 
-Bitmap* ToBitmap(HBITMAP h) { return ToObjectOf<Bitmap>(h, ObjectKind::Bitmap); }
+Bitmap* ToBitmap(HBITMAP h) {
+    return ToObjectOf<Bitmap>(h, ObjectKind::Bitmap);
+}
 
 // Whether a 1-bit DIB's table is exactly black then white (such a DIB becomes a monochrome bitmap).
 bool IsBlackWhite(const DibInfo& dib) {
@@ -204,7 +208,8 @@ void EncodeRow(const std::uint32_t* px, int width, int bpp, bool mono, std::uint
     case 16:
         for (int x = 0; x < width; ++x) {
             std::uint32_t p = px[x];
-            auto v = static_cast<std::uint16_t>((((p >> 19) & 0x1F) << 10) | (((p >> 11) & 0x1F) << 5) | ((p >> 3) & 0x1F));
+            auto v =
+                static_cast<std::uint16_t>((((p >> 19) & 0x1F) << 10) | (((p >> 11) & 0x1F) << 5) | ((p >> 3) & 0x1F));
             out[2 * x] = static_cast<std::uint8_t>(v);
             out[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
         }
@@ -279,7 +284,8 @@ LONG SetBitmapBits(HBITMAP h, DWORD size, const void* bits) {
     std::size_t stride = DdbStride(*bmp);
     const auto* in = static_cast<const std::uint8_t*>(bits);
     LONG used = 0;
-    for (int y = 0; y < bmp->height && static_cast<std::size_t>(used) + stride <= size; ++y, used += static_cast<LONG>(stride)) {
+    for (int y = 0; y < bmp->height && static_cast<std::size_t>(used) + stride <= size;
+         ++y, used += static_cast<LONG>(stride)) {
         std::uint32_t* dst = bmp->row(y);
         const std::uint8_t* src = in + used;
         for (int x = 0; x < bmp->width; ++x) {
@@ -366,9 +372,10 @@ HBITMAP CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* header, DWORD init, cons
     // Compatible with the DC: colour, unless it is a memory DC holding a monochrome bitmap.
     DeviceContext* dc = ToDC(hdc);
     bool mono = dc && dc->kind == DCKind::Memory && dc->state.bitmap && dc->state.bitmap->mono;
-    HBITMAP h = mono ? CreateBitmap(header->biWidth, height, 1, 1, nullptr)
-                     : (header->biWidth > 0 && height > 0 ? reinterpret_cast<HBITMAP>(NewBitmap(header->biWidth, height, false))
-                                                          : CreateBitmap(1, 1, 1, 1, nullptr));
+    HBITMAP h =
+        mono ? CreateBitmap(header->biWidth, height, 1, 1, nullptr)
+             : (header->biWidth > 0 && height > 0 ? reinterpret_cast<HBITMAP>(NewBitmap(header->biWidth, height, false))
+                                                  : CreateBitmap(1, 1, 1, 1, nullptr));
     if (h && (init & CBM_INIT) && bits && info)
         SetDIBits(hdc, h, 0, static_cast<UINT>(height), bits, info, usage);
     return h;

@@ -311,7 +311,9 @@ DWORD GetLayout(HDC hdc) {
     return dc ? dc->state.layout : GDI_ERROR;
 }
 
-int SetMapMode(HDC hdc, int mode) { return ToDC(hdc) ? MM_TEXT : 0; }
+int SetMapMode(HDC hdc, int mode) {
+    return ToDC(hdc) ? MM_TEXT : 0;
+}
 
 BOOL SetViewportOrgEx(HDC hdc, int x, int y, LPPOINT old) {
     DeviceContext* dc = ToDC(hdc);
@@ -393,7 +395,7 @@ BOOL DPtoLP(HDC hdc, LPPOINT points, int count) {
     return TRUE;
 }
 
-#define DC_ATTRIBUTE(Set, Get, Type, field, invalid)                                                                  \
+#define DC_ATTRIBUTE(Set, Get, Type, field, invalid)                                                                   \
     Type Set(HDC hdc, Type value) {                                                                                    \
         DeviceContext* dc = ToDC(hdc);                                                                                 \
         if (!dc)                                                                                                       \
@@ -502,7 +504,9 @@ int ExtSelectClipRgn(HDC hdc, HRGN rgn, int mode) {
     return s.clip.complexity();
 }
 
-int SelectClipRgn(HDC hdc, HRGN rgn) { return ExtSelectClipRgn(hdc, rgn, RGN_COPY); }
+int SelectClipRgn(HDC hdc, HRGN rgn) {
+    return ExtSelectClipRgn(hdc, rgn, RGN_COPY);
+}
 
 static int ClipWithRect(HDC hdc, int left, int top, int right, int bottom, int mode) {
     DeviceContext* dc = ToDC(hdc);

@@ -15,8 +15,8 @@ COLORREF ClassicSysColor(int index) {
     switch (index) {
     case 5: // COLOR_WINDOW
         return RGB(255, 255, 255);
-    case 6: // COLOR_WINDOWFRAME
-    case 8: // COLOR_WINDOWTEXT
+    case 6:  // COLOR_WINDOWFRAME
+    case 8:  // COLOR_WINDOWTEXT
     case 18: // COLOR_BTNTEXT
         return RGB(0, 0, 0);
     case 15: // COLOR_BTNFACE
@@ -254,7 +254,9 @@ COLORREF SysColor(int index) {
     return source ? source(index) : ClassicSysColor(index);
 }
 
-void SetSysColorSource(COLORREF (*source)(int index)) { g_sysColors = source; }
+void SetSysColorSource(COLORREF (*source)(int index)) {
+    g_sysColors = source;
+}
 
 std::uint32_t ApplyRop2(int rop2, std::uint32_t pen, std::uint32_t dst) {
     switch (rop2) {
@@ -338,12 +340,12 @@ void FillRectBrush(DeviceContext& dc, RECT r, const Brush& brush, int rop2) {
         if (!IntersectRect(&q, &r, &c))
             continue;
         for (LONG y = q.top; y < q.bottom; ++y) {
-            int py = ((y - o.y - dc.state.brushOrg.y) % brush.patternHeight + brush.patternHeight) %
-                     brush.patternHeight;
+            int py =
+                ((y - o.y - dc.state.brushOrg.y) % brush.patternHeight + brush.patternHeight) % brush.patternHeight;
             std::uint32_t* row = t.row(y);
             for (LONG x = q.left; x < q.right; ++x) {
-                int px = ((x - o.x - dc.state.brushOrg.x) % brush.patternWidth + brush.patternWidth) %
-                         brush.patternWidth;
+                int px =
+                    ((x - o.x - dc.state.brushOrg.x) % brush.patternWidth + brush.patternWidth) % brush.patternWidth;
                 std::uint32_t p = brush.pattern[static_cast<size_t>(py * brush.patternWidth + px)];
                 if (brush.patternMono)
                     p = p ? bg : fg;
@@ -367,7 +369,9 @@ BOOL SetRect(LPRECT rect, int left, int top, int right, int bottom) {
     return TRUE;
 }
 
-BOOL SetRectEmpty(LPRECT rect) { return SetRect(rect, 0, 0, 0, 0); }
+BOOL SetRectEmpty(LPRECT rect) {
+    return SetRect(rect, 0, 0, 0, 0);
+}
 
 BOOL CopyRect(LPRECT dest, const RECT* src) {
     if (!dest || !src)
@@ -400,7 +404,9 @@ BOOL PtInRect(const RECT* rect, POINT pt) {
     return rect && pt.x >= rect->left && pt.x < rect->right && pt.y >= rect->top && pt.y < rect->bottom;
 }
 
-BOOL IsRectEmpty(const RECT* rect) { return !rect || rect->left >= rect->right || rect->top >= rect->bottom; }
+BOOL IsRectEmpty(const RECT* rect) {
+    return !rect || rect->left >= rect->right || rect->top >= rect->bottom;
+}
 
 BOOL IntersectRect(LPRECT dest, const RECT* a, const RECT* b) {
     if (!dest || !a || !b)
@@ -616,7 +622,9 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
     return ToColorRef(v);
 }
 
-BOOL SetPixelV(HDC hdc, int x, int y, COLORREF color) { return SetPixel(hdc, x, y, color) != CLR_INVALID; }
+BOOL SetPixelV(HDC hdc, int x, int y, COLORREF color) {
+    return SetPixel(hdc, x, y, color) != CLR_INVALID;
+}
 
 // ---- Lines and shapes --------------------------------------------------------------------------------------------
 
@@ -774,8 +782,7 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
     Brush scratch;
     const Brush& brush = CurrentBrush(*dc, scratch);
     if (right - left > 2 * inset && bottom - top > 2 * inset)
-        FillRectBrush(*dc, ToDeviceRect(*dc, left + inset, top + inset, right - 1, bottom - 1), brush,
-                      dc->state.rop2);
+        FillRectBrush(*dc, ToDeviceRect(*dc, left + inset, top + inset, right - 1, bottom - 1), brush, dc->state.rop2);
     if (pen && right - left >= 1 && bottom - top >= 1)
         StrokePolyline(*dc, RectangleOutline(*dc, left, top, right, bottom), true, false);
     return TRUE;
@@ -861,9 +868,15 @@ static BOOL FinishPath(HDC hdc, bool fill, bool stroke) {
     return TRUE;
 }
 
-BOOL StrokePath(HDC hdc) { return FinishPath(hdc, false, true); }
-BOOL FillPath(HDC hdc) { return FinishPath(hdc, true, false); }
-BOOL StrokeAndFillPath(HDC hdc) { return FinishPath(hdc, true, true); }
+BOOL StrokePath(HDC hdc) {
+    return FinishPath(hdc, false, true);
+}
+BOOL FillPath(HDC hdc) {
+    return FinishPath(hdc, true, false);
+}
+BOOL StrokeAndFillPath(HDC hdc) {
+    return FinishPath(hdc, true, true);
+}
 
 // ---- 3-D edges and focus rectangles ------------------------------------------------------------------------------
 

@@ -113,10 +113,18 @@ void Destroy(GdiObject* obj) {
 
 } // namespace
 
-void Register(GdiObject* obj) { Add(obj, static_cast<int>(obj->kind)); }
-void RegisterDC(DeviceContext* dc) { Add(dc, dc->kind == DCKind::Memory ? OBJ_MEMDC : OBJ_DC); }
-void Unregister(GdiObject* obj) { Remove(obj); }
-void UnregisterDC(DeviceContext* dc) { Remove(dc); }
+void Register(GdiObject* obj) {
+    Add(obj, static_cast<int>(obj->kind));
+}
+void RegisterDC(DeviceContext* dc) {
+    Add(dc, dc->kind == DCKind::Memory ? OBJ_MEMDC : OBJ_DC);
+}
+void Unregister(GdiObject* obj) {
+    Remove(obj);
+}
+void UnregisterDC(DeviceContext* dc) {
+    Remove(dc);
+}
 
 DeviceContext* ToDC(HDC dc) {
     int type = 0;
@@ -158,7 +166,9 @@ Font* StockFont(int index) {
         return Stock().systemFont;
     return Stock().guiFont;
 }
-Bitmap* DefaultBitmap() { return Stock().defaultBitmap; }
+Bitmap* DefaultBitmap() {
+    return Stock().defaultBitmap;
+}
 
 Bitmap* NewBitmap(int width, int height, bool mono) {
     auto bmp = std::make_unique<Bitmap>();
@@ -186,8 +196,8 @@ HBRUSH CreatePermanentBrush(COLORREF color) {
 int LiveObjectCount() {
     HandleTable& t = Table();
     std::lock_guard lock(t.mutex);
-    return t.counts[OBJ_PEN] + t.counts[OBJ_BRUSH] + t.counts[OBJ_FONT] + t.counts[OBJ_BITMAP] +
-           t.counts[OBJ_REGION] + t.counts[OBJ_DC] + t.counts[OBJ_MEMDC];
+    return t.counts[OBJ_PEN] + t.counts[OBJ_BRUSH] + t.counts[OBJ_FONT] + t.counts[OBJ_BITMAP] + t.counts[OBJ_REGION] +
+           t.counts[OBJ_DC] + t.counts[OBJ_MEMDC];
 }
 
 int LiveObjectCount(DWORD objType) {
@@ -367,8 +377,8 @@ int GetObjectW(HGDIOBJ h, int size, LPVOID out) {
         bm.bmHeight = b->height;
         bm.bmPlanes = 1;
         bm.bmBitsPixel = static_cast<WORD>(b->dibBits ? b->dibBitCount : (b->mono ? 1 : 32));
-        bm.bmWidthBytes = b->dibBits ? ((b->width * bm.bmBitsPixel + 31) / 32) * 4
-                                     : ((b->width * bm.bmBitsPixel + 15) / 16) * 2;
+        bm.bmWidthBytes =
+            b->dibBits ? ((b->width * bm.bmBitsPixel + 31) / 32) * 4 : ((b->width * bm.bmBitsPixel + 15) / 16) * 2;
         bm.bmBits = b->dibBits;
         return put(bm);
     }

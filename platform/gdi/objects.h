@@ -12,8 +12,12 @@
 namespace platform::gdi {
 
 // 0x00BBGGRR <-> 0x00RRGGBB
-inline std::uint32_t ToPixel(COLORREF c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
-inline COLORREF ToColorRef(std::uint32_t p) { return ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF); }
+inline std::uint32_t ToPixel(COLORREF c) {
+    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+inline COLORREF ToColorRef(std::uint32_t p) {
+    return ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
+}
 // A colour on a monochrome target: the nearer of black and white.
 inline std::uint32_t ToMono(std::uint32_t p) {
     unsigned sum = ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF);
@@ -41,8 +45,8 @@ struct GdiObject {
     explicit GdiObject(ObjectKind k) : kind(k) {}
     virtual ~GdiObject() = default;
     ObjectKind kind;
-    bool stock = false;        // never deleted, not counted
-    int selectedIn = 0;        // number of DCs that hold it selected
+    bool stock = false;         // never deleted, not counted
+    int selectedIn = 0;         // number of DCs that hold it selected
     bool deletePending = false; // DeleteObject while selected: freed when the last DC lets go
 };
 
@@ -73,10 +77,10 @@ struct Font : GdiObject {
 struct Bitmap : GdiObject {
     Bitmap() : GdiObject(ObjectKind::Bitmap) {}
     int width = 0, height = 0;
-    bool mono = false;               // 1 bpp: pixels are 0 or 0x00FFFFFF
-    std::vector<std::uint32_t> store; // 0x00RRGGBB, top-down; empty when `external` is used
+    bool mono = false;                 // 1 bpp: pixels are 0 or 0x00FFFFFF
+    std::vector<std::uint32_t> store;  // 0x00RRGGBB, top-down; empty when `external` is used
     std::uint32_t* external = nullptr; // a 32-bit DIB section's own memory
-    std::ptrdiff_t stride = 0;       // in pixels; negative for a bottom-up DIB section
+    std::ptrdiff_t stride = 0;         // in pixels; negative for a bottom-up DIB section
     // DIB section bookkeeping: the caller-visible bits and their format.
     void* dibBits = nullptr;
     std::vector<std::uint8_t> dibStore;

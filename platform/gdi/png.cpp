@@ -54,8 +54,9 @@ BOOL WriteSurfacePng(const Surface& surface, const RECT& area, const char* path)
     RECT full{0, 0, surface.width(), surface.height()}, r;
     if (!IntersectRect(&r, &area, &full))
         return FALSE;
-    return WritePng(path, r.right - r.left, r.bottom - r.top,
-                    [&](int y) { return surface.pixels() + static_cast<std::ptrdiff_t>(y + r.top) * surface.width() + r.left; });
+    return WritePng(path, r.right - r.left, r.bottom - r.top, [&](int y) {
+        return surface.pixels() + static_cast<std::ptrdiff_t>(y + r.top) * surface.width() + r.left;
+    });
 }
 
 BOOL WriteSurfacePng(const Surface& surface, const char* path) {

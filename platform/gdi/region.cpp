@@ -150,8 +150,7 @@ void Region::offset(int dx, int dy) {
 
 void Region::setRect(const RECT& r) {
     rects.clear();
-    RECT n{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
-           std::max(r.top, r.bottom)};
+    RECT n{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right), std::max(r.top, r.bottom)};
     if (n.left < n.right && n.top < n.bottom)
         rects.push_back(n);
 }
@@ -181,7 +180,9 @@ Region Region::fromRects(const RECT* rects, size_t count) {
 using namespace platform::gdi;
 
 namespace {
-RegionObject* ToRegion(HRGN h) { return ToObjectOf<RegionObject>(h, ObjectKind::Region); }
+RegionObject* ToRegion(HRGN h) {
+    return ToObjectOf<RegionObject>(h, ObjectKind::Region);
+}
 
 HRGN NewRegion(Region region) {
     auto* obj = new RegionObject; // owned by the handle table until DeleteObject
@@ -205,8 +206,7 @@ HRGN ExtCreateRegion(const XFORM* xform, DWORD size, const RGNDATA* data) {
     if (xform || !data || size < sizeof(RGNDATAHEADER) || data->rdh.iType != RDH_RECTANGLES)
         return nullptr;
     DWORD header = data->rdh.dwSize ? data->rdh.dwSize : sizeof(RGNDATAHEADER);
-    if (header < sizeof(RGNDATAHEADER) || size < header ||
-        (size - header) / sizeof(RECT) < data->rdh.nCount)
+    if (header < sizeof(RGNDATAHEADER) || size < header || (size - header) / sizeof(RECT) < data->rdh.nCount)
         return nullptr;
     std::vector<RECT> rects(data->rdh.nCount);
     std::memcpy(rects.data(), reinterpret_cast<const char*>(data) + header, rects.size() * sizeof(RECT));

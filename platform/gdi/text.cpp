@@ -102,10 +102,10 @@ std::shared_ptr<FontFace> OpenFace(const std::string& file, const LOGFONTW& lf) 
         face->descent = std::max(0, static_cast<int>(lf.lfHeight) - face->ascent);
     face->internalLeading = std::max(0, face->ascent + face->descent - ppem);
     double lineGap = os2 ? os2->sTypoLineGap : 0;
-    face->externalLeading = std::max(0, static_cast<int>(std::lround(
-                                            (f->height - (winAscent + winDescent)) * scale > 0
-                                                ? (f->height - (winAscent + winDescent)) * scale
-                                                : lineGap * scale)));
+    face->externalLeading =
+        std::max(0, static_cast<int>(std::lround((f->height - (winAscent + winDescent)) * scale > 0
+                                                     ? (f->height - (winAscent + winDescent)) * scale
+                                                     : lineGap * scale)));
     face->aveCharWidth = os2 ? static_cast<int>(std::lround(os2->xAvgCharWidth * scale)) : ppem / 2;
     face->maxCharWidth = static_cast<int>(std::lround(f->max_advance_width * scale));
     face->underlinePos = std::max(1, static_cast<int>(std::lround(-f->underline_position * scale)));
@@ -229,7 +229,8 @@ void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, POI
             if (!IntersectRect(&q, &box, &c))
                 continue;
             for (LONG y = q.top; y < q.bottom; ++y) {
-                const std::uint8_t* a = g.alpha.data() + static_cast<size_t>(y - box.top) * static_cast<size_t>(g.width);
+                const std::uint8_t* a =
+                    g.alpha.data() + static_cast<size_t>(y - box.top) * static_cast<size_t>(g.width);
                 std::uint32_t* row = t.row(y);
                 for (LONG x = q.left; x < q.right; ++x) {
                     unsigned alpha = a[x - box.left];
@@ -242,7 +243,8 @@ void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, POI
                     }
                     std::uint32_t d = row[x], out = 0;
                     for (int shift = 0; shift <= 16; shift += 8) {
-                        int dc8 = static_cast<int>((d >> shift) & 0xFF), sc8 = static_cast<int>((color >> shift) & 0xFF);
+                        int dc8 = static_cast<int>((d >> shift) & 0xFF),
+                            sc8 = static_cast<int>((color >> shift) & 0xFF);
                         out |= static_cast<std::uint32_t>(dc8 + ((sc8 - dc8) * static_cast<int>(alpha) + 127) / 255)
                                << shift;
                     }

@@ -436,8 +436,8 @@ BOOL GetBitmapDimensionEx(HBITMAP bitmap, LPSIZE size);
 
 // ---- Blits -------------------------------------------------------------------------------------------------------
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
-BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
-                int srcHeight, DWORD rop);
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
+                DWORD rop);
 int StretchDIBits(HDC dest, int x, int y, int width, int height, int srcX, int srcY, int srcWidth, int srcHeight,
                   const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
 int SetDIBitsToDevice(HDC dest, int x, int y, DWORD width, DWORD height, int srcX, int srcY, UINT startScan,

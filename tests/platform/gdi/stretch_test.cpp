@@ -105,9 +105,9 @@ TEST(StretchDIBits, TwentyFourBitPixelsAreBlueGreenRed) {
 
 TEST(StretchDIBits, SourceRectangleOfABottomUpDibCountsFromTheBottom) {
     Dib d = MakeDib(1, 3, 24);
-    Put24(d, 0, 0, kRed);   // top
+    Put24(d, 0, 0, kRed); // top
     Put24(d, 0, 1, kGreen);
-    Put24(d, 0, 2, kBlue);  // bottom
+    Put24(d, 0, 2, kBlue); // bottom
     MemDC dc(1, 1);
     StretchDIBits(dc, 0, 0, 1, 1, 0, 0, 1, 1, d.bits(), d.info(), DIB_RGB_COLORS, SRCCOPY);
     EXPECT_EQ(kBlue, dc.at(0, 0)) << "ySrc 0 of a bottom-up DIB is its bottom row";
