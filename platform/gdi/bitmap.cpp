@@ -234,6 +234,9 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
         return nullptr;
     if (width == 0 || height == 0)
         return CreateBitmap(1, 1, 1, 1, nullptr);
+    // Device bits come as 1 or 32 bits a pixel here; other layouts would be misread.
+    if (bits && bitsPerPixel != 1 && bitsPerPixel != 32)
+        return nullptr;
     Bitmap* bmp = NewBitmap(width, height, bitsPerPixel == 1);
     if (!bmp)
         return nullptr;
@@ -251,8 +254,6 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height) {
         return CreateBitmap(1, 1, 1, 1, nullptr);
     // A memory DC makes bitmaps like the one selected into it: a fresh memory DC holds a monochrome one.
     bool mono = dc->kind == DCKind::Memory && dc->state.bitmap && dc->state.bitmap->mono;
-    if (static_cast<long long>(width) * height > (1LL << 28))
-        return nullptr;
     Bitmap* bmp = NewBitmap(width, height, mono);
     return reinterpret_cast<HBITMAP>(bmp);
 }

@@ -171,6 +171,9 @@ Bitmap* DefaultBitmap() {
 }
 
 Bitmap* NewBitmap(int width, int height, bool mono) {
+    // Device bitmaps hold windows and previews; 2^28 pixels (1 GiB) is far beyond them, so refuse before allocating.
+    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > (1LL << 28))
+        return nullptr;
     auto bmp = std::make_unique<Bitmap>();
     bmp->width = width;
     bmp->height = height;
