@@ -11,9 +11,13 @@
 
 const CRuntimeClass CObject::classCObject = {"CObject", static_cast<int>(sizeof(CObject)), 0xFFFF, nullptr, nullptr};
 
-CRuntimeClass* CObject::GetRuntimeClass() const { return RUNTIME_CLASS(CObject); }
+CRuntimeClass* CObject::GetRuntimeClass() const {
+    return RUNTIME_CLASS(CObject);
+}
 
-BOOL CObject::IsKindOf(const CRuntimeClass* cls) const { return GetRuntimeClass()->IsDerivedFrom(cls); }
+BOOL CObject::IsKindOf(const CRuntimeClass* cls) const {
+    return GetRuntimeClass()->IsDerivedFrom(cls);
+}
 
 CObject* CRuntimeClass::CreateObject() const {
     if (!m_pfnCreateObject)
@@ -50,7 +54,6 @@ struct CWinAppAccess {
     }
 };
 
-
 namespace platform::afx {
 
 BOOL (*g_walkPreTranslate)(MSG* pMsg) = nullptr;
@@ -62,7 +65,9 @@ CWinApp* g_app = nullptr;
 HINSTANCE g_resourceHandle = nullptr;
 bool g_initFailed = false;
 
-bool IsProgram() { return ThisModule() == GetModuleHandleW(nullptr); }
+bool IsProgram() {
+    return ThisModule() == GetModuleHandleW(nullptr);
+}
 
 // Runs a library's InitInstance after static initialisation and its ExitInstance first thing at unload. Being
 // defined in platform_base, which is linked after the library's own code, this object is constructed after the
@@ -129,9 +134,13 @@ int RunProgram() {
 
 // ---- Threads and the application ---------------------------------------------------------------------------------
 
-BOOL CWinThread::InitInstance() { return FALSE; }
+BOOL CWinThread::InitInstance() {
+    return FALSE;
+}
 
-int CWinThread::ExitInstance() { return m_nExitCode; }
+int CWinThread::ExitInstance() {
+    return m_nExitCode;
+}
 
 int CWinThread::Run() {
     if (platform::afx::g_runMessageLoop)
@@ -157,23 +166,37 @@ CWinApp::~CWinApp() {
         platform::afx::g_app = nullptr;
 }
 
-BOOL CWinApp::InitInstance() { return TRUE; }
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
 
-int CWinApp::ExitInstance() { return m_nExitCode; }
+int CWinApp::ExitInstance() {
+    return m_nExitCode;
+}
 
-CWinApp* AfxGetApp() { return platform::afx::g_app; }
+CWinApp* AfxGetApp() {
+    return platform::afx::g_app;
+}
 
-CWinThread* AfxGetThread() { return platform::afx::g_app; }
+CWinThread* AfxGetThread() {
+    return platform::afx::g_app;
+}
 
-HINSTANCE AfxGetInstanceHandle() { return platform::ThisModule(); }
+HINSTANCE AfxGetInstanceHandle() {
+    return platform::ThisModule();
+}
 
 HINSTANCE AfxGetResourceHandle() {
     return platform::afx::g_resourceHandle ? platform::afx::g_resourceHandle : platform::ThisModule();
 }
 
-void AfxSetResourceHandle(HINSTANCE resource) { platform::afx::g_resourceHandle = resource; }
+void AfxSetResourceHandle(HINSTANCE resource) {
+    platform::afx::g_resourceHandle = resource;
+}
 
-BOOL AfxInitInstanceFailed() { return platform::afx::g_initFailed ? TRUE : FALSE; }
+BOOL AfxInitInstanceFailed() {
+    return platform::afx::g_initFailed ? TRUE : FALSE;
+}
 
 // ---- Collections ------------------------------------------------------------------------------------------------
 

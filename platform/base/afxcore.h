@@ -47,12 +47,16 @@ public:                                                                         
 #define IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, create)                                                   \
     const CRuntimeClass class_name::class##class_name = {#class_name, static_cast<int>(sizeof(class_name)), 0xFFFF,    \
                                                          create, RUNTIME_CLASS(base_class_name)};                      \
-    CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
+    CRuntimeClass* class_name::GetRuntimeClass() const {                                                               \
+        return RUNTIME_CLASS(class_name);                                                                              \
+    }
 
 #define IMPLEMENT_DYNAMIC(class_name, base_class_name) IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, nullptr)
 
 #define IMPLEMENT_DYNCREATE(class_name, base_class_name)                                                               \
-    CObject* class_name::CreateObject() { return new class_name; }                                                     \
+    CObject* class_name::CreateObject() {                                                                              \
+        return new class_name;                                                                                         \
+    }                                                                                                                  \
     IMPLEMENT_RUNTIMECLASS_(class_name, base_class_name, &class_name::CreateObject)
 
 #define DYNAMIC_DOWNCAST(class_name, object)                                                                           \
@@ -120,10 +124,10 @@ private:
 
 CWinApp* AfxGetApp();
 CWinThread* AfxGetThread();
-HINSTANCE AfxGetInstanceHandle();   // the module this code is linked into (a library's own handle)
-HINSTANCE AfxGetResourceHandle();   // where the framework loads strings and dialogs; the instance until set
+HINSTANCE AfxGetInstanceHandle(); // the module this code is linked into (a library's own handle)
+HINSTANCE AfxGetResourceHandle(); // where the framework loads strings and dialogs; the instance until set
 void AfxSetResourceHandle(HINSTANCE resource);
-BOOL AfxInitInstanceFailed();       // TRUE when the library's InitInstance answered FALSE
+BOOL AfxInitInstanceFailed(); // TRUE when the library's InitInstance answered FALSE
 
 namespace platform::afx {
 

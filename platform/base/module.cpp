@@ -40,7 +40,9 @@ constexpr SystemName kSystemNames[] = {
 // "kernel32.dll" is platform itself: its handle is an address inside this copy of platform, and GetProcAddress
 // finds there the entry points the system looks up by name.
 const char g_kernel32Anchor = 0;
-HMODULE Kernel32() { return reinterpret_cast<HMODULE>(const_cast<char*>(&g_kernel32Anchor)); }
+HMODULE Kernel32() {
+    return reinterpret_cast<HMODULE>(const_cast<char*>(&g_kernel32Anchor));
+}
 
 struct Export {
     const char* name;
@@ -273,7 +275,9 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
     return module;
 }
 
-HMODULE LoadLibraryExW(LPCWSTR fileName, HANDLE, DWORD) { return LoadLibraryW(fileName); }
+HMODULE LoadLibraryExW(LPCWSTR fileName, HANDLE, DWORD) {
+    return LoadLibraryW(fileName);
+}
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
     // Ordinals (a name pointer below 64 Ki) have no meaning for shared objects.

@@ -14,7 +14,9 @@
 namespace platform::profile {
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
 
 std::u16string_view Trim(std::u16string_view s) {
     while (!s.empty() && IsBlank(s.front()))
@@ -80,8 +82,8 @@ std::optional<std::u16string> Lookup(const std::u16string& text, const WCHAR* se
             if (seenSection && inSection)
                 return std::nullopt; // a later section of the same name is not looked at
             const size_t close = line.find(u']');
-            const std::u16string_view name = Trim(line.substr(1, close == std::u16string_view::npos ? line.npos
-                                                                                                     : close - 1));
+            const std::u16string_view name =
+                Trim(line.substr(1, close == std::u16string_view::npos ? line.npos : close - 1));
             inSection = SameName(name, section);
             seenSection = seenSection || inSection;
             continue;

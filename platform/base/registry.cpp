@@ -61,7 +61,9 @@ Handles& OpenKeys() {
     return handles;
 }
 
-bool SameName(const std::u16string& a, const std::u16string& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
+bool SameName(const std::u16string& a, const std::u16string& b) {
+    return _wcsicmp(a.c_str(), b.c_str()) == 0;
+}
 
 bool IsPredefined(HKEY key) {
     return key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_CLASSES_ROOT;
@@ -262,7 +264,9 @@ Key* FindKey(Hive& hive, const std::u16string& keyPath) {
 }
 
 // The root key exists in every hive, as on Windows, even when nothing was ever stored under it.
-bool KeyExists(Hive& hive, const std::u16string& keyPath) { return keyPath.empty() || FindKey(hive, keyPath); }
+bool KeyExists(Hive& hive, const std::u16string& keyPath) {
+    return keyPath.empty() || FindKey(hive, keyPath);
+}
 
 Value* FindValue(Key& key, const WCHAR* name) {
     const std::u16string wanted = name ? name : u"";

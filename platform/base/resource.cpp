@@ -24,7 +24,9 @@ OwnTables& Own() {
     return own;
 }
 
-bool Valid(const Table* table) { return table && table->magic == kTableMagic && table->version == kTableVersion; }
+bool Valid(const Table* table) {
+    return table && table->magic == kTableMagic && table->version == kTableVersion;
+}
 
 const Entry* FindIn(const Table* table, std::uint32_t type, std::uint32_t id) {
     const Entry* begin = table->entries;
@@ -83,13 +85,17 @@ HGLOBAL LoadResource(HMODULE, HRSRC resource) {
     return const_cast<void*>(reinterpret_cast<const platform::resource::Entry*>(resource)->data);
 }
 
-LPVOID LockResource(HGLOBAL data) { return data; }
+LPVOID LockResource(HGLOBAL data) {
+    return data;
+}
 
 DWORD SizeofResource(HMODULE, HRSRC resource) {
     return resource ? reinterpret_cast<const platform::resource::Entry*>(resource)->size : 0;
 }
 
-BOOL FreeResource(HGLOBAL) { return FALSE; }
+BOOL FreeResource(HGLOBAL) {
+    return FALSE;
+}
 
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) {
     if (!buffer || size < 0)

@@ -14,7 +14,9 @@ namespace {
 
 constexpr std::uint32_t kMaxId = 0xFFFF; // ids are 16-bit, as MAKEINTRESOURCE takes them
 
-[[noreturn]] void Fail(const std::string& where, const std::string& what) { throw InputError(where + ": " + what); }
+[[noreturn]] void Fail(const std::string& where, const std::string& what) {
+    throw InputError(where + ": " + what);
+}
 
 std::string ReadFile(const std::filesystem::path& path, const std::string& where) {
     std::ifstream in(path, std::ios::binary);
@@ -32,7 +34,8 @@ std::string Trim(const std::string& s) {
 }
 
 std::uint32_t ParseId(const std::string& text, const std::string& where) {
-    if (text.empty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; }))
+    if (text.empty() || text.size() > 5 ||
+        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; }))
         Fail(where, "bad id '" + text + "'");
     const auto id = static_cast<std::uint32_t>(std::stoul(text));
     if (id > kMaxId)
@@ -156,7 +159,9 @@ std::u16string ParseQuoted(const std::string& line, std::size_t pos, const std::
     return out;
 }
 
-std::vector<unsigned char> ToBytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<unsigned char> ToBytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 // A BITMAP resource is the file without its BITMAPFILEHEADER (14 bytes), as the run time expects a packed DIB.
 std::vector<unsigned char> BitmapResource(const std::string& file, const std::string& where) {
@@ -167,9 +172,9 @@ std::vector<unsigned char> BitmapResource(const std::string& file, const std::st
 }
 
 std::optional<Type> TypeFromName(const std::string& name) {
-    static const std::map<std::string, Type> kTypes = {
-        {"STRINGTABLE", Type::String}, {"BITMAP", Type::Bitmap}, {"DIALOG", Type::Dialog},
-        {"CURSOR", Type::Cursor},      {"ICON", Type::Icon},     {"RCDATA", Type::RcData}};
+    static const std::map<std::string, Type> kTypes = {{"STRINGTABLE", Type::String}, {"BITMAP", Type::Bitmap},
+                                                       {"DIALOG", Type::Dialog},      {"CURSOR", Type::Cursor},
+                                                       {"ICON", Type::Icon},          {"RCDATA", Type::RcData}};
     const auto it = kTypes.find(name);
     if (it == kTypes.end())
         return std::nullopt;
@@ -274,8 +279,8 @@ Compiled CompileManifest(const std::filesystem::path& manifest) {
         const auto key = std::make_pair(static_cast<std::uint32_t>(*type), id);
         if (!seen.emplace(key, where).second)
             Fail(where, typeName + " " + idText + " is listed twice (first at " + seen[key] + ")");
-        result.resources.push_back({key.first, id,
-                                    *type == Type::Bitmap ? BitmapResource(content, where) : ToBytes(content)});
+        result.resources.push_back(
+            {key.first, id, *type == Type::Bitmap ? BitmapResource(content, where) : ToBytes(content)});
     }
 
     for (auto& block : PackStringBlocks(strings))

@@ -19,7 +19,7 @@ struct Resource {
 };
 
 struct Compiled {
-    std::vector<Resource> resources;          // sorted by (type, id), no duplicates
+    std::vector<Resource> resources;           // sorted by (type, id), no duplicates
     std::vector<std::filesystem::path> inputs; // every file read, for the build's dependency tracking
 };
 

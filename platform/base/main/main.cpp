@@ -2,4 +2,6 @@
 // initialisation; this runs its InitInstance and then its message loop or ExitInstance.
 #include "platform/base/afxcore.h"
 
-int main() { return platform::afx::RunProgram(); }
+int main() {
+    return platform::afx::RunProgram();
+}

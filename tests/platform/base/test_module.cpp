@@ -11,10 +11,14 @@
 
 namespace {
 
-std::u16string Dos(const std::string& posix) { return platform::path::ToDosPath(posix); }
+std::u16string Dos(const std::string& posix) {
+    return platform::path::ToDosPath(posix);
+}
 
 // The test library under a name of another case and the Windows extension: "...\testlib.DLL" for "TestLib.so".
-std::u16string TestLibDllName() { return Dos(TEST_MODULE_DIR) + u"\\testlib.DLL"; }
+std::u16string TestLibDllName() {
+    return Dos(TEST_MODULE_DIR) + u"\\testlib.DLL";
+}
 
 std::string FileName(HMODULE module) {
     WCHAR buffer[MAX_PATH];

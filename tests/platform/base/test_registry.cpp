@@ -16,9 +16,9 @@ namespace {
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = std::filesystem::temp_directory_path() /
-                ("registry_" + std::to_string(getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root_ =
+            std::filesystem::temp_directory_path() / ("registry_" + std::to_string(getpid()) + "_" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(root_);
         std::filesystem::create_directories(root_);
         platform::testing::SetRoot(root_.string());
@@ -64,8 +64,7 @@ TEST_F(Registry, AStringRoundTripsThroughTheHiveFile) {
               ERROR_SUCCESS);
     WCHAR read[64] = {};
     DWORD size = sizeof read, type = 0;
-    ASSERT_EQ(RegQueryValueExW(key, u"LANGUAGE", nullptr, &type, reinterpret_cast<BYTE*>(read), &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegQueryValueExW(key, u"LANGUAGE", nullptr, &type, reinterpret_cast<BYTE*>(read), &size), ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(size, sizeof value);
     EXPECT_EQ(std::u16string(read), u"Simplified_Chinese");
@@ -114,15 +113,13 @@ TEST_F(Registry, DwordsBinaryDataAndOddNamesRoundTrip) {
     ASSERT_EQ(RegSetValueExW(key, u"FLAGS3", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags), sizeof flags),
               ERROR_SUCCESS);
     const BYTE binary[] = {0, '"', '\\', '\n', 0xFF, ' '};
-    ASSERT_EQ(RegSetValueExW(key, u"name \"with\" \\ odd\nchars", 0, REG_BINARY, binary, sizeof binary),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, u"name \"with\" \\ odd\nchars", 0, REG_BINARY, binary, sizeof binary), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExW(key, nullptr, 0, REG_SZ, nullptr, 0), ERROR_SUCCESS) << "the default value, empty";
     RegCloseKey(key);
 
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Test", 0, KEY_READ, &key), ERROR_SUCCESS);
     DWORD read = 0, size = sizeof read;
-    EXPECT_EQ(RegQueryValueExW(key, u"flags3", nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key, u"flags3", nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size), ERROR_SUCCESS);
     EXPECT_EQ(read, 15u);
     BYTE back[16] = {};
     size = sizeof back;
@@ -143,8 +140,7 @@ TEST_F(Registry, CreatingADeepKeyCreatesTheKeysOnTheWay) {
     HKEY key = Create(HKEY_LOCAL_MACHINE, u"\\A\\\\B\\C\\");
     RegCloseKey(key);
     for (const WCHAR* path : {u"A", u"A\\B", u"a\\b\\c"}) {
-        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key), ERROR_SUCCESS)
-            << platform::ToUtf8(path);
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key), ERROR_SUCCESS) << platform::ToUtf8(path);
         RegCloseKey(key);
     }
     HKEY parent = nullptr;

@@ -10,8 +10,12 @@
 
 namespace {
 
-std::string U8(const WCHAR* s, size_t n) { return platform::ToUtf8(std::u16string_view(s, n)); }
-std::string U8(const WCHAR* s) { return platform::ToUtf8(s); }
+std::string U8(const WCHAR* s, size_t n) {
+    return platform::ToUtf8(std::u16string_view(s, n));
+}
+std::string U8(const WCHAR* s) {
+    return platform::ToUtf8(s);
+}
 
 TEST(Resource, EachTypeHasItsOwnIdsInTheProgramsOwnResources) {
     HRSRC data = FindResourceW(nullptr, MAKEINTRESOURCEW(1000), RT_RCDATA);

@@ -56,8 +56,8 @@ TEST(StringTable, BlocksHoldSixteenLengthPrefixedStrings) {
     EXPECT_EQ(blocks[0].id, 1u) << "ids 0-15";
     EXPECT_EQ(blocks[0].data.size(), (16u + 1u) * 2u);
     EXPECT_EQ(blocks[1].id, 2u) << "ids 16-31";
-    const std::vector<unsigned char> expected = {0, 0, 2, 0, 'a', 0, 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 'z', 0};
+    const std::vector<unsigned char> expected = {0, 0, 2, 0, 'a', 0, 'b', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   0,
+                                                 0, 0, 0, 0, 0,   0, 0,   0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 'z', 0};
     EXPECT_EQ(blocks[1].data, expected);
 }
 
@@ -97,7 +97,8 @@ TEST_F(Manifest, CompilesEveryTypeSortedByTypeAndId) {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> keys;
     for (const auto& r : compiled.resources)
         keys.emplace_back(r.type, r.id);
-    EXPECT_EQ(keys, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{2, 10431}, {5, 7}, {6, 1}, {6, 2}, {10, 7}}));
+    EXPECT_EQ(keys,
+              (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{2, 10431}, {5, 7}, {6, 1}, {6, 2}, {10, 7}}));
     EXPECT_EQ(compiled.resources[0].data.size(), 42u) << "the bitmap loses its 14-byte file header";
     EXPECT_EQ(compiled.inputs.size(), 6u) << "the manifest and every file it names";
 }

@@ -44,9 +44,13 @@ CTestLibApp theApp;
 
 } // namespace
 
-TESTLIB_EXPORT HMODULE TestLib_Instance() { return AfxGetInstanceHandle(); }
+TESTLIB_EXPORT HMODULE TestLib_Instance() {
+    return AfxGetInstanceHandle();
+}
 
-TESTLIB_EXPORT BOOL TestLib_InitFailed() { return AfxInitInstanceFailed(); }
+TESTLIB_EXPORT BOOL TestLib_InitFailed() {
+    return AfxInitInstanceFailed();
+}
 
 TESTLIB_EXPORT DWORD TestLib_OwnFileName(WCHAR* buffer, DWORD size) {
     return GetModuleFileNameW(AfxGetInstanceHandle(), buffer, size);
@@ -61,4 +65,6 @@ TESTLIB_EXPORT DWORD TestLib_OwnDataSize() {
     return res ? SizeofResource(AfxGetInstanceHandle(), res) : 0;
 }
 
-TESTLIB_EXPORT const WCHAR* TestLib_AppName() { return AfxGetApp() ? AfxGetApp()->m_pszAppName : nullptr; }
+TESTLIB_EXPORT const WCHAR* TestLib_AppName() {
+    return AfxGetApp() ? AfxGetApp()->m_pszAppName : nullptr;
+}
