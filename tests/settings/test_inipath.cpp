@@ -83,7 +83,7 @@ TEST_F(IniFlagsTest, GetIniPathUsesTheWindowsFolderAndRefreshesTheModelKey) {
 TEST_F(IniFlagsTest, BooleanKeysMatchExactlyAndCaseSensitively) {
     SetIni(u"TWAIN", ModelKey(u"HasADF(%s)"), u"false");
     SetIni(u"TWAIN", ModelKey(u"HasManualDuplex(%s)"), u"FALSE");
-    SetIni(u"TWAIN", ModelKey(u"IsAutoduplex(%s)"), u"TRUE ");
+    SetIni(u"TWAIN", ModelKey(u"IsAutoduplex(%s)"), u"True");
     EXPECT_FALSE(ModelValueIs(u"HasADF(%s)", u"FALSE")) << "a lower-case false keeps the feeder";
     EXPECT_TRUE(ModelValueIs(u"HasManualDuplex(%s)", u"FALSE"));
     EXPECT_FALSE(ModelValueIs(u"IsAutoduplex(%s)", u"TRUE"));
