@@ -59,7 +59,9 @@ int Data_MapFile::MapFile_Create(unsigned size, CString path) {
 
 void* Data_MapFile::GetDataHandle(unsigned offset, unsigned length, BYTE** data) {
     // In 64 bits, so an offset and a length that add up beyond 4 GiB cannot wrap into the section.
-    if (static_cast<std::uint64_t>(m_nSize) < static_cast<std::uint64_t>(offset) + length || !m_hMapping) {
+    // An empty window maps nothing (a zero byte count would stand for the whole rest of the section).
+    if (static_cast<std::uint64_t>(m_nSize) < static_cast<std::uint64_t>(offset) + length || length == 0 ||
+        !m_hMapping) {
         OutputDebugStringW(u"GetDataHandle : size error");
         return nullptr;
     }
@@ -68,11 +70,6 @@ void* Data_MapFile::GetDataHandle(unsigned offset, unsigned length, BYTE** data)
     const unsigned granularity = info.dwAllocationGranularity ? info.dwAllocationGranularity : 65536;
     const unsigned base = offset - offset % granularity;
     const SIZE_T bytes = static_cast<SIZE_T>(offset - base) + length;
-    if (bytes == 0) {
-        // Nothing to map: a zero count would stand for the whole rest of the section.
-        OutputDebugStringW(u"GetDataHandle : size error");
-        return nullptr;
-    }
     void* view = MapViewOfFile(m_hMapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, base, bytes);
     if (!view) {
         CString line;

@@ -19,7 +19,8 @@ public:
     // A fresh temporary file name with the prefix "Kor" (the file is created empty). 0 = success, 2 = failure.
     int MakeTempFileName(CString& path);
     // Maps bytes [offset, offset + length) for reading and writing. Answers the view to release later and sets *data
-    // to the address of byte `offset`; null (and *data untouched) for a window beyond the section or a failed map.
+    // to the address of byte `offset`; null (and *data untouched) for an empty window, one beyond the section, or a
+    // failed map.
     void* GetDataHandle(unsigned offset, unsigned length, BYTE** data);
     void ReleaseDataHandle(void* view);
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -328,7 +329,12 @@ CfgFile* LoadCfgFile(const WCHAR* path) {
 bool SaveCfgFile(CfgFile* file) {
     if (!file || !file->root)
         return false;
-    std::string bytes = SerializeCfgTree(file->root);
+    std::string bytes;
+    try {
+        bytes = SerializeCfgTree(file->root);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     // Written beside the target first: a save cut short leaves the previous settings in place.
     WCHAR temp[MAX_PATH + 8] = {};
     if (swprintf(temp, _countof(temp), u"%s.new", file->path) < 0)
