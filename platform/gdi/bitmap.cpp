@@ -184,6 +184,42 @@ int StoreDibRows(Bitmap& bmp, const DibInfo& dib, const void* bits, UINT start, 
     return static_cast<int>(lines);
 }
 
+// The palette index nearest to a colour (squared distance), for writing into 1-, 4- and 8-bit sections.
+unsigned Nearest(const DibInfo& dib, std::uint32_t p) {
+    unsigned best = 0;
+    long bestDistance = -1;
+    for (int i = 0; i < dib.paletteSize; ++i) {
+        std::uint32_t q = dib.palette[i];
+        long dr = static_cast<long>((p >> 16) & 0xFF) - static_cast<long>((q >> 16) & 0xFF);
+        long dg = static_cast<long>((p >> 8) & 0xFF) - static_cast<long>((q >> 8) & 0xFF);
+        long db = static_cast<long>(p & 0xFF) - static_cast<long>(q & 0xFF);
+        long d = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || d < bestDistance) {
+            best = static_cast<unsigned>(i);
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+void EncodeIndexedRow(const std::uint32_t* px, const DibInfo& dib, std::uint8_t* out) {
+    std::uint32_t lastColour = ~0u;
+    unsigned lastIndex = 0;
+    std::memset(out, 0, dib.stride);
+    for (int x = 0; x < dib.width; ++x) {
+        if (px[x] != lastColour) {
+            lastColour = px[x];
+            lastIndex = Nearest(dib, px[x]);
+        }
+        if (dib.bitCount == 8)
+            out[x] = static_cast<std::uint8_t>(lastIndex);
+        else if (dib.bitCount == 4)
+            out[x >> 1] |= static_cast<std::uint8_t>((x & 1) ? lastIndex : lastIndex << 4);
+        else if (lastIndex)
+            out[x >> 3] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
+    }
+}
+
 void EncodeRow(const std::uint32_t* px, int width, int bpp, bool mono, std::uint8_t* out) {
     switch (bpp) {
     case 1:
@@ -228,6 +264,34 @@ void EncodeRow(const std::uint32_t* px, int width, int bpp, bool mono, std::uint
 }
 
 } // namespace
+
+namespace platform::gdi {
+
+void SectionToPixels(Bitmap& bmp) {
+    DibInfo dib;
+    if (!bmp.convertedSection() ||
+        !ParseDib(reinterpret_cast<const BITMAPINFO*>(bmp.dibHeader.data()), DIB_RGB_COLORS, dib))
+        return;
+    for (int y = 0; y < dib.height && y < bmp.height; ++y)
+        DecodeDibRow(dib, bmp.dibStore.data(), y, bmp.row(y));
+}
+
+void PixelsToSection(Bitmap& bmp) {
+    DibInfo dib;
+    if (!bmp.convertedSection() ||
+        !ParseDib(reinterpret_cast<const BITMAPINFO*>(bmp.dibHeader.data()), DIB_RGB_COLORS, dib))
+        return;
+    for (int y = 0; y < dib.height && y < bmp.height; ++y) {
+        std::uint8_t* out =
+            bmp.dibStore.data() + dib.stride * static_cast<size_t>(dib.topDown ? y : dib.height - 1 - y);
+        if (dib.bitCount <= 8)
+            EncodeIndexedRow(bmp.row(y), dib, out);
+        else
+            EncodeRow(bmp.row(y), dib.width, dib.bitCount, false, out);
+    }
+}
+
+} // namespace platform::gdi
 
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits) {
     if (width < 0 || height < 0 || planes != 1 || width > 65536 || height > 65536)
@@ -311,7 +375,12 @@ int SetDIBits(HDC hdc, HBITMAP h, UINT start, UINT lines, const void* bits, cons
     DibInfo dib;
     if (!bmp || !bits || !ParseDib(info, usage, dib))
         return 0;
-    return StoreDibRows(*bmp, dib, bits, start, lines);
+    if (bmp->convertedSection() && !bmp->inDC)
+        SectionToPixels(*bmp);
+    int stored = StoreDibRows(*bmp, dib, bits, start, lines);
+    if (bmp->convertedSection() && !bmp->inDC)
+        PixelsToSection(*bmp);
+    return stored;
 }
 
 int GetDIBits(HDC hdc, HBITMAP h, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info, UINT usage) {
@@ -333,6 +402,8 @@ int GetDIBits(HDC hdc, HBITMAP h, UINT start, UINT lines, LPVOID bits, LPBITMAPI
     int bpp = hdr.biBitCount;
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
         return 0;
+    if (bmp->convertedSection() && !bmp->inDC)
+        SectionToPixels(*bmp);
     hdr.biWidth = hdr.biWidth > 0 ? hdr.biWidth : bmp->width;
     bool topDown = hdr.biHeight < 0;
     int height = bmp->height;
@@ -400,6 +471,8 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bit
         return nullptr;
     }
     bmp->dibBits = bmp->dibStore.data();
+    bmp->dibHeader.assign((dib.headerBytes + 3) / 4, 0);
+    std::memcpy(bmp->dibHeader.data(), info, dib.headerBytes);
     if (dib.bitCount == 32) {
         // 32-bit DIB memory is our pixel format already: draw straight into the caller's bits.
         auto* base = reinterpret_cast<std::uint32_t*>(bmp->dibStore.data());

@@ -145,8 +145,12 @@ void ReleaseSelected(GdiObject* obj) {
         return;
     if (obj->selectedIn > 0)
         --obj->selectedIn;
-    if (obj->kind == ObjectKind::Bitmap)
-        static_cast<Bitmap*>(obj)->inDC = false;
+    if (obj->kind == ObjectKind::Bitmap) {
+        auto* bmp = static_cast<Bitmap*>(obj);
+        if (bmp->inDC && bmp->convertedSection())
+            PixelsToSection(*bmp); // the drawing becomes visible in the section's bits
+        bmp->inDC = false;
+    }
     if (obj->selectedIn == 0 && obj->deletePending && !obj->stock)
         Destroy(obj);
 }
@@ -275,6 +279,8 @@ HBRUSH CreatePatternBrush(HBITMAP bitmap) {
     Bitmap* bmp = ToObjectOf<Bitmap>(bitmap, ObjectKind::Bitmap);
     if (!bmp || bmp->width <= 0 || bmp->height <= 0)
         return nullptr;
+    if (bmp->convertedSection() && !bmp->inDC)
+        SectionToPixels(*bmp);
     auto* brush = new Brush;
     brush->style = BS_PATTERN;
     brush->patternWidth = bmp->width;
@@ -314,6 +320,8 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
             return bmp;
         if (bmp->inDC && !bmp->stock)
             return nullptr; // already selected into another memory DC
+        if (bmp->convertedSection())
+            SectionToPixels(*bmp); // what the caller wrote into the bits is what gets drawn on
         HGDIOBJ old = swap(s.bitmap);
         bmp->inDC = !bmp->stock;
         return old;
@@ -375,6 +383,8 @@ int GetObjectW(HGDIOBJ h, int size, LPVOID out) {
         return put(static_cast<Font*>(obj)->log);
     case ObjectKind::Bitmap: {
         auto* b = static_cast<Bitmap*>(obj);
+        if (b->inDC && b->convertedSection())
+            PixelsToSection(*b); // the caller is about to read the bits
         BITMAP bm{};
         bm.bmWidth = b->width;
         bm.bmHeight = b->height;

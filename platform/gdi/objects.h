@@ -81,10 +81,14 @@ struct Bitmap : GdiObject {
     std::vector<std::uint32_t> store;  // 0x00RRGGBB, top-down; empty when `external` is used
     std::uint32_t* external = nullptr; // a 32-bit DIB section's own memory
     std::ptrdiff_t stride = 0;         // in pixels; negative for a bottom-up DIB section
-    // DIB section bookkeeping: the caller-visible bits and their format.
+    // DIB section bookkeeping: the caller-visible bits and their format. A 32-bit section draws straight into its
+    // bits; other depths keep `store` as the pixels while selected into a DC and `dibStore` otherwise, converting
+    // on selection and deselection (SectionToPixels / PixelsToSection).
     void* dibBits = nullptr;
     std::vector<std::uint8_t> dibStore;
+    std::vector<std::uint32_t> dibHeader; // BITMAPINFO with its colour table, 4-byte aligned
     int dibBitCount = 0;
+    bool convertedSection() const { return dibBits && !external; }
     bool inDC = false; // selected into a memory DC (a bitmap can be selected into one DC at a time)
 
     std::uint32_t* row(int y) {
@@ -207,6 +211,9 @@ struct DibInfo {
 bool ParseDib(const BITMAPINFO* info, UINT usage, DibInfo& out);
 // Decodes image row `row` (0 = top of the picture) of the DIB bits into `out` (width pixels).
 void DecodeDibRow(const DibInfo& dib, const void* bits, int row, std::uint32_t* out);
+// Moves the pixels of a DIB section of 1 to 24 bits between its caller-visible bits and the drawable pixels.
+void SectionToPixels(Bitmap& bmp);
+void PixelsToSection(Bitmap& bmp);
 
 // Text (text.cpp): logs each string drawn for the tests.
 void LogText(const std::u16string& text, POINT pos);

@@ -67,6 +67,8 @@ BOOL WriteBitmapPng(HBITMAP bitmap, const char* path) {
     Bitmap* bmp = ToObjectOf<Bitmap>(bitmap, ObjectKind::Bitmap);
     if (!bmp)
         return FALSE;
+    if (bmp->convertedSection() && !bmp->inDC)
+        SectionToPixels(*bmp);
     return WritePng(path, bmp->width, bmp->height, [&](int y) { return bmp->row(y); });
 }
 
@@ -98,6 +100,8 @@ std::vector<std::uint32_t> ReadBitmapPixels(HBITMAP bitmap, int* width, int* hei
     Bitmap* bmp = ToObjectOf<Bitmap>(bitmap, ObjectKind::Bitmap);
     if (!bmp)
         return {};
+    if (bmp->convertedSection() && !bmp->inDC)
+        SectionToPixels(*bmp);
     if (width)
         *width = bmp->width;
     if (height)

@@ -159,3 +159,48 @@ TEST(Png, SurfaceIsWrittenAsRgbRows) {
     std::filesystem::remove(path);
     EXPECT_FALSE(platform::gdi::WriteSurfacePng(surface, "/nonexistent-dir/x.png"));
 }
+
+TEST(Bitmap, TwentyFourBitDibSectionShowsItsBitsAndReceivesTheDrawing) {
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 2, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP h = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(nullptr, bits);
+    auto* p = static_cast<std::uint8_t*>(bits);
+    p[0] = 0x33; // pixel 0: blue 0x33, green 0x22, red 0x11
+    p[1] = 0x22;
+    p[2] = 0x11;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, h);
+    EXPECT_EQ(RGB(0x11, 0x22, 0x33), GetPixel(dc, 0, 0)) << "bits written before selection are drawn on";
+    SetPixel(dc, 1, 0, RGB(0xAA, 0xBB, 0xCC));
+    BITMAP bm{};
+    GetObjectW(h, sizeof(bm), &bm);
+    EXPECT_EQ(bits, bm.bmBits);
+    EXPECT_EQ(24, bm.bmBitsPixel);
+    EXPECT_EQ(0xCC, p[3]) << "GetObject hands out bits that hold the drawing";
+    EXPECT_EQ(0xAA, p[5]);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(h);
+}
+
+TEST(Bitmap, EightBitDibSectionStoresTheNearestPaletteEntry) {
+    std::vector<std::uint32_t> buf((sizeof(BITMAPINFOHEADER) + 2 * sizeof(RGBQUAD)) / 4);
+    auto* info = reinterpret_cast<BITMAPINFO*>(buf.data());
+    info->bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 2, 1, 1, 8, BI_RGB, 0, 0, 0, 2, 0};
+    info->bmiColors[0] = RGBQUAD{0, 0, 0, 0};
+    info->bmiColors[1] = RGBQUAD{255, 255, 255, 0};
+    void* bits = nullptr;
+    HBITMAP h = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(nullptr, h);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, h);
+    SetPixel(dc, 0, 0, RGB(250, 240, 230));
+    SetPixel(dc, 1, 0, RGB(10, 20, 5));
+    SelectObject(dc, old);
+    EXPECT_EQ(1, static_cast<BYTE*>(bits)[0]);
+    EXPECT_EQ(0, static_cast<BYTE*>(bits)[1]);
+    DeleteDC(dc);
+    DeleteObject(h);
+}
