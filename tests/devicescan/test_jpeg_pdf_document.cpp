@@ -1,0 +1,171 @@
+// The several-page PDF: exact bytes of a three-page document, the sizes taken from each JPEG, and its failure roads.
+#include "devicescan/JpegPdfDocument.h"
+#include "platform/gdiplus/gdiplus.h"
+#include "tests/devicescan/pdf_tools.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Saves a page as a JPEG file (default quality) and answers its bytes.
+std::string MakeJpeg(const testpage::Root& root, const char16_t* path, const testpage::Page& page) {
+    auto stream = testpage::StreamOf(page);
+    Gdiplus::Bitmap image(stream.get());
+    CLSID jpeg{0x557cf401, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    EXPECT_EQ(image.Save(path, &jpeg), Gdiplus::Ok);
+    return pdftest::Text(testpage::ReadAll(root.Host(path)));
+}
+
+struct JpegPage {
+    std::string bytes;
+    int width, height;
+};
+
+// The document as its layout says, with each image entry at its "n 0 obj".
+std::string ExpectedDocument(const std::vector<JpegPage>& pages, int dpi) {
+    std::string pdf = "%PDF-1.3\r\n%\xFF---\xFF\r\n";
+    std::vector<size_t> entries(2);
+    std::string kids;
+    for (size_t k = 0; k < pages.size(); ++k) {
+        const JpegPage& page = pages[k];
+        int n = 2 + 5 * static_cast<int>(k);
+        entries.resize(n + 5);
+        entries[n] = pdf.size() + 2;
+        pdf += "\r\n" + std::to_string(n) +
+               " 0 obj\r\n<</Type/XObject/Subtype/Image/Filter/DCTDecode/BitsPerComponent 8/ColorSpace/DeviceRGB/Width " +
+               std::to_string(page.width) + "/Height " + std::to_string(page.height) + "/Length " +
+               std::to_string(page.bytes.size()) + ">>\r\nstream\r\n" + page.bytes + "\r\nendstream\r\nendobj\r\n";
+        entries[n + 1] = pdf.size();
+        pdf += std::to_string(n + 1) + " 0 obj\r\n<</Type/Page/Parent 1 0 R/MediaBox[0 0 " +
+               std::to_string(page.width * 72 / dpi) + " " + std::to_string(page.height * 72 / dpi) + "]/Contents " +
+               std::to_string(n + 2) + " 0 R/Resources " + std::to_string(n + 4) + " 0 R>>\r\nendobj\r\n";
+        char content[128];
+        std::snprintf(content, sizeof content, "q\r\n %.2f 0 0 %.2f 0 0 cm \r\n/I%zu Do\r\nQ\r\n",
+                      page.width * 72.0 / dpi, page.height * 72.0 / dpi, k);
+        entries[n + 2] = pdf.size();
+        pdf += std::to_string(n + 2) + " 0 obj\r\n<</Length " + std::to_string(n + 3) + " 0 R>>stream\r\n" + content +
+               "endstream\r\nendobj\r\n";
+        entries[n + 3] = pdf.size();
+        pdf += std::to_string(n + 3) + " 0 obj\r\n" + std::to_string(std::strlen(content)) + "\r\nendobj\r\n";
+        entries[n + 4] = pdf.size();
+        pdf += std::to_string(n + 4) + " 0 obj\r\n<</ProcSet[/PDF/ImageB]/XObject<</I" + std::to_string(k) + " " +
+               std::to_string(n) + " 0 R>>>>\r\nendobj\r\n";
+        kids += (kids.empty() ? "" : " ") + std::to_string(n + 1) + " 0 R";
+    }
+    int m = 2 + 5 * static_cast<int>(pages.size());
+    entries.resize(m + 1);
+    entries[m] = pdf.size();
+    pdf += std::to_string(m) + " 0 obj\r\n<</Type/Catalog/Pages 1 0 R>>\r\nendobj\r\n";
+    entries[1] = pdf.size();
+    pdf += "1 0 obj\r\n<</Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) +
+           ">>\r\nendobj\r\n";
+    size_t table = pdf.size();
+    pdf += "xref\r\n0 " + std::to_string(m + 1) + "\r\n0000000000 65535 f\r\n";
+    char entry[32];
+    for (int i = 1; i <= m; ++i) {
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n\r\n", entries[i]);
+        pdf += entry;
+    }
+    pdf += "trailer\r\n<</Root " + std::to_string(m) + " 0 R /Size " + std::to_string(m + 1) + ">>\r\nstartxref\r\n" +
+           std::to_string(table) + "\r\n%%EOF\r\n";
+    return pdf;
+}
+
+TEST(JpegPdfDocument, ThreePagesAreWrittenByteForByte) {
+    testpage::Root root;
+    std::vector<JpegPage> pages = {
+        {MakeJpeg(root, u"C:\\Temp\\Jpg1.tmp", testpage::MakePage(160, 120, 24)), 160, 120},
+        {MakeJpeg(root, u"C:\\Temp\\Jpg2.tmp", testpage::MakePage(80, 200, 8)), 80, 200},
+        {MakeJpeg(root, u"C:\\Temp\\Jpg3.tmp", testpage::MakePage(300, 50, 1)), 300, 50},
+    };
+    const char16_t* paths[] = {u"C:\\Temp\\Jpg1.tmp", u"C:\\Temp\\Jpg2.tmp", u"C:\\Temp\\Jpg3.tmp"};
+    // The requested page size (A4 at 100 dpi) differs from every JPEG: each page takes its own JPEG's size.
+    JpegPdfDocument* doc = PDF_CreateDocument(827, 1169);
+    ASSERT_NE(doc, nullptr);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(PDF_AddJpeg(paths[i], doc, 827, 1169, 100, static_cast<DWORD>(pages[i].bytes.size())), 0u);
+    LONGLONG total = 0;
+    ASSERT_EQ(PDF_EndDocument(doc, &total), 0u);
+    ASSERT_EQ(PDF_ToFile(doc, u"C:\\three.pdf"), 0u);
+
+    std::string written = pdftest::Text(testpage::ReadAll(root.Host(u"C:\\three.pdf")));
+    std::string expected = ExpectedDocument(pages, 100);
+    EXPECT_EQ(static_cast<LONGLONG>(written.size()), total);
+    ASSERT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected) << "the three-page PDF differs from its layout";
+    pdftest::ExpectXrefPointsAtObjects(written, "\r\n");
+
+    std::string host = root.Host(u"C:\\three.pdf");
+    pdftest::ExpectQpdfAccepts(host);
+    pdftest::Pixels pixels;
+    if (pdftest::Render(host, 2, 72, pixels)) {
+        EXPECT_EQ(pixels.width, 57); // 80 pixels at 100 dpi in points
+        EXPECT_EQ(pixels.height, 144);
+    }
+}
+
+TEST(JpegPdfDocument, A4PageAt300DpiHasItsMediaBoxAndMatrix) {
+    testpage::Root root;
+    std::string jpeg = MakeJpeg(root, u"C:\\Temp\\a4.jpg", testpage::MakePage(2480, 3508, 8));
+    JpegPdfDocument* doc = PDF_CreateDocument(2480, 3508);
+    ASSERT_EQ(PDF_AddJpeg(u"C:\\Temp\\a4.jpg", doc, 2480, 3508, 300, static_cast<DWORD>(jpeg.size())), 0u);
+    ASSERT_EQ(PDF_EndDocument(doc, nullptr), 0u);
+    ASSERT_EQ(PDF_ToFile(doc, u"C:\\a4.pdf"), 0u);
+    std::string written = pdftest::Text(testpage::ReadAll(root.Host(u"C:\\a4.pdf")));
+    EXPECT_NE(written.find("/MediaBox[0 0 595 841]"), std::string::npos);
+    EXPECT_NE(written.find("q\r\n 595.20 0 0 841.92 0 0 cm \r\n/I0 Do\r\nQ\r\n"), std::string::npos);
+    EXPECT_NE(written.find("7 0 obj\r\n<</Type/Catalog/Pages 1 0 R>>"), std::string::npos);
+    EXPECT_NE(written.find("xref\r\n0 8\r\n"), std::string::npos);
+    std::vector<long long> offsets = pdftest::XrefOffsets(written, "\r\n");
+    EXPECT_EQ(offsets.size(), 8u);
+    pdftest::ExpectQpdfAccepts(root.Host(u"C:\\a4.pdf"));
+}
+
+TEST(JpegPdfDocument, TheThousandAndFirstPageIsRefused) {
+    testpage::Root root;
+    std::string jpeg = MakeJpeg(root, u"C:\\Temp\\small.jpg", testpage::MakePage(16, 16, 24));
+    JpegPdfDocument* doc = PDF_CreateDocument(16, 16);
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(PDF_AddJpeg(u"C:\\Temp\\small.jpg", doc, 16, 16, 75, static_cast<DWORD>(jpeg.size())), 0u) << i;
+    EXPECT_EQ(PDF_AddJpeg(u"C:\\Temp\\small.jpg", doc, 16, 16, 75, static_cast<DWORD>(jpeg.size())), 1627u);
+    LONGLONG total = 0;
+    EXPECT_EQ(PDF_EndDocument(doc, &total), 0u) << "the table of 1000 pages fits the tail";
+    PDF_FreeDocument(doc);
+    EXPECT_EQ(PDF_AddJpeg(u"C:\\Temp\\small.jpg", nullptr, 16, 16, 75, 10), 1627u);
+}
+
+TEST(JpegPdfDocument, FailedOutputLeavesNoFile) {
+    testpage::Root root;
+    std::string jpeg = MakeJpeg(root, u"C:\\Temp\\p.jpg", testpage::MakePage(200, 200, 24));
+    auto build = [&](DWORD length) {
+        JpegPdfDocument* doc = PDF_CreateDocument(200, 200);
+        EXPECT_EQ(PDF_AddJpeg(u"C:\\Temp\\p.jpg", doc, 200, 200, 150, length), 0u);
+        EXPECT_EQ(PDF_EndDocument(doc, nullptr), 0u);
+        return doc;
+    };
+    DWORD size = static_cast<DWORD>(jpeg.size());
+    // A length that is not the file's: the bytes written would not match the object.
+    EXPECT_EQ(PDF_ToFile(build(size + 1), u"C:\\mismatch.pdf"), 1627u);
+    EXPECT_FALSE(testpage::Exists(root.Host(u"C:\\mismatch.pdf")));
+    // A folder that cannot exist gives the system's error code.
+    EXPECT_NE(PDF_ToFile(build(size), u"C:\\Temp\\p.jpg\\x.pdf"), 0u);
+    // A full disk.
+    {
+        testpage::FileSizeLimit full(size / 2);
+        EXPECT_EQ(PDF_ToFile(build(size), u"C:\\full.pdf"), 1627u);
+    }
+    EXPECT_FALSE(testpage::Exists(root.Host(u"C:\\full.pdf")));
+    // A JPEG that went away before the document was written.
+    JpegPdfDocument* doc = build(size);
+    DeleteFileW(u"C:\\Temp\\p.jpg");
+    EXPECT_EQ(PDF_ToFile(doc, u"C:\\gone.pdf"), 1627u);
+    EXPECT_FALSE(testpage::Exists(root.Host(u"C:\\gone.pdf")));
+    // A file that is not a JPEG cannot be added.
+    JpegPdfDocument* other = PDF_CreateDocument(1, 1);
+    std::ofstream(root.Host(u"C:\\text.jpg")) << "not a JPEG";
+    EXPECT_EQ(PDF_AddJpeg(u"C:\\text.jpg", other, 1, 1, 75, 10), 1627u);
+    EXPECT_EQ(PDF_AddJpeg(u"C:\\nothing.jpg", other, 1, 1, 75, 10), 1627u);
+    PDF_FreeDocument(other);
+}
+
+} // namespace
