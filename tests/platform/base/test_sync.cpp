@@ -1,0 +1,341 @@
+// Threads, waits, events, mutexes, named objects seen from a second process, critical sections, tick counts.
+#include "platform/base/testing.h"
+#include "platform/base/windows.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// A name no other test (or test process) uses.
+std::u16string UniqueName(const char* what) {
+    static std::atomic<int> counter{0};
+    return platform::ToUtf16(std::string(what) + "_" + std::to_string(getpid()) + "_" + std::to_string(++counter));
+}
+
+TEST(Threads, HandleIsSignalledWithTheExitCodeWhenTheThreadEnds) {
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    struct Context {
+        HANDLE go;
+        DWORD id;
+    } context{go, 0};
+    DWORD id = 0;
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID p) -> DWORD {
+            auto* c = static_cast<Context*>(p);
+            c->id = GetCurrentThreadId();
+            WaitForSingleObject(c->go, INFINITE);
+            return 77;
+        },
+        &context, 0, &id);
+    ASSERT_NE(thread, nullptr);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, static_cast<DWORD>(STILL_ACTIVE));
+    EXPECT_EQ(WaitForSingleObject(thread, 20), WAIT_TIMEOUT);
+    SetEvent(go);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(context.id, id) << "the id CreateThread reports is the thread's own";
+    EXPECT_NE(id, GetCurrentThreadId());
+    EXPECT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, 77u);
+    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "an ended thread stays signalled";
+    CloseHandle(thread);
+    CloseHandle(go);
+}
+
+TEST(Threads, ExitThreadAndSuspendedStart) {
+    std::atomic<bool> ran{false};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID p) -> DWORD {
+            static_cast<std::atomic<bool>*>(p)->store(true);
+            ExitThread(5);
+        },
+        &ran, CREATE_SUSPENDED, nullptr);
+    ASSERT_NE(thread, nullptr);
+    Sleep(30);
+    EXPECT_FALSE(ran) << "a suspended thread waits for ResumeThread";
+    EXPECT_EQ(ResumeThread(thread), 1u);
+    ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(ran);
+    DWORD code = 0;
+    GetExitCodeThread(thread, &code);
+    EXPECT_EQ(code, 5u);
+    CloseHandle(thread);
+}
+
+TEST(Events, AutoResetReleasesOneWaiterManualResetAll) {
+    HANDLE autoEvent = CreateEventW(nullptr, FALSE, TRUE, nullptr);
+    EXPECT_EQ(WaitForSingleObject(autoEvent, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(autoEvent, 0), WAIT_TIMEOUT) << "the first wait reset it";
+
+    HANDLE manual = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> released{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i)
+        waiters.emplace_back([&] {
+            if (WaitForSingleObject(manual, 5000) == WAIT_OBJECT_0)
+                ++released;
+        });
+    Sleep(20);
+    SetEvent(manual);
+    for (auto& t : waiters)
+        t.join();
+    EXPECT_EQ(released, 3);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0) << "a manual event stays set";
+    ResetEvent(manual);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+    CloseHandle(autoEvent);
+    CloseHandle(manual);
+}
+
+TEST(Waits, MultipleObjectsAnyAllAndTimeOuts) {
+    HANDLE a = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE b = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE both[] = {a, b};
+
+    auto start = Clock::now();
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 60), WAIT_TIMEOUT);
+    EXPECT_GE(MillisecondsSince(start), 59);
+    EXPECT_LT(MillisecondsSince(start), 2000);
+
+    SetEvent(b);
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0 + 1) << "the index of the signalled one";
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 30), WAIT_TIMEOUT) << "all means all";
+
+    std::thread later([&] {
+        Sleep(30);
+        SetEvent(a);
+    });
+    start = Clock::now();
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 5000), WAIT_OBJECT_0);
+    EXPECT_GE(MillisecondsSince(start), 20);
+    later.join();
+
+    HANDLE bad[] = {a, reinterpret_cast<HANDLE>(0x7777)};
+    EXPECT_EQ(WaitForMultipleObjects(2, bad, FALSE, 0), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    CloseHandle(a);
+    CloseHandle(b);
+}
+
+TEST(Mutexes, OwnershipIsRecursiveAndBelongsToOneThread) {
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, nullptr);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0) << "the owner may take it again";
+    DWORD other = 0;
+    std::thread([&] {
+        other = WaitForSingleObject(mutex, 20);
+        EXPECT_FALSE(ReleaseMutex(mutex));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_OWNER));
+    }).join();
+    EXPECT_EQ(other, WAIT_TIMEOUT);
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    std::thread([&] { other = WaitForSingleObject(mutex, 0); }).join(); // ends while owning it
+    EXPECT_EQ(other, WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_ABANDONED) << "an owner that ended abandons the mutex";
+    ReleaseMutex(mutex);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0) << "and after that it is an ordinary mutex again";
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+}
+
+TEST(NamedObjects, SameNameSameObjectInOneProcess) {
+    std::u16string name = u"Local\\" + UniqueName("kernel_same");
+    HANDLE first = CreateMutexW(nullptr, FALSE, name.c_str());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(NO_ERROR));
+    std::u16string plain = name.substr(6);
+    HANDLE second = CreateMutexW(nullptr, TRUE, plain.c_str());
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "\"Local\\x\" and \"x\" are one name";
+    EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0) << "initial ownership is ignored for an existing name";
+    DWORD other = 0;
+    std::thread([&] { other = WaitForSingleObject(first, 0); }).join();
+    EXPECT_EQ(other, WAIT_TIMEOUT) << "both handles name the one mutex";
+    ReleaseMutex(second);
+
+    EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, name.c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE)) << "a name belongs to one kind of object";
+
+    CloseHandle(first);
+    EXPECT_NE(OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()), nullptr) << "alive while a handle is open";
+    CloseHandle(second);
+}
+
+TEST(NamedObjects, TheNameVanishesWithTheLastHandle) {
+    std::u16string name = u"Global\\" + UniqueName("kernel_gone") + u"_sign";
+    EXPECT_EQ(OpenMutexW(READ_CONTROL, FALSE, name.c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    HANDLE created = CreateMutexW(nullptr, FALSE, name.c_str());
+    HANDLE opened = OpenMutexW(READ_CONTROL, FALSE, name.c_str());
+    ASSERT_NE(opened, nullptr);
+    CloseHandle(opened);
+    CloseHandle(created);
+    EXPECT_EQ(OpenMutexW(READ_CONTROL, FALSE, name.c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+// A second process that creates a named object, reports through a pipe, then waits for a byte (1 = close the handle
+// and report again) or to be killed.
+class SecondProcess {
+public:
+    SecondProcess(const std::u16string& name, bool event) {
+        EXPECT_EQ(pipe(m_toChild), 0);
+        EXPECT_EQ(pipe(m_fromChild), 0);
+        m_pid = fork();
+        if (m_pid == 0) {
+            HANDLE h = event ? CreateEventW(nullptr, FALSE, FALSE, name.c_str()) : CreateMutexW(nullptr, FALSE, name.c_str());
+            char ok = h ? 'y' : 'n';
+            (void)!write(m_fromChild[1], &ok, 1);
+            char command = 0;
+            if (read(m_toChild[0], &command, 1) == 1 && command == '1') {
+                CloseHandle(h);
+                (void)!write(m_fromChild[1], &ok, 1);
+                (void)!read(m_toChild[0], &command, 1);
+            }
+            _exit(0);
+        }
+    }
+    ~SecondProcess() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        for (int fd : {m_toChild[0], m_toChild[1], m_fromChild[0], m_fromChild[1]})
+            close(fd);
+    }
+    bool Ready() {
+        char ok = 0;
+        return read(m_fromChild[0], &ok, 1) == 1 && ok == 'y';
+    }
+    bool CloseItsHandle() {
+        char command = '1';
+        return write(m_toChild[1], &command, 1) == 1 && Ready();
+    }
+    void Die() {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_toChild[2] = {-1, -1};
+    int m_fromChild[2] = {-1, -1};
+};
+
+TEST(NamedObjects, AMutexOfAnotherProcessIsSeenUntilThatProcessDies) {
+    std::u16string name = u"Global\\" + UniqueName("kernel_cross") + u"_sign";
+    SecondProcess other(name, false);
+    ASSERT_TRUE(other.Ready());
+
+    HANDLE probe = OpenMutexW(READ_CONTROL, FALSE, name.c_str());
+    ASSERT_NE(probe, nullptr) << "the other process's mutex is found by name";
+    CloseHandle(probe);
+    HANDLE mine = CreateMutexW(nullptr, FALSE, name.c_str());
+    ASSERT_NE(mine, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    CloseHandle(mine);
+    EXPECT_NE((probe = OpenMutexW(READ_CONTROL, FALSE, name.c_str())), nullptr)
+        << "closing our handles leaves the other process's";
+    CloseHandle(probe);
+
+    other.Die();
+    EXPECT_EQ(OpenMutexW(READ_CONTROL, FALSE, name.c_str()), nullptr) << "a dead process holds nothing";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    mine = CreateMutexW(nullptr, FALSE, name.c_str());
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(NO_ERROR)) << "so the name is created anew";
+    CloseHandle(mine);
+}
+
+TEST(NamedObjects, AnEventOfAnotherProcessIsGoneWhenItClosesIt) {
+    std::u16string name = u"Global\\" + UniqueName("manual_duplex");
+    SecondProcess other(name, true);
+    ASSERT_TRUE(other.Ready());
+    HANDLE probe = OpenEventW(SYNCHRONIZE, FALSE, name.c_str());
+    ASSERT_NE(probe, nullptr);
+    CloseHandle(probe);
+    EXPECT_EQ(OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()), nullptr) << "an event is not a mutex";
+    ASSERT_TRUE(other.CloseItsHandle());
+    EXPECT_EQ(OpenEventW(SYNCHRONIZE, FALSE, name.c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(CriticalSections, AreRecursiveAndExclusive) {
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    EnterCriticalSection(&section);
+    EXPECT_TRUE(TryEnterCriticalSection(&section));
+    BOOL other = TRUE;
+    std::thread([&] { other = TryEnterCriticalSection(&section); }).join();
+    EXPECT_FALSE(other);
+    LeaveCriticalSection(&section);
+    LeaveCriticalSection(&section);
+    std::thread([&] {
+        other = TryEnterCriticalSection(&section);
+        if (other)
+            LeaveCriticalSection(&section);
+    }).join();
+    EXPECT_TRUE(other);
+    DeleteCriticalSection(&section);
+}
+
+TEST(Clock, TickCountAndLocalTimeCanBeFixed) {
+    DWORD real = GetTickCount();
+    Sleep(15);
+    EXPECT_GE(GetTickCount() - real, 10u);
+    platform::testing::SetTickCount(0xFFFFFFF0ULL);
+    EXPECT_EQ(GetTickCount(), 0xFFFFFFF0u);
+    platform::testing::AdvanceTickCount(0x20);
+    EXPECT_EQ(GetTickCount(), 0x10u) << "the 32-bit count wraps after 49.7 days";
+    EXPECT_EQ(GetTickCount64(), 0x100000010ULL);
+    platform::testing::SetTickCount(std::nullopt);
+
+    SYSTEMTIME fixed{2024, 3, 2, 5, 14, 30, 0, 0};
+    platform::testing::SetLocalTime(fixed);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    EXPECT_EQ(now.wYear, 2024);
+    EXPECT_EQ(now.wMonth, 3);
+    EXPECT_EQ(now.wDay, 5);
+    platform::testing::SetLocalTime(std::nullopt);
+    GetLocalTime(&now);
+    EXPECT_GE(now.wYear, 2024);
+}
+
+TEST(Interlocked, OperationsAnswerTheWindowsValues) {
+    volatile LONG value = 5;
+    EXPECT_EQ(InterlockedIncrement(&value), 6);
+    EXPECT_EQ(InterlockedDecrement(&value), 5);
+    EXPECT_EQ(InterlockedExchange(&value, 9), 5);
+    EXPECT_EQ(InterlockedCompareExchange(&value, 1, 7), 9) << "no exchange when the comparand differs";
+    EXPECT_EQ(InterlockedCompareExchange(&value, 1, 9), 9);
+    EXPECT_EQ(value, 1);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&] {
+            for (int n = 0; n < 10000; ++n)
+                InterlockedIncrement(&value);
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(value, 40001);
+}
+
+} // namespace
