@@ -185,6 +185,8 @@ void FillRectBrush(DeviceContext& dc, RECT devRect, const Brush& brush, int rop2
 RECT ToDeviceRect(const DeviceContext& dc, int left, int top, int right, int bottom); // normalised
 std::uint32_t ApplyRop2(int rop2, std::uint32_t pen, std::uint32_t dst);
 COLORREF SysColor(int index);
+// The brush FillRect & co. take: a brush handle or (HBRUSH)(COLOR_x + 1).
+bool ResolveBrush(HBRUSH h, Brush& out);
 
 // The default objects of a new DC and the 1x1 monochrome bitmap of a new memory DC.
 Pen* StockPen(int index);
