@@ -15,9 +15,13 @@ constexpr std::uint64_t kRetryStep = 10485760;           // 10 MiB
 constexpr int kPreviewResolution = 75;                   // a preview starts white
 } // namespace
 
-CImage::CImage() { Init(); }
+CImage::CImage() {
+    Init();
+}
 
-CImage::~CImage() { Destroy(); }
+CImage::~CImage() {
+    Destroy();
+}
 
 void CImage::Init() {
     m_pBits = m_pPalette = m_pDisplayData = nullptr;
@@ -235,13 +239,33 @@ int CImage::Destroy() {
     return 1;
 }
 
-BYTE* CImage::GetBits() { return m_pBits; }
-BYTE* CImage::GetPalette() { return m_pPalette; }
-WORD CImage::GetSamplesPerPixel() { return m_wSamplesPerPixel; }
-WORD CImage::GetBitsPerSample() { return m_wBitsPerSample; }
-int CImage::GetWidth() { return m_nWidth; }
-int CImage::GetHeight() { return m_nHeight; }
-int CImage::SetWidth(int width) { return m_nWidth = width; }
-int CImage::SetHeight(int height) { return m_nHeight = height; }
-int CImage::GetXResolution() { return m_nXResolution; }
-int CImage::GetYResolution() { return m_nYResolution; }
+BYTE* CImage::GetBits() {
+    return m_pBits;
+}
+BYTE* CImage::GetPalette() {
+    return m_pPalette;
+}
+WORD CImage::GetSamplesPerPixel() {
+    return m_wSamplesPerPixel;
+}
+WORD CImage::GetBitsPerSample() {
+    return m_wBitsPerSample;
+}
+int CImage::GetWidth() {
+    return m_nWidth;
+}
+int CImage::GetHeight() {
+    return m_nHeight;
+}
+int CImage::SetWidth(int width) {
+    return m_nWidth = width;
+}
+int CImage::SetHeight(int height) {
+    return m_nHeight = height;
+}
+int CImage::GetXResolution() {
+    return m_nXResolution;
+}
+int CImage::GetYResolution() {
+    return m_nYResolution;
+}

@@ -56,9 +56,9 @@ public:
     void FreeDisplayData();
 
     // Byte sizes in 64 bits: a 1200-dpi A3 page in 48-bit colour overflows 32-bit arithmetic on the way.
-    std::uint64_t InMemorySize() const;     // the bits an in-memory image asks for (0 for an unknown depth)
-    std::uint64_t MappedSize() const;       // whole bytes a row, rows unpadded
-    std::uint64_t ReadableSize() const;     // what the sequential reader hands out
+    std::uint64_t InMemorySize() const; // the bits an in-memory image asks for (0 for an unknown depth)
+    std::uint64_t MappedSize() const;   // whole bytes a row, rows unpadded
+    std::uint64_t ReadableSize() const; // what the sequential reader hands out
     Data_MapFile* GetMappedData() { return m_pMapData; }
     unsigned GetReadPosition() const { return m_nReadPos; }
 

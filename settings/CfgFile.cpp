@@ -36,7 +36,9 @@ private:
     HANDLE m_h;
 };
 
-bool FileExists(const WCHAR* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const WCHAR* path) {
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
     size_t done = 0;

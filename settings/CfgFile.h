@@ -15,12 +15,12 @@
 #include <vector>
 
 struct CfgObject {
-    char name[128] = {};          // UTF-8, terminated
-    char type[128] = {};          // "null", "binary" or "string"
-    std::int32_t childobjs = 0;   // number of children
-    std::int32_t len = 0;         // bytes of data; 0 for containers
-    char* data = nullptr;         // len + 32 bytes, zero beyond the data; null when len <= 0
-    CfgObject* parent = nullptr;  // null for the root
+    char name[128] = {};              // UTF-8, terminated
+    char type[128] = {};              // "null", "binary" or "string"
+    std::int32_t childobjs = 0;       // number of children
+    std::int32_t len = 0;             // bytes of data; 0 for containers
+    char* data = nullptr;             // len + 32 bytes, zero beyond the data; null when len <= 0
+    CfgObject* parent = nullptr;      // null for the root
     std::vector<CfgObject*> children; // owned, in file order
 };
 

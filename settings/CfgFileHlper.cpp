@@ -125,4 +125,6 @@ void CfgFileHlper::AppendChildCopy(CfgObject* parent, CfgObject* child) {
     child->parent = parent;
 }
 
-void CfgFileHlper::DeleteCfgObject(CfgObject* node) { ::DeleteCfgObject(node); }
+void CfgFileHlper::DeleteCfgObject(CfgObject* node) {
+    ::DeleteCfgObject(node);
+}

@@ -36,10 +36,9 @@ void LogLastError(const WCHAR* what) {
     if (!what)
         what = u"";
     WCHAR* message = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<LPWSTR>(&message), 0, nullptr);
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&message), 0, nullptr);
     // Without a system message the line still names the failure and its code.
     const WCHAR* text = (length > 0 && message) ? message : u"";
     std::vector<WCHAR> line(wcslen(text) + wcslen(what) + 40, 0);

@@ -40,9 +40,22 @@ constexpr LanguageInfo kLanguages[kLanguageCount] = {
 
 // Only these names select a language from the registry; the others are reached through the system locale.
 constexpr const WCHAR* kRegistryNames[] = {
-    u"Simplified_Chinese", u"Traditional_Chinese", u"English", u"Russian", u"Italian",  u"French",
-    u"Arabic",             u"Spanish",             u"Norwegian", u"Swedish", u"Japanese", u"German",
-    u"Turkish",            u"Polish",              u"Hebrew",  u"Portuguese",
+    u"Simplified_Chinese",
+    u"Traditional_Chinese",
+    u"English",
+    u"Russian",
+    u"Italian",
+    u"French",
+    u"Arabic",
+    u"Spanish",
+    u"Norwegian",
+    u"Swedish",
+    u"Japanese",
+    u"German",
+    u"Turkish",
+    u"Polish",
+    u"Hebrew",
+    u"Portuguese",
 };
 
 int LanguageNumberOfName(const WCHAR* name) {
@@ -120,9 +133,13 @@ int LanguageFromLcid(LCID lcid) {
     return kLanguageEnglish;
 }
 
-int LanguageFromSystemLcid() { return LanguageFromLcid(GetSystemDefaultLCID()); }
+int LanguageFromSystemLcid() {
+    return LanguageFromLcid(GetSystemDefaultLCID());
+}
 
-int ChooseLanguageNumber(int nDropChars) { return ChooseLanguage(false, nDropChars); }
+int ChooseLanguageNumber(int nDropChars) {
+    return ChooseLanguage(false, nDropChars);
+}
 
 void GetLanguageCode(WCHAR code[MAX_PATH]) {
     g_chDecimalSep = u'.';
@@ -143,7 +160,9 @@ CString GetLanguageName(int number) {
     return CString(kLanguages[number].name);
 }
 
-BOOL IsRightToLeftCode(const WCHAR* code) { return code && (wcscmp(code, u"he") == 0 || wcscmp(code, u"ar") == 0); }
+BOOL IsRightToLeftCode(const WCHAR* code) {
+    return code && (wcscmp(code, u"he") == 0 || wcscmp(code, u"ar") == 0);
+}
 
 CString LoadResString(UINT id) {
     CString text;

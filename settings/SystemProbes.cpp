@@ -21,8 +21,8 @@ bool IsA4Country() {
         return false;
     }
     const int country = _wtoi(text.get());
-    const bool letter = country == 1 || country == 2 || (country >= 50 && country <= 59) ||
-                        (country >= 500 && country <= 599);
+    const bool letter =
+        country == 1 || country == 2 || (country >= 50 && country <= 59) || (country >= 500 && country <= 599);
     return !letter;
 }
 

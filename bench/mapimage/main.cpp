@@ -24,7 +24,9 @@ constexpr double kTarget = 1e9; // bytes per second, end to end
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+double Seconds(Clock::time_point from) {
+    return std::chrono::duration<double>(Clock::now() - from).count();
+}
 
 double MemcpyRate(size_t bytes) {
     std::vector<unsigned char> from(bytes, 1), to(bytes, 0);

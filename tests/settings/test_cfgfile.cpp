@@ -41,7 +41,9 @@ void ExpectSameTree(const CfgObject* expected, const CfgObject* actual, const st
     }
 }
 
-Tree Parse(const std::string& bytes) { return Tree(ParseCfgTree(bytes.data(), bytes.size())); }
+Tree Parse(const std::string& bytes) {
+    return Tree(ParseCfgTree(bytes.data(), bytes.size()));
+}
 
 const std::string kDefaultFile = "<object:cfgobj,type:null,len:0,childobjs:1>\n"
                                  "<object:version,type:string,len:8,childobjs:0>1.0.0.1\0<endobj>\n"
@@ -138,7 +140,9 @@ TEST_F(CfgFileTest, ALengthBeyondTheEndOfTheFileIsRefused) {
 TEST_F(CfgFileTest, RefusedTagsAreSkippedWithTheirSubtrees) {
     std::string longName(300, 'n');
     std::string bytes = "<object:cfgobj,type:null,len:0,childobjs:3>\n"
-                        "<object:" + longName + ",type:binary,len:0,childobjs:0>\n<endobj>\n"
+                        "<object:" +
+                        longName +
+                        ",type:binary,len:0,childobjs:0>\n<endobj>\n"
                         "<unknown:x,childobjs:1>\n<object:inner,type:binary,len:4,childobjs:0><en><endobj>\n"
                         "<endobj>\n"
                         "<object:kept,type:binary,len:2,childobjs:0>ok<endobj>\n"
@@ -221,7 +225,7 @@ TEST_F(CfgFileHlperTest, DeleteNodeRemovesTheFirstNodeOfThatName) {
 }
 
 TEST_F(CfgFileHlperTest, NamesOverTheUtf8LimitAreRefused) {
-    std::u16string fits(42, u'\x7167');  // 126 UTF-8 bytes
+    std::u16string fits(42, u'\x7167');    // 126 UTF-8 bytes
     std::u16string tooLong(43, u'\x7167'); // 129 UTF-8 bytes
     EXPECT_NE(helper.AddObject(root.get(), fits.c_str(), "binary", "d", 1), nullptr);
     EXPECT_EQ(helper.AddObject(root.get(), tooLong.c_str(), "binary", "d", 1), nullptr);

@@ -44,7 +44,8 @@ TEST_F(DebugOutputTest, LastErrorLinesNameTheFailureCodeAndMessage) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     LogLastError(u"Wait error");
     ASSERT_EQ(m_log.size(), 1u);
-    EXPECT_EQ(m_log[0].rfind(u"Wait error failed with error 2: ", 0), 0u) << std::string(m_log[0].begin(), m_log[0].end());
+    EXPECT_EQ(m_log[0].rfind(u"Wait error failed with error 2: ", 0), 0u)
+        << std::string(m_log[0].begin(), m_log[0].end());
     EXPECT_GT(m_log[0].size(), std::u16string(u"Wait error failed with error 2: ").size()) << "with the message";
 }
 

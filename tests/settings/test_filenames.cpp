@@ -42,7 +42,9 @@ protected:
     }
 };
 
-TEST_F(FileNamesTest, TheFirstDatedNameOfADayIs001) { EXPECT_EQ(Dated(), u"2024-03-05_001"); }
+TEST_F(FileNamesTest, TheFirstDatedNameOfADayIs001) {
+    EXPECT_EQ(Dated(), u"2024-03-05_001");
+}
 
 TEST_F(FileNamesTest, DatedNamesContinueAfterTheHighestNumberOfTheDay) {
     Touch("2024-03-05_001.jpg");
@@ -109,8 +111,8 @@ TEST_F(FileNamesTest, LetterCountriesAreNotA4) {
         int country;
         bool a4;
     };
-    for (Case c : {Case{1, false}, Case{2, false}, Case{52, false}, Case{505, false}, Case{44, true},
-                   Case{86, true}, Case{600, true}, Case{49, true}}) {
+    for (Case c : {Case{1, false}, Case{2, false}, Case{52, false}, Case{505, false}, Case{44, true}, Case{86, true},
+                   Case{600, true}, Case{49, true}}) {
         platform::testing::SetCountryCode(c.country);
         EXPECT_EQ(IsA4Country(), c.a4) << "country " << c.country;
     }

@@ -58,11 +58,10 @@ TEST_F(LanguageTest, SystemLocalesMapByLanguageAndSublanguage) {
         int number;
     };
     const Case cases[] = {
-        {0x0804, 0},  {0x1004, 0},  {0x0C04, 20}, {0x0404, 20}, {0x0409, 1},  {0x3409, 1},  {0x0411, 2},
-        {0x0419, 3},  {0x0816, 4},  {0x0C0A, 5},  {0x540A, 5},  {0x580A, 1},  {0x180C, 6},  {0x1C0C, 1},
-        {0x0415, 7},  {0x1407, 8},  {0x1807, 1},  {0x0810, 9},  {0x4001, 10}, {0x4401, 1},  {0x041F, 11},
-        {0x0406, 12}, {0x040B, 13}, {0x0813, 14}, {0x0405, 15}, {0x0814, 16}, {0x081D, 17}, {0x041B, 18},
-        {0x040E, 19}, {0x040D, 21}, {0x0000, 1},  {0x0412, 1},
+        {0x0804, 0},  {0x1004, 0},  {0x0C04, 20}, {0x0404, 20}, {0x0409, 1},  {0x3409, 1},  {0x0411, 2},  {0x0419, 3},
+        {0x0816, 4},  {0x0C0A, 5},  {0x540A, 5},  {0x580A, 1},  {0x180C, 6},  {0x1C0C, 1},  {0x0415, 7},  {0x1407, 8},
+        {0x1807, 1},  {0x0810, 9},  {0x4001, 10}, {0x4401, 1},  {0x041F, 11}, {0x0406, 12}, {0x040B, 13}, {0x0813, 14},
+        {0x0405, 15}, {0x0814, 16}, {0x081D, 17}, {0x041B, 18}, {0x040E, 19}, {0x040D, 21}, {0x0000, 1},  {0x0412, 1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(LanguageFromLcid(c.lcid), c.number) << std::hex << "LCID 0x" << c.lcid;
@@ -179,7 +178,8 @@ TEST_F(LanguageLibraryTest, AMissingIdReadsLoadStringError) {
 TEST_F(LanguageLibraryTest, EveryLanguageCarriesTheSameIds) {
     const char* quennet[] = {"kvxtwrcenus.dll", "kvxtwrczhcn.dll", "kvxtwrche.dll"};
     const char* velmora[] = {"kvxpsrcenus.dll", "kvxpsrczhcn.dll", "kvxpsrche.dll"};
-    for (auto [files, first, last, least] : {std::tuple{quennet, 1000u, 1155u, 140}, std::tuple{velmora, 8000u, 8030u, 19}}) {
+    for (auto [files, first, last, least] :
+         {std::tuple{quennet, 1000u, 1155u, 140}, std::tuple{velmora, 8000u, 8030u, 19}}) {
         std::vector<UINT> englishIds;
         for (int lang = 0; lang < 3; ++lang) {
             HMODULE module = Load(files[lang]);
