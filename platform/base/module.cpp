@@ -89,7 +89,7 @@ std::string FileOf(const std::string& path) {
 
 // The entry of `folder` whose name equals `name` without regard to case (an exact match first).
 std::string FindInFolder(const std::string& folder, const std::string& name) {
-    const std::string exact = folder + "/" + name;
+    std::string exact = folder + "/" + name;
     if (IsFile(exact))
         return exact;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
@@ -160,7 +160,7 @@ std::string LoadedStandardDsm() {
 
 // A bare file name: the calling module's folder, then the executable's.
 std::string SearchBareName(const std::string& name) {
-    const std::string own = FindInFolder(FolderOf(module::HostPath(ThisModule())), name);
+    std::string own = FindInFolder(FolderOf(module::HostPath(ThisModule())), name);
     if (!own.empty())
         return own;
     return FindInFolder(FolderOf(ExecutablePath()), name);
@@ -185,7 +185,7 @@ std::string Resolve(const WCHAR* fileName) {
         if (const char* overridden = std::getenv(system.overrideVariable))
             return overridden;
         if (std::strcmp(system.overrideVariable, "PLATFORM_TWAIN_DSM") == 0) {
-            const std::string standard = LoadedStandardDsm();
+            std::string standard = LoadedStandardDsm();
             if (!standard.empty())
                 return standard;
         }
@@ -195,7 +195,7 @@ std::string Resolve(const WCHAR* fileName) {
     const std::u16string soName = SharedObjectName(full);
     if (slash == std::u16string::npos)
         return SearchBareName(ToUtf8(soName));
-    const std::string host = path::ToHostPath(soName.c_str());
+    std::string host = path::ToHostPath(soName.c_str());
     if (IsFile(host))
         return host;
     return host.empty() ? std::string() : FindInFolder(FolderOf(host), FileOf(host));
