@@ -24,6 +24,8 @@ void Release(const DCState& s) {
     ReleaseSelected(s.bitmap);
 }
 
+} // namespace
+
 DeviceContext* NewDC(DCKind kind) {
     auto* dc = new DeviceContext; // owned by the handle table until DeleteDC
     dc->kind = kind;
@@ -36,7 +38,6 @@ DeviceContext* NewDC(DCKind kind) {
     RegisterDC(dc);
     return dc;
 }
-} // namespace
 
 void SetScreenSize(int width, int height) {
     g_screenWidth = std::max(width, 1);
@@ -106,7 +107,7 @@ RECT ToDeviceRect(const DeviceContext& dc, int left, int top, int right, int bot
     return r;
 }
 
-// The device-space clip region of the DC as the application sees it (mirroring applied).
+// A region mirrored about the DC's width: how right-to-left layouts store clip regions.
 static Region MirrorRegion(const Region& r, int width) {
     std::vector<RECT> rects;
     rects.reserve(r.rects.size());
@@ -118,67 +119,6 @@ static Region MirrorRegion(const Region& r, int width) {
 } // namespace platform::gdi
 
 using namespace platform::gdi;
-
-namespace platform::gdi {
-
-Surface::Surface(int width, int height, std::uint32_t fill)
-    : m_width(std::max(width, 0)), m_height(std::max(height, 0)),
-      m_pixels(static_cast<size_t>(m_width) * static_cast<size_t>(m_height), fill) {}
-
-std::uint32_t Surface::pixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= m_width || y >= m_height)
-        return 0;
-    return m_pixels[static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)];
-}
-
-void Surface::resize(int width, int height, std::uint32_t fill) {
-    width = std::max(width, 0);
-    height = std::max(height, 0);
-    if (width == m_width && height == m_height)
-        return;
-    std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), fill);
-    int w = std::min(width, m_width), h = std::min(height, m_height);
-    for (int y = 0; y < h; ++y)
-        std::copy_n(m_pixels.begin() + static_cast<std::ptrdiff_t>(y) * m_width, w,
-                    pixels.begin() + static_cast<std::ptrdiff_t>(y) * width);
-    m_pixels = std::move(pixels);
-    m_width = width;
-    m_height = height;
-}
-
-static void SetArea(DeviceContext& dc, POINT origin, HRGN visible, SIZE size) {
-    dc.origin = origin;
-    dc.extent = size;
-    if (RegionObject* r = ToObjectOf<RegionObject>(visible, ObjectKind::Region))
-        dc.visible = r->region;
-    else
-        dc.visible.setRect(RECT{origin.x, origin.y, origin.x + size.cx, origin.y + size.cy});
-}
-
-HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, POINT origin, HRGN visible, SIZE size, DWORD layout) {
-    if (!surface)
-        return nullptr;
-    DeviceContext* dc = NewDC(DCKind::Surface);
-    dc->surface = std::move(surface);
-    dc->state.layout = layout & (LAYOUT_RTL | LAYOUT_BITMAPORIENTATIONPRESERVED);
-    SetArea(*dc, origin, visible, size);
-    return reinterpret_cast<HDC>(dc);
-}
-
-BOOL SetSurfaceDCArea(HDC hdc, POINT origin, HRGN visible, SIZE size) {
-    DeviceContext* dc = ToDC(hdc);
-    if (!dc || dc->kind != DCKind::Surface)
-        return FALSE;
-    SetArea(*dc, origin, visible, size);
-    return TRUE;
-}
-
-std::shared_ptr<Surface> GetDCSurface(HDC hdc) {
-    DeviceContext* dc = ToDC(hdc);
-    return dc && dc->kind == DCKind::Surface ? dc->surface : nullptr;
-}
-
-} // namespace platform::gdi
 
 HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR output, const void* initData) {
     // Only the display exists; it has no pixels of its own here and serves as the reference for compatibility.

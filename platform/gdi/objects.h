@@ -166,6 +166,9 @@ struct DeviceContext {
     POINT devToTarget() const { return kind == DCKind::Surface ? origin : POINT{0, 0}; }
 };
 
+// A new DC of that kind with the default objects selected, registered (dc.cpp).
+DeviceContext* NewDC(DCKind kind);
+
 // Handle table: every live object and DC, so a stale or foreign handle is refused instead of followed.
 void Register(GdiObject* obj);
 void RegisterDC(DeviceContext* dc);
