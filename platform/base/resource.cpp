@@ -112,7 +112,12 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) {
     const WCHAR* end = p + SizeofResource(instance, block) / sizeof(WCHAR);
     for (int skip = key & 15; skip > 0 && p < end; --skip)
         p += *p + 1;
-    const int length = p < end ? *p : 0;
+    if (p >= end) {
+        if (size > 0)
+            buffer[0] = 0;
+        return 0;
+    }
+    const int length = *p;
     if (size == 0) {
         *reinterpret_cast<const WCHAR**>(buffer) = p + 1;
         return length;

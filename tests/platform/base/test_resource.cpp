@@ -123,6 +123,8 @@ TEST(Resource, ALibraryFindsItsOwnCompiledResources) {
     EXPECT_EQ(load(100, buffer, 32), 14);
     EXPECT_EQ(U8(buffer), "library string");
     EXPECT_EQ(size(), 12u);
+    EXPECT_EQ(load(200, buffer, 32), 21) << "resources of a static library the module links";
+    EXPECT_EQ(U8(buffer), "from a static library");
     EXPECT_EQ(LoadStringW(nullptr, 100, buffer, 32), 0) << "the program does not see the library's strings";
     FreeLibrary(lib);
 }
