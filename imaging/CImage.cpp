@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-BOOL g_bHostPhotoshop = FALSE;
+std::atomic<BOOL> g_bHostPhotoshop{FALSE};
 
 IMPLEMENT_DYNAMIC(CImage, CObject)
 
@@ -29,7 +29,14 @@ void CImage::Init() {
     m_nWidth = m_nHeight = m_nXResolution = m_nYResolution = 0;
     m_nReadPos = m_nReadableSize = 0;
     m_pMapData = nullptr;
-    m_pBitmapInfo = new (std::nothrow) BYTE[kBitmapInfoSize]();
+    m_pBitmapInfo = nullptr;
+    EnsureBitmapInfo();
+}
+
+// Destroy frees the drawing header too; an image created again after it gets a new one.
+void CImage::EnsureBitmapInfo() {
+    if (!m_pBitmapInfo)
+        m_pBitmapInfo = new (std::nothrow) BYTE[kBitmapInfoSize]();
 }
 
 std::uint64_t CImage::InMemorySize() const {
@@ -78,6 +85,7 @@ void CImage::ResetRead() {
 }
 
 BOOL CImage::Create(WORD spp, WORD bps, int width, int height, int xRes, int yRes) {
+    EnsureBitmapInfo();
     FreePalette();
     FreeBits();
     m_wSamplesPerPixel = spp;
@@ -91,6 +99,7 @@ BOOL CImage::Create(WORD spp, WORD bps, int width, int height, int xRes, int yRe
 }
 
 BOOL CImage::CreateMapped(WORD spp, WORD bps, int width, int height, int xRes, int yRes) {
+    EnsureBitmapInfo();
     FreePalette();
     FreeBits();
     m_wSamplesPerPixel = spp;

@@ -10,10 +10,12 @@
 #include "imaging/Data_MapFile.h"
 #include "platform/base/afxcore.h"
 
+#include <atomic>
 #include <cstdint>
 
-// Set by the engine when the host application is Photoshop: large in-memory images get extra room.
-extern BOOL g_bHostPhotoshop;
+// The host flag the engine sets at MSG_OPENDS when the host application is Photoshop: large in-memory images get
+// extra room. Defined here, below the engine, because the image buffer reads it.
+extern std::atomic<BOOL> g_bHostPhotoshop;
 
 class CImage : public CObject {
     DECLARE_DYNAMIC(CImage)
@@ -60,10 +62,12 @@ public:
     std::uint64_t MappedSize() const;   // whole bytes a row, rows unpadded
     std::uint64_t ReadableSize() const; // what the sequential reader hands out
     Data_MapFile* GetMappedData() { return m_pMapData; }
+    const BYTE* GetBitmapInfo() const { return m_pBitmapInfo; }
     unsigned GetReadPosition() const { return m_nReadPos; }
 
 protected:
     void Init();
+    void EnsureBitmapInfo();
     int BitsPerPixel() const { return m_wSamplesPerPixel * m_wBitsPerSample; }
 
     BYTE* m_pBits = nullptr;        // locked GMEM_MOVEABLE block of an in-memory image

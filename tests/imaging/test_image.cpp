@@ -156,6 +156,9 @@ TEST_F(ImageTest, DestroyTwiceAndThenTheDestructorIsHarmless) {
     EXPECT_EQ(GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES) << "the temporary file goes with the data";
     EXPECT_EQ(image->Destroy(), 1);
     EXPECT_EQ(image->GetMappedData(), nullptr);
+    EXPECT_EQ(image->GetBitmapInfo(), nullptr);
+    ASSERT_TRUE(image->Create(1, 8, 8, 8, 300, 300)) << "the object can be used again";
+    EXPECT_NE(image->GetBitmapInfo(), nullptr);
     delete image;
 }
 
