@@ -112,6 +112,19 @@ TEST(Module, ABareNameIsSearchedInTheExecutablesFolder) {
     std::filesystem::remove(copy);
 }
 
+TEST(Module, ABareNameIsSearchedFirstInTheCallingModulesFolder) {
+    HMODULE lib = LoadLibraryW(TestLibDllName().c_str());
+    ASSERT_NE(lib, nullptr);
+    auto loadBare = reinterpret_cast<HMODULE (*)(const WCHAR*)>(GetProcAddress(lib, "TestLib_LoadBare"));
+    ASSERT_NE(loadBare, nullptr);
+    HMODULE strings = loadBare(u"teststr.dll");
+    EXPECT_NE(strings, nullptr) << "the library's folder holds TestStr.so";
+    EXPECT_EQ(LoadLibraryW(u"teststr.dll"), nullptr) << "the test program's folder does not";
+    if (strings)
+        FreeLibrary(strings);
+    FreeLibrary(lib);
+}
+
 TEST(Module, SystemNamesMapOntoLinuxLibrariesAndCanBeMadeUnresolvable) {
     HMODULE zip = LoadLibraryW(u"C:\\Program Files\\Velmora\\zlibwapi.dll");
     ASSERT_NE(zip, nullptr) << "the folder of a system name does not matter";

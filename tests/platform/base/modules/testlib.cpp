@@ -68,3 +68,8 @@ TESTLIB_EXPORT DWORD TestLib_OwnDataSize() {
 TESTLIB_EXPORT const WCHAR* TestLib_AppName() {
     return AfxGetApp() ? AfxGetApp()->m_pszAppName : nullptr;
 }
+
+// Loads a module by a bare name, as code inside this library would: its own folder is searched first.
+TESTLIB_EXPORT HMODULE TestLib_LoadBare(const WCHAR* name) {
+    return LoadLibraryW(name);
+}
