@@ -31,7 +31,12 @@ struct FontFace {
     std::vector<FT_Byte> data; // the file, which FreeType reads in place
     int ascent = 0, descent = 0, internalLeading = 0, externalLeading = 0, aveCharWidth = 0, maxCharWidth = 0;
     int underlinePos = 0, underlineThickness = 1;
+    int ppem = 0;
+    bool bold = false;
     std::unordered_map<char32_t, Glyph> glyphs;
+    // Faces asked for characters this one lacks (Arabic, Chinese, Japanese texts), opened on first need.
+    std::vector<std::unique_ptr<FontFace>> fallbacks;
+    bool fallbacksOpened = false;
     ~FontFace() {
         if (face)
             FT_Done_Face(face);
@@ -95,6 +100,8 @@ std::shared_ptr<FontFace> OpenFace(const std::string& file, const LOGFONTW& lf) 
         ppem = 16;
     ppem = std::min(ppem, 2000);
     FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(ppem));
+    face->ppem = ppem;
+    face->bold = lf.lfWeight >= FW_SEMIBOLD;
     double scale = ppem / upem;
     face->ascent = static_cast<int>(std::lround(winAscent * scale));
     face->descent = static_cast<int>(std::lround(winDescent * scale));
@@ -129,14 +136,44 @@ FontFace* FaceOf(Font* font) {
     return font->face.get();
 }
 
+// Windows links fonts for scripts a face lacks; these stand in for that, when installed.
+void OpenFallbacks(FontFace& face) {
+    face.fallbacksOpened = true;
+    const char* files[] = {face.bold ? "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+                                     : "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                           "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf"};
+    for (const char* file : files) {
+        auto fb = std::make_unique<FontFace>();
+        std::ifstream in(file, std::ios::binary);
+        fb->data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (fb->data.empty() || FT_New_Memory_Face(Text().library, fb->data.data(),
+                                                   static_cast<FT_Long>(fb->data.size()), 0, &fb->face) != 0)
+            continue;
+        FT_Set_Pixel_Sizes(fb->face, 0, static_cast<FT_UInt>(face.ppem));
+        face.fallbacks.push_back(std::move(fb));
+    }
+}
+
+// The face that has a glyph for `c`: this one, else the first fallback that does, else this one (.notdef box).
+FT_Face FaceFor(FontFace& face, char32_t c) {
+    if (c < 0x80 || FT_Get_Char_Index(face.face, c) != 0)
+        return face.face;
+    if (!face.fallbacksOpened)
+        OpenFallbacks(face);
+    for (const auto& fb : face.fallbacks)
+        if (FT_Get_Char_Index(fb->face, c) != 0)
+            return fb->face;
+    return face.face;
+}
+
 const Glyph& GlyphOf(FontFace& face, char32_t c) {
     auto it = face.glyphs.find(c);
     if (it != face.glyphs.end())
         return it->second;
     Glyph g;
-    if (FT_Load_Char(face.face, c, FT_LOAD_DEFAULT) == 0 &&
-        FT_Render_Glyph(face.face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
-        FT_GlyphSlot slot = face.face->glyph;
+    FT_Face ft = FaceFor(face, c);
+    if (FT_Load_Char(ft, c, FT_LOAD_DEFAULT) == 0 && FT_Render_Glyph(ft->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+        FT_GlyphSlot slot = ft->glyph;
         g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
         g.left = slot->bitmap_left;
         g.top = slot->bitmap_top;
@@ -406,6 +443,8 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
     if ((options & ETO_OPAQUE) && rect)
         FillRectDevice(*dc, ToDeviceRect(*dc, rect->left, rect->top, rect->right, rect->bottom),
                        ToPixel(dc->state.bkColor));
+    if (count == 0 && !(dc->state.textAlign & TA_UPDATECP))
+        return TRUE; // a fill only (CDC::FillSolidRect): no text to draw or log
     std::lock_guard lock(Text().mutex);
     FontFace* face = FaceOf(dc->state.font);
     if (!face)

@@ -204,3 +204,25 @@ TEST(DrawText, LinesAreClippedToTheRectangle) {
     EXPECT_TRUE(AnyInk(dc, RECT{0, 0, 10, 30}));
     EXPECT_FALSE(AnyInk(dc, RECT{10, 0, 100, 30}));
 }
+
+TEST(TextOut, CharactersMissingFromTheLatinFaceAreDrawnFromAFallbackFace) {
+    // Two Chinese and two Arabic letters: with a fallback face each pair draws differently; without one, both
+    // characters of a pair would be the same empty box.
+    for (auto pair : {std::pair{u"\u9608", u"\u503c"}, std::pair{u"\u0628", u"\u0645"}}) {
+        MemDC a(24, 24), b(24, 24);
+        ScopedFont fa(a, -16), fb(b, -16);
+        TextOutW(a, 2, 2, pair.first, 1);
+        TextOutW(b, 2, 2, pair.second, 1);
+        EXPECT_NE(platform::gdi::ReadBitmapPixels(a.bitmap), platform::gdi::ReadBitmapPixels(b.bitmap));
+    }
+}
+
+TEST(TextOut, FillOnlyCallsLogNoText) {
+    MemDC dc(10, 10);
+    platform::gdi::ClearTextLog();
+    RECT r{0, 0, 5, 5};
+    SetBkColor(dc, RGB(9, 9, 9));
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+    EXPECT_EQ(RGB(9, 9, 9), dc.at(4, 4));
+    EXPECT_TRUE(TextLog().empty());
+}
