@@ -2,6 +2,7 @@
 
 #include "platform/base/commandline.h"
 #include "platform/base/module.h"
+#include "platform/base/resource.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -192,6 +193,11 @@ HINSTANCE AfxGetResourceHandle() {
 
 void AfxSetResourceHandle(HINSTANCE resource) {
     platform::afx::g_resourceHandle = resource;
+}
+
+HINSTANCE AfxFindResourceHandle(LPCWSTR name, LPCWSTR type) {
+    const HINSTANCE resource = AfxGetResourceHandle();
+    return FindResourceW(resource, name, type) ? resource : AfxGetInstanceHandle();
 }
 
 BOOL AfxInitInstanceFailed() {

@@ -127,6 +127,8 @@ CWinThread* AfxGetThread();
 HINSTANCE AfxGetInstanceHandle(); // the module this code is linked into (a library's own handle)
 HINSTANCE AfxGetResourceHandle(); // where the framework loads strings and dialogs; the instance until set
 void AfxSetResourceHandle(HINSTANCE resource);
+// The module to load a resource from: the resource handle when it holds the resource, else the module's own.
+HINSTANCE AfxFindResourceHandle(LPCWSTR name, LPCWSTR type);
 BOOL AfxInitInstanceFailed(); // TRUE when the library's InitInstance answered FALSE
 
 namespace platform::afx {

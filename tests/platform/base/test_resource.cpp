@@ -109,6 +109,9 @@ TEST_F(DataModule, TheFrameworksResourceHandleSwitchesWhereStringsComeFrom) {
     WCHAR buffer[32];
     EXPECT_EQ(LoadStringW(AfxGetResourceHandle(), 1000, buffer, 32), 4);
     EXPECT_EQ(U8(buffer), "Scan");
+    EXPECT_EQ(AfxFindResourceHandle(MAKEINTRESOURCEW(1000), RT_DIALOG), AfxGetInstanceHandle())
+        << "what the resource module lacks comes from the module itself";
+    EXPECT_EQ(AfxFindResourceHandle(MAKEINTRESOURCEW(63), RT_STRING), module_);
     AfxSetResourceHandle(nullptr);
     EXPECT_EQ(LoadStringW(AfxGetResourceHandle(), 1000, buffer, 32), 10) << "back to the program's own";
 }
