@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -172,6 +174,41 @@ TEST_F(Registry, ADamagedHiveReadsAsFarAsItIsWhole) {
     DWORD read = 0, size = sizeof read;
     EXPECT_EQ(RegQueryValueExW(key, u"IP", nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size), ERROR_SUCCESS);
     EXPECT_EQ(read, 1u);
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, ConcurrentWritersLoseNoValue) {
+    constexpr int kThreads = 4, kValues = 25;
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+        writers.emplace_back([t] {
+            HKEY key = nullptr;
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Race", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr);
+            for (int i = 0; i < kValues; ++i) {
+                const DWORD value = static_cast<DWORD>(t * 1000 + i);
+                const std::u16string name = platform::ToUtf16("v" + std::to_string(value));
+                RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+            }
+            RegCloseKey(key);
+        });
+    }
+    for (auto& writer : writers)
+        writer.join();
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Race", 0, KEY_READ, &key), ERROR_SUCCESS);
+    int found = 0;
+    for (int t = 0; t < kThreads; ++t) {
+        for (int i = 0; i < kValues; ++i) {
+            const std::u16string name = platform::ToUtf16("v" + std::to_string(t * 1000 + i));
+            DWORD value = 0, size = sizeof value;
+            if (RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
+                    ERROR_SUCCESS &&
+                value == static_cast<DWORD>(t * 1000 + i))
+                ++found;
+        }
+    }
+    EXPECT_EQ(found, kThreads * kValues);
     RegCloseKey(key);
 }
 
