@@ -221,6 +221,37 @@ size_t Length(LPCWSTR text, int count) {
     return n;
 }
 
+bool IsRightToLeft(char32_t c) {
+    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF);
+}
+
+// The order in which a line's characters appear from left to right. Hebrew and Arabic runs (with the spaces and
+// punctuation between their words) read right to left inside a left-to-right line; everything else stays in
+// place. A simple stand-in for the full bidirectional algorithm, enough for UI texts.
+std::vector<size_t> VisualOrder(const std::u32string& text) {
+    std::vector<size_t> order(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        order[i] = i;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (!IsRightToLeft(text[i])) {
+            ++i;
+            continue;
+        }
+        size_t end = i, lastStrong = i;
+        while (end < text.size() && (IsRightToLeft(text[end]) || text[end] == U' ' || text[end] == U'-' ||
+                                     text[end] == U'\'' || text[end] == U'"')) {
+            if (IsRightToLeft(text[end]))
+                lastStrong = end;
+            ++end;
+        }
+        std::reverse(order.begin() + static_cast<std::ptrdiff_t>(i),
+                     order.begin() + static_cast<std::ptrdiff_t>(lastStrong + 1));
+        i = lastStrong + 1;
+    }
+    return order;
+}
+
 // Draws one line with its cell's left-top at device point `topLeft` (already mirrored if needed), optionally
 // underlining the characters whose indexes are in `underline`. `extraClip` further limits drawing (device).
 void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, POINT topLeft,
@@ -258,7 +289,7 @@ void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, POI
     bool underlineAll = dc.state.font && dc.state.font->log.lfUnderline;
     int baseline = y0 + face.ascent;
     int pen = x0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i : VisualOrder(text)) {
         const Glyph& g = GlyphOf(face, text[i]);
         RECT box{pen + g.left, baseline - g.top, pen + g.left + g.width, baseline - g.top + g.height};
         for (const RECT& c : clip.rects) {

@@ -226,3 +226,26 @@ TEST(TextOut, FillOnlyCallsLogNoText) {
     EXPECT_EQ(RGB(9, 9, 9), dc.at(4, 4));
     EXPECT_TRUE(TextLog().empty());
 }
+
+TEST(TextOut, HebrewWordsReadRightToLeftInsideTheLine) {
+    // "AB" followed by a two-letter Hebrew word: drawn as A B then the word's second letter, then its first.
+    const char16_t logical[] = u"AB\u05e9\u05dc";
+    const char16_t visual[] = u"AB\u05dc\u05e9";
+    MemDC a(60, 20), b(60, 20);
+    SetBkMode(a, TRANSPARENT);
+    SetBkMode(b, TRANSPARENT);
+    {
+        ScopedFont fa(a, -14);
+        TextOutW(a, 0, 0, logical, 4);
+    }
+    {
+        ScopedFont fb(b, -14);
+        // Drawn one by one, left to right, in the visual order.
+        int x = 0;
+        for (int i = 0; i < 4; ++i) {
+            TextOutW(b, x, 0, visual + i, 1);
+            x += Extent(b, std::u16string(visual + i, 1)).cx;
+        }
+    }
+    EXPECT_EQ(platform::gdi::ReadBitmapPixels(a.bitmap), platform::gdi::ReadBitmapPixels(b.bitmap));
+}
