@@ -1,0 +1,356 @@
+// Focus, activation, capture, mouse tracking and the cursor; delivery of mouse and keyboard input to the window
+// under the pointer or with the focus.
+#include "platform/user/internal.h"
+
+#include "platform/base/windows.h"
+
+#include <cstdlib>
+
+namespace platform::user {
+
+namespace {
+
+struct Cursor {
+    HINSTANCE module = nullptr;
+    ULONG_PTR id = 0;
+};
+
+// Cursors are shared: loading the same one twice gives the same handle, and they are never freed.
+HCURSOR SharedCursor(HINSTANCE module, ULONG_PTR id) {
+    static std::mutex mutex;
+    static std::vector<std::unique_ptr<Cursor>> cursors;
+    std::lock_guard<std::mutex> lock(mutex);
+    for (auto& c : cursors)
+        if (c->module == module && c->id == id)
+            return reinterpret_cast<HCURSOR>(c.get());
+    cursors.push_back(std::make_unique<Cursor>(Cursor{module, id}));
+    return reinterpret_cast<HCURSOR>(cursors.back().get());
+}
+
+struct ClickState {
+    HWND hwnd = nullptr;
+    UINT button = 0;
+    std::uint64_t time = 0;
+    POINT pt{};
+};
+ClickState g_lastClick;
+thread_local bool t_activatingForFocus = false;
+
+bool ClassWantsDoubleClicks(HWND hwnd) {
+    Window* w = Find(hwnd);
+    return w && (w->cls->wc.style & CS_DBLCLKS);
+}
+
+void PostTo(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    Window* w = Find(hwnd);
+    if (!w)
+        return;
+    ThreadQueue& q = QueueOf(w->threadId);
+    q.posted.push_back(MSG{hwnd, msg, wParam, lParam, static_cast<DWORD>(NowMs()), G().cursor});
+    q.cv.notify_all();
+}
+
+HWND CaptureWindow() {
+    for (auto& [tid, q] : G().queues)
+        if (q->capture && Find(q->capture))
+            return q->capture;
+    return nullptr;
+}
+
+} // namespace
+
+void DeliverMouse(UINT msg, POINT screen, WPARAM keys) {
+    HWND target = WindowFromPoint(screen);
+    State& g = G();
+    Lock lock(g.mutex);
+    g.cursor = screen;
+    HWND capture = CaptureWindow();
+    HWND under = target;
+    if (capture)
+        target = capture;
+    if (g.trackLeave && g.trackLeave != under) {
+        PostTo(g.trackLeave, WM_MOUSELEAVE, 0, 0);
+        g.trackLeave = nullptr;
+    }
+    g.hoverWindow = under;
+    Window* w = Find(target);
+    if (!w)
+        return;
+    if (!capture && !IsEnabledChain(*w))
+        return; // a disabled window (an owner under a modal dialog) takes no mouse input
+    if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) {
+        std::uint64_t now = NowMs();
+        bool dbl = g_lastClick.hwnd == target && g_lastClick.button == msg && now - g_lastClick.time <= 500 &&
+                   std::abs(g_lastClick.pt.x - screen.x) <= 4 && std::abs(g_lastClick.pt.y - screen.y) <= 4 &&
+                   ClassWantsDoubleClicks(target);
+        if (dbl) {
+            msg += 2; // WM_xBUTTONDBLCLK
+            g_lastClick.hwnd = nullptr;
+        } else {
+            g_lastClick = ClickState{target, msg, now, screen};
+        }
+        g.foreground = RootOf(target);
+    }
+    POINT o = ClientOriginOnScreen(*w);
+    PostTo(target, msg, keys, MAKELPARAM(static_cast<WORD>(screen.x - o.x), static_cast<WORD>(screen.y - o.y)));
+}
+
+void DeliverKey(UINT msg, WPARAM vk, LPARAM lParam) {
+    State& g = G();
+    Lock lock(g.mutex);
+    if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN)
+        g.asyncKeys[vk & 0xFF] |= 0x80;
+    else
+        g.asyncKeys[vk & 0xFF] &= static_cast<BYTE>(~0x80);
+    // The thread of the foreground window takes the keyboard; without one, the calling thread.
+    DWORD tid = CurrentThreadId();
+    if (Window* fg = Find(g.foreground))
+        tid = fg->threadId;
+    ThreadQueue& q = QueueOf(tid);
+    HWND target = q.focus ? q.focus : q.active;
+    if (!target)
+        return;
+    if (Window* w = Find(target); !w || !IsEnabledChain(*w))
+        return;
+    q.posted.push_back(MSG{target, msg, vk, lParam, static_cast<DWORD>(NowMs()), g.cursor});
+    q.cv.notify_all();
+}
+
+void DeliverChar(WCHAR ch) {
+    State& g = G();
+    Lock lock(g.mutex);
+    DWORD tid = CurrentThreadId();
+    if (Window* fg = Find(g.foreground))
+        tid = fg->threadId;
+    ThreadQueue& q = QueueOf(tid);
+    HWND target = q.focus ? q.focus : q.active;
+    if (!target)
+        return;
+    q.posted.push_back(MSG{target, WM_CHAR, ch, 1, static_cast<DWORD>(NowMs()), g.cursor});
+    q.cv.notify_all();
+}
+
+bool HasFocus(HWND hwnd) { return hwnd && GetFocus() == hwnd; }
+
+} // namespace platform::user
+
+using namespace platform::user;
+
+HWND GetFocus() {
+    Lock lock(G().mutex);
+    return QueueOf(CurrentThreadId()).focus;
+}
+
+HWND SetFocus(HWND hwnd) {
+    State& g = G();
+    HWND previous = nullptr;
+    HWND root = nullptr;
+    {
+        Lock lock(g.mutex);
+        ThreadQueue& q = QueueOf(CurrentThreadId());
+        if (hwnd) {
+            Window* w = Find(hwnd);
+            if (!w || w->threadId != q.threadId)
+                return nullptr;
+            if (!IsEnabledChain(*w))
+                return nullptr;
+            root = RootOf(hwnd);
+        }
+        previous = q.focus;
+        if (previous == hwnd)
+            return previous;
+    }
+    if (root && root != GetActiveWindow()) {
+        t_activatingForFocus = true;
+        SetActiveWindow(root);
+        t_activatingForFocus = false;
+    }
+    {
+        Lock lock(g.mutex);
+        ThreadQueue& q = QueueOf(CurrentThreadId());
+        previous = q.focus;
+        if (previous == hwnd)
+            return previous;
+        q.focus = hwnd;
+    }
+    if (previous && IsWindow(previous)) {
+        SendMessageW(previous, WM_KILLFOCUS, reinterpret_cast<WPARAM>(hwnd), 0);
+        // The window losing the focus may have taken it back (or given it elsewhere): then the new one gets nothing.
+        if (GetFocus() != hwnd)
+            return previous;
+    }
+    if (hwnd && IsWindow(hwnd))
+        SendMessageW(hwnd, WM_SETFOCUS, reinterpret_cast<WPARAM>(previous), 0);
+    return previous;
+}
+
+HWND GetActiveWindow() {
+    Lock lock(G().mutex);
+    return QueueOf(CurrentThreadId()).active;
+}
+
+HWND SetActiveWindow(HWND hwnd) {
+    State& g = G();
+    HWND previous = nullptr;
+    {
+        Lock lock(g.mutex);
+        ThreadQueue& q = QueueOf(CurrentThreadId());
+        if (hwnd) {
+            Window* w = Find(hwnd);
+            if (!w || w->threadId != q.threadId)
+                return nullptr;
+            hwnd = RootOf(hwnd);
+        }
+        previous = q.active;
+        if (previous == hwnd)
+            return previous;
+        q.active = hwnd;
+        if (hwnd)
+            g.foreground = hwnd;
+    }
+    if (previous && IsWindow(previous))
+        SendMessageW(previous, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(hwnd));
+    if (hwnd && IsWindow(hwnd)) {
+        SendMessageW(hwnd, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), reinterpret_cast<LPARAM>(previous));
+        // An activated window takes the focus unless a window of its own already has it.
+        HWND focus = GetFocus();
+        if (!t_activatingForFocus && focus != hwnd && !IsChild(hwnd, focus) && GetActiveWindow() == hwnd)
+            SetFocus(hwnd);
+    }
+    return previous;
+}
+
+BOOL SetForegroundWindow(HWND hwnd) {
+    if (!IsWindow(hwnd))
+        return FALSE;
+    DWORD tid = GetWindowThreadProcessId(hwnd, nullptr);
+    if (tid == CurrentThreadId()) {
+        SetActiveWindow(hwnd);
+    } else {
+        Lock lock(G().mutex);
+        G().foreground = RootOf(hwnd);
+    }
+    return TRUE;
+}
+
+HWND GetForegroundWindow() {
+    Lock lock(G().mutex);
+    return G().foreground;
+}
+
+HWND SetCapture(HWND hwnd) {
+    Lock lock(G().mutex);
+    ThreadQueue& q = QueueOf(CurrentThreadId());
+    HWND previous = q.capture;
+    q.capture = Find(hwnd) ? hwnd : nullptr;
+    return previous;
+}
+
+BOOL ReleaseCapture() {
+    HWND previous = nullptr;
+    {
+        Lock lock(G().mutex);
+        ThreadQueue& q = QueueOf(CurrentThreadId());
+        previous = q.capture;
+        q.capture = nullptr;
+    }
+    if (previous)
+        SendMessageW(previous, WM_CAPTURECHANGED, 0, 0);
+    return TRUE;
+}
+
+HWND GetCapture() {
+    Lock lock(G().mutex);
+    return QueueOf(CurrentThreadId()).capture;
+}
+
+BOOL TrackMouseEvent(LPTRACKMOUSEEVENT tme) {
+    if (!tme || tme->cbSize < sizeof(TRACKMOUSEEVENT))
+        return FALSE;
+    State& g = G();
+    Lock lock(g.mutex);
+    if (tme->dwFlags & TME_QUERY) {
+        tme->dwFlags = g.trackLeave ? TME_LEAVE : 0;
+        tme->hwndTrack = g.trackLeave;
+        return TRUE;
+    }
+    if (!(tme->dwFlags & TME_LEAVE))
+        return TRUE;
+    if (tme->dwFlags & TME_CANCEL) {
+        if (g.trackLeave == tme->hwndTrack)
+            g.trackLeave = nullptr;
+        return TRUE;
+    }
+    if (!Find(tme->hwndTrack))
+        return FALSE;
+    // As on Windows: asked while the pointer is elsewhere, the leave notification comes at once.
+    if (g.hoverWindow != tme->hwndTrack) {
+        PostTo(tme->hwndTrack, WM_MOUSELEAVE, 0, 0);
+        return TRUE;
+    }
+    g.trackLeave = tme->hwndTrack;
+    return TRUE;
+}
+
+BOOL GetCursorPos(LPPOINT point) {
+    if (!point)
+        return FALSE;
+    Lock lock(G().mutex);
+    *point = G().cursor;
+    return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y) {
+    Lock lock(G().mutex);
+    G().cursor = POINT{x, y};
+    return TRUE;
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+    Lock lock(G().mutex);
+    HCURSOR old = G().cursorShape;
+    G().cursorShape = cursor;
+    return old;
+}
+
+HCURSOR GetCursor() {
+    Lock lock(G().mutex);
+    return G().cursorShape;
+}
+
+HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
+    if (!IS_INTRESOURCE(name))
+        return nullptr;
+    auto id = reinterpret_cast<ULONG_PTR>(name);
+    if (!instance) {
+        if (id < 32512 || id > 32651)
+            return nullptr;
+        return SharedCursor(nullptr, id);
+    }
+    if (!FindResourceW(instance, name, RT_CURSOR) && !FindResourceW(instance, name, RT_GROUP_CURSOR))
+        return nullptr;
+    return SharedCursor(instance, id);
+}
+
+HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
+    if (!IS_INTRESOURCE(name))
+        return nullptr;
+    auto id = reinterpret_cast<ULONG_PTR>(name);
+    if (instance && !FindResourceW(instance, name, RT_GROUP_ICON) && !FindResourceW(instance, name, RT_ICON))
+        return nullptr;
+    return SharedCursor(instance, id | 0x10000);
+}
+
+BOOL DestroyCursor(HCURSOR) { return TRUE; }
+BOOL DestroyIcon(HICON) { return TRUE; }
+int ShowCursor(BOOL show) { return show ? 0 : -1; }
+BOOL MessageBeep(UINT) { return TRUE; }
+UINT GetDoubleClickTime() { return 500; }
+
+namespace platform::user {
+// The system cursor id of a cursor handle (32512 = arrow...), 0 for a cursor from a module's resources.
+ULONG_PTR CursorSystemId(HCURSOR cursor) {
+    auto* c = reinterpret_cast<const Cursor*>(cursor);
+    return (c && !c->module) ? c->id : 0;
+}
+} // namespace platform::user
