@@ -48,10 +48,17 @@ struct Export {
     const char* name;
     FARPROC entry;
 };
-const Export kKernel32Exports[] = {
-    {"GetDiskFreeSpaceExA", reinterpret_cast<FARPROC>(&GetDiskFreeSpaceExA)},
-    {"GetDiskFreeSpaceExW", reinterpret_cast<FARPROC>(&GetDiskFreeSpaceExW)},
-};
+// Built on first use: a library's InitInstance may look entry points up before this file's static objects exist.
+FARPROC Kernel32Export(const char* name) {
+    static const Export exports[] = {
+        {"GetDiskFreeSpaceExA", reinterpret_cast<FARPROC>(&GetDiskFreeSpaceExA)},
+        {"GetDiskFreeSpaceExW", reinterpret_cast<FARPROC>(&GetDiskFreeSpaceExW)},
+    };
+    for (const Export& entry : exports)
+        if (std::strcmp(entry.name, name) == 0)
+            return entry.entry;
+    return nullptr;
+}
 
 bool IsKernel32(const WCHAR* fileName) {
     const std::u16string_view name(fileName);
@@ -286,11 +293,10 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
         return nullptr;
     }
     if (module == platform::Kernel32()) {
-        for (const auto& entry : platform::kKernel32Exports)
-            if (std::strcmp(entry.name, procName) == 0)
-                return entry.entry;
-        SetLastError(ERROR_PROC_NOT_FOUND);
-        return nullptr;
+        const FARPROC entry = platform::Kernel32Export(procName);
+        if (!entry)
+            SetLastError(ERROR_PROC_NOT_FOUND);
+        return entry;
     }
     const platform::DlHandle handle = platform::OpenLoaded(module);
     if (!handle) {
