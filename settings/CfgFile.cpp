@@ -2,6 +2,7 @@
 
 #include "settings/IniPath.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
@@ -118,7 +119,7 @@ CfgObject* ParseObjectTag(const std::string& text, size_t remaining) {
         !ParseTagField(text, pos, count))
         return nullptr;
     long dataLen = std::strtol(len.c_str(), nullptr, 10);
-    if (dataLen > 0 && static_cast<unsigned long>(dataLen) > remaining)
+    if (dataLen > 0 && (static_cast<unsigned long>(dataLen) > remaining || dataLen > INT32_MAX - kDataSlack))
         return nullptr; // the data would run past the end of the file
     auto* node = new CfgObject;
     std::memcpy(node->name, name.data(), name.size());
