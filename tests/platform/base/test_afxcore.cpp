@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -150,6 +152,32 @@ TEST_F(LibraryApp, TheApplicationIsNamedAfterItsModule) {
     EXPECT_EQ(std::u16string(name()), u"TestLib");
     EXPECT_EQ(AfxGetApp(), nullptr) << "the test program has no application object of its own";
     FreeLibrary(lib);
+}
+
+// Runs the test program with the given shell arguments; answers its output and exit code.
+std::pair<std::string, int> RunProgram(const std::string& arguments) {
+    const std::string command = std::string(TEST_MODULE_DIR) + "/TestProg " + arguments;
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    char buffer[256];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe))
+        output += buffer;
+    const int status = pipe ? pclose(pipe) : -1;
+    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST(Program, InitInstanceSeesTheCommandLineAndAFailureGoesStraightToExitInstance) {
+    const auto [output, code] = RunProgram("/STIDEVICE \"a b\"");
+    EXPECT_EQ(output, "init TestProg [/STIDEVICE \"a b\"]\nexit\n");
+    EXPECT_EQ(code, 7) << "the exit code is ExitInstance's";
+}
+
+TEST(Program, ASuccessfulInitInstanceRunsTheMessageLoopWhichEndsWithExitInstance) {
+    setenv("TESTPROG_RUN", "1", 1);
+    const auto [output, code] = RunProgram("");
+    unsetenv("TESTPROG_RUN");
+    EXPECT_EQ(output, "init TestProg []\nexit\n") << "without platform/user's loop, Run goes to ExitInstance";
+    EXPECT_EQ(code, 7);
 }
 
 std::vector<std::string> Split(const WCHAR* line) {
