@@ -21,9 +21,15 @@ inline std::string StageDir() {
     const char* dir = std::getenv("STAGE_DIR");
     return dir != nullptr ? dir : "";
 }
+// $MODULE_DIR, else the model folder under $STAGE_DIR/twain that holds the module.
 inline std::string ModuleDir() {
-    const char* dir = std::getenv("MODULE_DIR");
-    return dir != nullptr ? dir : "";
+    if (const char* dir = std::getenv("MODULE_DIR"))
+        return dir;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(StageDir() + "/twain", ec), end; !ec && it != end; it.increment(ec))
+        if (std::filesystem::exists(it->path() / "Scanner64.ds"))
+            return it->path().string();
+    return "";
 }
 inline std::string StagedModule() { return ModuleDir() + "/Scanner64.ds"; }
 inline std::string StagedManager() { return StageDir() + "/lib/libtwaindsm_standin.so"; }
