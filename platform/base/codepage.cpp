@@ -87,5 +87,9 @@ int WideCharToMultiByte(UINT, DWORD, LPCWSTR src, int srcLength, LPSTR dst, int 
     return static_cast<int>(out.length);
 }
 
-UINT GetACP() { return CP_UTF8; }
-UINT GetOEMCP() { return CP_UTF8; }
+UINT GetACP() {
+    return CP_UTF8;
+}
+UINT GetOEMCP() {
+    return CP_UTF8;
+}

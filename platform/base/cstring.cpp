@@ -21,7 +21,9 @@ template <typename Char> Char Raise(Char c) {
     else
         return c >= 'a' && c <= 'z' ? static_cast<Char>(c - 32) : c;
 }
-template <typename Char> bool IsSpace(Char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+template <typename Char> bool IsSpace(Char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 template <typename Char> bool InSet(const Char* set, Char c) {
     if (!set)
         return false;

@@ -45,7 +45,9 @@ void OutputDebugStringA(LPCSTR text) {
         Emit(std::u16string_view(), std::string_view(text));
 }
 
-BOOL IsDebuggerPresent() { return FALSE; }
+BOOL IsDebuggerPresent() {
+    return FALSE;
+}
 
 namespace platform::debug {
 

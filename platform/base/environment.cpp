@@ -61,7 +61,9 @@ DWORD GetEnvironmentVariableW(LPCWSTR name, LPWSTR buffer, DWORD size) {
     return CopyOut(platform::ToUtf16(value), buffer, size);
 }
 
-BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value) { return name && Store(name, value); }
+BOOL SetEnvironmentVariableA(LPCSTR name, LPCSTR value) {
+    return name && Store(name, value);
+}
 
 BOOL SetEnvironmentVariableW(LPCWSTR name, LPCWSTR value) {
     if (!name) {
@@ -82,7 +84,8 @@ DWORD ExpandEnvironmentStringsW(LPCWSTR source, LPWSTR destination, DWORD size) 
     for (size_t i = 0; i < in.size();) {
         size_t end = in[i] == u'%' ? in.find(u'%', i + 1) : std::u16string::npos;
         std::string value;
-        if (end != std::u16string::npos && end > i + 1 && Lookup(platform::ToUtf8(in.substr(i + 1, end - i - 1)), value)) {
+        if (end != std::u16string::npos && end > i + 1 &&
+            Lookup(platform::ToUtf8(in.substr(i + 1, end - i - 1)), value)) {
             out += platform::ToUtf16(value);
             i = end + 1;
         } else {

@@ -74,12 +74,10 @@ constexpr Message kMessages[] = {
     {ERROR_CANTOPEN, u"The configuration registry key could not be opened."},
     {ERROR_CANTREAD, u"The configuration registry key could not be read."},
     {ERROR_CANTWRITE, u"The configuration registry key could not be written."},
-    {ERROR_NO_UNICODE_TRANSLATION,
-     u"No mapping for the Unicode character exists in the target multi-byte code page."},
+    {ERROR_NO_UNICODE_TRANSLATION, u"No mapping for the Unicode character exists in the target multi-byte code page."},
     {ERROR_MAPPED_ALIGNMENT, u"The base address or the file offset specified does not have the proper alignment."},
     {ERROR_NOT_FOUND, u"Element not found."},
-    {ERROR_USER_MAPPED_FILE,
-     u"The requested operation cannot be performed on a file with a user-mapped section open."},
+    {ERROR_USER_MAPPED_FILE, u"The requested operation cannot be performed on a file with a user-mapped section open."},
     {ERROR_COMMITMENT_LIMIT, u"The paging file is too small for this operation to complete."},
     {ERROR_TIMEOUT, u"This operation returned because the timeout period expired."},
     {ERROR_RESOURCE_DATA_NOT_FOUND, u"The specified image file did not contain a resource section."},
@@ -99,8 +97,12 @@ const char16_t* FindMessage(DWORD code) {
 
 } // namespace
 
-DWORD GetLastError() { return t_lastError; }
-void SetLastError(DWORD code) { t_lastError = code; }
+DWORD GetLastError() {
+    return t_lastError;
+}
+void SetLastError(DWORD code) {
+    t_lastError = code;
+}
 
 namespace platform::kernel {
 
@@ -157,14 +159,15 @@ DWORD ErrorFromErrno(int error) {
     }
 }
 
-void SetLastErrorFromErrno(int error) { t_lastError = ErrorFromErrno(error); }
+void SetLastErrorFromErrno(int error) {
+    t_lastError = ErrorFromErrno(error);
+}
 
 } // namespace platform::kernel
 
 namespace {
 
-template <typename Char>
-DWORD FormatSystemMessage(DWORD flags, DWORD messageId, Char* buffer, DWORD size) {
+template <typename Char> DWORD FormatSystemMessage(DWORD flags, DWORD messageId, Char* buffer, DWORD size) {
     if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || (flags & FORMAT_MESSAGE_FROM_STRING)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;

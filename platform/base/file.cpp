@@ -77,6 +77,28 @@ void FailFromErrno(int error, const std::string& host) {
         SetLastErrorFromErrno(error);
 }
 
+std::string ParentOf(const std::string& host) {
+    size_t slash = host.rfind('/');
+    return slash == 0 || slash == std::string::npos ? "/" : host.substr(0, slash);
+}
+
+// Root passes every permission check of the kernel. Running as root (as CI does), the owner's bits decide instead,
+// so a read-only file or folder refuses changes as it does for a normal user (and as the read-only attribute does on
+// Windows). A missing entry passes; the operation itself reports it.
+bool OwnerMay(const std::string& host, mode_t bit) {
+    static const bool root = geteuid() == 0;
+    if (!root)
+        return true;
+    struct stat st;
+    return stat(host.c_str(), &st) != 0 || (st.st_mode & bit) != 0;
+}
+
+bool DeniedUnless(bool allowed) {
+    if (!allowed)
+        SetLastError(ERROR_ACCESS_DENIED);
+    return !allowed;
+}
+
 std::string HostOf(LPCWSTR dos) {
     std::string host = path::ToHostPath(dos);
     if (host.empty())
@@ -191,12 +213,16 @@ File::~File() {
     close(m_fd);
 }
 
-bool File::CanRead() const { return (m_access & kReadRights) != 0; }
-bool File::CanWrite() const { return (m_access & kWriteRights) != 0; }
+bool File::CanRead() const {
+    return (m_access & kReadRights) != 0;
+}
+bool File::CanWrite() const {
+    return (m_access & kWriteRights) != 0;
+}
 
 FILETIME ToFileTime(long long seconds, long nanoseconds) {
-    ULONGLONG ticks = static_cast<ULONGLONG>(seconds + 11644473600LL) * 10000000ULL +
-                      static_cast<ULONGLONG>(nanoseconds / 100);
+    ULONGLONG ticks =
+        static_cast<ULONGLONG>(seconds + 11644473600LL) * 10000000ULL + static_cast<ULONGLONG>(nanoseconds / 100);
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
@@ -244,6 +270,9 @@ HANDLE CreateFileW(LPCWSTR dosPath, DWORD access, DWORD shareMode, LPSECURITY_AT
         SetLastError(ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
     }
+    if (DeniedUnless(existed ? (!writes || OwnerMay(host, S_IWUSR)) && (!reads || OwnerMay(host, S_IRUSR))
+                             : !(flags & O_CREAT) || OwnerMay(ParentOf(host), S_IWUSR)))
+        return INVALID_HANDLE_VALUE;
     mode_t mode = (flagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
     int fd = open(host.c_str(), flags, mode);
     if (fd < 0) {
@@ -319,7 +348,10 @@ BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPos
     auto f = Get<File>(file);
     if (!f)
         return FALSE;
-    int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : method == FILE_END ? SEEK_END : -1;
+    int whence = method == FILE_BEGIN     ? SEEK_SET
+                 : method == FILE_CURRENT ? SEEK_CUR
+                 : method == FILE_END     ? SEEK_END
+                                          : -1;
     if (whence < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -407,7 +439,7 @@ BOOL DeleteFileW(LPCWSTR dosPath) {
         FailFromErrno(errno, host);
         return FALSE;
     }
-    if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) { // Windows keeps read-only files
+    if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR) || !OwnerMay(ParentOf(host), S_IWUSR)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
@@ -457,8 +489,12 @@ BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
             return FALSE;
         }
     }
-    int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0),
-                   st.st_mode & 0777);
+    if (DeniedUnless(OwnerMay(ParentOf(target), S_IWUSR))) {
+        close(in);
+        return FALSE;
+    }
+    int out =
+        open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0), st.st_mode & 0777);
     if (out < 0) {
         if (errno == EEXIST)
             SetLastError(ERROR_FILE_EXISTS);
@@ -524,6 +560,8 @@ BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags) {
             return FALSE;
         }
     }
+    if (DeniedUnless(OwnerMay(ParentOf(source), S_IWUSR) && OwnerMay(ParentOf(target), S_IWUSR)))
+        return FALSE;
     if (rename(source.c_str(), target.c_str()) == 0)
         return TRUE;
     if (errno == EXDEV && (flags & MOVEFILE_COPY_ALLOWED) && !S_ISDIR(st.st_mode)) {
@@ -539,11 +577,16 @@ BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags) {
     return FALSE;
 }
 
-BOOL MoveFileW(LPCWSTR from, LPCWSTR to) { return MoveFileExW(from, to, MOVEFILE_COPY_ALLOWED); }
+BOOL MoveFileW(LPCWSTR from, LPCWSTR to) {
+    return MoveFileExW(from, to, MOVEFILE_COPY_ALLOWED);
+}
 
 BOOL CreateDirectoryW(LPCWSTR dosPath, LPSECURITY_ATTRIBUTES) {
     std::string host = HostOf(dosPath);
     if (host.empty())
+        return FALSE;
+    struct stat existing;
+    if (stat(host.c_str(), &existing) != 0 && DeniedUnless(OwnerMay(ParentOf(host), S_IWUSR)))
         return FALSE;
     if (mkdir(host.c_str(), 0777) != 0) {
         SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
@@ -555,6 +598,8 @@ BOOL CreateDirectoryW(LPCWSTR dosPath, LPSECURITY_ATTRIBUTES) {
 BOOL RemoveDirectoryW(LPCWSTR dosPath) {
     std::string host = HostOf(dosPath);
     if (host.empty())
+        return FALSE;
+    if (DeniedUnless(OwnerMay(ParentOf(host), S_IWUSR)))
         return FALSE;
     if (rmdir(host.c_str()) != 0) {
         SetLastError(errno == ENOTDIR ? ERROR_DIRECTORY : errno == ENOENT ? MissingError(host) : ErrorFromErrno(errno));
@@ -636,6 +681,8 @@ UINT GetTempFileNameW(LPCWSTR dosFolder, LPCWSTR prefix, UINT unique, LPWSTR tem
         SetLastError(ERROR_DIRECTORY);
         return 0;
     }
+    if (DeniedUnless(OwnerMay(folderHost, S_IWUSR)))
+        return 0;
     // Windows starts from the tick count and walks the 16-bit numbers until it creates a new file.
     UINT start = (static_cast<UINT>(GetTickCount()) ^ static_cast<UINT>(getpid() << 4)) & 0xFFFF;
     for (UINT i = 0; i < 0x10000; ++i) {
@@ -726,6 +773,16 @@ FILE* _wfopen(const WCHAR* dosPath, const WCHAR* mode) {
     for (const WCHAR* m = mode; *m && *m != u','; ++m)
         if (*m == u'r' || *m == u'w' || *m == u'a' || *m == u'+' || *m == u'b' || *m == u'x')
             narrow += static_cast<char>(*m);
+    bool writes = narrow.find_first_of("wa+") != std::string::npos;
+    if (writes && !OwnerMay(host, S_IWUSR)) {
+        errno = EACCES;
+        return nullptr;
+    }
+    struct stat st;
+    if (writes && stat(host.c_str(), &st) != 0 && !OwnerMay(ParentOf(host), S_IWUSR)) {
+        errno = EACCES;
+        return nullptr;
+    }
     narrow += 'e'; // close on exec
     return std::fopen(host.c_str(), narrow.c_str());
 }

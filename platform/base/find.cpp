@@ -18,7 +18,9 @@ public:
     size_t next = 0;
 };
 
-bool HasWildcard(std::u16string_view name) { return name.find_first_of(u"*?") != std::u16string_view::npos; }
+bool HasWildcard(std::u16string_view name) {
+    return name.find_first_of(u"*?") != std::u16string_view::npos;
+}
 
 void Fill(WIN32_FIND_DATAW& data, const std::u16string& name, const struct stat& st) {
     std::memset(&data, 0, sizeof data);
@@ -54,7 +56,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
     DIR* dir = host.empty() ? nullptr : opendir(host.c_str());
     if (!dir) {
         SetLastError(host.empty() || errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
-                                                                           : ErrorFromErrno(errno));
+                                                                         : ErrorFromErrno(errno));
         return INVALID_HANDLE_VALUE;
     }
     auto search = std::make_shared<Search>();

@@ -429,7 +429,9 @@ template <typename Char> int Secure(Char* buf, size_t size, size_t count, const 
 
 } // namespace
 
-int vswprintf(WCHAR* buf, size_t count, const WCHAR* format, va_list args) { return Bounded(buf, count, format, args); }
+int vswprintf(WCHAR* buf, size_t count, const WCHAR* format, va_list args) {
+    return Bounded(buf, count, format, args);
+}
 int _vsnwprintf(WCHAR* buf, size_t count, const WCHAR* format, va_list args) {
     return Bounded(buf, count, format, args);
 }
@@ -443,15 +445,21 @@ int wvsprintfW(LPWSTR buf, LPCWSTR format, va_list args) {
     int n = Bounded(buf, 1024, format, args);
     return n < 0 ? 1023 : n;
 }
-int _vscwprintf(const WCHAR* format, va_list args) { return Bounded<WCHAR>(nullptr, 0, format, args); }
-int _vsnprintf(char* buf, size_t count, const char* format, va_list args) { return Bounded(buf, count, format, args); }
+int _vscwprintf(const WCHAR* format, va_list args) {
+    return Bounded<WCHAR>(nullptr, 0, format, args);
+}
+int _vsnprintf(char* buf, size_t count, const char* format, va_list args) {
+    return Bounded(buf, count, format, args);
+}
 int vsprintf_s(char* buf, size_t size, const char* format, va_list args) {
     return Secure(buf, size, size, format, args);
 }
 int _vsnprintf_s(char* buf, size_t size, size_t count, const char* format, va_list args) {
     return Secure(buf, size, count, format, args);
 }
-int _vscprintf(const char* format, va_list args) { return Bounded<char>(nullptr, 0, format, args); }
+int _vscprintf(const char* format, va_list args) {
+    return Bounded<char>(nullptr, 0, format, args);
+}
 
 #define PLATFORM_VARIADIC(call)                                                                                        \
     va_list args;                                                                                                      \
@@ -460,7 +468,9 @@ int _vscprintf(const char* format, va_list args) { return Bounded<char>(nullptr,
     va_end(args);                                                                                                      \
     return n
 
-int swprintf(WCHAR* buf, size_t count, const WCHAR* format, ...) { PLATFORM_VARIADIC(vswprintf(buf, count, format, args)); }
+int swprintf(WCHAR* buf, size_t count, const WCHAR* format, ...) {
+    PLATFORM_VARIADIC(vswprintf(buf, count, format, args));
+}
 int swprintf_s(WCHAR* buf, size_t size, const WCHAR* format, ...) {
     PLATFORM_VARIADIC(vswprintf_s(buf, size, format, args));
 }
@@ -470,10 +480,18 @@ int _snwprintf(WCHAR* buf, size_t count, const WCHAR* format, ...) {
 int _snwprintf_s(WCHAR* buf, size_t size, size_t count, const WCHAR* format, ...) {
     PLATFORM_VARIADIC(_vsnwprintf_s(buf, size, count, format, args));
 }
-int wsprintfW(LPWSTR buf, LPCWSTR format, ...) { PLATFORM_VARIADIC(wvsprintfW(buf, format, args)); }
-int _scwprintf(const WCHAR* format, ...) { PLATFORM_VARIADIC(_vscwprintf(format, args)); }
-int sprintf_s(char* buf, size_t size, const char* format, ...) { PLATFORM_VARIADIC(vsprintf_s(buf, size, format, args)); }
-int _snprintf(char* buf, size_t count, const char* format, ...) { PLATFORM_VARIADIC(_vsnprintf(buf, count, format, args)); }
+int wsprintfW(LPWSTR buf, LPCWSTR format, ...) {
+    PLATFORM_VARIADIC(wvsprintfW(buf, format, args));
+}
+int _scwprintf(const WCHAR* format, ...) {
+    PLATFORM_VARIADIC(_vscwprintf(format, args));
+}
+int sprintf_s(char* buf, size_t size, const char* format, ...) {
+    PLATFORM_VARIADIC(vsprintf_s(buf, size, format, args));
+}
+int _snprintf(char* buf, size_t count, const char* format, ...) {
+    PLATFORM_VARIADIC(_vsnprintf(buf, count, format, args));
+}
 int _snprintf_s(char* buf, size_t size, size_t count, const char* format, ...) {
     PLATFORM_VARIADIC(_vsnprintf_s(buf, size, count, format, args));
 }

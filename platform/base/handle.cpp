@@ -100,8 +100,7 @@ BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, 
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::shared_ptr<Object> object =
-        (options & DUPLICATE_CLOSE_SOURCE) ? TakeHandle(source) : FindHandle(source);
+    std::shared_ptr<Object> object = (options & DUPLICATE_CLOSE_SOURCE) ? TakeHandle(source) : FindHandle(source);
     if (!object) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -110,5 +109,9 @@ BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, 
     return *target != nullptr;
 }
 
-HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
-HANDLE GetCurrentThread() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2)); }
+HANDLE GetCurrentProcess() {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+}
+HANDLE GetCurrentThread() {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2));
+}

@@ -122,13 +122,27 @@ LCID UserLcid() {
 
 } // namespace
 
-LCID GetSystemDefaultLCID() { return SystemLcid(); }
-LCID GetUserDefaultLCID() { return UserLcid(); }
-LCID GetThreadLocale() { return UserLcid(); }
-LANGID GetSystemDefaultLangID() { return LANGIDFROMLCID(SystemLcid()); }
-LANGID GetUserDefaultLangID() { return LANGIDFROMLCID(UserLcid()); }
-LANGID GetUserDefaultUILanguage() { return LANGIDFROMLCID(UserLcid()); }
-LANGID GetSystemDefaultUILanguage() { return LANGIDFROMLCID(SystemLcid()); }
+LCID GetSystemDefaultLCID() {
+    return SystemLcid();
+}
+LCID GetUserDefaultLCID() {
+    return UserLcid();
+}
+LCID GetThreadLocale() {
+    return UserLcid();
+}
+LANGID GetSystemDefaultLangID() {
+    return LANGIDFROMLCID(SystemLcid());
+}
+LANGID GetUserDefaultLangID() {
+    return LANGIDFROMLCID(UserLcid());
+}
+LANGID GetUserDefaultUILanguage() {
+    return LANGIDFROMLCID(UserLcid());
+}
+LANGID GetSystemDefaultUILanguage() {
+    return LANGIDFROMLCID(SystemLcid());
+}
 
 int GetLocaleInfoW(LCID locale, DWORD type, LPWSTR data, int size) {
     if (size < 0 || (size > 0 && !data)) {

@@ -72,15 +72,14 @@ void GetSystemInfo(LPSYSTEM_INFO info) {
     info->lpMaximumApplicationAddress = reinterpret_cast<LPVOID>(0x7FFFFFFEFFFFULL);
     long processors = sysconf(_SC_NPROCESSORS_ONLN);
     info->dwNumberOfProcessors = processors > 0 ? static_cast<DWORD>(processors) : 1;
-    info->dwActiveProcessorMask = info->dwNumberOfProcessors >= 64 ? ~DWORD_PTR(0)
-                                                                    : (DWORD_PTR(1) << info->dwNumberOfProcessors) - 1;
+    info->dwActiveProcessorMask =
+        info->dwNumberOfProcessors >= 64 ? ~DWORD_PTR(0) : (DWORD_PTR(1) << info->dwNumberOfProcessors) - 1;
     info->dwProcessorType = 8664;
     info->dwAllocationGranularity = kGranularity;
     info->wProcessorLevel = 6;
 }
 
-HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWORD sizeHigh, DWORD sizeLow,
-                          LPCWSTR) {
+HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWORD sizeHigh, DWORD sizeLow, LPCWSTR) {
     ULONGLONG size = (static_cast<ULONGLONG>(sizeHigh) << 32) | sizeLow;
     DWORD access = protect & 0xFF;
     bool writable = access == PAGE_READWRITE || access == PAGE_WRITECOPY;
@@ -170,8 +169,8 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
         return nullptr;
     }
     int protection = PROT_READ | (write ? PROT_WRITE : 0);
-    void* view = mmap(nullptr, bytes, protection, copy ? MAP_PRIVATE : MAP_SHARED, section->fd(),
-                      static_cast<off_t>(offset));
+    void* view =
+        mmap(nullptr, bytes, protection, copy ? MAP_PRIVATE : MAP_SHARED, section->fd(), static_cast<off_t>(offset));
     if (view == MAP_FAILED) {
         SetLastError(errno == ENOMEM ? ERROR_NOT_ENOUGH_MEMORY : ErrorFromErrno(errno));
         return nullptr;

@@ -97,7 +97,9 @@ ULONGLONG MemInfo(const std::string& text, const char* key) {
 
 } // namespace
 
-HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) { return Allocate(bytes); }
+HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
+    return Allocate(bytes);
+}
 HGLOBAL GlobalReAlloc(HGLOBAL memory, SIZE_T bytes, UINT flags) {
     if (flags & GMEM_MODIFY)
         return memory;
@@ -125,21 +127,39 @@ SIZE_T GlobalSize(HGLOBAL memory) {
     }
     return SizeOf(memory);
 }
-HGLOBAL GlobalHandle(LPCVOID pointer) { return const_cast<LPVOID>(pointer); }
-UINT GlobalFlags(HGLOBAL) { return 0; }
+HGLOBAL GlobalHandle(LPCVOID pointer) {
+    return const_cast<LPVOID>(pointer);
+}
+UINT GlobalFlags(HGLOBAL) {
+    return 0;
+}
 
-HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) { return GlobalAlloc(flags, bytes); }
-HLOCAL LocalReAlloc(HLOCAL memory, SIZE_T bytes, UINT flags) { return GlobalReAlloc(memory, bytes, flags); }
-LPVOID LocalLock(HLOCAL memory) { return GlobalLock(memory); }
-BOOL LocalUnlock(HLOCAL memory) { return GlobalUnlock(memory); }
-HLOCAL LocalFree(HLOCAL memory) { return GlobalFree(memory); }
-SIZE_T LocalSize(HLOCAL memory) { return GlobalSize(memory); }
+HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
+    return GlobalAlloc(flags, bytes);
+}
+HLOCAL LocalReAlloc(HLOCAL memory, SIZE_T bytes, UINT flags) {
+    return GlobalReAlloc(memory, bytes, flags);
+}
+LPVOID LocalLock(HLOCAL memory) {
+    return GlobalLock(memory);
+}
+BOOL LocalUnlock(HLOCAL memory) {
+    return GlobalUnlock(memory);
+}
+HLOCAL LocalFree(HLOCAL memory) {
+    return GlobalFree(memory);
+}
+SIZE_T LocalSize(HLOCAL memory) {
+    return GlobalSize(memory);
+}
 
 HANDLE GetProcessHeap() {
     static int heap;
     return &heap;
 }
-LPVOID HeapAlloc(HANDLE, DWORD, SIZE_T bytes) { return Allocate(bytes); }
+LPVOID HeapAlloc(HANDLE, DWORD, SIZE_T bytes) {
+    return Allocate(bytes);
+}
 LPVOID HeapReAlloc(HANDLE, DWORD flags, LPVOID memory, SIZE_T bytes) {
     return Reallocate(memory, bytes, (flags & HEAP_ZERO_MEMORY) != 0);
 }
@@ -148,7 +168,9 @@ BOOL HeapFree(HANDLE, DWORD, LPVOID memory) {
         Release(memory);
     return TRUE;
 }
-SIZE_T HeapSize(HANDLE, DWORD, LPCVOID memory) { return SizeOf(memory); }
+SIZE_T HeapSize(HANDLE, DWORD, LPCVOID memory) {
+    return SizeOf(memory);
+}
 
 BOOL GlobalMemoryStatusEx(LPMEMORYSTATUSEX status) {
     if (!status || status->dwLength != sizeof(MEMORYSTATUSEX)) {
@@ -196,7 +218,9 @@ BOOL GlobalMemoryStatusEx(LPMEMORYSTATUSEX status) {
 
 namespace platform::testing {
 
-void SetAllocationCap(std::optional<SIZE_T> bytes) { g_allocationCap = bytes ? *bytes : ~SIZE_T(0); }
+void SetAllocationCap(std::optional<SIZE_T> bytes) {
+    g_allocationCap = bytes ? *bytes : ~SIZE_T(0);
+}
 
 void SetMemoryStatus(std::optional<MEMORYSTATUSEX> status) {
     std::lock_guard guard(g_memoryStatusLock);

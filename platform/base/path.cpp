@@ -33,9 +33,13 @@ State& TheState() {
 
 std::atomic<bool> g_knownFoldersFail{false};
 
-bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+bool IsDriveLetter(char16_t c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
 
-char16_t UpperDrive(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+char16_t UpperDrive(char16_t c) {
+    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
+}
 
 void MakeFolders(const std::string& posix) {
     std::string partial;
@@ -266,7 +270,9 @@ std::string ToHostPath(std::u16string_view dos) {
     return host;
 }
 
-std::string ToHostPath(const WCHAR* dos) { return dos ? ToHostPath(std::u16string_view(dos)) : std::string(); }
+std::string ToHostPath(const WCHAR* dos) {
+    return dos ? ToHostPath(std::u16string_view(dos)) : std::string();
+}
 
 std::u16string ToDosPath(const std::string& hostPath) {
     std::string host = hostPath;
@@ -330,7 +336,9 @@ void SetRoot(const std::string& posixFolder) {
     state.currentDirectory.reset();
 }
 
-void SetKnownFoldersFail(bool fail) { platform::path::g_knownFoldersFail = fail; }
+void SetKnownFoldersFail(bool fail) {
+    platform::path::g_knownFoldersFail = fail;
+}
 
 } // namespace platform::testing
 

@@ -120,12 +120,15 @@ std::u16string Canonical(LPCWSTR name) {
     return std::u16string(view);
 }
 
-constexpr char Kind(const Event*) { return 'E'; }
-constexpr char Kind(const Mutex*) { return 'M'; }
+constexpr char Kind(const Event*) {
+    return 'E';
+}
+constexpr char Kind(const Mutex*) {
+    return 'M';
+}
 
 // Creates or opens a named object of type T. `make` builds a new object; `created` tells whether it is new.
-template <typename T, typename Make>
-HANDLE CreateOrOpen(LPCWSTR rawName, bool create, Make make) {
+template <typename T, typename Make> HANDLE CreateOrOpen(LPCWSTR rawName, bool create, Make make) {
     if (!rawName || !*rawName) {
         if (!create) {
             SetLastError(ERROR_INVALID_PARAMETER);
@@ -195,7 +198,9 @@ HANDLE CreateOrOpen(LPCWSTR rawName, bool create, Make make) {
 
 namespace platform::kernel {
 
-void NotifyWaiters() { Changed().notify_all(); }
+void NotifyWaiters() {
+    Changed().notify_all();
+}
 
 std::string NamePresence::Folder() {
     static const std::string folder = [] {
@@ -215,8 +220,9 @@ std::string NamePresence::Folder() {
 NamePresence::Result NamePresence::Acquire(const std::u16string& name, char kind, bool create,
                                            std::unique_ptr<NamePresence>& out) {
     std::string folder = Folder();
-    // File names keep letters, digits and a few marks; every other unit is written as %XXXX.
-    std::string file = folder + "/";
+    // File names keep letters, digits and a few marks; every other unit is written as %XXXX. The "n-" in front
+    // keeps names apart from the folder's own ".lock" and from "." and "..".
+    std::string file = folder + "/n-";
     for (char16_t c : name) {
         if ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
             c == u'-' || c == u'.')
@@ -419,7 +425,9 @@ BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL, PACL dacl,
 }
 
 namespace {
-std::recursive_mutex* LockOf(LPCRITICAL_SECTION section) { return static_cast<std::recursive_mutex*>(section->lock); }
+std::recursive_mutex* LockOf(LPCRITICAL_SECTION section) {
+    return static_cast<std::recursive_mutex*>(section->lock);
+}
 } // namespace
 
 void InitializeCriticalSection(LPCRITICAL_SECTION section) {
@@ -430,9 +438,15 @@ BOOL InitializeCriticalSectionAndSpinCount(LPCRITICAL_SECTION section, DWORD) {
     InitializeCriticalSection(section);
     return TRUE;
 }
-void EnterCriticalSection(LPCRITICAL_SECTION section) { LockOf(section)->lock(); }
-BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section) { return LockOf(section)->try_lock() ? TRUE : FALSE; }
-void LeaveCriticalSection(LPCRITICAL_SECTION section) { LockOf(section)->unlock(); }
+void EnterCriticalSection(LPCRITICAL_SECTION section) {
+    LockOf(section)->lock();
+}
+BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section) {
+    return LockOf(section)->try_lock() ? TRUE : FALSE;
+}
+void LeaveCriticalSection(LPCRITICAL_SECTION section) {
+    LockOf(section)->unlock();
+}
 void DeleteCriticalSection(LPCRITICAL_SECTION section) {
     delete LockOf(section);
     section->lock = nullptr;

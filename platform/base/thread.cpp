@@ -159,4 +159,6 @@ DWORD GetCurrentThreadId() {
     return id;
 }
 
-DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+DWORD GetCurrentProcessId() {
+    return static_cast<DWORD>(getpid());
+}

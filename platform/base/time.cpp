@@ -55,7 +55,9 @@ ULONGLONG GetTickCount64() {
     return static_cast<ULONGLONG>(ts.tv_sec) * 1000 + static_cast<ULONGLONG>(ts.tv_nsec) / 1000000;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(GetTickCount64()); }
+DWORD GetTickCount() {
+    return static_cast<DWORD>(GetTickCount64());
+}
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
     timespec ts;

@@ -339,8 +339,12 @@ void DeleteCriticalSection(LPCRITICAL_SECTION section);
 
 // Interlocked operations on 32-bit LONGs (full barriers); they answer the new value (Increment/Decrement) or the
 // old one (Exchange, CompareExchange, ExchangeAdd).
-inline LONG InterlockedIncrement(volatile LONG* target) { return __atomic_add_fetch(target, 1, __ATOMIC_SEQ_CST); }
-inline LONG InterlockedDecrement(volatile LONG* target) { return __atomic_sub_fetch(target, 1, __ATOMIC_SEQ_CST); }
+inline LONG InterlockedIncrement(volatile LONG* target) {
+    return __atomic_add_fetch(target, 1, __ATOMIC_SEQ_CST);
+}
+inline LONG InterlockedDecrement(volatile LONG* target) {
+    return __atomic_sub_fetch(target, 1, __ATOMIC_SEQ_CST);
+}
 inline LONG InterlockedExchange(volatile LONG* target, LONG value) {
     return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
 }
@@ -413,8 +417,9 @@ BOOL GetVersionExW(LPOSVERSIONINFOW info); // reports 6.1 build 7601
 #define LOCALE_SNAME 0x0000005c
 #define LANG_ENGLISH 0x09
 #define SUBLANG_ENGLISH_US 0x01
-#define MAKELCID(lgid, srtid) (static_cast<DWORD>((static_cast<DWORD>(static_cast<WORD>(srtid)) << 16) | \
-                                                  static_cast<DWORD>(static_cast<WORD>(lgid))))
+#define MAKELCID(lgid, srtid)                                                                                          \
+    (static_cast<DWORD>((static_cast<DWORD>(static_cast<WORD>(srtid)) << 16) |                                         \
+                        static_cast<DWORD>(static_cast<WORD>(lgid))))
 #define LANGIDFROMLCID(lcid) (static_cast<WORD>(lcid))
 #define SORT_DEFAULT 0
 LCID GetSystemDefaultLCID();

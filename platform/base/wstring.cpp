@@ -99,15 +99,21 @@ WCHAR towlower(WCHAR c) {
         return c;
     return static_cast<WCHAR>(towlower_l(static_cast<wint_t>(c), Tables().locale));
 }
-bool iswdigit(WCHAR c) { return c >= '0' && c <= '9'; }
-bool iswspace(WCHAR c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x85 || c == 0xA0 || c == 0x3000; }
+bool iswdigit(WCHAR c) {
+    return c >= '0' && c <= '9';
+}
+bool iswspace(WCHAR c) {
+    return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x85 || c == 0xA0 || c == 0x3000;
+}
 bool iswalpha(WCHAR c) {
     if (c < 0x80)
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     return Tables().locale && iswalpha_l(static_cast<wint_t>(c), Tables().locale);
 }
 
-size_t wcslen(const WCHAR* s) { return std::char_traits<WCHAR>::length(s); }
+size_t wcslen(const WCHAR* s) {
+    return std::char_traits<WCHAR>::length(s);
+}
 size_t wcsnlen(const WCHAR* s, size_t max) {
     size_t n = 0;
     while (n < max && s[n])
@@ -166,7 +172,9 @@ int _wcsnicmp(const WCHAR* a, const WCHAR* b, size_t n) {
     }
     return 0;
 }
-int _wcsicmp(const WCHAR* a, const WCHAR* b) { return _wcsnicmp(a, b, static_cast<size_t>(-1)); }
+int _wcsicmp(const WCHAR* a, const WCHAR* b) {
+    return _wcsnicmp(a, b, static_cast<size_t>(-1));
+}
 const WCHAR* wcschr(const WCHAR* s, WCHAR c) {
     for (;; ++s) {
         if (*s == c)
@@ -175,7 +183,9 @@ const WCHAR* wcschr(const WCHAR* s, WCHAR c) {
             return nullptr;
     }
 }
-WCHAR* wcschr(WCHAR* s, WCHAR c) { return const_cast<WCHAR*>(wcschr(static_cast<const WCHAR*>(s), c)); }
+WCHAR* wcschr(WCHAR* s, WCHAR c) {
+    return const_cast<WCHAR*>(wcschr(static_cast<const WCHAR*>(s), c));
+}
 const WCHAR* wcsrchr(const WCHAR* s, WCHAR c) {
     const WCHAR* found = nullptr;
     for (;; ++s) {
@@ -185,13 +195,17 @@ const WCHAR* wcsrchr(const WCHAR* s, WCHAR c) {
             return found;
     }
 }
-WCHAR* wcsrchr(WCHAR* s, WCHAR c) { return const_cast<WCHAR*>(wcsrchr(static_cast<const WCHAR*>(s), c)); }
+WCHAR* wcsrchr(WCHAR* s, WCHAR c) {
+    return const_cast<WCHAR*>(wcsrchr(static_cast<const WCHAR*>(s), c));
+}
 const WCHAR* wcsstr(const WCHAR* s, const WCHAR* what) {
     std::u16string_view hay(s);
     size_t at = hay.find(std::u16string_view(what));
     return at == std::u16string_view::npos ? nullptr : s + at;
 }
-WCHAR* wcsstr(WCHAR* s, const WCHAR* what) { return const_cast<WCHAR*>(wcsstr(static_cast<const WCHAR*>(s), what)); }
+WCHAR* wcsstr(WCHAR* s, const WCHAR* what) {
+    return const_cast<WCHAR*>(wcsstr(static_cast<const WCHAR*>(s), what));
+}
 size_t wcsspn(const WCHAR* s, const WCHAR* accept) {
     size_t n = 0;
     while (s[n] && wcschr(accept, s[n]))
@@ -279,7 +293,9 @@ int _wtoi(const WCHAR* s) {
     long long v = _wtoi64(s);
     return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v));
 }
-long _wtol(const WCHAR* s) { return _wtoi(s); }
+long _wtol(const WCHAR* s) {
+    return _wtoi(s);
+}
 double wcstod(const WCHAR* s, WCHAR** end) {
     const WCHAR* p = SkipSpace(s);
     std::string narrow;
@@ -292,7 +308,9 @@ double wcstod(const WCHAR* s, WCHAR** end) {
         *end = const_cast<WCHAR*>(used ? p + used : s);
     return v;
 }
-double _wtof(const WCHAR* s) { return s ? wcstod(s, nullptr) : 0.0; }
+double _wtof(const WCHAR* s) {
+    return s ? wcstod(s, nullptr) : 0.0;
+}
 
 errno_t _itow_s(int value, WCHAR* buf, size_t size, int radix) {
     if (!buf || size == 0 || radix < 2 || radix > 36)
@@ -322,8 +340,12 @@ WCHAR* _itow(int value, WCHAR* buf, int radix) {
     return buf;
 }
 
-int lstrlenW(LPCWSTR s) { return s ? static_cast<int>(wcslen(s)) : 0; }
-int lstrlenA(LPCSTR s) { return s ? static_cast<int>(std::strlen(s)) : 0; }
+int lstrlenW(LPCWSTR s) {
+    return s ? static_cast<int>(wcslen(s)) : 0;
+}
+int lstrlenA(LPCSTR s) {
+    return s ? static_cast<int>(std::strlen(s)) : 0;
+}
 LPWSTR lstrcpyW(LPWSTR dst, LPCWSTR src) {
     if (!dst || !src)
         return nullptr;

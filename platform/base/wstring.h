@@ -96,13 +96,21 @@ errno_t wcsncat_s(WCHAR* dst, size_t size, const WCHAR* src, size_t count);
 errno_t strcpy_s(char* dst, size_t size, const char* src);
 errno_t strcat_s(char* dst, size_t size, const char* src);
 errno_t strncpy_s(char* dst, size_t size, const char* src, size_t count);
-template <size_t N> errno_t wcscpy_s(WCHAR (&dst)[N], const WCHAR* src) { return wcscpy_s(dst, N, src); }
-template <size_t N> errno_t wcscat_s(WCHAR (&dst)[N], const WCHAR* src) { return wcscat_s(dst, N, src); }
+template <size_t N> errno_t wcscpy_s(WCHAR (&dst)[N], const WCHAR* src) {
+    return wcscpy_s(dst, N, src);
+}
+template <size_t N> errno_t wcscat_s(WCHAR (&dst)[N], const WCHAR* src) {
+    return wcscat_s(dst, N, src);
+}
 template <size_t N> errno_t wcsncpy_s(WCHAR (&dst)[N], const WCHAR* src, size_t count) {
     return wcsncpy_s(dst, N, src, count);
 }
-template <size_t N> errno_t strcpy_s(char (&dst)[N], const char* src) { return strcpy_s(dst, N, src); }
-template <size_t N> errno_t strcat_s(char (&dst)[N], const char* src) { return strcat_s(dst, N, src); }
+template <size_t N> errno_t strcpy_s(char (&dst)[N], const char* src) {
+    return strcpy_s(dst, N, src);
+}
+template <size_t N> errno_t strcat_s(char (&dst)[N], const char* src) {
+    return strcat_s(dst, N, src);
+}
 
 // Formatting. Results are the number of characters written without the terminator, or -1 when the output did not
 // fit (the destination then holds the part that fitted, terminated, except for the _s forms without _TRUNCATE,
@@ -117,7 +125,7 @@ int vswprintf_s(WCHAR* buf, size_t size, const WCHAR* format, va_list args);
 int _vsnwprintf(WCHAR* buf, size_t count, const WCHAR* format, va_list args);
 int _vsnwprintf_s(WCHAR* buf, size_t size, size_t count, const WCHAR* format, va_list args);
 int wvsprintfW(LPWSTR buf, LPCWSTR format, va_list args);
-int _scwprintf(const WCHAR* format, ...);             // the length the output would have
+int _scwprintf(const WCHAR* format, ...); // the length the output would have
 int _vscwprintf(const WCHAR* format, va_list args);
 int sprintf_s(char* buf, size_t size, const char* format, ...);
 int _snprintf(char* buf, size_t count, const char* format, ...);

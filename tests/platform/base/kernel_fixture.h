@@ -43,4 +43,6 @@ protected:
     std::string m_root;
 };
 
-inline std::string U8(const std::u16string& s) { return platform::ToUtf8(s); }
+inline std::string U8(const std::u16string& s) {
+    return platform::ToUtf8(s);
+}

@@ -91,8 +91,8 @@ TEST_F(FileTest, ReadWriteSeekAndTruncate) {
 TEST_F(FileTest, SharingModesAreEnforcedInTheProcess) {
     HANDLE h = CreateFileW(u"C:\\locked.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(CreateFileW(u"C:\\locked.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_EXISTING, 0, nullptr),
+    EXPECT_EQ(CreateFileW(u"C:\\locked.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                          0, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_FALSE(DeleteFileW(u"C:\\locked.bin"));
@@ -102,9 +102,8 @@ TEST_F(FileTest, SharingModesAreEnforcedInTheProcess) {
 
     h = CreateFileW(u"C:\\shared.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS, 0,
                     nullptr);
-    HANDLE second =
-        CreateFileW(u"C:\\shared.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-                    nullptr);
+    HANDLE second = CreateFileW(u"C:\\shared.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(second, INVALID_HANDLE_VALUE) << "two readers that share reading";
     EXPECT_TRUE(DeleteFileW(u"C:\\shared.bin")) << "FILE_SHARE_DELETE lets a delete through";
     CloseHandle(second);
@@ -141,7 +140,8 @@ TEST_F(FileTest, FoldersAndAttributes) {
     EXPECT_FALSE(CreateDirectoryW(u"C:\\a\\b", nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     Put("Scans/page.jpg");
-    EXPECT_EQ(GetFileAttributesW(u"C:\\Scans") & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(GetFileAttributesW(u"C:\\Scans") & FILE_ATTRIBUTE_DIRECTORY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
     EXPECT_EQ(GetFileAttributesW(u"C:\\Scans\\page.jpg") & FILE_ATTRIBUTE_DIRECTORY, 0u);
     EXPECT_EQ(GetFileAttributesW(u"C:\\Scans\\none.jpg"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
@@ -152,6 +152,34 @@ TEST_F(FileTest, FoldersAndAttributes) {
     EXPECT_TRUE(RemoveDirectoryW(u"C:\\Scans"));
 }
 
+TEST_F(FileTest, ReadOnlyFilesAndFoldersRefuseChangesEvenToRoot) {
+    Put("Locked/old.txt", "keep");
+    Put("ro.txt", "keep");
+    std::filesystem::permissions(m_root + "/ro.txt", std::filesystem::perms::owner_read);
+    EXPECT_EQ(CreateFileW(u"C:\\ro.txt", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(GetFileAttributesW(u"C:\\ro.txt") & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(DeleteFileW(u"C:\\ro.txt"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(SetFileAttributesW(u"C:\\ro.txt", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(DeleteFileW(u"C:\\ro.txt"));
+
+    std::filesystem::permissions(m_root + "/Locked",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_EQ(CreateFileW(u"C:\\Locked\\new.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    WCHAR name[MAX_PATH];
+    EXPECT_EQ(GetTempFileNameW(u"C:\\Locked", u"Kor", 0, name), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(DeleteFileW(u"C:\\Locked\\old.txt"));
+    EXPECT_EQ(_wfopen(u"C:\\Locked\\new.txt", u"wb"), nullptr);
+    HANDLE reading =
+        CreateFileW(u"C:\\Locked\\old.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(reading, INVALID_HANDLE_VALUE) << "reading is still allowed";
+    CloseHandle(reading);
+}
+
 TEST_F(FileTest, FindFirstFileMatchesCaseInsensitivelyLikeWindows) {
     Put("Out/a.txt");
     Put("Out/B.TXT");
@@ -159,8 +187,8 @@ TEST_F(FileTest, FindFirstFileMatchesCaseInsensitivelyLikeWindows) {
     Put("Out/2024-03-05_007.jpg");
     Put("Out/Sub/inner.txt");
     EXPECT_EQ(FindAll(u"C:\\Out\\*.txt"), (std::set<std::u16string>{u"a.txt", u"B.TXT"}));
-    EXPECT_EQ(FindAll(u"C:\\out\\*.*"), (std::set<std::u16string>{u".", u"..", u"a.txt", u"B.TXT", u"README",
-                                                                   u"2024-03-05_007.jpg", u"Sub"}));
+    EXPECT_EQ(FindAll(u"C:\\out\\*.*"),
+              (std::set<std::u16string>{u".", u"..", u"a.txt", u"B.TXT", u"README", u"2024-03-05_007.jpg", u"Sub"}));
     EXPECT_EQ(FindAll(u"C:\\Out\\2024-03-05_*.*"), (std::set<std::u16string>{u"2024-03-05_007.jpg"}));
     EXPECT_EQ(FindAll(u"c:/OUT/b.txt"), (std::set<std::u16string>{u"B.TXT"})) << "a plain name is looked up too";
 
@@ -248,10 +276,9 @@ TEST(LastError, IsKeptPerThread) {
 
 TEST(SystemMessage, TextsComeInAnAllocatedBuffer) {
     LPWSTR text = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, ERROR_FILE_NOT_FOUND, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                             reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        ERROR_FILE_NOT_FOUND, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&text), 0, nullptr);
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(std::u16string(text), u"The system cannot find the file specified.\r\n");
     EXPECT_EQ(n, wcslen(text));

@@ -15,8 +15,8 @@ protected:
         GetTempPathW(MAX_PATH, folder);
         EXPECT_NE(GetTempFileNameW(folder, u"Kor", 0, name), 0u);
         path = name;
-        HANDLE file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
+        HANDLE file =
+            CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(file, INVALID_HANDLE_VALUE);
         HANDLE section = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, size, nullptr);
         CloseHandle(file);
@@ -93,7 +93,8 @@ TEST_F(MappingTest, TheFileStaysInUseUntilTheLastViewIsReleased) {
 
 TEST_F(MappingTest, ExistingFilesAreReusedAndReadOnlyHandlesCannotGrowThem) {
     Put("Temp/given.bin", "abc");
-    HANDLE file = CreateFileW(u"C:\\Temp\\given.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    HANDLE file =
+        CreateFileW(u"C:\\Temp\\given.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
     HANDLE section = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 100, nullptr);
     CloseHandle(file);
     ASSERT_NE(section, nullptr);

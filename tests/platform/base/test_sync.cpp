@@ -200,7 +200,8 @@ public:
         EXPECT_EQ(pipe(m_fromChild), 0);
         m_pid = fork();
         if (m_pid == 0) {
-            HANDLE h = event ? CreateEventW(nullptr, FALSE, FALSE, name.c_str()) : CreateMutexW(nullptr, FALSE, name.c_str());
+            HANDLE h =
+                event ? CreateEventW(nullptr, FALSE, FALSE, name.c_str()) : CreateMutexW(nullptr, FALSE, name.c_str());
             char ok = h ? 'y' : 'n';
             (void)!write(m_fromChild[1], &ok, 1);
             char command = 0;

@@ -8,7 +8,9 @@
 
 namespace {
 
-std::string U8(const WCHAR* s) { return platform::ToUtf8(s); }
+std::string U8(const WCHAR* s) {
+    return platform::ToUtf8(s);
+}
 
 TEST(WideFormat, LowerSIsWideAndUpperSIsNarrowInAWideFormat) {
     WCHAR buf[64];
@@ -42,8 +44,8 @@ TEST(WideFormat, IntegerSizesFollowWindows) {
 
 TEST(WideFormat, FlagsWidthPrecisionAndStar) {
     WCHAR buf[128];
-    swprintf_s(buf, u"[%5d][%-5d][%05d][%+d][% d][%#x][%.3d][%*d][%-*d][%.*s]", 42, 42, 42, 42, 42, 255, 7, 4, 1, 3,
-               2, 2, u"abcdef");
+    swprintf_s(buf, u"[%5d][%-5d][%05d][%+d][% d][%#x][%.3d][%*d][%-*d][%.*s]", 42, 42, 42, 42, 42, 255, 7, 4, 1, 3, 2,
+               2, u"abcdef");
     EXPECT_EQ(U8(buf), "[   42][42   ][00042][+42][ 42][0xff][007][   1][2  ][ab]");
     swprintf_s(buf, u"[%8s][%-8s][%3s]", u"ab", u"ab", u"abcdef");
     EXPECT_EQ(U8(buf), "[      ab][ab      ][abcdef]");
