@@ -1,6 +1,7 @@
 // The framework's drawing classes: wrapper bookkeeping (permanent and temporary maps) and the few members that do
 // more than forward to GDI.
 #include "platform/gdi/afxgdi.h"
+#include "platform/gdi/state.h"
 
 #include <atomic>
 #include <memory>
@@ -21,8 +22,6 @@ std::unordered_map<HDC, CDC*>& PermanentDCs() {
 }
 thread_local std::unordered_map<HGDIOBJ, std::unique_ptr<CGdiObject>> t_tempObjects;
 thread_local std::unordered_map<HDC, std::unique_ptr<CDC>> t_tempDCs;
-
-std::atomic<HBITMAP (*)(LPCWSTR)> g_bitmapLoader{nullptr};
 
 // A wrapper of the right class for a handle, so callers may cast to CPen*, CBitmap*...
 std::unique_ptr<CGdiObject> MakeWrapper(HGDIOBJ h) {
@@ -46,7 +45,7 @@ std::unique_ptr<CGdiObject> MakeWrapper(HGDIOBJ h) {
 
 namespace platform::gdi {
 void SetResourceBitmapLoader(HBITMAP (*loader)(LPCWSTR name)) {
-    g_bitmapLoader = loader;
+    platform::gdi::G().bitmapLoader = loader;
 }
 } // namespace platform::gdi
 
@@ -139,7 +138,7 @@ BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height) {
 }
 
 BOOL CBitmap::LoadBitmap(LPCWSTR name) {
-    auto loader = g_bitmapLoader.load();
+    auto loader = platform::gdi::G().bitmapLoader.load();
     return loader && Attach(loader(name));
 }
 

@@ -1,5 +1,6 @@
 // Device contexts: creation, attributes, saved states, coordinates, layout and clipping.
 #include "platform/gdi/objects.h"
+#include "platform/gdi/state.h"
 
 #include <algorithm>
 #include <atomic>
@@ -7,8 +8,6 @@
 namespace platform::gdi {
 
 namespace {
-std::atomic<int> g_screenWidth{1920};
-std::atomic<int> g_screenHeight{1080};
 
 void Retain(const DCState& s) {
     for (GdiObject* o : {static_cast<GdiObject*>(s.pen), static_cast<GdiObject*>(s.brush),
@@ -40,8 +39,8 @@ DeviceContext* NewDC(DCKind kind) {
 }
 
 void SetScreenSize(int width, int height) {
-    g_screenWidth = std::max(width, 1);
-    g_screenHeight = std::max(height, 1);
+    G().screenWidth = std::max(width, 1);
+    G().screenHeight = std::max(height, 1);
 }
 
 Target DeviceContext::target() const {
@@ -67,7 +66,7 @@ int DeviceContext::mirrorWidth() const {
         return extent.cx;
     if (kind == DCKind::Memory && state.bitmap)
         return state.bitmap->width;
-    return g_screenWidth;
+    return G().screenWidth;
 }
 
 POINT DeviceContext::toDevice(int x, int y) const {
@@ -187,14 +186,14 @@ int GetDeviceCaps(HDC hdc, int index) {
         return DT_RASDISPLAY;
     case HORZRES:
     case DESKTOPHORZRES:
-        return g_screenWidth;
+        return G().screenWidth;
     case VERTRES:
     case DESKTOPVERTRES:
-        return g_screenHeight;
+        return G().screenHeight;
     case HORZSIZE:
-        return g_screenWidth * 254 / 960;
+        return G().screenWidth * 254 / 960;
     case VERTSIZE:
-        return g_screenHeight * 254 / 960;
+        return G().screenHeight * 254 / 960;
     case BITSPIXEL:
         return mono ? 1 : 32;
     case PLANES:

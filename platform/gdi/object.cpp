@@ -1,5 +1,6 @@
 // GDI objects: the handle table, stock objects, pens and brushes, SelectObject, DeleteObject and GetObject.
 #include "platform/gdi/objects.h"
+#include "platform/gdi/state.h"
 #include "platform/gdi/testing.h"
 
 #include <algorithm>
@@ -11,104 +12,54 @@ namespace platform::gdi {
 
 namespace {
 
-struct HandleTable {
-    std::mutex mutex;
-    std::unordered_map<void*, int> live; // object or DC -> its OBJ_ type
-    int counts[16] = {};
-};
-
-HandleTable& Table() {
-    static auto* table = new HandleTable; // outlives static destructors of other modules
-    return *table;
-}
-
 void Add(void* p, int type) {
-    HandleTable& t = Table();
-    std::lock_guard lock(t.mutex);
-    t.live.emplace(p, type);
-    ++t.counts[type];
+    SharedState& g = G();
+    std::lock_guard lock(g.handleMutex);
+    g.live.emplace(p, type);
+    ++g.counts[type];
 }
 
 void Remove(void* p) {
-    HandleTable& t = Table();
-    std::lock_guard lock(t.mutex);
-    auto it = t.live.find(p);
-    if (it == t.live.end())
+    SharedState& g = G();
+    std::lock_guard lock(g.handleMutex);
+    auto it = g.live.find(p);
+    if (it == g.live.end())
         return;
-    --t.counts[it->second];
-    t.live.erase(it);
+    --g.counts[it->second];
+    g.live.erase(it);
 }
 
 bool IsLive(void* p, int* type = nullptr) {
-    HandleTable& t = Table();
-    std::lock_guard lock(t.mutex);
-    auto it = t.live.find(p);
-    if (it == t.live.end())
+    SharedState& g = G();
+    std::lock_guard lock(g.handleMutex);
+    auto it = g.live.find(p);
+    if (it == g.live.end())
         return false;
     if (type)
         *type = it->second;
     return true;
 }
 
-// Stock objects are registered (so handles validate) but not counted as live application objects.
-template <class T> T* MakeStock(T* obj) {
-    obj->stock = true;
-    HandleTable& t = Table();
-    std::lock_guard lock(t.mutex);
-    t.live.emplace(obj, static_cast<int>(obj->kind));
-    return obj;
-}
-
-struct StockObjects {
-    Brush* brushes[6];
-    Pen* pens[3];
-    Font* guiFont;
-    Font* systemFont;
-    Brush* dcBrush;
-    Pen* dcPen;
-    Bitmap* defaultBitmap;
-
-    StockObjects() {
-        const COLORREF greys[5] = {RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128), RGB(64, 64, 64),
-                                   RGB(0, 0, 0)};
-        for (int i = 0; i < 5; ++i) {
-            brushes[i] = MakeStock(new Brush);
-            brushes[i]->color = greys[i];
-        }
-        brushes[5] = MakeStock(new Brush);
-        brushes[5]->style = BS_NULL;
-        const COLORREF penColors[2] = {RGB(255, 255, 255), RGB(0, 0, 0)};
-        for (int i = 0; i < 2; ++i) {
-            pens[i] = MakeStock(new Pen);
-            pens[i]->color = penColors[i];
-        }
-        pens[2] = MakeStock(new Pen);
-        pens[2]->style = PS_NULL;
-        guiFont = MakeStock(new Font);
-        guiFont->log.lfHeight = -11;
-        guiFont->log.lfWeight = FW_NORMAL;
-        std::memcpy(guiFont->log.lfFaceName, u"MS Shell Dlg", sizeof(u"MS Shell Dlg"));
-        systemFont = MakeStock(new Font);
-        systemFont->log.lfHeight = 16;
-        systemFont->log.lfWeight = FW_BOLD;
-        std::memcpy(systemFont->log.lfFaceName, u"System", sizeof(u"System"));
-        dcBrush = MakeStock(new Brush);
-        dcPen = MakeStock(new Pen);
-        defaultBitmap = MakeStock(new Bitmap);
-        defaultBitmap->width = defaultBitmap->height = 1;
-        defaultBitmap->mono = true;
-        defaultBitmap->store.assign(1, 0);
-    }
-};
-
-StockObjects& Stock() {
-    static auto* stock = new StockObjects;
-    return *stock;
-}
-
+// Objects are plain structs (no virtual destructor, see state.h): free each as what it is.
 void Destroy(GdiObject* obj) {
     Remove(obj);
-    delete obj;
+    switch (obj->kind) {
+    case ObjectKind::Pen:
+        delete static_cast<Pen*>(obj);
+        break;
+    case ObjectKind::Brush:
+        delete static_cast<Brush*>(obj);
+        break;
+    case ObjectKind::Font:
+        delete static_cast<Font*>(obj);
+        break;
+    case ObjectKind::Bitmap:
+        delete static_cast<Bitmap*>(obj);
+        break;
+    case ObjectKind::Region:
+        delete static_cast<RegionObject*>(obj);
+        break;
+    }
 }
 
 } // namespace
@@ -157,21 +108,21 @@ void ReleaseSelected(GdiObject* obj) {
 
 Pen* StockPen(int index) {
     if (index == DC_PEN)
-        return Stock().dcPen;
-    return index >= WHITE_PEN && index <= NULL_PEN ? Stock().pens[index - WHITE_PEN] : nullptr;
+        return G().dcPen;
+    return index >= WHITE_PEN && index <= NULL_PEN ? G().stockPens[index - WHITE_PEN] : nullptr;
 }
 Brush* StockBrush(int index) {
     if (index == DC_BRUSH)
-        return Stock().dcBrush;
-    return index >= WHITE_BRUSH && index <= NULL_BRUSH ? Stock().brushes[index] : nullptr;
+        return G().dcBrush;
+    return index >= WHITE_BRUSH && index <= NULL_BRUSH ? G().stockBrushes[index] : nullptr;
 }
 Font* StockFont(int index) {
     if (index == SYSTEM_FONT || index == OEM_FIXED_FONT || index == SYSTEM_FIXED_FONT || index == ANSI_FIXED_FONT)
-        return Stock().systemFont;
-    return Stock().guiFont;
+        return G().systemFont;
+    return G().guiFont;
 }
 Bitmap* DefaultBitmap() {
-    return Stock().defaultBitmap;
+    return G().defaultBitmap;
 }
 
 Bitmap* NewBitmap(int width, int height, bool mono) {
@@ -193,26 +144,30 @@ Bitmap* NewBitmap(int width, int height, bool mono) {
 }
 
 HBRUSH CreatePermanentBrush(COLORREF color) {
-    auto* brush = MakeStock(new Brush); // lives for the process, like the system's own brushes
+    auto* brush = new Brush; // lives for the process, like the system's own brushes
+    brush->stock = true;
     brush->color = color & 0x00FFFFFF;
+    SharedState& g = G();
+    std::lock_guard lock(g.handleMutex);
+    g.live.emplace(brush, OBJ_BRUSH); // a valid handle, not counted
     return reinterpret_cast<HBRUSH>(brush);
 }
 
 // ---- Test support ------------------------------------------------------------------------------------------------
 
 int LiveObjectCount() {
-    HandleTable& t = Table();
-    std::lock_guard lock(t.mutex);
-    return t.counts[OBJ_PEN] + t.counts[OBJ_BRUSH] + t.counts[OBJ_FONT] + t.counts[OBJ_BITMAP] + t.counts[OBJ_REGION] +
-           t.counts[OBJ_DC] + t.counts[OBJ_MEMDC];
+    SharedState& g = G();
+    std::lock_guard lock(g.handleMutex);
+    return g.counts[OBJ_PEN] + g.counts[OBJ_BRUSH] + g.counts[OBJ_FONT] + g.counts[OBJ_BITMAP] + g.counts[OBJ_REGION] +
+           g.counts[OBJ_DC] + g.counts[OBJ_MEMDC];
 }
 
 int LiveObjectCount(DWORD objType) {
     if (objType >= 16)
         return 0;
-    HandleTable& t = Table();
-    std::lock_guard lock(t.mutex);
-    return t.counts[objType];
+    SharedState& g = G();
+    std::lock_guard lock(g.handleMutex);
+    return g.counts[objType];
 }
 
 } // namespace platform::gdi

@@ -41,9 +41,9 @@ public:
 
 enum class ObjectKind { Pen = OBJ_PEN, Brush = OBJ_BRUSH, Font = OBJ_FONT, Bitmap = OBJ_BITMAP, Region = OBJ_REGION };
 
+// Plain structs without virtual functions: a module may free what another module's copy of this code made.
 struct GdiObject {
     explicit GdiObject(ObjectKind k) : kind(k) {}
-    virtual ~GdiObject() = default;
     ObjectKind kind;
     bool stock = false;         // never deleted, not counted
     int selectedIn = 0;         // number of DCs that hold it selected
@@ -71,7 +71,7 @@ struct FontFace; // text.cpp
 struct Font : GdiObject {
     Font() : GdiObject(ObjectKind::Font) {}
     LOGFONTW log{};
-    std::shared_ptr<FontFace> face; // resolved lazily
+    FontFace* face = nullptr; // resolved on first use; faces live as long as the process
 };
 
 struct Bitmap : GdiObject {

@@ -1,6 +1,7 @@
 // Rectangles and the drawing helpers Windows keeps in user32: FillRect, FrameRect, InvertRect, DrawEdge,
 // DrawFocusRect, with the system colours they use.
 #include "platform/gdi/objects.h"
+#include "platform/gdi/state.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,8 +9,6 @@
 namespace platform::gdi {
 
 namespace {
-
-std::atomic<COLORREF (*)(int)> g_sysColors{nullptr};
 
 COLORREF ClassicSysColor(int index) {
     switch (index) {
@@ -60,12 +59,12 @@ bool ResolveBrush(HBRUSH h, Brush& out) {
 }
 
 COLORREF SysColor(int index) {
-    auto source = g_sysColors.load();
+    auto source = G().sysColors.load();
     return source ? source(index) : ClassicSysColor(index);
 }
 
 void SetSysColorSource(COLORREF (*source)(int index)) {
-    g_sysColors = source;
+    G().sysColors = source;
 }
 
 } // namespace platform::gdi

@@ -1,6 +1,7 @@
 // Fonts and text: Windows font requests resolved to the metric-compatible Liberation fonts, rendered anti-aliased
 // by FreeType through a glyph cache; TextOutW, ExtTextOutW, DrawTextW, extents and metrics.
 #include "platform/gdi/objects.h"
+#include "platform/gdi/state.h"
 #include "platform/gdi/testing.h"
 
 #include <ft2build.h>
@@ -47,18 +48,6 @@ namespace {
 
 const char* kFontDir = "/usr/share/fonts/truetype/liberation/";
 
-struct TextState {
-    std::mutex mutex; // FreeType objects are not thread-safe; every text operation holds this
-    FT_Library library = nullptr;
-    std::map<std::pair<std::string, int>, std::shared_ptr<FontFace>> faces;
-    std::vector<DrawnText> log;
-};
-
-TextState& Text() {
-    static auto* state = new TextState;
-    return *state;
-}
-
 std::string FontFile(const LOGFONTW& lf) {
     std::u16string name(lf.lfFaceName, std::find(lf.lfFaceName, lf.lfFaceName + LF_FACESIZE, u'\0'));
     for (auto& c : name)
@@ -75,15 +64,15 @@ std::string FontFile(const LOGFONTW& lf) {
     return std::string(kFontDir) + family + "-" + style + ".ttf";
 }
 
-std::shared_ptr<FontFace> OpenFace(const std::string& file, const LOGFONTW& lf) {
-    TextState& ts = Text();
-    if (!ts.library && FT_Init_FreeType(&ts.library) != 0)
+std::unique_ptr<FontFace> OpenFace(const std::string& file, const LOGFONTW& lf) {
+    SharedState& g = G();
+    if (!g.library && FT_Init_FreeType(&g.library) != 0)
         return nullptr;
-    auto face = std::make_shared<FontFace>();
+    auto face = std::make_unique<FontFace>();
     std::ifstream in(file, std::ios::binary);
     face->data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (face->data.empty() ||
-        FT_New_Memory_Face(ts.library, face->data.data(), static_cast<FT_Long>(face->data.size()), 0, &face->face) != 0)
+        FT_New_Memory_Face(g.library, face->data.data(), static_cast<FT_Long>(face->data.size()), 0, &face->face) != 0)
         return nullptr;
     FT_Face f = face->face;
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
@@ -108,11 +97,11 @@ std::shared_ptr<FontFace> OpenFace(const std::string& file, const LOGFONTW& lf) 
     if (lf.lfHeight > 0)
         face->descent = std::max(0, static_cast<int>(lf.lfHeight) - face->ascent);
     face->internalLeading = std::max(0, face->ascent + face->descent - ppem);
-    double lineGap = os2 ? os2->sTypoLineGap : 0;
-    face->externalLeading =
-        std::max(0, static_cast<int>(std::lround((f->height - (winAscent + winDescent)) * scale > 0
-                                                     ? (f->height - (winAscent + winDescent)) * scale
-                                                     : lineGap * scale)));
+    // The line spacing the font asks for beyond its cell (hhea), else its typographic line gap.
+    double extra = f->height - (winAscent + winDescent);
+    if (extra <= 0)
+        extra = os2 ? os2->sTypoLineGap : 0;
+    face->externalLeading = std::max(0, static_cast<int>(std::lround(extra * scale)));
     face->aveCharWidth = os2 ? static_cast<int>(std::lround(os2->xAvgCharWidth * scale)) : ppem / 2;
     face->maxCharWidth = static_cast<int>(std::lround(f->max_advance_width * scale));
     face->underlinePos = std::max(1, static_cast<int>(std::lround(-f->underline_position * scale)));
@@ -127,13 +116,13 @@ FontFace* FaceOf(Font* font) {
     if (!font->face) {
         std::string file = FontFile(font->log);
         int key = static_cast<int>(font->log.lfHeight);
-        TextState& ts = Text();
-        auto it = ts.faces.find({file, key});
-        if (it == ts.faces.end())
-            it = ts.faces.emplace(std::make_pair(file, key), OpenFace(file, font->log)).first;
+        auto& faces = G().faces;
+        auto it = faces.find({file, key});
+        if (it == faces.end()) // a face that fails to open is remembered as missing
+            it = faces.emplace(std::make_pair(file, key), OpenFace(file, font->log).release()).first;
         font->face = it->second;
     }
-    return font->face.get();
+    return font->face;
 }
 
 // Windows links fonts for scripts a face lacks; these stand in for that, when installed.
@@ -146,8 +135,8 @@ void OpenFallbacks(FontFace& face) {
         auto fb = std::make_unique<FontFace>();
         std::ifstream in(file, std::ios::binary);
         fb->data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (fb->data.empty() || FT_New_Memory_Face(Text().library, fb->data.data(),
-                                                   static_cast<FT_Long>(fb->data.size()), 0, &fb->face) != 0)
+        if (fb->data.empty() ||
+            FT_New_Memory_Face(G().library, fb->data.data(), static_cast<FT_Long>(fb->data.size()), 0, &fb->face) != 0)
             continue;
         FT_Set_Pixel_Sizes(fb->face, 0, static_cast<FT_UInt>(face.ppem));
         face.fallbacks.push_back(std::move(fb));
@@ -354,19 +343,20 @@ POINT LineOrigin(const DeviceContext& dc, int x, int y, int width) {
 
 void LogText(const std::u16string& text, POINT pos) {
     // Caller holds the text mutex.
-    Text().log.push_back(DrawnText{text, pos});
-    if (Text().log.size() > 100000)
-        Text().log.erase(Text().log.begin(), Text().log.begin() + 50000);
+    auto& log = G().log;
+    log.push_back(DrawnText{text, pos});
+    if (log.size() > 100000) // a long-running program keeps the newest half
+        log.erase(log.begin(), log.begin() + 50000);
 }
 
 std::vector<DrawnText> TextLog() {
-    std::lock_guard lock(Text().mutex);
-    return Text().log;
+    std::lock_guard lock(G().textMutex);
+    return G().log;
 }
 
 void ClearTextLog() {
-    std::lock_guard lock(Text().mutex);
-    Text().log.clear();
+    std::lock_guard lock(G().textMutex);
+    G().log.clear();
 }
 
 } // namespace platform::gdi
@@ -409,7 +399,7 @@ BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, LPSIZE size) {
     DeviceContext* dc = ToDC(hdc);
     if (!dc || !size || count < 0 || (!text && count > 0))
         return FALSE;
-    std::lock_guard lock(Text().mutex);
+    std::lock_guard lock(G().textMutex);
     FontFace* face = FaceOf(dc->state.font);
     if (!face)
         return FALSE;
@@ -422,7 +412,7 @@ BOOL GetTextMetricsW(HDC hdc, LPTEXTMETRICW tm) {
     DeviceContext* dc = ToDC(hdc);
     if (!dc || !tm)
         return FALSE;
-    std::lock_guard lock(Text().mutex);
+    std::lock_guard lock(G().textMutex);
     FontFace* face = FaceOf(dc->state.font);
     if (!face)
         return FALSE;
@@ -476,7 +466,7 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
                        ToPixel(dc->state.bkColor));
     if (count == 0 && !(dc->state.textAlign & TA_UPDATECP))
         return TRUE; // a fill only (CDC::FillSolidRect): no text to draw or log
-    std::lock_guard lock(Text().mutex);
+    std::lock_guard lock(G().textMutex);
     FontFace* face = FaceOf(dc->state.font);
     if (!face)
         return FALSE;
@@ -583,7 +573,7 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format) {
     if (!dc || !rect)
         return 0;
     size_t n = Length(text, count);
-    std::lock_guard lock(Text().mutex);
+    std::lock_guard lock(G().textMutex);
     FontFace* face = FaceOf(dc->state.font);
     if (!face)
         return 0;

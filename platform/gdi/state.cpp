@@ -1,0 +1,78 @@
+// The process-wide state of the renderer (see state.h): built by the first copy of platform that needs it and
+// published in the environment, tagged with the process id so that a child process builds its own.
+#include "platform/gdi/state.h"
+
+#include "platform/gdi/objects.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <unistd.h>
+
+namespace platform::gdi {
+
+namespace {
+
+constexpr const char* kStateVariable = "PLATFORM_GDI_STATE_V1";
+
+// Stock objects are valid handles but never counted as live objects nor freed.
+template <class T> T* Stock(SharedState& g, T* obj) {
+    obj->stock = true;
+    g.live.emplace(obj, static_cast<int>(obj->kind));
+    return obj;
+}
+
+SharedState* Publish() {
+    if (const char* value = std::getenv(kStateVariable)) {
+        long pid = 0;
+        unsigned long long address = 0;
+        if (std::sscanf(value, "%ld:%llx", &pid, &address) == 2 && pid == static_cast<long>(getpid()) && address)
+            return reinterpret_cast<SharedState*>(static_cast<std::uintptr_t>(address));
+    }
+    auto* state = new SharedState; // lives as long as the process: DCs may be used during exit
+    char value[64];
+    std::snprintf(value, sizeof value, "%ld:%llx", static_cast<long>(getpid()),
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(state)));
+    setenv(kStateVariable, value, 1);
+    return state;
+}
+
+} // namespace
+
+SharedState::SharedState() {
+    const COLORREF greys[5] = {RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128), RGB(64, 64, 64),
+                               RGB(0, 0, 0)};
+    for (int i = 0; i < 5; ++i) {
+        stockBrushes[i] = Stock(*this, new Brush);
+        stockBrushes[i]->color = greys[i];
+    }
+    stockBrushes[NULL_BRUSH] = Stock(*this, new Brush);
+    stockBrushes[NULL_BRUSH]->style = BS_NULL;
+    stockPens[0] = Stock(*this, new Pen);
+    stockPens[0]->color = RGB(255, 255, 255);
+    stockPens[1] = Stock(*this, new Pen);
+    stockPens[2] = Stock(*this, new Pen);
+    stockPens[2]->style = PS_NULL;
+    guiFont = Stock(*this, new Font);
+    guiFont->log.lfHeight = -11;
+    guiFont->log.lfWeight = FW_NORMAL;
+    std::memcpy(guiFont->log.lfFaceName, u"MS Shell Dlg", sizeof(u"MS Shell Dlg"));
+    systemFont = Stock(*this, new Font);
+    systemFont->log.lfHeight = 16;
+    systemFont->log.lfWeight = FW_BOLD;
+    std::memcpy(systemFont->log.lfFaceName, u"System", sizeof(u"System"));
+    dcBrush = Stock(*this, new Brush);
+    dcPen = Stock(*this, new Pen);
+    defaultBitmap = Stock(*this, new Bitmap);
+    defaultBitmap->width = defaultBitmap->height = 1;
+    defaultBitmap->mono = true;
+    defaultBitmap->store.assign(1, 0);
+}
+
+SharedState& G() {
+    static SharedState* state = Publish();
+    return *state;
+}
+
+} // namespace platform::gdi
