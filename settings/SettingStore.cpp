@@ -71,11 +71,11 @@ BOOL InitSettingsFile() {
         return FALSE;
     LoadedCfgFile file(LoadCfgFile(path));
     CfgFileHlper helper;
-    // The whole narrowed INI value is compared, and a "version" node without data never matches.
+    // The whole narrowed INI value is compared with the node's text up to its terminating zero (the zero bytes
+    // behind every data block end it); a "version" node without data never matches.
     std::string version = ReadNarrowVersion();
     CfgObject* node = file ? helper.FindObject(file->root, u"version", true) : nullptr;
-    bool sameVersion = node && node->data && node->len == static_cast<std::int32_t>(version.size() + 1) &&
-                       std::memcmp(node->data, version.c_str(), version.size() + 1) == 0;
+    bool sameVersion = node && node->data && std::strcmp(node->data, version.c_str()) == 0;
     if (!sameVersion) {
         // A changed package version, or a file that holds no tree: start afresh.
         file.reset();
