@@ -172,6 +172,10 @@ TEST_F(LanguageLibraryTest, AMissingIdReadsLoadStringError) {
     AfxSetResourceHandle(english);
     EXPECT_EQ(LoadResString(1044), CString(u"Load String Error!"));
     EXPECT_EQ(LoadResString(1016), CString(u"Scan"));
+    EXPECT_EQ(LoadResString(1125), CString(u"A file name cannot contain any of these characters:\n\\ / : * ? \" < > |"))
+        << "escapes of the string table";
+    EXPECT_EQ(LoadResString(1059), CString(u"90\u00B0 Clockwise"));
+    EXPECT_EQ(LoadResString(1088), CString(u"Version ")) << "the version number follows directly";
     FreeLibrary(english);
 }
 
