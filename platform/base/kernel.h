@@ -67,6 +67,9 @@ DWORD AttributesOf(const struct stat& st);
 std::mutex& DispatchLock();
 void NotifyWaiters(); // call with the dispatcher lock held
 
+// Gives up the mutexes the calling thread still owns, as abandoned (its end, before its handle is signalled).
+void AbandonOwnedMutexes();
+
 class Waitable : public Object {
 public:
     // Both are called with the dispatcher lock held.

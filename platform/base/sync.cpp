@@ -76,18 +76,7 @@ public:
 };
 
 Owned::~Owned() {
-    DWORD self = GetCurrentThreadId();
-    std::vector<std::shared_ptr<Mutex>> held; // released after the dispatcher lock, as it may be the last reference
-    std::lock_guard lock(DispatchLock());
-    for (auto& weak : mutexes) {
-        if (auto mutex = weak.lock(); mutex && mutex->owner == self) {
-            mutex->owner = 0;
-            mutex->count = 0;
-            mutex->abandoned = true;
-            held.push_back(std::move(mutex));
-        }
-    }
-    NotifyWaiters();
+    platform::kernel::AbandonOwnedMutexes();
 }
 
 // Names of this process's named objects: the same name gives the same object.
@@ -200,6 +189,22 @@ namespace platform::kernel {
 
 void NotifyWaiters() {
     Changed().notify_all();
+}
+
+void AbandonOwnedMutexes() {
+    DWORD self = GetCurrentThreadId();
+    std::vector<std::shared_ptr<Mutex>> held; // released after the dispatcher lock, as it may be the last reference
+    std::lock_guard lock(DispatchLock());
+    for (auto& weak : t_owned.mutexes) {
+        if (auto mutex = weak.lock(); mutex && mutex->owner == self) {
+            mutex->owner = 0;
+            mutex->count = 0;
+            mutex->abandoned = true;
+            held.push_back(std::move(mutex));
+        }
+    }
+    t_owned.mutexes.clear();
+    NotifyWaiters();
 }
 
 std::string NamePresence::Folder() {

@@ -51,6 +51,7 @@ void* Run(void* raw) {
     struct Finish {
         Thread& thread;
         ~Finish() {
+            AbandonOwnedMutexes();
             std::lock_guard lock(DispatchLock());
             thread.exitCode = t_exitCode;
             thread.finished = true;

@@ -155,6 +155,18 @@ TEST(Mutexes, OwnershipIsRecursiveAndBelongsToOneThread) {
     CloseHandle(mutex);
 }
 
+TEST(Mutexes, AThreadHandleSignalsOnlyAfterItsMutexesAreAbandoned) {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);
+    HANDLE thread = CreateThread(
+        nullptr, 0, [](LPVOID m) -> DWORD { return WaitForSingleObject(static_cast<HANDLE>(m), 0); }, mutex, 0,
+        nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_ABANDONED);
+    ReleaseMutex(mutex);
+    CloseHandle(thread);
+    CloseHandle(mutex);
+}
+
 TEST(NamedObjects, SameNameSameObjectInOneProcess) {
     std::u16string name = u"Local\\" + UniqueName("kernel_same");
     HANDLE first = CreateMutexW(nullptr, FALSE, name.c_str());
