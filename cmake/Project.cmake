@@ -23,10 +23,11 @@ function(project_tests name)
     file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     add_executable(${name} ${srcs} ${A_SOURCES})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main GTest::gmock pthread)
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/test_main.cpp)
+    target_compile_definitions(${name} PRIVATE PROJECT_STAGE_DIR="${STAGE_DIR}" PROJECT_MODULE_DIR="${MODULE_DIR}")
+    target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock pthread)
     project_warnings(${name})
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES TIMEOUT 120 ENVIRONMENT "STAGE_DIR=${STAGE_DIR};MODULE_DIR=${MODULE_DIR}")
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 endfunction()
 
 # The resource compiler (platform/rc) is a host tool; it is added on first need when the platform folder has not.
