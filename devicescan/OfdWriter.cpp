@@ -11,6 +11,9 @@ namespace {
 
 constexpr char kOfdNamespace[] = "http://www.ofdspec.org/2016";
 constexpr size_t kZipBlock = 10485760; // page images are streamed into the archive 10 MiB at a time
+// JPEG data does not deflate (the default level even makes it a little larger, at some 50 MB/s); page images are
+// therefore stored in deflate's uncompressed blocks, the XML parts at the default level.
+constexpr int kImageLevel = Z_NO_COMPRESSION;
 
 void Debug(const char* text) { OutputDebugStringA(text); }
 void Debug(const std::u16string& text) { OutputDebugStringW(text.c_str()); }
@@ -229,7 +232,8 @@ bool OfdWriter::WritePageContent(const std::u16string& pageFolder, int page, flo
     return WriteXml(pageFolder + u"\\Content.xml", xml);
 }
 
-bool OfdWriter::AddFileToZip(zipFile zip, const std::u16string& entryName, const std::u16string& sourcePath) {
+bool OfdWriter::AddFileToZip(zipFile zip, const std::u16string& entryName, const std::u16string& sourcePath,
+                             int level) {
     Debug("AddFileToZip");
     Debug(entryName);
     char name[MAX_PATH];
@@ -237,8 +241,7 @@ bool OfdWriter::AddFileToZip(zipFile zip, const std::u16string& entryName, const
     if (!ToAnsi(entryName, name) || (!sourcePath.empty() && !ToCrtPath(sourcePath, source)))
         return false;
     zip_fileinfo info{};
-    int err = m_zipOpenNewFileInZip(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                    Z_DEFAULT_COMPRESSION);
+    int err = m_zipOpenNewFileInZip(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level);
     if (err != ZIP_OK) {
         Debug("nErr != ZIP_OK");
         return false;
@@ -251,13 +254,13 @@ bool OfdWriter::AddFileToZip(zipFile zip, const std::u16string& entryName, const
         m_zipCloseFileInZip(zip);
         return false;
     }
-    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[kZipBlock]);
-    bool good = buffer != nullptr;
+    if (!m_buffer)
+        m_buffer.reset(new (std::nothrow) BYTE[kZipBlock]);
+    bool good = m_buffer != nullptr;
     while (good) {
-        std::memset(buffer.get(), 0, kZipBlock);
-        size_t got = std::fread(buffer.get(), 1, kZipBlock, src);
+        size_t got = std::fread(m_buffer.get(), 1, kZipBlock, src);
         if (got > 0)
-            good = m_zipWriteInFileInZip(zip, buffer.get(), static_cast<unsigned>(got)) == ZIP_OK;
+            good = m_zipWriteInFileInZip(zip, m_buffer.get(), static_cast<unsigned>(got)) == ZIP_OK;
         if (got < kZipBlock) {
             good = good && !std::ferror(src);
             break;
@@ -279,7 +282,12 @@ bool OfdWriter::ZipFileToOfd() {
         return false;
     }
     const std::u16string& w = m_workFolder;
-    std::vector<std::pair<std::u16string, std::u16string>> entries = {
+    struct ZipEntry {
+        std::u16string name;
+        std::u16string source; // empty for a folder
+        int level = Z_DEFAULT_COMPRESSION;
+    };
+    std::vector<ZipEntry> entries = {
         {u"Doc_0/", u""},
         {u"Doc_0/Document.xml", w + u"/Doc_0/Document.xml"},
         {u"Doc_0/DocumentRes.xml", w + u"/Doc_0/DocumentRes.xml"},
@@ -287,17 +295,17 @@ bool OfdWriter::ZipFileToOfd() {
     };
     for (size_t i = 0; i < m_arrPagePaths.size(); ++i) {
         std::u16string page = u"Doc_0/Pages/Page_" + Int(static_cast<int>(i)) + u"/";
-        entries.emplace_back(page, u"");
-        entries.emplace_back(page + u"Content.xml", w + u"/" + page + u"Content.xml");
+        entries.push_back({page, u""});
+        entries.push_back({page + u"Content.xml", w + u"/" + page + u"Content.xml"});
     }
-    entries.emplace_back(u"Doc_0/Res/", u"");
+    entries.push_back({u"Doc_0/Res/", u""});
     for (const auto& name : m_arrImageNames)
-        entries.emplace_back(u"Doc_0/Res/" + name, w + u"/Doc_0/Res/" + name);
-    entries.emplace_back(u"OFD.xml", w + u"/OFD.xml");
+        entries.push_back({u"Doc_0/Res/" + name, w + u"/Doc_0/Res/" + name, kImageLevel});
+    entries.push_back({u"OFD.xml", w + u"/OFD.xml"});
 
     bool good = true;
-    for (const auto& [entry, source] : entries) {
-        if (!AddFileToZip(zip, entry, source)) {
+    for (const ZipEntry& entry : entries) {
+        if (!AddFileToZip(zip, entry.name, entry.source, entry.level)) {
             good = false;
             break;
         }
@@ -358,7 +366,9 @@ int OfdWriter::SaveAsOfd(const std::vector<CString>& pages, const std::vector<in
         DeleteFolderTree(m_workFolder);
         RemoveDirectoryW(m_workFolder.c_str());
     }
-    if (good && !CopyFileW(m_archivePath.c_str(), output, FALSE)) {
+    // The archive goes to its place in one move (a rename on the same volume, else a copy that cleans up after
+    // itself); nothing reaches the output path unless the whole document was written.
+    if (good && !MoveFileExW(m_archivePath.c_str(), output, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
         DeleteFileW(output);
         good = false;
     }

@@ -10,7 +10,8 @@
 //   Doc_0/Pages/Page_i/Content.xml    the page's box in mm, one layer (2N+1+2i) holding one image (2N+2+2i)
 //   Doc_0/Res/, Doc_0/Res/<name>      the page JPEGs under their own file names
 //   OFD.xml                           the entry document
-// Page IDs are N+1..2N and MaxUnitID is 4N.
+// Page IDs are N+1..2N and MaxUnitID is 4N. Every entry is deflated (method 8): the XML at the default level, the
+// page images at level 0, since JPEG data does not compress.
 #pragma once
 
 #include "platform/base/cstring.h"
@@ -48,7 +49,7 @@ public:
 private:
     bool CreateResFolder(const std::u16string& resFolder);
     bool ZipFileToOfd();
-    bool AddFileToZip(zipFile zip, const std::u16string& entryName, const std::u16string& sourcePath);
+    bool AddFileToZip(zipFile zip, const std::u16string& entryName, const std::u16string& sourcePath, int level);
     static void DeleteFolderTree(const std::u16string& folder);
 
     using ZipOpenFn = zipFile (*)(const char* path, int append);
@@ -71,8 +72,9 @@ private:
     ZipWriteInFileInZipFn m_zipWriteInFileInZip = nullptr;
     ZipCloseFileInZipFn m_zipCloseFileInZip = nullptr;
 
-    std::u16string m_workFolder;  // temporary base + "\" + the work folder's name
-    std::u16string m_archivePath; // the work folder + ".ofd"
+    std::unique_ptr<BYTE[]> m_buffer; // one 10 MiB block for streaming the page images, made on first use
+    std::u16string m_workFolder;      // temporary base + "\" + the work folder's name
+    std::u16string m_archivePath;     // the work folder + ".ofd"
 };
 
 // The part of a path after its last backslash (the whole path when it has none).

@@ -89,24 +89,56 @@ Gdiplus::Status DecodeBmp(IStream* stream, ImageData& image) {
     size_t total = image.stride * static_cast<size_t>(rows);
     if (total > 0xFFFFFFFFu)
         return OutOfMemory;
+    ULONGLONG pixelsAt = offBits >= 14 + infoSize ? offBits : 14 + infoSize + image.palette.size() * 4;
+    const BYTE* bytes = nullptr;
+    ULONGLONG size = 0;
+    if (platform::com::StreamBytes(stream, &bytes, &size)) {
+        // A page in memory is read where it lies: no copy of the pixels.
+        if (pixelsAt + total > size)
+            return UnknownImageFormat;
+        stream->AddRef();
+        image.viewed = stream;
+        image.base = bytes + pixelsAt + (height > 0 ? (rows - 1) * image.stride : 0);
+        image.rowStep = height > 0 ? -static_cast<ptrdiff_t>(image.stride) : static_cast<ptrdiff_t>(image.stride);
+        return Ok;
+    }
     try {
         image.bits.resize(total);
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     }
-    ULONGLONG pixelsAt = offBits >= 14 + infoSize ? offBits : 14 + infoSize + image.palette.size() * 4;
     if (!SeekTo(stream, pixelsAt) || !ReadExact(stream, image.bits.data(), static_cast<ULONG>(total)))
         return UnknownImageFormat;
     if (height > 0) {
         // Bottom-up file: turn the rows round so that row 0 is the top one.
         std::vector<BYTE> swap(image.stride);
         for (LONG top = 0, bottom = rows - 1; top < bottom; ++top, --bottom) {
-            std::memcpy(swap.data(), image.row(top), image.stride);
-            std::memcpy(image.row(top), image.row(bottom), image.stride);
-            std::memcpy(image.row(bottom), swap.data(), image.stride);
+            BYTE* a = image.bits.data() + top * image.stride;
+            BYTE* b = image.bits.data() + bottom * image.stride;
+            std::memcpy(swap.data(), a, image.stride);
+            std::memcpy(a, b, image.stride);
+            std::memcpy(b, swap.data(), image.stride);
         }
     }
+    image.base = image.bits.data();
+    image.rowStep = static_cast<ptrdiff_t>(image.stride);
     return Ok;
+}
+
+void ImageData::copyFrom(const ImageData& other) {
+    width = other.width;
+    height = other.height;
+    format = other.format;
+    bitsPerPixel = other.bitsPerPixel;
+    stride = other.stride;
+    palette = other.palette;
+    dpiX = other.dpiX;
+    dpiY = other.dpiY;
+    bits.resize(stride * static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y)
+        std::memcpy(bits.data() + y * stride, other.row(y), stride);
+    base = bits.data();
+    rowStep = static_cast<ptrdiff_t>(stride);
 }
 
 void RowToBgr(const ImageData& image, int y, BYTE* out) {

@@ -9,8 +9,10 @@
 
 namespace platform::gdiplus {
 
-// Rows are top-down, `stride` bytes apart (a multiple of 4, as in a DIB), in DIB byte order: blue, green, red for
-// 24 bits; the most significant bit is the leftmost pixel for 1 bit. `palette` holds 0xAARRGGBB entries.
+// Rows run from the top, `stride` bytes of pixels each (a multiple of 4, as in a DIB), in DIB byte order: blue,
+// green, red for 24 bits; the most significant bit is the leftmost pixel for 1 bit. `palette` holds 0xAARRGGBB
+// entries. The pixels are either owned (`bits`) or, for a page in one of our memory streams, read in place from the
+// stream, which the image holds a reference to; as with GDI+, such a stream must not change while the image lives.
 struct ImageData {
     int width = 0;
     int height = 0;
@@ -19,11 +21,23 @@ struct ImageData {
     size_t stride = 0;
     std::vector<Gdiplus::ARGB> palette;
     std::vector<BYTE> bits;
+    const BYTE* base = nullptr;  // row 0
+    ptrdiff_t rowStep = 0;       // from one row to the next: negative for a bottom-up file read in place
+    IStream* viewed = nullptr;   // the stream read in place, or null
     float dpiX = 96.0f;
     float dpiY = 96.0f;
 
-    const BYTE* row(int y) const { return bits.data() + static_cast<size_t>(y) * stride; }
-    BYTE* row(int y) { return bits.data() + static_cast<size_t>(y) * stride; }
+    ImageData() = default;
+    ImageData(const ImageData&) = delete;
+    ImageData& operator=(const ImageData&) = delete;
+    ~ImageData() {
+        if (viewed)
+            viewed->Release();
+    }
+
+    const BYTE* row(int y) const { return base + static_cast<ptrdiff_t>(y) * rowStep; }
+    // A top-down copy with pixels of its own, which may then be changed through `bits`.
+    void copyFrom(const ImageData& other);
 };
 
 inline size_t DibStride(int width, int bits) { return ((static_cast<size_t>(width) * bits + 31) / 32) * 4; }

@@ -62,7 +62,7 @@ const ImageData* Render(const ImageData& source, const Gdiplus::ImageAttributes*
                 identity = identity && matrix->m[r][c] == (r == c ? 1.0f : 0.0f);
     if ((!attributes || identity) && !threshold)
         return &source;
-    rendered = source;
+    rendered.copyFrom(source);
     auto adjust = [&](BYTE& b, BYTE& g, BYTE& r) {
         float rgb[3] = {r / 255.0f, g / 255.0f, b / 255.0f};
         if (matrix && !identity) {
@@ -88,7 +88,7 @@ const ImageData* Render(const ImageData& source, const Gdiplus::ImageAttributes*
         }
     } else {
         for (int y = 0; y < rendered.height; ++y) {
-            BYTE* p = rendered.row(y);
+            BYTE* p = rendered.bits.data() + y * rendered.stride;
             for (int x = 0; x < rendered.width; ++x, p += 3)
                 adjust(p[0], p[1], p[2]);
         }

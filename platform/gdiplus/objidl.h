@@ -72,6 +72,11 @@ using LPSTREAM = IStream*;
 HRESULT CreateStreamOnHGlobal(HGLOBAL global, BOOL deleteOnRelease, LPSTREAM* stream);
 HRESULT GetHGlobalFromStream(LPSTREAM stream, HGLOBAL* global);
 
+namespace platform::com {
+// The bytes of one of our memory streams, read in place; false for any other stream.
+bool StreamBytes(IStream* stream, const BYTE** data, ULONGLONG* size);
+} // namespace platform::com
+
 enum COINIT : DWORD {
     COINIT_MULTITHREADED = 0x0,
     COINIT_APARTMENTTHREADED = 0x2,

@@ -216,6 +216,15 @@ HRESULT GetHGlobalFromStream(LPSTREAM stream, HGLOBAL* global) {
     return S_OK;
 }
 
+bool platform::com::StreamBytes(IStream* stream, const BYTE** data, ULONGLONG* size) {
+    auto* ours = dynamic_cast<HGlobalStream*>(stream);
+    if (!ours || !data || !size)
+        return false;
+    *data = ours->bytes().data();
+    *size = ours->bytes().size();
+    return true;
+}
+
 HRESULT CoInitializeEx(LPVOID, DWORD) {
     return platform::com::t_apartmentCount++ == 0 ? S_OK : S_FALSE;
 }

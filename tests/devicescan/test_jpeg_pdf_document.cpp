@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 namespace {
 
 // Saves a page as a JPEG file (default quality) and answers its bytes.
@@ -166,6 +168,30 @@ TEST(JpegPdfDocument, FailedOutputLeavesNoFile) {
     EXPECT_EQ(PDF_AddJpeg(u"C:\\text.jpg", other, 1, 1, 75, 10), 1627u);
     EXPECT_EQ(PDF_AddJpeg(u"C:\\nothing.jpg", other, 1, 1, 75, 10), 1627u);
     PDF_FreeDocument(other);
+}
+
+} // namespace
+
+namespace {
+
+TEST(JpegPdfDocument, NumbersIgnoreTheCLocale) {
+    bool commaLocale = false;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"})
+        if (std::setlocale(LC_NUMERIC, name)) {
+            commaLocale = true;
+            break;
+        }
+    if (!commaLocale)
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    testpage::Root root;
+    std::string jpeg = MakeJpeg(root, u"C:\\Temp\\l.jpg", testpage::MakePage(2480, 3508, 1));
+    JpegPdfDocument* doc = PDF_CreateDocument(2480, 3508);
+    ASSERT_EQ(PDF_AddJpeg(u"C:\\Temp\\l.jpg", doc, 2480, 3508, 300, static_cast<DWORD>(jpeg.size())), 0u);
+    ASSERT_EQ(PDF_EndDocument(doc, nullptr), 0u);
+    ASSERT_EQ(PDF_ToFile(doc, u"C:\\l.pdf"), 0u);
+    std::setlocale(LC_NUMERIC, "C");
+    std::string written = pdftest::Text(testpage::ReadAll(root.Host(u"C:\\l.pdf")));
+    EXPECT_NE(written.find(" 595.20 0 0 841.92 0 0 cm"), std::string::npos);
 }
 
 } // namespace

@@ -23,6 +23,8 @@ std::string ReadText(const std::string& hostPath) {
 struct Entry {
     std::string name;
     std::string data;
+    unsigned long method = 0;
+    unsigned long compressedSize = 0;
 };
 
 // Every entry of the archive in its stored order.
@@ -35,7 +37,7 @@ std::vector<Entry> ReadZip(const std::string& hostPath) {
         char name[512];
         unz_file_info info{};
         unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0);
-        Entry entry{name, std::string(info.uncompressed_size, '\0')};
+        Entry entry{name, std::string(info.uncompressed_size, '\0'), info.compression_method, info.compressed_size};
         unzOpenCurrentFile(zip);
         if (info.uncompressed_size)
             unzReadCurrentFile(zip, entry.data.data(), static_cast<unsigned>(info.uncompressed_size));
@@ -106,6 +108,11 @@ TEST_F(OfdTest, OnePageDocumentHoldsItsEntriesInOrderWithTheirTexts) {
                   "<ofd:Layer ID=\"3\" Type=\"Body\"><ofd:ImageObject ID=\"4\" CTM=\"209.97333 0 0 297.01068 0 0\" "
                   "Boundary=\"0 0 209.97333 297.01068\" ResourceID=\"1\"/></ofd:Layer></ofd:Content></ofd:Page>");
     EXPECT_EQ(entries[7].data, jpegBytes);
+    // Every entry is deflated; the page image in uncompressed deflate blocks, since JPEG data does not shrink.
+    for (const Entry& e : entries)
+        EXPECT_EQ(e.method, static_cast<unsigned long>(Z_DEFLATED)) << e.name;
+    EXPECT_LE(entries[7].compressedSize, jpegBytes.size() + 5 * (jpegBytes.size() / 16384 + 2));
+    EXPECT_LT(entries[1].compressedSize, entries[1].data.size()) << "the XML parts are compressed";
     EXPECT_EQ(entries[8].data, std::string(kDecl) + "<ofd:OFD " + kNs +
                                    " Version=\"1.1\" DocType=\"OFD\"><ofd:DocBody><ofd:DocInfo><ofd:Creator>"
                                    "GruvoOFDCreator</ofd:Creator><ofd:CreatorVersion>1.0.9167</ofd:CreatorVersion>"
