@@ -9,7 +9,12 @@
 namespace {
 
 std::mutex g_sinkLock;
-std::function<void(std::u16string_view)> g_sink;
+
+// Never destroyed, and built on first use: libraries write debug lines from static constructors and destructors.
+std::function<void(std::u16string_view)>& Sink() {
+    static auto* sink = new std::function<void(std::u16string_view)>;
+    return *sink;
+}
 
 bool ToStderr() {
     const char* value = std::getenv("PLATFORM_DEBUG");
@@ -19,11 +24,11 @@ bool ToStderr() {
 // Lines from several threads are written whole.
 void Emit(std::u16string_view wide, std::string_view narrow) {
     std::lock_guard guard(g_sinkLock);
-    if (g_sink) {
+    if (auto& sink = Sink()) {
         if (narrow.data())
-            g_sink(platform::ToUtf16(narrow));
+            sink(platform::ToUtf16(narrow));
         else
-            g_sink(wide);
+            sink(wide);
         return;
     }
     if (!ToStderr())
@@ -53,7 +58,7 @@ namespace platform::debug {
 
 void SetSink(std::function<void(std::u16string_view)> sink) {
     std::lock_guard guard(g_sinkLock);
-    g_sink = std::move(sink);
+    Sink() = std::move(sink);
 }
 
 } // namespace platform::debug

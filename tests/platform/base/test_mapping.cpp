@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -75,6 +76,35 @@ TEST_F(MappingTest, ViewsStartAtMultiplesOfTheAllocationGranularity) {
     EXPECT_EQ(MapViewOfFile(section, FILE_MAP_READ, 0, 0x40000, 0), nullptr) << "an offset past the end";
     CloseHandle(section);
     DeleteFileW(path.c_str());
+}
+
+TEST_F(MappingTest, EveryViewShowsTheBytesAtItsOwnFileOffset) {
+    // A file whose every 4-byte word holds its own offset, over several 2 MiB spans.
+    const DWORD size = 5 << 20;
+    std::vector<DWORD> words(size / 4);
+    for (DWORD i = 0; i < words.size(); ++i)
+        words[i] = i * 4;
+    HANDLE file = CreateFileW(u"C:\\words.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, words.data(), size, &written, nullptr));
+    HANDLE section = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
+    CloseHandle(file);
+    ASSERT_NE(section, nullptr);
+    for (DWORD offset : {0x0u, 0x10000u, 0x1F0000u, 0x200000u, 0x210000u, 0x4F0000u}) {
+        DWORD length = std::min<DWORD>(0x40000, size - offset);
+        auto* view = static_cast<DWORD*>(MapViewOfFile(section, FILE_MAP_READ | FILE_MAP_WRITE, 0, offset, length));
+        ASSERT_NE(view, nullptr) << "offset " << offset;
+        EXPECT_EQ(view[0], offset);
+        EXPECT_EQ(view[length / 4 - 1], offset + length - 4) << "the last word of the view";
+        view[1] = 0xFFFFFFFF;
+        EXPECT_TRUE(UnmapViewOfFile(view));
+    }
+    auto* whole = static_cast<DWORD*>(MapViewOfFile(section, FILE_MAP_READ, 0, 0, 0));
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(whole[0x210000 / 4 + 1], 0xFFFFFFFFu) << "writes through a view reach the file";
+    EXPECT_EQ(whole[0x210000 / 4 + 2], 0x210008u);
+    UnmapViewOfFile(whole);
+    CloseHandle(section);
 }
 
 TEST_F(MappingTest, TheFileStaysInUseUntilTheLastViewIsReleased) {
