@@ -223,13 +223,13 @@ template <typename Char> void CSimpleString<Char>::FormatV(PCXSTR format, va_lis
 template <typename Char> void CSimpleString<Char>::AppendFormatV(PCXSTR format, va_list args) {
     m_text += platform::FormatV(format, args);
 }
-template <typename Char> void CSimpleString<Char>::Format(PCXSTR format, ...) {
+template <typename Char> void CSimpleString<Char>::FormatArguments(PCXSTR format, ...) {
     va_list args;
     va_start(args, format);
     FormatV(format, args);
     va_end(args);
 }
-template <typename Char> void CSimpleString<Char>::AppendFormat(PCXSTR format, ...) {
+template <typename Char> void CSimpleString<Char>::AppendFormatArguments(PCXSTR format, ...) {
     va_list args;
     va_start(args, format);
     AppendFormatV(format, args);

@@ -7,11 +7,23 @@
 
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 // The module whose string table CString::LoadString(id) reads; defined by the framework core.
 HINSTANCE AfxGetResourceHandle();
 
 namespace platform {
+
+template <typename Char> class CSimpleString;
+
+// What a Format argument becomes on its way through "...": a string object passes its characters (the framework's
+// strings are a single pointer, so Windows code passes them to %s directly); everything else passes unchanged.
+template <typename T> decltype(auto) FormatArgument(const T& value) {
+    if constexpr (std::is_base_of_v<CSimpleString<WCHAR>, T> || std::is_base_of_v<CSimpleString<char>, T>)
+        return value.GetString();
+    else
+        return (value);
+}
 
 // One implementation for both widths; Char is WCHAR or char.
 template <typename Char> class CSimpleString {
@@ -135,8 +147,14 @@ public:
     CSimpleString& MakeLower();
     CSimpleString& MakeReverse();
 
-    void Format(PCXSTR format, ...);
-    void AppendFormat(PCXSTR format, ...);
+    template <typename... Args> void Format(PCXSTR format, const Args&... args) {
+        FormatArguments(format, FormatArgument(args)...);
+    }
+    template <typename... Args> void AppendFormat(PCXSTR format, const Args&... args) {
+        AppendFormatArguments(format, FormatArgument(args)...);
+    }
+    void FormatArguments(PCXSTR format, ...);
+    void AppendFormatArguments(PCXSTR format, ...);
     void FormatV(PCXSTR format, va_list args);
     void AppendFormatV(PCXSTR format, va_list args);
 

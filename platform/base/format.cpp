@@ -56,7 +56,7 @@ private:
     size_t m_length = 0;
 };
 
-struct Spec {
+struct Directive {
     bool left = false;
     bool zero = false;
     char flags[6] = {}; // '+', ' ', '#', '0' for the C library
@@ -76,11 +76,12 @@ size_t StrLen(const char16_t* s, int precision) {
 }
 
 // A string argument of either width, written into output of Char, padded to the width in output units.
-template <typename Char, typename ArgChar> void PutString(Sink<Char>& out, const ArgChar* s, const Spec& spec) {
+template <typename Char, typename ArgChar>
+void PutString(Sink<Char>& out, const ArgChar* s, const Directive& directive) {
     static const ArgChar kNull[] = {'(', 'n', 'u', 'l', 'l', ')', 0};
     if (!s)
         s = kNull;
-    size_t n = StrLen(s, spec.precision);
+    size_t n = StrLen(s, directive.precision);
     std::basic_string_view<ArgChar> text(s, n);
     size_t outLength = n;
     if constexpr (sizeof(Char) != sizeof(ArgChar)) {
@@ -93,9 +94,10 @@ template <typename Char, typename ArgChar> void PutString(Sink<Char>& out, const
                 outLength += platform::unicode::EncodeUtf8(cp, units);
         });
     }
-    size_t pad = spec.width > 0 && static_cast<size_t>(spec.width) > outLength ? spec.width - outLength : 0;
-    if (!spec.left)
-        out.Fill(spec.zero ? '0' : ' ', pad);
+    size_t pad =
+        directive.width > 0 && static_cast<size_t>(directive.width) > outLength ? directive.width - outLength : 0;
+    if (!directive.left)
+        out.Fill(directive.zero ? '0' : ' ', pad);
     if constexpr (sizeof(Char) == sizeof(ArgChar)) {
         out.Put(reinterpret_cast<const Char*>(text.data()), n);
     } else {
@@ -107,19 +109,19 @@ template <typename Char, typename ArgChar> void PutString(Sink<Char>& out, const
                 out.Put(units, platform::unicode::EncodeUtf8(cp, units));
         });
     }
-    if (spec.left)
+    if (directive.left)
         out.Fill(' ', pad);
 }
 
 // Numbers are formatted by the C library (its output is plain ASCII); only the argument sizes follow Windows.
 template <typename Char, typename Value>
-void PutNumber(Sink<Char>& out, const Spec& spec, const char* length, char conversion, Value value) {
+void PutNumber(Sink<Char>& out, const Directive& directive, const char* length, char conversion, Value value) {
     char format[32];
     int f = 0;
     format[f++] = '%';
-    if (spec.left)
+    if (directive.left)
         format[f++] = '-';
-    for (const char* p = spec.flags; *p; ++p)
+    for (const char* p = directive.flags; *p; ++p)
         format[f++] = *p;
     format[f++] = '*';
     format[f++] = '.';
@@ -130,7 +132,7 @@ void PutNumber(Sink<Char>& out, const Spec& spec, const char* length, char conve
     format[f] = 0;
 
     char local[128];
-    int n = std::snprintf(local, sizeof local, format, spec.width, spec.precision, value);
+    int n = std::snprintf(local, sizeof local, format, directive.width, directive.precision, value);
     if (n < 0)
         return;
     if (static_cast<size_t>(n) < sizeof local) {
@@ -138,7 +140,7 @@ void PutNumber(Sink<Char>& out, const Spec& spec, const char* length, char conve
         return;
     }
     std::vector<char> big(static_cast<size_t>(n) + 1);
-    std::snprintf(big.data(), big.size(), format, spec.width, spec.precision, value);
+    std::snprintf(big.data(), big.size(), format, directive.width, directive.precision, value);
     out.PutAscii(big.data(), static_cast<size_t>(n));
 }
 
@@ -170,82 +172,82 @@ template <typename Char> void Run(Sink<Char>& out, const Char* format, va_list a
             ++p;
             continue;
         }
-        Spec spec;
+        Directive directive;
         int nflags = 0;
         for (;; ++p) {
             if (*p == '-')
-                spec.left = true;
+                directive.left = true;
             else if (*p == '0')
-                spec.zero = true;
+                directive.zero = true;
             else if (*p == '+' || *p == ' ' || *p == '#')
                 ;
             else
                 break;
-            if (*p != '-' && nflags < 4 && !std::strchr(spec.flags, static_cast<char>(*p)))
-                spec.flags[nflags++] = static_cast<char>(*p);
+            if (*p != '-' && nflags < 4 && !std::strchr(directive.flags, static_cast<char>(*p)))
+                directive.flags[nflags++] = static_cast<char>(*p);
         }
         if (*p == '*') {
-            spec.width = va_arg(args, int);
-            if (spec.width < 0) {
-                spec.left = true;
-                spec.width = spec.width == -2147483647 - 1 ? 2147483647 : -spec.width;
+            directive.width = va_arg(args, int);
+            if (directive.width < 0) {
+                directive.left = true;
+                directive.width = directive.width == -2147483647 - 1 ? 2147483647 : -directive.width;
             }
             ++p;
         } else {
-            spec.width = ReadNumber(p);
+            directive.width = ReadNumber(p);
         }
         if (*p == '.') {
             ++p;
             if (*p == '*') {
-                spec.precision = va_arg(args, int);
-                if (spec.precision < 0)
-                    spec.precision = -1;
+                directive.precision = va_arg(args, int);
+                if (directive.precision < 0)
+                    directive.precision = -1;
                 ++p;
             } else {
-                spec.precision = ReadNumber(p);
+                directive.precision = ReadNumber(p);
             }
         }
         switch (*p) {
         case 'h':
             ++p;
-            spec.size = Spec::Short;
+            directive.size = Directive::Short;
             if (*p == 'h') {
-                spec.size = Spec::Char;
+                directive.size = Directive::Char;
                 ++p;
             }
             break;
         case 'l':
             ++p;
-            spec.size = Spec::Long32; // long is 32 bits on Windows
+            directive.size = Directive::Long32; // long is 32 bits on Windows
             if (*p == 'l') {
-                spec.size = Spec::Long64;
+                directive.size = Directive::Long64;
                 ++p;
             }
             break;
         case 'w':
             ++p;
-            spec.size = Spec::Wide;
+            directive.size = Directive::Wide;
             break;
         case 'L':
             ++p;
-            spec.size = Spec::LongDouble;
+            directive.size = Directive::LongDouble;
             break;
         case 'z':
         case 't':
         case 'j':
             ++p;
-            spec.size = Spec::Pointer;
+            directive.size = Directive::Pointer;
             break;
         case 'I':
             if (p[1] == '6' && p[2] == '4') {
                 p += 3;
-                spec.size = Spec::Long64;
+                directive.size = Directive::Long64;
             } else if (p[1] == '3' && p[2] == '2') {
                 p += 3;
-                spec.size = Spec::Long32;
+                directive.size = Directive::Long32;
             } else {
                 ++p;
-                spec.size = Spec::Pointer;
+                directive.size = Directive::Pointer;
             }
             break;
         default:
@@ -259,22 +261,22 @@ template <typename Char> void Run(Sink<Char>& out, const Char* format, va_list a
         case 'd':
         case 'i': {
             long long v;
-            switch (spec.size) {
-            case Spec::Char:
+            switch (directive.size) {
+            case Directive::Char:
                 v = static_cast<signed char>(va_arg(args, int));
                 break;
-            case Spec::Short:
+            case Directive::Short:
                 v = static_cast<short>(va_arg(args, int));
                 break;
-            case Spec::Long64:
-            case Spec::Pointer:
+            case Directive::Long64:
+            case Directive::Pointer:
                 v = va_arg(args, long long);
                 break;
             default:
                 v = va_arg(args, int);
                 break;
             }
-            PutNumber(out, spec, "ll", 'd', v);
+            PutNumber(out, directive, "ll", 'd', v);
             break;
         }
         case 'u':
@@ -282,27 +284,27 @@ template <typename Char> void Run(Sink<Char>& out, const Char* format, va_list a
         case 'X':
         case 'o': {
             unsigned long long v;
-            switch (spec.size) {
-            case Spec::Char:
+            switch (directive.size) {
+            case Directive::Char:
                 v = static_cast<unsigned char>(va_arg(args, unsigned));
                 break;
-            case Spec::Short:
+            case Directive::Short:
                 v = static_cast<unsigned short>(va_arg(args, unsigned));
                 break;
-            case Spec::Long64:
-            case Spec::Pointer:
+            case Directive::Long64:
+            case Directive::Pointer:
                 v = va_arg(args, unsigned long long);
                 break;
             default:
                 v = va_arg(args, unsigned);
                 break;
             }
-            PutNumber(out, spec, "ll", static_cast<char>(conversion), v);
+            PutNumber(out, directive, "ll", static_cast<char>(conversion), v);
             break;
         }
         case 'p': {
             // Windows prints a pointer as 16 upper-case hex digits.
-            Spec pointer = spec;
+            Directive pointer = directive;
             pointer.precision = 16;
             pointer.flags[0] = 0;
             PutNumber(out, pointer, "ll", 'X', reinterpret_cast<unsigned long long>(va_arg(args, void*)));
@@ -316,33 +318,19 @@ template <typename Char> void Run(Sink<Char>& out, const Char* format, va_list a
         case 'G':
         case 'a':
         case 'A': {
-            // %Lf is a double on Windows as well.
-            double v = va_arg(args, double);
-            if (spec.precision < 0 && conversion != 'a' && conversion != 'A')
-                spec.precision = 6;
-            if (spec.precision < 0) {
-                char format[8] = {'%', static_cast<char>(conversion), 0};
-                char local[64];
-                int n = std::snprintf(local, sizeof local, format, v);
-                Spec plain;
-                plain.width = spec.width;
-                plain.left = spec.left;
-                PutString(out, local, plain);
-                (void)n;
-            } else {
-                PutNumber(out, spec, "", static_cast<char>(conversion), v);
-            }
+            // %Lf is a double on Windows as well. A precision of -1 is the C library's "none given".
+            PutNumber(out, directive, "", static_cast<char>(conversion), va_arg(args, double));
             break;
         }
         case 'c':
         case 'C': {
             bool wideArg = (conversion == 'c') == kWide<Char>;
-            if (spec.size == Spec::Short)
+            if (directive.size == Directive::Short)
                 wideArg = false;
-            else if (spec.size == Spec::Long32 || spec.size == Spec::Wide)
+            else if (directive.size == Directive::Long32 || directive.size == Directive::Wide)
                 wideArg = true;
             int v = va_arg(args, int);
-            Spec one = spec;
+            Directive one = directive;
             one.precision = -1;
             if (wideArg) {
                 const char16_t s[2] = {static_cast<char16_t>(v), 0};
@@ -361,14 +349,14 @@ template <typename Char> void Run(Sink<Char>& out, const Char* format, va_list a
         case 'S':
         case 'Z': {
             bool wideArg = (conversion == 's') == kWide<Char>;
-            if (spec.size == Spec::Short)
+            if (directive.size == Directive::Short)
                 wideArg = false;
-            else if (spec.size == Spec::Long32 || spec.size == Spec::Wide)
+            else if (directive.size == Directive::Long32 || directive.size == Directive::Wide)
                 wideArg = true;
             if (wideArg)
-                PutString(out, va_arg(args, const char16_t*), spec);
+                PutString(out, va_arg(args, const char16_t*), directive);
             else
-                PutString(out, va_arg(args, const char*), spec);
+                PutString(out, va_arg(args, const char*), directive);
             break;
         }
         case 'n':

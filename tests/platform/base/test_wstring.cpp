@@ -164,6 +164,16 @@ TEST(CString, FormatTakesWideStringsForPercentS) {
     EXPECT_EQ(s.Right(8), u"(narrow)");
 }
 
+TEST(CString, StringObjectsPassToPercentSAsOnWindows) {
+    CString name(u"Scanner64");
+    CStringA label("label");
+    CString s;
+    s.Format(u"%s.ds %S:%d", name, label, 7);
+    EXPECT_EQ(s, u"Scanner64.ds label:7");
+    s.AppendFormat(u" [%s]", CString(u"more"));
+    EXPECT_EQ(s, u"Scanner64.ds label:7 [more]");
+}
+
 TEST(CString, EditingMembers) {
     CString s(u"  C:\\Temp\\Kor1A.tmp  ");
     s.Trim();
