@@ -17,6 +17,7 @@
 //   fault          = <entry> <code> [once|from] [<n>]
 //                                        the entry point (e.g. ScanDrv_StartScan) answers the driver code at its
 //                                        n-th call (default 1) counted from the file's last change, or from then on
+//                                        (a fault on ScanDrv_Close still closes the device)
 #pragma once
 
 #include "companions/scandrv/TestPage.h"

@@ -16,7 +16,8 @@ bool IsFeeder(int source) { return source != 0 && source != 8; }
 
 } // namespace
 
-Device::Device() : m_thread([this] { MechanismLoop(); }) {}
+// The thread starts once every member is initialised.
+Device::Device() { m_thread = std::thread([this] { MechanismLoop(); }); }
 
 Device::~Device() {
     {

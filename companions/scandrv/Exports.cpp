@@ -114,18 +114,23 @@ SCANDRV_EXPORT int ScanDrv_Open_C(const char* deviceName, void** handle) {
     return Open("ScanDrv_Open_C", deviceName, handle);
 }
 
+// A fault on the close still closes: the caller forgets the handle whatever the answer.
 SCANDRV_EXPORT int ScanDrv_Close(void* handle) {
-    return Guarded("ScanDrv_Close", true, [&] {
+    try {
+        RefreshControl();
+        std::optional<int> fault = FaultFor("ScanDrv_Close");
         std::shared_ptr<Device> device;
         {
             std::lock_guard lock(g_lock);
-            if (!g_device || g_device.get() != handle)
-                return 1;
-            device = std::move(g_device);
+            if (g_device && g_device.get() == handle)
+                device = std::move(g_device);
         }
-        device->Stop(); // a read blocked on another thread returns; the device goes with the last user
-        return 0;
-    });
+        if (device)
+            device->Stop(); // a read blocked on another thread returns; the device goes with the last user
+        return fault ? *fault : device ? 0 : 1;
+    } catch (...) {
+        return 1;
+    }
 }
 
 SCANDRV_EXPORT int ScanDrv_SetResolution1200(int on) {

@@ -256,7 +256,7 @@ TEST_F(JobTest, FaultsAnswerTheirCodeOnceOrFromTheNthCall) {
     EXPECT_EQ(api.ScanDrv_GetADFStatus(m_handle), 0);
     EXPECT_EQ(api.ScanDrv_ReadScanData(m_handle, row.data(), 1000, &count), 0);
     EXPECT_EQ(api.ScanDrv_Close(m_handle), 1);
-    EXPECT_EQ(api.ScanDrv_Close(m_handle), 0);
+    EXPECT_EQ(api.ScanDrv_Close(m_handle), 1) << "the faulted close closed the device all the same";
     m_handle = nullptr;
 }
 
