@@ -16,7 +16,6 @@
 #include "platform/base/wintypes.h"
 
 #include <cstddef>
-
 #include <cstdint>
 #include <memory>
 #include <mutex>

@@ -1,5 +1,6 @@
 // GDI objects and DCs: lifetime, selection, saved states, the framework wrappers, and leaks in a paint loop.
 #include "platform/gdi/afxgdi.h"
+#include "platform/gdi/surface.h"
 #include "test_support.h"
 
 using gditest::MemDC;
@@ -187,4 +188,26 @@ TEST(FrameworkClasses, RectArithmetic) {
     EXPECT_EQ(CRect(100, 50, 104, 54), inter);
     EXPECT_TRUE(CRect(5, 5, 5, 9).IsRectEmpty());
     EXPECT_FALSE(r.PtInRect(CPoint(104, 0))) << "the right edge is outside";
+}
+
+TEST(Objects, ScreenSizeAndSystemBrushesComeFromTheWindowManager) {
+    platform::gdi::SetScreenSize(1024, 768);
+    HDC screen = CreateDCW(u"DISPLAY", nullptr, nullptr, nullptr);
+    EXPECT_EQ(1024, GetDeviceCaps(screen, HORZRES));
+    EXPECT_EQ(768, GetDeviceCaps(screen, VERTRES));
+    DeleteDC(screen);
+
+    int before = LiveObjectCount();
+    HBRUSH face = platform::gdi::CreatePermanentBrush(RGB(240, 240, 240));
+    EXPECT_EQ(before, LiveObjectCount()) << "system brushes are not the program's objects";
+    EXPECT_TRUE(DeleteObject(face));
+    MemDC dc(2, 2);
+    RECT r{0, 0, 2, 2};
+    EXPECT_TRUE(FillRect(dc, &r, face)) << "and survive DeleteObject";
+    EXPECT_EQ(RGB(240, 240, 240), dc.at(1, 1));
+
+    platform::gdi::SetSysColorSource([](int index) -> COLORREF { return index == 15 ? RGB(1, 2, 3) : 0; });
+    FillRect(dc, &r, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(15 + 1)));
+    EXPECT_EQ(RGB(1, 2, 3), dc.at(0, 0));
+    platform::gdi::SetSysColorSource(nullptr);
 }
