@@ -228,6 +228,9 @@ void Redraw(HWND hwnd); // invalidate the whole client area (with erase)
 // The modal loop of dialogs and message boxes: runs until EndDialog; `preTranslate` (optional) sees each message
 // first, as the framework's loop does.
 INT_PTR RunModalLoop(HWND dlg, HWND owner);
+struct DialogTemplate;
+HWND CreateDialogFromTemplate(const DialogTemplate& t, HINSTANCE instance, HWND owner, DLGPROC proc, LPARAM param,
+                              bool modal);
 using PreTranslateFn = BOOL (*)(MSG*);
 void SetFrameworkPreTranslate(PreTranslateFn fn); // the framework's chain walk, used by modal loops
 PreTranslateFn FrameworkPreTranslate();

@@ -1,0 +1,332 @@
+// Shell stand-ins: the folder browser and the open-file dialog are small dialogs of ours (or a script's answer),
+// ShellExecuteW hands "open" to xdg-open, HtmlHelpW records the request.
+#include "platform/user/internal.h"
+#include "platform/user/testing.h"
+
+#include "platform/base/path.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform::user {
+
+namespace {
+
+struct ShellState {
+    std::mutex mutex;
+    bool folderScripted = false;
+    std::optional<std::u16string> folder;
+    bool fileScripted = false;
+    std::optional<std::u16string> file;
+    std::vector<std::u16string> calls;
+    int allowLaunch = -1; // -1: when a display is there
+};
+
+ShellState& Shell() {
+    static ShellState state;
+    return state;
+}
+
+void Record(std::u16string call) {
+    std::lock_guard<std::mutex> lock(Shell().mutex);
+    Shell().calls.push_back(std::move(call));
+}
+
+constexpr int kPathEdit = 100;
+
+constexpr const char* kBrowseTemplate = R"(DIALOGEX 0, 0, 240, 74
+STYLE DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU
+CAPTION "Browse For Folder"
+BEGIN
+    LTEXT "", 101, 7, 7, 226, 16
+    EDITTEXT 100, 7, 27, 226, 14, ES_AUTOHSCROLL
+    DEFPUSHBUTTON "OK", IDOK, 129, 53, 50, 14
+    PUSHBUTTON "Cancel", IDCANCEL, 183, 53, 50, 14
+END
+)";
+
+constexpr const char* kOpenTemplate = R"(DIALOGEX 0, 0, 240, 56
+STYLE DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU
+CAPTION "Open"
+BEGIN
+    EDITTEXT 100, 7, 9, 226, 14, ES_AUTOHSCROLL
+    DEFPUSHBUTTON "OK", IDOK, 129, 35, 50, 14
+    PUSHBUTTON "Cancel", IDCANCEL, 183, 35, 50, 14
+END
+)";
+
+struct BrowseContext {
+    BROWSEINFOW* bi = nullptr;
+    std::u16string result;
+};
+
+INT_PTR CALLBACK BrowseProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* ctx = reinterpret_cast<BrowseContext*>(GetWindowLongPtrW(dlg, DWLP_USER));
+    switch (msg) {
+    case WM_INITDIALOG:
+        ctx = reinterpret_cast<BrowseContext*>(lParam);
+        SetWindowLongPtrW(dlg, DWLP_USER, lParam);
+        if (ctx->bi->lpszTitle)
+            SetDlgItemTextW(dlg, 101, ctx->bi->lpszTitle);
+        if (ctx->bi->lpfn)
+            ctx->bi->lpfn(dlg, BFFM_INITIALIZED, 0, ctx->bi->lParam);
+        return TRUE;
+    case BFFM_SETSELECTIONW: {
+        std::u16string path;
+        if (wParam)
+            path = lParam ? reinterpret_cast<LPCWSTR>(lParam) : u"";
+        else if (lParam)
+            path = reinterpret_cast<const ITEMIDLIST*>(lParam)->path;
+        Record(u"BFFM_SETSELECTIONW " + path);
+        SetDlgItemTextW(dlg, kPathEdit, path.c_str());
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK && ctx) {
+            ctx->result = WindowText(GetDlgItem(dlg, kPathEdit));
+            EndDialog(dlg, IDOK);
+        } else if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dlg, IDCANCEL);
+        }
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK OpenProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* result = reinterpret_cast<std::u16string*>(GetWindowLongPtrW(dlg, DWLP_USER));
+    switch (msg) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dlg, DWLP_USER, lParam);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK && result) {
+            *result = WindowText(GetDlgItem(dlg, kPathEdit));
+            EndDialog(dlg, IDOK);
+        } else if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dlg, IDCANCEL);
+        }
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL AnswerFile(LPOPENFILENAMEW ofn, const std::u16string& file) {
+    if (!ofn->lpstrFile || ofn->nMaxFile == 0 || file.size() + 1 > ofn->nMaxFile)
+        return FALSE;
+    std::copy(file.begin(), file.end(), ofn->lpstrFile);
+    ofn->lpstrFile[file.size()] = 0;
+    size_t slash = file.find_last_of(u"\\/");
+    ofn->nFileOffset = static_cast<WORD>(slash == std::u16string::npos ? 0 : slash + 1);
+    size_t dot = file.find_last_of(u'.');
+    ofn->nFileExtension = static_cast<WORD>(dot == std::u16string::npos || dot < ofn->nFileOffset ? 0 : dot + 1);
+    if (ofn->lpstrFileTitle && ofn->nMaxFileTitle > 0) {
+        std::u16string title = file.substr(ofn->nFileOffset);
+        size_t n = std::min<size_t>(title.size(), ofn->nMaxFileTitle - 1);
+        std::copy_n(title.data(), n, ofn->lpstrFileTitle);
+        ofn->lpstrFileTitle[n] = 0;
+    }
+    return TRUE;
+}
+
+BOOL FileDialog(LPOPENFILENAMEW ofn, const char16_t* name) {
+    if (!ofn)
+        return FALSE;
+    Record(name);
+    std::optional<std::u16string> answer;
+    bool scripted = false;
+    {
+        std::lock_guard<std::mutex> lock(Shell().mutex);
+        if (Shell().fileScripted) {
+            scripted = true;
+            answer = Shell().file;
+            Shell().fileScripted = false;
+        }
+    }
+    if (!scripted) {
+        std::u16string result;
+        if (DialogBoxIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kOpenTemplate), ofn->hwndOwner, OpenProc,
+                                    reinterpret_cast<LPARAM>(&result)) == IDOK)
+            answer = result;
+    }
+    return answer ? AnswerFile(ofn, *answer) : FALSE;
+}
+
+bool LaunchAllowed() {
+    std::lock_guard<std::mutex> lock(Shell().mutex);
+    if (Shell().allowLaunch >= 0)
+        return Shell().allowLaunch == 1;
+    return std::getenv("DISPLAY") != nullptr;
+}
+
+bool RunXdgOpen(const std::string& target) {
+    const char* argv[] = {"xdg-open", target.c_str(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+        return false;
+    // xdg-open hands over to the desktop's program and returns; reap it so no zombie stays behind.
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+} // namespace platform::user
+
+using namespace platform::user;
+
+PIDLIST_ABSOLUTE ILCreateFromPathW(LPCWSTR path) {
+    if (!path)
+        return nullptr;
+    size_t n = std::char_traits<char16_t>::length(path);
+    size_t bytes = sizeof(WORD) + (n + 1) * sizeof(WCHAR);
+    auto* pidl = static_cast<ITEMIDLIST*>(std::calloc(1, bytes));
+    if (!pidl)
+        return nullptr;
+    pidl->cb = static_cast<WORD>(std::min<size_t>(bytes, 0xFFFF));
+    std::memcpy(pidl->path, path, (n + 1) * sizeof(WCHAR));
+    return pidl;
+}
+
+void ILFree(PIDLIST_ABSOLUTE pidl) { std::free(pidl); }
+
+HRESULT SHParseDisplayName(LPCWSTR name, void*, PIDLIST_ABSOLUTE* pidl, ULONG, ULONG* sfgaoOut) {
+    if (!name || !pidl)
+        return E_INVALIDARG;
+    *pidl = nullptr;
+    if (sfgaoOut)
+        *sfgaoOut = 0;
+    struct stat st{};
+    if (stat(platform::path::ToHostPath(name).c_str(), &st) != 0)
+        return E_FAIL;
+    *pidl = ILCreateFromPathW(name);
+    return *pidl ? S_OK : E_OUTOFMEMORY;
+}
+
+BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, LPWSTR path) {
+    if (!pidl || !path)
+        return FALSE;
+    size_t n = std::char_traits<char16_t>::length(pidl->path);
+    if (n == 0 || n >= MAX_PATH) {
+        path[0] = 0;
+        return FALSE;
+    }
+    std::memcpy(path, pidl->path, (n + 1) * sizeof(WCHAR));
+    return TRUE;
+}
+
+PIDLIST_ABSOLUTE SHBrowseForFolderW(LPBROWSEINFOW bi) {
+    if (!bi)
+        return nullptr;
+    Record(u"SHBrowseForFolderW");
+    BrowseContext ctx;
+    ctx.bi = bi;
+    bool scripted = false;
+    std::optional<std::u16string> answer;
+    {
+        std::lock_guard<std::mutex> lock(Shell().mutex);
+        if (Shell().folderScripted) {
+            scripted = true;
+            answer = Shell().folder;
+            Shell().folderScripted = false;
+        }
+    }
+    if (scripted) {
+        // The callback still sees the browser come up and may set its selection, as with a person.
+        HWND dlg = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kBrowseTemplate),
+                                              bi->hwndOwner, BrowseProc, reinterpret_cast<LPARAM>(&ctx));
+        if (dlg)
+            DestroyWindow(dlg);
+    } else if (DialogBoxIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kBrowseTemplate), bi->hwndOwner,
+                                       BrowseProc, reinterpret_cast<LPARAM>(&ctx)) == IDOK) {
+        answer = ctx.result;
+    }
+    if (!answer || answer->empty())
+        return nullptr;
+    if (bi->pszDisplayName) {
+        std::u16string display = answer->substr(answer->find_last_of(u'\\') == std::u16string::npos
+                                                    ? 0
+                                                    : answer->find_last_of(u'\\') + 1);
+        size_t n = std::min<size_t>(display.size(), MAX_PATH - 1);
+        std::copy_n(display.data(), n, bi->pszDisplayName);
+        bi->pszDisplayName[n] = 0;
+    }
+    return ILCreateFromPathW(answer->c_str());
+}
+
+BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn) { return FileDialog(ofn, u"GetOpenFileNameW"); }
+BOOL GetSaveFileNameW(LPOPENFILENAMEW ofn) { return FileDialog(ofn, u"GetSaveFileNameW"); }
+
+HINSTANCE ShellExecuteW(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR, INT) {
+    std::u16string op = operation ? operation : u"open";
+    Record(u"ShellExecuteW " + op + u" " + (file ? file : u"") + u" " + (parameters ? parameters : u""));
+    constexpr LONG_PTR kFileNotFound = 2;
+    constexpr LONG_PTR kNoAssociation = 31;
+    constexpr LONG_PTR kDone = 42;
+    if (!file)
+        return reinterpret_cast<HINSTANCE>(kFileNotFound);
+    std::string host = platform::path::ToHostPath(file);
+    struct stat st{};
+    if (stat(host.c_str(), &st) != 0)
+        return reinterpret_cast<HINSTANCE>(kFileNotFound);
+    if (op != u"open" && op != u"explore")
+        return reinterpret_cast<HINSTANCE>(kNoAssociation);
+    if (LaunchAllowed() && !RunXdgOpen(host))
+        return reinterpret_cast<HINSTANCE>(kNoAssociation);
+    return reinterpret_cast<HINSTANCE>(kDone);
+}
+
+HWND HtmlHelpW(HWND caller, LPCWSTR file, UINT command, DWORD_PTR) {
+    std::u16string name = file ? file : u"";
+    std::u16string number;
+    for (UINT c = command;; c /= 10) {
+        number.insert(number.begin(), static_cast<char16_t>(u'0' + c % 10));
+        if (c < 10)
+            break;
+    }
+    Record(u"HtmlHelpW " + name + u" " + number);
+    struct stat st{};
+    if (name.empty() || stat(platform::path::ToHostPath(name).c_str(), &st) != 0)
+        return nullptr;
+    return caller ? caller : reinterpret_cast<HWND>(1);
+}
+
+namespace platform::user::testing {
+
+void ScriptFolderBrowser(std::optional<std::u16string> folder) {
+    std::lock_guard<std::mutex> lock(Shell().mutex);
+    Shell().folderScripted = true;
+    Shell().folder = std::move(folder);
+}
+
+void ScriptOpenFile(std::optional<std::u16string> file) {
+    std::lock_guard<std::mutex> lock(Shell().mutex);
+    Shell().fileScripted = true;
+    Shell().file = std::move(file);
+}
+
+std::vector<std::u16string> ShellCalls() {
+    std::lock_guard<std::mutex> lock(Shell().mutex);
+    return Shell().calls;
+}
+
+void ClearShellCalls() {
+    std::lock_guard<std::mutex> lock(Shell().mutex);
+    Shell().calls.clear();
+}
+
+void AllowShellLaunch(bool allow) {
+    std::lock_guard<std::mutex> lock(Shell().mutex);
+    Shell().allowLaunch = allow ? 1 : 0;
+}
+
+} // namespace platform::user::testing

@@ -1,0 +1,74 @@
+// What tests need to drive windows and dialogs without a person: run the queue, move the clock, press keys and
+// click, intercept modal loops, script the shell dialogs, size the screen, look at what a window shows.
+#pragma once
+
+#include "platform/gdi/surface.h"
+#include "platform/user/winuser.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::user::testing {
+
+// Dispatches everything pending for the calling thread (sent, posted and input messages, paints, due timers) the
+// way an application's loop does: the framework's PreTranslateMessage first, then IsDialogMessageW for a message of
+// a dialog, else TranslateMessage and DispatchMessageW. Answers the number of messages handled; stops at WM_QUIT
+// (which it leaves queued) or after `limit` messages.
+int RunPendingMessages(int limit = 100000);
+
+// The clock timers run on. Manual: only AdvanceClock moves it (starting where the real clock was).
+void UseManualClock(bool manual = true);
+void AdvanceClock(DWORD milliseconds);
+
+// The screen GetSystemMetrics reports (1920 x 1080 unless set).
+void SetScreenSize(int width, int height);
+
+// Key state of the calling thread as GetKeyState reports it (0xFF80 down, with the toggle bit).
+void SetKeyState(int virtKey, bool down);
+
+// Input, delivered as the X view or Windows delivers it: to the window under the pointer (or with the capture), to
+// the window with the focus for keys. Positions are screen coordinates.
+void MouseMove(POINT screen);
+void MouseDown(POINT screen, UINT button = WM_LBUTTONDOWN);
+void MouseUp(POINT screen, UINT button = WM_LBUTTONUP);
+void Click(POINT screen);      // move, down, up
+void Click(HWND hwnd);         // at the centre of the window
+void KeyDown(WPARAM virtKey);  // WM_KEYDOWN (WM_SYSKEYDOWN while VK_MENU is down)
+void KeyUp(WPARAM virtKey);
+void PressKey(WPARAM virtKey); // down and up
+void TypeText(std::u16string_view text); // WM_CHAR for each character, to the focus window
+
+// Called on the dialog's thread when any dialog (DialogBox, CDialog::DoModal, MessageBoxW) enters its modal loop,
+// after WM_INITDIALOG and after it is shown. EndDialog(dlg, result) there ends the loop at once; otherwise the loop
+// runs (post input to it, or end it later). Pass an empty function to remove it.
+using ModalInterceptor = std::function<void(HWND dlg)>;
+void SetModalInterceptor(ModalInterceptor interceptor);
+
+// The text of a message box (MessageBoxW, AfxMessageBox) given to the interceptor.
+std::u16string MessageBoxText(HWND box);
+
+// What a window shows: its top-level window's surface, a pixel of the window (client coordinates, COLORREF), and
+// a PNG of the window's area (whole window, frame included).
+std::shared_ptr<platform::gdi::Surface> WindowSurface(HWND hwnd);
+COLORREF WindowPixel(HWND hwnd, int x, int y);
+BOOL SaveWindowPng(HWND hwnd, const char* path);
+
+// ---- Shell stand-ins ----
+// The next SHBrowseForFolderW answers `folder` (a DOS path) as if the user chose it, or cancels with nullopt. Its
+// callback still gets BFFM_INITIALIZED first (with the browser's window) and the selection it set is recorded.
+void ScriptFolderBrowser(std::optional<std::u16string> folder);
+// The next GetOpenFileNameW / GetSaveFileNameW answers `file`, or cancels with nullopt.
+void ScriptOpenFile(std::optional<std::u16string> file);
+
+// Every shell call made, in order: "SHBrowseForFolderW", "BFFM_SETSELECTIONW <path>", "GetOpenFileNameW",
+// "ShellExecuteW <operation> <file> <parameters>", "HtmlHelpW <file> <command>".
+std::vector<std::u16string> ShellCalls();
+void ClearShellCalls();
+// ShellExecuteW runs xdg-open only when this is on (off in tests unless asked).
+void AllowShellLaunch(bool allow);
+
+} // namespace platform::user::testing
