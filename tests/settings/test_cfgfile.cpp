@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -152,6 +153,44 @@ TEST_F(CfgFileTest, RefusedTagsAreSkippedWithTheirSubtrees) {
     ASSERT_EQ(back->children.size(), 1u);
     EXPECT_STREQ(back->children[0]->name, "kept");
     EXPECT_EQ(back->childobjs, 1);
+}
+
+TEST_F(CfgFileTest, DamagedBytesNeverBreakTheLoader) {
+    Tree root(NewCfgObject("cfgobj", "null", nullptr, 0));
+    Add(root.get(), "version", "string", "1.0.0.1\0"s);
+    CfgObject* saved = Add(Add(root.get(), "ScanParam", "null"), "savesetting", "null");
+    Add(saved, "Photo", "binary", std::string(612, '<'));
+    Add(saved, "Text", "binary", "<endobj>>"s);
+    const std::string good = SerializeCfgTree(root.get());
+    std::mt19937 random(7731);
+    const char alphabet[] = "<>,:0123456789endobjchildobjs\n\0x";
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes = good;
+        for (int edits = 1 + random() % 4; edits > 0; --edits) {
+            size_t at = random() % bytes.size();
+            switch (random() % 3) {
+            case 0:
+                bytes[at] = alphabet[random() % (sizeof alphabet - 1)];
+                break;
+            case 1:
+                bytes.insert(at, 1, alphabet[random() % (sizeof alphabet - 1)]);
+                break;
+            default:
+                bytes.erase(at, 1 + random() % 16);
+                break;
+            }
+            if (bytes.empty())
+                break;
+        }
+        Tree loaded = Parse(bytes);
+        if (!loaded)
+            continue;
+        // Whatever was accepted is a sound tree: it writes and reads back the same.
+        std::string again = SerializeCfgTree(loaded.get());
+        Tree reloaded = Parse(again);
+        ASSERT_NE(reloaded, nullptr) << "round " << round;
+        EXPECT_EQ(SerializeCfgTree(reloaded.get()), again) << "round " << round;
+    }
 }
 
 TEST_F(CfgFileTest, ARootThatCannotBeParsedIsNoTree) {
