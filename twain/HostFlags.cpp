@@ -4,7 +4,6 @@
 
 std::atomic<BOOL> g_bHostOffice{FALSE};
 std::atomic<BOOL> g_bHostWordExcelStore{FALSE};
-std::atomic<BOOL> g_bHostPhotoshop{FALSE};
 std::atomic<BOOL> g_bHostPhotoshopNotCS4{FALSE};
 std::atomic<BOOL> g_bHostPhotoshopCS2{FALSE};
 std::atomic<BOOL> g_bHostMsPhotoScan{FALSE};

@@ -8,7 +8,7 @@
 
 extern std::atomic<BOOL> g_bHostOffice;          // only ever set here; cleared by the assistor's constructor
 extern std::atomic<BOOL> g_bHostWordExcelStore;
-extern std::atomic<BOOL> g_bHostPhotoshop;
+extern std::atomic<BOOL> g_bHostPhotoshop; // defined by the image buffer (imaging/), which reads it too
 extern std::atomic<BOOL> g_bHostPhotoshopNotCS4;
 extern std::atomic<BOOL> g_bHostPhotoshopCS2;
 extern std::atomic<BOOL> g_bHostMsPhotoScan;
