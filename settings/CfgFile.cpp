@@ -225,7 +225,9 @@ CfgObject* ParseCfgTree(const char* bytes, size_t size) {
                 tag += c;
             else
                 tagTooLong = true;
-            recent = (recent + c).substr(recent.size() >= 8 ? recent.size() - 8 : 0);
+            recent += c;
+            if (recent.size() > 9) // "childobjs" is the longer word
+                recent.erase(0, recent.size() - 9);
             endWordSeen = endWordSeen || recent.ends_with("childobjs") || recent.ends_with("endobj");
             continue;
         }
