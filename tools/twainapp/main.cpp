@@ -49,9 +49,12 @@ void PrintIdentity(const TW_IDENTITY& id) {
     std::printf("  ProductName     \"%s\"\n", Str32(id.ProductName).c_str());
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: twainapp [--dsm <manager library>] [--source <product name>]\n");
-    return 2;
+int Usage(FILE* to, int result) {
+    std::fprintf(to, "usage: twainapp [--dsm <manager library>] [--source <product name>]\n"
+                     "  Loads the data source manager (default ../lib/libtwaindsm_standin.so beside this program),\n"
+                     "  opens a data source (default: the manager's first), prints its identity and every state.\n"
+                     "  The manager finds sources in $TWAIN_DS_PATH (default /usr/local/lib/twain).\n");
+    return result;
 }
 
 } // namespace
@@ -64,8 +67,10 @@ int main(int argc, char** argv) {
             dsmPath = argv[++i];
         else if (std::strcmp(argv[i], "--source") == 0 && i + 1 < argc)
             sourceName = argv[++i];
+        else if (std::strcmp(argv[i], "--help") == 0)
+            return Usage(stdout, 0);
         else
-            return Usage();
+            return Usage(stderr, 2);
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
