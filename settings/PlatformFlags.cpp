@@ -23,9 +23,13 @@ void ReadPlatformWrenFlags() {
     SetWhenTrue(g_bIsPlatformWren_RGB, u"IsPlatformWren_RGB(%s)");
 }
 
-void ReadPlatformIbisFlag() { SetWhenTrue(g_bIsPlatformIbis, u"IsPlatformIbis(%s)"); }
+void ReadPlatformIbisFlag() {
+    SetWhenTrue(g_bIsPlatformIbis, u"IsPlatformIbis(%s)");
+}
 
-void ReadBriselA3Flag() { SetWhenTrue(g_bIsBriselA3, u"IsBriselA3(%s)"); }
+void ReadBriselA3Flag() {
+    SetWhenTrue(g_bIsBriselA3, u"IsBriselA3(%s)");
+}
 
 BOOL CheckPlatformOrcaFolder() {
     WCHAR ini[MAX_PATH];
@@ -37,10 +41,18 @@ BOOL CheckPlatformOrcaFolder() {
     return g_bIsPlatformOrca;
 }
 
-int GetDefaultGamma() { return (g_bIsPlatformWren || g_bIsPlatformIbis) ? 10 : 18; }
+int GetDefaultGamma() {
+    return (g_bIsPlatformWren || g_bIsPlatformIbis) ? 10 : 18;
+}
 
-int GetDefaultThreshold() { return (g_bIsPlatformIbis || g_bIsPlatformWren) ? 183 : 72; }
+int GetDefaultThreshold() {
+    return (g_bIsPlatformIbis || g_bIsPlatformWren) ? 183 : 72;
+}
 
-UINT GetDefaultErrorStringId() { return g_bIsPlatformIbis ? 1154 : 1101; }
+UINT GetDefaultErrorStringId() {
+    return g_bIsPlatformIbis ? 1154 : 1101;
+}
 
-int GetDefaultPaperIndex() { return g_bHasA3 ? 7 : 5; }
+int GetDefaultPaperIndex() {
+    return g_bHasA3 ? 7 : 5;
+}

@@ -7,7 +7,9 @@
 
 IMPLEMENT_DYNCREATE(CDS, CObject)
 
-CDS::~CDS() { Teardown(); }
+CDS::~CDS() {
+    Teardown();
+}
 
 int CDS::SetAssistor(CDsAssistor* pAssistor) {
     m_pAssistor = pAssistor;
@@ -51,7 +53,9 @@ void CDS::Teardown() {
     m_pScanner = nullptr;
 }
 
-TW_UINT32 CDS::GetAppId() const { return m_pAssistor != nullptr ? m_pAssistor->GetAppId() : 0; }
+TW_UINT32 CDS::GetAppId() const {
+    return m_pAssistor != nullptr ? m_pAssistor->GetAppId() : 0;
+}
 
 TW_UINT16 CDS::Dispatch(TwainCall* pCall) {
     if (m_pColMsg == nullptr)

@@ -133,7 +133,7 @@ TW_UINT16 CDsAssistor::GetDsIdInfo(TwainCall* pCall) {
             for (int i = 0; i < 32; ++i) {
                 WCHAR valueName[32];
                 swprintf_s(valueName, u"DEVICE%d", i);
-                WCHAR device[256] = {}; // 512 bytes
+                WCHAR device[256] = {};                       // 512 bytes
                 DWORD bytes = sizeof(device) - sizeof(WCHAR); // room for the terminator REG_SZ data may lack
                 if (RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<LPBYTE>(device), &bytes) !=
                     ERROR_SUCCESS)
@@ -143,8 +143,7 @@ TW_UINT16 CDsAssistor::GetDsIdInfo(TwainCall* pCall) {
                     WCHAR flagsName[32];
                     swprintf_s(flagsName, u"FLAGS%d", i);
                     DWORD flags = 15;
-                    RegSetValueExW(key, flagsName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags),
-                                   sizeof(flags));
+                    RegSetValueExW(key, flagsName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags), sizeof(flags));
                     break;
                 }
             }
@@ -171,7 +170,9 @@ TW_UINT16 CDsAssistor::CloseDS() {
 }
 
 // Enabling and disabling come with the scanning window; until then the source cannot be enabled.
-TW_UINT16 CDsAssistor::EnableDS(TW_USERINTERFACE*) { return FailWith(TWCC_BADPROTOCOL); }
+TW_UINT16 CDsAssistor::EnableDS(TW_USERINTERFACE*) {
+    return FailWith(TWCC_BADPROTOCOL);
+}
 
 TW_UINT16 CDsAssistor::DisableDS(TW_USERINTERFACE*) {
     TW_UINT16 state = GetState();
@@ -192,9 +193,21 @@ int CDsAssistor::SetScanner(CFakeScanner* pScanner) {
     return 1;
 }
 
-int CDsAssistor::RequestClose(BOOL) { return 1; }
-int CDsAssistor::RequestXferReady() { return 1; }
-int CDsAssistor::ScannerOpen() { return m_pScanner != nullptr ? m_pScanner->Open() : 1; }
-int CDsAssistor::ScannerClose() { return m_pScanner != nullptr ? m_pScanner->Close() : 1; }
-int CDsAssistor::ScannerStart() { return m_pScanner != nullptr ? m_pScanner->Start() : 1; }
-int CDsAssistor::ScannerStop() { return m_pScanner != nullptr ? m_pScanner->Stop() : 1; }
+int CDsAssistor::RequestClose(BOOL) {
+    return 1;
+}
+int CDsAssistor::RequestXferReady() {
+    return 1;
+}
+int CDsAssistor::ScannerOpen() {
+    return m_pScanner != nullptr ? m_pScanner->Open() : 1;
+}
+int CDsAssistor::ScannerClose() {
+    return m_pScanner != nullptr ? m_pScanner->Close() : 1;
+}
+int CDsAssistor::ScannerStart() {
+    return m_pScanner != nullptr ? m_pScanner->Start() : 1;
+}
+int CDsAssistor::ScannerStop() {
+    return m_pScanner != nullptr ? m_pScanner->Stop() : 1;
+}

@@ -12,9 +12,13 @@ namespace {
 std::atomic<CUIFactory*> s_pFactory{nullptr};
 } // namespace
 
-void CFakeUI::RegisterFactory(CUIFactory* pFactory) { s_pFactory = pFactory; }
+void CFakeUI::RegisterFactory(CUIFactory* pFactory) {
+    s_pFactory = pFactory;
+}
 
-CFakeUI::~CFakeUI() { delete m_pUIImp; }
+CFakeUI::~CFakeUI() {
+    delete m_pUIImp;
+}
 
 int CFakeUI::CreateUI(CDsProxy* pProxy, HWND hParent) {
     CUIFactory* factory = s_pFactory;

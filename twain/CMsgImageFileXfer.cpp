@@ -1,3 +1,5 @@
 #include "twain/CMsgImageFileXfer.h"
 
-TW_UINT16 CMsgImageFileXfer::Handle(TwainCall*) { return FailWith(TWCC_BADPROTOCOL); }
+TW_UINT16 CMsgImageFileXfer::Handle(TwainCall*) {
+    return FailWith(TWCC_BADPROTOCOL);
+}

@@ -1,3 +1,5 @@
 #include "twain/CMsgImageInfo.h"
 
-TW_UINT16 CMsgImageInfo::Handle(TwainCall*) { return FailWith(TWCC_BADPROTOCOL); }
+TW_UINT16 CMsgImageInfo::Handle(TwainCall*) {
+    return FailWith(TWCC_BADPROTOCOL);
+}

@@ -1,3 +1,5 @@
 #include "twain/CMsgImageLayout.h"
 
-TW_UINT16 CMsgImageLayout::Handle(TwainCall*) { return FailWith(TWCC_BADPROTOCOL); }
+TW_UINT16 CMsgImageLayout::Handle(TwainCall*) {
+    return FailWith(TWCC_BADPROTOCOL);
+}

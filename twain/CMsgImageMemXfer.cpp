@@ -1,3 +1,5 @@
 #include "twain/CMsgImageMemXfer.h"
 
-TW_UINT16 CMsgImageMemXfer::Handle(TwainCall*) { return FailWith(TWCC_BADPROTOCOL); }
+TW_UINT16 CMsgImageMemXfer::Handle(TwainCall*) {
+    return FailWith(TWCC_BADPROTOCOL);
+}

@@ -1,3 +1,5 @@
 #include "twain/CMsgImageNativeXfer.h"
 
-TW_UINT16 CMsgImageNativeXfer::Handle(TwainCall*) { return FailWith(TWCC_BADPROTOCOL); }
+TW_UINT16 CMsgImageNativeXfer::Handle(TwainCall*) {
+    return FailWith(TWCC_BADPROTOCOL);
+}

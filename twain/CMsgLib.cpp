@@ -3,7 +3,9 @@
 #include "twain/CColMsg.h"
 #include "twain/CDsAssistor.h"
 
-CMsgLib::CMsgLib(WORD dat) { CColMsg::Register(dat, this); }
+CMsgLib::CMsgLib(WORD dat) {
+    CColMsg::Register(dat, this);
+}
 
 CMsgLib::~CMsgLib() = default;
 

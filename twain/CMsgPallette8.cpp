@@ -1,3 +1,5 @@
 #include "twain/CMsgPallette8.h"
 
-TW_UINT16 CMsgPallette8::Handle(TwainCall*) { return FailWith(TWCC_BADPROTOCOL); }
+TW_UINT16 CMsgPallette8::Handle(TwainCall*) {
+    return FailWith(TWCC_BADPROTOCOL);
+}

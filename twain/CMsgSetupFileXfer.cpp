@@ -1,3 +1,5 @@
 #include "twain/CMsgSetupFileXfer.h"
 
-TW_UINT16 CMsgSetupFileXfer::Handle(TwainCall*) { return FailWith(TWCC_BADPROTOCOL); }
+TW_UINT16 CMsgSetupFileXfer::Handle(TwainCall*) {
+    return FailWith(TWCC_BADPROTOCOL);
+}

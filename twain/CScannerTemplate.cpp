@@ -7,8 +7,7 @@
 
 IMPLEMENT_DYNAMIC(CScannerTemplate, CObject)
 
-CScannerTemplate::CScannerTemplate(CRuntimeClass* pScannerClass, CRuntimeClass* pUIClass,
-                                   CRuntimeClass* pAssistorClass)
+CScannerTemplate::CScannerTemplate(CRuntimeClass* pScannerClass, CRuntimeClass* pUIClass, CRuntimeClass* pAssistorClass)
     : m_pScannerClass(pScannerClass), m_pUIClass(pUIClass), m_pAssistorClass(pAssistorClass) {}
 
 namespace {

@@ -26,7 +26,9 @@ BOOL CTwainDsApp::InitInstance() {
     return m_pDS != nullptr ? TRUE : FALSE;
 }
 
-int CTwainDsApp::ExitInstance() { return CWinApp::ExitInstance(); }
+int CTwainDsApp::ExitInstance() {
+    return CWinApp::ExitInstance();
+}
 
 TW_UINT16 CTwainDsApp::DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
     if (m_pDS == nullptr) {

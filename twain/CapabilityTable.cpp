@@ -15,6 +15,10 @@ void InitCapabilityTable() {}
 
 void FreeCapabilityTable() {}
 
-float GetCurrentXResolution() { return s_fXResolutionCurrent; }
+float GetCurrentXResolution() {
+    return s_fXResolutionCurrent;
+}
 
-float GetCurrentYResolution() { return s_fYResolutionCurrent; }
+float GetCurrentYResolution() {
+    return s_fYResolutionCurrent;
+}

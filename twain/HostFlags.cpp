@@ -52,8 +52,8 @@ void GetHostProgram(WCHAR upperPath[MAX_PATH], WCHAR upperName[MAX_PATH]) {
 }
 
 void SetHostFlags(const WCHAR* upperPath, const WCHAR* upperName) {
-    if (IsOneOf(upperName, {u"POWERPNT.EXE", u"EXCEL.EXE", u"WINWORD.EXE", u"FRONTPG.EXE", u"VISIO.EXE",
-                            u"OUTLOOK.EXE", u"MSPUB.EXE", u"MSTORE.EXE", u"ONENOTE.EXE"}))
+    if (IsOneOf(upperName, {u"POWERPNT.EXE", u"EXCEL.EXE", u"WINWORD.EXE", u"FRONTPG.EXE", u"VISIO.EXE", u"OUTLOOK.EXE",
+                            u"MSPUB.EXE", u"MSTORE.EXE", u"ONENOTE.EXE"}))
         g_bHostOffice = TRUE;
 
     g_bHostWordExcelStore =

@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-extern std::atomic<BOOL> g_bHostOffice;          // only ever set here; cleared by the assistor's constructor
+extern std::atomic<BOOL> g_bHostOffice; // only ever set here; cleared by the assistor's constructor
 extern std::atomic<BOOL> g_bHostWordExcelStore;
 extern std::atomic<BOOL> g_bHostPhotoshop; // defined by the image buffer (imaging/), which reads it too
 extern std::atomic<BOOL> g_bHostPhotoshopNotCS4;
@@ -14,8 +14,8 @@ extern std::atomic<BOOL> g_bHostPhotoshopCS2;
 extern std::atomic<BOOL> g_bHostMsPhotoScan;
 extern std::atomic<BOOL> g_bHostAcdsee10;
 extern std::atomic<BOOL> g_bHostTwainClient;
-extern std::atomic<BOOL> g_bHostTwainClientU;    // only ever set
-extern std::atomic<BOOL> g_bHostAcrobat;         // only ever set
+extern std::atomic<BOOL> g_bHostTwainClientU; // only ever set
+extern std::atomic<BOOL> g_bHostAcrobat;      // only ever set
 extern std::atomic<BOOL> g_bHostIedit;
 extern std::atomic<BOOL> g_bHostIeditExe;
 

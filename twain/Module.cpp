@@ -36,8 +36,8 @@ CMsgImageLayout s_msgImageLayout;
 CMsgPallette8 s_msgPallette8;
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) TW_UINT16 DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG,
-                                                                     TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
+extern "C" __attribute__((visibility("default"))) TW_UINT16 DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT,
+                                                                     TW_UINT16 MSG, TW_MEMREF pData) {
     try {
         return theApp.DS_Entry(pOrigin, DG, DAT, MSG, pData);
     } catch (...) {

@@ -42,7 +42,9 @@ std::map<TW_UINT32, Application> g_apps;
 std::map<std::string, TW_UINT32> g_sourceIds; // a source keeps its Id for the life of the manager
 TW_UINT32 g_nextId = 1;
 
-TW_UINT32 NewId() { return g_nextId++; }
+TW_UINT32 NewId() {
+    return g_nextId++;
+}
 
 TW_UINT32 SourceIdFor(const std::string& path) {
     auto [it, inserted] = g_sourceIds.try_emplace(path, 0);
@@ -292,8 +294,7 @@ TW_UINT16 Notify(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT16 msg) {
     return TWRC_SUCCESS;
 }
 
-TW_UINT16 Route(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                TW_MEMREF data) {
+TW_UINT16 Route(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) {
     std::shared_ptr<SourceLibrary> library;
     {
         std::lock_guard lock(g_lock);
@@ -308,17 +309,22 @@ TW_UINT16 Route(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 
     return library->Call(origin, dg, dat, msg, data);
 }
 
-TW_HANDLE MemAllocate(TW_UINT32 size) { return std::malloc(size); }
-void MemFree(TW_HANDLE handle) { std::free(handle); }
-TW_MEMREF MemLock(TW_HANDLE handle) { return handle; }
+TW_HANDLE MemAllocate(TW_UINT32 size) {
+    return std::malloc(size);
+}
+void MemFree(TW_HANDLE handle) {
+    std::free(handle);
+}
+TW_MEMREF MemLock(TW_HANDLE handle) {
+    return handle;
+}
 void MemUnlock(TW_HANDLE) {}
 
 } // namespace
 } // namespace twaindsm
 
-extern "C" __attribute__((visibility("default"))) TW_UINT16 DSM_Entry(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest,
-                                                                      TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
-                                                                      TW_MEMREF pData);
+extern "C" __attribute__((visibility("default"))) TW_UINT16
+DSM_Entry(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData);
 
 namespace twaindsm {
 namespace {

@@ -16,6 +16,8 @@ std::shared_ptr<SourceLibrary> SourceLibrary::Load(const std::string& path) {
     return std::shared_ptr<SourceLibrary>(new SourceLibrary(handle, entry, path));
 }
 
-SourceLibrary::~SourceLibrary() { dlclose(m_handle); }
+SourceLibrary::~SourceLibrary() {
+    dlclose(m_handle);
+}
 
 } // namespace twaindsm

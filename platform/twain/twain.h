@@ -228,8 +228,8 @@ using pTW_CALLBACK = TW_CALLBACK*;
 using pTW_CALLBACK2 = TW_CALLBACK2*;
 
 // Entry points: the manager's DSM_Entry (also the shape of an application's callback) and a source's DS_Entry.
-using DSMENTRYPROC = TW_UINT16 (*)(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest, TW_UINT32 DG, TW_UINT16 DAT,
-                                   TW_UINT16 MSG, TW_MEMREF pData);
+using DSMENTRYPROC = TW_UINT16 (*)(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                                   TW_MEMREF pData);
 using DSENTRYPROC = TW_UINT16 (*)(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData);
 using TWAINCALLBACKPROC = DSMENTRYPROC;
 using DSM_MEMALLOCATE = TW_HANDLE (*)(TW_UINT32 size);

@@ -25,8 +25,8 @@ TEST(IniPathRule, DropsTheModulesTrailingCharacters) {
          u"kvx7718"},
         {u"C:\\Program Files\\Korvel\\ScannerVazeDozi.exe", kIniDropCharsDeviceScan, u"C:\\Windows\\Scanner.ini",
          u"Korvel"},
-        {u"C:\\x\\abcd", kIniDropCharsDataSource, u"C:\\Windows\\.ini", u"x"},     // shorter than N: nothing left
-        {u"C:\\x\\abcde", kIniDropCharsDataSource, u"C:\\Windows\\.ini", u"x"},    // exactly N
+        {u"C:\\x\\abcd", kIniDropCharsDataSource, u"C:\\Windows\\.ini", u"x"},  // shorter than N: nothing left
+        {u"C:\\x\\abcde", kIniDropCharsDataSource, u"C:\\Windows\\.ini", u"x"}, // exactly N
         {u"C:\\Scanner64.ds", kIniDropCharsDataSource, u"C:\\Windows\\Scanner.ini", u"(kept)"}, // no folder name
         {u"Scanner64.ds", kIniDropCharsDataSource, u"C:\\Windows\\Scanner.ini", u"(kept)"},     // no backslash at all
     };

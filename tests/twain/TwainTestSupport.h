@@ -31,8 +31,12 @@ inline std::string ModuleDir() {
             return it->path().string();
     return "";
 }
-inline std::string StagedModule() { return ModuleDir() + "/Scanner64.ds"; }
-inline std::string StagedManager() { return StageDir() + "/lib/libtwaindsm_standin.so"; }
+inline std::string StagedModule() {
+    return ModuleDir() + "/Scanner64.ds";
+}
+inline std::string StagedManager() {
+    return StageDir() + "/lib/libtwaindsm_standin.so";
+}
 
 inline TW_IDENTITY MakeAppIdentity(TW_UINT32 id, TW_UINT16 major = 2, TW_UINT16 minor = 4) {
     TW_IDENTITY app{};

@@ -169,8 +169,8 @@ TEST_F(GraphTest, NewWindowReplacesTheOldOnlyOnceCreated) {
 
     ASSERT_EQ(ui.CreateUI(nullptr, nullptr), 0);
     EXPECT_NE(ui.GetUI(), first);
-    EXPECT_EQ(g_events, (std::vector<std::string>{"created 1", "created 2", "deleted 2", "deleted 3", "created 4",
-                                                  "deleted 1"}));
+    EXPECT_EQ(g_events,
+              (std::vector<std::string>{"created 1", "created 2", "deleted 2", "deleted 3", "created 4", "deleted 1"}));
 
     g_events.clear();
     EXPECT_EQ(ui.Close(), 0);

@@ -292,8 +292,8 @@ TEST_F(ModuleTest, ModelFolderNamesTheProductKey) {
     m_ini = "[TWAIN]\nFile Prefix=" + m_prefix + "\nProduct Name(kvx7718)=KVX 7718\nProduct Name(" + longName +
             ")=Long Model\n";
     WriteIni();
-    for (const auto& [folder, expected] : {std::pair<std::string, std::string>{"kvx7718", "KVX 7718 TWAIN"},
-                                           {longName, "Long Model TWAIN"}}) {
+    for (const auto& [folder, expected] :
+         {std::pair<std::string, std::string>{"kvx7718", "KVX 7718 TWAIN"}, {longName, "Long Model TWAIN"}}) {
         std::string dir = m_root + "/ds/" + folder;
         std::filesystem::create_directories(dir);
         std::filesystem::copy_file(StagedModule(), dir + "/Scanner64.ds");
@@ -311,8 +311,8 @@ protected:
     void SetUp() override {
         ModuleTest::SetUp();
         platform::testing::SetHostProgramName(u"winword.exe");
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Microsoft\\Office\\11.0\\Common\\Scan", 0, nullptr,
-                                  0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Microsoft\\Office\\11.0\\Common\\Scan", 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &m_key, nullptr),
                   ERROR_SUCCESS);
     }
     void TearDown() override {

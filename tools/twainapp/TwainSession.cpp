@@ -112,8 +112,8 @@ TW_UINT16 TwainSession::OpenSource(const std::string& productName) {
 
 TW_UINT16 TwainSession::SourceStatus(TW_UINT16& conditionCode) {
     TW_STATUS status{};
-    TW_UINT16 rc = m_entry ? m_entry(&m_app, &m_source, DG_CONTROL, DAT_STATUS, MSG_GET, &status)
-                           : TW_UINT16(TWRC_FAILURE);
+    TW_UINT16 rc =
+        m_entry ? m_entry(&m_app, &m_source, DG_CONTROL, DAT_STATUS, MSG_GET, &status) : TW_UINT16(TWRC_FAILURE);
     conditionCode = status.ConditionCode;
     return rc;
 }

@@ -15,14 +15,22 @@ namespace {
 
 const char* StateName(int state) {
     switch (state) {
-    case 1: return "pre-session";
-    case 2: return "manager loaded";
-    case 3: return "manager open";
-    case 4: return "source open";
-    case 5: return "source enabled";
-    case 6: return "transfer ready";
-    case 7: return "transferring";
-    default: return "?";
+    case 1:
+        return "pre-session";
+    case 2:
+        return "manager loaded";
+    case 3:
+        return "manager open";
+    case 4:
+        return "source open";
+    case 5:
+        return "source enabled";
+    case 6:
+        return "transfer ready";
+    case 7:
+        return "transferring";
+    default:
+        return "?";
     }
 }
 
@@ -35,13 +43,15 @@ std::string DefaultManagerPath() {
 }
 
 // A TW_STR32 from a source is not trusted to be terminated.
-std::string Str32(const TW_STR32& s) { return std::string(s, strnlen(s, sizeof(TW_STR32))); }
+std::string Str32(const TW_STR32& s) {
+    return std::string(s, strnlen(s, sizeof(TW_STR32)));
+}
 
 void PrintIdentity(const TW_IDENTITY& id) {
     std::printf("Identity:\n");
     std::printf("  Id              %u\n", id.Id);
-    std::printf("  Version         %u.%u \"%s\" (language %u, country %u)\n", id.Version.MajorNum,
-                id.Version.MinorNum, Str32(id.Version.Info).c_str(), id.Version.Language, id.Version.Country);
+    std::printf("  Version         %u.%u \"%s\" (language %u, country %u)\n", id.Version.MajorNum, id.Version.MinorNum,
+                Str32(id.Version.Info).c_str(), id.Version.Language, id.Version.Country);
     std::printf("  Protocol        %u.%u\n", id.ProtocolMajor, id.ProtocolMinor);
     std::printf("  SupportedGroups 0x%08x\n", id.SupportedGroups);
     std::printf("  Manufacturer    \"%s\"\n", Str32(id.Manufacturer).c_str());
