@@ -54,8 +54,8 @@ bool WriteAll(HANDLE file, const void* data, size_t size) {
 
 // Copies exactly `length` bytes of the JPEG file; the file must be exactly that long.
 bool CopyJpeg(HANDLE out, const JpegPdfPage& page) {
-    HANDLE in = CreateFileW(page.path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+    HANDLE in =
+        CreateFileW(page.path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (in == INVALID_HANDLE_VALUE)
         return false;
     LARGE_INTEGER size{};
@@ -133,8 +133,8 @@ DWORD PDF_AddJpeg(const WCHAR* path, JpegPdfDocument* doc, int width, int height
     if (!doc || !path || doc->pageCount >= kPdfMaxPages || dpi <= 0)
         return kFailed;
     // The JPEG's own size: a page is drawn as large as the image it holds.
-    HANDLE in = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+    HANDLE in =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (in == INVALID_HANDLE_VALUE)
         return kFailed;
     std::vector<BYTE> head(65536);
@@ -176,15 +176,16 @@ DWORD PDF_AddJpeg(const WCHAR* path, JpegPdfDocument* doc, int width, int height
     const char* imageEnd = "\r\nendstream\r\nendobj\r\n";
     // The image object's entry points at its "n 0 obj", after the CR LF that opens its text.
     good = good && PutEntry(doc, n, t + 2);
-    t += static_cast<LONGLONG>(std::strlen(page->imageHead)) + length + std::strlen(imageEnd);
+    auto text = [](const char* s) { return static_cast<LONGLONG>(std::strlen(s)); };
+    t += text(page->imageHead) + length + text(imageEnd);
     good = good && PutEntry(doc, n + 1, t);
-    t += std::strlen(pageObj);
+    t += text(pageObj);
     good = good && PutEntry(doc, n + 2, t);
-    t += std::strlen(contentsObj);
+    t += text(contentsObj);
     good = good && PutEntry(doc, n + 3, t);
-    t += std::strlen(lengthObj);
+    t += text(lengthObj);
     good = good && PutEntry(doc, n + 4, t);
-    t += std::strlen(resourcesObj);
+    t += text(resourcesObj);
     good = good && Put(page->following, "%s%s%s%s%s", imageEnd, pageObj, contentsObj, lengthObj, resourcesObj);
     if (!good) {
         std::free(page);
@@ -216,8 +217,8 @@ DWORD PDF_EndDocument(JpegPdfDocument* doc, LONGLONG* totalSize) {
         kids += std::to_string(page->pageObject) + " 0 R ";
     if (!kids.empty())
         kids.pop_back();
-    tail += "1 0 obj\r\n<</Type /Pages /Kids [" + kids + "] /Count " + std::to_string(doc->pageCount) +
-            ">>\r\nendobj\r\n";
+    tail +=
+        "1 0 obj\r\n<</Type /Pages /Kids [" + kids + "] /Count " + std::to_string(doc->pageCount) + ">>\r\nendobj\r\n";
     LONGLONG tableAt = doc->offset + static_cast<LONGLONG>(tail.size());
     tail += "xref\r\n0 " + std::to_string(m + 1) + "\r\n";
     for (int i = 0; i <= m; ++i)

@@ -15,12 +15,20 @@ constexpr size_t kZipBlock = 10485760; // page images are streamed into the arch
 // therefore stored in deflate's uncompressed blocks, the XML parts at the default level.
 constexpr int kImageLevel = Z_NO_COMPRESSION;
 
-void Debug(const char* text) { OutputDebugStringA(text); }
-void Debug(const std::u16string& text) { OutputDebugStringW(text.c_str()); }
+void Debug(const char* text) {
+    OutputDebugStringA(text);
+}
+void Debug(const std::u16string& text) {
+    OutputDebugStringW(text.c_str());
+}
 
-std::u16string Wide(const std::string& text) { return platform::ToUtf16(text); }
+std::u16string Wide(const std::string& text) {
+    return platform::ToUtf16(text);
+}
 
-std::u16string Declaration() { return u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>"; }
+std::u16string Declaration() {
+    return u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+}
 
 std::u16string RootOpen(const char* element, const char* more = "") {
     return Wide(std::string("<") + element + " xmlns:ofd=\"" + kOfdNamespace + "\"" + more + ">");
@@ -36,7 +44,9 @@ template <typename F> F Bind(HMODULE module, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-std::u16string Int(int value) { return Wide(std::to_string(value)); }
+std::u16string Int(int value) {
+    return Wide(std::to_string(value));
+}
 
 // Converts to the ANSI code page into a buffer of MAX_PATH bytes; false when it does not fit.
 bool ToAnsi(std::u16string_view text, char (&out)[MAX_PATH]) {
@@ -44,8 +54,8 @@ bool ToAnsi(std::u16string_view text, char (&out)[MAX_PATH]) {
         out[0] = 0;
         return true;
     }
-    int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out, MAX_PATH - 1, nullptr,
-                                nullptr);
+    int n =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out, MAX_PATH - 1, nullptr, nullptr);
     if (n <= 0)
         return false;
     out[n] = 0;
@@ -66,13 +76,15 @@ bool WriteFileText(const std::u16string& path, const std::string& bytes) {
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    bool good = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                written == bytes.size();
+    bool good =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
     return CloseHandle(file) && good;
 }
 
 // The generated XML is wide text written in the ANSI code page, without a byte-order mark or terminating zero.
-bool WriteXml(const std::u16string& path, const std::u16string& text) { return WriteFileText(path, platform::ToUtf8(text)); }
+bool WriteXml(const std::u16string& path, const std::u16string& text) {
+    return WriteFileText(path, platform::ToUtf8(text));
+}
 
 } // namespace
 
@@ -82,7 +94,7 @@ std::u16string GetFileNameFromPath(const std::u16string& path) {
 }
 
 float OfdWriter::PixelsToMm(int pixels, int dpi) {
-    return static_cast<float>(pixels / static_cast<float>(dpi) * 25.4);
+    return static_cast<float>(static_cast<float>(pixels) / static_cast<float>(dpi) * 25.4);
 }
 
 std::string OfdWriter::FormatMm(float mm) {
@@ -91,7 +103,9 @@ std::string OfdWriter::FormatMm(float mm) {
     return std::string(text, result.ptr);
 }
 
-OfdWriter::OfdWriter() { LoadZipLibrary(); }
+OfdWriter::OfdWriter() {
+    LoadZipLibrary();
+}
 
 OfdWriter::~OfdWriter() {
     if (m_hZipLib)
@@ -162,8 +176,8 @@ bool OfdWriter::WriteDocumentXml(const std::u16string& docFolder) {
                       u"</ofd:MediaFile></ofd:MultiMedia>";
     std::u16string pageList;
     for (int i = 0; i < pages; ++i)
-        pageList += u"<ofd:Page ID=\"" + Int(m_nNextUnitID++) + u"\" BaseLoc=\"Pages/Page_" + Int(i) +
-                    u"/Content.xml\"/>";
+        pageList +=
+            u"<ofd:Page ID=\"" + Int(m_nNextUnitID++) + u"\" BaseLoc=\"Pages/Page_" + Int(i) + u"/Content.xml\"/>";
     int maxUnitId = m_nNextUnitID + 2 * pages - 1;
 
     std::u16string res = Declaration() + RootOpen("ofd:Res", " BaseLoc=\"Res\"") +
@@ -186,18 +200,11 @@ bool OfdWriter::WriteDocumentXml(const std::u16string& docFolder) {
     return WriteXml(docFolder + u"\\Document.xml", doc);
 }
 
+// The images are zipped straight from the page JPEGs: copies in the work folder would only be written, read once
+// and deleted again (the same archive, at twice the disk traffic).
 bool OfdWriter::CreateResFolder(const std::u16string& resFolder) {
     Debug("CreateResFolder");
-    if (!CreateDirectoryW(resFolder.c_str(), nullptr))
-        return false;
-    for (size_t i = 0; i < m_arrPagePaths.size(); ++i) {
-        std::u16string target = resFolder + u"\\" + m_arrImageNames[i];
-        Debug(m_arrPagePaths[i]);
-        Debug(target);
-        if (!CopyFileW(m_arrPagePaths[i].c_str(), target.c_str(), FALSE))
-            return false;
-    }
-    return true;
+    return CreateDirectoryW(resFolder.c_str(), nullptr) != FALSE;
 }
 
 bool OfdWriter::CreatePageFolders(const std::u16string& pagesFolder, const std::vector<int>& widths,
@@ -281,27 +288,33 @@ bool OfdWriter::ZipFileToOfd() {
         Debug(m_archivePath);
         return false;
     }
-    const std::u16string& w = m_workFolder;
     struct ZipEntry {
         std::u16string name;
         std::u16string source; // empty for a folder
         int level = Z_DEFAULT_COMPRESSION;
     };
+    // Each file entry is read from the work folder under its own name.
+    auto file = [this](const std::u16string& name, int level = Z_DEFAULT_COMPRESSION) {
+        std::u16string source = m_workFolder;
+        source += u'/';
+        source += name;
+        return ZipEntry{name, source, level};
+    };
     std::vector<ZipEntry> entries = {
         {u"Doc_0/", u""},
-        {u"Doc_0/Document.xml", w + u"/Doc_0/Document.xml"},
-        {u"Doc_0/DocumentRes.xml", w + u"/Doc_0/DocumentRes.xml"},
+        file(u"Doc_0/Document.xml"),
+        file(u"Doc_0/DocumentRes.xml"),
         {u"Doc_0/Pages/", u""},
     };
     for (size_t i = 0; i < m_arrPagePaths.size(); ++i) {
         std::u16string page = u"Doc_0/Pages/Page_" + Int(static_cast<int>(i)) + u"/";
         entries.push_back({page, u""});
-        entries.push_back({page + u"Content.xml", w + u"/" + page + u"Content.xml"});
+        entries.push_back(file(page + u"Content.xml"));
     }
     entries.push_back({u"Doc_0/Res/", u""});
-    for (const auto& name : m_arrImageNames)
-        entries.push_back({u"Doc_0/Res/" + name, w + u"/Doc_0/Res/" + name, kImageLevel});
-    entries.push_back({u"OFD.xml", w + u"/OFD.xml"});
+    for (size_t i = 0; i < m_arrImageNames.size(); ++i)
+        entries.push_back({u"Doc_0/Res/" + m_arrImageNames[i], m_arrPagePaths[i], kImageLevel});
+    entries.push_back(file(u"OFD.xml"));
 
     bool good = true;
     for (const ZipEntry& entry : entries) {

@@ -1,6 +1,7 @@
 // The OFD writer: the page JPEGs of a several-page scan packed into one OFD document (GB/T 33190-2016), a zip of
-// XML files and the page images. The tree is built in a fresh work folder under the temporary folder, zipped beside
-// it with minizip (loaded at run time as "zlibwapi.dll"), and the archive is copied to the output path.
+// XML files and the page images. The XML tree is built in a fresh work folder under the temporary folder and zipped
+// beside it, with the images taken from the page JPEGs, by minizip (loaded at run time as "zlibwapi.dll"); the
+// archive is then moved to the output path.
 //
 //   zip entry                         content
 //   Doc_0/                            document folder

@@ -25,7 +25,9 @@ struct PagePdfState {
 };
 PagePdfState g_pdf;
 
-void Debug(const char* text) { OutputDebugStringA(text); }
+void Debug(const char* text) {
+    OutputDebugStringA(text);
+}
 
 void Write(const void* data, size_t size) {
     if (!g_pdf.file || g_pdf.failed)
@@ -33,7 +35,9 @@ void Write(const void* data, size_t size) {
     if (size && std::fwrite(data, 1, size, g_pdf.file) != size)
         g_pdf.failed = true;
 }
-void Write(const std::string& text) { Write(text.data(), text.size()); }
+void Write(const std::string& text) {
+    Write(text.data(), text.size());
+}
 
 void RecordOffset() {
     if (!g_pdf.file || g_pdf.offsetCount >= kMaxOffsets) {
@@ -46,10 +50,14 @@ void RecordOffset() {
     g_pdf.offsets[g_pdf.offsetCount++] = at;
 }
 
-std::string Num(long long value) { return std::to_string(value); }
+std::string Num(long long value) {
+    return std::to_string(value);
+}
 
 // The page in points: pixels * 72 / resolution, in floating point and truncated.
-int Points(int pixels, int resolution) { return static_cast<int>(static_cast<double>(pixels) * 72.0 / resolution); }
+int Points(int pixels, int resolution) {
+    return static_cast<int>(static_cast<double>(pixels) * 72.0 / resolution);
+}
 
 std::u16string TempFolder() {
     WCHAR folder[MAX_PATH] = {};
@@ -87,8 +95,8 @@ int GetEncoder(const WCHAR* mime, CLSID& clsid) {
 class MappedFile {
 public:
     explicit MappedFile(const WCHAR* path) {
-        m_file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+        m_file =
+            CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (m_file == INVALID_HANDLE_VALUE)
             return;
         LARGE_INTEGER size{};
@@ -131,8 +139,8 @@ void WriteContentsAndLength(int w, int h) {
 }
 
 std::string ImageHead(int width, int height) {
-    return "10 0 obj\r<<\r/Type /XObject\r/Subtype /Image\r/Name /im" + Num(g_pdf.counter) + "\r/Width " +
-           Num(width) + "\r/Height " + Num(height);
+    return "10 0 obj\r<<\r/Type /XObject\r/Subtype /Image\r/Name /im" + Num(g_pdf.counter) + "\r/Width " + Num(width) +
+           "\r/Height " + Num(height);
 }
 
 std::string PageHead() {
@@ -156,10 +164,17 @@ bool ReadImageInfo(IStream* page, int& width, int& height, int& resolution, int&
     // 11811 pixels per metre read back as 299.9994 dpi: the page is a 300-dpi page.
     resolution = static_cast<int>(std::lround(image.GetVerticalResolution()));
     switch (image.GetPixelFormat()) {
-    case Gdiplus::PixelFormat24bppRGB: bits = 24; return true;
-    case Gdiplus::PixelFormat8bppIndexed: bits = 8; return true;
-    case Gdiplus::PixelFormat1bppIndexed: bits = 1; return true;
-    default: return false;
+    case Gdiplus::PixelFormat24bppRGB:
+        bits = 24;
+        return true;
+    case Gdiplus::PixelFormat8bppIndexed:
+        bits = 8;
+        return true;
+    case Gdiplus::PixelFormat1bppIndexed:
+        bits = 1;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -193,8 +208,8 @@ std::u16string PagePdf_SaveTempJpeg(IStream* page, WCHAR* outPath, int resolutio
         return {};
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    std::u16string path = platform::Format(u"%s%02d%02d%02d%02d%02d%02d", folder.c_str(), now.wYear % 1000,
-                                           now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond) +
+    std::u16string path = platform::Format(u"%s%02d%02d%02d%02d%02d%02d", folder.c_str(), now.wYear % 1000, now.wMonth,
+                                           now.wDay, now.wHour, now.wMinute, now.wSecond) +
                           UniqueSuffix() + u".jpg";
     if (path.size() >= MAX_PATH)
         return {};
@@ -320,8 +335,8 @@ void PagePdf_WriteTrailer() {
         std::snprintf(entry, sizeof entry, "%010ld 00000 n \r", offset);
         table += entry;
     }
-    table += "trailer\r<<\r/Size " + Num(kMaxOffsets) + "\r/Root 2 0 R\r/Info 5 0 R\r>>\rstartxref\r" +
-             Num(e[10]) + "\r%%EOF\r";
+    table += "trailer\r<<\r/Size " + Num(kMaxOffsets) + "\r/Root 2 0 R\r/Info 5 0 R\r>>\rstartxref\r" + Num(e[10]) +
+             "\r%%EOF\r";
     Write(table);
 }
 

@@ -40,22 +40,33 @@ struct ReferenceDevice {
 
 const WCHAR* GetMimeType(int saveType) {
     switch (saveType) {
-    case SaveTypeEmf: return u"image/emf";
-    case SaveTypeBmp: return u"image/bmp";
-    case SaveTypeTiff: return u"image/tiff";
-    case SaveTypeJpeg: return u"image/jpeg";
-    case SaveTypeGif: return u"image/gif";
-    case SaveTypePng: return u"image/png";
-    default: return u"image/wmf";
+    case SaveTypeEmf:
+        return u"image/emf";
+    case SaveTypeBmp:
+        return u"image/bmp";
+    case SaveTypeTiff:
+        return u"image/tiff";
+    case SaveTypeJpeg:
+        return u"image/jpeg";
+    case SaveTypeGif:
+        return u"image/gif";
+    case SaveTypePng:
+        return u"image/png";
+    default:
+        return u"image/wmf";
     }
 }
 
 int GdiplusStatusToError(Gdiplus::Status status) {
     switch (status) {
-    case Gdiplus::Ok: return 0;
-    case Gdiplus::InvalidParameter: return -41;
-    case Gdiplus::OutOfMemory: return -40;
-    default: return -1;
+    case Gdiplus::Ok:
+        return 0;
+    case Gdiplus::InvalidParameter:
+        return -41;
+    case Gdiplus::OutOfMemory:
+        return -40;
+    default:
+        return -1;
     }
 }
 
@@ -87,10 +98,17 @@ HRESULT BuildBitmapInfo(Gdiplus::PixelFormat format, BITMAPINFO** info) {
     WORD bits = 0;
     DWORD entries = 0;
     switch (format) {
-    case Gdiplus::PixelFormat1bppIndexed: bits = 1, entries = 2; break;
-    case Gdiplus::PixelFormat8bppIndexed: bits = 8, entries = 256; break;
-    case Gdiplus::PixelFormat24bppRGB: bits = 24, entries = 0; break;
-    default: return E_INVALIDARG;
+    case Gdiplus::PixelFormat1bppIndexed:
+        bits = 1, entries = 2;
+        break;
+    case Gdiplus::PixelFormat8bppIndexed:
+        bits = 8, entries = 256;
+        break;
+    case Gdiplus::PixelFormat24bppRGB:
+        bits = 24, entries = 0;
+        break;
+    default:
+        return E_INVALIDARG;
     }
     auto* bmi = static_cast<BITMAPINFO*>(LocalAlloc(LPTR, sizeof(BITMAPINFOHEADER) + entries * sizeof(RGBQUAD)));
     if (!bmi)
@@ -193,8 +211,8 @@ int SaveMetafile(IStream* page, const WCHAR* path, bool emf, bool oneBit) {
         DeleteFileW(tempEmf);
         return -1;
     }
-    UINT size = Gdiplus::Metafile::EmfToWmfBits(recorded, 0, nullptr, MM_ANISOTROPIC,
-                                                Gdiplus::EmfToWmfBitsFlagsEmbedEmf);
+    UINT size =
+        Gdiplus::Metafile::EmfToWmfBits(recorded, 0, nullptr, MM_ANISOTROPIC, Gdiplus::EmfToWmfBitsFlagsEmbedEmf);
     std::unique_ptr<BYTE[]> bits(size ? new (std::nothrow) BYTE[size] : nullptr);
     if (!bits) {
         DeleteEnhMetaFile(recorded);
@@ -222,11 +240,17 @@ int SaveImage(IStream* page, const WCHAR* path, int saveType) {
         return -1;
     switch (saveType) {
     case SaveTypeWmf:
-    case SaveTypeEmf: return SaveMetafile(page, path, saveType == SaveTypeEmf, false);
-    case SaveTypeTiff: return TiffPageWriter(page, path);
-    case SaveTypePdf: OutputDebugStringA("save PDF!!!!!!!!!!!!!!!!!!!!1"); return SavePagePdf(page, path);
-    case SaveTypeDoc: return -1;
-    default: break;
+    case SaveTypeEmf:
+        return SaveMetafile(page, path, saveType == SaveTypeEmf, false);
+    case SaveTypeTiff:
+        return TiffPageWriter(page, path);
+    case SaveTypePdf:
+        OutputDebugStringA("save PDF!!!!!!!!!!!!!!!!!!!!1");
+        return SavePagePdf(page, path);
+    case SaveTypeDoc:
+        return -1;
+    default:
+        break;
     }
     // DOC, TXT and OFD pages have no writer here (several-page OFD is made from JPEG pages elsewhere).
     if (saveType < 0 || saveType > SaveTypePng)

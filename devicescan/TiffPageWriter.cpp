@@ -20,7 +20,9 @@ bool ReadExact(IStream* stream, void* buffer, ULONG size) {
     return SUCCEEDED(stream->Read(buffer, size, &got)) && got == size;
 }
 
-LONG Le32(const BYTE* p) { return static_cast<LONG>(p[0] | (p[1] << 8) | (p[2] << 16) | (DWORD(p[3]) << 24)); }
+LONG Le32(const BYTE* p) {
+    return static_cast<LONG>(p[0] | (p[1] << 8) | (p[2] << 16) | (DWORD(p[3]) << 24));
+}
 
 // Closes the TIFF on every road and removes the file unless the page was written completely.
 class TiffFile {
@@ -65,7 +67,7 @@ int TiffPageWriter(IStream* page, const WCHAR* path) {
     if (!SeekTo(page, 14) || FAILED(page->Read(info, kHeaderAndPalette, &got)) || got < 40)
         return -1;
     LONG width = Le32(info + 4);
-    LONG height = std::labs(Le32(info + 8));
+    LONG height = Le32(info + 8) < 0 ? -Le32(info + 8) : Le32(info + 8);
     int bits = info[14] | (info[15] << 8);
     if (width <= 0 || height <= 0 || (bits != 1 && bits != 8 && bits != 24))
         return -1;
@@ -104,7 +106,7 @@ int TiffPageWriter(IStream* page, const WCHAR* path) {
             return -1;
         if (bits == 24) {
             for (LONG x = 0; x < width; ++x)
-                std::swap(row[x * 3], row[x * 3 + 2]);
+                std::swap(row[x * 3LL], row[x * 3LL + 2]);
         }
         if (TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0) != 1)
             return -1;

@@ -32,7 +32,7 @@ using Clock = std::chrono::steady_clock;
 
 // A page with the texture of a scan: gradients, text-like dark strokes and sensor noise.
 std::vector<BYTE> PageBmp() {
-    size_t stride = (kWidth * 3 + 3) / 4 * 4;
+    size_t stride = (static_cast<size_t>(kWidth) * 3 + 3) / 4 * 4;
     std::vector<BYTE> bmp(54 + stride * kHeight);
     auto put32 = [&](size_t at, DWORD v) {
         for (int i = 0; i < 4; ++i)
@@ -56,9 +56,10 @@ std::vector<BYTE> PageBmp() {
         for (int x = 0; x < kWidth; ++x) {
             bool ink = (y / 40) % 3 == 0 && (x / 12) % 5 != 0 && ((x * 7 + y * 3) / 9) % 4 != 0;
             int base = ink ? 40 : 225;
-            row[x * 3] = static_cast<BYTE>(std::clamp(base + x % 30 - 15 + static_cast<int>(noise() % 9), 0, 255));
-            row[x * 3 + 1] = static_cast<BYTE>(std::clamp(base + y % 20 - 10 + static_cast<int>(noise() % 9), 0, 255));
-            row[x * 3 + 2] = static_cast<BYTE>(std::clamp(base + static_cast<int>(noise() % 9), 0, 255));
+            BYTE* pixel = row + static_cast<size_t>(x) * 3;
+            pixel[0] = static_cast<BYTE>(std::clamp(base + x % 30 - 15 + static_cast<int>(noise() % 9), 0, 255));
+            pixel[1] = static_cast<BYTE>(std::clamp(base + y % 20 - 10 + static_cast<int>(noise() % 9), 0, 255));
+            pixel[2] = static_cast<BYTE>(std::clamp(base + static_cast<int>(noise() % 9), 0, 255));
         }
     }
     return bmp;
@@ -129,10 +130,12 @@ int main(int argc, char** argv) {
     std::printf("A4 colour page %d x %d at 300 dpi; best of %d rounds, writer and encoder taking turns\n", kWidth,
                 kHeight, rounds);
 
-    Compare("JPEG (SaveImage type 4)", rounds, [&] { SaveImage(page, u"C:\\page.jpg", SaveTypeJpeg); },
-            [&] { encoder.Encode(75); });
-    Compare("page PDF (SaveImage type 7)", rounds, [&] { SavePagePdf(page, u"C:\\page.pdf"); },
-            [&] { encoder.Encode(PagePdf_JpegQuality(300)); });
+    Compare(
+        "JPEG (SaveImage type 4)", rounds, [&] { SaveImage(page, u"C:\\page.jpg", SaveTypeJpeg); },
+        [&] { encoder.Encode(75); });
+    Compare(
+        "page PDF (SaveImage type 7)", rounds, [&] { SavePagePdf(page, u"C:\\page.pdf"); },
+        [&] { encoder.Encode(PagePdf_JpegQuality(300)); });
 
     auto makeJpegs = [&](std::vector<CString>& paths) {
         paths.clear();

@@ -13,7 +13,9 @@ int WriteData(GifFileType* gif, const GifByteType* data, int size) {
 }
 
 // The nearest of the six levels 0, 51, ..., 255.
-int CubeLevel(BYTE v) { return (v + 25) / 51; }
+int CubeLevel(BYTE v) {
+    return (v + 25) / 51;
+}
 
 } // namespace
 
@@ -58,10 +60,14 @@ Gdiplus::Status EncodeGif(const ImageData& image, const Gdiplus::EncoderParamete
         const BYTE* in = image.row(y);
         for (int x = 0; x < image.width; ++x) {
             switch (image.bitsPerPixel) {
-            case 1: line[x] = static_cast<GifPixelType>((in[x >> 3] >> (7 - (x & 7))) & 1); break;
-            case 8: line[x] = in[x]; break;
+            case 1:
+                line[x] = static_cast<GifPixelType>((in[x >> 3] >> (7 - (x & 7))) & 1);
+                break;
+            case 8:
+                line[x] = in[x];
+                break;
             default: {
-                const BYTE* p = in + x * 3;
+                const BYTE* p = in + static_cast<ptrdiff_t>(x) * 3;
                 line[x] = static_cast<GifPixelType>(CubeLevel(p[2]) * 36 + CubeLevel(p[1]) * 6 + CubeLevel(p[0]));
             }
             }

@@ -10,12 +10,14 @@
 namespace platform::gdiplus {
 namespace {
 
-HANDLE AsHandle(thandle_t h) { return static_cast<HANDLE>(h); }
+HANDLE AsHandle(thandle_t h) {
+    return static_cast<HANDLE>(h);
+}
 
 tmsize_t ReadProc(thandle_t h, void* buffer, tmsize_t size) {
     DWORD got = 0;
-    if (size < 0 || !ReadFile(AsHandle(h), buffer, static_cast<DWORD>(std::min<tmsize_t>(size, 1 << 30)), &got,
-                              nullptr))
+    if (size < 0 ||
+        !ReadFile(AsHandle(h), buffer, static_cast<DWORD>(std::min<tmsize_t>(size, 1 << 30)), &got, nullptr))
         return -1;
     return static_cast<tmsize_t>(got);
 }
@@ -39,14 +41,18 @@ toff_t SeekProc(thandle_t h, toff_t offset, int whence) {
     return static_cast<toff_t>(now.QuadPart);
 }
 
-int CloseProc(thandle_t h) { return CloseHandle(AsHandle(h)) ? 0 : -1; }
+int CloseProc(thandle_t h) {
+    return CloseHandle(AsHandle(h)) ? 0 : -1;
+}
 
 toff_t SizeProc(thandle_t h) {
     LARGE_INTEGER size{};
     return GetFileSizeEx(AsHandle(h), &size) ? static_cast<toff_t>(size.QuadPart) : 0;
 }
 
-int MapProc(thandle_t, void**, toff_t*) { return 0; }
+int MapProc(thandle_t, void**, toff_t*) {
+    return 0;
+}
 void UnmapProc(thandle_t, void*, toff_t) {}
 
 } // namespace
@@ -72,7 +78,9 @@ Gdiplus::Status EncodeTiff(const ImageData& image, const Gdiplus::EncoderParamet
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
-                 colour ? PHOTOMETRIC_RGB : greyRamp ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_PALETTE);
+                 colour     ? PHOTOMETRIC_RGB
+                 : greyRamp ? PHOTOMETRIC_MINISBLACK
+                            : PHOTOMETRIC_PALETTE);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     TIFFSetField(tif, TIFFTAG_XRESOLUTION, image.dpiX);
@@ -95,9 +103,10 @@ Gdiplus::Status EncodeTiff(const ImageData& image, const Gdiplus::EncoderParamet
         if (colour) {
             const BYTE* in = image.row(y);
             for (int x = 0; x < image.width; ++x) {
-                line[x * 3] = in[x * 3 + 2];
-                line[x * 3 + 1] = in[x * 3 + 1];
-                line[x * 3 + 2] = in[x * 3];
+                size_t at = static_cast<size_t>(x) * 3;
+                line[at] = in[at + 2];
+                line[at + 1] = in[at + 1];
+                line[at + 2] = in[at];
             }
         } else {
             std::copy(image.row(y), image.row(y) + image.stride, line.begin());

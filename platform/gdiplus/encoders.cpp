@@ -52,11 +52,12 @@ const Codec kCodecs[] = {
 };
 constexpr UINT kCodecCount = sizeof kCodecs / sizeof kCodecs[0];
 
-size_t Chars(const WCHAR* s) { return std::char_traits<char16_t>::length(s) + 1; }
+size_t Chars(const WCHAR* s) {
+    return std::char_traits<char16_t>::length(s) + 1;
+}
 
 size_t StringBytes(const Codec& codec) {
-    return (Chars(codec.name) + Chars(codec.description) + Chars(codec.extensions) + Chars(codec.mime)) *
-           sizeof(WCHAR);
+    return (Chars(codec.name) + Chars(codec.description) + Chars(codec.extensions) + Chars(codec.mime)) * sizeof(WCHAR);
 }
 
 } // namespace

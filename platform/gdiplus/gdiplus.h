@@ -81,8 +81,12 @@ constexpr PixelFormat PixelFormat8bppIndexed = 0x00030803;
 constexpr PixelFormat PixelFormat24bppRGB = 0x00021808;
 constexpr PixelFormat PixelFormat32bppRGB = 0x00022009;
 constexpr PixelFormat PixelFormat32bppARGB = 0x0026200A;
-inline UINT GetPixelFormatSize(PixelFormat format) { return (static_cast<UINT>(format) >> 8) & 0xff; }
-inline BOOL IsIndexedPixelFormat(PixelFormat format) { return (format & PixelFormatIndexed) != 0; }
+inline UINT GetPixelFormatSize(PixelFormat format) {
+    return (static_cast<UINT>(format) >> 8) & 0xff;
+}
+inline BOOL IsIndexedPixelFormat(PixelFormat format) {
+    return (format & PixelFormatIndexed) != 0;
+}
 
 enum Unit {
     UnitWorld = 0,

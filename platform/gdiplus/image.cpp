@@ -13,8 +13,12 @@ namespace {
 
 std::atomic<ULONG_PTR> g_startupCount{0};
 
-DWORD ReadLE32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24); }
-WORD ReadLE16(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
+DWORD ReadLE32(const BYTE* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
+}
+WORD ReadLE16(const BYTE* p) {
+    return static_cast<WORD>(p[0] | (p[1] << 8));
+}
 
 bool ReadExact(IStream* stream, void* buffer, ULONG size) {
     ULONG got = 0;
@@ -27,7 +31,9 @@ bool SeekTo(IStream* stream, ULONGLONG offset) {
     return SUCCEEDED(stream->Seek(to, STREAM_SEEK_SET, nullptr));
 }
 
-float DpiFromPelsPerMeter(LONG pels) { return pels > 0 ? static_cast<float>(pels) * 0.0254f : 96.0f; }
+float DpiFromPelsPerMeter(LONG pels) {
+    return pels > 0 ? static_cast<float>(pels) * 0.0254f : 96.0f;
+}
 
 } // namespace
 
@@ -77,13 +83,15 @@ Gdiplus::Status DecodeBmp(IStream* stream, ImageData& image) {
         DWORD entries = 1u << bits;
         if (colorsUsed != 0 && colorsUsed < entries)
             entries = colorsUsed;
-        std::vector<BYTE> quads(entries * 4);
+        std::vector<BYTE> quads(static_cast<size_t>(entries) * 4);
         if (!SeekTo(stream, 14 + static_cast<ULONGLONG>(infoSize)) ||
             !ReadExact(stream, quads.data(), static_cast<ULONG>(quads.size())))
             return UnknownImageFormat;
         image.palette.resize(1u << bits, 0xFF000000);
-        for (DWORD i = 0; i < entries; ++i)
-            image.palette[i] = 0xFF000000 | (quads[i * 4 + 2] << 16) | (quads[i * 4 + 1] << 8) | quads[i * 4];
+        for (DWORD i = 0; i < entries; ++i) {
+            const BYTE* quad = quads.data() + static_cast<size_t>(i) * 4;
+            image.palette[i] = 0xFF000000 | (quad[2] << 16) | (quad[1] << 8) | quad[0];
+        }
     }
 
     size_t total = image.stride * static_cast<size_t>(rows);
@@ -144,7 +152,9 @@ void ImageData::copyFrom(const ImageData& other) {
 void RowToBgr(const ImageData& image, int y, BYTE* out) {
     const BYTE* in = image.row(y);
     switch (image.bitsPerPixel) {
-    case 24: std::memcpy(out, in, static_cast<size_t>(image.width) * 3); return;
+    case 24:
+        std::memcpy(out, in, static_cast<size_t>(image.width) * 3);
+        return;
     case 8:
         for (int x = 0; x < image.width; ++x, out += 3) {
             Gdiplus::ARGB c = image.palette[in[x]];
@@ -161,7 +171,9 @@ void RowToBgr(const ImageData& image, int y, BYTE* out) {
             out[2] = static_cast<BYTE>(c >> 16);
         }
         return;
-    default: std::memset(out, 0, static_cast<size_t>(image.width) * 3); return;
+    default:
+        std::memset(out, 0, static_cast<size_t>(image.width) * 3);
+        return;
     }
 }
 
@@ -272,13 +284,21 @@ Status Image::GetLastStatus() const {
     return last;
 }
 
-UINT Image::GetWidth() { return m_data ? static_cast<UINT>(m_data->width) : (SetStatus(InvalidParameter), 0u); }
-UINT Image::GetHeight() { return m_data ? static_cast<UINT>(m_data->height) : (SetStatus(InvalidParameter), 0u); }
+UINT Image::GetWidth() {
+    return m_data ? static_cast<UINT>(m_data->width) : (SetStatus(InvalidParameter), 0u);
+}
+UINT Image::GetHeight() {
+    return m_data ? static_cast<UINT>(m_data->height) : (SetStatus(InvalidParameter), 0u);
+}
 PixelFormat Image::GetPixelFormat() {
     return m_data ? m_data->format : (SetStatus(InvalidParameter), PixelFormatUndefined);
 }
-REAL Image::GetHorizontalResolution() { return m_data ? m_data->dpiX : (SetStatus(InvalidParameter), 0.0f); }
-REAL Image::GetVerticalResolution() { return m_data ? m_data->dpiY : (SetStatus(InvalidParameter), 0.0f); }
+REAL Image::GetHorizontalResolution() {
+    return m_data ? m_data->dpiX : (SetStatus(InvalidParameter), 0.0f);
+}
+REAL Image::GetVerticalResolution() {
+    return m_data ? m_data->dpiY : (SetStatus(InvalidParameter), 0.0f);
+}
 
 Bitmap::Bitmap(IStream* stream, BOOL useEmbeddedColorManagement) : Image(stream, useEmbeddedColorManagement) {}
 

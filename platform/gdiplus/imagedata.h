@@ -21,9 +21,9 @@ struct ImageData {
     size_t stride = 0;
     std::vector<Gdiplus::ARGB> palette;
     std::vector<BYTE> bits;
-    const BYTE* base = nullptr;  // row 0
-    ptrdiff_t rowStep = 0;       // from one row to the next: negative for a bottom-up file read in place
-    IStream* viewed = nullptr;   // the stream read in place, or null
+    const BYTE* base = nullptr; // row 0
+    ptrdiff_t rowStep = 0;      // from one row to the next: negative for a bottom-up file read in place
+    IStream* viewed = nullptr;  // the stream read in place, or null
     float dpiX = 96.0f;
     float dpiY = 96.0f;
 
@@ -40,7 +40,9 @@ struct ImageData {
     void copyFrom(const ImageData& other);
 };
 
-inline size_t DibStride(int width, int bits) { return ((static_cast<size_t>(width) * bits + 31) / 32) * 4; }
+inline size_t DibStride(int width, int bits) {
+    return ((static_cast<size_t>(width) * bits + 31) / 32) * 4;
+}
 
 // Reads a BMP file from the start of the stream.
 Gdiplus::Status DecodeBmp(IStream* stream, ImageData& image);

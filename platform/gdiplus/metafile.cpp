@@ -50,7 +50,9 @@ public:
     }
 };
 
-DWORD Get32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24); }
+DWORD Get32(const BYTE* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
+}
 
 // Pixels as drawn through the attributes: either the source unchanged or a new image.
 const ImageData* Render(const ImageData& source, const Gdiplus::ImageAttributes* attributes, bool threshold,
@@ -64,7 +66,7 @@ const ImageData* Render(const ImageData& source, const Gdiplus::ImageAttributes*
         return &source;
     rendered.copyFrom(source);
     auto adjust = [&](BYTE& b, BYTE& g, BYTE& r) {
-        float rgb[3] = {r / 255.0f, g / 255.0f, b / 255.0f};
+        float rgb[3] = {static_cast<float>(r) / 255.0f, static_cast<float>(g) / 255.0f, static_cast<float>(b) / 255.0f};
         if (matrix && !identity) {
             float out[3];
             for (int c = 0; c < 3; ++c)
@@ -105,8 +107,8 @@ public:
     Gdiplus::Status open() {
         if (m_path.empty())
             return Gdiplus::InvalidParameter;
-        HANDLE file = CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
+        HANDLE file =
+            CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return Gdiplus::Win32Error;
         CloseHandle(file);
@@ -153,8 +155,8 @@ public:
             r.u16(static_cast<unsigned>(image.bitsPerPixel));
             r.u32(0);
             r.u32(static_cast<DWORD>(bitsSize));
-            r.i32(std::lround(image.dpiX / 0.0254));
-            r.i32(std::lround(image.dpiY / 0.0254));
+            r.i32(static_cast<LONG>(std::lround(image.dpiX / 0.0254)));
+            r.i32(static_cast<LONG>(std::lround(image.dpiY / 0.0254)));
             r.u32(entries);
             r.u32(0);
             for (Gdiplus::ARGB c : image.palette)
@@ -193,8 +195,8 @@ private:
         h.i32(std::max<LONG>(m_bottom - 1, 0));
         h.i32(0);
         h.i32(0);
-        h.i32(std::lround(m_right * 2540.0 / 96.0) - 1);
-        h.i32(std::lround(m_bottom * 2540.0 / 96.0) - 1);
+        h.i32(static_cast<LONG>(std::lround(m_right * 2540.0 / 96.0)) - 1);
+        h.i32(static_cast<LONG>(std::lround(m_bottom * 2540.0 / 96.0)) - 1);
         h.u32(kEmfSignature);
         h.u32(0x00010000);
         size_t total = 108 + m_records.size() + 20;
@@ -467,7 +469,9 @@ Graphics::Graphics(Image* image) {
         m_target = metafile;
 }
 
-Graphics* Graphics::FromImage(Image* image) { return new (std::nothrow) Graphics(image); }
+Graphics* Graphics::FromImage(Image* image) {
+    return new (std::nothrow) Graphics(image);
+}
 
 Graphics::~Graphics() {
     // Ending the drawing ends the recording: the file is complete from here on.
@@ -490,8 +494,7 @@ Status Graphics::GetLastStatus() const {
 Status Graphics::DrawImage(Image* image, INT x, INT y, INT width, INT height) {
     if (!image || !image->m_data)
         return SetStatus(InvalidParameter);
-    return DrawImage(image, Rect(x, y, width, height), 0, 0, image->m_data->width, image->m_data->height,
-                     UnitPixel);
+    return DrawImage(image, Rect(x, y, width, height), 0, 0, image->m_data->width, image->m_data->height, UnitPixel);
 }
 
 Status Graphics::DrawImage(Image* image, const Rect& destination, INT srcX, INT srcY, INT srcWidth, INT srcHeight,
@@ -507,10 +510,9 @@ Status Graphics::DrawImage(Image* image, const Rect& destination, INT srcX, INT 
     platform::gdiplus::ImageData rendered;
     const platform::gdiplus::ImageData* drawn = &source;
     try {
-        drawn = platform::gdiplus::Render(source, attributes, attributes && attributes->m_hasThreshold,
-                                          attributes ? attributes->m_threshold : 0.0f,
-                                          attributes && attributes->m_hasMatrix ? &attributes->m_matrix : nullptr,
-                                          rendered);
+        drawn = platform::gdiplus::Render(
+            source, attributes, attributes && attributes->m_hasThreshold, attributes ? attributes->m_threshold : 0.0f,
+            attributes && attributes->m_hasMatrix ? &attributes->m_matrix : nullptr, rendered);
     } catch (const std::bad_alloc&) {
         return SetStatus(OutOfMemory);
     }

@@ -87,10 +87,17 @@ public:
     HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPosition) override {
         LONGLONG base = 0;
         switch (origin) {
-        case STREAM_SEEK_SET: base = 0; break;
-        case STREAM_SEEK_CUR: base = static_cast<LONGLONG>(m_position); break;
-        case STREAM_SEEK_END: base = static_cast<LONGLONG>(m_bytes.size()); break;
-        default: return STG_E_INVALIDFUNCTION;
+        case STREAM_SEEK_SET:
+            base = 0;
+            break;
+        case STREAM_SEEK_CUR:
+            base = static_cast<LONGLONG>(m_position);
+            break;
+        case STREAM_SEEK_END:
+            base = static_cast<LONGLONG>(m_bytes.size());
+            break;
+        default:
+            return STG_E_INVALIDFUNCTION;
         }
         LONGLONG target = base + move.QuadPart;
         if (target < 0)
@@ -229,7 +236,9 @@ HRESULT CoInitializeEx(LPVOID, DWORD) {
     return platform::com::t_apartmentCount++ == 0 ? S_OK : S_FALSE;
 }
 
-HRESULT CoInitialize(LPVOID reserved) { return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED); }
+HRESULT CoInitialize(LPVOID reserved) {
+    return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED);
+}
 
 void CoUninitialize() {
     if (platform::com::t_apartmentCount > 0)

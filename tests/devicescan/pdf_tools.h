@@ -12,7 +12,9 @@
 
 namespace pdftest {
 
-inline std::string Text(const std::vector<BYTE>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+inline std::string Text(const std::vector<BYTE>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
 // Every entry of the one cross-reference table, checked against the trailer's startxref.
 inline std::vector<long long> XrefOffsets(const std::string& pdf, const std::string& eol) {
@@ -53,9 +55,8 @@ struct Pixels {
 // Renders one page with pdftoppm at `dpi` into RGB pixels; false when pdftoppm is not installed.
 inline bool Render(const std::string& pdf, int page, int dpi, Pixels& out) {
     std::string base = pdf + ".render";
-    int status = testpage::Tool("pdftoppm", "-q -r " + std::to_string(dpi) + " -f " + std::to_string(page) +
-                                                " -l " + std::to_string(page) + " -singlefile '" + pdf + "' '" +
-                                                base + "'");
+    int status = testpage::Tool("pdftoppm", "-q -r " + std::to_string(dpi) + " -f " + std::to_string(page) + " -l " +
+                                                std::to_string(page) + " -singlefile '" + pdf + "' '" + base + "'");
     if (status < 0)
         return false;
     EXPECT_EQ(status, 0) << "pdftoppm failed on " << pdf;

@@ -33,10 +33,11 @@ std::string ExpectedDocument(const std::vector<JpegPage>& pages, int dpi) {
         int n = 2 + 5 * static_cast<int>(k);
         entries.resize(n + 5);
         entries[n] = pdf.size() + 2;
-        pdf += "\r\n" + std::to_string(n) +
-               " 0 obj\r\n<</Type/XObject/Subtype/Image/Filter/DCTDecode/BitsPerComponent 8/ColorSpace/DeviceRGB/Width " +
-               std::to_string(page.width) + "/Height " + std::to_string(page.height) + "/Length " +
-               std::to_string(page.bytes.size()) + ">>\r\nstream\r\n" + page.bytes + "\r\nendstream\r\nendobj\r\n";
+        pdf +=
+            "\r\n" + std::to_string(n) +
+            " 0 obj\r\n<</Type/XObject/Subtype/Image/Filter/DCTDecode/BitsPerComponent 8/ColorSpace/DeviceRGB/Width " +
+            std::to_string(page.width) + "/Height " + std::to_string(page.height) + "/Length " +
+            std::to_string(page.bytes.size()) + ">>\r\nstream\r\n" + page.bytes + "\r\nendstream\r\nendobj\r\n";
         entries[n + 1] = pdf.size();
         pdf += std::to_string(n + 1) + " 0 obj\r\n<</Type/Page/Parent 1 0 R/MediaBox[0 0 " +
                std::to_string(page.width * 72 / dpi) + " " + std::to_string(page.height * 72 / dpi) + "]/Contents " +
@@ -59,8 +60,7 @@ std::string ExpectedDocument(const std::vector<JpegPage>& pages, int dpi) {
     entries[m] = pdf.size();
     pdf += std::to_string(m) + " 0 obj\r\n<</Type/Catalog/Pages 1 0 R>>\r\nendobj\r\n";
     entries[1] = pdf.size();
-    pdf += "1 0 obj\r\n<</Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) +
-           ">>\r\nendobj\r\n";
+    pdf += "1 0 obj\r\n<</Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + ">>\r\nendobj\r\n";
     size_t table = pdf.size();
     pdf += "xref\r\n0 " + std::to_string(m + 1) + "\r\n0000000000 65535 f\r\n";
     char entry[32];

@@ -93,11 +93,12 @@ TEST_F(OfdTest, OnePageDocumentHoldsItsEntriesInOrderWithTheirTexts) {
                                                "Doc_0/Pages/Page_0/", "Doc_0/Pages/Page_0/Content.xml", "Doc_0/Res/",
                                                "Doc_0/Res/Jpg1A.tmp", "OFD.xml"}));
     ASSERT_EQ(entries.size(), 9u);
-    EXPECT_EQ(entries[1].data, std::string(kDecl) + "<ofd:Document " + kNs +
-                                   "><ofd:CommonData><ofd:MaxUnitID>4</ofd:MaxUnitID><ofd:PageArea><ofd:PhysicalBox>0 0 "
-                                   "210 297</ofd:PhysicalBox></ofd:PageArea><ofd:DocumentRes>DocumentRes.xml</ofd:"
-                                   "DocumentRes></ofd:CommonData><ofd:Pages><ofd:Page ID=\"2\" BaseLoc=\"Pages/Page_0/"
-                                   "Content.xml\"/></ofd:Pages></ofd:Document>");
+    EXPECT_EQ(entries[1].data,
+              std::string(kDecl) + "<ofd:Document " + kNs +
+                  "><ofd:CommonData><ofd:MaxUnitID>4</ofd:MaxUnitID><ofd:PageArea><ofd:PhysicalBox>0 0 "
+                  "210 297</ofd:PhysicalBox></ofd:PageArea><ofd:DocumentRes>DocumentRes.xml</ofd:"
+                  "DocumentRes></ofd:CommonData><ofd:Pages><ofd:Page ID=\"2\" BaseLoc=\"Pages/Page_0/"
+                  "Content.xml\"/></ofd:Pages></ofd:Document>");
     EXPECT_EQ(entries[2].data, std::string(kDecl) + "<ofd:Res " + kNs +
                                    " BaseLoc=\"Res\"><ofd:MultiMedias><ofd:MultiMedia ID=\"1\" Type=\"Image\" "
                                    "Format=\"JPG\"><ofd:MediaFile>Jpg1A.tmp</ofd:MediaFile></ofd:MultiMedia></ofd:"
@@ -113,10 +114,11 @@ TEST_F(OfdTest, OnePageDocumentHoldsItsEntriesInOrderWithTheirTexts) {
         EXPECT_EQ(e.method, static_cast<unsigned long>(Z_DEFLATED)) << e.name;
     EXPECT_LE(entries[7].compressedSize, jpegBytes.size() + 5 * (jpegBytes.size() / 16384 + 2));
     EXPECT_LT(entries[1].compressedSize, entries[1].data.size()) << "the XML parts are compressed";
-    EXPECT_EQ(entries[8].data, std::string(kDecl) + "<ofd:OFD " + kNs +
-                                   " Version=\"1.1\" DocType=\"OFD\"><ofd:DocBody><ofd:DocInfo><ofd:Creator>"
-                                   "GruvoOFDCreator</ofd:Creator><ofd:CreatorVersion>1.0.9167</ofd:CreatorVersion>"
-                                   "</ofd:DocInfo><ofd:DocRoot>Doc_0/Document.xml</ofd:DocRoot></ofd:DocBody></ofd:OFD>");
+    EXPECT_EQ(entries[8].data,
+              std::string(kDecl) + "<ofd:OFD " + kNs +
+                  " Version=\"1.1\" DocType=\"OFD\"><ofd:DocBody><ofd:DocInfo><ofd:Creator>"
+                  "GruvoOFDCreator</ofd:Creator><ofd:CreatorVersion>1.0.9167</ofd:CreatorVersion>"
+                  "</ofd:DocInfo><ofd:DocRoot>Doc_0/Document.xml</ofd:DocRoot></ofd:DocBody></ofd:OFD>");
 
     // Nothing temporary stays: no work folder, no archive, no page JPEG.
     EXPECT_TRUE(TempHoldsOnly({}));
@@ -157,8 +159,8 @@ TEST_F(OfdTest, ThreePagesNumberTheirUnits) {
     EXPECT_NE(res.find("ID=\"3\" Type=\"Image\" Format=\"JPG\"><ofd:MediaFile>JpgC.tmp<"), std::string::npos);
     for (int i = 0; i < 3; ++i) {
         const std::string& content = byName["Doc_0/Pages/Page_" + std::to_string(i) + "/Content.xml"];
-        EXPECT_NE(content.find("<ofd:Layer ID=\"" + std::to_string(7 + 2 * i) + "\" Type=\"Body\"><ofd:ImageObject ID=\"" +
-                               std::to_string(8 + 2 * i) + "\""),
+        EXPECT_NE(content.find("<ofd:Layer ID=\"" + std::to_string(7 + 2 * i) +
+                               "\" Type=\"Body\"><ofd:ImageObject ID=\"" + std::to_string(8 + 2 * i) + "\""),
                   std::string::npos)
             << content;
         EXPECT_NE(content.find("ResourceID=\"" + std::to_string(i + 1) + "\""), std::string::npos);
@@ -206,9 +208,9 @@ TEST_F(OfdTest, FailuresDeliverNothingAndKeepThePageJpegs) {
     EXPECT_FALSE(testpage::Exists(root.Host(u"C:\\Scans\\full.ofd")));
     EXPECT_TRUE(TempHoldsOnly({"JpgF.tmp"}));
     // Widths and heights must cover every page.
-    EXPECT_EQ(writer.SaveAsOfd({CString(page.c_str()), CString(page.c_str())}, {300}, {300}, 300,
-                               u"C:\\Scans\\short.ofd"),
-              0);
+    EXPECT_EQ(
+        writer.SaveAsOfd({CString(page.c_str()), CString(page.c_str())}, {300}, {300}, 300, u"C:\\Scans\\short.ofd"),
+        0);
     // A page whose path does not fit the ANSI buffers.
     std::u16string longName = u"C:\\Temp\\" + std::u16string(250, u'j') + u".tmp";
     CopyFileW(page.c_str(), longName.c_str(), FALSE);

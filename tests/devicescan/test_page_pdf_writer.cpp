@@ -73,7 +73,9 @@ std::string ExpectedPdf(bool jpeg, int width, int height, int w, int h, const st
     return pdf;
 }
 
-bool TempFolderIsEmpty(const testpage::Root& root) { return std::filesystem::is_empty(root.path() / "Temp"); }
+bool TempFolderIsEmpty(const testpage::Root& root) {
+    return std::filesystem::is_empty(root.path() / "Temp");
+}
 
 TEST(PagePdf, OneBitPageIsWrittenByteForByte) {
     testpage::Root root;

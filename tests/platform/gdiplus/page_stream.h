@@ -121,15 +121,17 @@ inline StreamPtr StreamOf(const std::vector<BYTE>& bytes) {
     return StreamPtr(stream);
 }
 
-inline StreamPtr StreamOf(const Page& page) { return StreamOf(BmpFile(page)); }
+inline StreamPtr StreamOf(const Page& page) {
+    return StreamOf(BmpFile(page));
+}
 
 // A fresh C:\ under the system temporary folder for the test; removed at the end.
 class Root {
 public:
     Root() {
         std::random_device random;
-        m_path = std::filesystem::temp_directory_path() / ("writers-" + std::to_string(random()) + "-" +
-                                                           std::to_string(::getpid()));
+        m_path = std::filesystem::temp_directory_path() /
+                 ("writers-" + std::to_string(random()) + "-" + std::to_string(::getpid()));
         std::filesystem::create_directories(m_path / "Temp");
         platform::testing::SetRoot(m_path.string());
     }
@@ -153,7 +155,9 @@ inline std::vector<BYTE> ReadAll(const std::string& hostPath) {
     return std::vector<BYTE>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline bool Exists(const std::string& hostPath) { return std::filesystem::exists(hostPath); }
+inline bool Exists(const std::string& hostPath) {
+    return std::filesystem::exists(hostPath);
+}
 
 // Files of the process cannot grow beyond `bytes` while this lives: a full disk as writers see it (EFBIG).
 class FileSizeLimit {

@@ -11,7 +11,9 @@ namespace {
 DWORD Le32(const std::vector<BYTE>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<DWORD>(b[at + 3]) << 24);
 }
-WORD Le16(const std::vector<BYTE>& b, size_t at) { return static_cast<WORD>(b[at] | (b[at + 1] << 8)); }
+WORD Le16(const std::vector<BYTE>& b, size_t at) {
+    return static_cast<WORD>(b[at] | (b[at + 1] << 8));
+}
 
 // Records the page into `path` through a Graphics, as the save dispatch does.
 void Record(const testpage::Page& page, const char16_t* path, const ImageAttributes* attributes) {
@@ -21,8 +23,8 @@ void Record(const testpage::Page& page, const char16_t* path, const ImageAttribu
     ASSERT_EQ(metafile.GetLastStatus(), Ok);
     Graphics graphics(&metafile);
     ASSERT_EQ(graphics.GetLastStatus(), Ok);
-    ASSERT_EQ(graphics.DrawImage(&image, Rect(0, 0, page.width, page.height), 0, 0, page.width, page.height,
-                                 UnitPixel, attributes),
+    ASSERT_EQ(graphics.DrawImage(&image, Rect(0, 0, page.width, page.height), 0, 0, page.width, page.height, UnitPixel,
+                                 attributes),
               Ok);
 }
 
