@@ -348,6 +348,15 @@ int GetObjectW(HGDIOBJ h, int size, LPVOID out) {
         bm.bmWidthBytes =
             b->dibBits ? ((b->width * bm.bmBitsPixel + 31) / 32) * 4 : ((b->width * bm.bmBitsPixel + 15) / 16) * 2;
         bm.bmBits = b->dibBits;
+        if (b->dibBits && out && size >= static_cast<int>(sizeof(DIBSECTION))) {
+            DIBSECTION ds{};
+            ds.dsBm = bm;
+            std::memcpy(&ds.dsBmih, b->dibHeader.data(), sizeof(BITMAPINFOHEADER));
+            if (ds.dsBmih.biCompression == BI_BITFIELDS)
+                std::memcpy(ds.dsBitfields, reinterpret_cast<const BYTE*>(b->dibHeader.data()) + ds.dsBmih.biSize,
+                            sizeof(ds.dsBitfields));
+            return put(ds);
+        }
         return put(bm);
     }
     case ObjectKind::Region:

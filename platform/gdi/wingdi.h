@@ -207,6 +207,15 @@ struct BITMAPFILEHEADER {
 };
 #pragma pack(pop)
 
+// What GetObject gives for a DIB section when asked for this much.
+struct DIBSECTION {
+    BITMAP dsBm;
+    BITMAPINFOHEADER dsBmih;
+    DWORD dsBitfields[3];
+    HANDLE dshSection;
+    DWORD dsOffset;
+};
+
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER is 40 bytes");
 static_assert(sizeof(BITMAPFILEHEADER) == 14, "BITMAPFILEHEADER is 14 bytes");
 static_assert(sizeof(RGBQUAD) == 4, "RGBQUAD is 4 bytes");

@@ -180,6 +180,11 @@ TEST(Bitmap, TwentyFourBitDibSectionShowsItsBitsAndReceivesTheDrawing) {
     EXPECT_EQ(24, bm.bmBitsPixel);
     EXPECT_EQ(0xCC, p[3]) << "GetObject hands out bits that hold the drawing";
     EXPECT_EQ(0xAA, p[5]);
+    DIBSECTION ds{};
+    ASSERT_EQ(static_cast<int>(sizeof(ds)), GetObjectW(h, sizeof(ds), &ds));
+    EXPECT_EQ(24, ds.dsBmih.biBitCount);
+    EXPECT_EQ(1, ds.dsBmih.biHeight);
+    EXPECT_EQ(bits, ds.dsBm.bmBits);
     SelectObject(dc, old);
     DeleteDC(dc);
     DeleteObject(h);
