@@ -15,5 +15,5 @@ public:
     int Stop();
 
 private:
-    CObject* m_pScanner = nullptr; // never set: nothing to forward to
+    [[maybe_unused]] CObject* m_pScanner = nullptr; // never set: nothing to forward to
 };
