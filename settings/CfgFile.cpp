@@ -2,12 +2,13 @@
 
 #include "settings/IniPath.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -70,10 +71,10 @@ void SerializeNode(const CfgObject* node, std::string& out) {
     // would take the children's tags for its bytes.
     const bool hasChildren = !node->children.empty();
     const std::int32_t len = (!hasChildren && node->data && node->len > 0) ? node->len : 0;
-    char tag[kTagBufferSize + 64];
-    std::snprintf(tag, sizeof tag, "<%s:%s,%s:%s,%s:%d,%s:%d>", "object", node->name, "type", node->type, "len", len,
-                  "childobjs", static_cast<int>(node->children.size()));
-    out += tag;
+    // "<object:%s,type:%s,len:%d,childobjs:%d>"
+    out.append("<object:").append(node->name).append(",type:").append(node->type);
+    out.append(",len:").append(std::to_string(len));
+    out.append(",childobjs:").append(std::to_string(node->children.size())).append(">");
     if (len <= 0)
         out += '\n';
     if (hasChildren) {
