@@ -104,6 +104,13 @@ TEST(JpegPdfDocument, ThreePagesAreWrittenByteForByte) {
         EXPECT_EQ(pixels.width, 57); // 80 pixels at 100 dpi in points
         EXPECT_EQ(pixels.height, 144);
     }
+    // Page 1 runs from red on the left to blue on the right.
+    if (pdftest::Render(host, 1, 72, pixels)) {
+        const BYTE* left = pixels.at(2, pixels.height / 2);
+        const BYTE* right = pixels.at(pixels.width - 3, pixels.height / 2);
+        EXPECT_TRUE(left[0] > 200 && left[2] < 60) << "left edge red";
+        EXPECT_TRUE(right[2] > 200 && right[0] < 60) << "right edge blue";
+    }
 }
 
 TEST(JpegPdfDocument, A4PageAt300DpiHasItsMediaBoxAndMatrix) {
