@@ -70,9 +70,6 @@ void Register(GdiObject* obj) {
 void RegisterDC(DeviceContext* dc) {
     Add(dc, dc->kind == DCKind::Memory ? OBJ_MEMDC : OBJ_DC);
 }
-void Unregister(GdiObject* obj) {
-    Remove(obj);
-}
 void UnregisterDC(DeviceContext* dc) {
     Remove(dc);
 }

@@ -57,7 +57,6 @@ struct Pen : GdiObject {
     COLORREF color = 0;
 };
 
-struct Bitmap;
 struct Brush : GdiObject {
     Brush() : GdiObject(ObjectKind::Brush) {}
     UINT style = BS_SOLID;
@@ -178,7 +177,6 @@ template <class T> T* ToObjectOf(HGDIOBJ h, ObjectKind kind) {
     GdiObject* o = ToObject(h);
     return o && o->kind == kind ? static_cast<T*>(o) : nullptr;
 }
-void Unregister(GdiObject* obj);
 void UnregisterDC(DeviceContext* dc);
 void ReleaseSelected(GdiObject* obj); // a DC let go of obj; frees it when a delete was pending
 
@@ -198,7 +196,6 @@ Font* StockFont(int index);
 Bitmap* DefaultBitmap();
 
 Bitmap* NewBitmap(int width, int height, bool mono);
-Region ClipToTarget(const DeviceContext& dc);
 
 // A DIB described by a BITMAPINFO (bitmap.cpp): enough to decode any of its rows into 0x00RRGGBB pixels.
 struct DibInfo {
