@@ -70,7 +70,9 @@ bool SwapLineRedBlue(int lines, BYTE* data, int stride, int pixelsPerLine) {
     return true;
 }
 
-CScanner::~CScanner() { FreeDriver(); }
+CScanner::~CScanner() {
+    FreeDriver();
+}
 
 void CScanner::ClearCounters() {
     m_nLinesRead = m_nTotalLines = m_nDriverLines = m_nStride = 0;
@@ -116,9 +118,8 @@ int CScanner::LoadDriver(const WCHAR* libraryPath) {
     };
     bool all = bind("ScanDrv_Open", m_pfnOpen) && bind("ScanDrv_Open_C", m_pfnOpen_C) &&
                bind("ScanDrv_Close", m_pfnClose) && bind("ScanDrv_SetScanParameter", m_pfnSetScanParameter) &&
-               bind("ScanDrv_GetScanParameter", m_pfnGetScanParameter) &&
-               bind("ScanDrv_StartScan", m_pfnStartScan) && bind("ScanDrv_AbortScan", m_pfnAbortScan) &&
-               bind("ScanDrv_ReadScanData", m_pfnReadScanData) &&
+               bind("ScanDrv_GetScanParameter", m_pfnGetScanParameter) && bind("ScanDrv_StartScan", m_pfnStartScan) &&
+               bind("ScanDrv_AbortScan", m_pfnAbortScan) && bind("ScanDrv_ReadScanData", m_pfnReadScanData) &&
                bind("ScanDrv_SetScanParameterAdj", m_pfnSetScanParameterAdj) &&
                bind("ScanDrv_GetNextPushStatus", m_pfnGetNextPushStatus) &&
                bind("ScanDrv_GetCurScanLineNum", m_pfnGetCurScanLineNum) &&
@@ -186,9 +187,15 @@ int CScanner::DevMon_StartScan(ScanRequest* request) {
     }
     UINT bits;
     switch (request->colour) {
-    case 0: bits = 1; break;
-    case 1: bits = 8; break;
-    case 2: bits = 24; break;
+    case 0:
+        bits = 1;
+        break;
+    case 1:
+        bits = 8;
+        break;
+    case 2:
+        bits = 24;
+        break;
     default:
         CallDriver(m_pfnAbortScan, m_hDevice);
         return -1;
@@ -201,8 +208,8 @@ int CScanner::DevMon_StartScan(ScanRequest* request) {
     // take rows of the next page or fail.
     m_nTotalLines = driverLines > 0 ? std::min(wanted, driverLines) : wanted;
     m_nDriverLines = driverLines;
-    m_nPixelsPerLine =
-        std::min(static_cast<UINT>(std::max(request->width, 0)) * static_cast<UINT>(request->dpiX) / 1200, driverPixels);
+    m_nPixelsPerLine = std::min(
+        static_cast<UINT>(std::max(request->width, 0)) * static_cast<UINT>(request->dpiX) / 1200, driverPixels);
     m_nBitsPerPixel = bits;
     m_nStride = (m_nPixelsPerLine * bits + 31) / 32 * 4;
     m_nDpi = static_cast<UINT>(request->dpiX);

@@ -40,10 +40,10 @@ public:
     int DevMon_AbortScan();
 
     // For the scan thread: between pages, at the start of each page, and at the end of the job.
-    int GetNextPushStatus();          // -1 without a library or open device
+    int GetNextPushStatus(); // -1 without a library or open device
     void ResetLinesRead() { m_nLinesRead = 0; }
-    void CloseDevice();               // ScanDrv_Close when a device is open
-    void FreeDriver();                // closes the device and frees the library
+    void CloseDevice(); // ScanDrv_Close when a device is open
+    void FreeDriver();  // closes the device and frees the library
 
     bool IsLoaded() const { return m_hLLD != nullptr; }
     bool IsOpen() const { return m_bOpen; }

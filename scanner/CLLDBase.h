@@ -9,7 +9,7 @@ class CLLDBase {
 public:
     virtual ~CLLDBase() = default;
 
-    virtual int LoadDriver() = 0;   // 1 loaded (or already loaded), 0 when the library cannot be loaded
+    virtual int LoadDriver() = 0; // 1 loaded (or already loaded), 0 when the library cannot be loaded
     virtual void UnloadDriver() = 0;
     // The port dialog passes one argument more than the driver takes; it is accepted and ignored.
     virtual int DevMon_BroadcastMFP(int* count, char* names, int reserved = 0) = 0;

@@ -132,7 +132,9 @@ int CLLDKorvel::DevMon_BroadcastMFP(int* count, char* names, int) {
     return MapDriverResult(CallDriver(m_pfnBroadcastMFP, count, names));
 }
 
-int CLLDKorvel::DevMon_LocateMFP(char*, char*) { return 0; }
+int CLLDKorvel::DevMon_LocateMFP(char*, char*) {
+    return 0;
+}
 
 int CLLDKorvel::DevMon_DetectNetMFP(NetDetectRequest* request, void*) {
     if (!m_pfnDetectNetMFP)
@@ -228,8 +230,8 @@ int CLLDKorvel::DevMon_ReadScanData(void* dst, int size, int* count) {
         m_nReadBufferSize = size;
     }
     int driverCount = 0;
-    int r = MapDriverResult(CallDriver(m_pfnReadScanData, device, static_cast<void*>(m_pReadBuffer), size,
-                                       &driverCount));
+    int r =
+        MapDriverResult(CallDriver(m_pfnReadScanData, device, static_cast<void*>(m_pReadBuffer), size, &driverCount));
     if (r != 0)
         return r;
     std::memcpy(dst, m_pReadBuffer, static_cast<size_t>(size));
@@ -237,9 +239,13 @@ int CLLDKorvel::DevMon_ReadScanData(void* dst, int size, int* count) {
     return 0;
 }
 
-int CLLDKorvel::DevMon_Reserved() { return 0; }
+int CLLDKorvel::DevMon_Reserved() {
+    return 0;
+}
 
-int CLLDKorvel::DevMon_EndScan() { return 0; }
+int CLLDKorvel::DevMon_EndScan() {
+    return 0;
+}
 
 int CLLDKorvel::DevMon_StopScan() {
     DebugPrint(u"DevMon_StopScan");
@@ -272,8 +278,8 @@ int CLLDKorvel::DevMon_SetScanParameterAdj(int* brightness, int* contrast, int* 
     if (!device || !m_pfnSetScanParameterAdj)
         return -1;
     g_bCancelScan = FALSE;
-    return MapDriverResult(CallDriver(m_pfnSetScanParameterAdj, device, brightness, contrast, curve, gamma, threshold,
-                                      descreen, fading));
+    return MapDriverResult(
+        CallDriver(m_pfnSetScanParameterAdj, device, brightness, contrast, curve, gamma, threshold, descreen, fading));
 }
 
 int CLLDKorvel::DevMon_GetCurScanLineNum(int* line, int* status) {
@@ -310,4 +316,6 @@ int CLLDKorvel::DevMon_CheckConnect(int portType, void* address) {
     return CallDriver(m_pfnCheckConnect, portType, address);
 }
 
-int CLLDKorvel::AbortScan() { return DevMon_AbortScan(); }
+int CLLDKorvel::AbortScan() {
+    return DevMon_AbortScan();
+}

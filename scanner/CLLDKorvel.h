@@ -22,8 +22,8 @@ public:
     int DevMon_DetectNetMFP(NetDetectRequest* request, void* reserved = nullptr) override;
     int DevMon_Open(const char* deviceName) override;
     int DevMon_Close() override;
-    int DevMon_SetScanParameter(int xRes, int yRes, int colour, int left, int top, int right, int bottom,
-                                int threshold, int source) override;
+    int DevMon_SetScanParameter(int xRes, int yRes, int colour, int left, int top, int right, int bottom, int threshold,
+                                int source) override;
     int DevMon_GetScanParameter(int* pixelsPerLine, int* totalLines) override;
     int DevMon_StartScan() override;
     int DevMon_AbortScan() override;
@@ -35,11 +35,11 @@ public:
     int DevMon_SetCallBackFun(ScanCallBackFun callback, void* context) override;
     virtual int DevMon_SetScanParameterAdj(int* brightness, int* contrast, int* curve, int gamma, int threshold,
                                            int descreen, int fading);
-    virtual int DevMon_GetCurScanLineNum(int* line, int* status);   // raw driver result
-    virtual int DevMon_GetCurTransferSize(int* total, int* done);   // raw driver result
+    virtual int DevMon_GetCurScanLineNum(int* line, int* status); // raw driver result
+    virtual int DevMon_GetCurTransferSize(int* total, int* done); // raw driver result
     virtual int DevMon_CancelScan();
     virtual int DevMon_GetLLDError();
-    virtual int DevMon_CheckConnect(int portType, void* address);   // raw driver result
+    virtual int DevMon_CheckConnect(int portType, void* address); // raw driver result
 
     // The program's code for a driver code: the table for 0 to 21, -1 for anything else.
     static int MapDriverResult(int driverCode);

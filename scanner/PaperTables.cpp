@@ -25,7 +25,9 @@ bool s_adfBuilt = false;
 bool s_flatbedBuilt = false;
 int s_scanReset = 0;
 
-const _PaperInfo& Row(int number) { return PaperRowTable[number - 1]; } // rows are numbered from 1
+const _PaperInfo& Row(int number) {
+    return PaperRowTable[number - 1];
+} // rows are numbered from 1
 
 void Build(unsigned source, std::vector<_PaperInfo>& rows, CStringArray& names) {
     rows = PaperRowsFor(source, g_bHasA3, g_bIsPlatformIbis);
@@ -110,17 +112,29 @@ int GetMaxSanSizeNum(unsigned source) {
     return n;
 }
 
-double GetMaxScanWidthInch() { return g_bHasA3 ? 11.692913 : 8.503937; }
+double GetMaxScanWidthInch() {
+    return g_bHasA3 ? 11.692913 : 8.503937;
+}
 
-double GetMaxScanLengthInch() { return g_bHasA3 ? 16.535433 : 11.692913; }
+double GetMaxScanLengthInch() {
+    return g_bHasA3 ? 16.535433 : 11.692913;
+}
 
-void SetManualDuplexFlag(int on) { g_bManualDuplex = on; }
+void SetManualDuplexFlag(int on) {
+    g_bManualDuplex = on;
+}
 
-int GetManualDuplexFlag() { return g_bManualDuplex; }
+int GetManualDuplexFlag() {
+    return g_bManualDuplex;
+}
 
-void SetScanResetValue(int value) { s_scanReset = value; }
+void SetScanResetValue(int value) {
+    s_scanReset = value;
+}
 
-int GetScanResetValue() { return s_scanReset; }
+int GetScanResetValue() {
+    return s_scanReset;
+}
 
 void ResetPaperListsForTesting() {
     s_adfBuilt = false;

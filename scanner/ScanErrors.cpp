@@ -4,43 +4,33 @@
 #include "settings/PlatformFlags.h"
 
 const int DriverResultMap[kDriverResultCount] = {
-    0,   -1,  200, -21, -4,  0,   -7,  -73, -72, -12, -1, // driver codes 0-10
-    -1,  -210, -74, -9, -75, -76, -77, -78, -79, -80, 0,  // driver codes 11-21
+    0,  -1,   200, -21, -4,  0,   -7,  -73, -72, -12, -1, // driver codes 0-10
+    -1, -210, -74, -9,  -75, -76, -77, -78, -79, -80, 0,  // driver codes 11-21
 };
 
+namespace {
+
+// The texts chosen by (category, code); id 0 stands for the model's generic device error.
+struct ErrorText {
+    int category, code;
+    UINT id;
+};
+constexpr ErrorText kErrorTexts[] = {
+    {0, -21, 1104}, {1, -73, 1139},  {1, -72, 1143}, {1, -21, 1104}, {1, -7, 1140},  {2, -78, 1152},
+    {6, -210, 0},   {6, -100, 1105}, {6, -80, 1155}, {6, -79, 1153}, {6, -78, 1152}, {6, -77, 1151},
+    {6, -76, 1149}, {6, -73, 1139},  {6, -72, 1143}, {6, -21, 1104}, {6, -7, 1140},  {6, -4, 0},
+};
+
+} // namespace
+
 UINT GetScanErrorStringId(int category, int code) {
-    switch (category) {
-    case 0:
-        return code == -21 ? 1104 : GetDefaultErrorStringId();
-    case 1:
-        switch (code) {
-        case -73: return 1139;
-        case -72: return 1143;
-        case -21: return 1104;
-        case -7: return 1140;
-        default: return 1103;
-        }
-    case 2:
-        return code == -78 ? 1152 : 1103;
-    case 6:
-        switch (code) {
-        case -210: return GetDefaultErrorStringId();
-        case -100: return 1105;
-        case -80: return 1155;
-        case -79: return 1153;
-        case -78: return 1152;
-        case -77: return 1151;
-        case -76: return 1149;
-        case -73: return 1139;
-        case -72: return 1143;
-        case -21: return 1104;
-        case -7: return 1140;
-        case -4: return GetDefaultErrorStringId();
-        default: return 1103;
-        }
-    default:
-        return 1103;
-    }
+    for (const ErrorText& text : kErrorTexts)
+        if (text.category == category && text.code == code)
+            return text.id ? text.id : GetDefaultErrorStringId();
+    // Any other failure to open is the device's; any other failure elsewhere is the general error text.
+    return category == 0 ? GetDefaultErrorStringId() : 1103;
 }
 
-CString GetScanErrorMessage(int category, int code) { return LoadResString(GetScanErrorStringId(category, code)); }
+CString GetScanErrorMessage(int category, int code) {
+    return LoadResString(GetScanErrorStringId(category, code));
+}

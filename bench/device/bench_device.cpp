@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
         int dpi, colour;
         size_t request;
     } cases[] = {
-        {"colour 600 dpi A4, one row a call", 600, 2, 0}, {"colour 600 dpi A4, 1 MiB a call", 600, 2, 1u << 20},
+        {"colour 600 dpi A4, one row a call", 600, 2, 0},   {"colour 600 dpi A4, 1 MiB a call", 600, 2, 1u << 20},
         {"colour 1200 dpi A4, one row a call", 1200, 2, 0}, {"grey 600 dpi A4, one row a call", 600, 1, 0},
         {"black and white 600 dpi A4, one row", 600, 0, 0},
     };

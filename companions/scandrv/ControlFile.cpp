@@ -13,7 +13,9 @@ std::string Trim(const std::string& s) {
     return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
 }
 
-template <typename T> bool ReadAll(std::istringstream& in, T& value) { return static_cast<bool>(in >> value); }
+template <typename T> bool ReadAll(std::istringstream& in, T& value) {
+    return static_cast<bool>(in >> value);
+}
 
 } // namespace
 

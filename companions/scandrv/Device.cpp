@@ -12,12 +12,16 @@ namespace {
 constexpr int kMaxWidth = 20400;  // 17 inches, in 1/1200 inch
 constexpr int kMaxLength = 36000; // 30 inches
 
-bool IsFeeder(int source) { return source != 0 && source != 8; }
+bool IsFeeder(int source) {
+    return source != 0 && source != 8;
+}
 
 } // namespace
 
 // The thread starts once every member is initialised.
-Device::Device() { m_thread = std::thread([this] { MechanismLoop(); }); }
+Device::Device() {
+    m_thread = std::thread([this] { MechanismLoop(); });
+}
 
 Device::~Device() {
     {

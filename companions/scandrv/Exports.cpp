@@ -183,9 +183,8 @@ SCANDRV_EXPORT int ScanDrv_CancelScan(void* handle) {
 }
 
 SCANDRV_EXPORT int ScanDrv_ReadScanData(void* handle, void* buffer, int size, int* count) {
-    return WithDevice("ScanDrv_ReadScanData", false, handle, [&](Device& d) {
-        return buffer && count && size > 0 ? d.Read(buffer, size, count) : 1;
-    });
+    return WithDevice("ScanDrv_ReadScanData", false, handle,
+                      [&](Device& d) { return buffer && count && size > 0 ? d.Read(buffer, size, count) : 1; });
 }
 
 SCANDRV_EXPORT int ScanDrv_GetCurScanLineNum(void* handle, int* line, int* status) {
@@ -209,9 +208,8 @@ SCANDRV_EXPORT int ScanDrv_GetCurTransferSize(void* handle, int* total, int* don
 // The tone settings do not change the test pages; the threshold decides black and white.
 SCANDRV_EXPORT int ScanDrv_SetScanParameterAdj(void* handle, int* brightness, int* contrast, int* curve, int,
                                                int threshold, int, int) {
-    return WithDevice("ScanDrv_SetScanParameterAdj", true, handle, [&](Device& d) {
-        return brightness && contrast && curve ? d.SetAdjustments(threshold) : 1;
-    });
+    return WithDevice("ScanDrv_SetScanParameterAdj", true, handle,
+                      [&](Device& d) { return brightness && contrast && curve ? d.SetAdjustments(threshold) : 1; });
 }
 
 // Port type 0 asks for the local device; any other type for the network device named by the narrow text.
@@ -227,8 +225,7 @@ SCANDRV_EXPORT int ScanDrv_CheckConnect(int portType, void* address) {
 }
 
 SCANDRV_EXPORT int ScanDrv_GetADFStatus(void* handle) {
-    return WithDevice("ScanDrv_GetADFStatus", true, handle,
-                      [](Device& d) { return d.GetADFStatus(CurrentControl()); });
+    return WithDevice("ScanDrv_GetADFStatus", true, handle, [](Device& d) { return d.GetADFStatus(CurrentControl()); });
 }
 
 // Without names: *count = the devices found. With names: *count on entry is how many 256-byte names the buffer holds;

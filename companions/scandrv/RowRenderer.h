@@ -37,7 +37,7 @@ public:
 private:
     struct Run {
         Box box;
-        int colourIndex; // into m_colours
+        int colourIndex;      // into m_colours
         double yFirst, yLast; // rows the rotated box can touch
     };
 
@@ -51,7 +51,7 @@ private:
     double m_cos = 1, m_sin = 0, m_cx = 0, m_cy = 0;
     std::vector<Run> m_runs;
     std::vector<Rgb> m_colours;
-    std::vector<std::uint8_t> m_greys;            // per colour: grey value, or 0x00/0xFF in black and white
+    std::vector<std::uint8_t> m_greys;             // per colour: grey value, or 0x00/0xFF in black and white
     std::vector<std::vector<std::uint8_t>> m_rows; // per colour: a whole row of it (colour mode only)
 };
 

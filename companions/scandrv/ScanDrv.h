@@ -26,7 +26,7 @@ struct NetDetectRequest {
 
 enum {
     ScanDrv_STATUS_EOF = 5,
-    ScanDrv_LINE_SCANNING = 15,   // line poll status: the mechanism is scanning the page being read
+    ScanDrv_LINE_SCANNING = 15,      // line poll status: the mechanism is scanning the page being read
     ScanDrv_LINE_TRANSFERRING = 254, // the page is scanned and waits to be read (or the job pauses)
 };
 

@@ -29,7 +29,9 @@ struct Rgb {
 };
 
 // The grey value the device delivers for a colour (and thresholds for black and white).
-inline std::uint8_t GreyOf(Rgb c) { return static_cast<std::uint8_t>((299 * c.r + 587 * c.g + 114 * c.b + 500) / 1000); }
+inline std::uint8_t GreyOf(Rgb c) {
+    return static_cast<std::uint8_t>((299 * c.r + 587 * c.g + 114 * c.b + 500) / 1000);
+}
 
 struct Box {
     double u0, v0, u1, v1; // document coordinates, 1/1200 inch, half-open
@@ -62,7 +64,9 @@ inline constexpr double kMarkTop = 1500;
 inline constexpr int kMarkCells = 10;
 
 // Centre of mark cell i in document coordinates.
-inline Point MarkCellCentre(int i) { return {kMarkLeft + i * kMarkPitch + kCell / 2, kMarkTop + kCell / 2}; }
+inline Point MarkCellCentre(int i) {
+    return {kMarkLeft + i * kMarkPitch + kCell / 2, kMarkTop + kCell / 2};
+}
 
 // The boxes of one page side; page is the sheet's number in the job (1-based).
 inline std::vector<Box> DocumentBoxes(double width, double height, int page, bool back) {
@@ -80,8 +84,8 @@ inline std::vector<Box> DocumentBoxes(double width, double height, int page, boo
     for (int i = 0; i < kMarkCells; ++i) {
         bool black = i == 0 || (i <= 8 && ((page >> (i - 1)) & 1)) || (i == 9 && back);
         if (black)
-            inner.push_back({kMarkLeft + i * kMarkPitch, kMarkTop, kMarkLeft + i * kMarkPitch + kCell,
-                             kMarkTop + kCell, kMarkColour});
+            inner.push_back({kMarkLeft + i * kMarkPitch, kMarkTop, kMarkLeft + i * kMarkPitch + kCell, kMarkTop + kCell,
+                             kMarkColour});
     }
     for (int k = 0; 2100.0 + k * 300 + 120 <= height - 600; ++k) {
         double right = width - 600 - (k * 577) % 1800;

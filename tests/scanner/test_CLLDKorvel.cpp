@@ -100,7 +100,7 @@ TEST_F(CLLDKorvelTest, ScansAColourPageRowByRow) {
         ASSERT_EQ(count, rowBytes) << "a successful read reports the whole request";
     }
     // The red patch of the default document: document (900, 900) lies at bed (2100, 2100), pixel (262, 262).
-    const BYTE* red = page.data() + 262 * rowBytes + 262 * 3;
+    const BYTE* red = page.data() + static_cast<size_t>(262) * rowBytes + 262 * 3;
     EXPECT_EQ(red[0], scandrv::kRed.r);
     EXPECT_EQ(red[1], scandrv::kRed.g);
     EXPECT_EQ(red[2], scandrv::kRed.b);

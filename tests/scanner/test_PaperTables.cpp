@@ -8,6 +8,7 @@ namespace {
 
 std::vector<int> Ids(const std::vector<_PaperInfo>& rows) {
     std::vector<int> ids;
+    ids.reserve(rows.size());
     for (const _PaperInfo& r : rows)
         ids.push_back(r.id);
     return ids;

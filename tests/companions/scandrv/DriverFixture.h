@@ -91,7 +91,9 @@ protected:
         std::ofstream(m_root + "/scandrv.conf", std::ios::trunc) << text;
     }
 
-    void Open() { ASSERT_EQ(api.ScanDrv_Open("\\\\.\\Usbscan", &m_handle), 0); }
+    void Open() {
+        ASSERT_EQ(api.ScanDrv_Open("\\\\.\\Usbscan", &m_handle), 0);
+    }
 
     // Sets the parameters and starts a job.
     void Start(int dpi, int colour, int left, int top, int right, int bottom, int source, int threshold = 128) {
@@ -115,8 +117,8 @@ protected:
         std::vector<uint8_t> page(RowBytes() * static_cast<size_t>(m_lines));
         for (int y = 0; y < m_lines; ++y) {
             int count = 0;
-            int r = api.ScanDrv_ReadScanData(m_handle, page.data() + y * RowBytes(), static_cast<int>(RowBytes()),
-                                             &count);
+            int r =
+                api.ScanDrv_ReadScanData(m_handle, page.data() + y * RowBytes(), static_cast<int>(RowBytes()), &count);
             EXPECT_EQ(r, 0) << "row " << y;
             if (r != 0)
                 break;

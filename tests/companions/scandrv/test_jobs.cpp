@@ -70,7 +70,7 @@ TEST_F(JobTest, DefaultFeederJobScansThreeColourSheetsAndReportsEachPage) {
     OpenWithRecorder();
     EXPECT_EQ(api.ScanDrv_GetADFStatus(m_handle), 0) << "paper in the feeder";
     Start(150, 2, 0, 0, kRight, kBottom, 1);
-    Placement p; // the default document
+    Placement p;      // the default document
     WriteControl(""); // the job keeps the settings it started with
     for (int sheet = 1; sheet <= 3; ++sheet) {
         std::vector<uint8_t> page = ReadPage();
@@ -105,8 +105,7 @@ TEST_F(JobTest, ManualDuplexScansFrontsThenWaitsThenBacks) {
     for (auto expected : order)
         EXPECT_EQ(ReadMarks(ReadPage(), p), expected);
     ASSERT_TRUE(recorder.WaitFor(9));
-    std::vector<Event> expected{{2, 0, 0}, {3, 1, 0}, {3, 2, 0}, {7, 1, 1}, {8, 1, 1},
-                                {3, 1, 1}, {3, 2, 1}, {9, 0, 0}};
+    std::vector<Event> expected{{2, 0, 0}, {3, 1, 0}, {3, 2, 0}, {7, 1, 1}, {8, 1, 1}, {3, 1, 1}, {3, 2, 1}, {9, 0, 0}};
     EXPECT_EQ(recorder.Events(), expected);
 }
 

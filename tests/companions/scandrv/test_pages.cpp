@@ -13,13 +13,29 @@ constexpr int kRight = 10200, kBottom = 13200;
 } // namespace
 
 TEST_F(DriverTest, ExportsEveryEntryPointTheProgramsBind) {
-    for (const char* name :
-         {"ScanDrv_Open", "ScanDrv_Open_C", "ScanDrv_Close", "ScanDrv_SetResolution1200", "ScanDrv_SetContinueFlag",
-          "ScanDrv_GetLastError", "ScanDrv_SetScanParameter", "ScanDrv_GetScanParameter", "ScanDrv_StartScan",
-          "ScanDrv_AbortScan", "ScanDrv_ReadScanData", "ScanDrv_GetCurScanLineNum", "ScanDrv_GetCurTransferSize",
-          "ScanDrv_SetScanParameterAdj", "ScanDrv_CancelScan", "ScanDrv_CheckConnect", "ScanDrv_GetADFStatus",
-          "ScanDrv_BroadcastMFP", "ScanDrv_LocateMFP", "ScanDrv_DetectNetMFP", "ScanDrv_SetCallBackFun",
-          "ScanDrv_SetHorizontal", "ScanDrv_GetNextPushStatus"})
+    for (const char* name : {"ScanDrv_Open",
+                             "ScanDrv_Open_C",
+                             "ScanDrv_Close",
+                             "ScanDrv_SetResolution1200",
+                             "ScanDrv_SetContinueFlag",
+                             "ScanDrv_GetLastError",
+                             "ScanDrv_SetScanParameter",
+                             "ScanDrv_GetScanParameter",
+                             "ScanDrv_StartScan",
+                             "ScanDrv_AbortScan",
+                             "ScanDrv_ReadScanData",
+                             "ScanDrv_GetCurScanLineNum",
+                             "ScanDrv_GetCurTransferSize",
+                             "ScanDrv_SetScanParameterAdj",
+                             "ScanDrv_CancelScan",
+                             "ScanDrv_CheckConnect",
+                             "ScanDrv_GetADFStatus",
+                             "ScanDrv_BroadcastMFP",
+                             "ScanDrv_LocateMFP",
+                             "ScanDrv_DetectNetMFP",
+                             "ScanDrv_SetCallBackFun",
+                             "ScanDrv_SetHorizontal",
+                             "ScanDrv_GetNextPushStatus"})
         EXPECT_NE(dlsym(m_lib, name), nullptr) << name;
 }
 
