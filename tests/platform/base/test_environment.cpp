@@ -25,6 +25,32 @@ TEST(Environment, VariablesWithWindowsSizeRules) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ENVVAR_NOT_FOUND));
 }
 
+TEST(Environment, ExpandsKnownVariablesOnly) {
+    SetEnvironmentVariableW(u"KERNEL_TEST_DIR", u"C:\\Scans");
+    WCHAR out[64];
+    DWORD n = ExpandEnvironmentStringsW(u"%KERNEL_TEST_DIR%\\a %NOT_SET_ANYWHERE% 100%", out, 64);
+    EXPECT_EQ(std::u16string(out), u"C:\\Scans\\a %NOT_SET_ANYWHERE% 100%");
+    EXPECT_EQ(n, wcslen(out) + 1) << "this call counts the terminator";
+    SetEnvironmentVariableW(u"KERNEL_TEST_DIR", nullptr);
+}
+
+TEST(Time, FileTimesAndSystemTimesConvertBothWays) {
+    SYSTEMTIME st{2024, 2, 4, 29, 23, 59, 58, 123}; // a leap day
+    FILETIME ft;
+    ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
+    ULONGLONG ticks = (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    EXPECT_EQ(ticks, 133537247981230000ULL) << "100 ns intervals since 1601";
+    SYSTEMTIME back{};
+    ASSERT_TRUE(FileTimeToSystemTime(&ft, &back));
+    EXPECT_EQ(back.wYear, 2024);
+    EXPECT_EQ(back.wMonth, 2);
+    EXPECT_EQ(back.wDay, 29);
+    EXPECT_EQ(back.wDayOfWeek, 4);
+    EXPECT_EQ(back.wMilliseconds, 123);
+    st.wMonth = 13;
+    EXPECT_FALSE(SystemTimeToFileTime(&st, &ft));
+}
+
 TEST(Locale, DefaultsAndCountryCanBeFixed) {
     platform::testing::SetSystemLocale(0x0406); // Danish
     EXPECT_EQ(GetSystemDefaultLCID(), 0x0406u);

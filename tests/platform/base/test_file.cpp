@@ -263,6 +263,63 @@ TEST_F(FileTest, WfopenTakesDosPathsAndWindowsModes) {
     EXPECT_EQ(_wfopen(u"C:\\none.txt", u"rb"), nullptr);
 }
 
+TEST_F(FileTest, TruncatingDispositionsAndDeleteOnClose) {
+    Put("t.bin", "0123456789");
+    HANDLE h = CreateFileW(u"C:\\t.bin", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "CREATE_ALWAYS tells it replaced a file";
+    EXPECT_EQ(GetFileSize(h, nullptr), 0u);
+    CloseHandle(h);
+    Put("t.bin", "0123456789");
+    h = CreateFileW(u"C:\\t.bin", GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileSize(h, nullptr), 0u);
+    CloseHandle(h);
+    EXPECT_EQ(CreateFileW(u"C:\\none.bin", GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+    h = CreateFileW(u"C:\\scratch.bin", GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Exists("scratch.bin"));
+    CloseHandle(h);
+    EXPECT_FALSE(Exists("scratch.bin"));
+}
+
+TEST_F(FileTest, MovesAcrossFoldersAndCopiesOntoItself) {
+    Put("a/page1.jpg", "jpeg");
+    ASSERT_TRUE(CreateDirectoryW(u"C:\\b", nullptr));
+    EXPECT_TRUE(MoveFileW(u"C:\\a\\page1.jpg", u"C:\\b\\page1.jpg"));
+    EXPECT_EQ(Read("b/page1.jpg"), "jpeg");
+    EXPECT_TRUE(MoveFileW(u"C:\\a", u"C:\\c")) << "folders move too";
+    EXPECT_FALSE(CopyFileW(u"C:\\b\\page1.jpg", u"C:\\B\\PAGE1.JPG", FALSE));
+    EXPECT_EQ(Read("b/page1.jpg"), "jpeg") << "copying a file onto itself leaves it intact";
+    EXPECT_TRUE(CopyFileW(u"C:\\b\\page1.jpg", u"C:\\c\\copy.jpg", TRUE));
+    EXPECT_EQ(Read("c/copy.jpg"), "jpeg");
+}
+
+TEST_F(FileTest, TemporaryNamesStayUniqueAcrossThreads) {
+    WCHAR folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    std::vector<std::u16string> names(8 * 25);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 25; ++i) {
+                WCHAR name[MAX_PATH] = {};
+                if (GetTempFileNameW(u"C:\\Temp\\", u"Jpg", 0, name))
+                    names[static_cast<size_t>(t * 25 + i)] = name;
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    std::set<std::u16string> unique;
+    for (const auto& name : names)
+        if (!name.empty())
+            unique.insert(name);
+    EXPECT_EQ(unique.size(), FindAll(u"C:\\Temp\\Jpg*.tmp").size()) << "every name is a file of its own";
+    EXPECT_EQ(unique.size(), names.size()) << "no call failed and no name came twice";
+}
+
 TEST(LastError, IsKeptPerThread) {
     SetLastError(ERROR_DISK_FULL);
     DWORD seen = 1234;

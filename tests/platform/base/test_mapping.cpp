@@ -154,6 +154,29 @@ TEST_F(MappingTest, PagingFileSectionsNeedNoFile) {
     CloseHandle(section);
 }
 
+TEST_F(MappingTest, AccessIsCheckedAndCopyViewsKeepTheFile) {
+    Put("Temp/fixed.bin", std::string(70000, 'a'));
+    HANDLE file =
+        CreateFileW(u"C:\\Temp\\fixed.bin", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE section = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    CloseHandle(file);
+    ASSERT_NE(section, nullptr) << "size 0 maps the whole file";
+    EXPECT_EQ(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 10), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "no writing through a read-only section";
+    auto* copy = static_cast<char*>(MapViewOfFile(section, FILE_MAP_COPY, 0, 0, 70000));
+    ASSERT_NE(copy, nullptr);
+    copy[0] = 'z';
+    UnmapViewOfFile(copy);
+    CloseHandle(section);
+    EXPECT_EQ(Read("Temp/fixed.bin")[0], 'a') << "a copy-on-write view never reaches the file";
+
+    Put("Temp/empty.bin", "");
+    file = CreateFileW(u"C:\\Temp\\empty.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, nullptr), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_INVALID)) << "an empty file has no size to map";
+    CloseHandle(file);
+}
+
 TEST(GlobalMemory, HandlesArePlainZeroedBlocksThatFreeReleases) {
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 1001);
     ASSERT_NE(h, nullptr);
@@ -188,6 +211,24 @@ TEST(GlobalMemory, TheAllocationCapMakesLargeBlocksFail) {
     HGLOBAL big = GlobalAlloc(GHND, 64 << 20);
     EXPECT_NE(big, nullptr);
     GlobalFree(big);
+}
+
+TEST(GlobalMemory, AFailedReAllocLeavesTheBlockAsItWas) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 16);
+    std::memcpy(block, "kept", 5);
+    platform::testing::SetAllocationCap(1024);
+    EXPECT_EQ(GlobalReAlloc(block, 4096, GMEM_MOVEABLE), nullptr);
+    platform::testing::SetAllocationCap(std::nullopt);
+    EXPECT_STREQ(static_cast<const char*>(block), "kept");
+    EXPECT_EQ(GlobalSize(block), 16u);
+    GlobalFree(block);
+
+    void* local = LocalAlloc(LPTR, 40);
+    EXPECT_EQ(LocalSize(local), 40u);
+    EXPECT_EQ(LocalFree(local), nullptr);
+    auto* heap = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 32));
+    EXPECT_EQ(heap[31], 0);
+    EXPECT_TRUE(HeapFree(GetProcessHeap(), 0, heap));
 }
 
 TEST(GlobalMemory, MemoryStatusIsRealOrInjected) {

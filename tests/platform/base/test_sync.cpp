@@ -134,6 +134,55 @@ TEST(Waits, MultipleObjectsAnyAllAndTimeOuts) {
     CloseHandle(b);
 }
 
+TEST(Waits, WaitAllTakesNothingUntilEverythingIsSignalled) {
+    HANDLE autoEvent = CreateEventW(nullptr, FALSE, TRUE, nullptr);
+    HANDLE other = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE both[] = {autoEvent, other};
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(autoEvent, 0), WAIT_OBJECT_0) << "the auto-reset event was not consumed";
+    SetEvent(autoEvent);
+    SetEvent(other);
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(autoEvent, 0), WAIT_TIMEOUT) << "now it was";
+    SetEvent(autoEvent);
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0) << "the lowest signalled index wins";
+
+    EXPECT_EQ(WaitForMultipleObjects(0, both, FALSE, 0), WAIT_FAILED);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    CloseHandle(autoEvent);
+    CloseHandle(other);
+}
+
+TEST(Waits, AnAutoResetEventWakesExactlyOneOfSeveralWaiters) {
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<int> woken{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 4; ++i)
+        waiters.emplace_back([&] {
+            if (WaitForSingleObject(event, 300) == WAIT_OBJECT_0)
+                ++woken;
+        });
+    Sleep(30);
+    SetEvent(event);
+    for (auto& t : waiters)
+        t.join();
+    EXPECT_EQ(woken, 1);
+    CloseHandle(event);
+}
+
+TEST(Handles, ADuplicateKeepsTheObjectAfterTheOriginalIsClosed) {
+    HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    HANDLE copy = nullptr;
+    ASSERT_TRUE(
+        DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    EXPECT_NE(copy, event);
+    CloseHandle(event);
+    EXPECT_EQ(WaitForSingleObject(copy, 0), WAIT_OBJECT_0);
+    EXPECT_FALSE(SetEvent(event)) << "the closed handle is gone";
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    CloseHandle(copy);
+}
+
 TEST(Mutexes, OwnershipIsRecursiveAndBelongsToOneThread) {
     HANDLE mutex = CreateMutexW(nullptr, TRUE, nullptr);
     EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0) << "the owner may take it again";

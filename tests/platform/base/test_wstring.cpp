@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -217,6 +218,70 @@ TEST(CString, NarrowAndWideConvertAsUtf8) {
     CStringA f;
     f.Format("%s:%d", "label", 3);
     EXPECT_STREQ(f, "label:3");
+}
+
+} // namespace
+
+namespace {
+
+std::string FormatOne(const char16_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::u16string text = platform::FormatV(format, args);
+    va_end(args);
+    return platform::ToUtf8(text);
+}
+
+TEST(WideFormat, LessCommonDirectives) {
+    EXPECT_EQ(FormatOne(u"[%-*s]", -6, u"ab"), "[ab    ]") << "a negative * width means left-justified";
+    EXPECT_EQ(FormatOne(u"[%*.*f]", 8, 2, 3.14159), "[    3.14]");
+    EXPECT_EQ(FormatOne(u"%I32d %I32u", -1, 0xFFFFFFFFu), "-1 4294967295");
+    EXPECT_EQ(FormatOne(u"%hhd %hhu", 300, 300), "44 44");
+    EXPECT_EQ(FormatOne(u"%+.3e", 12345.678), "+1.235e+04");
+    EXPECT_EQ(FormatOne(u"%#o %#X", 8, 255), "010 0XFF");
+    EXPECT_EQ(FormatOne(u"%05.1f|%-6.2f|", 2.5, 1.0), "002.5|1.00  |");
+    EXPECT_EQ(FormatOne(u"%lc%hc", u'\u00E9', 'a'), "éa");
+    EXPECT_EQ(FormatOne(u"%5c|%-3c|", u'x', u'y'), "    x|y  |");
+    EXPECT_EQ(FormatOne(u"100%%"), "100%");
+    EXPECT_EQ(FormatOne(u"tail %"), "tail ") << "a lone % at the end writes nothing";
+    EXPECT_EQ(FormatOne(u"%.3S", "abcdef"), "abc") << "precision cuts a narrow argument too";
+    EXPECT_EQ(FormatOne(u"%zd %Iu", static_cast<size_t>(1) << 33, static_cast<size_t>(7)), "8589934592 7");
+}
+
+TEST(NarrowFormat, BoundedFormsCutAndTerminate) {
+    char buf[6];
+    EXPECT_EQ(_snprintf(buf, sizeof buf, "%s", "abcdefgh"), -1);
+    EXPECT_STREQ(buf, "abcde");
+    EXPECT_EQ(_snprintf_s(buf, sizeof buf, _TRUNCATE, "%d", 1234567), -1);
+    EXPECT_STREQ(buf, "12345");
+    EXPECT_EQ(sprintf_s(buf, "%s:%d", "ab", 12), 5);
+    EXPECT_STREQ(buf, "ab:12");
+    EXPECT_EQ(sprintf_s(buf, "%s", "toolong"), -1);
+    EXPECT_STREQ(buf, "");
+    char label[64];
+    sprintf_s(label, "%s:%d", "PDF_ToFile error :", 32);
+    EXPECT_STREQ(label, "PDF_ToFile error ::32");
+}
+
+TEST(CString, TokensSpansAndInsertion) {
+    CString list(u"a, b,,c");
+    int at = 0;
+    std::vector<std::u16string> tokens;
+    for (CString token = list.Tokenize(u", ", at); at != -1; token = list.Tokenize(u", ", at))
+        tokens.emplace_back(token.GetString());
+    EXPECT_EQ(tokens, (std::vector<std::u16string>{u"a", u"b", u"c"})) << "empty tokens are skipped";
+    CString digits(u"2024-03-05_007");
+    EXPECT_EQ(digits.SpanIncluding(u"0123456789"), u"2024");
+    EXPECT_EQ(digits.SpanExcluding(u"_"), u"2024-03-05");
+    EXPECT_EQ(digits.FindOneOf(u"_-"), 4);
+    EXPECT_EQ(digits.Find(u'0', 5), 5);
+    CString edit(u"Scan.pdf");
+    edit.Insert(4, u" 5");
+    EXPECT_EQ(edit, u"Scan 5.pdf");
+    edit.Delete(4, 2);
+    EXPECT_EQ(edit, u"Scan.pdf");
+    EXPECT_EQ(edit.Remove(u'a'), 1);
+    EXPECT_EQ(CString(u"xx--yy--").TrimRight(u'-').TrimLeft(u"x"), u"--yy");
 }
 
 } // namespace
