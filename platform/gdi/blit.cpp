@@ -3,6 +3,8 @@
 #include "platform/gdi/objects.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <new>
 #include <vector>
 
 namespace platform::gdi {
@@ -119,17 +121,18 @@ inline std::uint32_t Rop3(std::uint8_t code, std::uint32_t p, std::uint32_t s, s
     return r & 0x00FFFFFF;
 }
 
-// For dest index i of `dstLen`, the source index (relative to the source span) by centre sampling,
-// and the range of source pixels that fall onto it (for the AND/OR stretch modes).
-void BuildMap(int dstLen, int srcLen, bool reversed, std::vector<int>& index, std::vector<int>& lo,
-              std::vector<int>& hi) {
-    index.resize(static_cast<size_t>(dstLen));
-    lo.resize(static_cast<size_t>(dstLen));
-    hi.resize(static_cast<size_t>(dstLen));
-    for (int i = 0; i < dstLen; ++i) {
-        long long j = ((2LL * i + 1) * srcLen) / (2LL * dstLen);
-        long long a = (static_cast<long long>(i) * srcLen) / dstLen;
-        long long b = (static_cast<long long>(i + 1) * srcLen) / dstLen;
+// For dest indexes first .. first + count - 1 of `dstLen`, the source index (relative to the source span) by
+// centre sampling, and the range of source pixels that fall onto it (for the AND/OR stretch modes).
+void BuildMap(int first, int count, int dstLen, int srcLen, bool reversed, std::vector<int>& index,
+              std::vector<int>& lo, std::vector<int>& hi) {
+    index.resize(static_cast<size_t>(count));
+    lo.resize(static_cast<size_t>(count));
+    hi.resize(static_cast<size_t>(count));
+    for (int k = 0; k < count; ++k) {
+        long long i = first + k;
+        long long j = ((2 * i + 1) * srcLen) / (2LL * dstLen);
+        long long a = (i * srcLen) / dstLen;
+        long long b = ((i + 1) * srcLen) / dstLen;
         if (b <= a)
             b = a + 1;
         if (reversed) {
@@ -138,14 +141,22 @@ void BuildMap(int dstLen, int srcLen, bool reversed, std::vector<int>& index, st
             a = na;
             b = nb;
         }
-        index[static_cast<size_t>(i)] = static_cast<int>(j);
-        lo[static_cast<size_t>(i)] = static_cast<int>(a);
-        hi[static_cast<size_t>(i)] = static_cast<int>(b);
+        index[static_cast<size_t>(k)] = static_cast<int>(j);
+        lo[static_cast<size_t>(k)] = static_cast<int>(a);
+        hi[static_cast<size_t>(k)] = static_cast<int>(b);
     }
 }
 
+// Coordinates and extents GDI can represent; anything beyond (a garbage argument) is refused.
+bool Reasonable(std::initializer_list<int> values) {
+    for (int v : values)
+        if (v <= -(1 << 27) || v >= (1 << 27))
+            return false;
+    return true;
+}
+
 // The heart of every blit: source span (in source rows' space) onto destination span (in target pixels).
-bool Transfer(DeviceContext& dst, Span dx, Span dy, SourceRows* src, Span sx, Span sy, DWORD rop) {
+bool TransferPixels(DeviceContext& dst, Span dx, Span dy, SourceRows* src, Span sx, Span sy, DWORD rop) {
     Target t = dst.target();
     if (!t.base)
         return true;
@@ -169,9 +180,17 @@ bool Transfer(DeviceContext& dst, Span dx, Span dy, SourceRows* src, Span sx, Sp
     if (usesSource && !src)
         return false;
 
+    // Only the part of the destination inside the clip gets tables, so huge extents cost nothing.
+    Region clip = dst.effectiveClip();
+    RECT box = clip.box();
+    auto clampToInt = [](long long v) { return static_cast<LONG>(std::clamp(v, -(1LL << 30), 1LL << 30)); };
+    RECT dstRect{clampToInt(dX), clampToInt(dY), clampToInt(static_cast<long long>(dX) + dW),
+                 clampToInt(static_cast<long long>(dY) + dH)};
+    if (!IntersectRect(&box, &box, &dstRect))
+        return true;
     std::vector<int> xIndex, xLo, xHi, yIndex, yLo, yHi;
-    BuildMap(dW, sW, rdx != rsx, xIndex, xLo, xHi);
-    BuildMap(dH, sH, rdy != rsy, yIndex, yLo, yHi);
+    BuildMap(box.left - dX, box.right - box.left, dW, sW, rdx != rsx, xIndex, xLo, xHi);
+    BuildMap(box.top - dY, box.bottom - box.top, dH, sH, rdy != rsy, yIndex, yLo, yHi);
     int mode = dst.state.stretchMode;
     bool combineX = (mode == BLACKONWHITE || mode == WHITEONBLACK) && sW > dW;
     bool combineY = (mode == BLACKONWHITE || mode == WHITEONBLACK) && sH > dH;
@@ -186,14 +205,13 @@ bool Transfer(DeviceContext& dst, Span dx, Span dy, SourceRows* src, Span sx, Sp
             pattern = ToMono(pattern);
     }
 
-    RECT dstRect{dX, dY, dX + dW, dY + dH};
-    std::vector<std::uint32_t> line(static_cast<size_t>(dW));
-    for (const RECT& c : dst.effectiveClip().rects) {
+    std::vector<std::uint32_t> line(static_cast<size_t>(box.right - box.left));
+    for (const RECT& c : clip.rects) {
         RECT q;
-        if (!IntersectRect(&q, &dstRect, &c))
+        if (!IntersectRect(&q, &box, &c))
             continue;
         for (LONG y = q.top; y < q.bottom; ++y) {
-            size_t iy = static_cast<size_t>(y - dY);
+            size_t iy = static_cast<size_t>(y - box.top);
             std::uint32_t* out = t.row(y);
             if (usesSource) {
                 // Fill `line` for the columns q.left..q.right with the sampled (or combined) source.
@@ -205,7 +223,7 @@ bool Transfer(DeviceContext& dst, Span dx, Span dy, SourceRows* src, Span sx, Sp
                         continue;
                     const std::uint32_t* s = src->row(srow);
                     for (LONG x = q.left; x < q.right; ++x) {
-                        size_t ix = static_cast<size_t>(x - dX);
+                        size_t ix = static_cast<size_t>(x - box.left);
                         std::uint32_t v;
                         if (combineX) {
                             v = useAnd ? 0x00FFFFFF : 0;
@@ -230,7 +248,7 @@ bool Transfer(DeviceContext& dst, Span dx, Span dy, SourceRows* src, Span sx, Sp
                     continue; // the source has no such row: nothing is transferred
             }
             for (LONG x = q.left; x < q.right; ++x) {
-                size_t ix = static_cast<size_t>(x - dX);
+                size_t ix = static_cast<size_t>(x - box.left);
                 if (usesSource && !combineX) {
                     int scol = sX + xIndex[ix];
                     if (scol < 0 || scol >= src->width)
@@ -249,6 +267,14 @@ bool Transfer(DeviceContext& dst, Span dx, Span dy, SourceRows* src, Span sx, Sp
     return true;
 }
 
+bool Transfer(DeviceContext& dst, Span dx, Span dy, SourceRows* src, Span sx, Span sy, DWORD rop) {
+    try {
+        return TransferPixels(dst, dx, dy, src, sx, sy, rop);
+    } catch (const std::bad_alloc&) {
+        return false; // row buffers for an enormous source: reported as a failed blit
+    }
+}
+
 } // namespace
 
 } // namespace platform::gdi
@@ -258,7 +284,7 @@ using namespace platform::gdi;
 BOOL StretchBlt(HDC hdest, int x, int y, int width, int height, HDC hsrc, int srcX, int srcY, int srcWidth,
                 int srcHeight, DWORD rop) {
     DeviceContext* dst = ToDC(hdest);
-    if (!dst)
+    if (!dst || !Reasonable({x, y, width, height, srcX, srcY, srcWidth, srcHeight}))
         return FALSE;
     const std::uint8_t code = static_cast<std::uint8_t>(rop >> 16);
     bool usesSource = ((code >> 2) & 0x33) != (code & 0x33);
@@ -279,7 +305,11 @@ BOOL StretchBlt(HDC hdest, int x, int y, int width, int height, HDC hsrc, int sr
     std::vector<std::uint32_t> copy;
     Target from = st;
     if (st.base == dt.base) {
-        copy.resize(static_cast<size_t>(st.width) * static_cast<size_t>(st.height));
+        try {
+            copy.resize(static_cast<size_t>(st.width) * static_cast<size_t>(st.height));
+        } catch (const std::bad_alloc&) {
+            return FALSE;
+        }
         for (int r = 0; r < st.height; ++r)
             std::copy_n(st.row(r), st.width, copy.begin() + static_cast<std::ptrdiff_t>(r) * st.width);
         from.base = copy.data();
@@ -308,7 +338,8 @@ int StretchDIBits(HDC hdest, int x, int y, int width, int height, int srcX, int 
                   const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
     DeviceContext* dst = ToDC(hdest);
     DibInfo dib;
-    if (!dst || !bits || !ParseDib(info, usage, dib))
+    if (!dst || !bits || !ParseDib(info, usage, dib) ||
+        !Reasonable({x, y, width, height, srcX, srcY, srcWidth, srcHeight}))
         return 0;
     DibRows rows(dib, bits, dst->target().mono);
     // For a bottom-up DIB the source rectangle's y counts from the bottom row; the picture stays upright.

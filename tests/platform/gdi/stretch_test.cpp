@@ -238,3 +238,13 @@ TEST(StretchDIBits, PageSizedDibIntoPreviewRectangleIsQuick) {
         }
     }
 }
+
+TEST(StretchBlt, AbsurdExtentsAreRefusedOrClippedWithoutHarm) {
+    MemDC src(2, 2), dst(4, 4);
+    EXPECT_FALSE(StretchBlt(dst, 0, 0, 0x7FFFFFFF, 4, src, 0, 0, 2, 2, SRCCOPY));
+    EXPECT_FALSE(StretchBlt(dst, 0, 0, 4, 4, src, 0, 0, -0x7FFFFFFF - 1, 2, SRCCOPY));
+    // Large but representable: only the visible part is computed.
+    SetPixel(src, 0, 0, kBlue);
+    EXPECT_TRUE(StretchBlt(dst, 0, 0, 20000000, 4, src, 0, 0, 2, 2, SRCCOPY));
+    EXPECT_EQ(kBlue, dst.at(3, 0));
+}
