@@ -128,7 +128,8 @@ bool Split(std::u16string_view dos, char16_t& drive, std::vector<std::u16string>
     std::u16string_view rest = std::u16string_view(full).substr(3);
     while (!rest.empty()) {
         size_t slash = rest.find(u'\\');
-        parts.emplace_back(rest.substr(0, slash));
+        if (slash != 0) // a trailing backslash adds no component
+            parts.emplace_back(rest.substr(0, slash));
         rest = slash == std::u16string_view::npos ? std::u16string_view() : rest.substr(slash + 1);
     }
     return true;

@@ -15,6 +15,7 @@ TEST_F(PathTest, DriveCIsTheRootAndZIsTheFileSystem) {
     EXPECT_EQ(ToHostPath(u"c:/Temp/a.tmp"), m_root + "/Temp/a.tmp") << "lower-case drive and forward slashes";
     EXPECT_EQ(ToHostPath(u"Z:\\usr\\lib"), "/usr/lib");
     EXPECT_EQ(ToHostPath(u"C:\\"), m_root);
+    EXPECT_EQ(ToHostPath(u"C:\\Temp\\"), m_root + "/Temp") << "a folder's trailing backslash is dropped";
     EXPECT_EQ(ToHostPath(u"C:\\Windows\\..\\Temp\\.\\x"), m_root + "/Temp/x");
     EXPECT_EQ(ToHostPath(u"C:\\..\\..\\etc"), m_root + "/etc") << "\"..\" never climbs above the drive";
     EXPECT_EQ(ToHostPath(u"D:\\data"), "") << "other drives are not mapped";
