@@ -90,7 +90,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUT
         SetLastError(rc == EAGAIN ? ERROR_NOT_ENOUGH_MEMORY : ErrorFromErrno(rc));
         return nullptr;
     }
-    start.release(); // the thread owns it now
+    static_cast<void>(start.release()); // the thread owns it now
 
     // The id is the kernel's thread id, which the new thread reports itself.
     std::unique_lock lock(DispatchLock());

@@ -300,14 +300,16 @@ TEST_F(FileTest, MovesAcrossFoldersAndCopiesOntoItself) {
 TEST_F(FileTest, TemporaryNamesStayUniqueAcrossThreads) {
     WCHAR folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
-    std::vector<std::u16string> names(8 * 25);
+    constexpr size_t kThreads = 8;
+    constexpr size_t kEach = 25;
+    std::vector<std::u16string> names(kThreads * kEach);
     std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t)
+    for (size_t t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
-            for (int i = 0; i < 25; ++i) {
+            for (size_t i = 0; i < kEach; ++i) {
                 WCHAR name[MAX_PATH] = {};
                 if (GetTempFileNameW(u"C:\\Temp\\", u"Jpg", 0, name))
-                    names[static_cast<size_t>(t * 25 + i)] = name;
+                    names[t * kEach + i] = name;
             }
         });
     for (auto& t : threads)
