@@ -630,8 +630,11 @@ LONG GetDialogBaseUnits() { return MAKELONG(6, 13); }
 namespace {
 
 INT_PTR CALLBACK MessageBoxProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
-    if (msg == WM_INITDIALOG)
-        return TRUE;
+    if (msg == WM_INITDIALOG) {
+        // The default button (MB_DEFBUTTONn) starts with the focus.
+        SetFocus(GetDlgItem(dlg, DefaultId(dlg)));
+        return FALSE;
+    }
     if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         int id = LOWORD(wParam);
         // Esc or the close box only ends a box that has a way out: Cancel, or OK alone.

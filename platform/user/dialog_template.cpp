@@ -96,10 +96,11 @@ class Lexer {
 public:
     explicit Lexer(std::string_view text) : m_text(text) {}
 
-    int line() const { return m_line; }
+    int line() const { return m_tokenLine; }
 
     bool Next(Token& t, std::string& error) {
         t = Token{};
+        m_tokenLine = m_line;
         for (;;) {
             if (m_pos >= m_text.size()) {
                 t.kind = Token::End;
@@ -108,7 +109,7 @@ public:
             char c = m_text[m_pos];
             if (c == '\n') {
                 ++m_pos;
-                ++m_line;
+                m_tokenLine = m_line++;
                 t.kind = Token::Newline;
                 return true;
             }
@@ -123,6 +124,7 @@ public:
             }
             break;
         }
+        m_tokenLine = m_line;
         char c = m_text[m_pos];
         if (c == ',') {
             ++m_pos;
@@ -232,6 +234,7 @@ private:
     std::string_view m_text;
     size_t m_pos = 0;
     int m_line = 1;
+    int m_tokenLine = 1;
 };
 
 class Parser {
