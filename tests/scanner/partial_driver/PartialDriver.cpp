@@ -1,5 +1,7 @@
-// A driver library with Velmora's entry points but ScanDrv_GetCurTransferSize, none of the optional setters, and a
-// start and a read that throw.
+// Test driver libraries with Velmora's entry points.
+// partiallld: no ScanDrv_GetCurTransferSize, none of the optional setters, and a start and a read that throw.
+// widelld (WIDE_DRIVER): all twelve; 1000-pixel lines of 0x11 bytes and 10 lines, whatever area was asked for.
+#include <cstring>
 #include <stdexcept>
 
 #define PARTIAL_EXPORT extern "C" __attribute__((visibility("default")))
@@ -17,19 +19,8 @@ PARTIAL_EXPORT int ScanDrv_Close(void*) {
 PARTIAL_EXPORT int ScanDrv_SetScanParameter(void*, int, int, int, int, int, int, int, int, int) {
     return 0;
 }
-PARTIAL_EXPORT int ScanDrv_GetScanParameter(void*, int* pixels, int* lines) {
-    *pixels = 100;
-    *lines = 10;
-    return 0;
-}
-PARTIAL_EXPORT int ScanDrv_StartScan(void*) {
-    throw std::runtime_error("the partial driver cannot scan");
-}
 PARTIAL_EXPORT int ScanDrv_AbortScan(void*) {
     return 0;
-}
-PARTIAL_EXPORT int ScanDrv_ReadScanData(void*, void*, int, int*) {
-    throw std::runtime_error("no data");
 }
 PARTIAL_EXPORT int ScanDrv_SetScanParameterAdj(void*, int*, int*, int*, int, int, int, int) {
     return 0;
@@ -42,3 +33,34 @@ PARTIAL_EXPORT int ScanDrv_GetCurScanLineNum(void*, int* line, int* status) {
     *status = 0;
     return 0;
 }
+PARTIAL_EXPORT int ScanDrv_GetScanParameter(void*, int* pixels, int* lines) {
+#ifdef WIDE_DRIVER
+    *pixels = 1000;
+#else
+    *pixels = 100;
+#endif
+    *lines = 10;
+    return 0;
+}
+
+#ifdef WIDE_DRIVER
+PARTIAL_EXPORT int ScanDrv_StartScan(void*) {
+    return 0;
+}
+PARTIAL_EXPORT int ScanDrv_ReadScanData(void*, void* buffer, int size, int* count) {
+    std::memset(buffer, 0x11, static_cast<size_t>(size));
+    *count = size;
+    return 0;
+}
+PARTIAL_EXPORT int ScanDrv_GetCurTransferSize(void*, int* total, int* done) {
+    *total = *done = 0;
+    return 0;
+}
+#else
+PARTIAL_EXPORT int ScanDrv_StartScan(void*) {
+    throw std::runtime_error("the partial driver cannot scan");
+}
+PARTIAL_EXPORT int ScanDrv_ReadScanData(void*, void*, int, int*) {
+    throw std::runtime_error("no data");
+}
+#endif
