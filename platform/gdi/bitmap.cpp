@@ -38,7 +38,7 @@ std::uint8_t Expand(std::uint32_t v, int width) {
 }
 
 std::size_t DdbStride(const Bitmap& b) {
-    return b.mono ? ((b.width + 15) / 16) * 2 : static_cast<std::size_t>(b.width) * 4;
+    return b.mono ? static_cast<std::size_t>((b.width + 15) / 16) * 2 : static_cast<std::size_t>(b.width) * 4;
 }
 
 } // namespace
@@ -130,7 +130,8 @@ void DecodeDibRow(const DibInfo& dib, const void* bits, int row, std::uint32_t* 
             break;
         }
         for (int x = 0; x < w; ++x) {
-            std::uint32_t v = dib.bitCount == 16 ? static_cast<std::uint32_t>(p[2 * x] | (p[2 * x + 1] << 8))
+            std::uint32_t v = dib.bitCount == 16 ? static_cast<std::uint32_t>(p[2 * static_cast<size_t>(x)] |
+                                                                              (p[2 * static_cast<size_t>(x) + 1] << 8))
                                                  : reinterpret_cast<const std::uint32_t*>(p)[x];
             std::uint32_t rgb = 0;
             for (int c = 0; c < 3; ++c)
@@ -242,7 +243,7 @@ void EncodeRow(const std::uint32_t* px, int width, int bpp, bool mono, std::uint
         }
         break;
     case 16:
-        for (int x = 0; x < width; ++x) {
+        for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
             std::uint32_t p = px[x];
             auto v =
                 static_cast<std::uint16_t>((((p >> 19) & 0x1F) << 10) | (((p >> 11) & 0x1F) << 5) | ((p >> 3) & 0x1F));
@@ -251,7 +252,7 @@ void EncodeRow(const std::uint32_t* px, int width, int bpp, bool mono, std::uint
         }
         break;
     case 24:
-        for (int x = 0; x < width; ++x) {
+        for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
             out[3 * x] = static_cast<std::uint8_t>(px[x]);
             out[3 * x + 1] = static_cast<std::uint8_t>(px[x] >> 8);
             out[3 * x + 2] = static_cast<std::uint8_t>(px[x] >> 16);
@@ -353,7 +354,7 @@ LONG SetBitmapBits(HBITMAP h, DWORD size, const void* bits) {
          ++y, used += static_cast<LONG>(stride)) {
         std::uint32_t* dst = bmp->row(y);
         const std::uint8_t* src = in + used;
-        for (int x = 0; x < bmp->width; ++x) {
+        for (size_t x = 0; x < static_cast<size_t>(bmp->width); ++x) {
             if (bmp->mono)
                 dst[x] = ((src[x >> 3] >> (7 - (x & 7))) & 1) ? 0x00FFFFFF : 0;
             else

@@ -205,9 +205,7 @@ int GetDeviceCaps(HDC hdc, int index) {
         return 96;
     case RASTERCAPS:
         return RC_BITBLT | RC_STRETCHBLT | RC_STRETCHDIB | RC_DI_BITMAP;
-    case SIZEPALETTE:
-        return 0;
-    default:
+    default: // SIZEPALETTE and the rest: no palette, nothing to report
         return 0;
     }
 }
@@ -345,7 +343,7 @@ BOOL DPtoLP(HDC hdc, LPPOINT points, int count) {
     }                                                                                                                  \
     Type Get(HDC hdc) {                                                                                                \
         DeviceContext* dc = ToDC(hdc);                                                                                 \
-        return dc ? dc->state.field : invalid;                                                                         \
+        return dc ? dc->state.field : (invalid);                                                                       \
     }
 
 DC_ATTRIBUTE(SetBkColor, GetBkColor, COLORREF, bkColor, CLR_INVALID)

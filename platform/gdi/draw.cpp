@@ -287,7 +287,8 @@ void FillRectBrush(DeviceContext& dc, RECT r, const Brush& brush, int rop2) {
             for (LONG x = q.left; x < q.right; ++x) {
                 int px =
                     ((x - o.x - dc.state.brushOrg.x) % brush.patternWidth + brush.patternWidth) % brush.patternWidth;
-                std::uint32_t p = brush.pattern[static_cast<size_t>(py * brush.patternWidth + px)];
+                std::uint32_t p = brush.pattern[static_cast<size_t>(py) * static_cast<size_t>(brush.patternWidth) +
+                                                static_cast<size_t>(px)];
                 if (brush.patternMono)
                     p = p ? bg : fg;
                 std::uint32_t v = ApplyRop2(rop2, p, row[x]) & 0x00FFFFFF;
@@ -497,6 +498,7 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
     if (!dc || !points || count < 2)
         return FALSE;
     std::vector<POINT> dev;
+    dev.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
         dev.push_back(dc->toDevice(points[i].x, points[i].y));
     if (dc->pathOpen) {

@@ -36,10 +36,10 @@ template <class RowFn> BOOL WritePng(const char* path, int width, int height, Ro
     png_write_info(png, info);
     for (int y = 0; y < height; ++y) {
         const std::uint32_t* px = rowOf(y);
-        for (int x = 0; x < width; ++x) {
-            line[static_cast<size_t>(3 * x)] = static_cast<png_byte>(px[x] >> 16);
-            line[static_cast<size_t>(3 * x + 1)] = static_cast<png_byte>(px[x] >> 8);
-            line[static_cast<size_t>(3 * x + 2)] = static_cast<png_byte>(px[x]);
+        for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
+            line[3 * x] = static_cast<png_byte>(px[x] >> 16);
+            line[3 * x + 1] = static_cast<png_byte>(px[x] >> 8);
+            line[3 * x + 2] = static_cast<png_byte>(px[x]);
         }
         png_write_row(png, line.data());
     }

@@ -551,7 +551,10 @@ std::vector<std::u32string> WrapWords(FontFace& face, const std::u32string& para
         while (end < para.size() && para[end] != U' ')
             ++end;
         std::u32string word = para.substr(i, end - i);
-        std::u32string candidate = line.empty() ? word : line + U" " + word;
+        std::u32string candidate = line;
+        if (!candidate.empty())
+            candidate += U' ';
+        candidate += word;
         if (!line.empty() && Measure(face, candidate) > width) {
             lines.push_back(line);
             line = word;
