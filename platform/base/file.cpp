@@ -758,6 +758,61 @@ BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerS
                              totalClusters);
 }
 
+HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT openBuffer, UINT style) {
+    if (!fileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return HFILE_ERROR;
+    }
+    std::u16string name = ToUtf16(fileName);
+    std::u16string full = path::FullDosPath(name);
+    if (openBuffer) {
+        *openBuffer = OFSTRUCT{};
+        openBuffer->cBytes = sizeof(OFSTRUCT);
+        openBuffer->fFixedDisk = 1;
+        std::string narrow = ToUtf8(full);
+        std::memcpy(openBuffer->szPathName, narrow.c_str(), std::min(narrow.size(), sizeof openBuffer->szPathName - 1));
+    }
+    auto fail = [&] {
+        if (openBuffer)
+            openBuffer->nErrCode = static_cast<WORD>(GetLastError());
+        return HFILE_ERROR;
+    };
+    if (style & OF_DELETE)
+        return DeleteFileW(full.c_str()) ? 1 : fail();
+    DWORD access = (style & 3) == OF_WRITE       ? GENERIC_WRITE
+                   : (style & 3) == OF_READWRITE ? GENERIC_READ | GENERIC_WRITE
+                                                 : GENERIC_READ;
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    switch (style & 0x70) {
+    case OF_SHARE_EXCLUSIVE:
+        share = 0;
+        break;
+    case OF_SHARE_DENY_WRITE:
+        share = FILE_SHARE_READ;
+        break;
+    case OF_SHARE_DENY_READ:
+        share = FILE_SHARE_WRITE;
+        break;
+    default:
+        break;
+    }
+    if (style & OF_CREATE)
+        access |= GENERIC_WRITE;
+    HANDLE file = CreateFileW(full.c_str(), access, share, nullptr, (style & OF_CREATE) ? CREATE_ALWAYS : OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return fail();
+    if (style & OF_EXIST) { // only a test: the file is closed again
+        CloseHandle(file);
+        return 1;
+    }
+    return static_cast<HFILE>(reinterpret_cast<uintptr_t>(file));
+}
+
+HFILE _lclose(HFILE file) {
+    return CloseHandle(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(static_cast<unsigned>(file)))) ? 0 : HFILE_ERROR;
+}
+
 FILE* _wfopen(const WCHAR* dosPath, const WCHAR* mode) {
     if (!dosPath || !mode) {
         errno = EINVAL;

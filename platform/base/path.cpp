@@ -193,6 +193,10 @@ std::string Root() {
 }
 
 std::u16string FullDosPath(std::u16string_view dos) {
+    // A path that starts with '/' comes from a POSIX program (a TWAIN application's file name): it names the POSIX
+    // root, whatever drive is current.
+    if (!dos.empty() && dos[0] == u'/' && (dos.size() == 1 || dos[1] != u'/'))
+        return FullDosPath(u"Z:" + std::u16string(dos));
     std::u16string path(dos);
     for (char16_t& c : path)
         if (c == u'/')

@@ -1,9 +1,10 @@
 // The one place where DOS paths meet POSIX paths.
 //   C:\...  is the per-user root folder ($PLATFORM_ROOT, default $HOME/.cdrive), created on demand;
 //   Z:\...  is the POSIX file system from /.
-// '/' is accepted as a separator, relative paths are taken against the current directory, and each component is
-// looked up case-insensitively when the exact name does not exist (trailing dots and blanks dropped, as Windows
-// does), so "C:\WINDOWS\Scanner.INI" finds ".../Windows/scanner.ini".
+// '/' is accepted as a separator (a path that starts with a single '/' is a POSIX path, on Z:), relative paths are
+// taken against the current directory, and each component is looked up case-insensitively when the exact name does
+// not exist (trailing dots and blanks dropped, as Windows does), so "C:\WINDOWS\Scanner.INI" finds
+// ".../Windows/scanner.ini".
 #pragma once
 
 #include "platform/base/wintypes.h"

@@ -126,6 +126,33 @@ BOOL GetDiskFreeSpaceW(LPCWSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPer
                        LPDWORD totalClusters);
 BOOL GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
                        LPDWORD totalClusters);
+// The 16-bit-era OpenFile: a narrow (UTF-8) name; OF_EXIST tests that the file opens, OF_CREATE creates or
+// truncates it. The HFILE is closed with _lclose.
+#define OFS_MAXPATHNAME 128
+#define OF_READ 0x00000000
+#define OF_WRITE 0x00000001
+#define OF_READWRITE 0x00000002
+#define OF_SHARE_COMPAT 0x00000000
+#define OF_SHARE_EXCLUSIVE 0x00000010
+#define OF_SHARE_DENY_WRITE 0x00000020
+#define OF_SHARE_DENY_READ 0x00000030
+#define OF_SHARE_DENY_NONE 0x00000040
+#define OF_DELETE 0x00000200
+#define OF_CREATE 0x00001000
+#define OF_EXIST 0x00004000
+#define HFILE_ERROR (-1)
+struct OFSTRUCT {
+    BYTE cBytes;
+    BYTE fFixedDisk;
+    WORD nErrCode;
+    WORD Reserved1;
+    WORD Reserved2;
+    CHAR szPathName[OFS_MAXPATHNAME];
+};
+using LPOFSTRUCT = OFSTRUCT*;
+HFILE OpenFile(LPCSTR fileName, LPOFSTRUCT openBuffer, UINT style);
+HFILE _lclose(HFILE file);
+
 FILE* _wfopen(const WCHAR* path, const WCHAR* mode);
 errno_t _wfopen_s(FILE** file, const WCHAR* path, const WCHAR* mode);
 int _wremove(const WCHAR* path);

@@ -322,6 +322,21 @@ TEST_F(FileTest, TemporaryNamesStayUniqueAcrossThreads) {
     EXPECT_EQ(unique.size(), names.size()) << "no call failed and no name came twice";
 }
 
+TEST_F(FileTest, OpenFileTestsOrCreatesTheTransferFile) {
+    OFSTRUCT info;
+    EXPECT_EQ(OpenFile("C:\\Scans\\page.bmp", &info, OF_EXIST), HFILE_ERROR);
+    EXPECT_EQ(info.nErrCode, ERROR_PATH_NOT_FOUND);
+    ASSERT_TRUE(CreateDirectoryW(u"C:\\Scans", nullptr));
+    EXPECT_EQ(OpenFile("C:\\Scans\\page.bmp", &info, OF_EXIST), HFILE_ERROR);
+    HFILE created = OpenFile("C:\\Scans\\page.bmp", &info, OF_CREATE);
+    ASSERT_NE(created, HFILE_ERROR);
+    EXPECT_STREQ(info.szPathName, "C:\\Scans\\page.bmp");
+    EXPECT_EQ(_lclose(created), 0);
+    EXPECT_TRUE(Exists("Scans/page.bmp"));
+    EXPECT_NE(OpenFile("c:/scans/PAGE.BMP", &info, OF_EXIST), HFILE_ERROR);
+    EXPECT_EQ(_lclose(created), HFILE_ERROR) << "closed already";
+}
+
 TEST(LastError, IsKeptPerThread) {
     SetLastError(ERROR_DISK_FULL);
     DWORD seen = 1234;

@@ -59,6 +59,7 @@ TEST_F(PathTest, RelativePathsFollowTheCurrentDirectory) {
     EXPECT_EQ(ToHostPath(u"sub\\f.txt"), m_root + "/Work/sub/f.txt");
     EXPECT_EQ(ToHostPath(u"..\\f.txt"), m_root + "/f.txt");
     EXPECT_EQ(ToHostPath(u"\\f.txt"), m_root + "/f.txt") << "a leading backslash is the current drive's root";
+    EXPECT_EQ(ToHostPath(u"/tmp/image.bmp"), "/tmp/image.bmp") << "a POSIX program's path stays a POSIX path";
     WCHAR full[MAX_PATH];
     LPWSTR name = nullptr;
     EXPECT_EQ(GetFullPathNameW(u"a\\..\\b.txt", MAX_PATH, full, &name), 13u);
