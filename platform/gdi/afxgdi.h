@@ -282,6 +282,7 @@ public:
     CFont* SelectObject(CFont* font) { return static_cast<CFont*>(Select(font)); }
     CBitmap* SelectObject(CBitmap* bitmap) { return static_cast<CBitmap*>(Select(bitmap)); }
     int SelectObject(CRgn* rgn) { return ::SelectClipRgn(m_hDC, rgn ? static_cast<HRGN>(rgn->m_hObject) : nullptr); }
+    CGdiObject* SelectObject(CGdiObject* object) { return Select(object); }
     HGDIOBJ SelectObject(HGDIOBJ object) { return ::SelectObject(m_hDC, object); }
     CGdiObject* SelectStockObject(int index);
 
