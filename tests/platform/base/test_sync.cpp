@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <poll.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -261,6 +262,8 @@ public:
         EXPECT_EQ(pipe(m_fromChild), 0);
         m_pid = fork();
         if (m_pid == 0) {
+            close(m_toChild[1]); // so that the parent's end, closed or dead, reads as end of file
+            close(m_fromChild[0]);
             HANDLE h =
                 event ? CreateEventW(nullptr, FALSE, FALSE, name.c_str()) : CreateMutexW(nullptr, FALSE, name.c_str());
             char ok = h ? 'y' : 'n';
@@ -273,6 +276,10 @@ public:
             }
             _exit(0);
         }
+        // Only the child keeps these ends, so its death reads as end of file here.
+        close(m_toChild[0]);
+        close(m_fromChild[1]);
+        m_toChild[0] = m_fromChild[1] = -1;
     }
     ~SecondProcess() {
         if (m_pid > 0) {
@@ -280,11 +287,14 @@ public:
             waitpid(m_pid, nullptr, 0);
         }
         for (int fd : {m_toChild[0], m_toChild[1], m_fromChild[0], m_fromChild[1]})
-            close(fd);
+            if (fd >= 0)
+                close(fd);
     }
+    // Bounded: a child that hangs or dies fails the test instead of blocking it.
     bool Ready() {
+        pollfd ready{m_fromChild[0], POLLIN, 0};
         char ok = 0;
-        return read(m_fromChild[0], &ok, 1) == 1 && ok == 'y';
+        return poll(&ready, 1, 10000) == 1 && read(m_fromChild[0], &ok, 1) == 1 && ok == 'y';
     }
     bool CloseItsHandle() {
         char command = '1';
