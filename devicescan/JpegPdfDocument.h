@@ -45,8 +45,9 @@ struct JpegPdfDocument {
 
 // The document, or NULL when memory is short. Width and height are the requested page size in pixels.
 JpegPdfDocument* PDF_CreateDocument(int width, int height);
-// 0, or ERROR_FUNCTION_FAILED (1627): no document, 1000 pages already, a JPEG that cannot be read, a resolution
-// of 0. The page's pixel size comes from the JPEG itself; width and height are used only when it has none.
+// 0, or ERROR_FUNCTION_FAILED (1627): no document, 1000 pages already, a file that is not a readable JPEG, a
+// resolution of 0. The page and image sizes come from the JPEG's own frame header, not from `width` and `height`
+// (the requested page size), so that a page is never stretched to a size it does not have.
 DWORD PDF_AddJpeg(const WCHAR* path, JpegPdfDocument* document, int width, int height, int dpi, DWORD length);
 DWORD PDF_EndDocument(JpegPdfDocument* document, LONGLONG* totalSize);
 DWORD PDF_WriteBuffers(HANDLE file, JpegPdfDocument* document);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace platform::gdiplus {
 namespace {
@@ -29,7 +30,11 @@ void InitDestination(j_compress_ptr cinfo) {
 
 boolean EmptyBuffer(j_compress_ptr cinfo) {
     auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
-    dest->sink->write(dest->buffer.data(), dest->buffer.size());
+    if (!dest->sink->write(dest->buffer.data(), dest->buffer.size())) {
+        // A full disk ends the encoding at once rather than after the whole page.
+        cinfo->err->msg_code = JERR_FILE_WRITE;
+        cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
+    }
     dest->manager.next_output_byte = dest->buffer.data();
     dest->manager.free_in_buffer = dest->buffer.size();
     return TRUE;
