@@ -9,7 +9,8 @@
 //   document       = 1200 1200 7200 9600 left top width height of the document on the bed, 1/1200 inch
 //   skew           = 0                   the document's angle in degrees, counter-clockwise
 //   page_ms        = 0                   time the mechanism takes to scan one page side (0: at once)
-//   duplex_wait_ms = 300                 manual duplex: pause between front and back sides (the user turns the stack)
+//   duplex_wait_ms = 1000                manual duplex: once every front side is read, the pause before the backs
+//                                        (the user turns the stack over)
 //   jam            = <page> <line>       the feeder jams at that line of that page side of the job (1-based page)
 //   stall          = <page> <line> <ms>  a read stalls that long at that line (0: until cancelled or aborted)
 //   push_status    = 0 0 1               successive answers of ScanDrv_GetNextPushStatus, the last one repeating
@@ -44,7 +45,7 @@ struct Control {
     std::vector<NetDevice> netDevices;
     Placement document;
     int pageMs = 0;
-    int duplexWaitMs = 300;
+    int duplexWaitMs = 1000;
     int jamPage = 0, jamLine = 0; // jamPage 0: no jam
     int stallPage = 0, stallLine = 0, stallMs = 0;
     std::vector<int> pushStatus;

@@ -195,6 +195,13 @@ void Device::RunJob() {
     for (std::size_t i = 0; i < m_plan.size(); ++i) {
         const PageSide side = m_plan[i];
         if (manualDuplex && side.back && (i == 0 || !m_plan[i - 1].back)) {
+            // The user turns the stack once every front side has left the device.
+            {
+                std::unique_lock lock(m_mutex);
+                m_cv.wait(lock, [&] { return m_stopped || m_hostPage.load() >= static_cast<int>(i); });
+            }
+            if (m_stopped)
+                break;
             m_paused = true;
             Emit(7, side.sheet, 1);
             bool goOn = PauseUnlessStopped(m_job.duplexWaitMs);

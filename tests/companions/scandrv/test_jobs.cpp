@@ -102,8 +102,12 @@ TEST_F(JobTest, ManualDuplexScansFrontsThenWaitsThenBacks) {
     Start(150, 2, 0, 0, kRight, kBottom, 2);
     Placement p{0, 0, 4800, 3000, 0};
     const std::pair<int, bool> order[] = {{1, false}, {2, false}, {1, true}, {2, true}};
-    for (auto expected : order)
+    for (auto expected : order) {
         EXPECT_EQ(ReadMarks(ReadPage(), p), expected);
+        if (expected == order[0]) {
+            EXPECT_FALSE(recorder.WaitFor(7, 30ms)) << "the wait starts once every front side is read";
+        }
+    }
     ASSERT_TRUE(recorder.WaitFor(9));
     std::vector<Event> expected{{2, 0, 0}, {3, 1, 0}, {3, 2, 0}, {7, 1, 1}, {8, 1, 1}, {3, 1, 1}, {3, 2, 1}, {9, 0, 0}};
     EXPECT_EQ(recorder.Events(), expected);
