@@ -348,6 +348,8 @@ LRESULT CALLBACK ComboBoxProc(HWND combo, UINT msg, WPARAM wParam, LPARAM lParam
     DWORD style = StyleOf(combo);
     switch (msg) {
     case WM_CREATE: {
+        // WS_VSCROLL of a combo box belongs to its list, not to the field.
+        SetWindowLongW(combo, GWL_STYLE, static_cast<LONG>(style & ~static_cast<DWORD>(WS_VSCROLL | WS_HSCROLL)));
         auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         d->listHeight = cs ? cs->cy : 100;
         if (Kind(style) != CBS_SIMPLE && cs)

@@ -242,6 +242,9 @@ std::unique_ptr<DialogData>& PendingDialogData();
 using CreateHookFn = void (*)(HWND, void* context);
 void SetThreadCreateHook(CreateHookFn fn, void* context); // one-shot, for the next window this thread creates
 
+// The X view (x11view.cpp): started with the first top-level window shown, when DISPLAY is set.
+void StartViewIfDisplay();
+
 // Input delivery (X view and tests): posts mouse and keyboard input to the right window's queue.
 void DeliverMouse(UINT msg, POINT screen, WPARAM keys);
 void DeliverKey(UINT msg, WPARAM vk, LPARAM lParam);

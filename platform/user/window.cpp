@@ -875,8 +875,10 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
             if (g.foreground == hwnd)
                 g.foreground = nullptr;
         }
-    } else if (!child && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE && cmd != SW_SHOWMINNOACTIVE) {
-        SetActiveWindow(hwnd);
+    } else if (!child) {
+        StartViewIfDisplay();
+        if (cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE && cmd != SW_SHOWMINNOACTIVE)
+            SetActiveWindow(hwnd);
     }
     return wasVisible;
 }

@@ -1,0 +1,322 @@
+// The X view: with DISPLAY set, every visible top-level window is shown in an X window of its own, drawn from its
+// surface, and the X window's mouse and keyboard input goes to the window manager as Windows input would.
+// Without DISPLAY (or with PLATFORM_HEADLESS=1) nothing is started and everything stays headless.
+#include "platform/user/internal.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <thread>
+#include <unordered_map>
+
+namespace platform::user {
+
+namespace {
+
+struct XWin {
+    ::Window x = 0;
+    RECT rect{};
+    std::u16string title;
+    XImage* image = nullptr;
+    std::vector<std::uint32_t> pixels;
+};
+
+class View {
+public:
+    static View& Instance() {
+        static View* view = new View(); // lives as long as the process: its thread never stops
+        return *view;
+    }
+
+    void Start() {
+        std::call_once(m_started, [this] {
+            if (!XInitThreads())
+                return;
+            m_display = XOpenDisplay(nullptr);
+            if (!m_display)
+                return;
+            m_deleteAtom = XInternAtom(m_display, "WM_DELETE_WINDOW", False);
+            {
+                Lock lock(G().mutex);
+                G().windowChanged = [this](HWND hwnd) { MarkDirty(hwnd); };
+            }
+            std::thread([this] { Run(); }).detach();
+        });
+    }
+
+    void MarkDirty(HWND hwnd) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_dirty.insert(hwnd);
+    }
+
+private:
+    struct Snapshot {
+        HWND hwnd;
+        RECT rect;
+        std::u16string title;
+        bool popup;
+        std::shared_ptr<gdi::Surface> surface;
+    };
+
+    std::vector<Snapshot> TopLevels() {
+        std::vector<Snapshot> out;
+        Lock lock(G().mutex);
+        for (HWND h : G().topLevel) {
+            Window* w = Find(h);
+            if (!w || !(w->style & WS_VISIBLE) || !w->surface)
+                continue;
+            bool popup = (w->style & WS_POPUP) && (w->style & WS_CAPTION) != WS_CAPTION;
+            out.push_back(Snapshot{h, w->rect, w->text, popup, w->surface});
+        }
+        return out;
+    }
+
+    void Run() {
+        for (;;) {
+            Sync();
+            while (XPending(m_display)) {
+                XEvent e;
+                XNextEvent(m_display, &e);
+                Handle(e);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        }
+    }
+
+    void Sync() {
+        std::vector<Snapshot> tops = TopLevels();
+        std::set<HWND> dirty;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            dirty.swap(m_dirty);
+        }
+        std::set<HWND> alive;
+        for (const Snapshot& s : tops) {
+            alive.insert(s.hwnd);
+            int width = std::max<int>(s.rect.right - s.rect.left, 1);
+            int height = std::max<int>(s.rect.bottom - s.rect.top, 1);
+            auto it = m_windows.find(s.hwnd);
+            bool fresh = it == m_windows.end();
+            if (fresh) {
+                XWin xw;
+                XSetWindowAttributes attrs{};
+                attrs.override_redirect = s.popup ? True : False;
+                attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                                   KeyPressMask | KeyReleaseMask | LeaveWindowMask | StructureNotifyMask;
+                xw.x = XCreateWindow(m_display, DefaultRootWindow(m_display), s.rect.left, s.rect.top,
+                                     static_cast<unsigned>(width), static_cast<unsigned>(height), 0, CopyFromParent,
+                                     InputOutput, CopyFromParent, CWOverrideRedirect | CWEventMask, &attrs);
+                XSetWMProtocols(m_display, xw.x, &m_deleteAtom, 1);
+                XSizeHints hints{};
+                hints.flags = PPosition | PSize;
+                hints.x = s.rect.left;
+                hints.y = s.rect.top;
+                hints.width = width;
+                hints.height = height;
+                XSetWMNormalHints(m_display, xw.x, &hints);
+                XMapWindow(m_display, xw.x);
+                it = m_windows.emplace(s.hwnd, std::move(xw)).first;
+                m_byX[it->second.x] = s.hwnd;
+            }
+            XWin& xw = it->second;
+            if (fresh || !EqualRect(&xw.rect, &s.rect)) {
+                XMoveResizeWindow(m_display, xw.x, s.rect.left, s.rect.top, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height));
+                xw.rect = s.rect;
+                dirty.insert(s.hwnd);
+            }
+            if (fresh || xw.title != s.title) {
+                xw.title = s.title;
+                std::string utf8;
+                for (char16_t c : s.title)
+                    utf8 += c < 0x80 ? static_cast<char>(c) : '?';
+                XStoreName(m_display, xw.x, utf8.c_str());
+            }
+            if (fresh || dirty.count(s.hwnd))
+                Draw(xw, *s.surface);
+        }
+        for (auto it = m_windows.begin(); it != m_windows.end();) {
+            if (alive.count(it->first)) {
+                ++it;
+                continue;
+            }
+            m_byX.erase(it->second.x);
+            XDestroyWindow(m_display, it->second.x);
+            if (it->second.image) {
+                it->second.image->data = nullptr; // the pixels belong to the vector
+                XDestroyImage(it->second.image);
+            }
+            it = m_windows.erase(it);
+        }
+        XFlush(m_display);
+    }
+
+    void Draw(XWin& xw, const gdi::Surface& surface) {
+        int w = surface.width();
+        int h = surface.height();
+        xw.pixels.assign(surface.pixels(), surface.pixels() + static_cast<size_t>(w) * h);
+        if (xw.image) {
+            xw.image->data = nullptr;
+            XDestroyImage(xw.image);
+        }
+        Visual* visual = DefaultVisual(m_display, DefaultScreen(m_display));
+        xw.image = XCreateImage(m_display, visual, static_cast<unsigned>(DefaultDepth(m_display, DefaultScreen(m_display))),
+                                ZPixmap, 0, reinterpret_cast<char*>(xw.pixels.data()), static_cast<unsigned>(w),
+                                static_cast<unsigned>(h), 32, w * 4);
+        if (!xw.image)
+            return;
+        GC gc = DefaultGC(m_display, DefaultScreen(m_display));
+        XPutImage(m_display, xw.x, gc, xw.image, 0, 0, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    }
+
+    static WPARAM VirtualKey(KeySym sym) {
+        if (sym >= XK_a && sym <= XK_z)
+            return 'A' + (sym - XK_a);
+        if (sym >= XK_A && sym <= XK_Z)
+            return 'A' + (sym - XK_A);
+        if (sym >= XK_0 && sym <= XK_9)
+            return '0' + (sym - XK_0);
+        if (sym >= XK_F1 && sym <= XK_F12)
+            return VK_F1 + (sym - XK_F1);
+        switch (sym) {
+        case XK_Return:
+        case XK_KP_Enter:
+            return VK_RETURN;
+        case XK_Escape:
+            return VK_ESCAPE;
+        case XK_Tab:
+        case XK_ISO_Left_Tab:
+            return VK_TAB;
+        case XK_BackSpace:
+            return VK_BACK;
+        case XK_Delete:
+            return VK_DELETE;
+        case XK_Left:
+            return VK_LEFT;
+        case XK_Right:
+            return VK_RIGHT;
+        case XK_Up:
+            return VK_UP;
+        case XK_Down:
+            return VK_DOWN;
+        case XK_Home:
+            return VK_HOME;
+        case XK_End:
+            return VK_END;
+        case XK_Prior:
+            return VK_PRIOR;
+        case XK_Next:
+            return VK_NEXT;
+        case XK_space:
+            return VK_SPACE;
+        case XK_Shift_L:
+        case XK_Shift_R:
+            return VK_SHIFT;
+        case XK_Control_L:
+        case XK_Control_R:
+            return VK_CONTROL;
+        case XK_Alt_L:
+        case XK_Alt_R:
+            return VK_MENU;
+        case XK_minus:
+            return 0xBD;
+        case XK_period:
+            return 0xBE;
+        case XK_comma:
+            return 0xBC;
+        default:
+            return 0;
+        }
+    }
+
+    void Handle(XEvent& e) {
+        auto it = m_byX.find(e.xany.window);
+        if (it == m_byX.end())
+            return;
+        HWND hwnd = it->second;
+        RECT rect = m_windows[hwnd].rect;
+        switch (e.type) {
+        case Expose:
+            MarkDirty(hwnd);
+            break;
+        case MotionNotify:
+            DeliverMouse(WM_MOUSEMOVE, POINT{rect.left + e.xmotion.x, rect.top + e.xmotion.y}, Keys(e.xmotion.state));
+            break;
+        case ButtonPress:
+        case ButtonRelease: {
+            UINT button = e.xbutton.button;
+            bool down = e.type == ButtonPress;
+            UINT msg = button == 1 ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)
+                     : button == 3 ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP)
+                     : button == 2 ? (down ? WM_MBUTTONDOWN : WM_MBUTTONUP)
+                                   : 0;
+            if (msg)
+                DeliverMouse(msg, POINT{rect.left + e.xbutton.x, rect.top + e.xbutton.y},
+                             Keys(e.xbutton.state) | (down ? (button == 1 ? MK_LBUTTON : 0) : 0));
+            break;
+        }
+        case KeyPress:
+        case KeyRelease: {
+            KeySym sym = XLookupKeysym(&e.xkey, 0);
+            WPARAM vk = VirtualKey(sym);
+            if (!vk)
+                break;
+            bool alt = (e.xkey.state & Mod1Mask) != 0 && vk != VK_MENU;
+            bool down = e.type == KeyPress;
+            UINT msg = alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
+            {
+                Lock lock(G().mutex);
+                if (!Find(G().foreground))
+                    G().foreground = hwnd;
+            }
+            DeliverKey(msg, vk, down ? 1 : static_cast<LPARAM>(0xC0000001u));
+            break;
+        }
+        case ClientMessage:
+            if (static_cast<Atom>(e.xclient.data.l[0]) == m_deleteAtom)
+                PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        default:
+            break;
+        }
+    }
+
+    static WPARAM Keys(unsigned state) {
+        WPARAM k = 0;
+        if (state & Button1Mask)
+            k |= MK_LBUTTON;
+        if (state & Button3Mask)
+            k |= MK_RBUTTON;
+        if (state & ShiftMask)
+            k |= MK_SHIFT;
+        if (state & ControlMask)
+            k |= MK_CONTROL;
+        return k;
+    }
+
+    std::once_flag m_started;
+    Display* m_display = nullptr;
+    Atom m_deleteAtom = 0;
+    std::mutex m_mutex;
+    std::set<HWND> m_dirty;
+    std::unordered_map<HWND, XWin> m_windows; // view thread only
+    std::unordered_map<::Window, HWND> m_byX;
+};
+
+} // namespace
+
+void StartViewIfDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    const char* headless = std::getenv("PLATFORM_HEADLESS");
+    if (!display || !*display || (headless && std::strcmp(headless, "0") != 0))
+        return;
+    View::Instance().Start();
+}
+
+} // namespace platform::user
