@@ -169,6 +169,14 @@ TEST_F(OfdTest, ThreePagesNumberTheirUnits) {
     EXPECT_TRUE(TempHoldsOnly({}));
 }
 
+TEST_F(OfdTest, PagesFollowThePageListNotTheSizeArrays) {
+    std::u16string page = MakeJpeg(u"JpgW.tmp", 30, 30);
+    OfdWriter writer;
+    ASSERT_EQ(writer.SaveAsOfd({CString(page.c_str())}, {300, 600, 900}, {300, 600, 900}, 300, u"C:\\Scans\\w.ofd"), 1);
+    std::vector<Entry> entries = ReadZip(root.Host(u"C:\\Scans\\w.ofd"));
+    EXPECT_EQ(entries.size(), 9u) << "one page folder for one page";
+}
+
 TEST(OfdUnits, MillimetresAreSinglePrecisionWithFiveDecimals) {
     EXPECT_EQ(OfdWriter::FormatMm(OfdWriter::PixelsToMm(2480, 300)), "209.97333");
     EXPECT_EQ(OfdWriter::FormatMm(OfdWriter::PixelsToMm(5100, 600)), "215.89999");

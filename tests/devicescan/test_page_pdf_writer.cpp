@@ -152,6 +152,21 @@ TEST(PagePdf, GreyPageBecomesAThreeComponentJpeg) {
     pdftest::ExpectQpdfAccepts(root.Host(u"C:\\grey.pdf"), true);
 }
 
+TEST(PagePdf, TemporaryJpegsNeverShareAName) {
+    testpage::Root root;
+    auto stream = testpage::StreamOf(testpage::MakePage(40, 30, 24));
+    WCHAR first[MAX_PATH], second[MAX_PATH];
+    std::u16string a = PagePdf_SaveTempJpeg(stream.get(), first, 300);
+    std::u16string b = PagePdf_SaveTempJpeg(stream.get(), second, 300);
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty());
+    EXPECT_NE(a, b) << "two pages within one second";
+    EXPECT_EQ(std::u16string(first), a);
+    std::u16string pid = platform::Format(u"_%lu_", static_cast<unsigned long>(GetCurrentProcessId()));
+    EXPECT_NE(a.find(pid), std::u16string::npos) << "the name carries the process";
+    EXPECT_TRUE(testpage::Exists(root.Host(a)) && testpage::Exists(root.Host(b)));
+}
+
 TEST(PagePdf, QualityFallsWithTheResolution) {
     EXPECT_EQ(PagePdf_JpegQuality(75), 91);
     EXPECT_EQ(PagePdf_JpegQuality(150), 82);
