@@ -4,7 +4,7 @@
 # their data-source folder (here ${STAGE_DIR}/twain).
 
 add_library(quennet MODULE ${PROJECT_SOURCE_DIR}/twain/Module.cpp)
-target_link_libraries(quennet PRIVATE twain imaging settings platform_twain platform_base)
+target_link_libraries(quennet PRIVATE twain scanner imaging settings platform_twain platform_base)
 set_target_properties(quennet PROPERTIES
     PREFIX ""
     SUFFIX ""

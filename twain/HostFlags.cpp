@@ -6,7 +6,6 @@ std::atomic<BOOL> g_bHostOffice{FALSE};
 std::atomic<BOOL> g_bHostWordExcelStore{FALSE};
 std::atomic<BOOL> g_bHostPhotoshopNotCS4{FALSE};
 std::atomic<BOOL> g_bHostPhotoshopCS2{FALSE};
-std::atomic<BOOL> g_bHostMsPhotoScan{FALSE};
 std::atomic<BOOL> g_bHostAcdsee10{FALSE};
 std::atomic<BOOL> g_bHostTwainClient{FALSE};
 std::atomic<BOOL> g_bHostTwainClientU{FALSE};

@@ -1,17 +1,18 @@
 // Special cases of particular host applications, set at MSG_OPENDS from the host's upper-cased executable name.
-// Each reader tells its own special case.
+// Each reader tells its own special case. g_bHostPhotoshop (imaging/CImage.h) and g_bHostMsPhotoScan
+// (scanner/ScanFlags.h) are defined beside the code below the engine that reads them.
 #pragma once
 
+#include "imaging/CImage.h"
 #include "platform/base/windows.h"
+#include "scanner/ScanFlags.h"
 
 #include <atomic>
 
 extern std::atomic<BOOL> g_bHostOffice; // only ever set here; cleared by the assistor's constructor
 extern std::atomic<BOOL> g_bHostWordExcelStore;
-extern std::atomic<BOOL> g_bHostPhotoshop; // defined by the image buffer (imaging/), which reads it too
 extern std::atomic<BOOL> g_bHostPhotoshopNotCS4;
 extern std::atomic<BOOL> g_bHostPhotoshopCS2;
-extern std::atomic<BOOL> g_bHostMsPhotoScan;
 extern std::atomic<BOOL> g_bHostAcdsee10;
 extern std::atomic<BOOL> g_bHostTwainClient;
 extern std::atomic<BOOL> g_bHostTwainClientU; // only ever set
