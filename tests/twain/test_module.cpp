@@ -5,6 +5,9 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 
 namespace {
@@ -232,25 +235,98 @@ TEST_F(ModuleTest, StatesAndConditionCodes) {
     EXPECT_EQ(ds.Status(&old), TWCC_BADCAP);
 }
 
-TEST_F(ModuleTest, OpenIsRefusedWhileAnotherProcessHoldsTheEnableMutex) {
-    int ready[2];
-    int release[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ASSERT_EQ(pipe(release), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The second process: marks the source enabled, as MSG_ENABLEDS does, until told to stop.
-        HANDLE mutex = CreateMutexW(nullptr, FALSE, MutexName().c_str());
-        char byte = mutex != nullptr ? 'y' : 'n';
-        (void)!write(ready[1], &byte, 1);
-        (void)!read(release[0], &byte, 1);
-        CloseHandle(mutex);
-        _exit(0);
+// A second process that holds the enable mutex until released: this test program started again, running only the
+// helper case MutexHolder.HoldsTheMutexWhenAsked. Every wait is bounded, so a failing child cannot hang the test.
+class MutexHolderProcess {
+public:
+    static constexpr int kReadyFd = 10;
+    static constexpr int kReleaseFd = 11;
+
+    explicit MutexHolderProcess(const std::u16string& name) : m_name(name.begin(), name.end()) {}
+    ~MutexHolderProcess() {
+        Stop();
+        if (m_ready >= 0)
+            close(m_ready);
     }
-    char byte = 0;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1);
-    ASSERT_EQ(byte, 'y') << "the second process could not create the mutex";
+
+    // TRUE once the child holds the mutex.
+    bool Start() {
+        int ready[2];
+        int release[2];
+        if (pipe2(ready, O_CLOEXEC) != 0)
+            return false;
+        if (pipe2(release, O_CLOEXEC) != 0) {
+            close(ready[0]);
+            close(ready[1]);
+            return false;
+        }
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(ready[1], kReadyFd); // the copies lose close-on-exec; nothing else of the parent stays open
+            dup2(release[0], kReleaseFd);
+            int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+            setenv("TWAIN_TEST_HOLD_MUTEX", m_name.c_str(), 1);
+            execl("/proc/self/exe", "twain_tests", "--gtest_filter=MutexHolder.HoldsTheMutexWhenAsked",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(ready[1]);
+        close(release[0]);
+        m_ready = ready[0];
+        m_release = release[1];
+        if (m_pid < 0)
+            return false;
+        pollfd wait{m_ready, POLLIN, 0};
+        char byte = 0;
+        return poll(&wait, 1, 30000) == 1 && read(m_ready, &byte, 1) == 1 && byte == 'y';
+    }
+
+    // Lets the child go and waits for it (10 s at most, then it is killed).
+    void Stop() {
+        if (m_release >= 0) {
+            close(m_release);
+            m_release = -1;
+        }
+        if (m_pid <= 0)
+            return;
+        for (int i = 0; i < 1000; ++i) {
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return;
+            }
+            usleep(10000);
+        }
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    std::string m_name;
+    pid_t m_pid = -1;
+    int m_ready = -1;
+    int m_release = -1;
+};
+
+TEST(MutexHolder, HoldsTheMutexWhenAsked) {
+    const char* name = std::getenv("TWAIN_TEST_HOLD_MUTEX");
+    if (name == nullptr)
+        return; // only the second process of the test below has work here
+    std::u16string wide(name, name + std::strlen(name));
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, wide.c_str());
+    char byte = mutex != nullptr ? 'y' : 'n';
+    (void)!write(MutexHolderProcess::kReadyFd, &byte, 1);
+    pollfd wait{MutexHolderProcess::kReleaseFd, POLLIN, 0};
+    poll(&wait, 1, 60000); // until the parent closes its end, a minute at most
+    if (mutex != nullptr)
+        CloseHandle(mutex);
+}
+
+TEST_F(ModuleTest, OpenIsRefusedWhileAnotherProcessHoldsTheEnableMutex) {
+    MutexHolderProcess holder(MutexName());
+    ASSERT_TRUE(holder.Start()) << "the second process could not take the mutex";
 
     LoadedModule ds(StagedModule());
     ASSERT_TRUE(ds.ok());
@@ -261,12 +337,8 @@ TEST_F(ModuleTest, OpenIsRefusedWhileAnotherProcessHoldsTheEnableMutex) {
     EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_FAILURE);
     EXPECT_EQ(ds.Status(&app), TWCC_SEQERROR) << "the state must have stayed 300";
 
-    (void)!write(release[1], "x", 1);
-    int status = 0;
-    waitpid(child, &status, 0);
+    holder.Stop();
     EXPECT_EQ(Open(ds, app), TWRC_SUCCESS) << "the name must disappear with its last holder";
-    for (int fd : {ready[0], ready[1], release[0], release[1]})
-        close(fd);
 }
 
 TEST_F(ModuleTest, FailedStartAnswersBummerToEveryCall) {
