@@ -1,5 +1,6 @@
 // Events, mutexes, the waits on every waitable object, named objects across processes, critical sections.
 #include "platform/base/sync.h"
+#include "platform/base/path.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -208,17 +209,24 @@ void AbandonOwnedMutexes() {
 }
 
 std::string NamePresence::Folder() {
-    static const std::string folder = [] {
-        std::string base;
+    static const std::string base = [] {
+        std::string folder;
         if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && access(runtime, W_OK) == 0)
-            base = std::string(runtime) + "/platform-objects";
+            folder = std::string(runtime) + "/platform-objects";
         else if (access("/dev/shm", W_OK) == 0)
-            base = "/dev/shm/platform-objects-" + std::to_string(getuid());
+            folder = "/dev/shm/platform-objects-" + std::to_string(getuid());
         else
-            base = "/tmp/platform-objects-" + std::to_string(getuid());
-        mkdir(base.c_str(), 0700);
-        return base;
+            folder = "/tmp/platform-objects-" + std::to_string(getuid());
+        mkdir(folder.c_str(), 0700);
+        return folder;
     }();
+    // One namespace per C:\ root: the processes of one installation (or of one test) see each other's names.
+    std::string root = path::Root();
+    unsigned long long hash = 14695981039346656037ULL; // FNV-1a
+    for (unsigned char c : root)
+        hash = (hash ^ c) * 1099511628211ULL;
+    std::string folder = base + Format("/%016llx", hash);
+    mkdir(folder.c_str(), 0700);
     return folder;
 }
 
@@ -268,7 +276,7 @@ NamePresence::Result NamePresence::Acquire(const std::u16string& name, char kind
             close(fd);
             return Result::Failed;
         }
-        out.reset(new NamePresence(fd, file));
+        out.reset(new NamePresence(fd, file, lockFile));
         return Result::Created;
     }
     char stored = 0;
@@ -281,12 +289,12 @@ NamePresence::Result NamePresence::Acquire(const std::u16string& name, char kind
         close(fd);
         return Result::Failed;
     }
-    out.reset(new NamePresence(fd, file));
+    out.reset(new NamePresence(fd, file, lockFile));
     return Result::Opened;
 }
 
 NamePresence::~NamePresence() {
-    int folderLock = open((Folder() + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int folderLock = open(m_lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (folderLock >= 0)
         flock(folderLock, LOCK_EX);
     // The last holder removes the file; others keep their shared locks, which makes this conversion fail.

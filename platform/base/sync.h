@@ -7,7 +7,8 @@
 
 namespace platform::kernel {
 
-// The cross-process presence of one named object: a lock file per name in a per-user folder. Every process that
+// The cross-process presence of one named object: a lock file per name in a per-user folder (one sub-folder per
+// C:\ root, so each installation, and each test with its own root, has its own names). Every process that
 // holds the object keeps a shared flock on its file, so the name exists while any holder lives (the kernel drops
 // the lock of a process that dies). Create/open/close take an exclusive lock on the folder's ".lock" file, so a
 // probe and the conversion that follows it are atomic among processes.
@@ -20,13 +21,15 @@ public:
     NamePresence(const NamePresence&) = delete;
     NamePresence& operator=(const NamePresence&) = delete;
 
-    // The per-user folder of the lock files.
+    // The folder of the lock files of the current root.
     static std::string Folder();
 
 private:
-    NamePresence(int fd, std::string file) : m_fd(fd), m_file(std::move(file)) {}
+    NamePresence(int fd, std::string file, std::string lockFile)
+        : m_fd(fd), m_file(std::move(file)), m_lockFile(std::move(lockFile)) {}
     int m_fd;
     std::string m_file;
+    std::string m_lockFile;
 };
 
 } // namespace platform::kernel

@@ -314,9 +314,9 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 
 // Named objects ("Global\x", "Local\x" or a plain name; "Local\x" and "x" are the same) are seen by every process
-// of the same user; a name lives while some process holds a handle to it. Creating an existing name opens it and
-// sets ERROR_ALREADY_EXISTS. The state of an object (signalled, owner) is shared by the threads of one process;
-// another process that opens the name shares its existence only.
+// of the same user with the same C:\ root (PLATFORM_ROOT); a name lives while some process holds a handle to it.
+// Creating an existing name opens it and sets ERROR_ALREADY_EXISTS. The state of an object (signalled, owner) is shared
+// by the threads of one process; another process that opens the name shares its existence only.
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCWSTR name);
 HANDLE OpenEventW(DWORD access, BOOL inherit, LPCWSTR name);
 BOOL SetEvent(HANDLE event);
