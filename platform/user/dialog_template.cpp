@@ -379,7 +379,9 @@ private:
             return false;
         item.style = base | it->second.style;
         if (m_tok.kind == Token::Comma) {
-            if (!Advance(error) || !Expr(item.style, item.style, error))
+            // A combo box's own kind (simple, drop-down, drop-down list) replaces the default one.
+            DWORD initial = word == "COMBOBOX" ? item.style & ~static_cast<DWORD>(3) : item.style;
+            if (!Advance(error) || !Expr(item.style, initial, error))
                 return false;
             if (m_tok.kind == Token::Comma && (!Advance(error) || !Expr(item.exStyle, 0, error)))
                 return false;
