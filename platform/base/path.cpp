@@ -337,7 +337,10 @@ namespace platform::testing {
 void SetRoot(const std::string& posixFolder) {
     auto& state = platform::path::TheState();
     std::lock_guard guard(state.lock);
-    state.rootOverride = posixFolder;
+    if (posixFolder.empty())
+        state.rootOverride.reset();
+    else
+        state.rootOverride = posixFolder;
     state.currentDirectory.reset();
 }
 

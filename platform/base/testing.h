@@ -11,7 +11,8 @@
 
 namespace platform::testing {
 
-// The POSIX folder that is C:\ (default: $PLATFORM_ROOT, else $HOME/.cdrive). Also resets the current directory.
+// The POSIX folder that is C:\ (default: $PLATFORM_ROOT, else $HOME/.cdrive; "" goes back to it). Also resets the
+// current directory.
 void SetRoot(const std::string& posixFolder);
 
 // Clock: a fixed local time for GetLocalTime (GetSystemTime gives the same instant in UTC, the zone being UTC

@@ -336,6 +336,26 @@ TEST(NamedObjects, AMutexOfAnotherProcessIsSeenUntilThatProcessDies) {
     CloseHandle(mine);
 }
 
+TEST(NamedObjects, EachRootHasItsOwnNames) {
+    char first[] = "/tmp/kernel-root-a-XXXXXX";
+    char second[] = "/tmp/kernel-root-b-XXXXXX";
+    ASSERT_NE(mkdtemp(first), nullptr);
+    ASSERT_NE(mkdtemp(second), nullptr);
+    platform::testing::SetRoot(first);
+    std::u16string name = u"Global\\" + UniqueName("kernel_root") + u"_sign";
+    SecondProcess other(name, false); // inherits the first root
+    ASSERT_TRUE(other.Ready());
+    platform::testing::SetRoot(second);
+    EXPECT_EQ(OpenMutexW(READ_CONTROL, FALSE, name.c_str()), nullptr) << "another root is another machine";
+    platform::testing::SetRoot(first);
+    HANDLE seen = OpenMutexW(READ_CONTROL, FALSE, name.c_str());
+    EXPECT_NE(seen, nullptr);
+    CloseHandle(seen);
+    platform::testing::SetRoot("");
+    rmdir(first);
+    rmdir(second);
+}
+
 TEST(NamedObjects, AnEventOfAnotherProcessIsGoneWhenItClosesIt) {
     std::u16string name = u"Global\\" + UniqueName("manual_duplex");
     SecondProcess other(name, true);
