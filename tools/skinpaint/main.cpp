@@ -1,0 +1,206 @@
+// Draws the skin bitmaps of the data source (buttons, dialog backgrounds, tabs) and the pictures the control tests
+// use, as 24-bit BMP files. Deterministic: the same program always writes the same bytes, so the files are kept in
+// the repository and regenerated only when the look changes.
+//
+//   skinpaint <resources/quennet folder> [<test data folder>]
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Rgb {
+    double r, g, b;
+};
+
+constexpr Rgb Hex(std::uint32_t v) {
+    return {double((v >> 16) & 0xFF), double((v >> 8) & 0xFF), double(v & 0xFF)};
+}
+
+Rgb Mix(Rgb a, Rgb b, double t) {
+    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
+
+class Canvas {
+public:
+    Canvas(int width, int height, Rgb fill) : m_width(width), m_height(height), m_pixels(size_t(width) * height, fill) {}
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    Rgb& At(int x, int y) { return m_pixels[size_t(y) * m_width + x]; }
+
+    // Paints every pixel with the share of its 4 x 4 sub-samples that `inside` accepts (anti-aliased shapes).
+    void Cover(const std::function<bool(double, double)>& inside, const std::function<Rgb(int, int)>& colour) {
+        for (int y = 0; y < m_height; ++y)
+            for (int x = 0; x < m_width; ++x) {
+                int hits = 0;
+                for (int sy = 0; sy < 4; ++sy)
+                    for (int sx = 0; sx < 4; ++sx)
+                        hits += inside(x + (sx + 0.5) / 4, y + (sy + 0.5) / 4) ? 1 : 0;
+                if (hits)
+                    At(x, y) = Mix(At(x, y), colour(x, y), hits / 16.0);
+            }
+    }
+    void Cover(const std::function<bool(double, double)>& inside, Rgb colour) {
+        Cover(inside, [colour](int, int) { return colour; });
+    }
+    void FillRect(int l, int t, int r, int b, Rgb colour) {
+        for (int y = std::max(t, 0); y < std::min(b, m_height); ++y)
+            for (int x = std::max(l, 0); x < std::min(r, m_width); ++x)
+                At(x, y) = colour;
+    }
+    void MirrorHorizontally() {
+        for (int y = 0; y < m_height; ++y)
+            std::reverse(m_pixels.begin() + size_t(y) * m_width, m_pixels.begin() + size_t(y + 1) * m_width);
+    }
+
+    // A BMP file: 24 bits, bottom-up rows padded to 4 bytes, 2835 pixels a metre (72 dpi).
+    bool Save(const std::string& path) const {
+        const std::uint32_t stride = (std::uint32_t(m_width) * 3 + 3) & ~3u;
+        const std::uint32_t imageSize = stride * std::uint32_t(m_height);
+        std::vector<std::uint8_t> out;
+        auto u16 = [&](std::uint32_t v) { out.insert(out.end(), {std::uint8_t(v), std::uint8_t(v >> 8)}); };
+        auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+        out.push_back('B'), out.push_back('M');
+        u32(54 + imageSize), u32(0), u32(54);
+        u32(40), u32(std::uint32_t(m_width)), u32(std::uint32_t(m_height)), u16(1), u16(24), u32(0), u32(imageSize);
+        u32(2835), u32(2835), u32(0), u32(0);
+        for (int y = m_height - 1; y >= 0; --y) {
+            for (int x = 0; x < m_width; ++x) {
+                const Rgb& p = m_pixels[size_t(y) * m_width + x];
+                auto byte = [](double v) { return std::uint8_t(std::clamp(std::lround(v), 0L, 255L)); };
+                out.insert(out.end(), {byte(p.b), byte(p.g), byte(p.r)});
+            }
+            out.resize(out.size() + (stride - std::uint32_t(m_width) * 3), 0);
+        }
+        std::ofstream file(path, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(out.data()), std::streamsize(out.size()));
+        return bool(file);
+    }
+
+private:
+    int m_width;
+    int m_height;
+    std::vector<Rgb> m_pixels;
+};
+
+// Signed distance test of a rounded rectangle [l, r) x [t, b) with corner radius rad.
+bool InRoundRect(double x, double y, double l, double t, double r, double b, double rad) {
+    if (x < l || x >= r || y < t || y >= b)
+        return false;
+    const double cx = std::clamp(x, l + rad, r - rad);
+    const double cy = std::clamp(y, t + rad, b - rad);
+    return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= rad * rad;
+}
+
+// The palette of the light theme.
+constexpr Rgb kPage = Hex(0xF6F8FB);      // dialog backgrounds
+constexpr Rgb kPanel = Hex(0xFFFFFF);     // message area
+constexpr Rgb kFooter = Hex(0xEDF1F6);    // button strip
+constexpr Rgb kHairline = Hex(0xD8DEE6);  // separators
+constexpr Rgb kAccent = Hex(0x2F6FD6);    // hover and pressed borders
+constexpr Rgb kAlert = Hex(0xD64545);     // the error mark
+
+struct ButtonLook {
+    Rgb top, bottom, border;
+};
+
+// A button face over the page colour: a soft vertical gradient in a 1-pixel border with rounded corners.
+Canvas Button(int width, int height, const ButtonLook& look) {
+    Canvas c(width, height, kPage);
+    const double w = width, h = height;
+    c.Cover([&](double x, double y) { return InRoundRect(x, y, 0, 0, w, h, 4); }, look.border);
+    c.Cover([&](double x, double y) { return InRoundRect(x, y, 1, 1, w - 1, h - 1, 3); },
+            [&](int, int y) { return Mix(look.top, look.bottom, double(y) / (height - 1)); });
+    return c;
+}
+
+// The error dialog's background: white message area with a red round mark at the reading start, a footer strip
+// for the OK button. Mirrored for right-to-left languages, so the mark sits where reading starts.
+Canvas ErrorBackground(bool rightToLeft) {
+    Canvas c(277, 124, kPage);
+    c.FillRect(0, 0, 277, 86, kPanel);
+    c.FillRect(0, 86, 277, 87, kHairline);
+    c.FillRect(0, 87, 277, 124, kFooter);
+    const double cx = 40, cy = 38, rad = 18;
+    c.Cover([&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= rad * rad; }, kAlert);
+    c.Cover([&](double x, double y) { return InRoundRect(x, y, cx - 2, cy - 11, cx + 2, cy + 4, 2); }, Hex(0xFFFFFF));
+    c.Cover([&](double x, double y) { return (x - cx) * (x - cx) + (y - cy - 8.5) * (y - cy - 8.5) <= 2.4 * 2.4; },
+            Hex(0xFFFFFF));
+    if (rightToLeft)
+        c.MirrorHorizontally();
+    return c;
+}
+
+// A page tab of the scanning window: the active one is white with an accent underline, the other lies back.
+Canvas Tab(bool active) {
+    Canvas c(90, 24, kPage);
+    const Rgb face = active ? kPanel : Hex(0xE6EBF2);
+    c.Cover([](double x, double y) { return InRoundRect(x, y, 0, 0, 90, 28, 4); }, kHairline);
+    c.Cover([](double x, double y) { return InRoundRect(x, y, 1, 1, 89, 28, 3); }, face);
+    if (active)
+        c.FillRect(1, 21, 89, 24, kAccent);
+    else
+        c.FillRect(0, 23, 90, 24, kHairline);
+    return c;
+}
+
+bool Write(const Canvas& c, const std::string& folder, const std::string& name) {
+    const std::string path = folder + "/" + name;
+    if (!c.Save(path)) {
+        std::fprintf(stderr, "skinpaint: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Test pictures: plain colours (so a test can tell the states apart by one pixel), a mask whose corners are white,
+// and a 2-colour tile.
+bool WriteTestData(const std::string& folder) {
+    bool ok = true;
+    const std::pair<const char*, std::uint32_t> solids[] = {
+        {"solid_normal.bmp", 0x2040C0}, {"solid_down.bmp", 0xC02020}, {"solid_over.bmp", 0x20A040},
+        {"solid_disabled.bmp", 0x808080}, {"solid_focus.bmp", 0xC0A020}};
+    for (const auto& [name, colour] : solids)
+        ok &= Write(Canvas(40, 20, Hex(colour)), folder, name);
+    Canvas mask(40, 20, Hex(0x000000));
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const int dx = std::min(x, 39 - x), dy = std::min(y, 19 - y);
+            if (dx + dy < 6) // a 6-pixel diagonal cut at each corner
+                mask.At(x, y) = Hex(0xFFFFFF);
+        }
+    ok &= Write(mask, folder, "mask_corners.bmp");
+    Canvas tile(7, 5, Hex(0xFFFF00));
+    tile.FillRect(0, 0, 1, 5, Hex(0x0000FF));
+    tile.FillRect(0, 0, 7, 1, Hex(0x0000FF));
+    ok &= Write(tile, folder, "tile.bmp");
+    ok &= Write(Canvas(40, 20, Hex(0xFFFFFF)), folder, "mask_empty.bmp");
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: skinpaint <resources folder> [<test data folder>]\n");
+        return 2;
+    }
+    const std::string out = argv[1];
+    bool ok = true;
+    ok &= Write(Button(81, 22, {Hex(0xFFFFFF), Hex(0xF1F4F8), Hex(0xC3CBD6)}), out, "button_normal.bmp");
+    ok &= Write(Button(81, 22, {Hex(0xD9E6FA), Hex(0xCCDDF7), kAccent}), out, "button_pressed.bmp");
+    ok &= Write(Button(81, 22, {Hex(0xF4F8FF), Hex(0xE4EEFD), kAccent}), out, "button_hover.bmp");
+    ok &= Write(Button(81, 22, {Hex(0xF1F2F4), Hex(0xF1F2F4), Hex(0xDDE1E6)}), out, "button_disabled.bmp");
+    ok &= Write(ErrorBackground(false), out, "error_background.bmp");
+    ok &= Write(ErrorBackground(true), out, "error_background_rtl.bmp");
+    ok &= Write(Tab(true), out, "tab_active.bmp");
+    ok &= Write(Tab(false), out, "tab_inactive.bmp");
+    if (argc > 2)
+        ok &= WriteTestData(argv[2]);
+    return ok ? 0 : 1;
+}

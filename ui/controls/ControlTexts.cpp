@@ -1,0 +1,11 @@
+#include "ui/controls/ControlTexts.h"
+
+#include "settings/Language.h"
+
+void SetControlTexts(const ControlText* items, int count) {
+    if (!items)
+        return;
+    for (int i = 0; i < count; ++i)
+        if (items[i].pWnd && items[i].pWnd->GetSafeHwnd())
+            items[i].pWnd->SetWindowText(LoadResString(items[i].nID));
+}

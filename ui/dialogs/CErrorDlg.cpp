@@ -1,0 +1,93 @@
+#include "ui/dialogs/CErrorDlg.h"
+
+#include "settings/Language.h"
+#include "ui/controls/ControlTexts.h"
+
+namespace {
+constexpr int kMessageControl = 10306;
+constexpr UINT kBackground = 10439;
+constexpr UINT kBackgroundRightToLeft = 10456;
+constexpr UINT kStringErrorCaption = 1094;
+constexpr UINT kStringOK = 1090;
+
+bool KeyHeld(int virtKey) {
+    return HIBYTE(static_cast<WORD>(::GetKeyState(virtKey))) == 0xFF;
+}
+} // namespace
+
+BEGIN_MESSAGE_MAP(CErrorDlg, CDialog)
+ON_WM_ERASEBKGND()
+ON_WM_SYSCOMMAND()
+ON_BN_CLICKED(IDOK, OnClickedOK)
+END_MESSAGE_MAP()
+
+CErrorDlg::CErrorDlg(CWnd* parent) : CDialog(IDD, parent) {}
+
+CErrorDlg::~CErrorDlg() = default;
+
+void CErrorDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDOK, m_btnOK);
+    DDX_Control(pDX, kMessageControl, m_stcMessage);
+}
+
+BOOL CErrorDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    if (m_bAppWindow)
+        ModifyStyleEx(0, WS_EX_APPWINDOW);
+
+    // The middle of the primary screen, wherever the parent is.
+    const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+    CRect rect;
+    GetWindowRect(&rect);
+    MoveWindow(screenWidth / 2 - rect.Width() / 2, screenHeight / 2 - rect.Height() / 2, rect.Width(), rect.Height(),
+               TRUE);
+
+    m_btnOK.SetSkin(10431, 10429, 10432, 10430, 0, 0, 1, 0, 0);
+    m_bmpBackground.DeleteObject();
+    // Bitmaps come from the data source's own module, never from the language library.
+    if (HBITMAP bitmap = ::LoadBitmapW(AfxGetInstanceHandle(),
+                                       MAKEINTRESOURCEW(g_bHebrew ? kBackgroundRightToLeft : kBackground)))
+        m_bmpBackground.Attach(bitmap);
+
+    const ControlText texts[] = {{this, kStringErrorCaption}, {&m_btnOK, kStringOK}};
+    SetControlTexts(texts, 2);
+    m_stcMessage.SetWindowText(m_strMessage);
+    return TRUE;
+}
+
+BOOL CErrorDlg::OnEraseBkgnd(CDC* dc) {
+    CRect client;
+    GetClientRect(&client);
+    BITMAP bm{};
+    if (!m_bmpBackground.GetSafeHandle() || !m_bmpBackground.GetBitmap(&bm))
+        return TRUE;
+    CDC mem;
+    if (mem.CreateCompatibleDC(dc)) {
+        CBitmap* old = mem.SelectObject(&m_bmpBackground);
+        dc->StretchBlt(0, 0, client.Width(), client.Height(), &mem, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+        mem.SelectObject(old);
+    }
+    return TRUE;
+}
+
+void CErrorDlg::OnSysCommand(UINT id, LPARAM lParam) {
+    CDialog::OnSysCommand(id, lParam);
+}
+
+void CErrorDlg::OnClickedOK() {
+    OnOK();
+}
+
+void CErrorDlg::OnOK() {
+    CDialog::OnOK();
+}
+
+BOOL CErrorDlg::PreTranslateMessage(MSG* pMsg) {
+    if (pMsg->message == WM_RBUTTONDOWN)
+        return TRUE;
+    if (pMsg->message == WM_KEYDOWN && (KeyHeld(VK_RETURN) || KeyHeld(VK_ESCAPE) || KeyHeld(VK_SPACE)))
+        return TRUE;
+    return CDialog::PreTranslateMessage(pMsg);
+}
