@@ -12,7 +12,7 @@ namespace {
 void Retain(const DCState& s) {
     for (GdiObject* o : {static_cast<GdiObject*>(s.pen), static_cast<GdiObject*>(s.brush),
                          static_cast<GdiObject*>(s.font), static_cast<GdiObject*>(s.bitmap)})
-        if (o)
+        if (o && !o->stock) // stock objects are shared by every thread's DCs and never freed: not counted
             ++o->selectedIn;
 }
 
@@ -168,11 +168,10 @@ BOOL RestoreDC(HDC hdc, int savedDC) {
     // The restored state's references move into the DC; the current state's are released.
     DCState current = std::move(dc->state);
     dc->state = std::move(restored);
-    if (dc->state.bitmap)
-        dc->state.bitmap->inDC = !dc->state.bitmap->stock;
     Release(current);
-    if (dc->state.bitmap)
-        dc->state.bitmap->inDC = !dc->state.bitmap->stock;
+    // Releasing the current state may have let go of the same bitmap the restored one holds.
+    if (dc->state.bitmap && !dc->state.bitmap->stock)
+        dc->state.bitmap->inDC = true;
     return TRUE;
 }
 

@@ -89,7 +89,7 @@ GdiObject* ToObject(HGDIOBJ h) {
 }
 
 void ReleaseSelected(GdiObject* obj) {
-    if (!obj)
+    if (!obj || obj->stock)
         return;
     if (obj->selectedIn > 0)
         --obj->selectedIn;
@@ -99,7 +99,7 @@ void ReleaseSelected(GdiObject* obj) {
             PixelsToSection(*bmp); // the drawing becomes visible in the section's bits
         bmp->inDC = false;
     }
-    if (obj->selectedIn == 0 && obj->deletePending && !obj->stock)
+    if (obj->selectedIn == 0 && obj->deletePending)
         Destroy(obj);
 }
 
@@ -253,7 +253,8 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
     auto swap = [&](auto*& slot) -> HGDIOBJ {
         auto* old = slot;
         slot = static_cast<std::remove_reference_t<decltype(slot)>>(obj);
-        ++obj->selectedIn;
+        if (!obj->stock)
+            ++obj->selectedIn;
         ReleaseSelected(old);
         return old;
     };
@@ -275,7 +276,8 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
         if (bmp->convertedSection())
             SectionToPixels(*bmp); // what the caller wrote into the bits is what gets drawn on
         HGDIOBJ old = swap(s.bitmap);
-        bmp->inDC = !bmp->stock;
+        if (!bmp->stock)
+            bmp->inDC = true;
         return old;
     }
     case ObjectKind::Region: {

@@ -3,6 +3,10 @@
 #include "platform/gdi/surface.h"
 #include "test_support.h"
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 using gditest::MemDC;
 using platform::gdi::LiveObjectCount;
 
@@ -210,4 +214,32 @@ TEST(Objects, ScreenSizeAndSystemBrushesComeFromTheWindowManager) {
     FillRect(dc, &r, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(15 + 1)));
     EXPECT_EQ(RGB(1, 2, 3), dc.at(0, 0));
     platform::gdi::SetSysColorSource(nullptr);
+}
+
+// Velmora's progress window paints on its own thread while the main window paints on another.
+TEST(Objects, ThreadsPaintingTheirOwnDCsAtOnceDoNotDisturbEachOther) {
+    int before = LiveObjectCount();
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t, &wrong] {
+            for (int i = 0; i < 100; ++i) {
+                MemDC dc(40, 16);
+                HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, u"MS Shell Dlg");
+                HGDIOBJ old = SelectObject(dc, font);
+                SelectObject(dc, GetStockObject(BLACK_BRUSH));
+                Rectangle(dc, 0, 0, 4, 4);
+                TextOutW(dc, 5, 0, u"42%", 3);
+                COLORREF c = RGB(t * 10, i, 7);
+                SetPixel(dc, 39, 15, c);
+                if (dc.at(39, 15) != c || dc.at(1, 1) != RGB(0, 0, 0))
+                    ++wrong;
+                SelectObject(dc, old);
+                DeleteObject(font);
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(0, wrong.load());
+    EXPECT_EQ(before, LiveObjectCount());
 }
