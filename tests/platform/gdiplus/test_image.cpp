@@ -42,7 +42,7 @@ TEST(ImageFromStream, RefusesWhatIsNotAnUncompressedBmp) {
 
     testpage::Page page = testpage::MakePage(8, 8, 24);
     std::vector<BYTE> bytes = testpage::BmpFile(page);
-    bytes.resize(bytes.size() - 10); // short pixel data
+    bytes.erase(bytes.end() - 10, bytes.end()); // short pixel data
     auto shortStream = testpage::StreamOf(bytes);
     Image b(shortStream.get());
     EXPECT_NE(b.GetLastStatus(), Ok);
