@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 #include <unordered_map>
+#include <unistd.h>
 
 namespace platform::user {
 
@@ -41,6 +42,13 @@ public:
             m_display = XOpenDisplay(nullptr);
             if (!m_display)
                 return;
+            // A protocol error (a window the server already dropped) is no reason to stop; a lost server ends
+            // the view, not the program: Xlib would exit after this handler, so the view thread stays here.
+            XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+            XSetIOErrorHandler([](Display*) -> int {
+                for (;;)
+                    pause();
+            });
             m_deleteAtom = XInternAtom(m_display, "WM_DELETE_WINDOW", False);
             {
                 Lock lock(G().mutex);

@@ -1,0 +1,183 @@
+// The X view under a real X server (Xvfb): a shown dialog appears as an X window with its pixels, and a click
+// on that X window reaches the control under it. Skipped when Xvfb is not installed.
+#include "platform/user/testing.h"
+#include "platform/user/winuser.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+namespace ut = platform::user::testing;
+
+bool FindProgram(const char* name) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (access((dir + "/" + name).c_str(), X_OK) == 0)
+            return true;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return false;
+}
+
+class Xvfb {
+public:
+    bool Start() {
+        for (int n = 120 + getpid() % 200; n < 400; ++n) {
+            struct stat st {};
+            if (stat(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), &st) == 0 ||
+                stat(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), &st) == 0)
+                continue;
+            m_name = ":" + std::to_string(n);
+            break;
+        }
+        const char* argv[] = {"Xvfb", m_name.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr};
+        if (posix_spawnp(&m_pid, "Xvfb", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+            return false;
+        for (int i = 0; i < 100; ++i) {
+            if (Display* d = XOpenDisplay(m_name.c_str())) {
+                XCloseDisplay(d);
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+    ~Xvfb() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            int status = 0;
+            waitpid(m_pid, &status, 0);
+        }
+    }
+    const std::string& name() const { return m_name; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_name;
+};
+
+::Window FindNamed(Display* d, ::Window parent, const char* name) {
+    ::Window root = 0;
+    ::Window up = 0;
+    ::Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(d, parent, &root, &up, &children, &count))
+        return 0;
+    ::Window found = 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        char* title = nullptr;
+        if (XFetchName(d, children[i], &title) && title) {
+            if (std::strcmp(title, name) == 0)
+                found = children[i];
+            XFree(title);
+        }
+        if (!found)
+            found = FindNamed(d, children[i], name);
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+int g_clicks = 0;
+INT_PTR CALLBACK CountClicks(HWND, UINT msg, WPARAM wParam, LPARAM) {
+    if (msg == WM_COMMAND && LOWORD(wParam) == 16 && HIWORD(wParam) == BN_CLICKED)
+        ++g_clicks;
+    return msg == WM_INITDIALOG;
+}
+
+TEST(XView, ShownDialogAppearsAsAnXWindowAndTakesClicks) {
+    if (!FindProgram("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    Xvfb server;
+    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+    setenv("DISPLAY", server.name().c_str(), 1);
+    unsetenv("PLATFORM_HEADLESS");
+    constexpr const char* kDialog = R"(DIALOGEX 20, 20, 160, 80
+STYLE WS_POPUP | WS_CAPTION | WS_VISIBLE
+CAPTION "X view test"
+BEGIN
+    PUSHBUTTON "Press", 16, 40, 30, 60, 20
+END
+)";
+    HWND dlg = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kDialog), nullptr, CountClicks, 0);
+    ASSERT_NE(dlg, nullptr);
+    Display* d = XOpenDisplay(server.name().c_str());
+    ASSERT_NE(d, nullptr);
+    ::Window xw = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!xw && std::chrono::steady_clock::now() < deadline) {
+        ut::RunPendingMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        xw = FindNamed(d, DefaultRootWindow(d), "X view test");
+    }
+    ASSERT_NE(xw, 0u) << "no X window shows the dialog";
+
+    // The X window shows the surface: compare a pixel of the button's face.
+    RECT dr{};
+    RECT br{};
+    GetWindowRect(dlg, &dr);
+    GetWindowRect(GetDlgItem(dlg, 16), &br);
+    int x = br.left - dr.left + 5;
+    int y = br.top - dr.top + 5;
+    COLORREF expected = ut::WindowPixel(GetDlgItem(dlg, 16), 5, 5);
+    unsigned long seen = 0;
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    do {
+        ut::RunPendingMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        XImage* image = XGetImage(d, xw, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (image) {
+            seen = XGetPixel(image, 0, 0);
+            XDestroyImage(image);
+        }
+    } while (RGB((seen >> 16) & 0xFF, (seen >> 8) & 0xFF, seen & 0xFF) != expected &&
+             std::chrono::steady_clock::now() < deadline);
+    EXPECT_EQ(RGB((seen >> 16) & 0xFF, (seen >> 8) & 0xFF, seen & 0xFF), expected);
+
+    // A click on the X window reaches the button.
+    for (int type : {ButtonPress, ButtonRelease}) {
+        XEvent e{};
+        e.xbutton.type = type;
+        e.xbutton.window = xw;
+        e.xbutton.button = Button1;
+        e.xbutton.x = x;
+        e.xbutton.y = y;
+        e.xbutton.same_screen = True;
+        XSendEvent(d, xw, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask, &e);
+    }
+    XFlush(d);
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (g_clicks == 0 && std::chrono::steady_clock::now() < deadline) {
+        ut::RunPendingMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(g_clicks, 1);
+    DestroyWindow(dlg);
+    XCloseDisplay(d);
+    unsetenv("DISPLAY");
+}
+
+} // namespace
