@@ -6,7 +6,12 @@
 //   1  failure: bad argument or state   8  paper jam
 //   3  device busy (already open)       10 the job was cancelled or aborted (reads after a cancel)
 //   4  no device at that name/address   5  end of data: a read past the last page of the job (rows white)
+//   18 scan settings it cannot scan (resolution outside 75-1200 dpi, colour, area, source)
 //   any other code only through a fault of the control file (ControlFile.h).
+// Sources: 0 flatbed, 1 feeder, 2 feeder with manual duplex, 3 feeder duplex, 4 feeder (several pages of a push
+// job), 8 one page (a single-page push job). Colour: 0 black and white (1 bit, set = white, most significant bit
+// first), 1 grey, 2 and 3 colour (red, green, blue). Rows are packed, top first; pixel x of a row covers the bed from
+// left + x * 1200 / dpi.
 #pragma once
 
 #include <cstdint>
