@@ -108,10 +108,12 @@ TEST(JpegEncoder, DefaultQualityIs75AndQualityChangesTheFile) {
     EXPECT_GT(testpage::ReadAll(root.Host(u"C:\\q95.jpg")).size(), fileDefault.size());
 }
 
-TEST(PngEncoder, KeepsPaletteDepthsAndExactPixels) {
+TEST(PngEncoder, KeepsPaletteDepthsAndExactPixelsOfTopDownAndBottomUpFiles) {
     testpage::Root root;
-    for (int bits : {1, 8, 24}) {
+    for (int variant = 0; variant < 4; ++variant) {
+        int bits = variant == 0 ? 1 : variant == 1 ? 8 : 24;
         testpage::Page page = testpage::MakePage(33, 17, bits);
+        page.topDown = variant != 3;
         ASSERT_EQ(SaveAs(page, u"image/png", u"C:\\page.png"), Ok);
         FILE* file = std::fopen(root.Host(u"C:\\page.png").c_str(), "rb");
         ASSERT_NE(file, nullptr);
