@@ -9,9 +9,13 @@
 namespace {
 
 // The dialog procedure under a framework dialog: everything is handled by the object's map and DefDlgProcW.
-INT_PTR CALLBACK AfxDlgProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG ? TRUE : FALSE; }
+INT_PTR CALLBACK AfxDlgProc(HWND, UINT msg, WPARAM, LPARAM) {
+    return msg == WM_INITDIALOG ? TRUE : FALSE;
+}
 
-void AttachDialog(HWND hwnd, void* context) { static_cast<CWnd*>(context)->SubclassWindow(hwnd); }
+void AttachDialog(HWND hwnd, void* context) {
+    static_cast<CWnd*>(context)->SubclassWindow(hwnd);
+}
 
 // A template's text from the resource module, then from the module itself.
 bool FindTemplate(LPCWSTR name, const char*& text, size_t& size) {
@@ -67,7 +71,9 @@ BOOL CDialog::CreateFromTemplate(const char* text, size_t size, CWnd* parent, bo
     return hwnd != nullptr;
 }
 
-BOOL CDialog::Create(UINT templateId, CWnd* parent) { return Create(MAKEINTRESOURCEW(templateId), parent); }
+BOOL CDialog::Create(UINT templateId, CWnd* parent) {
+    return Create(MAKEINTRESOURCEW(templateId), parent);
+}
 
 BOOL CDialog::Create(LPCWSTR templateName, CWnd* parent) {
     m_lpszTemplateName = templateName;
@@ -120,7 +126,9 @@ void CDialog::EndDialog(int result) {
     ::EndDialog(m_hWnd, result);
 }
 
-LRESULT CDialog::HandleInitDialog(WPARAM, LPARAM) { return OnInitDialog(); }
+LRESULT CDialog::HandleInitDialog(WPARAM, LPARAM) {
+    return OnInitDialog();
+}
 
 BOOL CDialog::OnInitDialog() {
     UpdateData(FALSE);
@@ -133,7 +141,9 @@ void CDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
     bool input = (pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST);
@@ -144,8 +154,12 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
     return ::IsDialogMessageW(m_hWnd, pMsg);
 }
 
-void CDialog::NextDlgCtrl() const { ::SendMessageW(m_hWnd, 0x0028, 0, 0); }
-void CDialog::PrevDlgCtrl() const { ::SendMessageW(m_hWnd, 0x0028, 1, 0); }
+void CDialog::NextDlgCtrl() const {
+    ::SendMessageW(m_hWnd, 0x0028, 0, 0);
+}
+void CDialog::PrevDlgCtrl() const {
+    ::SendMessageW(m_hWnd, 0x0028, 1, 0);
+}
 void CDialog::GotoDlgCtrl(CWnd* ctl) {
     if (ctl)
         ::SendMessageW(m_hWnd, 0x0028, reinterpret_cast<WPARAM>(ctl->m_hWnd), 1);
@@ -264,8 +278,8 @@ void DDX_CBString(CDataExchange* pDX, int id, CString& value) {
         int n = ::GetWindowTextLengthW(ctl);
         ::GetWindowTextW(ctl, value.GetBufferSetLength(n), n + 1);
         value.ReleaseBuffer();
-    } else if (::SendMessageW(ctl, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(value.GetString())) ==
-               CB_ERR) {
+    } else if (::SendMessageW(ctl, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                              reinterpret_cast<LPARAM>(value.GetString())) == CB_ERR) {
         ::SetWindowTextW(ctl, value);
     }
 }

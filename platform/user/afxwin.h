@@ -81,23 +81,25 @@ public:                                                                         
     virtual const AFX_MSGMAP* GetMessageMap() const;
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                                         \
-    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }                                  \
+    const AFX_MSGMAP* theClass::GetMessageMap() const {                                                                \
+        return GetThisMessageMap();                                                                                    \
+    }                                                                                                                  \
     const AFX_MSGMAP* theClass::GetThisMessageMap() {                                                                  \
         using ThisClass = theClass;                                                                                    \
         using TheBaseClass = baseClass;                                                                                \
         static const AFX_MSGMAP_ENTRY messageEntries[] = {
 #define END_MESSAGE_MAP()                                                                                              \
-    {0, 0, 0, 0, AfxSig_end, nullptr}                                                                                  \
+    { 0, 0, 0, 0, AfxSig_end, nullptr }                                                                                \
     }                                                                                                                  \
     ;                                                                                                                  \
-    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &messageEntries[0]};                      \
+    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &messageEntries[0]};                       \
     return &messageMap;                                                                                                \
     }
 
 // A handler of the signature `type` of ThisClass, stored type-erased (called back through the same type).
 #define AFX_HANDLER(type, fn) std::bit_cast<AFX_PMSG>(static_cast<type>(&ThisClass::fn))
 #define AFX_ENTRY(msg, code, id, last, sig, type, fn)                                                                  \
-    {static_cast<UINT>(msg), static_cast<UINT>(code), static_cast<UINT>(id), static_cast<UINT>(last), sig,            \
+    {static_cast<UINT>(msg), static_cast<UINT>(code), static_cast<UINT>(id), static_cast<UINT>(last), sig,             \
      AFX_HANDLER(type, fn)},
 
 #define ON_WM_PAINT() AFX_ENTRY(WM_PAINT, 0, 0, 0, AfxSig_vv, void (CWnd::*)(), OnPaint)
@@ -106,13 +108,10 @@ public:                                                                         
 #define ON_WM_DESTROY() AFX_ENTRY(WM_DESTROY, 0, 0, 0, AfxSig_vv, void (CWnd::*)(), OnDestroy)
 #define ON_WM_NCDESTROY() AFX_ENTRY(WM_NCDESTROY, 0, 0, 0, AfxSig_vv, void (CWnd::*)(), OnNcDestroy)
 #define ON_WM_TIMER() AFX_ENTRY(WM_TIMER, 0, 0, 0, AfxSig_vt, void (CWnd::*)(UINT_PTR), OnTimer)
-#define ON_WM_HSCROLL()                                                                                                \
-    AFX_ENTRY(WM_HSCROLL, 0, 0, 0, AfxSig_vwwW, void (CWnd::*)(UINT, UINT, CScrollBar*), OnHScroll)
-#define ON_WM_VSCROLL()                                                                                                \
-    AFX_ENTRY(WM_VSCROLL, 0, 0, 0, AfxSig_vwwW, void (CWnd::*)(UINT, UINT, CScrollBar*), OnVScroll)
+#define ON_WM_HSCROLL() AFX_ENTRY(WM_HSCROLL, 0, 0, 0, AfxSig_vwwW, void (CWnd::*)(UINT, UINT, CScrollBar*), OnHScroll)
+#define ON_WM_VSCROLL() AFX_ENTRY(WM_VSCROLL, 0, 0, 0, AfxSig_vwwW, void (CWnd::*)(UINT, UINT, CScrollBar*), OnVScroll)
 #define ON_WM_ACTIVATE() AFX_ENTRY(WM_ACTIVATE, 0, 0, 0, AfxSig_vwWb, void (CWnd::*)(UINT, CWnd*, BOOL), OnActivate)
-#define ON_WM_SETCURSOR()                                                                                              \
-    AFX_ENTRY(WM_SETCURSOR, 0, 0, 0, AfxSig_bWww, BOOL (CWnd::*)(CWnd*, UINT, UINT), OnSetCursor)
+#define ON_WM_SETCURSOR() AFX_ENTRY(WM_SETCURSOR, 0, 0, 0, AfxSig_bWww, BOOL (CWnd::*)(CWnd*, UINT, UINT), OnSetCursor)
 #define ON_WM_KEYDOWN() AFX_ENTRY(WM_KEYDOWN, 0, 0, 0, AfxSig_vwww, void (CWnd::*)(UINT, UINT, UINT), OnKeyDown)
 #define ON_WM_KEYUP() AFX_ENTRY(WM_KEYUP, 0, 0, 0, AfxSig_vwww, void (CWnd::*)(UINT, UINT, UINT), OnKeyUp)
 #define ON_WM_SYSKEYDOWN()                                                                                             \
@@ -131,30 +130,26 @@ public:                                                                         
     AFX_ENTRY(WM_MOUSEWHEEL, 0, 0, 0, AfxSig_bwsp, BOOL (CWnd::*)(UINT, short, CPoint), OnMouseWheel)
 #define ON_WM_SETFOCUS() AFX_ENTRY(WM_SETFOCUS, 0, 0, 0, AfxSig_vW, void (CWnd::*)(CWnd*), OnSetFocus)
 #define ON_WM_KILLFOCUS() AFX_ENTRY(WM_KILLFOCUS, 0, 0, 0, AfxSig_vW, void (CWnd::*)(CWnd*), OnKillFocus)
-#define ON_WM_CAPTURECHANGED()                                                                                         \
-    AFX_ENTRY(WM_CAPTURECHANGED, 0, 0, 0, AfxSig_vW, void (CWnd::*)(CWnd*), OnCaptureChanged)
+#define ON_WM_CAPTURECHANGED() AFX_ENTRY(WM_CAPTURECHANGED, 0, 0, 0, AfxSig_vW, void (CWnd::*)(CWnd*), OnCaptureChanged)
 #define ON_WM_HELPINFO() AFX_ENTRY(WM_HELP, 0, 0, 0, AfxSig_bHELPINFO, BOOL (CWnd::*)(HELPINFO*), OnHelpInfo)
-#define ON_WM_CTLCOLOR()                                                                                               \
-    AFX_ENTRY(WM_CTLCOLOR, 0, 0, 0, AfxSig_hDWw, HBRUSH (CWnd::*)(CDC*, CWnd*, UINT), OnCtlColor)
+#define ON_WM_CTLCOLOR() AFX_ENTRY(WM_CTLCOLOR, 0, 0, 0, AfxSig_hDWw, HBRUSH (CWnd::*)(CDC*, CWnd*, UINT), OnCtlColor)
 #define ON_WM_CTLCOLOR_REFLECT()                                                                                       \
-    AFX_ENTRY(WM_REFLECT_BASE + WM_CTLCOLOR, 0, 0, 0, AfxSig_hDw, HBRUSH (CWnd::*)(CDC*, UINT), CtlColor)
+    AFX_ENTRY(WM_REFLECT_BASE + WM_CTLCOLOR, 0, 0, 0, AfxSig_hDw, HBRUSH(CWnd::*)(CDC*, UINT), CtlColor)
 #define ON_WM_DRAWITEM()                                                                                               \
     AFX_ENTRY(WM_DRAWITEM, 0, 0, 0, AfxSig_vOWNER, void (CWnd::*)(int, LPDRAWITEMSTRUCT), OnDrawItem)
 #define ON_WM_DRAWITEM_REFLECT()                                                                                       \
-    AFX_ENTRY(WM_REFLECT_BASE + WM_DRAWITEM, 0, 0, 0, AfxSig_vDRAW, void (CWnd::*)(LPDRAWITEMSTRUCT), DrawItem)
+    AFX_ENTRY(WM_REFLECT_BASE + WM_DRAWITEM, 0, 0, 0, AfxSig_vDRAW, void(CWnd::*)(LPDRAWITEMSTRUCT), DrawItem)
 #define ON_WM_HSCROLL_REFLECT()                                                                                        \
-    AFX_ENTRY(WM_REFLECT_BASE + WM_HSCROLL, 0, 0, 0, AfxSig_vww, void (CWnd::*)(UINT, UINT), HScroll)
+    AFX_ENTRY(WM_REFLECT_BASE + WM_HSCROLL, 0, 0, 0, AfxSig_vww, void(CWnd::*)(UINT, UINT), HScroll)
 #define ON_WM_VSCROLL_REFLECT()                                                                                        \
-    AFX_ENTRY(WM_REFLECT_BASE + WM_VSCROLL, 0, 0, 0, AfxSig_vww, void (CWnd::*)(UINT, UINT), VScroll)
+    AFX_ENTRY(WM_REFLECT_BASE + WM_VSCROLL, 0, 0, 0, AfxSig_vww, void(CWnd::*)(UINT, UINT), VScroll)
 #define ON_WM_SIZE() AFX_ENTRY(WM_SIZE, 0, 0, 0, AfxSig_vwii, void (CWnd::*)(UINT, int, int), OnSize)
 #define ON_WM_MOVE() AFX_ENTRY(WM_MOVE, 0, 0, 0, AfxSig_vii, void (CWnd::*)(int, int), OnMove)
 #define ON_WM_CREATE() AFX_ENTRY(WM_CREATE, 0, 0, 0, AfxSig_is, int (CWnd::*)(LPCREATESTRUCT), OnCreate)
 #define ON_WM_SHOWWINDOW() AFX_ENTRY(WM_SHOWWINDOW, 0, 0, 0, AfxSig_vbw, void (CWnd::*)(BOOL, UINT), OnShowWindow)
-#define ON_WM_QUERYDRAGICON()                                                                                          \
-    AFX_ENTRY(WM_QUERYDRAGICON, 0, 0, 0, AfxSig_hv, HCURSOR (CWnd::*)(), OnQueryDragIcon)
+#define ON_WM_QUERYDRAGICON() AFX_ENTRY(WM_QUERYDRAGICON, 0, 0, 0, AfxSig_hv, HCURSOR (CWnd::*)(), OnQueryDragIcon)
 #define ON_WM_SYSCOMMAND() AFX_ENTRY(WM_SYSCOMMAND, 0, 0, 0, AfxSig_vwl, void (CWnd::*)(UINT, LPARAM), OnSysCommand)
-#define ON_WM_QUERYENDSESSION()                                                                                        \
-    AFX_ENTRY(WM_QUERYENDSESSION, 0, 0, 0, AfxSig_bv, BOOL (CWnd::*)(), OnQueryEndSession)
+#define ON_WM_QUERYENDSESSION() AFX_ENTRY(WM_QUERYENDSESSION, 0, 0, 0, AfxSig_bv, BOOL (CWnd::*)(), OnQueryEndSession)
 #define ON_WM_ENDSESSION() AFX_ENTRY(WM_ENDSESSION, 0, 0, 0, AfxSig_vb, void (CWnd::*)(BOOL), OnEndSession)
 #define ON_WM_ENABLE() AFX_ENTRY(WM_ENABLE, 0, 0, 0, AfxSig_vb, void (CWnd::*)(BOOL), OnEnable)
 #define ON_WM_NCHITTEST() AFX_ENTRY(WM_NCHITTEST, 0, 0, 0, AfxSig_lp, LRESULT (CWnd::*)(CPoint), OnNcHitTest)
@@ -166,11 +161,11 @@ public:                                                                         
 #define ON_CONTROL(code, id, fn) AFX_ENTRY(WM_COMMAND, code, id, id, AfxSig_cmd, void (CWnd::*)(), fn)
 #define ON_CONTROL_RANGE(code, id, last, fn)                                                                           \
     AFX_ENTRY(WM_COMMAND, code, id, last, AfxSig_cmdRange, void (CWnd::*)(UINT), fn)
-#define ON_CONTROL_REFLECT(code, fn) AFX_ENTRY(WM_REFLECT_BASE + WM_COMMAND, code, 0, 0, AfxSig_cmd, void (CWnd::*)(), fn)
-#define ON_NOTIFY(code, id, fn)                                                                                        \
-    AFX_ENTRY(WM_NOTIFY, code, id, id, AfxSig_notify, void (CWnd::*)(NMHDR*, LRESULT*), fn)
+#define ON_CONTROL_REFLECT(code, fn)                                                                                   \
+    AFX_ENTRY(WM_REFLECT_BASE + WM_COMMAND, code, 0, 0, AfxSig_cmd, void(CWnd::*)(), fn)
+#define ON_NOTIFY(code, id, fn) AFX_ENTRY(WM_NOTIFY, code, id, id, AfxSig_notify, void (CWnd::*)(NMHDR*, LRESULT*), fn)
 #define ON_NOTIFY_REFLECT(code, fn)                                                                                    \
-    AFX_ENTRY(WM_REFLECT_BASE + WM_NOTIFY, code, 0, 0, AfxSig_notify, void (CWnd::*)(NMHDR*, LRESULT*), fn)
+    AFX_ENTRY(WM_REFLECT_BASE + WM_NOTIFY, code, 0, 0, AfxSig_notify, void(CWnd::*)(NMHDR*, LRESULT*), fn)
 
 #define ON_BN_CLICKED(id, fn) ON_CONTROL(BN_CLICKED, id, fn)
 #define ON_BN_DOUBLECLICKED(id, fn) ON_CONTROL(BN_DOUBLECLICKED, id, fn)
@@ -337,9 +332,12 @@ public:
     }
     CFont* GetFont() const { return CFont::FromHandle(reinterpret_cast<HFONT>(SendMessage(WM_GETFONT))); }
     HICON SetIcon(HICON icon, BOOL big) {
-        return reinterpret_cast<HICON>(SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+        return reinterpret_cast<HICON>(
+            SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
     }
-    HICON GetIcon(BOOL big) const { return reinterpret_cast<HICON>(SendMessage(WM_GETICON, big ? ICON_BIG : ICON_SMALL)); }
+    HICON GetIcon(BOOL big) const {
+        return reinterpret_cast<HICON>(SendMessage(WM_GETICON, big ? ICON_BIG : ICON_SMALL));
+    }
     CDC* GetDC() { return CDC::FromHandle(::GetDC(m_hWnd)); }
     CDC* GetWindowDC() { return CDC::FromHandle(::GetWindowDC(m_hWnd)); }
     int ReleaseDC(CDC* dc);
@@ -514,7 +512,9 @@ public:
         return reinterpret_cast<HBITMAP>(SendMessage(STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
     }
     HBITMAP GetBitmap() const { return reinterpret_cast<HBITMAP>(SendMessage(STM_GETIMAGE, IMAGE_BITMAP)); }
-    HICON SetIcon(HICON icon) { return reinterpret_cast<HICON>(SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(icon))); }
+    HICON SetIcon(HICON icon) {
+        return reinterpret_cast<HICON>(SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(icon)));
+    }
     virtual void DrawItem(LPDRAWITEMSTRUCT dis);
     BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
 };
@@ -556,9 +556,12 @@ class CComboBox : public CWnd {
     DECLARE_DYNAMIC(CComboBox)
 public:
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
-    int AddString(LPCWSTR text) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text))); }
+    int AddString(LPCWSTR text) {
+        return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+    }
     int InsertString(int index, LPCWSTR text) {
-        return static_cast<int>(SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text)));
+        return static_cast<int>(
+            SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text)));
     }
     int DeleteString(UINT index) { return static_cast<int>(SendMessage(CB_DELETESTRING, index)); }
     void ResetContent() { SendMessage(CB_RESETCONTENT); }
@@ -569,7 +572,9 @@ public:
         return static_cast<int>(SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text)));
     }
     void GetLBText(int index, CString& text) const;
-    int GetLBTextLen(int index) const { return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index))); }
+    int GetLBTextLen(int index) const {
+        return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index)));
+    }
     int FindString(int start, LPCWSTR text) const {
         return static_cast<int>(SendMessage(CB_FINDSTRING, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(text)));
     }
@@ -578,7 +583,8 @@ public:
             SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(text)));
     }
     int SelectString(int start, LPCWSTR text) {
-        return static_cast<int>(SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(text)));
+        return static_cast<int>(
+            SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(text)));
     }
     DWORD_PTR GetItemData(int index) const {
         return static_cast<DWORD_PTR>(SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(index)));
@@ -588,7 +594,8 @@ public:
     }
     BOOL LimitText(int count) { return static_cast<BOOL>(SendMessage(CB_LIMITTEXT, static_cast<WPARAM>(count))); }
     BOOL SetEditSel(int start, int end) {
-        return static_cast<BOOL>(SendMessage(CB_SETEDITSEL, 0, MAKELPARAM(static_cast<WORD>(start), static_cast<WORD>(end))));
+        return static_cast<BOOL>(
+            SendMessage(CB_SETEDITSEL, 0, MAKELPARAM(static_cast<WORD>(start), static_cast<WORD>(end))));
     }
     DWORD GetEditSel() const { return static_cast<DWORD>(SendMessage(CB_GETEDITSEL)); }
     void ShowDropDown(BOOL show = TRUE) { SendMessage(CB_SHOWDROPDOWN, show); }

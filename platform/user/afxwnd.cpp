@@ -13,7 +13,7 @@ namespace {
 // The object of a window is kept in a window property, so every module's copy of the framework finds it.
 constexpr const char16_t* kObjectProperty = u"PlatformFrameworkWindow";
 
-thread_local std::vector<MSG> t_messages;                          // messages being handled, innermost last
+thread_local std::vector<MSG> t_messages;                         // messages being handled, innermost last
 thread_local std::map<HWND, std::unique_ptr<CWnd>> t_temporaries; // wrappers made by FromHandle
 
 struct CurrentMessage {
@@ -101,7 +101,9 @@ const AFX_MSGMAP_ENTRY* FindEntry(const AFX_MSGMAP* map, UINT message, UINT code
 }
 
 // Handlers are stored type-erased and called back through the type they were stored with.
-template <typename T> T As(AFX_PMSG pfn) { return std::bit_cast<T>(pfn); }
+template <typename T> T As(AFX_PMSG pfn) {
+    return std::bit_cast<T>(pfn);
+}
 
 CPoint PointOf(LPARAM lParam) {
     return CPoint(static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam)));
@@ -129,7 +131,9 @@ const bool g_placementsReady = [] {
 }();
 } // namespace
 
-CWnd::CWnd() { InstallHooks(); }
+CWnd::CWnd() {
+    InstallHooks();
+}
 
 CWnd::~CWnd() {
     if (m_hWnd && ::IsWindow(m_hWnd) && FromHandlePermanent(m_hWnd) == this && !m_bTemporary &&
@@ -188,7 +192,8 @@ BOOL CWnd::SubclassWindow(HWND hwnd) {
     if (!Attach(hwnd))
         return FALSE;
     PreSubclassWindow();
-    auto old = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AfxWndProc)));
+    auto old =
+        reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AfxWndProc)));
     if (old != AfxWndProc)
         m_pfnSuper = old;
     return TRUE;
@@ -206,7 +211,9 @@ HWND CWnd::UnsubclassWindow() {
     return Detach();
 }
 
-BOOL CWnd::PreCreateWindow(CREATESTRUCT&) { return TRUE; }
+BOOL CWnd::PreCreateWindow(CREATESTRUCT&) {
+    return TRUE;
+}
 void CWnd::PreSubclassWindow() {}
 void CWnd::PostNcDestroy() {}
 
@@ -239,7 +246,9 @@ BOOL CWnd::Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT
     return CreateEx(0, className, windowName, style | WS_CHILD, rect, parent, id);
 }
 
-BOOL CWnd::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
+BOOL CWnd::DestroyWindow() {
+    return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
+}
 
 LRESULT CALLBACK AfxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     CWnd* wnd = CWnd::FromHandlePermanent(hwnd);
@@ -260,7 +269,9 @@ LRESULT CALLBACK AfxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
-const MSG* CWnd::GetCurrentMessage() { return t_messages.empty() ? nullptr : &t_messages.back(); }
+const MSG* CWnd::GetCurrentMessage() {
+    return t_messages.empty() ? nullptr : &t_messages.back();
+}
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
@@ -327,8 +338,8 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
             static_cast<CScrollBar*>(FromHandle(reinterpret_cast<HWND>(lParam))));
         break;
     case AfxSig_vwWb:
-        (this->*As<void (CWnd::*)(UINT, CWnd*, BOOL)>(e->pfn))(LOWORD(wParam), FromHandle(reinterpret_cast<HWND>(lParam)),
-                                                               HIWORD(wParam));
+        (this->*As<void (CWnd::*)(UINT, CWnd*, BOOL)>(e->pfn))(
+            LOWORD(wParam), FromHandle(reinterpret_cast<HWND>(lParam)), HIWORD(wParam));
         break;
     case AfxSig_bWww:
         result = (this->*As<BOOL (CWnd::*)(CWnd*, UINT, UINT)>(e->pfn))(FromHandle(reinterpret_cast<HWND>(wParam)),
@@ -358,12 +369,12 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
         break;
     case AfxSig_vOWNER:
         (this->*As<void (CWnd::*)(int, LPDRAWITEMSTRUCT)>(e->pfn))(static_cast<int>(wParam),
-                                                                    reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+                                                                   reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
         result = TRUE;
         break;
     case AfxSig_vwii:
-        (this->*As<void (CWnd::*)(UINT, int, int)>(e->pfn))(static_cast<UINT>(wParam), static_cast<SHORT>(LOWORD(lParam)),
-                                                            static_cast<SHORT>(HIWORD(lParam)));
+        (this->*As<void (CWnd::*)(UINT, int, int)>(e->pfn))(
+            static_cast<UINT>(wParam), static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam)));
         break;
     case AfxSig_vii:
         (this->*As<void (CWnd::*)(int, int)>(e->pfn))(static_cast<SHORT>(LOWORD(lParam)),
@@ -481,8 +492,8 @@ BOOL CWnd::ReflectChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         const AFX_MSGMAP_ENTRY* e = FindEntry(map, WM_REFLECT_BASE + WM_CTLCOLOR, 0, 0);
         if (!e)
             return FALSE;
-        HBRUSH brush = (this->*As<HBRUSH (CWnd::*)(CDC*, UINT)>(e->pfn))(
-            CDC::FromHandle(reinterpret_cast<HDC>(wParam)), message - WM_CTLCOLORMSGBOX);
+        HBRUSH brush = (this->*As<HBRUSH (CWnd::*)(CDC*, UINT)>(e->pfn))(CDC::FromHandle(reinterpret_cast<HDC>(wParam)),
+                                                                         message - WM_CTLCOLORMSGBOX);
         // No brush means the parent's default handling goes on.
         if (!brush)
             return FALSE;
@@ -513,7 +524,9 @@ BOOL CWnd::ReflectChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     }
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
 
 void CWnd::DoDataExchange(CDataExchange*) {}
 
@@ -525,9 +538,15 @@ BOOL CWnd::UpdateData(BOOL saveAndValidate) {
 
 // ---- Window operations ----
 
-CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
-CWnd* CWnd::GetTopLevelParent() const { return FromHandle(::GetAncestor(m_hWnd, GA_ROOT)); }
-CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
+CWnd* CWnd::GetParent() const {
+    return FromHandle(::GetParent(m_hWnd));
+}
+CWnd* CWnd::GetTopLevelParent() const {
+    return FromHandle(::GetAncestor(m_hWnd, GA_ROOT));
+}
+CWnd* CWnd::GetDlgItem(int id) const {
+    return FromHandle(::GetDlgItem(m_hWnd, id));
+}
 
 CWnd* CWnd::GetNextDlgTabItem(CWnd* ctl, BOOL previous) const {
     return FromHandle(::GetNextDlgTabItem(m_hWnd, ctl->GetSafeHwnd(), previous));
@@ -627,12 +646,24 @@ int CWnd::MessageBox(LPCWSTR text, LPCWSTR caption, UINT type) {
 
 // ---- Default handlers ----
 
-void CWnd::OnPaint() { Default(); }
-BOOL CWnd::OnEraseBkgnd(CDC*) { return static_cast<BOOL>(Default()); }
-void CWnd::OnClose() { Default(); }
-void CWnd::OnDestroy() { Default(); }
-void CWnd::OnNcDestroy() { Default(); }
-void CWnd::OnTimer(UINT_PTR) { Default(); }
+void CWnd::OnPaint() {
+    Default();
+}
+BOOL CWnd::OnEraseBkgnd(CDC*) {
+    return static_cast<BOOL>(Default());
+}
+void CWnd::OnClose() {
+    Default();
+}
+void CWnd::OnDestroy() {
+    Default();
+}
+void CWnd::OnNcDestroy() {
+    Default();
+}
+void CWnd::OnTimer(UINT_PTR) {
+    Default();
+}
 
 void CWnd::OnHScroll(UINT, UINT, CScrollBar* bar) {
     if (bar && bar->SendChildNotifyLastMsg())
@@ -646,25 +677,63 @@ void CWnd::OnVScroll(UINT, UINT, CScrollBar* bar) {
     Default();
 }
 
-void CWnd::OnActivate(UINT, CWnd*, BOOL) { Default(); }
-BOOL CWnd::OnSetCursor(CWnd*, UINT, UINT) { return static_cast<BOOL>(Default()); }
-void CWnd::OnKeyDown(UINT, UINT, UINT) { Default(); }
-void CWnd::OnKeyUp(UINT, UINT, UINT) { Default(); }
-void CWnd::OnSysKeyDown(UINT, UINT, UINT) { Default(); }
-void CWnd::OnChar(UINT, UINT, UINT) { Default(); }
-void CWnd::OnLButtonDown(UINT, CPoint) { Default(); }
-void CWnd::OnLButtonUp(UINT, CPoint) { Default(); }
-void CWnd::OnLButtonDblClk(UINT, CPoint) { Default(); }
-void CWnd::OnRButtonDown(UINT, CPoint) { Default(); }
-void CWnd::OnRButtonUp(UINT, CPoint) { Default(); }
-void CWnd::OnMButtonDown(UINT, CPoint) { Default(); }
-void CWnd::OnMouseMove(UINT, CPoint) { Default(); }
-void CWnd::OnMouseLeave() { Default(); }
-BOOL CWnd::OnMouseWheel(UINT, short, CPoint) { return static_cast<BOOL>(Default()); }
-void CWnd::OnSetFocus(CWnd*) { Default(); }
-void CWnd::OnKillFocus(CWnd*) { Default(); }
-void CWnd::OnCaptureChanged(CWnd*) { Default(); }
-BOOL CWnd::OnHelpInfo(HELPINFO*) { return static_cast<BOOL>(Default()); }
+void CWnd::OnActivate(UINT, CWnd*, BOOL) {
+    Default();
+}
+BOOL CWnd::OnSetCursor(CWnd*, UINT, UINT) {
+    return static_cast<BOOL>(Default());
+}
+void CWnd::OnKeyDown(UINT, UINT, UINT) {
+    Default();
+}
+void CWnd::OnKeyUp(UINT, UINT, UINT) {
+    Default();
+}
+void CWnd::OnSysKeyDown(UINT, UINT, UINT) {
+    Default();
+}
+void CWnd::OnChar(UINT, UINT, UINT) {
+    Default();
+}
+void CWnd::OnLButtonDown(UINT, CPoint) {
+    Default();
+}
+void CWnd::OnLButtonUp(UINT, CPoint) {
+    Default();
+}
+void CWnd::OnLButtonDblClk(UINT, CPoint) {
+    Default();
+}
+void CWnd::OnRButtonDown(UINT, CPoint) {
+    Default();
+}
+void CWnd::OnRButtonUp(UINT, CPoint) {
+    Default();
+}
+void CWnd::OnMButtonDown(UINT, CPoint) {
+    Default();
+}
+void CWnd::OnMouseMove(UINT, CPoint) {
+    Default();
+}
+void CWnd::OnMouseLeave() {
+    Default();
+}
+BOOL CWnd::OnMouseWheel(UINT, short, CPoint) {
+    return static_cast<BOOL>(Default());
+}
+void CWnd::OnSetFocus(CWnd*) {
+    Default();
+}
+void CWnd::OnKillFocus(CWnd*) {
+    Default();
+}
+void CWnd::OnCaptureChanged(CWnd*) {
+    Default();
+}
+BOOL CWnd::OnHelpInfo(HELPINFO*) {
+    return static_cast<BOOL>(Default());
+}
 
 HBRUSH CWnd::OnCtlColor(CDC*, CWnd* wnd, UINT) {
     LRESULT result = 0;
@@ -679,41 +748,75 @@ void CWnd::OnDrawItem(int, LPDRAWITEMSTRUCT dis) {
     Default();
 }
 
-void CWnd::OnSize(UINT, int, int) { Default(); }
-void CWnd::OnMove(int, int) { Default(); }
-int CWnd::OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
-void CWnd::OnShowWindow(BOOL, UINT) { Default(); }
-HCURSOR CWnd::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
-void CWnd::OnSysCommand(UINT, LPARAM) { Default(); }
-BOOL CWnd::OnQueryEndSession() { return static_cast<BOOL>(Default()); }
-void CWnd::OnEndSession(BOOL) { Default(); }
-void CWnd::OnEnable(BOOL) { Default(); }
-LRESULT CWnd::OnNcHitTest(CPoint) { return Default(); }
-UINT CWnd::OnGetDlgCode() { return static_cast<UINT>(Default()); }
+void CWnd::OnSize(UINT, int, int) {
+    Default();
+}
+void CWnd::OnMove(int, int) {
+    Default();
+}
+int CWnd::OnCreate(LPCREATESTRUCT) {
+    return static_cast<int>(Default());
+}
+void CWnd::OnShowWindow(BOOL, UINT) {
+    Default();
+}
+HCURSOR CWnd::OnQueryDragIcon() {
+    return reinterpret_cast<HCURSOR>(Default());
+}
+void CWnd::OnSysCommand(UINT, LPARAM) {
+    Default();
+}
+BOOL CWnd::OnQueryEndSession() {
+    return static_cast<BOOL>(Default());
+}
+void CWnd::OnEndSession(BOOL) {
+    Default();
+}
+void CWnd::OnEnable(BOOL) {
+    Default();
+}
+LRESULT CWnd::OnNcHitTest(CPoint) {
+    return Default();
+}
+UINT CWnd::OnGetDlgCode() {
+    return static_cast<UINT>(Default());
+}
 
 // CWnd's own map: the messages whose default handling reflects them to the control that sent them.
-const AFX_MSGMAP* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
+const AFX_MSGMAP* CWnd::GetMessageMap() const {
+    return GetThisMessageMap();
+}
 const AFX_MSGMAP* CWnd::GetThisMessageMap() {
     using ThisClass = CWnd;
-    static const AFX_MSGMAP_ENTRY messageEntries[] = {
-        ON_WM_CTLCOLOR() ON_WM_DRAWITEM() ON_WM_HSCROLL() ON_WM_VSCROLL(){0, 0, 0, 0, AfxSig_end, nullptr}};
+    static const AFX_MSGMAP_ENTRY messageEntries[] = {ON_WM_CTLCOLOR() ON_WM_DRAWITEM() ON_WM_HSCROLL()
+                                                          ON_WM_VSCROLL(){0, 0, 0, 0, AfxSig_end, nullptr}};
     static const AFX_MSGMAP messageMap = {nullptr, &messageEntries[0]};
     return &messageMap;
 }
 
 // ---- Window DCs ----
 
-CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(wnd->GetSafeHwnd()) { Attach(::BeginPaint(m_hWnd, &m_ps)); }
+CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(wnd->GetSafeHwnd()) {
+    Attach(::BeginPaint(m_hWnd, &m_ps));
+}
 CPaintDC::~CPaintDC() {
     Detach();
     ::EndPaint(m_hWnd, &m_ps);
 }
 
-CClientDC::CClientDC(CWnd* wnd) : m_hWnd(wnd->GetSafeHwnd()) { Attach(::GetDC(m_hWnd)); }
-CClientDC::~CClientDC() { ::ReleaseDC(m_hWnd, Detach()); }
+CClientDC::CClientDC(CWnd* wnd) : m_hWnd(wnd->GetSafeHwnd()) {
+    Attach(::GetDC(m_hWnd));
+}
+CClientDC::~CClientDC() {
+    ::ReleaseDC(m_hWnd, Detach());
+}
 
-CWindowDC::CWindowDC(CWnd* wnd) : m_hWnd(wnd->GetSafeHwnd()) { Attach(::GetWindowDC(m_hWnd)); }
-CWindowDC::~CWindowDC() { ::ReleaseDC(m_hWnd, Detach()); }
+CWindowDC::CWindowDC(CWnd* wnd) : m_hWnd(wnd->GetSafeHwnd()) {
+    Attach(::GetWindowDC(m_hWnd));
+}
+CWindowDC::~CWindowDC() {
+    ::ReleaseDC(m_hWnd, Detach());
+}
 
 // ---- Application-wide ----
 

@@ -15,14 +15,18 @@ struct ButtonData : ControlData {
     HANDLE image = nullptr;
 };
 
-UINT TypeOf(DWORD style) { return style & BS_TYPEMASK; }
+UINT TypeOf(DWORD style) {
+    return style & BS_TYPEMASK;
+}
 
 bool IsCheckType(UINT type) {
     return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE ||
            type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
 }
 
-bool IsRadio(UINT type) { return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON; }
+bool IsRadio(UINT type) {
+    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
 
 void Repaint(HWND hwnd, UINT action = ODA_DRAWENTIRE) {
     if (auto* d = ControlOf<ButtonData>(hwnd))
@@ -116,8 +120,8 @@ void PaintCheck(HWND hwnd, HDC dc, const RECT& client, ButtonData& d, DWORD styl
         RECT e = b;
         DrawEdge(dc, &e, EDGE_SUNKEN, BF_RECT);
         if (d.check) {
-            HPEN pen = CreatePen(PS_SOLID, 2, GetSysColor(disabled || d.check == BST_INDETERMINATE ? COLOR_GRAYTEXT
-                                                                                                  : COLOR_WINDOWTEXT));
+            HPEN pen = CreatePen(
+                PS_SOLID, 2, GetSysColor(disabled || d.check == BST_INDETERMINATE ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT));
             HGDIOBJ oldPen = SelectObject(dc, pen);
             MoveToEx(dc, b.left + 3, b.top + 6, nullptr);
             LineTo(dc, b.left + 5, b.top + 9);

@@ -20,7 +20,9 @@ void AddSystemClass(const char16_t* name, WNDPROC proc, UINT style, int extra, H
     G().classes.push_back(c);
 }
 
-HBRUSH SysColorIndex(int index) { return reinterpret_cast<HBRUSH>(static_cast<ULONG_PTR>(index + 1)); }
+HBRUSH SysColorIndex(int index) {
+    return reinterpret_cast<HBRUSH>(static_cast<ULONG_PTR>(index + 1));
+}
 
 } // namespace
 
@@ -44,7 +46,9 @@ void RegisterSystemClasses() {
 
 } // namespace platform::user
 
-void InitCommonControls() { platform::user::RegisterSystemClasses(); }
+void InitCommonControls() {
+    platform::user::RegisterSystemClasses();
+}
 
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX*) {
     platform::user::RegisterSystemClasses();

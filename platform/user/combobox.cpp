@@ -32,7 +32,9 @@ struct ComboData : ControlData {
     WNDPROC editProc = nullptr;
 };
 
-UINT Kind(DWORD style) { return style & 3; }
+UINT Kind(DWORD style) {
+    return style & 3;
+}
 
 int CompareNoCase(const std::u16string& a, const std::u16string& b) {
     size_t n = std::min(a.size(), b.size());
@@ -49,7 +51,9 @@ bool StartsWithNoCase(const std::u16string& s, const std::u16string& prefix) {
     return s.size() >= prefix.size() && CompareNoCase(s.substr(0, prefix.size()), prefix) == 0;
 }
 
-ComboData* DataOf(HWND combo) { return ControlOf<ComboData>(combo); }
+ComboData* DataOf(HWND combo) {
+    return ControlOf<ComboData>(combo);
+}
 
 void SetEditText(ComboData& d, const std::u16string& text) {
     if (!d.edit)
@@ -257,7 +261,8 @@ void PaintField(HWND combo, ComboData& d) {
             RECT t = text;
             t.left += 2;
             const std::u16string& s = d.items[static_cast<size_t>(d.sel)].text;
-            DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &t, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+            DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &t,
+                      DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         }
         if (highlight)
             DrawFocusRect(dc, &text);
@@ -321,8 +326,7 @@ LRESULT CALLBACK ComboListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam
             RECT client{};
             GetClientRect(list, &client);
             for (size_t i = 0; i < d->items.size(); ++i) {
-                RECT r{0, static_cast<LONG>(i) * d->itemHeight, client.right,
-                       static_cast<LONG>(i + 1) * d->itemHeight};
+                RECT r{0, static_cast<LONG>(i) * d->itemHeight, client.right, static_cast<LONG>(i + 1) * d->itemHeight};
                 bool hot = static_cast<int>(i) == d->hot;
                 if (hot)
                     FillRect(dc, &r, GetSysColorBrush(COLOR_HIGHLIGHT));
@@ -381,12 +385,11 @@ LRESULT CALLBACK ComboBoxProc(HWND combo, UINT msg, WPARAM wParam, LPARAM lParam
             code |= DLGC_WANTMESSAGE;
         return code;
     }
-    case WM_SETFONT:
-        {
-            Lock lock(G().mutex);
-            if (Window* w = Find(combo))
-                w->font = reinterpret_cast<HFONT>(wParam);
-        }
+    case WM_SETFONT: {
+        Lock lock(G().mutex);
+        if (Window* w = Find(combo))
+            w->font = reinterpret_cast<HFONT>(wParam);
+    }
         if (d->edit)
             SendMessageW(d->edit, WM_SETFONT, wParam, lParam);
         if (lParam)

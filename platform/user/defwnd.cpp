@@ -84,12 +84,12 @@ void DrawNonClient(HWND hwnd) {
         int range = si.nMax - si.nMin + 1;
         int length = bar == SB_HORZ ? track.right - track.left - 34 : track.bottom - track.top - 34;
         if (range > 0 && length > 8 && static_cast<int>(si.nPage) < range) {
-            int thumb = std::max(8, si.nPage ? static_cast<int>(static_cast<long long>(length) * si.nPage / range)
-                                             : 17);
+            int thumb =
+                std::max(8, si.nPage ? static_cast<int>(static_cast<long long>(length) * si.nPage / range) : 17);
             int travel = range - std::max<int>(static_cast<int>(si.nPage), 1);
-            int offset = travel > 0 ? static_cast<int>(static_cast<long long>(length - thumb) *
-                                                       (si.nPos - si.nMin) / travel)
-                                    : 0;
+            int offset = travel > 0
+                             ? static_cast<int>(static_cast<long long>(length - thumb) * (si.nPos - si.nMin) / travel)
+                             : 0;
             RECT t = track;
             if (bar == SB_HORZ) {
                 t.left += 17 + offset;
@@ -129,8 +129,8 @@ void NotifyParent(HWND hwnd, WORD code) {
 
 LRESULT SendCtlColor(HWND hwnd, UINT msg, HDC dc) {
     HWND parent = GetParent(hwnd);
-    LRESULT brush = parent ? SendMessageW(parent, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd))
-                           : 0;
+    LRESULT brush =
+        parent ? SendMessageW(parent, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)) : 0;
     if (!brush)
         brush = DefWindowProcW(hwnd, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd));
     return brush;

@@ -53,7 +53,9 @@ void DialogSetFocus(HWND ctl) {
     SetFocus(ctl);
 }
 
-HWND FirstTabStop(HWND dlg) { return GetNextDlgTabItem(dlg, nullptr, FALSE); }
+HWND FirstTabStop(HWND dlg) {
+    return GetNextDlgTabItem(dlg, nullptr, FALSE);
+}
 
 void SaveFocus(HWND dlg) {
     HWND focus = GetFocus();
@@ -82,7 +84,9 @@ int DefaultId(HWND dlg) {
     return HIWORD(r) == DC_HASDEFID ? LOWORD(r) : IDOK;
 }
 
-HWND DialogOwnerTop(HWND owner) { return owner ? GetAncestor(owner, GA_ROOT) : nullptr; }
+HWND DialogOwnerTop(HWND owner) {
+    return owner ? GetAncestor(owner, GA_ROOT) : nullptr;
+}
 
 HFONT CreateDialogFont(const DialogTemplate& t) {
     int height = -(t.fontSize * 96 + 36) / 72;
@@ -91,8 +95,12 @@ HFONT CreateDialogFont(const DialogTemplate& t) {
 
 } // namespace
 
-void SetFrameworkPreTranslate(PreTranslateFn fn) { g_frameworkPreTranslate = fn; }
-PreTranslateFn FrameworkPreTranslate() { return g_frameworkPreTranslate; }
+void SetFrameworkPreTranslate(PreTranslateFn fn) {
+    g_frameworkPreTranslate = fn;
+}
+PreTranslateFn FrameworkPreTranslate() {
+    return g_frameworkPreTranslate;
+}
 
 HWND CreateDialogFromTemplate(const DialogTemplate& t, HINSTANCE instance, HWND owner, DLGPROC proc, LPARAM param,
                               bool modal) {
@@ -129,8 +137,8 @@ HWND CreateDialogFromTemplate(const DialogTemplate& t, HINSTANCE instance, HWND 
         }
     PendingDialogData() = std::move(data);
     const char16_t* cls = t.className.empty() ? u"#32770" : t.className.c_str();
-    HWND dlg = CreateWindowExW(t.exStyle, cls, t.caption.c_str(), style & ~static_cast<DWORD>(WS_VISIBLE), x, y,
-                               width, height, owner, nullptr, instance, reinterpret_cast<LPVOID>(param));
+    HWND dlg = CreateWindowExW(t.exStyle, cls, t.caption.c_str(), style & ~static_cast<DWORD>(WS_VISIBLE), x, y, width,
+                               height, owner, nullptr, instance, reinterpret_cast<LPVOID>(param));
     if (PendingDialogData()) { // the class could not be created
         DeleteObject(PendingDialogData()->font);
         PendingDialogData().reset();
@@ -333,7 +341,8 @@ LRESULT DefDlgProcW(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto dc = reinterpret_cast<HDC>(wParam);
         auto brush = reinterpret_cast<HBRUSH>(SendMessageW(dlg, WM_CTLCOLORDLG, wParam, reinterpret_cast<LPARAM>(dlg)));
         if (!brush)
-            brush = reinterpret_cast<HBRUSH>(DefWindowProcW(dlg, WM_CTLCOLORDLG, wParam, reinterpret_cast<LPARAM>(dlg)));
+            brush =
+                reinterpret_cast<HBRUSH>(DefWindowProcW(dlg, WM_CTLCOLORDLG, wParam, reinterpret_cast<LPARAM>(dlg)));
         RECT r{};
         GetClientRect(dlg, &r);
         FillRect(dc, &r, brush);
@@ -386,8 +395,8 @@ LRESULT DefDlgProcW(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     case 0x0028: { // WM_NEXTDLGCTL
-        HWND target = lParam ? reinterpret_cast<HWND>(wParam)
-                             : GetNextDlgTabItem(dlg, GetFocus(), wParam ? TRUE : FALSE);
+        HWND target =
+            lParam ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(dlg, GetFocus(), wParam ? TRUE : FALSE);
         DialogSetFocus(target);
         return 0;
     }
@@ -431,8 +440,7 @@ BOOL IsDialogMessageW(HWND dlg, LPMSG msg) {
                     if (next) {
                         DialogSetFocus(next);
                         LRESULT nextCode = SendMessageW(next, WM_GETDLGCODE, 0, 0);
-                        if ((nextCode & DLGC_RADIOBUTTON) &&
-                            (StyleOf(next) & BS_TYPEMASK) == BS_AUTORADIOBUTTON)
+                        if ((nextCode & DLGC_RADIOBUTTON) && (StyleOf(next) & BS_TYPEMASK) == BS_AUTORADIOBUTTON)
                             SendMessageW(next, BM_CLICK, 0, 0);
                     }
                     return TRUE;
@@ -623,7 +631,9 @@ BOOL MapDialogRect(HWND, LPRECT rect) {
     return TRUE;
 }
 
-LONG GetDialogBaseUnits() { return MAKELONG(6, 13); }
+LONG GetDialogBaseUnits() {
+    return MAKELONG(6, 13);
+}
 
 // ---- Message boxes ----
 
@@ -751,6 +761,6 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
              std::to_string(height - 21) + ", 50, 14\n";
     }
     t += "END\n";
-    return static_cast<int>(DialogBoxIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(t.c_str()), owner,
-                                                    MessageBoxProc, 0));
+    return static_cast<int>(
+        DialogBoxIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(t.c_str()), owner, MessageBoxProc, 0));
 }

@@ -63,7 +63,11 @@ struct DialogTemplate {
 bool ParseDialogTemplate(std::string_view text, DialogTemplate& out, std::string* error = nullptr);
 
 // Dialog units to pixels (fixed base units 6 x 13).
-inline int DialogUnitsToPixelsX(int x) { return x * 6 / 4; }
-inline int DialogUnitsToPixelsY(int y) { return y * 13 / 8; }
+inline int DialogUnitsToPixelsX(int x) {
+    return x * 6 / 4;
+}
+inline int DialogUnitsToPixelsY(int y) {
+    return y * 13 / 8;
+}
 
 } // namespace platform::user

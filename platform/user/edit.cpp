@@ -19,8 +19,12 @@ struct EditData : ControlData {
     std::u16string undo;
 };
 
-int Lo(const EditData& d) { return std::min(d.selStart, d.selEnd); }
-int Hi(const EditData& d) { return std::max(d.selStart, d.selEnd); }
+int Lo(const EditData& d) {
+    return std::min(d.selStart, d.selEnd);
+}
+int Hi(const EditData& d) {
+    return std::max(d.selStart, d.selEnd);
+}
 
 void Changed(HWND hwnd) {
     InvalidateRect(hwnd, nullptr, TRUE);
@@ -210,12 +214,11 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETTEXTLENGTH:
         return static_cast<LRESULT>(d->text.size());
-    case WM_SETFONT:
-        {
-            Lock lock(G().mutex);
-            if (Window* w = Find(hwnd))
-                w->font = reinterpret_cast<HFONT>(wParam);
-        }
+    case WM_SETFONT: {
+        Lock lock(G().mutex);
+        if (Window* w = Find(hwnd))
+            w->font = reinterpret_cast<HFONT>(wParam);
+    }
         if (lParam)
             InvalidateRect(hwnd, nullptr, TRUE);
         return 0;

@@ -130,7 +130,9 @@ void DeliverChar(WCHAR ch) {
     q.cv.notify_all();
 }
 
-bool HasFocus(HWND hwnd) { return hwnd && GetFocus() == hwnd; }
+bool HasFocus(HWND hwnd) {
+    return hwnd && GetFocus() == hwnd;
+}
 
 } // namespace platform::user
 
@@ -341,11 +343,21 @@ HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
     return SharedCursor(instance, id | 0x10000);
 }
 
-BOOL DestroyCursor(HCURSOR) { return TRUE; }
-BOOL DestroyIcon(HICON) { return TRUE; }
-int ShowCursor(BOOL show) { return show ? 0 : -1; }
-BOOL MessageBeep(UINT) { return TRUE; }
-UINT GetDoubleClickTime() { return 500; }
+BOOL DestroyCursor(HCURSOR) {
+    return TRUE;
+}
+BOOL DestroyIcon(HICON) {
+    return TRUE;
+}
+int ShowCursor(BOOL show) {
+    return show ? 0 : -1;
+}
+BOOL MessageBeep(UINT) {
+    return TRUE;
+}
+UINT GetDoubleClickTime() {
+    return 500;
+}
 
 namespace platform::user {
 // The system cursor id of a cursor handle (32512 = arrow...), 0 for a cursor from a module's resources.

@@ -48,8 +48,8 @@ struct Window {
     WNDPROC proc = nullptr;
     DWORD style = 0;
     DWORD exStyle = 0;
-    HWND parent = nullptr; // WS_CHILD windows only
-    HWND owner = nullptr;  // top-level windows only
+    HWND parent = nullptr;      // WS_CHILD windows only
+    HWND owner = nullptr;       // top-level windows only
     std::vector<HWND> children; // z-order, topmost first
     RECT rect{};                // in the parent's client coordinates; in screen coordinates for a top-level window
     std::u16string text;
@@ -69,7 +69,7 @@ struct Window {
     bool needsErase = false;
     bool needsFrame = false;
     RECT update{};
-    unsigned paintCount = 0; // BeginPaint calls, so DispatchMessage can tell an unanswered WM_PAINT
+    unsigned paintCount = 0;               // BeginPaint calls, so DispatchMessage can tell an unanswered WM_PAINT
     std::shared_ptr<gdi::Surface> surface; // top-level windows only
 
     std::unique_ptr<ControlData> control;
@@ -138,8 +138,8 @@ struct State {
     POINT cursor{0, 0};
     HCURSOR cursorShape = nullptr;
     HWND foreground = nullptr;
-    HWND hoverWindow = nullptr;   // the window the mouse was last over
-    HWND trackLeave = nullptr;    // a window that asked for WM_MOUSELEAVE
+    HWND hoverWindow = nullptr; // the window the mouse was last over
+    HWND trackLeave = nullptr;  // a window that asked for WM_MOUSELEAVE
     BYTE asyncKeys[256] = {};
     SIZE screen{1920, 1080};
 
@@ -187,9 +187,9 @@ bool IsEnabledChain(const Window& w);
 // Painting (painting.cpp).
 enum class Children { Default, All, None }; // Default: included unless the window has WS_CLIPCHILDREN
 void InvalidateLocked(Window& w, const RECT* rect, bool erase, Children children = Children::Default);
-HRGN VisibleRegion(const Window& w, bool clientArea); // in surface pixels; the caller deletes it
+HRGN VisibleRegion(const Window& w, bool clientArea);                  // in surface pixels; the caller deletes it
 HDC MakeWindowDC(const Window& w, bool clientArea, const RECT* limit); // limit: client coordinates
-void SurfaceFollowWindow(Window& w); // resize the surface of a top-level window
+void SurfaceFollowWindow(Window& w);                                   // resize the surface of a top-level window
 HWND FindWindowToPaint(ThreadQueue& queue, HWND filter);
 
 // Window procedures of the built-in classes.
@@ -218,7 +218,7 @@ template <typename T> T* ControlOf(HWND hwnd) {
 
 // Small helpers used by the controls.
 std::u16string WindowText(HWND hwnd);
-void NotifyParent(HWND hwnd, WORD code); // WM_COMMAND (id, code) to the parent
+void NotifyParent(HWND hwnd, WORD code);           // WM_COMMAND (id, code) to the parent
 LRESULT SendCtlColor(HWND hwnd, UINT msg, HDC dc); // WM_CTLCOLOR* to the parent; default brush when unanswered
 HFONT WindowFont(HWND hwnd);
 DWORD StyleOf(HWND hwnd);

@@ -89,7 +89,9 @@ bool MatchesFilter(const MSG& m, HWND filter, UINT first, UINT last) {
     return m.message >= first && m.message <= last;
 }
 
-bool InRange(UINT msg, UINT first, UINT last) { return (first == 0 && last == 0) || (msg >= first && msg <= last); }
+bool InRange(UINT msg, UINT first, UINT last) {
+    return (first == 0 && last == 0) || (msg >= first && msg <= last);
+}
 
 void UpdateKeyState(ThreadQueue& q, const MSG& m) {
     auto press = [&](int vk) {
@@ -169,8 +171,8 @@ bool FetchMessage(Lock& lock, ThreadQueue& q, MSG* out, HWND filter, UINT first,
                 best = &t;
         }
         if (best) {
-            *out = MSG{best->hwnd, WM_TIMER, best->id, reinterpret_cast<LPARAM>(best->proc),
-                       static_cast<DWORD>(now), G().cursor};
+            *out = MSG{best->hwnd, WM_TIMER, best->id, reinterpret_cast<LPARAM>(best->proc), static_cast<DWORD>(now),
+                       G().cursor};
             if (remove)
                 best->due = now + best->elapse;
             return true;
@@ -279,7 +281,9 @@ State& G() {
     return *state;
 }
 
-DWORD CurrentThreadId() { return static_cast<DWORD>(gettid()); }
+DWORD CurrentThreadId() {
+    return static_cast<DWORD>(gettid());
+}
 
 ThreadQueue* FindQueue(DWORD threadId) {
     auto it = G().queues.find(threadId);
@@ -504,8 +508,7 @@ DWORD GetQueueStatus(UINT flags) {
     return MAKELONG(status, status);
 }
 
-DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
-                                DWORD wakeMask) {
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds, DWORD wakeMask) {
     // Kernel objects cannot wake this queue, so they are polled in short steps while the queue is watched.
     std::uint64_t start = NowMs();
     auto realStart = std::chrono::steady_clock::now();
@@ -517,8 +520,8 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
         }
         if (HIWORD(GetQueueStatus(wakeMask)) != 0)
             return WAIT_OBJECT_0 + count;
-        auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                              realStart);
+        auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - realStart);
         if (milliseconds != INFINITE && static_cast<DWORD>(elapsed.count()) >= milliseconds)
             return WAIT_TIMEOUT;
         State& g = G();
@@ -548,7 +551,9 @@ BOOL InSendMessage() {
     return QueueOf(CurrentThreadId()).inSend > 0;
 }
 
-BOOL ReplyMessage(LRESULT) { return FALSE; }
+BOOL ReplyMessage(LRESULT) {
+    return FALSE;
+}
 
 UINT RegisterWindowMessageW(LPCWSTR name) {
     if (!name || !*name)

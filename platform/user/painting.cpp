@@ -192,7 +192,9 @@ HDC MakeWindowDC(const Window& w, bool clientArea, const RECT* limit) {
     return dc;
 }
 
-void Redraw(HWND hwnd) { InvalidateRect(hwnd, nullptr, TRUE); }
+void Redraw(HWND hwnd) {
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
 
 } // namespace platform::user
 
@@ -259,8 +261,12 @@ HDC GetDCEx(HWND hwnd, HRGN clip, DWORD flags) {
     return dc;
 }
 
-HDC GetDC(HWND hwnd) { return GetDCEx(hwnd, nullptr, 0); }
-HDC GetWindowDC(HWND hwnd) { return GetDCEx(hwnd, nullptr, DCX_WINDOW); }
+HDC GetDC(HWND hwnd) {
+    return GetDCEx(hwnd, nullptr, 0);
+}
+HDC GetWindowDC(HWND hwnd) {
+    return GetDCEx(hwnd, nullptr, DCX_WINDOW);
+}
 
 int ReleaseDC(HWND hwnd, HDC dc) {
     if (!dc)
@@ -355,4 +361,6 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags) {
     return TRUE;
 }
 
-BOOL LockWindowUpdate(HWND) { return TRUE; }
+BOOL LockWindowUpdate(HWND) {
+    return TRUE;
+}

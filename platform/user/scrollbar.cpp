@@ -52,7 +52,9 @@ void Fill(const SCROLLINFO& si, SCROLLINFO& out) {
         out.nTrackPos = si.nTrackPos;
 }
 
-bool Vertical(HWND hwnd) { return (StyleOf(hwnd) & SBS_VERT) != 0; }
+bool Vertical(HWND hwnd) {
+    return (StyleOf(hwnd) & SBS_VERT) != 0;
+}
 
 // Geometry along the bar: the track between the arrows and the thumb in it.
 struct Layout {
@@ -77,8 +79,8 @@ Layout Measure(HWND hwnd, const SCROLLINFO& si, int pos) {
                            : std::min(kArrow, track);
     l.thumbSize = std::min(l.thumbSize, track);
     int travel = range - std::max<int>(static_cast<int>(si.nPage), 1);
-    int offset = travel > 0 ? static_cast<int>(static_cast<long long>(track - l.thumbSize) * (pos - si.nMin) / travel)
-                            : 0;
+    int offset =
+        travel > 0 ? static_cast<int>(static_cast<long long>(track - l.thumbSize) * (pos - si.nMin) / travel) : 0;
     l.thumbStart = l.trackStart + std::clamp(offset, 0, std::max(track - l.thumbSize, 0));
     return l;
 }
@@ -102,9 +104,7 @@ void Paint(HWND hwnd, ScrollData& d) {
         FillRect(dc, &r, brush ? brush : GetSysColorBrush(COLOR_SCROLLBAR));
         bool vertical = Vertical(hwnd);
         Layout l = Measure(hwnd, d.si, d.dragging ? d.si.nTrackPos : d.si.nPos);
-        auto part = [&](int a, int b) {
-            return vertical ? RECT{0, a, r.right, b} : RECT{a, 0, b, r.bottom};
-        };
+        auto part = [&](int a, int b) { return vertical ? RECT{0, a, r.right, b} : RECT{a, 0, b, r.bottom}; };
         bool enabled = IsWindowEnabled(hwnd);
         for (int i = 0; i < 2; ++i) {
             RECT arrow = i == 0 ? part(0, l.trackStart) : part(l.trackEnd, l.length);
@@ -253,8 +253,8 @@ LRESULT CALLBACK ScrollBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
             int track = l.trackEnd - l.trackStart - l.thumbSize;
             int range = d->si.nMax - d->si.nMin + 1 - std::max<int>(static_cast<int>(d->si.nPage), 1);
             int offset = std::clamp(at - d->dragOffset - l.trackStart, 0, std::max(track, 0));
-            int pos = track > 0 ? d->si.nMin + static_cast<int>(static_cast<long long>(offset) * range / track)
-                                : d->si.nMin;
+            int pos =
+                track > 0 ? d->si.nMin + static_cast<int>(static_cast<long long>(offset) * range / track) : d->si.nMin;
             if (pos != d->si.nTrackPos) {
                 d->si.nTrackPos = pos;
                 Notify(hwnd, SB_THUMBTRACK, pos);

@@ -197,7 +197,9 @@ PIDLIST_ABSOLUTE ILCreateFromPathW(LPCWSTR path) {
     return pidl;
 }
 
-void ILFree(PIDLIST_ABSOLUTE pidl) { std::free(pidl); }
+void ILFree(PIDLIST_ABSOLUTE pidl) {
+    std::free(pidl);
+}
 
 HRESULT SHParseDisplayName(LPCWSTR name, void*, PIDLIST_ABSOLUTE* pidl, ULONG, ULONG* sfgaoOut) {
     if (!name || !pidl)
@@ -205,7 +207,7 @@ HRESULT SHParseDisplayName(LPCWSTR name, void*, PIDLIST_ABSOLUTE* pidl, ULONG, U
     *pidl = nullptr;
     if (sfgaoOut)
         *sfgaoOut = 0;
-    struct stat st{};
+    struct stat st {};
     if (stat(platform::path::ToHostPath(name).c_str(), &st) != 0)
         return E_FAIL;
     *pidl = ILCreateFromPathW(name);
@@ -253,9 +255,8 @@ PIDLIST_ABSOLUTE SHBrowseForFolderW(LPBROWSEINFOW bi) {
     if (!answer || answer->empty())
         return nullptr;
     if (bi->pszDisplayName) {
-        std::u16string display = answer->substr(answer->find_last_of(u'\\') == std::u16string::npos
-                                                    ? 0
-                                                    : answer->find_last_of(u'\\') + 1);
+        std::u16string display =
+            answer->substr(answer->find_last_of(u'\\') == std::u16string::npos ? 0 : answer->find_last_of(u'\\') + 1);
         size_t n = std::min<size_t>(display.size(), MAX_PATH - 1);
         std::copy_n(display.data(), n, bi->pszDisplayName);
         bi->pszDisplayName[n] = 0;
@@ -263,8 +264,12 @@ PIDLIST_ABSOLUTE SHBrowseForFolderW(LPBROWSEINFOW bi) {
     return ILCreateFromPathW(answer->c_str());
 }
 
-BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn) { return FileDialog(ofn, u"GetOpenFileNameW"); }
-BOOL GetSaveFileNameW(LPOPENFILENAMEW ofn) { return FileDialog(ofn, u"GetSaveFileNameW"); }
+BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn) {
+    return FileDialog(ofn, u"GetOpenFileNameW");
+}
+BOOL GetSaveFileNameW(LPOPENFILENAMEW ofn) {
+    return FileDialog(ofn, u"GetSaveFileNameW");
+}
 
 HINSTANCE ShellExecuteW(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR, INT) {
     std::u16string op = operation ? operation : u"open";
@@ -275,7 +280,7 @@ HINSTANCE ShellExecuteW(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameter
     if (!file)
         return reinterpret_cast<HINSTANCE>(kFileNotFound);
     std::string host = platform::path::ToHostPath(file);
-    struct stat st{};
+    struct stat st {};
     if (stat(host.c_str(), &st) != 0)
         return reinterpret_cast<HINSTANCE>(kFileNotFound);
     if (op != u"open" && op != u"explore")
@@ -294,7 +299,7 @@ HWND HtmlHelpW(HWND caller, LPCWSTR file, UINT command, DWORD_PTR) {
             break;
     }
     Record(u"HtmlHelpW " + name + u" " + number);
-    struct stat st{};
+    struct stat st {};
     if (name.empty() || stat(platform::path::ToHostPath(name).c_str(), &st) != 0)
         return nullptr;
     return caller ? caller : reinterpret_cast<HWND>(1);

@@ -88,8 +88,7 @@ BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn);
 BOOL GetSaveFileNameW(LPOPENFILENAMEW ofn);
 
 // ShellExecuteW answers a value greater than 32 on success, as on Windows.
-HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
-                        INT showCmd);
+HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT showCmd);
 
 #define HH_DISPLAY_TOPIC 0x0000
 #define HH_HELP_FINDER 0x0000

@@ -63,11 +63,15 @@ void SetKeyState(int virtKey, bool down) {
     G().asyncKeys[virtKey & 0xFF] = down ? 0x80 : 0;
 }
 
-void MouseMove(POINT screen) { DeliverMouse(WM_MOUSEMOVE, screen, 0); }
+void MouseMove(POINT screen) {
+    DeliverMouse(WM_MOUSEMOVE, screen, 0);
+}
 void MouseDown(POINT screen, UINT button) {
     DeliverMouse(button, screen, button == WM_RBUTTONDOWN ? MK_RBUTTON : MK_LBUTTON);
 }
-void MouseUp(POINT screen, UINT button) { DeliverMouse(button, screen, 0); }
+void MouseUp(POINT screen, UINT button) {
+    DeliverMouse(button, screen, 0);
+}
 
 void Click(POINT screen) {
     MouseMove(screen);

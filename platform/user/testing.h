@@ -35,11 +35,11 @@ void SetKeyState(int virtKey, bool down);
 void MouseMove(POINT screen);
 void MouseDown(POINT screen, UINT button = WM_LBUTTONDOWN);
 void MouseUp(POINT screen, UINT button = WM_LBUTTONUP);
-void Click(POINT screen);      // move, down, up
-void Click(HWND hwnd);         // at the centre of the window
-void KeyDown(WPARAM virtKey);  // WM_KEYDOWN (WM_SYSKEYDOWN while VK_MENU is down)
+void Click(POINT screen);     // move, down, up
+void Click(HWND hwnd);        // at the centre of the window
+void KeyDown(WPARAM virtKey); // WM_KEYDOWN (WM_SYSKEYDOWN while VK_MENU is down)
 void KeyUp(WPARAM virtKey);
-void PressKey(WPARAM virtKey); // down and up
+void PressKey(WPARAM virtKey);           // down and up
 void TypeText(std::u16string_view text); // WM_CHAR for each character, to the focus window
 
 // Called on the dialog's thread when any dialog (DialogBox, CDialog::DoModal, MessageBoxW) enters its modal loop,

@@ -26,7 +26,9 @@ struct TrackData : ControlData {
     HWND tooltips = nullptr;
 };
 
-bool Vertical(HWND hwnd) { return (StyleOf(hwnd) & TBS_VERT) != 0; }
+bool Vertical(HWND hwnd) {
+    return (StyleOf(hwnd) & TBS_VERT) != 0;
+}
 
 RECT ChannelRect(HWND hwnd) {
     RECT c{};
@@ -311,8 +313,8 @@ LRESULT CALLBACK TrackbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     case WM_KEYUP:
-        if (wParam == VK_LEFT || wParam == VK_RIGHT || wParam == VK_UP || wParam == VK_DOWN ||
-            wParam == VK_PRIOR || wParam == VK_NEXT || wParam == VK_HOME || wParam == VK_END)
+        if (wParam == VK_LEFT || wParam == VK_RIGHT || wParam == VK_UP || wParam == VK_DOWN || wParam == VK_PRIOR ||
+            wParam == VK_NEXT || wParam == VK_HOME || wParam == VK_END)
             Notify(hwnd, TB_ENDTRACK, 0);
         return 0;
     case WM_LBUTTONDOWN:

@@ -155,7 +155,9 @@ HWND ChildAt(const Window& parent, POINT screen) {
 
 } // namespace
 
-std::unique_ptr<DialogData>& PendingDialogData() { return t_pendingDialog; }
+std::unique_ptr<DialogData>& PendingDialogData() {
+    return t_pendingDialog;
+}
 
 void SetThreadCreateHook(CreateHookFn fn, void* context) {
     t_createHook = fn;
@@ -263,7 +265,9 @@ std::u16string WindowText(HWND hwnd) {
     return s;
 }
 
-DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)); }
+DWORD StyleOf(HWND hwnd) {
+    return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+}
 
 } // namespace platform::user
 
@@ -298,8 +302,8 @@ ATOM RegisterClassW(const WNDCLASSW* wc) {
     if (!wc)
         return 0;
     WNDCLASSEXW ex{sizeof(WNDCLASSEXW), wc->style,        wc->lpfnWndProc,   wc->cbClsExtra,
-                   wc->cbWndExtra,       wc->hInstance,    wc->hIcon,         wc->hCursor,
-                   wc->hbrBackground,    wc->lpszMenuName, wc->lpszClassName, nullptr};
+                   wc->cbWndExtra,      wc->hInstance,    wc->hIcon,         wc->hCursor,
+                   wc->hbrBackground,   wc->lpszMenuName, wc->lpszClassName, nullptr};
     return RegisterClassExW(&ex);
 }
 
@@ -331,8 +335,8 @@ BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* wc) {
     WNDCLASSEXW ex{};
     if (!wc || !GetClassInfoExW(instance, className, &ex))
         return FALSE;
-    *wc = WNDCLASSW{ex.style,     ex.lpfnWndProc,   ex.cbClsExtra,   ex.cbWndExtra,   ex.hInstance,
-                    ex.hIcon,     ex.hCursor,       ex.hbrBackground, ex.lpszMenuName, ex.lpszClassName};
+    *wc = WNDCLASSW{ex.style, ex.lpfnWndProc, ex.cbClsExtra,    ex.cbWndExtra,   ex.hInstance,
+                    ex.hIcon, ex.hCursor,     ex.hbrBackground, ex.lpszMenuName, ex.lpszClassName};
     return TRUE;
 }
 
@@ -408,7 +412,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         t_createHook = nullptr;
         hook(hwnd, t_createHookContext);
     }
-    CREATESTRUCTW cs{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
+    CREATESTRUCTW cs{param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
                      windowName, className, exStyle};
     if (!SendMessageW(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         DestroyWindow(hwnd);
@@ -547,8 +551,12 @@ BOOL IsChild(HWND parent, HWND hwnd) {
     return FALSE;
 }
 
-BOOL IsIconic(HWND hwnd) { return (StyleOf(hwnd) & WS_MINIMIZE) != 0; }
-BOOL IsZoomed(HWND hwnd) { return (StyleOf(hwnd) & WS_MAXIMIZE) != 0; }
+BOOL IsIconic(HWND hwnd) {
+    return (StyleOf(hwnd) & WS_MINIMIZE) != 0;
+}
+BOOL IsZoomed(HWND hwnd) {
+    return (StyleOf(hwnd) & WS_MAXIMIZE) != 0;
+}
 
 HWND GetParent(HWND hwnd) {
     Lock lock(G().mutex);
@@ -634,7 +642,9 @@ HWND GetTopWindow(HWND hwnd) {
     return GetWindow(hwnd, GW_CHILD);
 }
 
-HWND GetDesktopWindow() { return nullptr; }
+HWND GetDesktopWindow() {
+    return nullptr;
+}
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
     Lock lock(G().mutex);
@@ -788,7 +798,9 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
     return old;
 }
 
-LONG GetWindowLongW(HWND hwnd, int index) { return static_cast<LONG>(GetWindowLongPtrW(hwnd, index)); }
+LONG GetWindowLongW(HWND hwnd, int index) {
+    return static_cast<LONG>(GetWindowLongPtrW(hwnd, index));
+}
 LONG SetWindowLongW(HWND hwnd, int index, LONG value) {
     return static_cast<LONG>(SetWindowLongPtrW(hwnd, index, value));
 }
@@ -977,7 +989,9 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
                         SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
 }
 
-BOOL BringWindowToTop(HWND hwnd) { return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); }
+BOOL BringWindowToTop(HWND hwnd) {
+    return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
 
 BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
     Lock lock(G().mutex);
@@ -1065,11 +1079,13 @@ int GetWindowTextW(HWND hwnd, LPWSTR text, int maxCount) {
     if (!text || maxCount <= 0)
         return 0;
     text[0] = 0;
-    return static_cast<int>(SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(maxCount),
-                                         reinterpret_cast<LPARAM>(text)));
+    return static_cast<int>(
+        SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(maxCount), reinterpret_cast<LPARAM>(text)));
 }
 
-int GetWindowTextLengthW(HWND hwnd) { return static_cast<int>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0)); }
+int GetWindowTextLengthW(HWND hwnd) {
+    return static_cast<int>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0));
+}
 
 // ---- Regions and hit tests ----
 
@@ -1127,7 +1143,9 @@ HWND ChildWindowFromPoint(HWND parent, POINT point) {
     return PtInRect(&cr, point) ? parent : nullptr;
 }
 
-BOOL FlashWindow(HWND, BOOL) { return FALSE; }
+BOOL FlashWindow(HWND, BOOL) {
+    return FALSE;
+}
 
 // ---- Procedures ----
 

@@ -174,9 +174,9 @@ private:
             XDestroyImage(xw.image);
         }
         Visual* visual = DefaultVisual(m_display, DefaultScreen(m_display));
-        xw.image = XCreateImage(m_display, visual, static_cast<unsigned>(DefaultDepth(m_display, DefaultScreen(m_display))),
-                                ZPixmap, 0, reinterpret_cast<char*>(xw.pixels.data()), static_cast<unsigned>(w),
-                                static_cast<unsigned>(h), 32, w * 4);
+        xw.image = XCreateImage(
+            m_display, visual, static_cast<unsigned>(DefaultDepth(m_display, DefaultScreen(m_display))), ZPixmap, 0,
+            reinterpret_cast<char*>(xw.pixels.data()), static_cast<unsigned>(w), static_cast<unsigned>(h), 32, w * 4);
         if (!xw.image)
             return;
         GC gc = DefaultGC(m_display, DefaultScreen(m_display));
@@ -260,10 +260,10 @@ private:
         case ButtonRelease: {
             UINT button = e.xbutton.button;
             bool down = e.type == ButtonPress;
-            UINT msg = button == 1 ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)
-                     : button == 3 ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP)
-                     : button == 2 ? (down ? WM_MBUTTONDOWN : WM_MBUTTONUP)
-                                   : 0;
+            UINT msg = button == 1   ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)
+                       : button == 3 ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP)
+                       : button == 2 ? (down ? WM_MBUTTONDOWN : WM_MBUTTONUP)
+                                     : 0;
             if (msg)
                 DeliverMouse(msg, POINT{rect.left + e.xbutton.x, rect.top + e.xbutton.y},
                              Keys(e.xbutton.state) | (down ? (button == 1 ? MK_LBUTTON : 0) : 0));

@@ -44,7 +44,9 @@ END
 constexpr UINT_PTR kCloseTimer = 1;
 HWND g_tooltip = nullptr;
 
-void Status(HWND dlg, const char16_t* text) { SetDlgItemTextW(dlg, 1034, text); }
+void Status(HWND dlg, const char16_t* text) {
+    SetDlgItemTextW(dlg, 1034, text);
+}
 
 void Init(HWND dlg) {
     for (const char16_t* s : {u"Flatbed", u"Feeder", u"Feeder, both sides"})
@@ -62,8 +64,8 @@ void Init(HWND dlg) {
     SendDlgItemMessageW(dlg, 1033, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SendDlgItemMessageW(dlg, 1033, PBM_SETPOS, 60, 0);
     CheckRadioButton(dlg, 1004, 1005, 1004);
-    g_tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP, 0, 0, 0, 0, dlg, nullptr,
-                                nullptr, nullptr);
+    g_tooltip =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP, 0, 0, 0, 0, dlg, nullptr, nullptr, nullptr);
     TTTOOLINFOW ti{};
     ti.cbSize = sizeof ti;
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -178,7 +180,9 @@ INT_PTR CALLBACK DemoProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-LPCDLGTEMPLATEW Template() { return reinterpret_cast<LPCDLGTEMPLATEW>(kDemoTemplate); }
+LPCDLGTEMPLATEW Template() {
+    return reinterpret_cast<LPCDLGTEMPLATEW>(kDemoTemplate);
+}
 
 int RenderPng(const char* path) {
     HWND dlg = CreateDialogIndirectParamW(nullptr, Template(), nullptr, DemoProc, 0);

@@ -64,8 +64,8 @@ protected:
     void SetUp() override {
         g_notes = &notes;
         g_draws = &draws;
-        dlg = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kControls), nullptr,
-                                         RecordingProc, 0);
+        dlg = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kControls), nullptr, RecordingProc,
+                                         0);
         ASSERT_NE(dlg, nullptr);
         ut::RunPendingMessages();
         notes.clear();
@@ -208,7 +208,7 @@ TEST_F(Controls, ComboEditChangeOnlyForTheUsersTyping) {
     ut::TypeText(u"abcd");
     ut::RunPendingMessages();
     EXPECT_EQ(Codes(31), (std::vector<int>{CBN_EDITUPDATE, CBN_EDITCHANGE, CBN_EDITUPDATE, CBN_EDITCHANGE,
-                                          CBN_EDITUPDATE, CBN_EDITCHANGE}))
+                                           CBN_EDITUPDATE, CBN_EDITCHANGE}))
         << "three characters fit the limit";
     GetWindowTextW(combo, text, 16);
     EXPECT_EQ(std::u16string(text), u"abc");

@@ -27,7 +27,9 @@ BEGIN
 END
 )";
 
-LPCDLGTEMPLATEW Template(const char* text) { return reinterpret_cast<LPCDLGTEMPLATEW>(text); }
+LPCDLGTEMPLATEW Template(const char* text) {
+    return reinterpret_cast<LPCDLGTEMPLATEW>(text);
+}
 
 // A dialog procedure that ends with the command id (OK, Cancel, Other) and can run a step at init.
 struct Script {
@@ -68,8 +70,8 @@ TEST(DialogTemplate, ParsesTheHeaderAndControlsWithDefaultStyles) {
 TEST(DialogTemplate, ReportsTheLineOfAnError) {
     platform::user::DialogTemplate t;
     std::string error;
-    EXPECT_FALSE(platform::user::ParseDialogTemplate("DIALOGEX 0, 0, 10, 10\nBEGIN\n  LTEXT \"a\", 1, 2\nEND\n", t,
-                                                     &error));
+    EXPECT_FALSE(
+        platform::user::ParseDialogTemplate("DIALOGEX 0, 0, 10, 10\nBEGIN\n  LTEXT \"a\", 1, 2\nEND\n", t, &error));
     EXPECT_NE(error.find("line 3"), std::string::npos) << error;
     EXPECT_FALSE(platform::user::ParseDialogTemplate("DIALOGEX 0, 0, 1, 1\nSTYLE WS_NOSUCH\n", t, &error));
 }
@@ -99,9 +101,9 @@ TEST(Dialog, InterceptorEndsAModalDialogWithTheChosenResult) {
         EndDialog(dlg, 1234);
     });
     Script script;
-    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, Template(kOkCancel), nullptr, ScriptedProc,
-                                      reinterpret_cast<LPARAM>(&script)),
-              1234);
+    EXPECT_EQ(
+        DialogBoxIndirectParamW(nullptr, Template(kOkCancel), nullptr, ScriptedProc, reinterpret_cast<LPARAM>(&script)),
+        1234);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_FALSE(IsWindow(seen[0])) << "the dialog is destroyed after its loop";
     ut::SetModalInterceptor(nullptr);
@@ -193,7 +195,8 @@ INT_PTR RunWithKeys(std::function<void(HWND)> setup, std::vector<WPARAM> keys, S
             ut::PressKey(k);
         PostMessageW(dlg, WM_COMMAND, 102, 0); // ends the loop if the keys did not
     });
-    INT_PTR r = DialogBoxIndirectParamW(nullptr, Template(text), nullptr, ScriptedProc, reinterpret_cast<LPARAM>(&script));
+    INT_PTR r =
+        DialogBoxIndirectParamW(nullptr, Template(text), nullptr, ScriptedProc, reinterpret_cast<LPARAM>(&script));
     ut::SetModalInterceptor(nullptr);
     return r;
 }
@@ -257,7 +260,8 @@ TEST(Focus, AControlMayRefuseToGiveUpTheFocus) {
     HWND edit = GetDlgItem(dlg, 100);
     HWND button = GetDlgItem(dlg, IDCANCEL);
     SetFocus(edit);
-    g_editProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StubbornEdit)));
+    g_editProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StubbornEdit)));
     SetFocus(button);
     EXPECT_EQ(GetFocus(), edit) << "the edit took the focus back";
     SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_editProc));
@@ -279,7 +283,8 @@ TEST(Focus, FocusMessagesCarryTheOtherWindow) {
     HWND edit = GetDlgItem(dlg, 100);
     HWND button = GetDlgItem(dlg, IDOK);
     SetFocus(button);
-    g_editProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingEdit)));
+    g_editProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingEdit)));
     SetFocus(edit);
     EXPECT_EQ(g_lastFocusOther, button);
     SetFocus(button);

@@ -80,9 +80,7 @@ END_MESSAGE_MAP()
 // An edit that swallows the key 'X' before the dialog sees it.
 class CPickyEdit : public CEdit {
 public:
-    BOOL PreTranslateMessage(MSG* msg) override {
-        return msg->message == WM_KEYDOWN && msg->wParam == 'X';
-    }
+    BOOL PreTranslateMessage(MSG* msg) override { return msg->message == WM_KEYDOWN && msg->wParam == 'X'; }
 };
 
 class CPage : public CDialog {

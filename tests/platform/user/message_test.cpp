@@ -30,8 +30,8 @@ HWND MakeWindow() {
         return RegisterClassW(&wc) != 0;
     }();
     EXPECT_TRUE(registered);
-    return CreateWindowExW(0, u"TestWindow", u"test", WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr, nullptr,
-                           nullptr, nullptr);
+    return CreateWindowExW(0, u"TestWindow", u"test", WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr, nullptr, nullptr,
+                           nullptr);
 }
 
 TEST(Messages, SendMessageOnTheSameThreadCallsTheProcedureDirectly) {
