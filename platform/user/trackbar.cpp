@@ -142,15 +142,20 @@ void DrawThumb(HDC dc, const RECT& thumb, bool disabled) {
     DrawEdge(dc, &r, EDGE_RAISED, BF_RECT | (disabled ? BF_FLAT : 0));
 }
 
+// The whole frame is drawn off screen and copied at the end, as the common control does: until then the screen
+// keeps what was under the trackbar, which a custom-draw handler may read through its parent's DC.
 void Paint(HWND hwnd, TrackData& d) {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (!dc) {
+    HDC screen = BeginPaint(hwnd, &ps);
+    if (!screen) {
         EndPaint(hwnd, &ps);
         return;
     }
     RECT client{};
     GetClientRect(hwnd, &client);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP frame = CreateCompatibleBitmap(screen, std::max<int>(client.right, 1), std::max<int>(client.bottom, 1));
+    HGDIOBJ oldFrame = SelectObject(dc, frame);
     bool disabled = !IsWindowEnabled(hwnd);
     auto brush = reinterpret_cast<HBRUSH>(SendCtlColor(hwnd, WM_CTLCOLORSTATIC, dc));
     if (brush)
@@ -179,6 +184,10 @@ void Paint(HWND hwnd, TrackData& d) {
         if (pre & CDRF_NOTIFYPOSTPAINT)
             CustomDraw(hwnd, CDDS_POSTPAINT, dc, client, 0, state);
     }
+    BitBlt(screen, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+    SelectObject(dc, oldFrame);
+    DeleteObject(frame);
+    DeleteDC(dc);
     EndPaint(hwnd, &ps);
 }
 

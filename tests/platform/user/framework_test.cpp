@@ -66,9 +66,18 @@ public:
 class CRecordingSlider : public CSliderCtrl {
 public:
     std::vector<std::pair<DWORD, DWORD_PTR>> m_stages;
+    COLORREF m_underChannel = CLR_INVALID;
     void OnCustomDraw(NMHDR* nm, LRESULT* result) {
         auto* cd = reinterpret_cast<NMCUSTOMDRAW*>(nm);
         m_stages.emplace_back(cd->dwDrawStage, cd->dwItemSpec);
+        if (cd->dwDrawStage == CDDS_ITEMPREPAINT && cd->dwItemSpec == TBCD_CHANNEL) {
+            // What the dialog shows under the slider while the slider draws its frame.
+            CRect r;
+            GetWindowRect(&r);
+            GetParent()->ScreenToClient(&r);
+            CClientDC parent(GetParent());
+            m_underChannel = parent.GetPixel(r.left + 1, r.top + 1);
+        }
         *result = cd->dwDrawStage == CDDS_PREPAINT ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
     }
     DECLARE_MESSAGE_MAP()
@@ -114,9 +123,18 @@ public:
         CDialog::OnHScroll(0, 0, bar);
     }
     LRESULT OnPrivate(WPARAM wParam, LPARAM lParam) { return static_cast<LRESULT>(wParam + lParam); }
+    BOOL OnEraseBkgnd(CDC* pDC) {
+        CRect r;
+        GetClientRect(&r);
+        CBrush navy;
+        navy.CreateSolidBrush(RGB(0, 0, 128));
+        pDC->FillRect(&r, &navy);
+        return TRUE;
+    }
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(CPage, CDialog)
+ON_WM_ERASEBKGND()
 ON_BN_CLICKED(16, OnAct)
 ON_WM_HSCROLL()
 ON_MESSAGE(WM_USER + 50, OnPrivate)
@@ -175,7 +193,7 @@ TEST_F(Framework, OwnerDrawIsReflectedToDrawItem) {
 
 TEST_F(Framework, TrackbarCustomDrawComesInTheOrderPreChannelTicsThumb) {
     page.m_slider.m_stages.clear();
-    page.m_slider.Invalidate();
+    page.Invalidate(); // the dialog repaints its background first, then the slider over it
     ut::RunPendingMessages();
     using Stage = std::pair<DWORD, DWORD_PTR>;
     std::vector<Stage> expected{{CDDS_PREPAINT, 0},
@@ -183,6 +201,8 @@ TEST_F(Framework, TrackbarCustomDrawComesInTheOrderPreChannelTicsThumb) {
                                 {CDDS_ITEMPREPAINT, TBCD_TICS},
                                 {CDDS_ITEMPREPAINT, TBCD_THUMB}};
     EXPECT_EQ(page.m_slider.m_stages, expected);
+    EXPECT_EQ(page.m_slider.m_underChannel, RGB(0, 0, 128))
+        << "the slider draws off screen, so its parent still shows its own background there";
 }
 
 TEST_F(Framework, ScrollMessagesReachTheParentMapAndThenTheControl) {
