@@ -10,8 +10,6 @@ public:
     CStaticTrans() = default;
     void SetTipText(const CString& text);
 
-    void SetTextColor(COLORREF color) { m_clrText = color; }
-    void SetBkColor(COLORREF color) { m_clrBackground = color; }
     CToolTipCtrl& GetToolTip() { return m_tooltip; }
 
 protected:
