@@ -31,10 +31,11 @@ Device::~Device() {
         m_stopped = true;
     }
     m_cv.notify_all();
-    if (m_thread.get_id() == std::this_thread::get_id())
-        m_thread.detach(); // closed from inside a device event: the mechanism ends on its own
-    else
-        m_thread.join();
+    m_thread.join();
+}
+
+bool Device::OnMechanismThread() const {
+    return std::this_thread::get_id() == m_thread.get_id();
 }
 
 int Device::SetScanParameter(const ScanSettings& s) {

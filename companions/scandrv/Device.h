@@ -42,6 +42,8 @@ public:
     int GetADFStatus(const Control& control) const;
     int NextPushStatus();
     int LastError() const { return m_lastError.load(); }
+    // True inside a device event: the device must then not be destroyed on this thread.
+    bool OnMechanismThread() const;
     void SetLastError(int code) { m_lastError.store(code); }
 
 private:

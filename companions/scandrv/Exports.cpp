@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <strings.h>
+#include <thread>
 
 #define SCANDRV_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -125,9 +126,14 @@ SCANDRV_EXPORT int ScanDrv_Close(void* handle) {
             if (g_device && g_device.get() == handle)
                 device = std::move(g_device);
         }
-        if (device)
+        const bool found = device != nullptr;
+        if (device) {
             device->Stop(); // a read blocked on another thread returns; the device goes with the last user
-        return fault ? *fault : device ? 0 : 1;
+            // Closed from inside a device event: the mechanism cannot wait for itself, so another thread lets it go.
+            if (device->OnMechanismThread())
+                std::thread([closing = std::move(device)]() mutable { closing.reset(); }).detach();
+        }
+        return fault ? *fault : found ? 0 : 1;
     } catch (...) {
         return 1;
     }

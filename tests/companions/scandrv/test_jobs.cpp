@@ -329,3 +329,33 @@ TEST_F(JobTest, ReadPastTheLastPageGivesEndOfDataAndWhite) {
     EXPECT_EQ(count, 0);
     EXPECT_EQ(row[0], 255);
 }
+
+namespace {
+
+struct Closer {
+    DriverApi* api;
+    void* handle;
+    std::atomic<bool> closed{false};
+    static int Callback(void* context, int code, int, int) {
+        auto* self = static_cast<Closer*>(context);
+        if (code == 3 && !self->closed.exchange(true)) {
+            EXPECT_EQ(self->api->ScanDrv_Close(self->handle), 0);
+        }
+        return 0;
+    }
+};
+
+} // namespace
+
+TEST_F(JobTest, ClosingFromInsideADeviceEventIsSafe) {
+    Open();
+    Closer closer{&api, m_handle};
+    ASSERT_EQ(api.ScanDrv_SetCallBackFun(m_handle, &Closer::Callback, &closer), 0);
+    Start(150, 2, 0, 0, kRight, kBottom, 1);
+    for (int i = 0; i < 200 && !closer.closed; ++i)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(closer.closed);
+    m_handle = nullptr;
+    std::this_thread::sleep_for(50ms);
+    Open(); // the device was let go and opens again
+}
