@@ -61,7 +61,10 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
     }
     auto search = std::make_shared<Search>();
     bool wildcard = HasWildcard(name);
+    bool driveRoot = folder.size() == 3; // "C:\": a drive's root lists no "." and ".."
     while (dirent* entry = readdir(dir)) {
+        if (driveRoot && (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0))
+            continue;
         std::u16string entryName = ToUtf16(entry->d_name);
         if (wildcard ? !path::MatchesWildcard(name, entryName) : !path::NamesEqual(name, entryName))
             continue;

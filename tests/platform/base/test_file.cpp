@@ -190,6 +190,7 @@ TEST_F(FileTest, FindFirstFileMatchesCaseInsensitivelyLikeWindows) {
     EXPECT_EQ(FindAll(u"C:\\out\\*.*"),
               (std::set<std::u16string>{u".", u"..", u"a.txt", u"B.TXT", u"README", u"2024-03-05_007.jpg", u"Sub"}));
     EXPECT_EQ(FindAll(u"C:\\Out\\2024-03-05_*.*"), (std::set<std::u16string>{u"2024-03-05_007.jpg"}));
+    EXPECT_EQ(FindAll(u"C:\\*"), (std::set<std::u16string>{u"Out"})) << "a drive's root has no \".\" or \"..\"";
     EXPECT_EQ(FindAll(u"c:/OUT/b.txt"), (std::set<std::u16string>{u"B.TXT"})) << "a plain name is looked up too";
 
     WIN32_FIND_DATAW data;
