@@ -1,0 +1,153 @@
+// The error dialog: its texts, its place on the screen, its background by reading direction, and the keys and
+// clicks it ignores.
+#include "platform/base/path.h"
+#include "platform/gdi/testing.h"
+#include "platform/user/testing.h"
+#include "settings/Language.h"
+#include "ui/dialogs/CErrorDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+namespace {
+
+namespace ut = platform::user::testing;
+
+std::u16string TextOf(HWND hwnd) {
+    WCHAR buffer[512] = {};
+    GetWindowTextW(hwnd, buffer, 512);
+    return buffer;
+}
+
+bool Reddish(COLORREF c) {
+    return GetRValue(c) > 180 && GetGValue(c) < 110 && GetBValue(c) < 110;
+}
+
+class ErrorDlgTest : public ::testing::Test {
+protected:
+    HMODULE strings = nullptr;
+
+    void SetUp() override {
+        std::string folder;
+        if (const char* m = std::getenv("MODULE_DIR"))
+            folder = m;
+        else if (const char* s = std::getenv("STAGE_DIR"))
+            folder = std::string(s) + "/twain/kvx7731";
+        if (!folder.empty())
+            strings = LoadLibraryW((platform::path::ToDosPath(folder) + u"\\kvxtwrcenus.dll").c_str());
+        if (strings)
+            AfxSetResourceHandle(strings);
+        ut::SetScreenSize(1920, 1080);
+        g_bHebrew = FALSE;
+    }
+    void TearDown() override {
+        ut::SetModalInterceptor(nullptr);
+        AfxSetResourceHandle(nullptr);
+        g_bHebrew = FALSE;
+    }
+
+    // Runs the dialog with `message`; `inside` looks at it while it runs, then OK is clicked.
+    INT_PTR Run(const CString& message, const std::function<void(HWND)>& inside, CWnd* parent = nullptr) {
+        CErrorDlg dlg(parent);
+        dlg.m_strMessage = message;
+        ut::SetModalInterceptor([&](HWND hwnd) {
+            ut::RunPendingMessages();
+            inside(hwnd);
+            ut::Click(GetDlgItem(hwnd, IDOK));
+        });
+        return dlg.DoModal();
+    }
+};
+
+TEST_F(ErrorDlgTest, ShowsTheCallersTextWithTheLanguagesCaptionAndOkLabel) {
+    bool seen = false;
+    const INT_PTR result = Run(CString(u"Not enough disk space."), [&](HWND dlg) {
+        seen = true;
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, 10306)), u"Not enough disk space.");
+        if (strings) {
+            EXPECT_EQ(TextOf(dlg), std::u16string(LoadResString(1094)));
+            EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), std::u16string(LoadResString(1090)));
+        }
+        EXPECT_EQ(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0) << "no taskbar button unless asked";
+        if (const char* out = std::getenv("CONTROLS_PNG_DIR"))
+            ut::SaveWindowPng(dlg, (std::string(out) + "/error_dialog.png").c_str());
+    });
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(result, IDOK) << "a click on OK ends it";
+}
+
+TEST_F(ErrorDlgTest, OpensInTheMiddleOfThePrimaryScreenWhereverItsParentIs) {
+    ut::SetScreenSize(1601, 901);
+    CWnd parent;
+    ASSERT_TRUE(parent.CreateEx(0, u"#32770", u"Parent", WS_POPUP | WS_VISIBLE, CRect(1400, 800, 1600, 900), nullptr,
+                                0));
+    Run(CString(u"x"), [&](HWND dlg) {
+        RECT r{};
+        GetWindowRect(dlg, &r);
+        const int w = r.right - r.left, h = r.bottom - r.top;
+        EXPECT_EQ(r.left, 1601 / 2 - w / 2);
+        EXPECT_EQ(r.top, 901 / 2 - h / 2);
+        EXPECT_EQ(GetWindow(dlg, GW_OWNER), parent.m_hWnd);
+    }, &parent);
+    parent.DestroyWindow();
+}
+
+TEST_F(ErrorDlgTest, EnterEscapeSpaceAndRightClicksLeaveItOpen) {
+    bool open = false;
+    const INT_PTR result = Run(CString(u""), [&](HWND dlg) {
+        for (WPARAM key : {VK_RETURN, VK_ESCAPE, VK_SPACE}) {
+            ut::PressKey(key);
+            ut::RunPendingMessages();
+            EXPECT_TRUE(IsWindowVisible(dlg)) << "key " << key;
+        }
+        SetFocus(GetDlgItem(dlg, IDOK));
+        ut::PressKey(VK_RETURN);
+        ut::PressKey(VK_SPACE);
+        ut::RunPendingMessages();
+        RECT r{};
+        GetWindowRect(dlg, &r);
+        ut::MouseDown(POINT{r.left + 20, r.bottom - 10}, WM_RBUTTONDOWN);
+        ut::MouseUp(POINT{r.left + 20, r.bottom - 10}, WM_RBUTTONUP);
+        ut::RunPendingMessages();
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, 10306)), u"") << "an empty message shows an empty text";
+        open = IsWindowVisible(dlg) != FALSE;
+    });
+    EXPECT_TRUE(open) << "only OK ends the dialog";
+    EXPECT_EQ(result, IDOK);
+}
+
+TEST_F(ErrorDlgTest, TheBackgroundIsMirroredForRightToLeftLanguages) {
+    auto markAt = [&](HWND dlg, int x) { return ut::WindowPixel(dlg, x, 37); };
+    Run(CString(u"LTR"), [&](HWND dlg) {
+        EXPECT_TRUE(Reddish(markAt(dlg, 30))) << "the error mark sits at the left";
+        EXPECT_FALSE(Reddish(markAt(dlg, 246)));
+    });
+    g_bHebrew = TRUE;
+    Run(CString(u"RTL"), [&](HWND dlg) {
+        EXPECT_FALSE(Reddish(markAt(dlg, 30)));
+        EXPECT_TRUE(Reddish(markAt(dlg, 246))) << "bitmap 10456 has the mark at the right";
+    });
+}
+
+TEST_F(ErrorDlgTest, TheApplicationWindowFlagAddsATaskbarButton) {
+    CErrorDlg dlg(nullptr);
+    dlg.m_bAppWindow = TRUE;
+    ut::SetModalInterceptor([&](HWND hwnd) {
+        EXPECT_NE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+        EndDialog(hwnd, IDOK);
+    });
+    dlg.DoModal();
+}
+
+TEST_F(ErrorDlgTest, RunningItAHundredTimesLeavesNoGdiObjectBehind) {
+    Run(CString(u"warm-up"), [](HWND) {});
+    const int before = platform::gdi::LiveObjectCount();
+    for (int i = 0; i < 100; ++i)
+        Run(CString(u"again"), [](HWND) {});
+    EXPECT_EQ(platform::gdi::LiveObjectCount(), before);
+}
+
+} // namespace
