@@ -1,5 +1,6 @@
 #include "settings/FileNames.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace {

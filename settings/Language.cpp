@@ -4,6 +4,7 @@
 #include "settings/IniPath.h"
 
 #include <algorithm>
+#include <iterator>
 
 int g_LangugueID = 0;
 WCHAR g_chDecimalSep = u'.';
@@ -59,13 +60,12 @@ constexpr const WCHAR* kRegistryNames[] = {
 };
 
 int LanguageNumberOfName(const WCHAR* name) {
-    for (const WCHAR* candidate : kRegistryNames) {
-        if (wcscmp(candidate, name) != 0)
-            continue;
-        for (int i = 0; i < kLanguageCount; ++i)
-            if (wcscmp(kLanguages[i].name, name) == 0)
-                return i;
-    }
+    auto same = [name](const WCHAR* candidate) { return wcscmp(candidate, name) == 0; };
+    if (std::none_of(std::begin(kRegistryNames), std::end(kRegistryNames), same))
+        return -1;
+    for (int i = 0; i < kLanguageCount; ++i)
+        if (same(kLanguages[i].name))
+            return i;
     return -1;
 }
 
