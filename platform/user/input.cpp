@@ -92,6 +92,9 @@ void DeliverMouse(UINT msg, POINT screen, WPARAM keys) {
         g.foreground = RootOf(target);
     }
     POINT o = ClientOriginOnScreen(*w);
+    // The window under the pointer chooses the cursor first (posted here: input arrives from other threads).
+    if (!capture)
+        PostTo(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, msg));
     PostTo(target, msg, keys, MAKELPARAM(static_cast<WORD>(screen.x - o.x), static_cast<WORD>(screen.y - o.y)));
 }
 

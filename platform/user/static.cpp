@@ -8,6 +8,7 @@ namespace {
 
 struct StaticData : ControlData {
     HANDLE image = nullptr;
+    bool ownsImage = false; // loaded from the template's text; a bitmap set by STM_SETIMAGE stays the caller's
     HICON icon = nullptr;
 };
 
@@ -174,6 +175,27 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!d)
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {
+    case WM_CREATE: {
+        // A bitmap static of a template names its bitmap in its text: "#1001" or a resource name.
+        auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        if ((StyleOf(hwnd) & SS_TYPEMASK) == SS_BITMAP && cs && cs->lpszName && !IS_INTRESOURCE(cs->lpszName) &&
+            cs->lpszName[0] == u'#') {
+            UINT id = 0;
+            for (const WCHAR* p = cs->lpszName + 1; *p >= u'0' && *p <= u'9'; ++p)
+                id = id * 10 + static_cast<UINT>(*p - u'0');
+            if (HBITMAP bitmap = LoadBitmapW(cs->hInstance, MAKEINTRESOURCEW(id))) {
+                d->image = bitmap;
+                d->ownsImage = true;
+                FitToImage(hwnd, bitmap);
+            }
+        }
+        return 0;
+    }
+    case WM_NCDESTROY:
+        if (d->ownsImage && d->image)
+            DeleteObject(d->image);
+        d->image = nullptr;
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     case WM_NCHITTEST:
         return (StyleOf(hwnd) & SS_NOTIFY) ? HTCLIENT : HTTRANSPARENT;
     case WM_GETDLGCODE:
@@ -216,6 +238,12 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case STM_SETIMAGE: {
         HANDLE old = d->image;
         if (wParam == IMAGE_BITMAP) {
+            if (d->ownsImage) {
+                if (d->image)
+                    DeleteObject(d->image);
+                old = nullptr;
+                d->ownsImage = false;
+            }
             d->image = reinterpret_cast<HANDLE>(lParam);
             FitToImage(hwnd, d->image);
         } else {

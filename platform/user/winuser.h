@@ -903,7 +903,7 @@ struct HELPINFO {
 };
 using LPHELPINFO = HELPINFO*;
 
-// A dialog template in memory is the text of a DIALOG resource (see platform/user/README.md), NUL-terminated.
+// A dialog template in memory is the text of a DIALOG resource (platform/user/dialog_template.h), NUL-terminated.
 struct DLGTEMPLATE;
 using LPCDLGTEMPLATEW = const DLGTEMPLATE*;
 

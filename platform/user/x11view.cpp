@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/cursorfont.h>
 #include <X11/keysym.h>
 
 #include <atomic>
@@ -149,6 +150,17 @@ private:
             if (fresh || dirty.count(s.hwnd))
                 Draw(xw, *s.surface);
         }
+        HCURSOR shape = nullptr;
+        {
+            Lock lock(G().mutex);
+            shape = G().cursorShape;
+        }
+        if (shape != m_shape) {
+            m_shape = shape;
+            ::Cursor cursor = FontCursor(CursorSystemId(shape));
+            for (auto& [h, xw] : m_windows)
+                XDefineCursor(m_display, xw.x, cursor);
+        }
         for (auto it = m_windows.begin(); it != m_windows.end();) {
             if (alive.count(it->first)) {
                 ++it;
@@ -181,6 +193,41 @@ private:
             return;
         GC gc = DefaultGC(m_display, DefaultScreen(m_display));
         XPutImage(m_display, xw.x, gc, xw.image, 0, 0, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    }
+
+    // The X cursor nearest to a system cursor; resource cursors show as the arrow.
+    ::Cursor FontCursor(ULONG_PTR id) {
+        unsigned shape = XC_left_ptr;
+        switch (id) {
+        case 32513:
+            shape = XC_xterm;
+            break;
+        case 32514:
+        case 32650:
+            shape = XC_watch;
+            break;
+        case 32515:
+            shape = XC_crosshair;
+            break;
+        case 32644:
+            shape = XC_sb_h_double_arrow;
+            break;
+        case 32645:
+            shape = XC_sb_v_double_arrow;
+            break;
+        case 32646:
+            shape = XC_fleur;
+            break;
+        case 32649:
+            shape = XC_hand2;
+            break;
+        default:
+            break;
+        }
+        auto it = m_cursors.find(shape);
+        if (it == m_cursors.end())
+            it = m_cursors.emplace(shape, XCreateFontCursor(m_display, shape)).first;
+        return it->second;
     }
 
     static WPARAM VirtualKey(KeySym sym) {
@@ -315,6 +362,8 @@ private:
     std::set<HWND> m_dirty;
     std::unordered_map<HWND, XWin> m_windows; // view thread only
     std::unordered_map<::Window, HWND> m_byX;
+    std::unordered_map<unsigned, ::Cursor> m_cursors;
+    HCURSOR m_shape = nullptr;
 };
 
 } // namespace
