@@ -17,6 +17,9 @@
 // extra room. Defined here, below the engine, because the image buffer reads it.
 extern std::atomic<BOOL> g_bHostPhotoshop;
 
+class CDC;
+class CRect;
+
 class CImage : public CObject {
     DECLARE_DYNAMIC(CImage)
 public:
@@ -27,6 +30,9 @@ public:
 
     // Read position := 0; the readable size is the whole image in bytes.
     virtual void ResetRead();
+    // Draws the src rectangle of an in-memory image into dest on the DC (StretchDIBits with rop); clipped to the
+    // image; draws nothing for an image without bits or a rectangle outside it. Returns 1.
+    virtual int Draw(CDC* pDC, const CRect* dest, const CRect* src, DWORD rop);
     // In-memory image of that format; FALSE when the bits cannot be had (or the depth is not 1, 4, 8, 16, 24, 48).
     virtual BOOL Create(WORD spp, WORD bps, int width, int height, int xRes, int yRes);
     virtual BYTE* GetBits();
@@ -56,6 +62,23 @@ public:
     void FreeBits();
     void FreePalette();
     void FreeDisplayData();
+
+    // The drawing steps (imaging/CImageDraw.cpp): the DIB header and colour table of a rectangle, its bottom-up
+    // display copy (rows padded to 4 bytes, blue-green-red), and the copy of one rectangle by depth into rows of
+    // destRowLen bytes (0 for a depth it does not know).
+    void BuildBitmapInfo(const CRect* src);
+    void ConstructDisplayData(const CRect* src);
+    int CopyRect(BYTE* bits, const CRect* src, BYTE* dest, int destRowLen);
+    int CopyRect1(BYTE* bits, const CRect* src, BYTE* dest, int destRowLen);
+    int CopyRect4(BYTE* bits, const CRect* src, BYTE* dest, int destRowLen);
+    int CopyRect8(BYTE* bits, const CRect* src, BYTE* dest, int destRowLen);
+    int CopyRect16(BYTE* bits, const CRect* src, BYTE* dest, int destRowLen);
+    int CopyRect24(BYTE* bits, const CRect* src, BYTE* dest, int destRowLen);
+    int CopyRect48(BYTE* bits, const CRect* src, BYTE* dest, int destRowLen);
+    static void FlipRows(BYTE* data, int rowLen, int rows);
+    static void SwapRedBlue(BYTE* data, int rowLen, int rows, int width);
+    int StretchToDC(CDC* pDC, const CRect* dest, const CRect* src, DWORD rop);
+    const BYTE* GetDisplayData() const { return m_pDisplayData; }
 
     // Byte sizes in 64 bits: a 1200-dpi A3 page in 48-bit colour overflows 32-bit arithmetic on the way.
     std::uint64_t InMemorySize() const; // the bits an in-memory image asks for (0 for an unknown depth)
