@@ -162,3 +162,22 @@ TEST(SurfaceDC, RightToLeftWindowMirrorsAboutItsOwnWidth) {
     EXPECT_EQ(0u, surface->pixel(5, 0)) << "logical 0 is the window's rightmost column";
     DeleteDC(dc);
 }
+
+TEST(ClipRegion, ClipBoxAndVisibilityAreInLogicalCoordinates) {
+    auto surface = std::make_shared<platform::gdi::Surface>(50, 50);
+    HRGN visible = CreateRectRgn(10, 10, 30, 20); // the window at (10, 10) is 20 x 10 and fully visible
+    HDC dc = platform::gdi::CreateSurfaceDC(surface, POINT{10, 10}, visible, SIZE{20, 10}, 0);
+    DeleteObject(visible);
+    RECT box;
+    EXPECT_EQ(SIMPLEREGION, GetClipBox(dc, &box));
+    EXPECT_TRUE(EqualRect(&box, std::vector<RECT>{{0, 0, 20, 10}}.data()));
+    IntersectClipRect(dc, 5, 0, 100, 100);
+    GetClipBox(dc, &box);
+    EXPECT_EQ(5, box.left);
+    RECT outside{0, 0, 5, 10}, inside{4, 0, 6, 1};
+    EXPECT_FALSE(RectVisible(dc, &outside));
+    EXPECT_TRUE(RectVisible(dc, &inside));
+    EXPECT_FALSE(PtVisible(dc, 4, 0));
+    EXPECT_TRUE(PtVisible(dc, 5, 0));
+    DeleteDC(dc);
+}
