@@ -47,6 +47,8 @@ Control CurrentControl() {
 // Counts a call of the entry point; the driver code of a fault due at this call, if any.
 std::optional<int> FaultFor(const char* entry) {
     std::lock_guard lock(g_lock);
+    if (g_control.faults.empty())
+        return std::nullopt; // counts restart with every change of the file, so there is nothing to count for
     long long n = ++g_calls[entry];
     for (const Fault& f : g_control.faults)
         if (f.entry == entry && (f.from ? n >= f.n : n == f.n))
