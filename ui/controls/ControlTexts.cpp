@@ -9,3 +9,11 @@ void SetControlTexts(const ControlText* items, int count) {
         if (items[i].pWnd && items[i].pWnd->GetSafeHwnd())
             items[i].pWnd->SetWindowText(LoadResString(items[i].nID));
 }
+
+void FillComboFromStrings(CComboBox* combo, const UINT ids[], int count) {
+    if (!combo || !ids)
+        return;
+    combo->ResetContent();
+    for (int i = 0; i < count; ++i)
+        combo->AddString(LoadResString(ids[i]));
+}

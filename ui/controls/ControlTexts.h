@@ -1,4 +1,4 @@
-// Window texts by string id from the language library, as every dialog sets its labels.
+// Window texts and combo box items by string id from the language library, as every dialog sets its labels.
 #pragma once
 
 #include "platform/user/afxwin.h"
@@ -10,3 +10,6 @@ struct ControlText {
 
 // Sets each window's text to LoadResString(id); a null list does nothing, a null window is skipped.
 void SetControlTexts(const ControlText* items, int count);
+
+// Empties the combo box and adds the string of each id in order; a null combo box or list does nothing.
+void FillComboFromStrings(CComboBox* combo, const UINT ids[], int count);
