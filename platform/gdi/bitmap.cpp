@@ -1,5 +1,5 @@
 // Bitmaps: device bitmaps (32-bit colour, 1-bit monochrome), DIB sections, and DIB <-> bitmap transfers.
-#include "platform/gdi/objects.h"
+#include "platform/gdi/internal.h"
 
 #include <algorithm>
 #include <cstring>

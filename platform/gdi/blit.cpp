@@ -1,6 +1,6 @@
 // Block transfers: BitBlt, StretchBlt, StretchDIBits, SetDIBitsToDevice, with raster operations, stretch modes,
 // mirroring (negative extents, right-to-left layout) and the colour <-> monochrome rules.
-#include "platform/gdi/objects.h"
+#include "platform/gdi/internal.h"
 
 #include <algorithm>
 #include <initializer_list>

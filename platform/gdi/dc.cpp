@@ -1,5 +1,5 @@
 // Device contexts: creation, attributes, saved states, coordinates, layout and clipping.
-#include "platform/gdi/objects.h"
+#include "platform/gdi/internal.h"
 #include "platform/gdi/state.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // Drawing primitives: pens and lines, shapes, paths, pixels, region fills and pattern blits.
-#include "platform/gdi/objects.h"
+#include "platform/gdi/internal.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // GDI objects: the handle table, stock objects, pens and brushes, SelectObject, DeleteObject and GetObject.
-#include "platform/gdi/objects.h"
+#include "platform/gdi/internal.h"
 #include "platform/gdi/state.h"
 #include "platform/gdi/testing.h"
 

@@ -1,5 +1,5 @@
 // PNG export of surfaces, bitmaps and DCs (libpng), and the pixel read-back tests use.
-#include "platform/gdi/objects.h"
+#include "platform/gdi/internal.h"
 #include "platform/gdi/testing.h"
 
 #include <png.h>

@@ -1,6 +1,6 @@
 // Rectangles and the drawing helpers Windows keeps in user32: FillRect, FrameRect, InvertRect, DrawEdge,
 // DrawFocusRect, with the system colours they use.
-#include "platform/gdi/objects.h"
+#include "platform/gdi/internal.h"
 #include "platform/gdi/state.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // Regions: sets of disjoint rectangles kept in bands, combined band by band.
-#include "platform/gdi/objects.h"
+#include "platform/gdi/internal.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 // published in the environment, tagged with the process id so that a child process builds its own.
 #include "platform/gdi/state.h"
 
-#include "platform/gdi/objects.h"
+#include "platform/gdi/internal.h"
 
 #include <cstdio>
 #include <cstdlib>

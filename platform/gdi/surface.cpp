@@ -1,5 +1,5 @@
 // Window surfaces: the pixels of a top-level window and the DCs that draw on them.
-#include "platform/gdi/objects.h"
+#include "platform/gdi/internal.h"
 
 #include <algorithm>
 

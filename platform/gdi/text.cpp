@@ -1,6 +1,6 @@
 // Fonts and text: Windows font requests resolved to the metric-compatible Liberation fonts, rendered anti-aliased
 // by FreeType through a glyph cache; TextOutW, ExtTextOutW, DrawTextW, extents and metrics.
-#include "platform/gdi/objects.h"
+#include "platform/gdi/internal.h"
 #include "platform/gdi/state.h"
 #include "platform/gdi/testing.h"
 
