@@ -57,6 +57,12 @@ HWND FirstTabStop(HWND dlg) {
     return GetNextDlgTabItem(dlg, nullptr, FALSE);
 }
 
+bool IsDialogWindow(HWND hwnd) {
+    Lock lock(G().mutex);
+    Window* w = Find(hwnd);
+    return w && w->dialog;
+}
+
 void SaveFocus(HWND dlg) {
     HWND focus = GetFocus();
     if (focus && IsChild(dlg, focus)) {
@@ -137,7 +143,9 @@ HWND CreateDialogFromTemplate(const DialogTemplate& t, HINSTANCE instance, HWND 
         }
     PendingDialogData() = std::move(data);
     const char16_t* cls = t.className.empty() ? u"#32770" : t.className.c_str();
-    HWND dlg = CreateWindowExW(t.exStyle, cls, t.caption.c_str(), style & ~static_cast<DWORD>(WS_VISIBLE), x, y, width,
+    // A page (DS_CONTROL) is part of its parent dialog's navigation.
+    DWORD exStyle = t.exStyle | ((style & DS_CONTROL) ? WS_EX_CONTROLPARENT : 0);
+    HWND dlg = CreateWindowExW(exStyle, cls, t.caption.c_str(), style & ~static_cast<DWORD>(WS_VISIBLE), x, y, width,
                                height, owner, nullptr, instance, reinterpret_cast<LPVOID>(param));
     if (PendingDialogData()) { // the class could not be created
         DeleteObject(PendingDialogData()->font);
@@ -419,6 +427,13 @@ LRESULT CALLBACK platform::user::DialogClassProc(HWND hwnd, UINT msg, WPARAM wPa
 BOOL IsDialogMessageW(HWND dlg, LPMSG msg) {
     if (!msg || !dlg || !msg->hwnd || (msg->hwnd != dlg && !IsChild(dlg, msg->hwnd)))
         return FALSE;
+    // Keys in a page navigate the dialog the page belongs to.
+    while ((StyleOf(dlg) & WS_CHILD) && (GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_CONTROLPARENT)) {
+        HWND parent = GetParent(dlg);
+        if (!parent || !IsDialogWindow(parent))
+            break;
+        dlg = parent;
+    }
     if (msg->message == WM_KEYDOWN) {
         LRESULT code = SendMessageW(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg));
         if (!(code & DLGC_WANTMESSAGE)) {

@@ -86,12 +86,12 @@ void Click(HWND hwnd) {
 }
 
 void KeyDown(WPARAM virtKey) {
-    bool alt = (GetAsyncKeyState(VK_MENU) & 0x8000) && virtKey != VK_MENU;
+    bool alt = (GetAsyncKeyState(VK_MENU) & 0x8000) || virtKey == VK_MENU;
     DeliverKey(alt ? WM_SYSKEYDOWN : WM_KEYDOWN, virtKey, alt ? (1 | (1 << 29)) : 1);
 }
 
 void KeyUp(WPARAM virtKey) {
-    bool alt = (GetAsyncKeyState(VK_MENU) & 0x8000) && virtKey != VK_MENU;
+    bool alt = (GetAsyncKeyState(VK_MENU) & 0x8000) != 0;
     DeliverKey(alt ? WM_SYSKEYUP : WM_KEYUP, virtKey, static_cast<LPARAM>(0xC0000001u) | (alt ? (1 << 29) : 0));
 }
 

@@ -322,7 +322,7 @@ private:
             WPARAM vk = VirtualKey(sym);
             if (!vk)
                 break;
-            bool alt = (e.xkey.state & Mod1Mask) != 0 && vk != VK_MENU;
+            bool alt = (e.xkey.state & Mod1Mask) != 0 || (vk == VK_MENU && e.type == KeyPress);
             bool down = e.type == KeyPress;
             UINT msg = alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
             {

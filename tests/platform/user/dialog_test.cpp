@@ -327,3 +327,41 @@ TEST(Classes, ACopyOfTheDialogClassRegistersUnderAnotherName) {
 }
 
 } // namespace
+
+namespace {
+
+constexpr const char* kHost = R"(DIALOGEX 0, 0, 200, 120
+STYLE WS_POPUP | WS_CAPTION | WS_VISIBLE
+CAPTION "Host"
+BEGIN
+    EDITTEXT 100, 7, 7, 80, 14
+    DEFPUSHBUTTON "OK", IDOK, 140, 100, 50, 14
+END
+)";
+
+constexpr const char* kPage = R"(DIALOGEX 0, 30, 180, 60
+STYLE DS_CONTROL | WS_CHILD | WS_VISIBLE
+BEGIN
+    AUTOCHECKBOX "Page check", 200, 7, 7, 80, 10
+    EDITTEXT 201, 7, 22, 80, 14
+END
+)";
+
+TEST(DialogPages, TabRunsThroughAPageAsPartOfItsDialog) {
+    HWND host = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kHost), nullptr, nullptr, 0);
+    HWND page = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kPage), host, nullptr, 0);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(GetParent(page), host);
+    SetFocus(GetDlgItem(host, 100));
+    std::vector<int> ids;
+    for (int i = 0; i < 4; ++i) {
+        platform::user::testing::PressKey(VK_TAB);
+        platform::user::testing::RunPendingMessages();
+        ids.push_back(GetDlgCtrlID(GetFocus()));
+    }
+    EXPECT_EQ(ids, (std::vector<int>{IDOK, 200, 201, 100}));
+    DestroyWindow(host);
+    EXPECT_FALSE(IsWindow(page)) << "the page goes with its dialog";
+}
+
+} // namespace

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <spawn.h>
 #include <string>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -43,24 +44,32 @@ bool FindProgram(const char* name) {
 
 class Xvfb {
 public:
+    // Xvfb chooses a free display itself (-displayfd), so parallel test runs never share a server.
     bool Start() {
-        for (int n = 120 + getpid() % 200; n < 400; ++n) {
-            struct stat st {};
-            if (stat(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), &st) == 0 ||
-                stat(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), &st) == 0)
-                continue;
-            m_name = ":" + std::to_string(n);
-            break;
-        }
-        const char* argv[] = {"Xvfb", m_name.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", nullptr};
-        if (posix_spawnp(&m_pid, "Xvfb", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+        int fds[2];
+        if (pipe(fds) != 0)
             return false;
-        for (int i = 0; i < 100; ++i) {
-            if (Display* d = XOpenDisplay(m_name.c_str())) {
-                XCloseDisplay(d);
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::string fd = std::to_string(fds[1]);
+        const char* argv[] = {"Xvfb",        "-displayfd", fd.c_str(), "-screen", "0",
+                              "1024x768x24", "-nolisten",  "tcp",      nullptr};
+        int spawned = posix_spawnp(&m_pid, "Xvfb", nullptr, nullptr, const_cast<char* const*>(argv), environ);
+        close(fds[1]);
+        if (spawned != 0) {
+            close(fds[0]);
+            return false;
+        }
+        std::string number;
+        pollfd pfd{fds[0], POLLIN, 0};
+        char c = 0;
+        while (poll(&pfd, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        if (number.empty())
+            return false;
+        m_name = ":" + number;
+        if (Display* d = XOpenDisplay(m_name.c_str())) {
+            XCloseDisplay(d);
+            return true;
         }
         return false;
     }
