@@ -4,7 +4,8 @@
 # their data-source folder (here ${STAGE_DIR}/twain).
 
 add_library(quennet MODULE ${PROJECT_SOURCE_DIR}/twain/Module.cpp)
-target_link_libraries(quennet PRIVATE twain scanner imaging settings platform_twain platform_base)
+target_link_libraries(quennet PRIVATE ui_scanwindow ui_dialogs ui_controls quennet_resources twain scanner imaging settings
+                                      platform_twain platform_user platform_gdi platform_base)
 set_target_properties(quennet PROPERTIES
     PREFIX ""
     SUFFIX ""

@@ -3,7 +3,13 @@
 #include "twain/CFakeScanner.h"
 #include "twain/CFakeUI.h"
 #include "twain/CMsgLib.h"
+#include "twain/CScanWindow.h"
 #include "twain/CapabilityTable.h"
+#include "twain/DsEnableMutex.h"
+#include "twain/ScanState.h"
+
+#include "scanner/CLLDKorvel.h"
+#include "settings/SettingStore.h"
 #include "twain/HostFlags.h"
 
 #include "settings/DebugOutput.h"
@@ -169,9 +175,40 @@ TW_UINT16 CDsAssistor::CloseDS() {
     return TWRC_SUCCESS;
 }
 
-// Enabling and disabling come with the scanning window; until then the source cannot be enabled.
-TW_UINT16 CDsAssistor::EnableDS(TW_USERINTERFACE*) {
-    return FailWith(TWCC_BADPROTOCOL);
+TW_UINT16 CDsAssistor::EnableDS(TW_USERINTERFACE* pUI) {
+    // Only a source that is open and not yet enabled takes the mutex and starts its work; any other state is a
+    // sequence error that leaves the machine-wide mark alone.
+    if (GetState() != 400)
+        return FailWith(TWCC_SEQERROR);
+
+    if (m_hDsMutex == nullptr && !IsDsEnableMutexPresent()) {
+        WCHAR name[MAX_PATH];
+        FormDsEnableMutexName(name);
+        SECURITY_DESCRIPTOR descriptor{};
+        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE); // null DACL: every user and log-on may open it
+        SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), &descriptor, FALSE};
+        m_hDsMutex = CreateMutexW(&attributes, FALSE, name);
+    }
+
+    m_hParent = static_cast<HWND>(pUI->hParent);
+    g_bNoUI = pUI->ShowUI ? FALSE : TRUE;
+    if (m_pUI == nullptr || m_pUI->CreateUI(this, m_hParent) != 0)
+        return FailWith(TWCC_LOWMEMORY);
+
+    if (pUI->ShowUI) {
+        g_bNoUI = FALSE;
+        m_pUI->Show(1); // SW_SHOWNORMAL
+        SetState(500);
+        return TWRC_SUCCESS;
+    }
+    // The window-less scan announces its page itself (state 600); when it fails the source stays enabled and the
+    // application hears of it through MSG_CLOSEDSREQ.
+    g_bNoUI = TRUE;
+    SetState(500);
+    if (CScanWindow* window = g_pScanWindow)
+        window->ScanWithoutUI();
+    return TWRC_SUCCESS;
 }
 
 TW_UINT16 CDsAssistor::DisableDS(TW_USERINTERFACE*) {
@@ -180,7 +217,56 @@ TW_UINT16 CDsAssistor::DisableDS(TW_USERINTERFACE*) {
         DebugPrint(u"out DisableDS");
         return FailWith(TWCC_SEQERROR);
     }
-    return FailWith(TWCC_BADPROTOCOL);
+    if (!g_b_devmon_close) {
+        g_LLD.AbortScan();
+        g_LLD.DevMon_EndScan();
+        g_LLD.DevMon_Close();
+        g_b_devmon_close = TRUE;
+    }
+    if (CScanWindow* window = g_pScanWindow) {
+        window->SetBusy(FALSE);
+        if (!g_bAppMode && m_pUI != nullptr)
+            m_pUI->Close();
+    }
+    SetState(400);
+    if (m_hDsMutex != nullptr) {
+        ReleaseMutex(m_hDsMutex);
+        CloseHandle(m_hDsMutex);
+        m_hDsMutex = nullptr;
+    }
+    g_bPageScanPending = TRUE;
+    g_bScanStarted = FALSE;
+    DebugPrint(u"out DisableDS");
+    return TWRC_SUCCESS;
+}
+
+void CDsAssistor::NotifyXferReady() {
+    if (GetAppId() == 0)
+        return; // a page for nobody: no state to move, no one to tell
+    SetState(600);
+    SendToManager(MSG_XFERREADY);
+}
+
+void CDsAssistor::NotifyCloseDsReq() {
+    if (g_bAppMode && !g_bUserClose)
+        return;
+    SendToManager(MSG_CLOSEDSREQ);
+}
+
+// The manager is looked up afresh for every notification: "TWAIN_32.DLL" stands for the manager the application
+// has loaded, which holds its callback. Without one the notification is dropped.
+void CDsAssistor::SendToManager(TW_UINT16 msg) {
+    if (GetAppId() == 0)
+        return; // no application to tell
+    HMODULE manager = LoadLibraryW(u"TWAIN_32.DLL");
+    if (manager == nullptr)
+        return;
+    if (auto entry = reinterpret_cast<DSMENTRYPROC>(GetProcAddress(manager, "DSM_Entry"))) {
+        TW_IDENTITY origin = m_dsIdentity;
+        TW_IDENTITY destination = m_appIdentity;
+        entry(&origin, &destination, DG_CONTROL, DAT_NULL, msg, nullptr);
+    }
+    FreeLibrary(manager);
 }
 
 int CDsAssistor::SetUI(CFakeUI* pUI) {
@@ -193,8 +279,12 @@ int CDsAssistor::SetScanner(CFakeScanner* pScanner) {
     return 1;
 }
 
-int CDsAssistor::RequestClose(BOOL) {
-    return 1;
+int CDsAssistor::RequestClose(BOOL atEndOfTransfer) {
+    if (atEndOfTransfer)
+        g_bKeepOpenAfterXfer = FALSE;
+    else
+        NotifyCloseDsReq();
+    return 0;
 }
 int CDsAssistor::RequestXferReady() {
     return 1;

@@ -39,6 +39,10 @@ public:
     TW_UINT16 CloseDS();
     TW_UINT16 EnableDS(TW_USERINTERFACE* pUI);
     TW_UINT16 DisableDS(TW_USERINTERFACE* pUI);
+    // State 600 and MSG_XFERREADY to the application (the state changes also when nothing can be sent).
+    void NotifyXferReady();
+    // MSG_CLOSEDSREQ to the application; in app mode only once the user closed the window.
+    void NotifyCloseDsReq();
 
     int SetUI(CFakeUI* pUI);
     int SetScanner(CFakeScanner* pScanner);
@@ -57,6 +61,7 @@ public:
 
 private:
     void FillIdentity();
+    void SendToManager(TW_UINT16 msg);
 
     // The scan thread and the window read and set these too.
     std::atomic<TW_UINT16> m_state{300};

@@ -25,6 +25,9 @@ TW_UINT16 CMsgIdentity::Handle(TwainCall* pCall) {
         TW_UINT16 state = assistor->GetState();
         if (state < 400 || state > 700)
             return FailWith(TWCC_SEQERROR);
+        // An application that closes an enabled source gets the device and the window closed as a disable would.
+        if (state >= 500)
+            assistor->DisableDS(nullptr);
         return assistor->CloseDS();
     }
     default:

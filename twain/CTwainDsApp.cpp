@@ -4,6 +4,7 @@
 #include "twain/CDsAssistor.h"
 #include "twain/CFakeScanner.h"
 #include "twain/CFakeUI.h"
+#include "twain/CScanWindow.h"
 #include "twain/CScannerTemplate.h"
 #include "twain/DsEnableMutex.h"
 #include "twain/TwainCall.h"
@@ -50,11 +51,17 @@ TW_UINT16 CTwainDsApp::DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DA
     if (appId != 0 && (pOrigin == nullptr || pOrigin->Id != appId))
         return TWRC_FAILURE;
 
+    TW_UINT16 result = TWRC_NOTDSEVENT;
     if (MSG == MSG_PROCESSEVENT) {
         // The window's keys go through a message hook on the host's thread instead.
         if (pData != nullptr)
             static_cast<pTW_EVENT>(pData)->TWMessage = MSG_NULL;
-        return TWRC_NOTDSEVENT;
+    } else {
+        result = m_pDS->Dispatch(&call);
     }
-    return m_pDS->Dispatch(&call);
+    // A plain Linux host has no loop that dispatches our window's messages; its calls (MSG_PROCESSEVENT above all,
+    // which it makes from its event loop) give the window its turn on the host's thread.
+    if (CScanWindow* window = g_pScanWindow)
+        window->PumpMessages();
+    return result;
 }

@@ -1,24 +1,721 @@
 #include "twain/CapabilityTable.h"
 
+#include "twain/CColMsg.h"
+#include "twain/CDsAssistor.h"
+#include "twain/CScanWindow.h"
+#include "twain/HostFlags.h"
+
+#include "settings/SettingStore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+#include <malloc.h>
+
 std::atomic<int> g_nTwainPixelBits{24};
 std::atomic<int> g_nTwainXResolution{300};
 std::atomic<int> g_nTwainYResolution{300};
 std::atomic<int> g_nTwainScanSize{1};
 std::atomic<int> g_nTwainScanSource{0};
+std::atomic<BOOL> g_bSkipScanAdjust{FALSE};
+std::atomic<BOOL> g_bPaperInFeeder{FALSE};
 
 namespace {
-float s_fXResolutionCurrent = 150.0f;
-float s_fYResolutionCurrent = 150.0f;
+
+constexpr TW_UINT32 kGet = 0x0D;    // get, get-default, get-current
+constexpr TW_UINT32 kGetSet = 0x0F; // the same plus set
+constexpr TW_UINT32 kAll = 0x1F;    // and reset
+
+constexpr size_t kListBytes = 160;
+constexpr size_t kValueBytes = 34;
+constexpr TW_UINT32 kStrChars = 32;
+
+// What a row holds when the module is loaded. Numbers in the application's units; a frame is left, top, right,
+// bottom; strings for TW_STR32 rows.
+struct RowSpec {
+    TW_UINT16 cap;
+    TW_UINT16 type;
+    TW_UINT16 getCon;
+    TW_UINT32 mask;
+    std::initializer_list<double> list;
+    double value; // default and current at load
+    std::initializer_list<const char*> strings = {};
+};
+
+const double kA4Frame[4] = {0, 0, 8.5, 11.69};
+
+// clang-format off
+const RowSpec kRows[] = {
+    {CAP_SUPPORTEDCAPS, TWTY_UINT16, TWON_ARRAY, kGet,
+     {0x1005, 0x0103, 0x111F, 0x1120, 0x0100, 0x1111, 0x1112, 0x1130, 0x1131, 0x0102, 0x100F, 0x1100, 0x1101, 0x1103,
+      0x110A, 0x1110, 0x1113, 0x1124, 0x1125, 0x0101, 0x112B, 0x112C, 0x111C, 0x1109, 0x1123, 0x1114, 0x111A, 0x1122,
+      0x1116, 0x1117, 0x1118, 0x1119, 0x0001, 0x110C, 0x112D, 0x100B, 0x100E, 0x8123, 0x8124, 0x1013, 0, 0, 0}, 0},
+    {CAP_FEEDERENABLED, TWTY_BOOL, TWON_ONEVALUE, kAll, {1}, 1},
+    {ICAP_PIXELFLAVOR, TWTY_UINT16, TWON_ENUMERATION, kAll, {0, 1}, 0},
+    {ICAP_XFERMECH, TWTY_UINT16, TWON_ENUMERATION, kAll, {0, 2}, 0},
+    {ICAP_PLANARCHUNKY, TWTY_UINT16, TWON_ENUMERATION, kGet, {0, 1}, 0},
+    {ICAP_COMPRESSION, TWTY_UINT16, TWON_ENUMERATION, kAll, {0}, 0},
+    {ICAP_MINIMUMWIDTH, TWTY_FIX32, TWON_ONEVALUE, kGet, {1}, 1},
+    {ICAP_MINIMUMHEIGHT, TWTY_FIX32, TWON_ONEVALUE, kGet, {1}, 1},
+    {ICAP_PHYSICALWIDTH, TWTY_FIX32, TWON_ONEVALUE, kGet, {8.5}, 8.5},
+    {ICAP_PHYSICALHEIGHT, TWTY_FIX32, TWON_ONEVALUE, kGet, {11}, 11},
+    {ICAP_UNITS, TWTY_UINT16, TWON_ENUMERATION, kAll, {0, 1, 5}, 0},
+    {CAP_DEVICEONLINE, TWTY_BOOL, TWON_ONEVALUE, kGet, {1, 0}, 1},
+    {CAP_AUTOFEED, TWTY_BOOL, TWON_ONEVALUE, kGetSet, {1, 0}, 0},
+    {CAP_FEEDERLOADED, TWTY_BOOL, TWON_ONEVALUE, kGetSet, {0, 1}, 0},
+    {ICAP_AUTOBRIGHT, TWTY_BOOL, TWON_ONEVALUE, kAll, {1, 0}, 0},
+    {ICAP_BRIGHTNESS, TWTY_FIX32, TWON_RANGE, kAll, {-1000, 1000, 1000}, 0},
+    {ICAP_CONTRAST, TWTY_FIX32, TWON_RANGE, kAll, {-1000, 1000, 1000}, 0},
+    {ICAP_HIGHLIGHT, TWTY_FIX32, TWON_RANGE, kAll, {0, 255, 1}, 128},
+    {ICAP_ORIENTATION, TWTY_UINT16, TWON_ENUMERATION, kAll, {0, 1, 2, 3}, 0},
+    {ICAP_SHADOW, TWTY_FIX32, TWON_RANGE, kAll, {0, 255, 1}, 128},
+    {ICAP_XSCALING, TWTY_FIX32, TWON_ENUMERATION, kAll, {100}, 100},
+    {ICAP_YSCALING, TWTY_FIX32, TWON_ENUMERATION, kAll, {100}, 100},
+    {ICAP_BITDEPTH, TWTY_UINT16, TWON_ENUMERATION, kAll, {1}, 1},
+    {ICAP_BITDEPTH, TWTY_UINT16, TWON_ENUMERATION, kAll, {8}, 8},
+    {ICAP_BITDEPTH, TWTY_UINT16, TWON_ENUMERATION, kAll, {24}, 24},
+    {ICAP_PIXELTYPE, TWTY_UINT16, TWON_ENUMERATION, kAll, {0, 1, 2}, 2},
+    {ICAP_BITDEPTHREDUCTION, TWTY_UINT16, TWON_ENUMERATION, kAll, {0, 1, 3}, 0},
+    {ICAP_BITORDER, TWTY_UINT16, TWON_ENUMERATION, kGet, {1, 0}, 1},
+    {ICAP_THRESHOLD, TWTY_FIX32, TWON_RANGE, kAll, {0, 255, 1}, 128},
+    {ICAP_HALFTONES, TWTY_STR32, TWON_ENUMERATION, kAll, {}, 0, {"FLOYD/STEINBURG", "ORDERED"}},
+    {ICAP_FRAMES, TWTY_FRAME, TWON_ONEVALUE, kAll, {}, 0},
+    {ICAP_MAXFRAMES, TWTY_UINT16, TWON_ONEVALUE, kGet, {1, 0, 0, 0, 0, 0, 0, 0}, 1},
+    {ICAP_SUPPORTEDSIZES, TWTY_UINT16, TWON_ENUMERATION, kAll, {1, 5, 13, 2, 3, 4, 11}, 1},
+    {ICAP_XNATIVERESOLUTION, TWTY_FIX32, TWON_ONEVALUE, kGet, {150}, 150},
+    {ICAP_YNATIVERESOLUTION, TWTY_FIX32, TWON_ONEVALUE, kGet, {150}, 150},
+    {ICAP_XRESOLUTION, TWTY_FIX32, TWON_ENUMERATION, kAll, {75, 150, 300, 600, 1200}, 150},
+    {ICAP_YRESOLUTION, TWTY_FIX32, TWON_ENUMERATION, kAll, {75, 150, 300, 600, 1200}, 150},
+    {CAP_XFERCOUNT, TWTY_INT16, TWON_ONEVALUE, kAll,
+     {-1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25}, 1},
+    {ICAP_IMAGEFILEFORMAT, TWTY_UINT16, TWON_ENUMERATION, kAll, {0, 2}, 2},
+    {ICAP_UNDEFINEDIMAGESIZE, TWTY_BOOL, TWON_ONEVALUE, kAll, {0, 1}, 1},
+    {CAP_INDICATORS, TWTY_BOOL, TWON_ONEVALUE, kAll, {1, 0}, 1},
+    {CAP_UICONTROLLABLE, TWTY_BOOL, TWON_ONEVALUE, kGet, {1, 0}, 1},
+    {CAP_APPMODE, TWTY_BOOL, TWON_ONEVALUE, kAll, {1}, 0},
+    {CAP_SKIPSCANADJUST, TWTY_BOOL, TWON_ONEVALUE, kAll, {1}, 0},
+    {CAP_DUPLEXENABLED, TWTY_BOOL, TWON_ONEVALUE, kAll, {1}, 1},
+};
+// clang-format on
+constexpr int kUsedRows = static_cast<int>(std::size(kRows));
+static_assert(kUsedRows == kCapabilityRows - 1);
+
+struct RowValues {
+    TW_UINT32 listCount;
+    alignas(4) unsigned char list[kListBytes];
+    alignas(4) unsigned char defaultValue[kValueBytes];
+    alignas(4) unsigned char currentValue[kValueBytes];
+};
+
+void StoreNumber(TW_UINT16 type, double value, unsigned char* to) {
+    switch (type) {
+    case TWTY_INT8:
+    case TWTY_UINT8:
+        *to = static_cast<unsigned char>(static_cast<int>(value));
+        break;
+    case TWTY_INT32:
+    case TWTY_UINT32: {
+        auto v = static_cast<TW_INT32>(value);
+        std::memcpy(to, &v, 4);
+        break;
+    }
+    case TWTY_FIX32: {
+        auto v = static_cast<float>(value);
+        std::memcpy(to, &v, 4);
+        break;
+    }
+    default: {
+        auto v = static_cast<TW_UINT16>(static_cast<TW_INT32>(value));
+        std::memcpy(to, &v, 2);
+        break;
+    }
+    }
+}
+
+// Internal frame order: top, left, right, bottom.
+void StoreFrame(const double (&frame)[4], unsigned char* to) {
+    const float internal[4] = {static_cast<float>(frame[1]), static_cast<float>(frame[0]), static_cast<float>(frame[2]),
+                               static_cast<float>(frame[3])};
+    std::memcpy(to, internal, sizeof internal);
+}
+
+void StoreString(const char* text, unsigned char* to) {
+    std::memset(to, 0, kValueBytes);
+    std::memcpy(to, text, std::min<size_t>(std::strlen(text), kStrChars));
+}
+
+// The values at load, built on first use so that the assistor's constructor may read them from any static order.
+RowValues* Values() {
+    static RowValues* values = [] {
+        static RowValues storage[kUsedRows] = {};
+        for (int i = 0; i < kUsedRows; ++i) {
+            const RowSpec& spec = kRows[i];
+            RowValues& row = storage[i];
+            const TW_UINT32 size = CapItemSize(spec.type);
+            if (spec.type == TWTY_FRAME) {
+                row.listCount = 8; // the page frame and seven zero frames
+                StoreFrame(kA4Frame, row.list);
+                StoreFrame(kA4Frame, row.defaultValue);
+                StoreFrame(kA4Frame, row.currentValue);
+            } else if (spec.type == TWTY_STR32) {
+                row.listCount = static_cast<TW_UINT32>(spec.strings.size());
+                TW_UINT32 n = 0;
+                for (const char* text : spec.strings)
+                    StoreString(text, row.list + size * n++);
+                StoreString(*spec.strings.begin(), row.defaultValue);
+                StoreString(*spec.strings.begin(), row.currentValue);
+            } else {
+                row.listCount = static_cast<TW_UINT32>(spec.list.size());
+                TW_UINT32 n = 0;
+                for (double v : spec.list)
+                    StoreNumber(spec.type, v, row.list + size * n++);
+                StoreNumber(spec.type, spec.value, row.defaultValue);
+                StoreNumber(spec.type, spec.value, row.currentValue);
+            }
+        }
+        return storage;
+    }();
+    return values;
+}
+
+CapabilityEntry g_CapabilityTable[kCapabilityRows] = {};
+
+int RowIndexOf(TW_UINT16 cap) {
+    for (int i = 0; i < kUsedRows; ++i)
+        if (kRows[i].cap == cap)
+            return i;
+    return -1;
+}
+
+TW_UINT16 CurrentUInt16(TW_UINT16 cap) {
+    const int i = RowIndexOf(cap);
+    TW_UINT16 v = 0;
+    std::memcpy(&v, Values()[i].currentValue, 2);
+    return v;
+}
+
+float CurrentFloat(TW_UINT16 cap) {
+    const int i = RowIndexOf(cap);
+    float v = 0;
+    std::memcpy(&v, Values()[i].currentValue, 4);
+    return v;
+}
+
+// ICAP_BITDEPTH has one row per pixel type; a call about it concerns the row of the current pixel type.
+CapabilityEntry* FindRowForCall(TW_UINT16 cap) {
+    if (cap != ICAP_BITDEPTH)
+        return FindCapability(cap);
+    const TW_UINT16 pixelType = CurrentUInt16(ICAP_PIXELTYPE);
+    const TW_UINT16 wanted = pixelType == TWPT_BW ? 1 : pixelType == TWPT_GRAY ? 8 : 24;
+    for (CapabilityEntry& row : g_CapabilityTable) {
+        TW_UINT16 bits = 0;
+        if (row.CapId == ICAP_BITDEPTH && row.List.items != nullptr) {
+            std::memcpy(&bits, row.List.items, 2);
+            if (bits == wanted)
+                return &row;
+        }
+    }
+    return FindCapability(cap);
+}
+
+// ---- Items between the internal form and the application's form ----
+
+void PutFix32(float value, unsigned char* to) {
+    const TW_FIX32 fix = FloatToFix32(value);
+    std::memcpy(to, &fix, 4);
+}
+
+float GetFix32(const unsigned char* from) {
+    TW_FIX32 fix;
+    std::memcpy(&fix, from, 4);
+    return Fix32ToFloat(fix);
+}
+
+// One item in the application's form, CapItemSize(type) bytes.
+void WriteItem(TW_UINT16 type, const unsigned char* internal, unsigned char* to) {
+    switch (type) {
+    case TWTY_FIX32: {
+        float v;
+        std::memcpy(&v, internal, 4);
+        PutFix32(v, to);
+        break;
+    }
+    case TWTY_FRAME: {
+        float f[4]; // top, left, right, bottom
+        std::memcpy(f, internal, sizeof f);
+        PutFix32(f[1], to);
+        PutFix32(f[0], to + 4);
+        PutFix32(f[2], to + 8);
+        PutFix32(f[3], to + 12);
+        break;
+    }
+    case TWTY_STR32:
+    case TWTY_STR64:
+    case TWTY_STR128:
+    case TWTY_STR255: {
+        std::memset(to, 0, kValueBytes);
+        const void* end = std::memchr(internal, 0, kStrChars);
+        const size_t length = end ? static_cast<const unsigned char*>(end) - internal : kStrChars;
+        std::memcpy(to, internal, length);
+        break;
+    }
+    default:
+        std::memcpy(to, internal, CapItemSize(type));
+        break;
+    }
+}
+
+// One item of the application's form into the internal form; false when the block ends before the item does.
+bool ReadOneValue(TW_UINT16 type, const unsigned char* from, size_t available, unsigned char* internal) {
+    if (type == TWTY_STR32 || type == TWTY_STR64 || type == TWTY_STR128 || type == TWTY_STR255) {
+        const size_t scan = std::min<size_t>(available, kStrChars);
+        const void* end = std::memchr(from, 0, scan);
+        if (end == nullptr && scan < kStrChars)
+            return false; // the string runs past the block
+        const size_t length = end ? static_cast<const unsigned char*>(end) - from : kStrChars;
+        std::memset(internal, 0, kValueBytes);
+        std::memcpy(internal, from, length);
+        return true;
+    }
+    const TW_UINT32 size = CapItemSize(type);
+    if (available < size)
+        return false;
+    if (type == TWTY_FIX32) {
+        const float v = GetFix32(from);
+        std::memcpy(internal, &v, 4);
+    } else if (type == TWTY_FRAME) {
+        const float f[4] = {GetFix32(from + 4), GetFix32(from), GetFix32(from + 8), GetFix32(from + 12)};
+        std::memcpy(internal, f, sizeof f);
+    } else {
+        std::memcpy(internal, from, size);
+    }
+    return true;
+}
+
+// The size of a block the application handed in. Our own blocks know their size; a block of the application's
+// allocator (the manager's DSM_MemAllocate or malloc on Linux) is asked from the C heap.
+size_t BlockSize(TW_HANDLE handle) {
+    const SIZE_T known = GlobalSize(handle);
+    return known != 0 ? known : malloc_usable_size(handle);
+}
+
+// ---- Containers ----
+
+struct Built {
+    TW_UINT16 conType;
+    TW_HANDLE handle;
+};
+
+unsigned char* NewContainer(size_t bytes, Built& built, TW_UINT16 conType) {
+    built.conType = conType;
+    built.handle = GlobalAlloc(GHND, bytes);
+    return static_cast<unsigned char*>(GlobalLock(built.handle));
+}
+
+void PutUInt16(unsigned char* to, TW_UINT16 v) {
+    std::memcpy(to, &v, 2);
+}
+void PutUInt32(unsigned char* to, TW_UINT32 v) {
+    std::memcpy(to, &v, 4);
+}
+
+bool BuildOneValue(TW_UINT16 type, const unsigned char* internal, Built& built) {
+    const TW_UINT32 size = CapItemSize(type);
+    unsigned char* block = NewContainer(size + 6, built, TWON_ONEVALUE);
+    if (block == nullptr)
+        return false;
+    PutUInt16(block, type);
+    WriteItem(type, internal, block + 2); // the block is zeroed: short items come out zero-extended
+    GlobalUnlock(built.handle);
+    return true;
+}
+
+bool BuildArray(TW_UINT16 type, const CapabilityValues& values, Built& built) {
+    const TW_UINT32 size = CapItemSize(type);
+    unsigned char* block = NewContainer(size_t{values.count} * size + 7, built, TWON_ARRAY);
+    if (block == nullptr)
+        return false;
+    PutUInt16(block, type);
+    PutUInt32(block + 2, values.count);
+    for (TW_UINT32 i = 0; i < values.count; ++i)
+        WriteItem(type, static_cast<const unsigned char*>(values.items) + size * i, block + 6 + size * i);
+    GlobalUnlock(built.handle);
+    return true;
+}
+
+// The position of value in the list, or count when it is not listed.
+TW_UINT32 IndexInList(const CapabilityEntry& row, const void* value) {
+    const TW_UINT32 size = CapItemSize(row.ItemType);
+    for (TW_UINT32 i = 0; i < row.List.count; ++i)
+        if (std::memcmp(static_cast<const unsigned char*>(row.List.items) + size * i, value, size) == 0)
+            return i;
+    return row.List.count;
+}
+
+// A current or default value the list does not hold is appended to the reply, so the indexes stay inside it.
+bool BuildEnumeration(const CapabilityEntry& row, Built& built) {
+    const TW_UINT32 size = CapItemSize(row.ItemType);
+    TW_UINT32 count = row.List.count;
+    TW_UINT32 current = IndexInList(row, row.Current.items);
+    TW_UINT32 deflt = IndexInList(row, row.Default.items);
+    const bool appendCurrent = current == row.List.count;
+    const bool defaultIsCurrent = std::memcmp(row.Default.items, row.Current.items, size) == 0;
+    const bool appendDefault = deflt == row.List.count && !(appendCurrent && defaultIsCurrent);
+    if (appendCurrent)
+        current = count++;
+    if (deflt == row.List.count)
+        deflt = appendDefault ? count++ : current;
+
+    unsigned char* block = NewContainer(size_t{count} * size + 15, built, TWON_ENUMERATION);
+    if (block == nullptr)
+        return false;
+    PutUInt16(block, row.ItemType);
+    PutUInt32(block + 2, count);
+    PutUInt32(block + 6, current);
+    PutUInt32(block + 10, deflt);
+    unsigned char* items = block + 14;
+    for (TW_UINT32 i = 0; i < row.List.count; ++i)
+        WriteItem(row.ItemType, static_cast<const unsigned char*>(row.List.items) + size * i, items + size * i);
+    if (appendCurrent)
+        WriteItem(row.ItemType, static_cast<const unsigned char*>(row.Current.items), items + size * current);
+    if (appendDefault)
+        WriteItem(row.ItemType, static_cast<const unsigned char*>(row.Default.items), items + size * deflt);
+    GlobalUnlock(built.handle);
+    return true;
+}
+
+void PutRangeValue(TW_UINT16 type, const unsigned char* internal, unsigned char* to) {
+    if (type == TWTY_FIX32) {
+        WriteItem(type, internal, to);
+        return;
+    }
+    std::memcpy(to, internal, std::min<TW_UINT32>(CapItemSize(type), 4)); // zero-extended in the zeroed block
+}
+
+bool BuildRange(const CapabilityEntry& row, Built& built) {
+    const TW_UINT32 size = CapItemSize(row.ItemType);
+    unsigned char* block = NewContainer(22, built, TWON_RANGE);
+    if (block == nullptr)
+        return false;
+    PutUInt16(block, row.ItemType);
+    const auto* list = static_cast<const unsigned char*>(row.List.items);
+    for (TW_UINT32 i = 0; i < 3 && i < row.List.count; ++i)
+        PutRangeValue(row.ItemType, list + size * i, block + 2 + 4 * i);
+    PutRangeValue(row.ItemType, static_cast<const unsigned char*>(row.Default.items), block + 14);
+    PutRangeValue(row.ItemType, static_cast<const unsigned char*>(row.Current.items), block + 18);
+    GlobalUnlock(built.handle);
+    return true;
+}
+
+bool BuildGet(const CapabilityEntry& row, Built& built) {
+    switch (row.GetConType) {
+    case TWON_ARRAY:
+        return BuildArray(row.ItemType, row.List, built);
+    case TWON_ENUMERATION:
+        return BuildEnumeration(row, built);
+    case TWON_RANGE:
+        return BuildRange(row, built);
+    default:
+        return BuildOneValue(row.ItemType, static_cast<const unsigned char*>(row.Current.items), built);
+    }
+}
+
+bool BuildSecond(const CapabilityEntry& row, const CapabilityValues& value, Built& built) {
+    if (row.CurrentConType == TWON_ARRAY)
+        return BuildArray(row.ItemType, value, built);
+    return BuildOneValue(row.ItemType, static_cast<const unsigned char*>(value.items), built);
+}
+
+// ---- MSG_SET ----
+
+void ApplySetEffects(const CapabilityEntry& row) {
+    TW_UINT16 value16 = 0;
+    std::memcpy(&value16, row.Current.items, 2);
+    switch (row.CapId) {
+    case ICAP_XRESOLUTION:
+        g_nTwainXResolution = static_cast<int>(CurrentFloat(ICAP_XRESOLUTION));
+        break;
+    case ICAP_YRESOLUTION:
+        g_nTwainYResolution = static_cast<int>(CurrentFloat(ICAP_YRESOLUTION));
+        break;
+    case ICAP_PIXELTYPE:
+        g_nTwainPixelBits = value16 == TWPT_BW ? 1 : value16 == TWPT_GRAY ? 8 : 24;
+        break;
+    case CAP_FEEDERENABLED:
+        g_nTwainScanSource = value16;
+        break;
+    case CAP_DUPLEXENABLED:
+        if (value16 == 1)
+            g_nTwainScanSource = 2;
+        break;
+    case ICAP_SUPPORTEDSIZES:
+        g_nTwainScanSize = value16;
+        break;
+    case CAP_APPMODE:
+        g_bAppMode = value16;
+        break;
+    case CAP_SKIPSCANADJUST:
+        g_bSkipScanAdjust = value16;
+        break;
+    default:
+        break;
+    }
+}
+
+bool StoreCurrent(CapabilityEntry& row, const unsigned char* from, size_t available) {
+    unsigned char internal[kValueBytes] = {};
+    if (!ReadOneValue(row.ItemType, from, available, internal))
+        return false;
+    std::memcpy(row.Current.items, internal, CapItemSize(row.ItemType));
+    ApplySetEffects(row);
+    return true;
+}
+
+TW_UINT16 SetCapability(CapabilityEntry& row, const TW_CAPABILITY& cap, TW_UINT16& code) {
+    code = TWCC_BADVALUE;
+    if (cap.hContainer == nullptr)
+        return TWRC_FAILURE;
+    const size_t blockSize = BlockSize(cap.hContainer);
+    const auto* block = static_cast<const unsigned char*>(GlobalLock(cap.hContainer));
+    if (block == nullptr || blockSize < 2)
+        return TWRC_FAILURE;
+    TW_UINT16 itemType;
+    std::memcpy(&itemType, block, 2);
+    const TW_UINT32 size = CapItemSize(row.ItemType);
+
+    if (cap.ConType == TWON_ONEVALUE) {
+        if (itemType != row.ItemType) {
+            // Both kept from the design: a wrong-typed bit depth still sets the window-less pixel bits, a
+            // wrong-typed feeder switch the flatbed.
+            if (row.CapId == ICAP_BITDEPTH && blockSize >= 6) {
+                TW_UINT32 item;
+                std::memcpy(&item, block + 2, 4);
+                g_nTwainPixelBits = static_cast<int>(item);
+            } else if (row.CapId == CAP_FEEDERENABLED) {
+                g_nTwainScanSource = 0;
+            }
+            return TWRC_FAILURE;
+        }
+        if (!StoreCurrent(row, block + 2, blockSize - 2))
+            return TWRC_FAILURE;
+        code = TWCC_SUCCESS;
+        return TWRC_SUCCESS;
+    }
+    if (cap.ConType == TWON_ENUMERATION) {
+        // The item at CurrentIndex is taken as a ONEVALUE's item would be.
+        if (blockSize < 14 || itemType != row.ItemType)
+            return TWRC_FAILURE;
+        TW_UINT32 numItems;
+        TW_UINT32 currentIndex;
+        std::memcpy(&numItems, block + 2, 4);
+        std::memcpy(&currentIndex, block + 6, 4);
+        const unsigned long long offset = 14ULL + static_cast<unsigned long long>(currentIndex) * size;
+        if (currentIndex >= numItems || offset + size > blockSize)
+            return TWRC_FAILURE;
+        if (!StoreCurrent(row, block + offset, blockSize - offset))
+            return TWRC_FAILURE;
+        code = TWCC_SUCCESS;
+        return TWRC_SUCCESS;
+    }
+    return TWRC_FAILURE;
+}
+
+TW_UINT16 RunOperation(CapabilityEntry& row, TW_CAPABILITY& cap, TW_UINT16 msg, TW_UINT16& code) {
+    if (msg == MSG_SET)
+        return SetCapability(row, cap, code);
+
+    Built built{};
+    bool ok = false;
+    switch (msg) {
+    case MSG_GET:
+        if (row.CapId == CAP_FEEDERLOADED) {
+            const TW_BOOL loaded = IsPaperInFeeder() ? 1 : 0;
+            std::memcpy(row.Current.items, &loaded, 2);
+        }
+        ok = BuildGet(row, built);
+        if (ok && row.CapId == ICAP_PIXELFLAVOR && g_bHostPhotoshop) {
+            if (CScanWindow* window = g_pScanWindow)
+                window->SetCloseOnActivate(TRUE);
+        }
+        break;
+    case MSG_GETCURRENT:
+        ok = BuildSecond(row, row.Current, built);
+        break;
+    case MSG_GETDEFAULT:
+        ok = BuildSecond(row, row.Default, built);
+        break;
+    case MSG_RESET:
+        std::memcpy(row.Current.items, row.Default.items,
+                    row.CurrentConType == TWON_ARRAY ? CapItemSize(row.ItemType) * row.Current.count
+                                                     : CapItemSize(row.ItemType));
+        ok = BuildSecond(row, row.Default, built);
+        break;
+    default: { // MSG_QUERYSUPPORT
+        const TW_UINT32 mask = row.Operations;
+        ok = BuildOneValue(TWTY_UINT32, reinterpret_cast<const unsigned char*>(&mask), built);
+        break;
+    }
+    }
+    if (!ok) {
+        code = TWCC_LOWMEMORY;
+        return TWRC_FAILURE;
+    }
+    cap.ConType = built.conType;
+    cap.hContainer = built.handle;
+    code = TWCC_SUCCESS;
+    return TWRC_SUCCESS;
+}
+
+TW_UINT32 RequiredBit(TW_UINT16 msg) {
+    switch (msg) {
+    case MSG_GET:
+        return TWQC_GET;
+    case MSG_GETCURRENT:
+        return TWQC_GETCURRENT;
+    case MSG_GETDEFAULT:
+        return TWQC_GETDEFAULT;
+    case MSG_SET:
+        return TWQC_SET;
+    case MSG_RESET:
+        return TWQC_RESET;
+    case MSG_QUERYSUPPORT:
+        return 0;
+    default:
+        return ~TW_UINT32{0};
+    }
+}
+
+bool IsOldApplication() {
+    CDsAssistor* assistor = g_pDsAssistor;
+    if (assistor == nullptr)
+        return false;
+    const TW_IDENTITY& app = assistor->GetAppIdentity();
+    return app.ProtocolMajor <= 1 && app.ProtocolMinor <= 5;
+}
+
 } // namespace
 
-void InitCapabilityTable() {}
+TW_UINT32 CapItemSize(TW_UINT16 itemType) {
+    switch (itemType) {
+    case TWTY_INT8:
+    case TWTY_UINT8:
+        return 1;
+    case TWTY_INT32:
+    case TWTY_UINT32:
+    case TWTY_FIX32:
+        return 4;
+    case TWTY_FRAME:
+        return 16;
+    case TWTY_STR32:
+    case TWTY_STR64:
+    case TWTY_STR128:
+    case TWTY_STR255:
+        return 34;
+    default:
+        return 2;
+    }
+}
 
-void FreeCapabilityTable() {}
+// Rounded half away from zero, so that negative values such as -1000 and -0.25 come out exact.
+TW_FIX32 FloatToFix32(float value) {
+    const double scaled = static_cast<double>(value) * 65536.0;
+    const auto n = static_cast<TW_INT32>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+    TW_FIX32 fix;
+    fix.Whole = static_cast<TW_INT16>(n >> 16);
+    fix.Frac = static_cast<TW_UINT16>(n & 0xFFFF);
+    return fix;
+}
+
+float Fix32ToFloat(TW_FIX32 value) {
+    return static_cast<float>(value.Whole + value.Frac / 65536.0);
+}
+
+void InitCapabilityTable() {
+    RowValues* values = Values();
+    for (int i = 0; i < kUsedRows; ++i) {
+        const RowSpec& spec = kRows[i];
+        CapabilityEntry& row = g_CapabilityTable[i];
+        row.CapId = spec.cap;
+        row.ItemType = spec.type;
+        row.GetConType = spec.getCon;
+        row.CurrentConType = spec.cap == CAP_SUPPORTEDCAPS ? TWON_ARRAY : TWON_ONEVALUE;
+        row.Operations = spec.mask;
+        row.List = {values[i].listCount, values[i].list};
+        // The supported capabilities have no value of their own: current and default are the list.
+        if (spec.cap == CAP_SUPPORTEDCAPS) {
+            row.Default = row.List;
+            row.Current = row.List;
+        } else {
+            row.Default = {1, values[i].defaultValue};
+            row.Current = {1, values[i].currentValue};
+        }
+        row.Scratch = {0, nullptr};
+    }
+    g_CapabilityTable[kCapabilityRows - 1] = CapabilityEntry{};
+}
+
+void FreeCapabilityTable() {
+    for (CapabilityEntry& row : g_CapabilityTable) {
+        if (row.Scratch.items != nullptr)
+            GlobalFree(row.Scratch.items);
+        row = CapabilityEntry{};
+    }
+}
+
+CapabilityEntry* FindCapability(TW_UINT16 capId) {
+    for (CapabilityEntry& row : g_CapabilityTable)
+        if (row.List.items != nullptr && row.CapId == capId)
+            return &row;
+    return nullptr;
+}
+
+TW_UINT16 CapabilityDispatch(TwainCall* pCall, TW_UINT16& conditionCode) {
+    conditionCode = TWCC_CAPUNSUPPORTED;
+    TW_UINT16 result = TWRC_FAILURE;
+    auto* cap = static_cast<TW_CAPABILITY*>(pCall->pData);
+    if (cap == nullptr) {
+        conditionCode = TWCC_BADVALUE;
+    } else if (CapabilityEntry* row = FindRowForCall(cap->Cap)) {
+        const TW_UINT32 bit = RequiredBit(pCall->MSG);
+        if (bit == ~TW_UINT32{0}) {
+            // another message: the preset code stands
+        } else if ((row->Operations & bit) != bit) {
+            conditionCode = TWCC_CAPBADOPERATION;
+        } else {
+            result = RunOperation(*row, *cap, pCall->MSG, conditionCode);
+        }
+    }
+    // Applications of protocol 1.5 and older know TWCC_BADCAP rather than the newer capability codes.
+    if (conditionCode >= TWCC_CAPUNSUPPORTED && IsOldApplication())
+        conditionCode = TWCC_BADCAP;
+    return result;
+}
+
+BOOL GetFeederEnabled() {
+    return CurrentUInt16(CAP_FEEDERENABLED) != 0;
+}
+
+void SetFeederEnabled(BOOL enabled) {
+    const TW_BOOL value = enabled ? 1 : 0;
+    std::memcpy(Values()[RowIndexOf(CAP_FEEDERENABLED)].currentValue, &value, 2);
+}
+
+BOOL IsPaperInFeeder() {
+    return g_bPaperInFeeder;
+}
+
+TW_UINT16 SetImageLayoutFrame(const TW_IMAGELAYOUT* pLayout) {
+    unsigned char wire[16];
+    std::memcpy(wire, &pLayout->Frame, sizeof wire);
+    ReadOneValue(TWTY_FRAME, wire, sizeof wire, Values()[RowIndexOf(ICAP_FRAMES)].currentValue);
+    return TWRC_SUCCESS;
+}
 
 float GetCurrentXResolution() {
-    return s_fXResolutionCurrent;
+    return CurrentFloat(ICAP_XRESOLUTION);
 }
 
 float GetCurrentYResolution() {
-    return s_fYResolutionCurrent;
+    return CurrentFloat(ICAP_YRESOLUTION);
 }

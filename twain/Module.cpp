@@ -15,7 +15,9 @@
 #include "twain/CMsgSetupMemXfer.h"
 #include "twain/CMsgStatus.h"
 #include "twain/CMsgXferGroup.h"
+#include "twain/CFakeUI.h"
 #include "twain/CTwainDsApp.h"
+#include "ui/scanwindow/CTwainUIFactory.h"
 
 CTwainDsApp theApp;
 
@@ -34,6 +36,13 @@ CMsgStatus s_msgStatus;
 CMsgPendingXfer s_msgPendingXfer;
 CMsgImageLayout s_msgImageLayout;
 CMsgPallette8 s_msgPallette8;
+
+// The engine knows no window class: the module hands it the scanning window's factory.
+struct ScanWindowRegistration {
+    CTwainUIFactory factory;
+    ScanWindowRegistration() { CFakeUI::RegisterFactory(&factory); }
+    ~ScanWindowRegistration() { CFakeUI::RegisterFactory(nullptr); }
+} s_scanWindowRegistration;
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) TW_UINT16 DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT,

@@ -220,8 +220,8 @@ TEST_F(ModuleTest, StatesAndConditionCodes) {
     ASSERT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_SUCCESS);
     EXPECT_EQ(identity.Id, kDsId);
 
-    // Capabilities: no table rows yet; old applications get the old code.
-    TW_CAPABILITY cap{ICAP_XRESOLUTION, TWON_DONTCARE16, nullptr};
+    // A capability without a row; old applications get the old code.
+    TW_CAPABILITY cap{CAP_AUTHOR, TWON_DONTCARE16, nullptr};
     EXPECT_EQ(ds(&app, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &cap), TWRC_FAILURE);
     EXPECT_EQ(ds.Status(&app), TWCC_CAPUNSUPPORTED);
 

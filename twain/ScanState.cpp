@@ -1,0 +1,12 @@
+#include "twain/ScanState.h"
+
+#include "twain/CScanWindow.h"
+
+std::atomic<BOOL> g_bNoUI{FALSE};
+std::atomic<BOOL> g_bUserClose{FALSE};
+std::atomic<BOOL> g_bKeepOpenAfterXfer{TRUE};
+std::atomic<BOOL> g_b_devmon_close{TRUE};
+std::atomic<BOOL> g_bPageScanPending{FALSE};
+std::atomic<BOOL> g_bScanStarted{FALSE};
+
+std::atomic<CScanWindow*> g_pScanWindow{nullptr};
