@@ -11,9 +11,6 @@ namespace {
 
 constexpr char kOfdNamespace[] = "http://www.ofdspec.org/2016";
 constexpr size_t kZipBlock = 10485760; // page images are streamed into the archive 10 MiB at a time
-// JPEG data does not deflate (the default level even makes it a little larger, at some 50 MB/s); page images are
-// therefore stored in deflate's uncompressed blocks, the XML parts at the default level.
-constexpr int kImageLevel = Z_NO_COMPRESSION;
 
 void Debug(const char* text) {
     OutputDebugStringA(text);
@@ -239,8 +236,7 @@ bool OfdWriter::WritePageContent(const std::u16string& pageFolder, int page, flo
     return WriteXml(pageFolder + u"\\Content.xml", xml);
 }
 
-bool OfdWriter::AddFileToZip(zipFile zip, const std::u16string& entryName, const std::u16string& sourcePath,
-                             int level) {
+bool OfdWriter::AddFileToZip(zipFile zip, const std::u16string& entryName, const std::u16string& sourcePath) {
     Debug("AddFileToZip");
     Debug(entryName);
     char name[MAX_PATH];
@@ -248,7 +244,7 @@ bool OfdWriter::AddFileToZip(zipFile zip, const std::u16string& entryName, const
     if (!ToAnsi(entryName, name) || (!sourcePath.empty() && !ToCrtPath(sourcePath, source)))
         return false;
     zip_fileinfo info{};
-    int err = m_zipOpenNewFileInZip(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level);
+    int err = m_zipOpenNewFileInZip(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION);
     if (err != ZIP_OK) {
         Debug("nErr != ZIP_OK");
         return false;
@@ -291,14 +287,13 @@ bool OfdWriter::ZipFileToOfd() {
     struct ZipEntry {
         std::u16string name;
         std::u16string source; // empty for a folder
-        int level = Z_DEFAULT_COMPRESSION;
     };
     // Each file entry is read from the work folder under its own name.
-    auto file = [this](const std::u16string& name, int level = Z_DEFAULT_COMPRESSION) {
+    auto file = [this](const std::u16string& name) {
         std::u16string source = m_workFolder;
         source += u'/';
         source += name;
-        return ZipEntry{name, source, level};
+        return ZipEntry{name, source};
     };
     std::vector<ZipEntry> entries = {
         {u"Doc_0/", u""},
@@ -313,12 +308,12 @@ bool OfdWriter::ZipFileToOfd() {
     }
     entries.push_back({u"Doc_0/Res/", u""});
     for (size_t i = 0; i < m_arrImageNames.size(); ++i)
-        entries.push_back({u"Doc_0/Res/" + m_arrImageNames[i], m_arrPagePaths[i], kImageLevel});
+        entries.push_back({u"Doc_0/Res/" + m_arrImageNames[i], m_arrPagePaths[i]});
     entries.push_back(file(u"OFD.xml"));
 
     bool good = true;
     for (const ZipEntry& entry : entries) {
-        if (!AddFileToZip(zip, entry.name, entry.source, entry.level)) {
+        if (!AddFileToZip(zip, entry.name, entry.source)) {
             good = false;
             break;
         }

@@ -50,7 +50,7 @@ public:
 private:
     bool CreateResFolder(const std::u16string& resFolder);
     bool ZipFileToOfd();
-    bool AddFileToZip(zipFile zip, const std::u16string& entryName, const std::u16string& sourcePath, int level);
+    bool AddFileToZip(zipFile zip, const std::u16string& entryName, const std::u16string& sourcePath);
     static void DeleteFolderTree(const std::u16string& folder);
 
     using ZipOpenFn = zipFile (*)(const char* path, int append);
