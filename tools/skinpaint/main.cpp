@@ -2,7 +2,7 @@
 // use, as 24-bit BMP files. Deterministic: the same program always writes the same bytes, so the files are kept in
 // the repository and regenerated only when the look changes.
 //
-//   skinpaint <resources/quennet folder> [<test data folder>]
+//   skinpaint <resources/quennet folder> [<test data folder> [<viewer data folder>]]
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -119,20 +119,32 @@ Canvas Button(int width, int height, const ButtonLook& look) {
     return c;
 }
 
-// The error dialog's background: white message area with a red round mark at the reading start, a footer strip
-// for the OK button. Mirrored for right-to-left languages, so the mark sits where reading starts.
+// The red round mark with its white "!", centred at (cx, cy).
+void AlertMark(Canvas& c, double cx, double cy, double rad) {
+    const double k = rad / 18;
+    c.Cover([&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= rad * rad; }, kAlert);
+    c.Cover([&](double x, double y) { return InRoundRect(x, y, cx - 2 * k, cy - 11 * k, cx + 2 * k, cy + 4 * k, 2 * k); },
+            Hex(0xFFFFFF));
+    c.Cover([&](double x, double y) {
+        return (x - cx) * (x - cx) + (y - cy - 8.5 * k) * (y - cy - 8.5 * k) <= 2.4 * k * 2.4 * k;
+    }, Hex(0xFFFFFF));
+}
+
+// The error dialog's background: white message area, a footer strip for the OK button, and the error mark where
+// reading starts. The message text starts 79 pixels in from the left and may run to 268, so the left-to-right mark
+// sits left of it; the right-to-left picture is the mirror with a smaller mark in the top right corner, above the
+// text's first line, so it stays clear of the text whichever way the dialog itself is laid out.
 Canvas ErrorBackground(bool rightToLeft) {
     Canvas c(277, 124, kPage);
     c.FillRect(0, 0, 277, 86, kPanel);
     c.FillRect(0, 86, 277, 87, kHairline);
     c.FillRect(0, 87, 277, 124, kFooter);
-    const double cx = 40, cy = 38, rad = 18;
-    c.Cover([&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= rad * rad; }, kAlert);
-    c.Cover([&](double x, double y) { return InRoundRect(x, y, cx - 2, cy - 11, cx + 2, cy + 4, 2); }, Hex(0xFFFFFF));
-    c.Cover([&](double x, double y) { return (x - cx) * (x - cx) + (y - cy - 8.5) * (y - cy - 8.5) <= 2.4 * 2.4; },
-            Hex(0xFFFFFF));
     if (rightToLeft)
         c.MirrorHorizontally();
+    if (rightToLeft)
+        AlertMark(c, 262, 12, 9);
+    else
+        AlertMark(c, 40, 38, 18);
     return c;
 }
 
@@ -183,11 +195,35 @@ bool WriteTestData(const std::string& folder) {
     return ok;
 }
 
+// The viewer's round tool button: faces for normal, hover and down, and the mask that cuts the circle out.
+bool WriteViewerData(const std::string& folder) {
+    auto inside = [](double x, double y) { return (x - 12) * (x - 12) + (y - 12) * (y - 12) <= 11.5 * 11.5; };
+    auto face = [&](Rgb fill, Rgb ring) {
+        Canvas c(24, 24, Hex(0xFFFFFF));
+        c.Cover(inside, ring);
+        c.Cover([](double x, double y) { return (x - 12) * (x - 12) + (y - 12) * (y - 12) <= 10.5 * 10.5; }, fill);
+        c.Cover([](double x, double y) { return std::abs(x - 12) < 1.2 && std::abs(y - 12) < 6; }, Hex(0xFFFFFF));
+        c.Cover([](double x, double y) { return std::abs(y - 12) < 1.2 && std::abs(x - 12) < 6; }, Hex(0xFFFFFF));
+        return c;
+    };
+    bool ok = true;
+    ok &= Write(face(kAccent, Hex(0x2659B0)), folder, "round_normal.bmp");
+    ok &= Write(face(Hex(0x4A88EA), kAccent), folder, "round_hover.bmp");
+    ok &= Write(face(Hex(0x1F4E9C), Hex(0x183E7C)), folder, "round_down.bmp");
+    Canvas mask(24, 24, Hex(0xFFFFFF));
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x)
+            if (inside(x + 0.5, y + 0.5))
+                mask.At(x, y) = Hex(0x000000);
+    ok &= Write(mask, folder, "round_mask.bmp");
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: skinpaint <resources folder> [<test data folder>]\n");
+        std::fprintf(stderr, "usage: skinpaint <resources folder> [<test data folder> [<viewer data folder>]]\n");
         return 2;
     }
     const std::string out = argv[1];
@@ -202,5 +238,7 @@ int main(int argc, char** argv) {
     ok &= Write(Tab(false), out, "tab_inactive.bmp");
     if (argc > 2)
         ok &= WriteTestData(argv[2]);
+    if (argc > 3)
+        ok &= WriteViewerData(argv[3]);
     return ok ? 0 : 1;
 }

@@ -120,15 +120,15 @@ TEST_F(ErrorDlgTest, EnterEscapeSpaceAndRightClicksLeaveItOpen) {
 }
 
 TEST_F(ErrorDlgTest, TheBackgroundIsMirroredForRightToLeftLanguages) {
-    auto markAt = [&](HWND dlg, int x) { return ut::WindowPixel(dlg, x, 37); };
+    auto redAt = [](HWND dlg, int x, int y) { return Reddish(ut::WindowPixel(dlg, x, y)); };
     Run(CString(u"LTR"), [&](HWND dlg) {
-        EXPECT_TRUE(Reddish(markAt(dlg, 30))) << "the error mark sits at the left";
-        EXPECT_FALSE(Reddish(markAt(dlg, 246)));
+        EXPECT_TRUE(redAt(dlg, 30, 37)) << "bitmap 10439: the error mark sits left of the text";
+        EXPECT_FALSE(redAt(dlg, 256, 11));
     });
     g_bHebrew = TRUE;
     Run(CString(u"RTL"), [&](HWND dlg) {
-        EXPECT_FALSE(Reddish(markAt(dlg, 30)));
-        EXPECT_TRUE(Reddish(markAt(dlg, 246))) << "bitmap 10456 has the mark at the right";
+        EXPECT_FALSE(redAt(dlg, 30, 37));
+        EXPECT_TRUE(redAt(dlg, 256, 11)) << "bitmap 10456: the mark at the right, above the text";
     });
 }
 
