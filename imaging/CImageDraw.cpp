@@ -54,7 +54,7 @@ int CImage::Draw(CDC* pDC, const CRect* dest, const CRect* src, DWORD rop) {
 
     // The part of dest that the clipped source covers, so what is drawn stays where it belongs.
     CRect target = *dest;
-    if (clipped != *src) {
+    if (!::EqualRect(&clipped, src)) {
         const long long dw = dest->Width(), dh = dest->Height();
         const long long sw = src->Width(), sh = src->Height();
         target.left = dest->left + static_cast<int>((clipped.left - src->left) * dw / sw);
@@ -87,7 +87,7 @@ void CImage::BuildBitmapInfo(const CRect* src) {
 
     auto* colours = reinterpret_cast<RGBQUAD*>(m_pBitmapInfo + sizeof(BITMAPINFOHEADER));
     const int entries = bpp == 1 ? 2 : bpp == 4 ? 16 : bpp == 8 ? 256 : 0;
-    for (int i = 0; i < entries && m_pPalette; ++i)
+    for (size_t i = 0; i < static_cast<size_t>(entries) && m_pPalette; ++i)
         colours[i] = RGBQUAD{m_pPalette[3 * i + 2], m_pPalette[3 * i + 1], m_pPalette[3 * i], 0};
     if (bpp == 16)
         for (int i = 0; i < 256; ++i)
@@ -172,7 +172,8 @@ int CImage::CopyRect4(BYTE* bits, const CRect* src, BYTE* dest, int destRowLen) 
 int CImage::CopyRect8(BYTE* bits, const CRect* src, BYTE* dest, int destRowLen) {
     for (int row = 0; row < src->Height(); ++row)
         std::memcpy(dest + static_cast<size_t>(row) * destRowLen,
-                    bits + static_cast<size_t>(src->top + row) * m_nWidth + src->left, static_cast<size_t>(src->Width()));
+                    bits + static_cast<size_t>(src->top + row) * m_nWidth + src->left,
+                    static_cast<size_t>(src->Width()));
     return 1;
 }
 

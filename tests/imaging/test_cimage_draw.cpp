@@ -81,8 +81,8 @@ TEST(ImageDraw, FortyEightBitsShowTheHighBytesAsTwentyFourBitRows) {
     ASSERT_TRUE(image.Create(3, 16, 3, 2, 600, 600));
     auto* samples = reinterpret_cast<BYTE*>(image.GetBits());
     for (int i = 0; i < 3 * 3 * 2; ++i) {
-        samples[2 * i] = 0xEE;                            // low byte: not shown
-        samples[2 * i + 1] = static_cast<BYTE>(i * 13);   // high byte
+        samples[2 * i] = 0xEE;                          // low byte: not shown
+        samples[2 * i + 1] = static_cast<BYTE>(i * 13); // high byte
     }
     ExpectDrawn(image, [](int x, int y) {
         const int i = 3 * (y * 3 + x);

@@ -132,8 +132,8 @@ HMODULE LoadLanguage(const std::string& code) {
     std::string folder = VIEWER_MODULE_DIR;
     if (const char* m = std::getenv("MODULE_DIR"))
         folder = m;
-    const std::u16string path = platform::path::ToDosPath(folder) + u"\\kvxtwrc" +
-                                std::u16string(code.begin(), code.end()) + u".dll";
+    const std::u16string path =
+        platform::path::ToDosPath(folder) + u"\\kvxtwrc" + std::u16string(code.begin(), code.end()) + u".dll";
     HMODULE library = LoadLibraryW(path.c_str());
     if (!library)
         std::fprintf(stderr, "controlviewer: no language library %s in %s; texts read \"Load String Error!\"\n",

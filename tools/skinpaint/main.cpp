@@ -28,7 +28,8 @@ Rgb Mix(Rgb a, Rgb b, double t) {
 
 class Canvas {
 public:
-    Canvas(int width, int height, Rgb fill) : m_width(width), m_height(height), m_pixels(size_t(width) * height, fill) {}
+    Canvas(int width, int height, Rgb fill)
+        : m_width(width), m_height(height), m_pixels(size_t(width) * height, fill) {}
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     Rgb& At(int x, int y) { return m_pixels[size_t(y) * m_width + x]; }
@@ -98,12 +99,12 @@ bool InRoundRect(double x, double y, double l, double t, double r, double b, dou
 }
 
 // The palette of the light theme.
-constexpr Rgb kPage = Hex(0xF6F8FB);      // dialog backgrounds
-constexpr Rgb kPanel = Hex(0xFFFFFF);     // message area
-constexpr Rgb kFooter = Hex(0xEDF1F6);    // button strip
-constexpr Rgb kHairline = Hex(0xD8DEE6);  // separators
-constexpr Rgb kAccent = Hex(0x2F6FD6);    // hover and pressed borders
-constexpr Rgb kAlert = Hex(0xD64545);     // the error mark
+constexpr Rgb kPage = Hex(0xF6F8FB);     // dialog backgrounds
+constexpr Rgb kPanel = Hex(0xFFFFFF);    // message area
+constexpr Rgb kFooter = Hex(0xEDF1F6);   // button strip
+constexpr Rgb kHairline = Hex(0xD8DEE6); // separators
+constexpr Rgb kAccent = Hex(0x2F6FD6);   // hover and pressed borders
+constexpr Rgb kAlert = Hex(0xD64545);    // the error mark
 
 struct ButtonLook {
     Rgb top, bottom, border;
@@ -123,11 +124,14 @@ Canvas Button(int width, int height, const ButtonLook& look) {
 void AlertMark(Canvas& c, double cx, double cy, double rad) {
     const double k = rad / 18;
     c.Cover([&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= rad * rad; }, kAlert);
-    c.Cover([&](double x, double y) { return InRoundRect(x, y, cx - 2 * k, cy - 11 * k, cx + 2 * k, cy + 4 * k, 2 * k); },
-            Hex(0xFFFFFF));
-    c.Cover([&](double x, double y) {
-        return (x - cx) * (x - cx) + (y - cy - 8.5 * k) * (y - cy - 8.5 * k) <= 2.4 * k * 2.4 * k;
-    }, Hex(0xFFFFFF));
+    c.Cover(
+        [&](double x, double y) { return InRoundRect(x, y, cx - 2 * k, cy - 11 * k, cx + 2 * k, cy + 4 * k, 2 * k); },
+        Hex(0xFFFFFF));
+    c.Cover(
+        [&](double x, double y) {
+            return (x - cx) * (x - cx) + (y - cy - 8.5 * k) * (y - cy - 8.5 * k) <= 2.4 * k * 2.4 * k;
+        },
+        Hex(0xFFFFFF));
 }
 
 // The error dialog's background: white message area, a footer strip for the OK button, and the error mark where
@@ -174,9 +178,11 @@ bool Write(const Canvas& c, const std::string& folder, const std::string& name) 
 // and a 2-colour tile.
 bool WriteTestData(const std::string& folder) {
     bool ok = true;
-    const std::pair<const char*, std::uint32_t> solids[] = {
-        {"solid_normal.bmp", 0x2040C0}, {"solid_down.bmp", 0xC02020}, {"solid_over.bmp", 0x20A040},
-        {"solid_disabled.bmp", 0x808080}, {"solid_focus.bmp", 0xC0A020}};
+    const std::pair<const char*, std::uint32_t> solids[] = {{"solid_normal.bmp", 0x2040C0},
+                                                            {"solid_down.bmp", 0xC02020},
+                                                            {"solid_over.bmp", 0x20A040},
+                                                            {"solid_disabled.bmp", 0x808080},
+                                                            {"solid_focus.bmp", 0xC0A020}};
     for (const auto& [name, colour] : solids)
         ok &= Write(Canvas(40, 20, Hex(colour)), folder, name);
     Canvas mask(40, 20, Hex(0x000000));

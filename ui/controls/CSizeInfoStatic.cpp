@@ -9,8 +9,8 @@ namespace {
 constexpr UINT kLabelWidth = 1010;
 constexpr UINT kLabelHeight = 1011;
 constexpr UINT kLabelDataSize = 1012;
-constexpr int kLanguageFrench = 6;   // writes o (octet) for B
-constexpr int kLanguageArabic = 10;  // right-to-left strips
+constexpr int kLanguageFrench = 6;  // writes o (octet) for B
+constexpr int kLanguageArabic = 10; // right-to-left strips
 constexpr int kLanguageHebrew = 21;
 constexpr COLORREF kBorder = RGB(148, 148, 148);
 constexpr COLORREF kFace = RGB(242, 242, 242);
@@ -89,8 +89,8 @@ void CSizeInfoStatic::OnPaint() {
 
     mem->SetBkColor(kFace);
     CFont font;
-    font.CreateFont(14, 0, 0, 0, 100, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                    2, 6, u"Arial");
+    font.CreateFont(14, 0, 0, 0, 100, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, 2,
+                    6, u"Arial");
     CFont* oldFont = mem->SelectObject(&font);
 
     const int third = (client.Width() - 20) / 3;

@@ -14,6 +14,6 @@ protected:
     HBRUSH CtlColor(CDC* dc, UINT ctlColor);
 
     COLORREF m_clrBackground = 0xF5F5F5;
-    CBrush m_brush;                  // solid brush of m_clrBackground, made on first need
+    CBrush m_brush;                    // solid brush of m_clrBackground, made on first need
     COLORREF m_clrBrush = CLR_INVALID; // the colour m_brush was made with
 };

@@ -18,7 +18,7 @@ protected:
     BOOL OnEraseBkgnd(CDC* dc);
     void TakeSnapshot(int width, int height);
 
-    CDC m_dcBk;                        // memory DC holding the parent's background under the slider
+    CDC m_dcBk; // memory DC holding the parent's background under the slider
     CBitmap m_bmpBk;
-    HGDIOBJ m_hOldBitmap = nullptr;     // what the snapshot replaced in m_dcBk
+    HGDIOBJ m_hOldBitmap = nullptr; // what the snapshot replaced in m_dcBk
 };

@@ -47,8 +47,8 @@ BOOL CErrorDlg::OnInitDialog() {
     m_btnOK.SetSkin(10431, 10429, 10432, 10430, 0, 0, 1, 0, 0);
     m_bmpBackground.DeleteObject();
     // Bitmaps come from the data source's own module, never from the language library.
-    if (HBITMAP bitmap = ::LoadBitmapW(AfxGetInstanceHandle(),
-                                       MAKEINTRESOURCEW(g_bHebrew ? kBackgroundRightToLeft : kBackground)))
+    if (HBITMAP bitmap =
+            ::LoadBitmapW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(g_bHebrew ? kBackgroundRightToLeft : kBackground)))
         m_bmpBackground.Attach(bitmap);
 
     const ControlText texts[] = {{this, kStringErrorCaption}, {&m_btnOK, kStringOK}};

@@ -18,8 +18,8 @@ inline constexpr COLORREF kLeftColour = RGB(40, 170, 90);
 inline constexpr COLORREF kRightColour = RGB(200, 120, 40);
 
 // The test skin pictures (tests/ui/controls/data) and their colours.
-inline constexpr UINT kSolidNormal = 500, kSolidDown = 501, kSolidOver = 502, kSolidDisabled = 503,
-                      kSolidFocus = 504, kMaskCorners = 505, kTile = 506, kMaskEmpty = 507;
+inline constexpr UINT kSolidNormal = 500, kSolidDown = 501, kSolidOver = 502, kSolidDisabled = 503, kSolidFocus = 504,
+                      kMaskCorners = 505, kTile = 506, kMaskEmpty = 507;
 inline constexpr COLORREF kNormalColour = RGB(0x20, 0x40, 0xC0);
 inline constexpr COLORREF kDownColour = RGB(0xC0, 0x20, 0x20);
 inline constexpr COLORREF kOverColour = RGB(0x20, 0xA0, 0x40);

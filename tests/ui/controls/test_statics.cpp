@@ -200,9 +200,7 @@ TEST(OffscreenDC, RefusesAnEmptySizeAndKeepsOneBitmapAcrossCreates) {
         EXPECT_FALSE(surface.Create(CSize(0, 0)));
         EXPECT_EQ(mem->GetPixel(119, 49), RGB(1, 2, 3)) << "a refused size leaves the surface as it was";
     }
-    {
-        COffscreenDC neverSized;
-    }
+    { COffscreenDC neverSized; }
     EXPECT_EQ(platform::gdi::LiveObjectCount(OBJ_BITMAP), bitmaps);
     EXPECT_EQ(platform::gdi::LiveObjectCount(), dcs) << "both DCs are deleted";
 }

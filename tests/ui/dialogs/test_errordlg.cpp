@@ -82,16 +82,19 @@ TEST_F(ErrorDlgTest, ShowsTheCallersTextWithTheLanguagesCaptionAndOkLabel) {
 TEST_F(ErrorDlgTest, OpensInTheMiddleOfThePrimaryScreenWhereverItsParentIs) {
     ut::SetScreenSize(1601, 901);
     CWnd parent;
-    ASSERT_TRUE(parent.CreateEx(0, u"#32770", u"Parent", WS_POPUP | WS_VISIBLE, CRect(1400, 800, 1600, 900), nullptr,
-                                0));
-    Run(CString(u"x"), [&](HWND dlg) {
-        RECT r{};
-        GetWindowRect(dlg, &r);
-        const int w = r.right - r.left, h = r.bottom - r.top;
-        EXPECT_EQ(r.left, 1601 / 2 - w / 2);
-        EXPECT_EQ(r.top, 901 / 2 - h / 2);
-        EXPECT_EQ(GetWindow(dlg, GW_OWNER), parent.m_hWnd);
-    }, &parent);
+    ASSERT_TRUE(
+        parent.CreateEx(0, u"#32770", u"Parent", WS_POPUP | WS_VISIBLE, CRect(1400, 800, 1600, 900), nullptr, 0));
+    Run(
+        CString(u"x"),
+        [&](HWND dlg) {
+            RECT r{};
+            GetWindowRect(dlg, &r);
+            const int w = r.right - r.left, h = r.bottom - r.top;
+            EXPECT_EQ(r.left, 1601 / 2 - w / 2);
+            EXPECT_EQ(r.top, 901 / 2 - h / 2);
+            EXPECT_EQ(GetWindow(dlg, GW_OWNER), parent.m_hWnd);
+        },
+        &parent);
     parent.DestroyWindow();
 }
 
