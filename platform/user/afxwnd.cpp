@@ -61,10 +61,11 @@ int RunMessageLoop(CWinThread* thread) {
     return static_cast<int>(msg.wParam);
 }
 
+// Bitmaps come from the module's own resources, even while a language library supplies the strings.
 HBITMAP LoadResourceBitmap(LPCWSTR name) {
-    if (HBITMAP b = ::LoadBitmapW(AfxGetResourceHandle(), name))
+    if (HBITMAP b = ::LoadBitmapW(AfxGetInstanceHandle(), name))
         return b;
-    return ::LoadBitmapW(AfxGetInstanceHandle(), name);
+    return ::LoadBitmapW(AfxGetResourceHandle(), name);
 }
 
 // The framework's hooks into base and gdi, installed before any framework window exists.

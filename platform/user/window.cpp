@@ -918,7 +918,12 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
         if (HWND cap = GetCapture(); cap && (cap == hwnd || IsChild(hwnd, cap)))
             ReleaseCapture();
     }
-    SendMessageW(hwnd, WM_ENABLE, enable, 0);
+    // A modal dialog on another thread disables its owner without waiting for the owner's thread, which may be
+    // blocked waiting for the dialog's thread.
+    if (GetWindowThreadProcessId(hwnd, nullptr) == CurrentThreadId())
+        SendMessageW(hwnd, WM_ENABLE, enable, 0);
+    else
+        SendNotifyMessageW(hwnd, WM_ENABLE, enable, 0);
     return wasDisabled;
 }
 

@@ -365,3 +365,23 @@ TEST(DialogPages, TabRunsThroughAPageAsPartOfItsDialog) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Dialog, AModalDialogOnAWorkerDoesNotWaitForItsBlockedOwnerThread) {
+    HWND owner = CreateDialogIndirectParamW(nullptr, Template(kOkCancel), nullptr, ScriptedProc, 0);
+    ShowWindow(owner, SW_SHOW);
+    platform::user::testing::RunPendingMessages();
+    ut::SetModalInterceptor([](HWND dlg) { EndDialog(dlg, IDOK); });
+    std::atomic<INT_PTR> result{0};
+    // The owner's thread blocks in join() without pumping messages, as a thread waiting for its worker does.
+    std::thread worker([&] { result = DialogBoxIndirectParamW(nullptr, Template(kOkCancel), owner, ScriptedProc, 0); });
+    worker.join();
+    EXPECT_EQ(result.load(), IDOK);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    ut::SetModalInterceptor(nullptr);
+    platform::user::testing::RunPendingMessages();
+    DestroyWindow(owner);
+}
+
+} // namespace
