@@ -142,10 +142,7 @@ private:
             }
             if (fresh || xw.title != s.title) {
                 xw.title = s.title;
-                std::string utf8;
-                for (char16_t c : s.title)
-                    utf8 += c < 0x80 ? static_cast<char>(c) : '?';
-                XStoreName(m_display, xw.x, utf8.c_str());
+                SetTitle(xw.x, s.title);
             }
             if (fresh || dirty.count(s.hwnd))
                 Draw(xw, *s.surface);
@@ -193,6 +190,38 @@ private:
             return;
         GC gc = DefaultGC(m_display, DefaultScreen(m_display));
         XPutImage(m_display, xw.x, gc, xw.image, 0, 0, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    }
+
+    // WM_NAME for every window manager (non-ASCII shown as '?') and _NET_WM_NAME in UTF-8 for those that read it.
+    void SetTitle(::Window x, const std::u16string& title) {
+        std::string ascii;
+        std::string utf8;
+        for (size_t i = 0; i < title.size(); ++i) {
+            char32_t c = title[i];
+            if (c >= 0xD800 && c < 0xDC00 && i + 1 < title.size())
+                c = 0x10000 + ((c - 0xD800) << 10) + (title[++i] - 0xDC00);
+            ascii += c < 0x80 ? static_cast<char>(c) : '?';
+            if (c < 0x80) {
+                utf8 += static_cast<char>(c);
+            } else if (c < 0x800) {
+                utf8 += static_cast<char>(0xC0 | (c >> 6));
+                utf8 += static_cast<char>(0x80 | (c & 0x3F));
+            } else if (c < 0x10000) {
+                utf8 += static_cast<char>(0xE0 | (c >> 12));
+                utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                utf8 += static_cast<char>(0x80 | (c & 0x3F));
+            } else {
+                utf8 += static_cast<char>(0xF0 | (c >> 18));
+                utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                utf8 += static_cast<char>(0x80 | (c & 0x3F));
+            }
+        }
+        XStoreName(m_display, x, ascii.c_str());
+        Atom netName = XInternAtom(m_display, "_NET_WM_NAME", False);
+        Atom utf8String = XInternAtom(m_display, "UTF8_STRING", False);
+        XChangeProperty(m_display, x, netName, utf8String, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
     }
 
     // The X cursor nearest to a system cursor; resource cursors show as the arrow.

@@ -167,3 +167,27 @@ TEST(Messages, TwoThreadsSendingToEachOtherDoNotDeadlock) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Windows, TopmostWindowsStayAboveOthersAndHiddenWindowsKeepTheirRectangles) {
+    HWND a = MakeWindow();
+    HWND b = MakeWindow();
+    SetWindowPos(a, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOSENDCHANGING | SWP_SHOWWINDOW);
+    EXPECT_TRUE(GetWindowLongW(a, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    BringWindowToTop(b);
+    EXPECT_EQ(GetTopWindow(nullptr), a) << "a normal window cannot rise above a topmost one";
+    SetWindowPos(a, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    BringWindowToTop(b);
+    EXPECT_EQ(GetTopWindow(nullptr), b);
+    MoveWindow(b, 30, 40, 120, 80, TRUE);
+    RECT r{};
+    ASSERT_TRUE(GetWindowRect(b, &r));
+    EXPECT_FALSE(IsWindowVisible(b));
+    EXPECT_EQ(r.left, 30);
+    EXPECT_EQ(r.bottom, 120);
+    DestroyWindow(a);
+    DestroyWindow(b);
+}
+
+} // namespace
