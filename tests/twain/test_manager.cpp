@@ -3,6 +3,8 @@
 
 #include "TwainTestSupport.h"
 
+#include "platform/user/winuser.h"
+
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -149,6 +151,57 @@ TEST_F(ManagerTest, DeliversTheSourcesNotificationsToTheCallback) {
     EXPECT_EQ(m_entry(&stranger, &m_app, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_FAILURE);
     EXPECT_EQ(g_notifications.size(), 2u);
 
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent), TWRC_SUCCESS);
+}
+
+// The source's own notifications: it finds the manager the application loaded (from another folder than its own)
+// and the manager hands them to the application's callback.
+TEST_F(ManagerTest, EnabledSourceNotifiesTheApplicationThroughTheManager) {
+    TW_HANDLE parent = nullptr;
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent), TWRC_SUCCESS);
+    TW_IDENTITY source{};
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source), TWRC_SUCCESS);
+    TW_CALLBACK2 callback{reinterpret_cast<TW_MEMREF>(&AppCallback), 0, 0};
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &callback), TWRC_SUCCESS);
+
+    // A capability set with a container of the application's own allocator.
+    auto* container = static_cast<TW_ONEVALUE*>(std::malloc(sizeof(TW_ONEVALUE)));
+    container->ItemType = TWTY_UINT16;
+    container->Item = TWPT_GRAY;
+    TW_CAPABILITY cap{ICAP_PIXELTYPE, TWON_ONEVALUE, container};
+    EXPECT_EQ(Dsm(&source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap), TWRC_SUCCESS);
+    std::free(container);
+
+    // Without a window the page is announced at once.
+    TW_USERINTERFACE ui{0, 0, nullptr};
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    ASSERT_EQ(g_notifications.size(), 1u);
+    EXPECT_EQ(g_notifications[0].origin, source.Id);
+    EXPECT_EQ(g_notifications[0].dest, m_app.Id);
+    EXPECT_EQ(g_notifications[0].dat, DAT_NULL);
+    EXPECT_EQ(g_notifications[0].msg, MSG_XFERREADY);
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+
+    // With the window: closing it asks the application to close the source. The window's messages are
+    // dispatched by the source itself when the application calls MSG_PROCESSEVENT from its loop.
+    ui.ShowUI = 1;
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    HWND window = FindWindowW(nullptr, u"TWAIN");
+    ASSERT_NE(window, nullptr) << "the scanning window";
+    EXPECT_TRUE(IsWindowVisible(window));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(g_notifications.size(), 1u) << "nothing happens before the source gets its turn";
+    TW_EVENT event{};
+    MSG msg{};
+    event.pEvent = &msg;
+    EXPECT_EQ(Dsm(&source, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_NOTDSEVENT);
+    ASSERT_EQ(g_notifications.size(), 2u);
+    EXPECT_EQ(g_notifications[1].msg, MSG_CLOSEDSREQ);
+    EXPECT_TRUE(IsWindow(window)) << "the window stays until the application disables";
+
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+    EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);
     EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent), TWRC_SUCCESS);
 }

@@ -1,0 +1,140 @@
+// While one process has the source enabled no other process can open it; once that process disables the source,
+// or dies, others are admitted. The first process is this test program started again, running only the helper
+// case EnabledSourceHolder.EnablesWhenAsked; every wait is bounded.
+
+#include "TwainTestSupport.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+
+namespace {
+
+constexpr int kToParentFd = 10;
+constexpr int kFromParentFd = 11;
+
+bool ReadByte(int fd, char& byte, int timeoutMs) {
+    pollfd wait{fd, POLLIN, 0};
+    return poll(&wait, 1, timeoutMs) == 1 && read(fd, &byte, 1) == 1;
+}
+
+class SourceHolderProcess {
+public:
+    ~SourceHolderProcess() {
+        Kill();
+        if (m_toParent >= 0)
+            close(m_toParent);
+        if (m_fromParent >= 0)
+            close(m_fromParent);
+    }
+
+    // TRUE once the child has opened and enabled the source.
+    bool Start() {
+        int up[2];
+        int down[2];
+        if (pipe2(up, O_CLOEXEC) != 0)
+            return false;
+        if (pipe2(down, O_CLOEXEC) != 0) {
+            close(up[0]);
+            close(up[1]);
+            return false;
+        }
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(up[1], kToParentFd);
+            dup2(down[0], kFromParentFd);
+            int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+            setenv("TWAIN_TEST_ENABLE_SOURCE", "1", 1);
+            execl("/proc/self/exe", "twain_tests", "--gtest_filter=EnabledSourceHolder.EnablesWhenAsked",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(up[1]);
+        close(down[0]);
+        m_toParent = up[0];
+        m_fromParent = down[1];
+        char byte = 0;
+        return m_pid > 0 && ReadByte(m_toParent, byte, 30000) && byte == 'e';
+    }
+
+    // Asks the child to disable the source; TRUE once it did (it stays alive until the pipe closes).
+    bool Disable() {
+        const char ask = 'd';
+        char byte = 0;
+        return write(m_fromParent, &ask, 1) == 1 && ReadByte(m_toParent, byte, 30000) && byte == 'd';
+    }
+
+    void Kill() {
+        if (m_pid <= 0)
+            return;
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_toParent = -1;
+    int m_fromParent = -1;
+};
+
+class ExclusiveTest : public TwainTestRoot {
+protected:
+    TW_UINT16 Open(const LoadedModule& ds, TW_IDENTITY& app) {
+        TW_IDENTITY assigned{};
+        assigned.Id = 8;
+        return ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &assigned);
+    }
+};
+
+TEST(EnabledSourceHolder, EnablesWhenAsked) {
+    if (std::getenv("TWAIN_TEST_ENABLE_SOURCE") == nullptr)
+        return; // only the second process of the tests below has work here
+    LoadedModule ds(StagedModule());
+    TW_IDENTITY app = MakeAppIdentity(41);
+    TW_IDENTITY assigned{};
+    assigned.Id = 9;
+    TW_USERINTERFACE ui{0, 0, nullptr};
+    char state = 'n';
+    if (ds.ok() && ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &assigned) == TWRC_SUCCESS &&
+        ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui) == TWRC_SUCCESS)
+        state = 'e';
+    (void)!write(kToParentFd, &state, 1);
+    char asked = 0;
+    while (ReadByte(kFromParentFd, asked, 60000) && asked == 'd') {
+        ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
+        (void)!write(kToParentFd, &asked, 1);
+    }
+}
+
+TEST_F(ExclusiveTest, SecondProcessIsRefusedUntilTheFirstDisables) {
+    SourceHolderProcess holder;
+    ASSERT_TRUE(holder.Start()) << "the first process could not enable the source";
+
+    LoadedModule ds(StagedModule());
+    ASSERT_TRUE(ds.ok());
+    TW_IDENTITY app = MakeAppIdentity(42);
+    EXPECT_EQ(Open(ds, app), TWRC_FAILURE) << "the source is enabled in another process";
+
+    ASSERT_TRUE(holder.Disable());
+    EXPECT_EQ(Open(ds, app), TWRC_SUCCESS) << "admitted once the other process disabled, while it still runs";
+    TW_IDENTITY identity{};
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_SUCCESS);
+}
+
+TEST_F(ExclusiveTest, SecondProcessIsAdmittedWhenTheFirstDies) {
+    SourceHolderProcess holder;
+    ASSERT_TRUE(holder.Start()) << "the first process could not enable the source";
+    LoadedModule ds(StagedModule());
+    ASSERT_TRUE(ds.ok());
+    TW_IDENTITY app = MakeAppIdentity(43);
+    EXPECT_EQ(Open(ds, app), TWRC_FAILURE);
+
+    holder.Kill();
+    EXPECT_EQ(Open(ds, app), TWRC_SUCCESS) << "a dead process holds nothing";
+}
+
+} // namespace
