@@ -26,6 +26,27 @@ HBRUSH SysColorIndex(int index) {
 
 } // namespace
 
+// The procedure of a built-in class in this module's copy of the library: a window gets the code of the module
+// that creates it, so a module that registered the classes first may be unloaded without taking them along.
+WNDPROC LocalSystemProc(const std::u16string& name) {
+    static const std::pair<const char16_t*, WNDPROC> procs[] = {
+        {u"#32770", DialogClassProc},
+        {u"Button", ButtonProc},
+        {u"Static", StaticProc},
+        {u"Edit", EditProc},
+        {u"ComboBox", ComboBoxProc},
+        {u"ComboLBox", ComboListProc},
+        {u"ScrollBar", ScrollBarProc},
+        {u"msctls_trackbar32", TrackbarProc},
+        {u"msctls_progress32", ProgressProc},
+        {u"tooltips_class32", TooltipProc},
+    };
+    for (const auto& [n, proc] : procs)
+        if (name == n)
+            return proc;
+    return nullptr;
+}
+
 void RegisterSystemClasses() {
     State& g = G();
     Lock lock(g.mutex);

@@ -155,6 +155,7 @@ struct State {
     // Test hooks.
     std::function<void(HWND)> modalInterceptor;
     std::function<void(HWND)> windowChanged; // the X view follows top-level windows through this
+    bool viewRunning = false;                // one X view per process
 };
 
 // The one state of the process (shared by every module's copy of this library).
@@ -204,6 +205,7 @@ LRESULT CALLBACK ProgressProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK TooltipProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK DialogClassProc(HWND, UINT, WPARAM, LPARAM);
 void RegisterSystemClasses(); // lock not held
+WNDPROC LocalSystemProc(const std::u16string& name);
 
 // Control data of a window of the calling thread (owned by the window; valid while the window lives).
 template <typename T> T* ControlOf(HWND hwnd) {

@@ -375,7 +375,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         g.nextHandle += 0x10;
         w->handle = hwnd;
         w->cls = cls;
-        w->proc = cls->wc.lpfnWndProc;
+        WNDPROC local = cls->system ? LocalSystemProc(cls->name) : nullptr;
+        w->proc = local ? local : cls->wc.lpfnWndProc;
         w->style = style & ~static_cast<DWORD>(WS_VISIBLE);
         w->exStyle = exStyle;
         w->instance = instance;

@@ -36,27 +36,50 @@ public:
         return *view;
     }
 
+    // One view per process, whichever module's copy starts it.
     void Start() {
-        std::call_once(m_started, [this] {
-            if (!XInitThreads())
+        {
+            Lock lock(G().mutex);
+            if (G().viewRunning || m_tried)
                 return;
-            m_display = XOpenDisplay(nullptr);
-            if (!m_display)
-                return;
-            // A protocol error (a window the server already dropped) is no reason to stop; a lost server ends
-            // the view, not the program: Xlib would exit after this handler, so the view thread stays here.
-            XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-            XSetIOErrorHandler([](Display*) -> int {
-                for (;;)
-                    pause();
-            });
-            m_deleteAtom = XInternAtom(m_display, "WM_DELETE_WINDOW", False);
-            {
-                Lock lock(G().mutex);
-                G().windowChanged = [this](HWND hwnd) { MarkDirty(hwnd); };
-            }
-            std::thread([this] { Run(); }).detach();
+            m_tried = true;
+            G().viewRunning = true;
+        }
+        if (!XInitThreads() || !(m_display = XOpenDisplay(nullptr))) {
+            Lock lock(G().mutex);
+            G().viewRunning = false;
+            return;
+        }
+        // A protocol error (a window the server already dropped) is no reason to stop; a lost server ends
+        // the view, not the program: Xlib would exit after this handler, so the view thread stays here.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        XSetIOErrorHandler([](Display*) -> int {
+            Instance().m_lost = true;
+            for (;;)
+                pause();
         });
+        m_deleteAtom = XInternAtom(m_display, "WM_DELETE_WINDOW", False);
+        {
+            Lock lock(G().mutex);
+            G().windowChanged = [this](HWND hwnd) { MarkDirty(hwnd); };
+        }
+        m_thread = std::thread([this] { Run(); });
+    }
+
+    // Stops the view before this module's code goes away (the library unloaded, or the program ending).
+    void Stop() {
+        if (!m_thread.joinable())
+            return;
+        {
+            Lock lock(G().mutex);
+            G().windowChanged = nullptr;
+            G().viewRunning = false;
+        }
+        m_stop = true;
+        if (m_lost)
+            m_thread.detach(); // stuck in the lost server's handler for good
+        else
+            m_thread.join();
     }
 
     void MarkDirty(HWND hwnd) {
@@ -87,7 +110,7 @@ private:
     }
 
     void Run() {
-        for (;;) {
+        while (!m_stop) {
             Sync();
             while (XPending(m_display)) {
                 XEvent e;
@@ -384,7 +407,10 @@ private:
         return k;
     }
 
-    std::once_flag m_started;
+    bool m_tried = false;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_lost{false};
     Display* m_display = nullptr;
     Atom m_deleteAtom = 0;
     std::mutex m_mutex;
@@ -394,6 +420,10 @@ private:
     std::unordered_map<unsigned, ::Cursor> m_cursors;
     HCURSOR m_shape = nullptr;
 };
+
+struct StopAtUnload {
+    ~StopAtUnload() { View::Instance().Stop(); }
+} g_stopAtUnload;
 
 } // namespace
 
