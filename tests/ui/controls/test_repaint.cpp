@@ -21,7 +21,7 @@ STYLE WS_POPUP | WS_VISIBLE
 BEGIN
     PUSHBUTTON "", 100, 10, 10, 54, 14
     PUSHBUTTON "", 101, 70, 10, 54, 14
-    LTEXT "Group", 102, 10, 30, 120, 50
+    GROUPBOX "Group", 102, 10, 30, 120, 50
     AUTOCHECKBOX "Check", 103, 20, 45, 80, 12
     CONTROL "", 104, "msctls_trackbar32", WS_TABSTOP, 20, 60, 100, 16
     LTEXT "Text", 105, 140, 30, 100, 10

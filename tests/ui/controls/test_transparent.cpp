@@ -14,8 +14,8 @@ using namespace controls_test;
 constexpr const char* kTemplate = R"(DIALOGEX 20, 20, 200, 120
 STYLE WS_POPUP | WS_VISIBLE
 BEGIN
-    LTEXT "", 100, 10, 10, 80, 40
-    LTEXT "Group", 101, 110, 10, 80, 40
+    GROUPBOX "", 100, 10, 10, 80, 40
+    GROUPBOX "Group", 101, 110, 10, 80, 40
     AUTOCHECKBOX "Option", 102, 10, 60, 80, 12
     CONTROL "", 103, "msctls_trackbar32", WS_TABSTOP, 10, 80, 180, 20
 END
