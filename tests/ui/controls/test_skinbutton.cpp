@@ -118,6 +118,26 @@ TEST_F(SkinButtonTest, DisabledShowsItsPictureOrTheNormalOneWhenNoneIsGiven) {
     EXPECT_EQ(Face(button), ::GetSysColor(COLOR_BTNFACE)) << "no bitmap at all: the button face colour";
 }
 
+TEST_F(SkinButtonTest, TheFocusPictureAndFocusRectangleShowWhileTheButtonHasTheFocus) {
+    button.SetSkin(kSolidNormal, kSolidDown, kSolidOver, kSolidDisabled, kSolidFocus, 0, CxSkinButton::kStretch, 0, 4);
+    other.SetFocus();
+    EXPECT_EQ(Face(button), kNormalColour);
+    button.SetFocus();
+    ut::RunPendingMessages();
+    EXPECT_EQ(Face(button), kFocusColour);
+    CRect r;
+    button.GetClientRect(&r);
+    int dotted = 0, outside = 0;
+    for (int y = 5; y < r.Height() - 5; ++y) {
+        dotted += ut::WindowPixel(button.m_hWnd, 4, y) != kFocusColour;
+        outside += ut::WindowPixel(button.m_hWnd, 2, y) != kFocusColour;
+    }
+    EXPECT_GT(dotted, 0) << "the focus rectangle, 4 pixels in";
+    EXPECT_EQ(outside, 0);
+    ut::MouseMove(Centre(button));
+    EXPECT_EQ(Face(button), kOverColour) << "hover wins over focus";
+}
+
 TEST_F(SkinButtonTest, TheKeyboardNeverClicks) {
     button.SetFocus();
     ut::PressKey(VK_RETURN);
