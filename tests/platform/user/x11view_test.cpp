@@ -190,3 +190,36 @@ END
 }
 
 } // namespace
+
+namespace {
+
+#ifdef DIALOGDEMO_PATH
+TEST(XView, TheDemoShowsUnderAnXServerAndClosesByItself) {
+    if (!FindProgram("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    Xvfb server;
+    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+    std::string display = "DISPLAY=" + server.name();
+    const char* argv[] = {DIALOGDEMO_PATH, "--seconds", "2", nullptr};
+    const char* envp[] = {display.c_str(), "PATH=/usr/bin:/bin", nullptr};
+    pid_t demo = -1;
+    ASSERT_EQ(posix_spawn(&demo, DIALOGDEMO_PATH, nullptr, nullptr, const_cast<char* const*>(argv),
+                          const_cast<char* const*>(envp)),
+              0);
+    Display* d = XOpenDisplay(server.name().c_str());
+    ASSERT_NE(d, nullptr);
+    ::Window xw = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!xw && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        xw = FindNamed(d, DefaultRootWindow(d), "Dialog demo");
+    }
+    EXPECT_NE(xw, 0u) << "the demo's dialog did not appear";
+    XCloseDisplay(d);
+    int status = -1;
+    waitpid(demo, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the demo ended with status " << status;
+}
+#endif
+
+} // namespace
