@@ -293,11 +293,13 @@ bool ReadOneValue(TW_UINT16 type, const unsigned char* from, size_t available, u
     return true;
 }
 
-// The size of a block the application handed in. Our own blocks know their size; a block of the application's
-// allocator (the manager's DSM_MemAllocate or malloc on Linux) is asked from the C heap.
+// The size of a block the application handed in. Containers on Linux come from the C heap (the manager's
+// DSM_MemAllocate, malloc, or GlobalAlloc of some copy of platform), so the heap bounds every block; our own record
+// of a block is exact, but only trusted within that bound, since an application may free our blocks with free().
 size_t BlockSize(TW_HANDLE handle) {
+    const size_t usable = malloc_usable_size(handle);
     const SIZE_T known = GlobalSize(handle);
-    return known != 0 ? known : malloc_usable_size(handle);
+    return known != 0 && known <= usable ? known : usable;
 }
 
 // ---- Containers ----

@@ -6,9 +6,9 @@
 
 #include <atomic>
 
-extern std::atomic<BOOL> g_bNoUI;               // 1 while the source runs without its window
-extern std::atomic<BOOL> g_bUserClose;          // the user closed the window: lets the close request through in app mode
-extern std::atomic<BOOL> g_bKeepOpenAfterXfer;  // 1 at load: the end of a job asks no close
-extern std::atomic<BOOL> g_b_devmon_close;      // the device is closed (1 at load); every closing road closes it once
-extern std::atomic<BOOL> g_bPageScanPending;    // a page is prepared and its scan not yet started
+extern std::atomic<BOOL> g_bNoUI;              // 1 while the source runs without its window
+extern std::atomic<BOOL> g_bUserClose;         // the user closed the window: lets the close request through in app mode
+extern std::atomic<BOOL> g_bKeepOpenAfterXfer; // 1 at load: the end of a job asks no close
+extern std::atomic<BOOL> g_b_devmon_close;     // the device is closed (1 at load); every closing road closes it once
+extern std::atomic<BOOL> g_bPageScanPending;   // a page is prepared and its scan not yet started
 extern std::atomic<BOOL> g_bScanStarted;

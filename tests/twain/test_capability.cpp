@@ -60,9 +60,10 @@ protected:
     }
     void TearDown() override {
         // The values are the module's for its whole life: put back what a test changed.
-        for (TW_UINT16 cap : std::initializer_list<TW_UINT16>{ICAP_XRESOLUTION, ICAP_YRESOLUTION, ICAP_PIXELTYPE, CAP_FEEDERENABLED,
-                              CAP_DUPLEXENABLED, ICAP_SUPPORTEDSIZES, CAP_APPMODE, CAP_SKIPSCANADJUST,
-                              ICAP_BRIGHTNESS, ICAP_HALFTONES, ICAP_FRAMES, CAP_XFERCOUNT})
+        for (TW_UINT16 cap :
+             std::initializer_list<TW_UINT16>{ICAP_XRESOLUTION, ICAP_YRESOLUTION, ICAP_PIXELTYPE, CAP_FEEDERENABLED,
+                                              CAP_DUPLEXENABLED, ICAP_SUPPORTEDSIZES, CAP_APPMODE, CAP_SKIPSCANADJUST,
+                                              ICAP_BRIGHTNESS, ICAP_HALFTONES, ICAP_FRAMES, CAP_XFERCOUNT})
             Ask(cap, MSG_RESET);
         g_nTwainPixelBits = 24;
         g_nTwainXResolution = 150;
@@ -490,8 +491,8 @@ TEST(Fix32, RoundTripsAreExactAndSymmetric) {
         TW_INT16 whole;
         TW_UINT16 frac;
     };
-    const Case cases[] = {{0.5, 0, 32768},      {8.5, 8, 32768},    {11.69, 11, 45220},
-                          {1200, 1200, 0},      {-1000, -1000, 0},  {-0.25, -1, 49152}};
+    const Case cases[] = {{0.5, 0, 32768}, {8.5, 8, 32768},   {11.69, 11, 45220},
+                          {1200, 1200, 0}, {-1000, -1000, 0}, {-0.25, -1, 49152}};
     for (const Case& c : cases) {
         const TW_FIX32 fix = FloatToFix32(static_cast<float>(c.value));
         EXPECT_EQ(fix.Whole, c.whole) << c.value;

@@ -243,4 +243,26 @@ TEST_F(ManagerTest, ImagingApplicationPrintsIdentityAndStates) {
     }
 }
 
+TEST_F(ManagerTest, ImagingApplicationSetsCapabilitiesAndEnablesWithoutTheWindow) {
+    std::string command = "'" + StageDir() + "/bin/twainapp' --pixeltype gray --resolution 300 --size a5 " +
+                          "--feeder on --duplex off --enable --wait 20 2>&1";
+    std::string out;
+    {
+        std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+        ASSERT_TRUE(pipe);
+        std::array<char, 512> buffer{};
+        while (fgets(buffer.data(), buffer.size(), pipe.get()) != nullptr)
+            out += buffer.data();
+        EXPECT_EQ(pclose(pipe.release()), 0) << out;
+    }
+    for (const char* line :
+         {"Set pixeltype gray: ok", "Set resolution 300: ok", "Set size a5: ok",
+          "ICAP_PIXELTYPE                   ENUMERATION UINT16 {0, [1], 2} default 2",
+          "ICAP_BITDEPTH                    ENUMERATION UINT16 {[8]} default 8",
+          "ICAP_XRESOLUTION                 ENUMERATION FIX32 {75, 150, [300], 600, 1200} default 150",
+          "ICAP_BRIGHTNESS                  RANGE FIX32 -1000 to 1000 step 1000, default 0, current 0",
+          "State 5 (source enabled)", "Notification: MSG_XFERREADY", "State 4 (source open)"})
+        EXPECT_NE(out.find(line), std::string::npos) << "missing \"" << line << "\" in:\n" << out;
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 #include "tools/twainapp/TwainSession.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <utility>
@@ -116,6 +117,52 @@ TW_UINT16 TwainSession::SourceStatus(TW_UINT16& conditionCode) {
         m_entry ? m_entry(&m_app, &m_source, DG_CONTROL, DAT_STATUS, MSG_GET, &status) : TW_UINT16(TWRC_FAILURE);
     conditionCode = status.ConditionCode;
     return rc;
+}
+
+TW_UINT16 TwainSession::Capability(TW_UINT16 msg, TW_CAPABILITY& cap) {
+    cap.ConType = TWON_DONTCARE16;
+    cap.hContainer = nullptr;
+    return Call(&m_source, DG_CONTROL, DAT_CAPABILITY, msg, &cap);
+}
+
+TW_UINT16 TwainSession::SetOneValue(TW_UINT16 capId, TW_UINT16 itemType, TW_UINT32 item) {
+    // Containers travel as blocks of the C heap, as the manager's DSM_MemAllocate hands them out.
+    auto* value = static_cast<TW_ONEVALUE*>(std::calloc(1, sizeof(TW_ONEVALUE)));
+    if (value == nullptr)
+        return TWRC_FAILURE;
+    value->ItemType = itemType;
+    value->Item = item;
+    TW_CAPABILITY cap{capId, TWON_ONEVALUE, value};
+    TW_UINT16 rc = Call(&m_source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap);
+    std::free(value);
+    return rc;
+}
+
+void TwainSession::FreeContainer(TW_CAPABILITY& cap) {
+    std::free(cap.hContainer);
+    cap.hContainer = nullptr;
+}
+
+TW_UINT16 TwainSession::Enable(bool showUI) {
+    TW_USERINTERFACE ui{static_cast<TW_BOOL>(showUI ? 1 : 0), 0, nullptr};
+    TW_UINT16 rc = Call(&m_source, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui);
+    if (rc == TWRC_SUCCESS)
+        SetState(5, showUI ? "source enabled with its window" : "source enabled without a window");
+    return rc;
+}
+
+TW_UINT16 TwainSession::Disable() {
+    TW_USERINTERFACE ui{};
+    TW_UINT16 rc = Call(&m_source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
+    if (rc == TWRC_SUCCESS)
+        SetState(4, "source disabled");
+    return rc;
+}
+
+// A command-line program has no window events of its own: the call only gives the source its turn.
+TW_UINT16 TwainSession::ProcessEvent() {
+    TW_EVENT event{};
+    return Call(&m_source, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
 }
 
 TW_UINT16 TwainSession::CloseSource() {

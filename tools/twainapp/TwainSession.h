@@ -30,6 +30,15 @@ public:
     TW_UINT16 ListSources(std::vector<TW_IDENTITY>& sources);
     TW_UINT16 OpenSource(const std::string& productName); // empty = the manager's default
     TW_UINT16 SourceStatus(TW_UINT16& conditionCode);
+    // DAT_CAPABILITY with msg; on success the container in cap belongs to the caller (FreeContainer).
+    TW_UINT16 Capability(TW_UINT16 msg, TW_CAPABILITY& cap);
+    // MSG_SET with a ONEVALUE of the given type; the item is the 32-bit slot as TWAIN stores it.
+    TW_UINT16 SetOneValue(TW_UINT16 capId, TW_UINT16 itemType, TW_UINT32 item);
+    static void FreeContainer(TW_CAPABILITY& cap);
+    // MSG_ENABLEDS (state 5), MSG_DISABLEDS (back to 4), and MSG_PROCESSEVENT as an event loop makes it.
+    TW_UINT16 Enable(bool showUI);
+    TW_UINT16 Disable();
+    TW_UINT16 ProcessEvent();
     TW_UINT16 CloseSource();
     TW_UINT16 CloseManager();
     void UnloadManager();

@@ -1,10 +1,16 @@
 // twainapp: loads the data source manager, opens a data source as an imaging application does, prints its
-// identity and every session state it goes through.
-//   twainapp [--dsm <manager library>] [--source <product name>]
+// identity, its capabilities with their values and every session state it goes through, sets the capabilities a
+// user sets, enables the source with or without its window and shows the notifications it receives.
 // The manager defaults to ../lib/libtwaindsm_standin.so beside this program; the manager finds the sources in
-// $TWAIN_DS_PATH.
+// $TWAIN_DS_PATH. Run twainapp --help for the options.
 
+#include "tools/twainapp/CapabilityText.h"
 #include "tools/twainapp/TwainSession.h"
+
+#include <chrono>
+#include <malloc.h>
+#include <thread>
+#include <utility>
 
 #include <cstdio>
 #include <cstring>
@@ -60,11 +66,155 @@ void PrintIdentity(const TW_IDENTITY& id) {
 }
 
 int Usage(FILE* to, int result) {
-    std::fprintf(to, "usage: twainapp [--dsm <manager library>] [--source <product name>]\n"
-                     "  Loads the data source manager (default ../lib/libtwaindsm_standin.so beside this program),\n"
-                     "  opens a data source (default: the manager's first), prints its identity and every state.\n"
-                     "  The manager finds sources in $TWAIN_DS_PATH (default /usr/local/lib/twain).\n");
+    std::fprintf(
+        to, "usage: twainapp [--dsm <manager library>] [--source <product name>] [settings] [--enable | --enable-ui]\n"
+            "  Loads the data source manager (default ../lib/libtwaindsm_standin.so beside this program),\n"
+            "  opens a data source (default: the manager's first), prints its identity, every state and the\n"
+            "  capabilities with their values. The manager finds sources in $TWAIN_DS_PATH.\n"
+            "settings (set before enabling, each reported):\n"
+            "  --pixeltype bw|gray|rgb   --resolution <dpi>   --feeder on|off   --duplex on|off\n"
+            "  --size a4|a5|a6|a3|b5|letter|legal\n"
+            "enabling:\n"
+            "  --enable       without the source's window: the source scans at once\n"
+            "  --enable-ui    with the source's window (Scan announces a page, Close asks to be closed)\n"
+            "  --wait <s>     how long to wait for notifications once enabled (default 10)\n"
+            "  The notifications the source sends (MSG_XFERREADY, MSG_CLOSEDSREQ) are printed; the source is\n"
+            "  disabled on MSG_CLOSEDSREQ, after MSG_XFERREADY without the window, or when the wait ends.\n");
     return result;
+}
+
+struct Setting {
+    TW_UINT16 cap;
+    TW_UINT16 type;
+    TW_UINT32 item;
+    std::string text;
+};
+
+bool ParseOnOff(const std::string& text, TW_UINT32& value) {
+    if (text == "on" || text == "1")
+        value = 1;
+    else if (text == "off" || text == "0")
+        value = 0;
+    else
+        return false;
+    return true;
+}
+
+// A user's setting as the capability and ONEVALUE item that carry it; false for a value it does not know.
+bool ParseSetting(const std::string& option, const std::string& value, Setting& out) {
+    out.text = option.substr(2) + " " + value;
+    if (option == "--pixeltype") {
+        out = {ICAP_PIXELTYPE, TWTY_UINT16, 0, out.text};
+        if (value == "bw")
+            out.item = TWPT_BW;
+        else if (value == "gray")
+            out.item = TWPT_GRAY;
+        else if (value == "rgb")
+            out.item = TWPT_RGB;
+        else
+            return false;
+        return true;
+    }
+    if (option == "--resolution") {
+        char* end = nullptr;
+        const double dpi = std::strtod(value.c_str(), &end);
+        if (end == value.c_str() || *end != 0 || dpi <= 0 || dpi > 32767)
+            return false;
+        const auto n = static_cast<TW_INT32>(dpi * 65536.0 + 0.5);
+        TW_FIX32 fix{static_cast<TW_INT16>(n >> 16), static_cast<TW_UINT16>(n & 0xFFFF)};
+        TW_UINT32 item = 0;
+        std::memcpy(&item, &fix, sizeof fix);
+        out = {ICAP_XRESOLUTION, TWTY_FIX32, item, out.text};
+        return true;
+    }
+    if (option == "--feeder" || option == "--duplex") {
+        out.cap = option == "--feeder" ? CAP_FEEDERENABLED : CAP_DUPLEXENABLED;
+        out.type = TWTY_BOOL;
+        return ParseOnOff(value, out.item);
+    }
+    if (option == "--size") {
+        const std::pair<const char*, TW_UINT32> sizes[] = {
+            {"a4", TWSS_A4},    {"a5", TWSS_A5},           {"a6", TWSS_A6},        {"a3", TWSS_A3},
+            {"b5", TWSS_JISB5}, {"letter", TWSS_USLETTER}, {"legal", TWSS_USLEGAL}};
+        out = {ICAP_SUPPORTEDSIZES, TWTY_UINT16, 0, out.text};
+        for (auto [name, code] : sizes)
+            if (value == name) {
+                out.item = code;
+                return true;
+            }
+        return false;
+    }
+    return false;
+}
+
+void PrintCapabilities(twainapp::TwainSession& session) {
+    TW_CAPABILITY supported{CAP_SUPPORTEDCAPS, 0, nullptr};
+    if (session.Capability(MSG_GET, supported) != TWRC_SUCCESS || supported.ConType != TWON_ARRAY) {
+        std::printf("Capabilities: not listed (condition code %u)\n", session.LastConditionCode());
+        return;
+    }
+    const auto* bytes = static_cast<const unsigned char*>(supported.hContainer);
+    const std::size_t size = malloc_usable_size(supported.hContainer);
+    TW_UINT32 count = 0;
+    if (size >= 6)
+        std::memcpy(&count, bytes + 2, 4);
+    std::vector<TW_UINT16> caps;
+    for (TW_UINT32 i = 0; i < count && 6 + 2 * (i + 1) <= size; ++i) {
+        TW_UINT16 cap;
+        std::memcpy(&cap, bytes + 6 + 2 * i, 2);
+        if (cap != 0)
+            caps.push_back(cap);
+    }
+    twainapp::TwainSession::FreeContainer(supported);
+
+    std::printf("Capabilities: %zu\n", caps.size());
+    for (TW_UINT16 id : caps) {
+        TW_CAPABILITY cap{id, 0, nullptr};
+        if (session.Capability(MSG_GET, cap) != TWRC_SUCCESS) {
+            std::printf("  %-32s MSG_GET failed (condition code %u)\n", twainapp::CapabilityName(id).c_str(),
+                        session.LastConditionCode());
+            continue;
+        }
+        std::printf(
+            "  %-32s %s\n", twainapp::CapabilityName(id).c_str(),
+            twainapp::DescribeContainer(cap.ConType, cap.hContainer, malloc_usable_size(cap.hContainer)).c_str());
+        twainapp::TwainSession::FreeContainer(cap);
+    }
+}
+
+const char* NotificationName(TW_UINT16 msg) {
+    switch (msg) {
+    case MSG_XFERREADY:
+        return "MSG_XFERREADY";
+    case MSG_CLOSEDSREQ:
+        return "MSG_CLOSEDSREQ";
+    case MSG_CLOSEDSOK:
+        return "MSG_CLOSEDSOK";
+    case MSG_DEVICEEVENT:
+        return "MSG_DEVICEEVENT";
+    default:
+        return "?";
+    }
+}
+
+// The application's event loop while the source is enabled: MSG_PROCESSEVENT gives the source its turn, and the
+// callback collects what it sends. Pages are not transferred by this application yet.
+void RunEnabled(twainapp::TwainSession& session, bool showUI, int waitSeconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
+    bool done = false;
+    while (!done) {
+        for (TW_UINT16 msg : session.TakeNotifications()) {
+            std::printf("Notification: %s\n", NotificationName(msg));
+            if (msg == MSG_CLOSEDSREQ || (msg == MSG_XFERREADY && !showUI))
+                done = true;
+        }
+        if (done || std::chrono::steady_clock::now() >= deadline)
+            break;
+        session.ProcessEvent();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!done)
+        std::printf("No request to close within %d s\n", waitSeconds);
 }
 
 } // namespace
@@ -72,14 +222,32 @@ int Usage(FILE* to, int result) {
 int main(int argc, char** argv) {
     std::string dsmPath = DefaultManagerPath();
     std::string sourceName;
+    std::vector<Setting> settings;
+    int enable = 0; // 1 without the window, 2 with it
+    int waitSeconds = 10;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--dsm") == 0 && i + 1 < argc)
+        const std::string option = argv[i];
+        Setting setting;
+        if (option == "--dsm" && i + 1 < argc)
             dsmPath = argv[++i];
-        else if (std::strcmp(argv[i], "--source") == 0 && i + 1 < argc)
+        else if (option == "--source" && i + 1 < argc)
             sourceName = argv[++i];
-        else if (std::strcmp(argv[i], "--help") == 0)
+        else if (option == "--enable")
+            enable = 1;
+        else if (option == "--enable-ui")
+            enable = 2;
+        else if (option == "--wait" && i + 1 < argc)
+            waitSeconds = std::atoi(argv[++i]);
+        else if (option == "--help")
             return Usage(stdout, 0);
-        else
+        else if (i + 1 < argc && ParseSetting(option, argv[i + 1], setting)) {
+            settings.push_back(setting);
+            if (setting.cap == ICAP_XRESOLUTION) { // one resolution for both directions
+                setting.cap = ICAP_YRESOLUTION;
+                settings.push_back(setting);
+            }
+            ++i;
+        } else
             return Usage(stderr, 2);
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -115,7 +283,29 @@ int main(int argc, char** argv) {
     rc = session.SourceStatus(condition);
     std::printf("Status: return code %u, condition code %u\n", rc, condition);
 
+    for (const Setting& setting : settings) {
+        rc = session.SetOneValue(setting.cap, setting.type, setting.item);
+        if (rc == TWRC_SUCCESS)
+            std::printf("Set %s: ok\n", setting.text.c_str());
+        else
+            std::printf("Set %s: failed (condition code %u)\n", setting.text.c_str(), session.LastConditionCode());
+    }
+    PrintCapabilities(session);
+
     int result = 0;
+    if (enable != 0) {
+        if (session.Enable(enable == 2) == TWRC_SUCCESS) {
+            RunEnabled(session, enable == 2, waitSeconds);
+            if (session.Disable() != TWRC_SUCCESS) {
+                std::fprintf(stderr, "twainapp: MSG_DISABLEDS failed (condition code %u)\n",
+                             session.LastConditionCode());
+                result = 1;
+            }
+        } else {
+            std::fprintf(stderr, "twainapp: MSG_ENABLEDS failed (condition code %u)\n", session.LastConditionCode());
+            result = 1;
+        }
+    }
     if (session.CloseSource() != TWRC_SUCCESS) {
         std::fprintf(stderr, "twainapp: MSG_CLOSEDS failed (condition code %u)\n", session.LastConditionCode());
         result = 1;

@@ -169,9 +169,10 @@ TEST_F(MainUIDialogTest, WindowlessSettingsMapUnknownValuesToDefaults) {
         int colorMode, resolution, paper, wantSource;
     };
     const Case cases[] = {
-        {16, 100, 99, 7, 2, 1, 0, 0}, {1, 75, TWSS_A3, 0, 0, 0, 6, 0},     {24, 1200, TWSS_JISB5, 2, 2, 4, 3, 2},
-        {8, 300, TWSS_USLETTER, 0, 1, 2, 4, 0}, {8, 150, TWSS_USLEGAL, 1, 1, 1, 5, 1},
-        {1, 150, TWSS_A5, 0, 0, 1, 1, 0},       {1, 150, TWSS_A6, 2, 0, 1, 2, 2},
+        {16, 100, 99, 7, 2, 1, 0, 0},          {1, 75, TWSS_A3, 0, 0, 0, 6, 0},
+        {24, 1200, TWSS_JISB5, 2, 2, 4, 3, 2}, {8, 300, TWSS_USLETTER, 0, 1, 2, 4, 0},
+        {8, 150, TWSS_USLEGAL, 1, 1, 1, 5, 1}, {1, 150, TWSS_A5, 0, 0, 1, 1, 0},
+        {1, 150, TWSS_A6, 2, 0, 1, 2, 2},
     };
     for (const Case& c : cases) {
         dialog.m_ScanParam.adv[0] = 55;

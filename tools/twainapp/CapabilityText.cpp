@@ -1,0 +1,221 @@
+#include "tools/twainapp/CapabilityText.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace twainapp {
+
+namespace {
+
+struct Named {
+    TW_UINT16 value;
+    const char* name;
+};
+
+constexpr Named kCapabilities[] = {
+    {CAP_XFERCOUNT, "CAP_XFERCOUNT"},
+    {ICAP_COMPRESSION, "ICAP_COMPRESSION"},
+    {ICAP_PIXELTYPE, "ICAP_PIXELTYPE"},
+    {ICAP_UNITS, "ICAP_UNITS"},
+    {ICAP_XFERMECH, "ICAP_XFERMECH"},
+    {CAP_FEEDERENABLED, "CAP_FEEDERENABLED"},
+    {CAP_FEEDERLOADED, "CAP_FEEDERLOADED"},
+    {CAP_SUPPORTEDCAPS, "CAP_SUPPORTEDCAPS"},
+    {CAP_AUTOFEED, "CAP_AUTOFEED"},
+    {CAP_INDICATORS, "CAP_INDICATORS"},
+    {CAP_UICONTROLLABLE, "CAP_UICONTROLLABLE"},
+    {CAP_DEVICEONLINE, "CAP_DEVICEONLINE"},
+    {CAP_DUPLEXENABLED, "CAP_DUPLEXENABLED"},
+    {ICAP_AUTOBRIGHT, "ICAP_AUTOBRIGHT"},
+    {ICAP_BRIGHTNESS, "ICAP_BRIGHTNESS"},
+    {ICAP_CONTRAST, "ICAP_CONTRAST"},
+    {ICAP_HALFTONES, "ICAP_HALFTONES"},
+    {ICAP_HIGHLIGHT, "ICAP_HIGHLIGHT"},
+    {ICAP_IMAGEFILEFORMAT, "ICAP_IMAGEFILEFORMAT"},
+    {ICAP_ORIENTATION, "ICAP_ORIENTATION"},
+    {ICAP_PHYSICALWIDTH, "ICAP_PHYSICALWIDTH"},
+    {ICAP_PHYSICALHEIGHT, "ICAP_PHYSICALHEIGHT"},
+    {ICAP_SHADOW, "ICAP_SHADOW"},
+    {ICAP_FRAMES, "ICAP_FRAMES"},
+    {ICAP_XNATIVERESOLUTION, "ICAP_XNATIVERESOLUTION"},
+    {ICAP_YNATIVERESOLUTION, "ICAP_YNATIVERESOLUTION"},
+    {ICAP_XRESOLUTION, "ICAP_XRESOLUTION"},
+    {ICAP_YRESOLUTION, "ICAP_YRESOLUTION"},
+    {ICAP_MAXFRAMES, "ICAP_MAXFRAMES"},
+    {ICAP_BITORDER, "ICAP_BITORDER"},
+    {ICAP_PIXELFLAVOR, "ICAP_PIXELFLAVOR"},
+    {ICAP_PLANARCHUNKY, "ICAP_PLANARCHUNKY"},
+    {ICAP_SUPPORTEDSIZES, "ICAP_SUPPORTEDSIZES"},
+    {ICAP_THRESHOLD, "ICAP_THRESHOLD"},
+    {ICAP_XSCALING, "ICAP_XSCALING"},
+    {ICAP_YSCALING, "ICAP_YSCALING"},
+    {ICAP_BITDEPTH, "ICAP_BITDEPTH"},
+    {ICAP_BITDEPTHREDUCTION, "ICAP_BITDEPTHREDUCTION"},
+    {ICAP_UNDEFINEDIMAGESIZE, "ICAP_UNDEFINEDIMAGESIZE"},
+    {ICAP_MINIMUMHEIGHT, "ICAP_MINIMUMHEIGHT"},
+    {ICAP_MINIMUMWIDTH, "ICAP_MINIMUMWIDTH"},
+    {0x8123, "custom 0x8123 (app mode)"},
+    {0x8124, "custom 0x8124 (skip adjustments)"},
+};
+
+constexpr const char* kTypes[] = {"INT8",  "INT16", "INT32", "UINT8", "UINT16", "UINT32", "BOOL",
+                                  "FIX32", "FRAME", "STR32", "STR64", "STR128", "STR255"};
+
+std::size_t ItemSize(TW_UINT16 type) {
+    switch (type) {
+    case TWTY_INT8:
+    case TWTY_UINT8:
+        return 1;
+    case TWTY_INT32:
+    case TWTY_UINT32:
+    case TWTY_FIX32:
+        return 4;
+    case TWTY_FRAME:
+        return 16;
+    case TWTY_STR32:
+    case TWTY_STR64:
+    case TWTY_STR128:
+    case TWTY_STR255:
+        return 34; // the slot the sources of this family use
+    default:
+        return 2;
+    }
+}
+
+std::string Fix32Text(const unsigned char* at) {
+    TW_FIX32 fix;
+    std::memcpy(&fix, at, 4);
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", fix.Whole + fix.Frac / 65536.0);
+    return text;
+}
+
+// One item; `available` bytes can be read at `at`.
+std::string ItemText(TW_UINT16 type, const unsigned char* at, std::size_t available) {
+    if (available < ItemSize(type) && type < TWTY_STR32)
+        return "?";
+    char text[64];
+    switch (type) {
+    case TWTY_INT8:
+        std::snprintf(text, sizeof text, "%d", static_cast<TW_INT8>(*at));
+        return text;
+    case TWTY_UINT8:
+        std::snprintf(text, sizeof text, "%u", *at);
+        return text;
+    case TWTY_INT16: {
+        TW_INT16 v;
+        std::memcpy(&v, at, 2);
+        std::snprintf(text, sizeof text, "%d", v);
+        return text;
+    }
+    case TWTY_INT32: {
+        TW_INT32 v;
+        std::memcpy(&v, at, 4);
+        std::snprintf(text, sizeof text, "%d", v);
+        return text;
+    }
+    case TWTY_UINT32: {
+        TW_UINT32 v;
+        std::memcpy(&v, at, 4);
+        std::snprintf(text, sizeof text, "%u", v);
+        return text;
+    }
+    case TWTY_FIX32:
+        return Fix32Text(at);
+    case TWTY_FRAME:
+        return "(" + Fix32Text(at) + ", " + Fix32Text(at + 4) + ", " + Fix32Text(at + 8) + ", " + Fix32Text(at + 12) +
+               ")";
+    case TWTY_STR32:
+    case TWTY_STR64:
+    case TWTY_STR128:
+    case TWTY_STR255: {
+        const std::size_t limit = available < ItemSize(type) ? available : ItemSize(type);
+        return "\"" +
+               std::string(reinterpret_cast<const char*>(at), strnlen(reinterpret_cast<const char*>(at), limit)) + "\"";
+    }
+    default: {
+        TW_UINT16 v;
+        std::memcpy(&v, at, 2);
+        std::snprintf(text, sizeof text, "%u", v);
+        return text;
+    }
+    }
+}
+
+TW_UINT32 U32(const unsigned char* at) {
+    TW_UINT32 v;
+    std::memcpy(&v, at, 4);
+    return v;
+}
+
+} // namespace
+
+std::string CapabilityName(TW_UINT16 cap) {
+    for (const Named& named : kCapabilities)
+        if (named.value == cap)
+            return named.name;
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04x", cap);
+    return text;
+}
+
+std::string ItemTypeName(TW_UINT16 type) {
+    return type < std::size(kTypes) ? kTypes[type] : "type " + std::to_string(type);
+}
+
+std::string ContainerName(TW_UINT16 conType) {
+    switch (conType) {
+    case TWON_ARRAY:
+        return "ARRAY";
+    case TWON_ENUMERATION:
+        return "ENUMERATION";
+    case TWON_ONEVALUE:
+        return "ONEVALUE";
+    case TWON_RANGE:
+        return "RANGE";
+    default:
+        return "container " + std::to_string(conType);
+    }
+}
+
+std::string DescribeContainer(TW_UINT16 conType, const void* container, std::size_t size) {
+    const auto* bytes = static_cast<const unsigned char*>(container);
+    if (bytes == nullptr || size < 2)
+        return "(no container)";
+    TW_UINT16 type;
+    std::memcpy(&type, bytes, 2);
+    const std::size_t item = ItemSize(type);
+    std::string text = ContainerName(conType) + " " + ItemTypeName(type) + " ";
+    switch (conType) {
+    case TWON_ONEVALUE:
+        return text + ItemText(type, bytes + 2, size - 2);
+    case TWON_RANGE:
+        if (size < 22)
+            return text + "?";
+        return text + ItemText(type, bytes + 2, 4) + " to " + ItemText(type, bytes + 6, 4) + " step " +
+               ItemText(type, bytes + 10, 4) + ", default " + ItemText(type, bytes + 14, 4) + ", current " +
+               ItemText(type, bytes + 18, 4);
+    case TWON_ARRAY:
+    case TWON_ENUMERATION: {
+        const std::size_t header = conType == TWON_ARRAY ? 6 : 14;
+        if (size < header)
+            return text + "?";
+        const TW_UINT32 count = U32(bytes + 2);
+        const TW_UINT32 current = conType == TWON_ARRAY ? count : U32(bytes + 6);
+        const TW_UINT32 deflt = conType == TWON_ARRAY ? count : U32(bytes + 10);
+        text += "{";
+        for (TW_UINT32 i = 0; i < count && header + (i + 1) * item <= size; ++i) {
+            const std::string value = ItemText(type, bytes + header + i * item, item);
+            text += (i ? ", " : "") + (i == current ? "[" + value + "]" : value);
+        }
+        text += "}";
+        if (conType == TWON_ENUMERATION && deflt < count && header + (deflt + 1) * item <= size)
+            text += " default " + ItemText(type, bytes + header + deflt * item, item);
+        return text;
+    }
+    default:
+        return text + "?";
+    }
+}
+
+} // namespace twainapp
