@@ -7,6 +7,8 @@
 #include "twain/CColMsg.h"
 #include "twain/CDsAssistor.h"
 #include "twain/CMsgCapability.h"
+#include "twain/CScanWindow.h"
+#include "twain/HostFlags.h"
 #include "twain/CapabilityTable.h"
 
 #include "settings/SettingStore.h"
@@ -483,6 +485,38 @@ TEST_F(CapabilityTest, ImageLayoutFrameBecomesTheCurrentFrame) {
     EXPECT_TRUE(SameFix(r.Fix(6), layout.Frame.Top));
     EXPECT_TRUE(SameFix(r.Fix(10), layout.Frame.Right));
     EXPECT_TRUE(SameFix(r.Fix(14), layout.Frame.Bottom));
+}
+
+class CloseOnActivateWindow : public CScanWindow {
+public:
+    void ScanWithoutUI() override {}
+    void SetBusy(BOOL) override {}
+    void SetCloseOnActivate(BOOL close) override { closeOnActivate = close; }
+    void PumpMessages() override {}
+    BOOL closeOnActivate = FALSE;
+};
+
+TEST_F(CapabilityTest, PhotoshopAskingThePixelFlavorMarksTheWindowToCloseOnActivation) {
+    CloseOnActivateWindow window;
+    g_pScanWindow = &window;
+    Ask(ICAP_PIXELFLAVOR, MSG_GET);
+    EXPECT_FALSE(window.closeOnActivate) << "other hosts";
+    g_bHostPhotoshop = TRUE;
+    Ask(ICAP_PIXELTYPE, MSG_GET);
+    EXPECT_FALSE(window.closeOnActivate) << "other capabilities";
+    Ask(ICAP_PIXELFLAVOR, MSG_GET);
+    EXPECT_TRUE(window.closeOnActivate);
+    g_bHostPhotoshop = FALSE;
+    g_pScanWindow = nullptr;
+    Ask(ICAP_PIXELFLAVOR, MSG_GET); // without a window nothing is touched
+}
+
+TEST_F(CapabilityTest, WindowlessResolutionStartsFromTheTablesStorage) {
+    g_nTwainXResolution = 999;
+    g_nTwainYResolution = 999;
+    CDsAssistor another;
+    EXPECT_EQ(g_nTwainXResolution, 150) << "the current ICAP_XRESOLUTION, not the 300 of the variable's own start";
+    EXPECT_EQ(g_nTwainYResolution, 150);
 }
 
 TEST(Fix32, RoundTripsAreExactAndSymmetric) {
