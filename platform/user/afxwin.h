@@ -75,6 +75,16 @@ struct AFX_MSGMAP {
 #define WM_REFLECT_BASE 0xBC00
 #define WM_CTLCOLOR 0x0019
 
+namespace platform::afx {
+// The map of a base class, or none for a base without one (a map on a CWinApp-derived class ends there).
+template <typename T> const AFX_MSGMAP* BaseMessageMap() {
+    if constexpr (requires { T::GetThisMessageMap(); })
+        return T::GetThisMessageMap();
+    else
+        return nullptr;
+}
+} // namespace platform::afx
+
 #define DECLARE_MESSAGE_MAP()                                                                                          \
 public:                                                                                                                \
     static const AFX_MSGMAP* GetThisMessageMap();                                                                      \
@@ -92,7 +102,7 @@ public:                                                                         
     { 0, 0, 0, 0, AfxSig_end, nullptr }                                                                                \
     }                                                                                                                  \
     ;                                                                                                                  \
-    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &messageEntries[0]};                       \
+    static const AFX_MSGMAP messageMap = {&platform::afx::BaseMessageMap<TheBaseClass>, &messageEntries[0]};           \
     return &messageMap;                                                                                                \
     }
 
@@ -156,13 +166,14 @@ public:                                                                         
 #define ON_WM_GETDLGCODE() AFX_ENTRY(WM_GETDLGCODE, 0, 0, 0, AfxSig_wv, UINT (CWnd::*)(), OnGetDlgCode)
 
 #define ON_MESSAGE(message, fn) AFX_ENTRY(message, 0, 0, 0, AfxSig_lwl, LRESULT (CWnd::*)(WPARAM, LPARAM), fn)
-#define ON_COMMAND(id, fn) AFX_ENTRY(WM_COMMAND, 0, id, id, AfxSig_cmd, void (CWnd::*)(), fn)
-#define ON_COMMAND_RANGE(id, last, fn) AFX_ENTRY(WM_COMMAND, 0, id, last, AfxSig_cmdRange, void (CWnd::*)(UINT), fn)
-#define ON_CONTROL(code, id, fn) AFX_ENTRY(WM_COMMAND, code, id, id, AfxSig_cmd, void (CWnd::*)(), fn)
+#define ON_COMMAND(id, fn) AFX_ENTRY(WM_COMMAND, 0, id, id, AfxSig_cmd, void (CCmdTarget::*)(), fn)
+#define ON_COMMAND_RANGE(id, last, fn)                                                                                 \
+    AFX_ENTRY(WM_COMMAND, 0, id, last, AfxSig_cmdRange, void (CCmdTarget::*)(UINT), fn)
+#define ON_CONTROL(code, id, fn) AFX_ENTRY(WM_COMMAND, code, id, id, AfxSig_cmd, void (CCmdTarget::*)(), fn)
 #define ON_CONTROL_RANGE(code, id, last, fn)                                                                           \
-    AFX_ENTRY(WM_COMMAND, code, id, last, AfxSig_cmdRange, void (CWnd::*)(UINT), fn)
+    AFX_ENTRY(WM_COMMAND, code, id, last, AfxSig_cmdRange, void (CCmdTarget::*)(UINT), fn)
 #define ON_CONTROL_REFLECT(code, fn)                                                                                   \
-    AFX_ENTRY(WM_REFLECT_BASE + WM_COMMAND, code, 0, 0, AfxSig_cmd, void(CWnd::*)(), fn)
+    AFX_ENTRY(WM_REFLECT_BASE + WM_COMMAND, code, 0, 0, AfxSig_cmd, void(CCmdTarget::*)(), fn)
 #define ON_NOTIFY(code, id, fn) AFX_ENTRY(WM_NOTIFY, code, id, id, AfxSig_notify, void (CWnd::*)(NMHDR*, LRESULT*), fn)
 #define ON_NOTIFY_REFLECT(code, fn)                                                                                    \
     AFX_ENTRY(WM_REFLECT_BASE + WM_NOTIFY, code, 0, 0, AfxSig_notify, void(CWnd::*)(NMHDR*, LRESULT*), fn)

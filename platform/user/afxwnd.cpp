@@ -425,10 +425,12 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
     const AFX_MSGMAP_ENTRY* e = FindEntry(GetMessageMap(), WM_COMMAND, code, id);
     if (!e)
         return FALSE;
+    // Command handlers are members of any command target (stored as such), called on this window.
+    CCmdTarget* target = this;
     if (e->nSig == AfxSig_cmdRange)
-        (this->*As<void (CWnd::*)(UINT)>(e->pfn))(id);
+        (target->*As<void (CCmdTarget::*)(UINT)>(e->pfn))(id);
     else
-        (this->*As<void (CWnd::*)()>(e->pfn))();
+        (target->*As<void (CCmdTarget::*)()>(e->pfn))();
     return TRUE;
 }
 
@@ -471,7 +473,8 @@ BOOL CWnd::ReflectChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         const AFX_MSGMAP_ENTRY* e = FindEntry(map, WM_REFLECT_BASE + WM_COMMAND, HIWORD(wParam), 0);
         if (!e)
             return FALSE;
-        (this->*As<void (CWnd::*)()>(e->pfn))();
+        CCmdTarget* target = this;
+        (target->*As<void (CCmdTarget::*)()>(e->pfn))();
         return TRUE;
     }
     case WM_NOTIFY: {

@@ -286,3 +286,26 @@ TEST(FrameworkDialog, AfxMessageBoxGoesThroughTheInterceptor) {
 }
 
 } // namespace
+
+namespace {
+
+// An application class may carry a message map of its own; it ends at the application base.
+class CMapApp : public CWinApp {
+public:
+    CMapApp() : CWinApp(u"MapApp") {}
+    void OnHelpCommand() { ++m_helps; }
+    int m_helps = 0;
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CMapApp, CWinApp)
+ON_COMMAND(ID_HELP, OnHelpCommand)
+END_MESSAGE_MAP()
+
+TEST(FrameworkMaps, AnApplicationMapCompilesAndEndsAtItsBase) {
+    const AFX_MSGMAP* map = CMapApp::GetThisMessageMap();
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->pfnGetBaseMap(), nullptr);
+    EXPECT_EQ(map->lpEntries[0].nID, static_cast<UINT>(ID_HELP));
+}
+
+} // namespace
