@@ -61,6 +61,9 @@ CDsAssistor::CDsAssistor() {
 }
 
 CDsAssistor::~CDsAssistor() {
+    // A host that unloads the source without disabling it must not leave it marked as in use machine-wide.
+    if (m_hDsMutex != nullptr)
+        CloseHandle(m_hDsMutex);
     if (m_pWorkBuffer != nullptr)
         GlobalFree(m_pWorkBuffer);
 }

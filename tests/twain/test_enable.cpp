@@ -93,6 +93,8 @@ protected:
         m_app = MakeAppIdentity(31);
     }
     void TearDown() override {
+        if (State() >= 500)
+            Disable();
         m_ui.Close();
         CFakeUI::RegisterFactory(nullptr);
         g_pDsAssistor = nullptr;
@@ -118,7 +120,7 @@ protected:
         TW_USERINTERFACE ui{};
         return Call(DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
     }
-    TW_UINT16 State() const { return m_assistor->GetState(); }
+    TW_UINT16 State() const { return m_assistor ? m_assistor->GetState() : 0; }
     TW_UINT16 Code() const { return m_assistor->GetConditionCode(); }
 
     StandInFactory m_factory;
@@ -223,6 +225,15 @@ TEST_F(EnableTest, CloseOfAnEnabledSourceDisablesFirst) {
     EXPECT_EQ(g_log.closed, 1) << "the window went with the source";
     EXPECT_FALSE(IsDsEnableMutexPresent());
     EXPECT_TRUE(g_b_devmon_close);
+}
+
+TEST_F(EnableTest, UnloadingAnEnabledSourceLetsGoOfTheMutex) {
+    ASSERT_EQ(Open(), TWRC_SUCCESS);
+    ASSERT_EQ(Enable(true), TWRC_SUCCESS);
+    ASSERT_TRUE(IsDsEnableMutexPresent());
+    m_ui.Close();
+    m_assistor.reset();
+    EXPECT_FALSE(IsDsEnableMutexPresent());
 }
 
 TEST_F(EnableTest, PageWithoutApplicationMovesNothing) {
