@@ -42,12 +42,10 @@ BOOL COffscreenDC::Create(const CSize& size) {
 }
 
 BOOL COffscreenDC::Release() {
-    if (m_pMemDC && m_pMemDC->GetSafeHdc()) {
-        // Selecting the old bitmap back first keeps ours free to delete even if the saved state is gone.
-        if (m_pBitmap && m_pOldBitmap)
-            m_pMemDC->SelectObject(m_pOldBitmap);
+    // The saved state holds the bitmap that was there before ours (m_pOldBitmap is only a temporary wrapper of it,
+    // not to be used once the message loop has cleaned up), so restoring it deselects ours.
+    if (m_pMemDC && m_pMemDC->GetSafeHdc())
         m_pMemDC->RestoreDC(m_nSavedDC);
-    }
     m_pOldBitmap = nullptr;
     delete m_pBitmap; // deletes its GDI object
     m_pBitmap = nullptr;
