@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -154,6 +155,8 @@ bool Save(HWND hwnd, const std::string& folder, const char* name) {
 
 // Renders the page (plain and with the mouse over "Preview") and the error dialog, each ended by the interceptor.
 int RenderHeadless(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
     bool ok = true;
     ut::SetModalInterceptor([&](HWND dlg) {
         ut::RunPendingMessages();
