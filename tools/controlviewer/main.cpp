@@ -208,8 +208,10 @@ int main(int argc, char** argv) {
         AfxSetResourceHandle(strings);
     g_bHebrew = IsRightToLeftCode(std::u16string(language.begin(), language.end()).c_str());
 
-    if (headless)
+    if (headless) {
+        setenv("PLATFORM_HEADLESS", "1", 1); // no X windows, even with DISPLAY set
         return RenderHeadless(pngFolder);
+    }
     CViewerDlg page;
     page.DoModal();
     return 0;

@@ -16,6 +16,9 @@ namespace {
 
 namespace ut = platform::user::testing;
 
+// The tests drive input themselves: no X windows (and no real pointer) even when DISPLAY is set.
+const int g_headless = setenv("PLATFORM_HEADLESS", "1", 0);
+
 std::u16string TextOf(HWND hwnd) {
     WCHAR buffer[512] = {};
     GetWindowTextW(hwnd, buffer, 512);
