@@ -33,7 +33,7 @@ constexpr TW_UINT32 kStrChars = 32;
 
 // What a row holds when the module is loaded. Numbers in the application's units; a frame is left, top, right,
 // bottom; strings for TW_STR32 rows.
-struct RowSpec {
+struct RowDefinition {
     TW_UINT16 cap;
     TW_UINT16 type;
     TW_UINT16 getCon;
@@ -46,7 +46,7 @@ struct RowSpec {
 const double kA4Frame[4] = {0, 0, 8.5, 11.69};
 
 // clang-format off
-const RowSpec kRows[] = {
+const RowDefinition kRows[] = {
     {CAP_SUPPORTEDCAPS, TWTY_UINT16, TWON_ARRAY, kGet,
      {0x1005, 0x0103, 0x111F, 0x1120, 0x0100, 0x1111, 0x1112, 0x1130, 0x1131, 0x0102, 0x100F, 0x1100, 0x1101, 0x1103,
       0x110A, 0x1110, 0x1113, 0x1124, 0x1125, 0x0101, 0x112B, 0x112C, 0x111C, 0x1109, 0x1123, 0x1114, 0x111A, 0x1122,
@@ -150,28 +150,28 @@ RowValues* Values() {
     static RowValues* values = [] {
         static RowValues storage[kUsedRows] = {};
         for (int i = 0; i < kUsedRows; ++i) {
-            const RowSpec& spec = kRows[i];
+            const RowDefinition& definition = kRows[i];
             RowValues& row = storage[i];
-            const TW_UINT32 size = CapItemSize(spec.type);
-            if (spec.type == TWTY_FRAME) {
+            const TW_UINT32 size = CapItemSize(definition.type);
+            if (definition.type == TWTY_FRAME) {
                 row.listCount = 8; // the page frame and seven zero frames
                 StoreFrame(kA4Frame, row.list);
                 StoreFrame(kA4Frame, row.defaultValue);
                 StoreFrame(kA4Frame, row.currentValue);
-            } else if (spec.type == TWTY_STR32) {
-                row.listCount = static_cast<TW_UINT32>(spec.strings.size());
+            } else if (definition.type == TWTY_STR32) {
+                row.listCount = static_cast<TW_UINT32>(definition.strings.size());
                 TW_UINT32 n = 0;
-                for (const char* text : spec.strings)
+                for (const char* text : definition.strings)
                     StoreString(text, row.list + size * n++);
-                StoreString(*spec.strings.begin(), row.defaultValue);
-                StoreString(*spec.strings.begin(), row.currentValue);
+                StoreString(*definition.strings.begin(), row.defaultValue);
+                StoreString(*definition.strings.begin(), row.currentValue);
             } else {
-                row.listCount = static_cast<TW_UINT32>(spec.list.size());
+                row.listCount = static_cast<TW_UINT32>(definition.list.size());
                 TW_UINT32 n = 0;
-                for (double v : spec.list)
-                    StoreNumber(spec.type, v, row.list + size * n++);
-                StoreNumber(spec.type, spec.value, row.defaultValue);
-                StoreNumber(spec.type, spec.value, row.currentValue);
+                for (double v : definition.list)
+                    StoreNumber(definition.type, v, row.list + size * n++);
+                StoreNumber(definition.type, definition.value, row.defaultValue);
+                StoreNumber(definition.type, definition.value, row.currentValue);
             }
         }
         return storage;
@@ -636,16 +636,16 @@ float Fix32ToFloat(TW_FIX32 value) {
 void InitCapabilityTable() {
     RowValues* values = Values();
     for (int i = 0; i < kUsedRows; ++i) {
-        const RowSpec& spec = kRows[i];
+        const RowDefinition& definition = kRows[i];
         CapabilityEntry& row = g_CapabilityTable[i];
-        row.CapId = spec.cap;
-        row.ItemType = spec.type;
-        row.GetConType = spec.getCon;
-        row.CurrentConType = spec.cap == CAP_SUPPORTEDCAPS ? TWON_ARRAY : TWON_ONEVALUE;
-        row.Operations = spec.mask;
+        row.CapId = definition.cap;
+        row.ItemType = definition.type;
+        row.GetConType = definition.getCon;
+        row.CurrentConType = definition.cap == CAP_SUPPORTEDCAPS ? TWON_ARRAY : TWON_ONEVALUE;
+        row.Operations = definition.mask;
         row.List = {values[i].listCount, values[i].list};
         // The supported capabilities have no value of their own: current and default are the list.
-        if (spec.cap == CAP_SUPPORTEDCAPS) {
+        if (definition.cap == CAP_SUPPORTEDCAPS) {
             row.Default = row.List;
             row.Current = row.List;
         } else {
