@@ -582,13 +582,16 @@ BOOL TranslateMessage(const MSG* msg) {
 }
 
 LRESULT DispatchMessageW(const MSG* msg) {
-    if (!msg || !msg->hwnd)
+    if (!msg)
         return 0;
+    // A timer with a procedure runs it, also for a thread timer (no window).
     if (msg->message == WM_TIMER && msg->lParam) {
         auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
         proc(msg->hwnd, WM_TIMER, msg->wParam, static_cast<DWORD>(NowMs()));
         return 0;
     }
+    if (!msg->hwnd)
+        return 0;
     unsigned paintsBefore = 0;
     {
         Lock lock(G().mutex);

@@ -283,3 +283,190 @@ TEST_F(Controls, ScrollBarsReportCodesButLeaveThePositionToTheParent) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Controls, EditKeysMoveTheCaretSelectAndDelete) {
+    HWND edit = Item(20);
+    SetWindowTextW(edit, u"abcdef");
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, 6, 6);
+    ut::PressKey(VK_HOME);
+    ut::KeyDown(VK_SHIFT);
+    ut::PressKey(VK_RIGHT);
+    ut::PressKey(VK_RIGHT);
+    ut::KeyUp(VK_SHIFT);
+    ut::RunPendingMessages();
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 2u);
+    ut::PressKey(VK_DELETE);
+    ut::TypeText(u"\bX");
+    ut::RunPendingMessages();
+    WCHAR text[16];
+    GetWindowTextW(edit, text, 16);
+    EXPECT_EQ(std::u16string(text), u"Xcdef") << "delete removed the selection, backspace had nothing before it";
+    EXPECT_TRUE(SendMessageW(edit, EM_UNDO, 0, 0));
+    GetWindowTextW(edit, text, 16);
+    EXPECT_EQ(std::u16string(text), u"cdef");
+}
+
+TEST_F(Controls, ReadOnlyAndNumberEditsRefuseWhatTheyMust) {
+    HWND edit = Item(20);
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETREADONLY, TRUE, 0);
+    ut::TypeText(u"abc");
+    ut::RunPendingMessages();
+    EXPECT_EQ(GetWindowTextLengthW(edit), 0);
+    SendMessageW(edit, EM_SETREADONLY, FALSE, 0);
+    SetWindowLongW(edit, GWL_STYLE, GetWindowLongW(edit, GWL_STYLE) | ES_NUMBER);
+    ut::TypeText(u"1a2");
+    ut::RunPendingMessages();
+    WCHAR text[16];
+    GetWindowTextW(edit, text, 16);
+    EXPECT_EQ(std::u16string(text), u"12");
+}
+
+TEST_F(Controls, ComboListFindsSelectsAndKeepsTheSelectionAcrossDeletes) {
+    HWND combo = Item(30);
+    for (const char16_t* s : {u"alpha", u"beta", u"gamma"})
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+    EXPECT_EQ(SendMessageW(combo, CB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"GA")), 2);
+    EXPECT_EQ(SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"bet")),
+              CB_ERR);
+    EXPECT_EQ(SendMessageW(combo, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"be")), 1);
+    SendMessageW(combo, CB_DELETESTRING, 0, 0);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 0) << "the selection follows its entry";
+    SendMessageW(combo, CB_DELETESTRING, 0, 0);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR) << "deleting the selected entry clears it";
+    EXPECT_EQ(SendMessageW(combo, CB_SETCURSEL, 5, 0), CB_ERR);
+    EXPECT_TRUE(notes.empty());
+}
+
+TEST_F(Controls, ChoosingFromTheDroppedListWithTheMouse) {
+    HWND combo = Item(30);
+    for (const char16_t* s : {u"one", u"two", u"three"})
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+    ut::Click(combo);
+    ut::RunPendingMessages();
+    ASSERT_TRUE(SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
+    RECT list{};
+    SendMessageW(combo, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&list));
+    RECT field{};
+    GetWindowRect(combo, &field);
+    int itemHeight = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0));
+    ut::Click(POINT{field.left + 10, field.bottom + itemHeight + itemHeight / 2});
+    ut::RunPendingMessages();
+    EXPECT_FALSE(SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
+    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(Codes(30), (std::vector<int>{CBN_SETFOCUS, CBN_DROPDOWN, CBN_SELCHANGE, CBN_SELENDOK, CBN_CLOSEUP}));
+    notes.clear();
+    ut::Click(combo);
+    ut::RunPendingMessages();
+    ut::Click(POINT{field.right + 300, field.bottom + 300});
+    ut::RunPendingMessages();
+    EXPECT_EQ(Codes(30), (std::vector<int>{CBN_DROPDOWN, CBN_SELENDCANCEL, CBN_CLOSEUP}))
+        << "a click elsewhere cancels the drop";
+    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 1);
+}
+
+TEST_F(Controls, DraggingTheTrackbarThumbReportsTrackPositionAndEnd) {
+    HWND track = Item(40);
+    SendMessageW(track, TBM_SETRANGE, TRUE, MAKELPARAM(0, 100));
+    SendMessageW(track, TBM_SETPOS, TRUE, 50);
+    RECT thumb{};
+    SendMessageW(track, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    RECT channel{};
+    SendMessageW(track, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+    POINT at{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2};
+    ClientToScreen(track, &at);
+    POINT end{channel.right, at.y};
+    ClientToScreen(track, &end);
+    end.y = at.y;
+    ut::MouseMove(at);
+    ut::MouseDown(at);
+    ut::MouseMove(end);
+    ut::MouseUp(end);
+    ut::RunPendingMessages();
+    std::vector<int> codes;
+    int trackedTo = -1;
+    for (const Note& n : notes)
+        if (n.msg == WM_HSCROLL) {
+            codes.push_back(n.code);
+            if (n.code == TB_THUMBTRACK)
+                trackedTo = n.extra;
+        }
+    EXPECT_EQ(codes, (std::vector<int>{TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK}));
+    EXPECT_EQ(trackedTo, 100);
+    EXPECT_EQ(SendMessageW(track, TBM_GETPOS, 0, 0), 100);
+}
+
+TEST_F(Controls, SpaceAndBmClickClickButtonsLikeTheMouse) {
+    SetFocus(Item(10));
+    ut::PressKey(VK_SPACE);
+    ut::RunPendingMessages();
+    EXPECT_EQ(SendMessageW(Item(10), BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageW(Item(10), BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(Item(10), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(Codes(10), (std::vector<int>{BN_CLICKED, BN_CLICKED}));
+}
+
+TEST_F(Controls, ArrowKeysMoveThroughARadioGroupAndCheckTheAutoRadio) {
+    SendMessageW(Item(11), BM_SETCHECK, BST_CHECKED, 0);
+    SetFocus(Item(11));
+    ut::PressKey(VK_DOWN);
+    ut::RunPendingMessages();
+    EXPECT_EQ(GetFocus(), Item(12));
+    EXPECT_EQ(SendMessageW(Item(12), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(Item(11), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_TRUE(GetWindowLongW(Item(12), GWL_STYLE) & WS_TABSTOP) << "Tab now stops at the checked radio";
+    EXPECT_FALSE(GetWindowLongW(Item(11), GWL_STYLE) & WS_TABSTOP);
+}
+
+TEST(Progress, KeepsItsPositionInRangeAndStepsAround) {
+    HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, u"", WS_POPUP, 0, 0, 100, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 50)), MAKELONG(0, 100));
+    EXPECT_EQ(SendMessageW(bar, PBM_SETPOS, 80, 0), 0);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 50);
+    SendMessageW(bar, PBM_SETSTEP, 20, 0);
+    SendMessageW(bar, PBM_STEPIT, 0, 0);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 20) << "stepping past the end wraps to the start";
+    DestroyWindow(bar);
+}
+
+TEST(Tooltips, KeepATableOfToolsAndTheirTexts) {
+    HWND owner =
+        CreateWindowExW(0, u"Static", u"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND tool = CreateWindowExW(0, u"Static", u"", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 10, 10, 50, 20, owner, nullptr,
+                                nullptr, nullptr);
+    HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP, 0, 0, 0, 0, owner, nullptr, nullptr,
+                                nullptr);
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND;
+    ti.hwnd = owner;
+    ti.uId = reinterpret_cast<UINT_PTR>(tool);
+    ti.lpszText = const_cast<LPWSTR>(u" Zoom in ");
+    ASSERT_TRUE(SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)));
+    ti.lpszText = const_cast<LPWSTR>(u" Zoom out ");
+    SendMessageW(tips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+    WCHAR text[80] = {};
+    ti.lpszText = text;
+    SendMessageW(tips, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+    EXPECT_EQ(std::u16string(text), u" Zoom out ");
+    EXPECT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(tips, TTM_SETMAXTIPWIDTH, 0, 300), -1);
+    MSG move{tool, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5), 0, {}};
+    SendMessageW(tips, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
+    TTTOOLINFOW current{};
+    current.cbSize = sizeof current;
+    ASSERT_TRUE(SendMessageW(tips, TTM_GETCURRENTTOOLW, 0, reinterpret_cast<LPARAM>(&current)));
+    EXPECT_EQ(current.uId, reinterpret_cast<UINT_PTR>(tool));
+    DestroyWindow(owner);
+    EXPECT_FALSE(IsWindow(tips)) << "the tooltip is owned by the window and goes with it";
+}
+
+} // namespace

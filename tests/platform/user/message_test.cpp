@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <thread>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -188,6 +189,111 @@ TEST(Windows, TopmostWindowsStayAboveOthersAndHiddenWindowsKeepTheirRectangles) 
     EXPECT_EQ(r.bottom, 120);
     DestroyWindow(a);
     DestroyWindow(b);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Messages, PostThreadMessageReachesAnotherThreadsQueue) {
+    std::atomic<DWORD> tid{0};
+    std::atomic<WPARAM> got{0};
+    std::thread other([&] {
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // makes the queue
+        tid = GetCurrentThreadId();
+        if (GetMessageW(&msg, nullptr, 0, 0) && msg.message == WM_USER + 7 && !msg.hwnd)
+            got = msg.wParam;
+    });
+    while (!tid)
+        std::this_thread::yield();
+    EXPECT_TRUE(PostThreadMessageW(tid, WM_USER + 7, 99, 0));
+    other.join();
+    EXPECT_EQ(got.load(), 99u);
+    EXPECT_FALSE(PostThreadMessageW(tid, WM_USER + 7, 1, 0)) << "the thread and its queue are gone";
+}
+
+TEST(Messages, QuitEndsGetMessageAndAModalLoopPassesItOn) {
+    PostQuitMessage(3);
+    MSG msg{};
+    EXPECT_FALSE(GetMessageW(&msg, nullptr, 0, 0));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 3u);
+    ut::SetModalInterceptor([](HWND) { PostQuitMessage(4); });
+    constexpr const char* kBox = "DIALOGEX 0, 0, 50, 20\nSTYLE WS_POPUP\nBEGIN\nEND\n";
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kBox), nullptr, nullptr, 0), -1);
+    ut::SetModalInterceptor(nullptr);
+    EXPECT_FALSE(GetMessageW(&msg, nullptr, 0, 0)) << "the quit is posted again for the outer loop";
+    EXPECT_EQ(msg.wParam, 4u);
+}
+
+std::vector<int>* g_hookOrder = nullptr;
+HHOOK g_first = nullptr;
+HHOOK g_second = nullptr;
+LRESULT CALLBACK FirstHook(int code, WPARAM wParam, LPARAM lParam) {
+    g_hookOrder->push_back(1);
+    return CallNextHookEx(g_first, code, wParam, lParam);
+}
+LRESULT CALLBACK SecondHook(int code, WPARAM wParam, LPARAM lParam) {
+    g_hookOrder->push_back(2);
+    return CallNextHookEx(g_second, code, wParam, lParam);
+}
+
+TEST(Messages, HooksChainNewestFirstAndSeeMessagesThatStayQueued) {
+    std::vector<int> order;
+    g_hookOrder = &order;
+    g_first = SetWindowsHookExW(WH_GETMESSAGE, FirstHook, nullptr, GetCurrentThreadId());
+    g_second = SetWindowsHookExW(WH_GETMESSAGE, SecondHook, nullptr, GetCurrentThreadId());
+    PostMessageW(nullptr, WM_USER, 0, 0);
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+    EXPECT_EQ(order, (std::vector<int>{2, 1, 2, 1}));
+    UnhookWindowsHookEx(g_first);
+    UnhookWindowsHookEx(g_second);
+    g_hookOrder = nullptr;
+}
+
+int g_timerCalls = 0;
+void CALLBACK CountTimer(HWND, UINT, UINT_PTR, DWORD) {
+    ++g_timerCalls;
+}
+
+TEST(Messages, ThreadTimersCallTheirProcedureThroughDispatch) {
+    ut::UseManualClock(true);
+    UINT_PTR id = SetTimer(nullptr, 0, 50, CountTimer);
+    ASSERT_NE(id, 0u);
+    ut::AdvanceClock(120);
+    ut::RunPendingMessages();
+    EXPECT_EQ(g_timerCalls, 1) << "a late timer fires once, not once per period missed";
+    ut::AdvanceClock(50);
+    ut::RunPendingMessages();
+    EXPECT_EQ(g_timerCalls, 2);
+    KillTimer(nullptr, id);
+    ut::UseManualClock(false);
+}
+
+TEST(Messages, SendNotifyToAnotherThreadDoesNotWait) {
+    std::atomic<HWND> theirs{nullptr};
+    std::atomic<bool> release{false};
+    std::vector<UINT> log;
+    std::thread other([&] {
+        theirs = MakeWindow();
+        while (!release)
+            std::this_thread::yield();
+        g_log = &log;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        g_log = nullptr;
+        DestroyWindow(theirs);
+    });
+    while (!theirs)
+        std::this_thread::yield();
+    EXPECT_TRUE(SendNotifyMessageW(theirs, WM_USER + 2, 0, 0)) << "returns while the other thread is busy";
+    release = true;
+    other.join();
+    EXPECT_EQ(log, std::vector<UINT>{WM_USER + 2});
 }
 
 } // namespace
