@@ -36,7 +36,7 @@ protected:
         std::filesystem::copy_file(StagedModule(), m_dsPath + "/kvx7731/Scanner64.ds");
         std::ofstream(m_dsPath + "/loose.ds") << "not a source: it lies in the data-source folder itself";
         setenv("TWAIN_DS_PATH", m_dsPath.c_str(), 1);
-        m_dsm = dlopen(StagedManager().c_str(), RTLD_LAZY);
+        m_dsm = dlopen(ManagerPath().c_str(), RTLD_LAZY);
         ASSERT_NE(m_dsm, nullptr) << dlerror();
         m_entry = reinterpret_cast<DSMENTRYPROC>(dlsym(m_dsm, "DSM_Entry"));
         ASSERT_NE(m_entry, nullptr);
@@ -48,6 +48,7 @@ protected:
         unsetenv("TWAIN_DS_PATH");
         TwainTestRoot::TearDown();
     }
+    virtual std::string ManagerPath() { return StagedManager(); }
     TW_UINT16 Dsm(pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data) {
         return m_entry(&m_app, dest, dg, dat, msg, data);
     }
@@ -263,6 +264,33 @@ TEST_F(ManagerTest, ImagingApplicationSetsCapabilitiesAndEnablesWithoutTheWindow
           "ICAP_BRIGHTNESS                  RANGE FIX32 -1000 to 1000 step 1000, default 0, current 0",
           "State 5 (source enabled)", "Notification: MSG_XFERREADY", "State 4 (source open)"})
         EXPECT_NE(out.find(line), std::string::npos) << "missing \"" << line << "\" in:\n" << out;
+}
+
+// An application that loaded a manager under the standard name (from anywhere) gets the notifications through it.
+class StandardNamedManagerTest : public ManagerTest {
+protected:
+    std::string ManagerPath() override {
+        const std::string copy = m_root + "/dsm/libtwaindsm.so.2.4.3";
+        std::filesystem::create_directories(m_root + "/dsm");
+        std::filesystem::copy_file(StagedManager(), copy);
+        return copy;
+    }
+};
+
+TEST_F(StandardNamedManagerTest, NotificationsReachTheManagerTheApplicationLoaded) {
+    TW_HANDLE parent = nullptr;
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent), TWRC_SUCCESS);
+    TW_IDENTITY source{};
+    ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source), TWRC_SUCCESS);
+    TW_CALLBACK2 callback{reinterpret_cast<TW_MEMREF>(&AppCallback), 0, 0};
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &callback), TWRC_SUCCESS);
+    TW_USERINTERFACE ui{0, 0, nullptr};
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    ASSERT_EQ(g_notifications.size(), 1u);
+    EXPECT_EQ(g_notifications[0].msg, MSG_XFERREADY);
+    ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent), TWRC_SUCCESS);
 }
 
 } // namespace
