@@ -385,3 +385,87 @@ TEST(Dialog, AModalDialogOnAWorkerDoesNotWaitForItsBlockedOwnerThread) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DialogTemplate, ReadsEscapesQuotesHexAndRemovedStyles) {
+    constexpr const char* kText = "// a comment\n"
+                                  "DIALOG 0, 0, 0x20, 10\n"
+                                  "CAPTION \"Say \"\"hi\"\" \\u00e9\\n\" # trailing comment\n"
+                                  "BEGIN\n"
+                                  "    EDITTEXT 5, 1, 2, 3, 4, NOT WS_BORDER | ES_NUMBER\n"
+                                  "    CONTROL \"\", 6, \"msctls_progress32\", 0x1, 1, 2, 3, 4, WS_EX_CLIENTEDGE\n"
+                                  "END\n";
+    platform::user::DialogTemplate t;
+    std::string error;
+    ASSERT_TRUE(platform::user::ParseDialogTemplate(kText, t, &error)) << error;
+    EXPECT_EQ(t.cx, 32);
+    EXPECT_EQ(t.caption, u"Say \"hi\" \u00e9\n");
+    ASSERT_EQ(t.items.size(), 2u);
+    EXPECT_FALSE(t.items[0].style & WS_BORDER);
+    EXPECT_TRUE(t.items[0].style & ES_NUMBER);
+    EXPECT_TRUE(t.items[0].style & WS_TABSTOP) << "defaults other than the removed one stay";
+    EXPECT_EQ(t.items[1].className, u"msctls_progress32");
+    EXPECT_EQ(t.items[1].style, static_cast<DWORD>(WS_CHILD | WS_VISIBLE | 0x1));
+    EXPECT_EQ(t.items[1].exStyle, static_cast<DWORD>(WS_EX_CLIENTEDGE));
+}
+
+TEST(DialogKeys, TheDefaultIdCanMoveToAnotherButton) {
+    HWND dlg = CreateDialogIndirectParamW(nullptr, Template(kOkCancel), nullptr, ScriptedProc, 0);
+    Script s;
+    SetWindowLongPtrW(dlg, DWLP_USER, reinterpret_cast<LPARAM>(&s));
+    ShowWindow(dlg, SW_SHOW);
+    EXPECT_EQ(LOWORD(SendMessageW(dlg, DM_GETDEFID, 0, 0)), IDOK);
+    SendMessageW(dlg, DM_SETDEFID, 102, 0);
+    EXPECT_EQ(GetWindowLongW(GetDlgItem(dlg, 102), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(GetWindowLongW(GetDlgItem(dlg, IDOK), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+    SetFocus(GetDlgItem(dlg, 100));
+    ut::PressKey(VK_RETURN);
+    ut::RunPendingMessages();
+    ASSERT_FALSE(s.commands.empty());
+    EXPECT_EQ(s.commands.front(), 102);
+    DestroyWindow(dlg);
+}
+
+TEST(DialogKeys, EnterDoesNothingWhileTheDefaultButtonIsDisabled) {
+    HWND dlg = CreateDialogIndirectParamW(nullptr, Template(kOkCancel), nullptr, ScriptedProc, 0);
+    Script s;
+    SetWindowLongPtrW(dlg, DWLP_USER, reinterpret_cast<LPARAM>(&s));
+    ShowWindow(dlg, SW_SHOW);
+    EnableWindow(GetDlgItem(dlg, IDOK), FALSE);
+    SetFocus(GetDlgItem(dlg, 100));
+    ut::PressKey(VK_RETURN);
+    ut::RunPendingMessages();
+    EXPECT_TRUE(s.commands.empty());
+    DestroyWindow(dlg);
+}
+
+TEST(Resources, DialogsBitmapsAndCursorsComeFromTheModule) {
+    HINSTANCE self = GetModuleHandleW(nullptr);
+    HBITMAP bitmap = LoadBitmapW(self, MAKEINTRESOURCEW(600));
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP bm{};
+    GetObjectW(bitmap, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, 4);
+    EXPECT_EQ(bm.bmHeight, 3);
+    DeleteObject(bitmap);
+    EXPECT_EQ(LoadBitmapW(self, MAKEINTRESOURCEW(601)), nullptr);
+    EXPECT_NE(LoadCursorW(self, MAKEINTRESOURCEW(700)), nullptr);
+    EXPECT_EQ(LoadCursorW(self, MAKEINTRESOURCEW(701)), nullptr);
+    EXPECT_EQ(LoadCursorW(self, MAKEINTRESOURCEW(700)), LoadCursorW(self, MAKEINTRESOURCEW(700)));
+
+    HWND dlg = CreateDialogParamW(self, MAKEINTRESOURCEW(501), nullptr, nullptr, 0);
+    ASSERT_NE(dlg, nullptr);
+    HWND picture = GetDlgItem(dlg, 10);
+    ASSERT_NE(reinterpret_cast<HBITMAP>(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)), nullptr);
+    RECT r{};
+    GetClientRect(picture, &r);
+    EXPECT_EQ(r.right, 4) << "a bitmap static takes its bitmap's size";
+    ShowWindow(dlg, SW_SHOW);
+    ut::RunPendingMessages();
+    EXPECT_EQ(ut::WindowPixel(picture, 1, 1), RGB(255, 0, 0));
+    DestroyWindow(dlg);
+    EXPECT_EQ(CreateDialogParamW(self, MAKEINTRESOURCEW(999), nullptr, nullptr, 0), nullptr);
+}
+
+} // namespace
