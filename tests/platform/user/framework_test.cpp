@@ -309,3 +309,145 @@ TEST(FrameworkMaps, AnApplicationMapCompilesAndEndsAtItsBase) {
 }
 
 } // namespace
+
+namespace {
+
+// A static whose reflected colour handler sets colours but returns no brush: the parent's default brush is used.
+class CNoBrushStatic : public CStatic {
+public:
+    int m_calls = 0;
+    HBRUSH CtlColor(CDC* pDC, UINT) {
+        ++m_calls;
+        pDC->SetTextColor(RGB(0, 0, 255));
+        return nullptr;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CNoBrushStatic, CStatic)
+ON_WM_CTLCOLOR_REFLECT()
+END_MESSAGE_MAP()
+
+// A button that takes its own clicks (ON_CONTROL_REFLECT) before the dialog sees them.
+class CSelfClicking : public CButton {
+public:
+    int m_clicks = 0;
+    void OnClicked() { ++m_clicks; }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CSelfClicking, CButton)
+ON_CONTROL_REFLECT(BN_CLICKED, OnClicked)
+END_MESSAGE_MAP()
+
+class CHost : public CDialog {
+public:
+    CNoBrushStatic m_plain;
+    CSelfClicking m_self;
+    std::vector<int> m_clicks;
+    void OnStaticClicked() { m_clicks.push_back(20); }
+    void OnAnyButton(UINT id) { m_clicks.push_back(static_cast<int>(id)); }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CHost, CDialog)
+ON_STN_CLICKED(20, OnStaticClicked)
+ON_CONTROL_RANGE(BN_CLICKED, 21, 22, OnAnyButton)
+END_MESSAGE_MAP()
+
+constexpr const char* kHost = R"(DIALOGEX 0, 0, 200, 80
+STYLE WS_POPUP | WS_CAPTION | WS_VISIBLE
+CAPTION "Host"
+BEGIN
+    LTEXT "Click", 20, 7, 7, 60, 10, SS_NOTIFY
+    PUSHBUTTON "Self", 21, 7, 25, 50, 14
+    PUSHBUTTON "Other", 22, 70, 25, 50, 14
+    LTEXT "Plain", 23, 7, 45, 60, 10
+END
+)";
+
+TEST(FrameworkReflection, ReflectedHandlersComeFirstAndRangesCoverTheirIds) {
+    CHost host;
+    ASSERT_TRUE(host.CreateIndirect(reinterpret_cast<LPCDLGTEMPLATEW>(kHost)));
+    ASSERT_TRUE(host.m_self.SubclassDlgItem(21, &host));
+    ut::Click(host.GetDlgItem(20)->m_hWnd);
+    ut::Click(host.m_self.m_hWnd);
+    ut::Click(host.GetDlgItem(22)->m_hWnd);
+    ut::RunPendingMessages();
+    EXPECT_EQ(host.m_self.m_clicks, 1);
+    EXPECT_EQ(host.m_clicks, (std::vector<int>{20, 22})) << "the reflected click did not reach the dialog";
+    host.DestroyWindow();
+}
+
+TEST(FrameworkReflection, AReflectedColourWithoutABrushFallsBackToTheParent) {
+    CHost host;
+    ASSERT_TRUE(host.CreateIndirect(reinterpret_cast<LPCDLGTEMPLATEW>(kHost)));
+    ASSERT_TRUE(host.m_plain.SubclassDlgItem(23, &host));
+    host.m_plain.Invalidate();
+    ut::RunPendingMessages();
+    EXPECT_GT(host.m_plain.m_calls, 0);
+    EXPECT_EQ(ut::WindowPixel(host.m_plain.m_hWnd, 0, 0), GetSysColor(COLOR_BTNFACE));
+    host.DestroyWindow();
+}
+
+TEST(FrameworkReflection, UnsubclassingGivesTheWindowItsProcedureBack) {
+    CHost host;
+    ASSERT_TRUE(host.CreateIndirect(reinterpret_cast<LPCDLGTEMPLATEW>(kHost)));
+    HWND button = host.GetDlgItem(22)->m_hWnd;
+    auto original = GetWindowLongPtrW(button, GWLP_WNDPROC);
+    CButton wrapper;
+    ASSERT_TRUE(wrapper.SubclassWindow(button));
+    EXPECT_NE(GetWindowLongPtrW(button, GWLP_WNDPROC), original);
+    EXPECT_EQ(CWnd::FromHandlePermanent(button), &wrapper);
+    EXPECT_EQ(wrapper.UnsubclassWindow(), button);
+    EXPECT_EQ(GetWindowLongPtrW(button, GWLP_WNDPROC), original);
+    EXPECT_EQ(CWnd::FromHandlePermanent(button), nullptr);
+    EXPECT_NE(CWnd::FromHandle(button), nullptr) << "a temporary object stands in";
+    host.DestroyWindow();
+}
+
+TEST(FrameworkControls, ControlClassesWrapTheirMessages) {
+    CHost host;
+    ASSERT_TRUE(host.CreateIndirect(reinterpret_cast<LPCDLGTEMPLATEW>(kHost)));
+    CComboBox combo;
+    ASSERT_TRUE(combo.Create(CBS_DROPDOWNLIST | WS_VISIBLE, CRect(100, 40, 190, 140), &host, 30));
+    combo.AddString(u"first");
+    combo.AddString(u"second");
+    CString text;
+    combo.GetLBText(1, text);
+    EXPECT_EQ(text, u"second");
+    CSliderCtrl slider;
+    ASSERT_TRUE(slider.Create(WS_VISIBLE, CRect(0, 60, 100, 80), &host, 31));
+    slider.SetRange(-100, 100, TRUE);
+    slider.SetPos(-40);
+    EXPECT_EQ(slider.GetRangeMin(), -100);
+    EXPECT_EQ(slider.GetPos(), -40);
+    CScrollBar bar;
+    ASSERT_TRUE(bar.Create(SBS_HORZ | WS_VISIBLE, CRect(0, 0, 100, 10), &host, 32));
+    SCROLLINFO si{sizeof si, SIF_ALL, 0, 100, 20, 0, 0};
+    bar.SetScrollInfo(&si);
+    EXPECT_EQ(bar.GetScrollLimit(), 81);
+    CProgressCtrl progress;
+    ASSERT_TRUE(progress.Create(WS_VISIBLE, CRect(0, 0, 100, 10), &host, 33));
+    progress.SetRange32(0, 10);
+    progress.SetPos(7);
+    EXPECT_EQ(progress.GetPos(), 7);
+    CToolTipCtrl tips;
+    ASSERT_TRUE(tips.Create(&host));
+    ASSERT_TRUE(tips.AddTool(&combo, u"pick one"));
+    tips.UpdateTipText(u"pick another", &combo);
+    tips.GetText(text, &combo);
+    EXPECT_EQ(text, u"pick another");
+    EXPECT_EQ(tips.GetToolCount(), 1);
+    host.DestroyWindow();
+}
+
+TEST(FrameworkWindows, CenterWindowCentresOnTheOwnerOrTheScreen) {
+    CHost host;
+    ASSERT_TRUE(host.CreateIndirect(reinterpret_cast<LPCDLGTEMPLATEW>(kHost)));
+    host.CenterWindow();
+    CRect r;
+    host.GetWindowRect(&r);
+    EXPECT_EQ(r.left + r.Width() / 2, 1920 / 2);
+    EXPECT_EQ(r.top + r.Height() / 2, 1080 / 2);
+    host.DestroyWindow();
+}
+
+} // namespace

@@ -167,3 +167,47 @@ TEST(Demo, RendersToAPngHeadless) {
 #endif
 
 } // namespace
+
+namespace {
+
+TEST(Painting, UpdateWindowPaintsOnlyWhatIsInvalid) {
+    std::vector<Event> events;
+    HWND top = MakeColour(nullptr, 0, 0, 100, 100, RGB(0, 128, 0));
+    ShowWindow(top, SW_SHOW);
+    ut::RunPendingMessages();
+    g_events = &events;
+    UpdateWindow(top);
+    EXPECT_TRUE(events.empty()) << "nothing invalid, nothing painted";
+    InvalidateRect(top, nullptr, FALSE);
+    ValidateRect(top, nullptr);
+    UpdateWindow(top);
+    EXPECT_TRUE(events.empty());
+    InvalidateRect(top, nullptr, FALSE);
+    UpdateWindow(top);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].msg, static_cast<UINT>(WM_PAINT)) << "no erase was asked for";
+    g_events = nullptr;
+    DestroyWindow(top);
+}
+
+TEST(Painting, CaptionedWindowsDrawTheirFrameAndTitleBar) {
+    DestroyWindow(MakeColour(nullptr, 0, 0, 1, 1, 0)); // registers the class
+    HWND top = CreateWindowExW(0, u"Colour", u"Title", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 0, 0, 200, 120, nullptr,
+                               nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(top, GWLP_USERDATA, static_cast<LONG_PTR>(RGB(255, 255, 0)));
+    ShowWindow(top, SW_SHOW);
+    ut::RunPendingMessages();
+    auto surface = ut::WindowSurface(top);
+    ASSERT_NE(surface, nullptr);
+    std::uint32_t caption = surface->pixel(100, 10);
+    COLORREF active = GetSysColor(COLOR_ACTIVECAPTION);
+    EXPECT_EQ(caption, (static_cast<std::uint32_t>(GetRValue(active)) << 16) |
+                           (static_cast<std::uint32_t>(GetGValue(active)) << 8) | GetBValue(active));
+    RECT client{};
+    GetClientRect(top, &client);
+    EXPECT_EQ(client.bottom, 120 - 23 - 6);
+    EXPECT_EQ(ut::WindowPixel(top, 0, 0), RGB(255, 255, 0));
+    DestroyWindow(top);
+}
+
+} // namespace
