@@ -234,13 +234,12 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (wParam == VK_F4 && !(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD))
             SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
-    case WM_KEYDOWN:
-        if (wParam == VK_F1) {
-            HELPINFO hi{sizeof hi, HELPINFO_WINDOW, GetDlgCtrlID(hwnd), hwnd, 0, {}};
-            GetCursorPos(&hi.MousePos);
-            SendMessageW(hwnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&hi));
-        }
+    case WM_KEYF1: {
+        HELPINFO hi{sizeof hi, HELPINFO_WINDOW, GetDlgCtrlID(hwnd), hwnd, 0, {}};
+        GetCursorPos(&hi.MousePos);
+        SendMessageW(hwnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&hi));
         return 0;
+    }
     case WM_HELP:
         // Help climbs to the parent until someone answers it.
         if (HWND parent = (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) ? GetParent(hwnd) : nullptr)

@@ -572,6 +572,11 @@ BOOL TranslateMessage(const MSG* msg) {
     State& g = G();
     Lock lock(g.mutex);
     ThreadQueue& q = QueueOf(CurrentThreadId());
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_F1) {
+        // F1 asks for help: the window with the focus gets WM_KEYF1, which its default handling turns into WM_HELP.
+        q.posted.push_front(MSG{msg->hwnd, WM_KEYF1, 0, 0, msg->time, msg->pt});
+        return TRUE;
+    }
     WCHAR ch = CharForKey(q.keys, msg->wParam);
     if (!ch)
         return FALSE;

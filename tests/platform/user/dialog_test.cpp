@@ -469,3 +469,26 @@ TEST(Resources, DialogsBitmapsAndCursorsComeFromTheModule) {
 }
 
 } // namespace
+
+namespace {
+
+int g_helpFrom = 0;
+INT_PTR CALLBACK HelpProc(HWND, UINT msg, WPARAM, LPARAM lParam) {
+    if (msg == WM_HELP) {
+        g_helpFrom = reinterpret_cast<const HELPINFO*>(lParam)->iCtrlId;
+        return TRUE;
+    }
+    return msg == WM_INITDIALOG;
+}
+
+TEST(DialogKeys, F1InAControlAsksTheDialogForHelp) {
+    HWND dlg = CreateDialogIndirectParamW(nullptr, Template(kOkCancel), nullptr, HelpProc, 0);
+    ShowWindow(dlg, SW_SHOW);
+    SetFocus(GetDlgItem(dlg, 100));
+    ut::PressKey(VK_F1);
+    ut::RunPendingMessages();
+    EXPECT_EQ(g_helpFrom, 100) << "WM_HELP climbed from the edit to its dialog";
+    DestroyWindow(dlg);
+}
+
+} // namespace
