@@ -46,6 +46,12 @@ BOOL AppPreTranslate(MSG* msg) {
     return WalkPreTranslate(msg);
 }
 
+// The framework's idle work: the temporary GDI wrappers made by FromHandle go.
+void OnIdle() {
+    CGdiObject::DeleteTempMap();
+    CDC::DeleteTempMap();
+}
+
 int RunMessageLoop(CWinThread* thread) {
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0)) {
@@ -53,10 +59,8 @@ int RunMessageLoop(CWinThread* thread) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
-        if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-            CGdiObject::DeleteTempMap();
-            CDC::DeleteTempMap();
-        }
+        if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
+            OnIdle();
     }
     return static_cast<int>(msg.wParam);
 }
@@ -74,6 +78,7 @@ void InstallHooks() {
         platform::afx::g_walkPreTranslate = WalkPreTranslate;
         platform::afx::g_runMessageLoop = RunMessageLoop;
         platform::user::SetFrameworkPreTranslate(AppPreTranslate);
+        platform::user::SetFrameworkIdle(OnIdle);
         platform::gdi::SetResourceBitmapLoader(LoadResourceBitmap);
         return true;
     }();

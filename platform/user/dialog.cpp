@@ -12,6 +12,7 @@ namespace platform::user {
 namespace {
 
 PreTranslateFn g_frameworkPreTranslate = nullptr;
+void (*g_frameworkIdle)() = nullptr;
 
 DialogData* DialogOf(Window* w) {
     if (!w)
@@ -104,6 +105,10 @@ HFONT CreateDialogFont(const DialogTemplate& t) {
 void SetFrameworkPreTranslate(PreTranslateFn fn) {
     g_frameworkPreTranslate = fn;
 }
+void SetFrameworkIdle(void (*fn)()) {
+    g_frameworkIdle = fn;
+}
+
 PreTranslateFn FrameworkPreTranslate() {
     return g_frameworkPreTranslate;
 }
@@ -233,6 +238,8 @@ INT_PTR RunModalLoop(HWND dlg, HWND owner) {
             }
         }
         MSG msg;
+        if (g_frameworkIdle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
+            g_frameworkIdle();
         if (!GetMessageW(&msg, nullptr, 0, 0)) {
             PostQuitMessage(static_cast<int>(msg.wParam)); // the outer loop must see it too
             break;

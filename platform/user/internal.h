@@ -236,6 +236,7 @@ HWND CreateDialogFromTemplate(const DialogTemplate& t, HINSTANCE instance, HWND 
 using PreTranslateFn = BOOL (*)(MSG*);
 void SetFrameworkPreTranslate(PreTranslateFn fn); // the framework's chain walk, used by modal loops
 PreTranslateFn FrameworkPreTranslate();
+void SetFrameworkIdle(void (*fn)()); // runs when a modal loop is about to wait (frees temporary wrappers)
 
 // The dialog data the next window created on this thread receives (set by dialog creation).
 std::unique_ptr<DialogData>& PendingDialogData();
