@@ -1,5 +1,5 @@
 // The tooltip control: its table of tools and their texts, activation, and the relayed mouse messages that tell it
-// which tool the pointer is over. The tip itself is not drawn on screen; tests read the current tool and text.
+// which tool the pointer is over. A tip shows in a small window below the pointer after the pointer rests on a tool.
 #include "platform/user/internal.h"
 
 #include <algorithm>
@@ -25,6 +25,60 @@ struct TooltipData : ControlData {
     int maxWidth = -1;
     int current = -1;
 };
+
+constexpr UINT_PTR kShowTimer = 1;
+constexpr UINT kShowDelay = 500;
+
+void Pop(HWND hwnd, TooltipData& d) {
+    d.current = -1;
+    KillTimer(hwnd, kShowTimer);
+    ShowWindow(hwnd, SW_HIDE);
+}
+
+HFONT TipFont() {
+    return CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, u"MS Shell Dlg");
+}
+
+void Show(HWND hwnd, TooltipData& d) {
+    if (d.current < 0)
+        return;
+    const std::u16string& text = d.tools[static_cast<size_t>(d.current)].text;
+    if (text.empty())
+        return;
+    HDC dc = GetDC(hwnd);
+    HFONT font = TipFont();
+    HGDIOBJ old = SelectObject(dc, font);
+    RECT r{0, 0, d.maxWidth > 0 ? d.maxWidth : 1000, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_NOPREFIX | DT_WORDBREAK);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(hwnd, dc);
+    POINT at{};
+    GetCursorPos(&at);
+    SetWindowPos(hwnd, HWND_TOPMOST, at.x, at.y + 20, r.right + 8, r.bottom + 6, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void PaintTip(HWND hwnd, TooltipData& d) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    if (dc && d.current >= 0) {
+        RECT r{};
+        GetClientRect(hwnd, &r);
+        FillRect(dc, &r, GetSysColorBrush(COLOR_INFOBK));
+        FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
+        HFONT font = TipFont();
+        HGDIOBJ old = SelectObject(dc, font);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+        InflateRect(&r, -4, -3);
+        const std::u16string& text = d.tools[static_cast<size_t>(d.current)].text;
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_NOPREFIX | DT_WORDBREAK);
+        SelectObject(dc, old);
+        DeleteObject(font);
+    }
+    EndPaint(hwnd, &ps);
+}
 
 std::u16string TextOf(const TTTOOLINFOW& ti) {
     if (ti.lpszText == LPSTR_TEXTCALLBACKW)
@@ -168,7 +222,7 @@ LRESULT CALLBACK TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case TTM_ACTIVATE:
         d->active = wParam != 0;
         if (!d->active)
-            d->current = -1;
+            Pop(hwnd, *d);
         return 0;
     case TTM_SETMAXTIPWIDTH: {
         int old = d->maxWidth;
@@ -180,19 +234,39 @@ LRESULT CALLBACK TooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case TTM_SETDELAYTIME:
         return 0;
     case TTM_POP:
-        d->current = -1;
+        Pop(hwnd, *d);
         return 0;
     case TTM_RELAYEVENT: {
         auto* m = reinterpret_cast<const MSG*>(lParam);
         if (!m || !d->active)
             return 0;
-        if (m->message == WM_MOUSEMOVE)
-            d->current = ToolAt(*d, *m);
-        else if (m->message == WM_LBUTTONDOWN || m->message == WM_RBUTTONDOWN || m->message == WM_MBUTTONDOWN ||
-                 m->message == WM_MOUSELEAVE)
-            d->current = -1;
+        if (m->message == WM_MOUSEMOVE) {
+            int tool = ToolAt(*d, *m);
+            if (tool != d->current) {
+                Pop(hwnd, *d);
+                d->current = tool;
+                if (tool >= 0)
+                    SetTimer(hwnd, kShowTimer, kShowDelay, nullptr);
+            }
+        } else if (m->message == WM_LBUTTONDOWN || m->message == WM_RBUTTONDOWN || m->message == WM_MBUTTONDOWN ||
+                   m->message == WM_MOUSELEAVE) {
+            Pop(hwnd, *d);
+        }
         return 0;
     }
+    case WM_TIMER:
+        if (wParam == kShowTimer) {
+            KillTimer(hwnd, kShowTimer);
+            Show(hwnd, *d);
+        }
+        return 0;
+    case WM_PAINT:
+        PaintTip(hwnd, *d);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_NCHITTEST:
+        return HTTRANSPARENT;
     default:
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }

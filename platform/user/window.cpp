@@ -1125,6 +1125,8 @@ HWND WindowFromPoint(POINT point) {
         Window* w = Find(top);
         if (!w || !(w->style & WS_VISIBLE) || !PointInWindow(*w, point))
             continue;
+        if (SameName(w->cls->name, u"tooltips_class32"))
+            continue; // a tip never takes the mouse from what it describes
         if (HWND child = ChildAt(*w, point))
             return child;
         return top;

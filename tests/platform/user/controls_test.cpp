@@ -470,3 +470,40 @@ TEST(Tooltips, KeepATableOfToolsAndTheirTexts) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Tooltips, ATipShowsAfterThePointerRestsOnItsToolAndGoesOnAClick) {
+    ut::UseManualClock(true);
+    HWND owner =
+        CreateWindowExW(0, u"Static", u"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND tool = CreateWindowExW(0, u"Static", u"", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 10, 10, 50, 20, owner, nullptr,
+                                nullptr, nullptr);
+    HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP, 0, 0, 0, 0, owner, nullptr, nullptr,
+                                nullptr);
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND;
+    ti.hwnd = owner;
+    ti.uId = reinterpret_cast<UINT_PTR>(tool);
+    ti.lpszText = const_cast<LPWSTR>(u"Hand tool");
+    SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    MSG move{tool, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5), 0, {}};
+    SendMessageW(tips, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
+    ut::RunPendingMessages();
+    EXPECT_FALSE(IsWindowVisible(tips)) << "not before the pointer has rested";
+    ut::AdvanceClock(600);
+    ut::RunPendingMessages();
+    EXPECT_TRUE(IsWindowVisible(tips));
+    RECT r{};
+    GetWindowRect(tips, &r);
+    POINT inside{r.left + 2, r.top + 2};
+    EXPECT_NE(WindowFromPoint(inside), tips) << "the tip never takes the mouse";
+    MSG click{tool, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5), 0, {}};
+    SendMessageW(tips, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&click));
+    EXPECT_FALSE(IsWindowVisible(tips));
+    DestroyWindow(owner);
+    ut::UseManualClock(false);
+}
+
+} // namespace
