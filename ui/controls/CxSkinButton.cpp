@@ -65,7 +65,7 @@ ON_WM_LBUTTONUP()
 ON_WM_MOUSEMOVE()
 ON_WM_MOUSELEAVE()
 ON_WM_KILLFOCUS()
-ON_MESSAGE(WM_CXSHADE_RADIO, OnUncheck)
+ON_MESSAGE(WM_SKINBUTTON_UNCHECK, OnUncheck)
 ON_MESSAGE(BM_SETCHECK, OnSetCheck)
 ON_MESSAGE(BM_GETCHECK, OnGetCheck)
 END_MESSAGE_MAP()
@@ -424,7 +424,7 @@ LRESULT CxSkinButton::OnSetCheck(WPARAM wParam, LPARAM) {
         CWnd* parent = GetParent();
         for (CWnd* other = parent ? parent->GetNextDlgGroupItem(this) : nullptr;
              other && other->m_hWnd && other->m_hWnd != m_hWnd; other = parent->GetNextDlgGroupItem(other))
-            other->PostMessage(WM_CXSHADE_RADIO);
+            other->PostMessage(WM_SKINBUTTON_UNCHECK);
     }
     Invalidate();
     return 0;

@@ -7,7 +7,7 @@
 #include "platform/user/afxwin.h"
 
 // Sent to the other radio-style buttons of a group when one of them is checked.
-#define WM_CXSHADE_RADIO (WM_USER + 0x100)
+#define WM_SKINBUTTON_UNCHECK (WM_USER + 0x100)
 
 class CxSkinButton : public CButton {
     DECLARE_MESSAGE_MAP()
