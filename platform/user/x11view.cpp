@@ -45,9 +45,17 @@ public:
             m_tried = true;
             G().viewRunning = true;
         }
-        if (!XInitThreads() || !(m_display = XOpenDisplay(nullptr))) {
+        XInitThreads();
+        // A server that has only just come up may refuse the first connection: try for a moment.
+        for (int attempt = 0; attempt < 20 && !m_display; ++attempt) {
+            m_display = XOpenDisplay(nullptr);
+            if (!m_display)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (!m_display) {
             Lock lock(G().mutex);
             G().viewRunning = false;
+            m_tried = false; // the next window shown tries again
             return;
         }
         // A protocol error (a window the server already dropped) is no reason to stop; a lost server ends
