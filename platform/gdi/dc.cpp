@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace platform::gdi {
 
@@ -251,22 +252,33 @@ int SetMapMode(HDC hdc, int mode) {
     return ToDC(hdc) ? MM_TEXT : 0;
 }
 
-BOOL SetViewportOrgEx(HDC hdc, int x, int y, LPPOINT old) {
+namespace {
+// Moves one of the DC's origins (logical units), giving the old one.
+BOOL SetOrigin(HDC hdc, POINT DCState::*origin, POINT to, LPPOINT old) {
     DeviceContext* dc = ToDC(hdc);
     if (!dc)
         return FALSE;
     if (old)
-        *old = dc->state.viewportOrg;
-    dc->state.viewportOrg = POINT{x, y};
+        *old = dc->state.*origin;
+    dc->state.*origin = to;
     return TRUE;
 }
 
-BOOL GetViewportOrgEx(HDC hdc, LPPOINT org) {
+BOOL GetOrigin(HDC hdc, POINT DCState::*origin, LPPOINT out) {
     DeviceContext* dc = ToDC(hdc);
-    if (!dc || !org)
+    if (!dc || !out)
         return FALSE;
-    *org = dc->state.viewportOrg;
+    *out = dc->state.*origin;
     return TRUE;
+}
+} // namespace
+
+BOOL SetViewportOrgEx(HDC hdc, int x, int y, LPPOINT old) {
+    return SetOrigin(hdc, &DCState::viewportOrg, POINT{x, y}, old);
+}
+
+BOOL GetViewportOrgEx(HDC hdc, LPPOINT org) {
+    return GetOrigin(hdc, &DCState::viewportOrg, org);
 }
 
 BOOL OffsetViewportOrgEx(HDC hdc, int dx, int dy, LPPOINT old) {
@@ -281,31 +293,15 @@ BOOL OffsetViewportOrgEx(HDC hdc, int dx, int dy, LPPOINT old) {
 }
 
 BOOL SetWindowOrgEx(HDC hdc, int x, int y, LPPOINT old) {
-    DeviceContext* dc = ToDC(hdc);
-    if (!dc)
-        return FALSE;
-    if (old)
-        *old = dc->state.windowOrg;
-    dc->state.windowOrg = POINT{x, y};
-    return TRUE;
+    return SetOrigin(hdc, &DCState::windowOrg, POINT{x, y}, old);
 }
 
 BOOL GetWindowOrgEx(HDC hdc, LPPOINT org) {
-    DeviceContext* dc = ToDC(hdc);
-    if (!dc || !org)
-        return FALSE;
-    *org = dc->state.windowOrg;
-    return TRUE;
+    return GetOrigin(hdc, &DCState::windowOrg, org);
 }
 
 BOOL SetBrushOrgEx(HDC hdc, int x, int y, LPPOINT old) {
-    DeviceContext* dc = ToDC(hdc);
-    if (!dc)
-        return FALSE;
-    if (old)
-        *old = dc->state.brushOrg;
-    dc->state.brushOrg = POINT{x, y};
-    return TRUE;
+    return SetOrigin(hdc, &DCState::brushOrg, POINT{x, y}, old);
 }
 
 BOOL LPtoDP(HDC hdc, LPPOINT points, int count) {
@@ -331,79 +327,68 @@ BOOL DPtoLP(HDC hdc, LPPOINT points, int count) {
     return TRUE;
 }
 
-#define DC_ATTRIBUTE(Set, Get, Type, field, invalid)                                                                   \
-    Type Set(HDC hdc, Type value) {                                                                                    \
-        DeviceContext* dc = ToDC(hdc);                                                                                 \
-        if (!dc)                                                                                                       \
-            return invalid;                                                                                            \
-        Type old = dc->state.field;                                                                                    \
-        dc->state.field = value;                                                                                       \
-        return old;                                                                                                    \
-    }                                                                                                                  \
-    Type Get(HDC hdc) {                                                                                                \
-        DeviceContext* dc = ToDC(hdc);                                                                                 \
-        return dc ? dc->state.field : (invalid);                                                                       \
-    }
+namespace {
+// Sets one attribute of the DC's state and gives the old value; `failed` for an unknown DC or an invalid value.
+template <typename T> T SetAttribute(HDC hdc, T DCState::*field, T value, T failed, bool valid = true) {
+    DeviceContext* dc = ToDC(hdc);
+    if (!dc || !valid)
+        return failed;
+    return std::exchange(dc->state.*field, value);
+}
 
-DC_ATTRIBUTE(SetBkColor, GetBkColor, COLORREF, bkColor, CLR_INVALID)
-DC_ATTRIBUTE(SetTextColor, GetTextColor, COLORREF, textColor, CLR_INVALID)
-DC_ATTRIBUTE(SetTextAlign, GetTextAlign, UINT, textAlign, GDI_ERROR)
+template <typename T> T GetAttribute(HDC hdc, T DCState::*field, T failed) {
+    DeviceContext* dc = ToDC(hdc);
+    return dc ? dc->state.*field : failed;
+}
+} // namespace
+
+COLORREF SetBkColor(HDC hdc, COLORREF color) {
+    return SetAttribute(hdc, &DCState::bkColor, color, CLR_INVALID);
+}
+COLORREF GetBkColor(HDC hdc) {
+    return GetAttribute(hdc, &DCState::bkColor, CLR_INVALID);
+}
+
+COLORREF SetTextColor(HDC hdc, COLORREF color) {
+    return SetAttribute(hdc, &DCState::textColor, color, CLR_INVALID);
+}
+COLORREF GetTextColor(HDC hdc) {
+    return GetAttribute(hdc, &DCState::textColor, CLR_INVALID);
+}
+
+UINT SetTextAlign(HDC hdc, UINT align) {
+    return SetAttribute(hdc, &DCState::textAlign, align, UINT(GDI_ERROR));
+}
+UINT GetTextAlign(HDC hdc) {
+    return GetAttribute(hdc, &DCState::textAlign, UINT(GDI_ERROR));
+}
 
 int SetBkMode(HDC hdc, int mode) {
-    DeviceContext* dc = ToDC(hdc);
-    if (!dc || (mode != TRANSPARENT && mode != OPAQUE))
-        return 0;
-    int old = dc->state.bkMode;
-    dc->state.bkMode = mode;
-    return old;
+    return SetAttribute(hdc, &DCState::bkMode, mode, 0, mode == TRANSPARENT || mode == OPAQUE);
 }
 int GetBkMode(HDC hdc) {
-    DeviceContext* dc = ToDC(hdc);
-    return dc ? dc->state.bkMode : 0;
+    return GetAttribute(hdc, &DCState::bkMode, 0);
 }
 
 int SetROP2(HDC hdc, int rop2) {
-    DeviceContext* dc = ToDC(hdc);
-    if (!dc || rop2 < R2_BLACK || rop2 > R2_WHITE)
-        return 0;
-    int old = dc->state.rop2;
-    dc->state.rop2 = rop2;
-    return old;
+    return SetAttribute(hdc, &DCState::rop2, rop2, 0, rop2 >= R2_BLACK && rop2 <= R2_WHITE);
 }
 int GetROP2(HDC hdc) {
-    DeviceContext* dc = ToDC(hdc);
-    return dc ? dc->state.rop2 : 0;
+    return GetAttribute(hdc, &DCState::rop2, 0);
 }
 
 int SetStretchBltMode(HDC hdc, int mode) {
-    DeviceContext* dc = ToDC(hdc);
-    if (!dc || mode < BLACKONWHITE || mode > HALFTONE)
-        return 0;
-    int old = dc->state.stretchMode;
-    dc->state.stretchMode = mode;
-    return old;
+    return SetAttribute(hdc, &DCState::stretchMode, mode, 0, mode >= BLACKONWHITE && mode <= HALFTONE);
 }
 int GetStretchBltMode(HDC hdc) {
-    DeviceContext* dc = ToDC(hdc);
-    return dc ? dc->state.stretchMode : 0;
+    return GetAttribute(hdc, &DCState::stretchMode, 0);
 }
 
 COLORREF SetDCBrushColor(HDC hdc, COLORREF color) {
-    DeviceContext* dc = ToDC(hdc);
-    if (!dc)
-        return CLR_INVALID;
-    COLORREF old = dc->state.dcBrushColor;
-    dc->state.dcBrushColor = color;
-    return old;
+    return SetAttribute(hdc, &DCState::dcBrushColor, color, CLR_INVALID);
 }
-
 COLORREF SetDCPenColor(HDC hdc, COLORREF color) {
-    DeviceContext* dc = ToDC(hdc);
-    if (!dc)
-        return CLR_INVALID;
-    COLORREF old = dc->state.dcPenColor;
-    dc->state.dcPenColor = color;
-    return old;
+    return SetAttribute(hdc, &DCState::dcPenColor, color, CLR_INVALID);
 }
 
 // ---- Clipping ----------------------------------------------------------------------------------------------------
