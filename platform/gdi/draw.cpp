@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace platform::gdi {
 
@@ -441,6 +442,13 @@ BOOL GetCurrentPositionEx(HDC hdc, LPPOINT pos) {
     return TRUE;
 }
 
+// Appends the device points of `count` logical points.
+static void AppendDevicePoints(const DeviceContext& dc, const POINT* points, size_t count, std::vector<POINT>& dev) {
+    dev.reserve(dev.size() + count);
+    for (size_t i = 0; i < count; ++i)
+        dev.push_back(dc.toDevice(points[i].x, points[i].y));
+}
+
 static void PathLineTo(DeviceContext& dc, POINT dev) {
     if (dc.path.empty() || dc.path.back().closed)
         dc.path.push_back(PathFigure{{dc.toDevice(dc.state.position.x, dc.state.position.y)}, false});
@@ -466,9 +474,7 @@ BOOL Polyline(HDC hdc, const POINT* points, int count) {
     if (!dc || !points || count < 2)
         return FALSE;
     std::vector<POINT> dev;
-    dev.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-        dev.push_back(dc->toDevice(points[i].x, points[i].y));
+    AppendDevicePoints(*dc, points, static_cast<size_t>(count), dev);
     if (dc->pathOpen)
         dc->path.push_back(PathFigure{dev, false});
     else
@@ -481,8 +487,7 @@ BOOL PolylineTo(HDC hdc, const POINT* points, DWORD count) {
     if (!dc || !points || count == 0)
         return FALSE;
     std::vector<POINT> dev{dc->toDevice(dc->state.position.x, dc->state.position.y)};
-    for (DWORD i = 0; i < count; ++i)
-        dev.push_back(dc->toDevice(points[i].x, points[i].y));
+    AppendDevicePoints(*dc, points, count, dev);
     if (dc->pathOpen) {
         for (size_t i = 1; i < dev.size(); ++i)
             PathLineTo(*dc, dev[i]);
@@ -493,22 +498,25 @@ BOOL PolylineTo(HDC hdc, const POINT* points, DWORD count) {
     return TRUE;
 }
 
+// Records a closed figure into the open path, or fills it with the brush and outlines it with the pen.
+static BOOL DrawClosedShape(DeviceContext& dc, std::vector<POINT> dev) {
+    if (dc.pathOpen) {
+        dc.path.push_back(PathFigure{std::move(dev), true});
+        return TRUE;
+    }
+    Brush scratch;
+    FillPolygonDevice(dc, dev, CurrentBrush(dc, scratch));
+    StrokePolyline(dc, dev, true, false);
+    return TRUE;
+}
+
 BOOL Polygon(HDC hdc, const POINT* points, int count) {
     DeviceContext* dc = ToDC(hdc);
     if (!dc || !points || count < 2)
         return FALSE;
     std::vector<POINT> dev;
-    dev.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-        dev.push_back(dc->toDevice(points[i].x, points[i].y));
-    if (dc->pathOpen) {
-        dc->path.push_back(PathFigure{dev, true});
-        return TRUE;
-    }
-    Brush scratch;
-    FillPolygonDevice(*dc, dev, CurrentBrush(*dc, scratch));
-    StrokePolyline(*dc, dev, true, false);
-    return TRUE;
+    AppendDevicePoints(*dc, points, static_cast<size_t>(count), dev);
+    return DrawClosedShape(*dc, std::move(dev));
 }
 
 static std::vector<POINT> BezierPoints(DeviceContext& dc, POINT start, const POINT* points, DWORD count) {
@@ -599,14 +607,7 @@ BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
         dev.push_back(dc->toDevice(static_cast<int>(std::lround(cx + rx * std::cos(a))),
                                    static_cast<int>(std::lround(cy + ry * std::sin(a)))));
     }
-    if (dc->pathOpen) {
-        dc->path.push_back(PathFigure{dev, true});
-        return TRUE;
-    }
-    Brush scratch;
-    FillPolygonDevice(*dc, dev, CurrentBrush(*dc, scratch));
-    StrokePolyline(*dc, dev, true, false);
-    return TRUE;
+    return DrawClosedShape(*dc, std::move(dev));
 }
 
 // ---- Paths -------------------------------------------------------------------------------------------------------
