@@ -489,9 +489,8 @@ BOOL PtVisible(HDC hdc, int x, int y) {
     DeviceContext* dc = ToDC(hdc);
     if (!dc)
         return FALSE;
-    POINT p = dc->toDevice(x, y);
-    POINT o = dc->devToTarget();
-    return dc->effectiveClip().contains(p.x + o.x, p.y + o.y);
+    POINT p = dc->toTarget(x, y);
+    return dc->effectiveClip().contains(p.x, p.y);
 }
 
 BOOL RectVisible(HDC hdc, const RECT* rect) {

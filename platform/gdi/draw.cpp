@@ -386,34 +386,32 @@ BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop) {
 
 // ---- Pixels ------------------------------------------------------------------------------------------------------
 
-COLORREF GetPixel(HDC hdc, int x, int y) {
+// The target pixel under logical (x, y), or null when the DC has no pixels or the point is clipped away.
+static std::uint32_t* VisiblePixel(HDC hdc, int x, int y, bool* mono = nullptr) {
     DeviceContext* dc = ToDC(hdc);
     if (!dc)
-        return CLR_INVALID;
+        return nullptr;
     Target t = dc->target();
-    POINT p = dc->toDevice(x, y);
-    POINT o = dc->devToTarget();
-    p.x += o.x;
-    p.y += o.y;
+    POINT p = dc->toTarget(x, y);
     if (!t.base || !dc->effectiveClip().contains(p.x, p.y))
-        return CLR_INVALID;
-    return ToColorRef(t.row(p.y)[p.x]);
+        return nullptr;
+    if (mono)
+        *mono = t.mono;
+    return &t.row(p.y)[p.x];
+}
+
+COLORREF GetPixel(HDC hdc, int x, int y) {
+    std::uint32_t* px = VisiblePixel(hdc, x, y);
+    return px ? ToColorRef(*px) : CLR_INVALID;
 }
 
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
-    DeviceContext* dc = ToDC(hdc);
-    if (!dc)
+    bool mono = false;
+    std::uint32_t* px = VisiblePixel(hdc, x, y, &mono);
+    if (!px)
         return CLR_INVALID;
-    Target t = dc->target();
-    POINT p = dc->toDevice(x, y);
-    POINT o = dc->devToTarget();
-    p.x += o.x;
-    p.y += o.y;
-    if (!t.base || !dc->effectiveClip().contains(p.x, p.y))
-        return CLR_INVALID;
-    std::uint32_t v = t.mono ? ToMono(ToPixel(color)) : ToPixel(color);
-    t.row(p.y)[p.x] = v;
-    return ToColorRef(v);
+    *px = mono ? ToMono(ToPixel(color)) : ToPixel(color);
+    return ToColorRef(*px);
 }
 
 BOOL SetPixelV(HDC hdc, int x, int y, COLORREF color) {

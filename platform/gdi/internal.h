@@ -163,6 +163,11 @@ struct DeviceContext {
     Region effectiveClip() const;
     // Device (DC-relative) -> target pixels: adds the surface origin.
     POINT devToTarget() const { return kind == DCKind::Surface ? origin : POINT{0, 0}; }
+    // Logical point -> target pixel.
+    POINT toTarget(int x, int y) const {
+        POINT p = toDevice(x, y), o = devToTarget();
+        return POINT{p.x + o.x, p.y + o.y};
+    }
 };
 
 // A new DC of that kind with the default objects selected, registered (dc.cpp).

@@ -87,10 +87,7 @@ COLORREF ReadPixel(HDC hdc, int x, int y) {
     if (!dc)
         return CLR_INVALID;
     Target t = dc->target();
-    POINT p = dc->toDevice(x, y);
-    POINT o = dc->devToTarget();
-    p.x += o.x;
-    p.y += o.y;
+    POINT p = dc->toTarget(x, y);
     if (!t.base || p.x < 0 || p.y < 0 || p.x >= t.width || p.y >= t.height)
         return CLR_INVALID;
     return ToColorRef(t.row(p.y)[p.x]);

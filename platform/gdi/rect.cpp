@@ -287,11 +287,8 @@ BOOL DrawFocusRect(HDC hdc, const RECT* rect) {
     if (!t.base)
         return TRUE;
     Region clip = dc->effectiveClip();
-    POINT o = dc->devToTarget();
     auto flip = [&](int x, int y) {
-        POINT p = dc->toDevice(x, y);
-        p.x += o.x;
-        p.y += o.y;
+        POINT p = dc->toTarget(x, y);
         if (clip.contains(p.x, p.y)) {
             std::uint32_t& px = t.row(p.y)[p.x];
             px = (~px) & 0x00FFFFFF;
