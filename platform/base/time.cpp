@@ -41,6 +41,20 @@ bool ToSeconds(const SYSTEMTIME& st, long long& seconds) {
     return true;
 }
 
+// The time now, broken down by `breakDown` (local or UTC); a clock fixed by a test is returned as it is.
+SYSTEMTIME WallClock(std::tm* (*breakDown)(const time_t*, std::tm*)) {
+    {
+        std::lock_guard guard(g_clockLock);
+        if (g_localTime)
+            return *g_localTime;
+    }
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    std::tm tm{};
+    breakDown(&ts.tv_sec, &tm);
+    return FromTm(tm, ts.tv_nsec);
+}
+
 } // namespace
 
 ULONGLONG GetTickCount64() {
@@ -82,33 +96,11 @@ void Sleep(DWORD milliseconds) {
 }
 
 void GetLocalTime(LPSYSTEMTIME time) {
-    {
-        std::lock_guard guard(g_clockLock);
-        if (g_localTime) {
-            *time = *g_localTime;
-            return;
-        }
-    }
-    timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    std::tm tm{};
-    localtime_r(&ts.tv_sec, &tm);
-    *time = FromTm(tm, ts.tv_nsec);
+    *time = WallClock(localtime_r);
 }
 
 void GetSystemTime(LPSYSTEMTIME time) {
-    {
-        std::lock_guard guard(g_clockLock);
-        if (g_localTime) {
-            *time = *g_localTime;
-            return;
-        }
-    }
-    timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    std::tm tm{};
-    gmtime_r(&ts.tv_sec, &tm);
-    *time = FromTm(tm, ts.tv_nsec);
+    *time = WallClock(gmtime_r);
 }
 
 void GetSystemTimeAsFileTime(LPFILETIME time) {
