@@ -173,12 +173,7 @@ TW_UINT16 OpenSourceFor(pTW_IDENTITY origin, pTW_IDENTITY wanted) {
     }
     if (chosen == nullptr && wanted->Id == 0 && wanted->ProductName[0] == '\0' && !catalog.empty())
         chosen = &catalog[0];
-    if (chosen == nullptr) {
-        std::lock_guard lock(g_lock);
-        return Fail(FindApp(origin), TWCC_NODS);
-    }
-
-    auto library = SourceLibrary::Load(chosen->path);
+    std::shared_ptr<SourceLibrary> library = chosen ? SourceLibrary::Load(chosen->path) : nullptr;
     if (!library) {
         std::lock_guard lock(g_lock);
         return Fail(FindApp(origin), TWCC_NODS);
