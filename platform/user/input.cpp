@@ -15,16 +15,17 @@ struct Cursor {
     ULONG_PTR id = 0;
 };
 
-// Cursors are shared: loading the same one twice gives the same handle, and they are never freed.
+// Cursors are shared: loading the same one twice gives the same handle, and they are never freed (a handle may
+// outlive the module that loaded it, so the table is not destroyed with it).
 HCURSOR SharedCursor(HINSTANCE module, ULONG_PTR id) {
     static std::mutex mutex;
-    static std::vector<std::unique_ptr<Cursor>> cursors;
+    static auto* cursors = new std::vector<Cursor*>();
     std::lock_guard<std::mutex> lock(mutex);
-    for (auto& c : cursors)
+    for (Cursor* c : *cursors)
         if (c->module == module && c->id == id)
-            return reinterpret_cast<HCURSOR>(c.get());
-    cursors.push_back(std::make_unique<Cursor>(Cursor{module, id}));
-    return reinterpret_cast<HCURSOR>(cursors.back().get());
+            return reinterpret_cast<HCURSOR>(c);
+    cursors->push_back(new Cursor{module, id});
+    return reinterpret_cast<HCURSOR>(cursors->back());
 }
 
 struct ClickState {
