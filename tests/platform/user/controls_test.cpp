@@ -507,3 +507,13 @@ TEST(Tooltips, ATipShowsAfterThePointerRestsOnItsToolAndGoesOnAClick) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Controls, ASingleLineEditReportsTextSetByCodeAsWindowsDoes) {
+    SetWindowTextW(Item(20), u"from code");
+    EXPECT_EQ(Codes(20), (std::vector<int>{EN_UPDATE, EN_CHANGE}))
+        << "single-line edits report WM_SETTEXT; combo boxes and the other controls report nothing";
+}
+
+} // namespace
