@@ -235,14 +235,13 @@ CfgObject* ParseCfgTree(const char* bytes, size_t size) {
         tag += ',';
         state = State::Outside;
         if (tag.compare(0, 6, "endobj") == 0) {
+            // The root stays current once closed: a later node joins its children, a later endobj changes nothing.
             if (!current)
-                damaged = true; // endobj before any node or after the root was closed
-            else if (!(current = current->parent))
+                damaged = true; // endobj before any node
+            else if (current->parent)
+                current = current->parent;
+            else
                 rootClosed = true;
-            continue;
-        }
-        if (rootClosed) {
-            damaged = true; // a second root
             continue;
         }
         CfgObject* node = tagTooLong ? nullptr : ParseObjectTag(tag, size - i);
@@ -272,7 +271,7 @@ CfgObject* ParseCfgTree(const char* bytes, size_t size) {
     for (CfgObject* node : refused)
         DeleteCfgObject(node);
     // An empty file, a cut tag or data block, or nodes still open: the file is not a tree.
-    if (damaged || !root || !rootClosed || state != State::Outside) {
+    if (damaged || !root || !rootClosed || current != root || state != State::Outside) {
         DeleteCfgObject(root);
         return nullptr;
     }

@@ -121,11 +121,24 @@ TEST_F(CfgFileTest, EmptyTruncatedAndGarbageFilesAreNoTree) {
     EXPECT_EQ(Parse(""), nullptr);
     EXPECT_EQ(Parse("garbage without tags"), nullptr);
     EXPECT_EQ(Parse("<endobj>\n"), nullptr) << "endobj before any node";
-    EXPECT_EQ(Parse(kDefaultFile + kDefaultFile), nullptr) << "a second root";
     // Every cut before the root's closing '>' leaves the tree open.
     for (size_t cut = 0; cut + 1 < kDefaultFile.size(); ++cut)
         EXPECT_EQ(Parse(kDefaultFile.substr(0, cut)), nullptr) << "cut at " << cut;
     EXPECT_NE(Parse(kDefaultFile.substr(0, kDefaultFile.size() - 1)), nullptr);
+}
+
+TEST_F(CfgFileTest, TheClosedRootStaysCurrent) {
+    Tree back = Parse(kDefaultFile + "<endobj>\n");
+    ASSERT_NE(back, nullptr) << "an endobj after the root's own changes nothing";
+    EXPECT_EQ(back->children.size(), 1u);
+    back = Parse(kDefaultFile + "<object:late,type:binary,len:2,childobjs:0>ok<endobj>\n");
+    ASSERT_NE(back, nullptr) << "a node after the root's endobj joins the root";
+    ASSERT_EQ(back->children.size(), 2u);
+    EXPECT_STREQ(back->children[1]->name, "late");
+    EXPECT_EQ(back->children[1]->parent, back.get());
+    EXPECT_EQ(std::string(back->children[1]->data), "ok");
+    EXPECT_EQ(Parse(kDefaultFile + "<object:late,type:null,len:0,childobjs:0>\n"), nullptr)
+        << "a node left open at the end is a cut file";
 }
 
 TEST_F(CfgFileTest, ALengthBeyondTheEndOfTheFileIsRefused) {
