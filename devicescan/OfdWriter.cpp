@@ -197,11 +197,19 @@ bool OfdWriter::WriteDocumentXml(const std::u16string& docFolder) {
     return WriteXml(docFolder + u"\\Document.xml", doc);
 }
 
-// The images are zipped straight from the page JPEGs: copies in the work folder would only be written, read once
-// and deleted again (the same archive, at twice the disk traffic).
+// Each page JPEG is copied into Res under its own file name; the archive takes the images from there.
 bool OfdWriter::CreateResFolder(const std::u16string& resFolder) {
     Debug("CreateResFolder");
-    return CreateDirectoryW(resFolder.c_str(), nullptr) != FALSE;
+    if (!CreateDirectoryW(resFolder.c_str(), nullptr))
+        return false;
+    for (size_t i = 0; i < m_arrPagePaths.size(); ++i) {
+        std::u16string target = resFolder + u"\\" + m_arrImageNames[i];
+        Debug(m_arrPagePaths[i]);
+        Debug(target);
+        if (!CopyFileW(m_arrPagePaths[i].c_str(), target.c_str(), FALSE))
+            return false;
+    }
+    return true;
 }
 
 bool OfdWriter::CreatePageFolders(const std::u16string& pagesFolder, const std::vector<int>& widths,
@@ -244,7 +252,8 @@ bool OfdWriter::AddFileToZip(zipFile zip, const std::u16string& entryName, const
     if (!ToAnsi(entryName, name) || (!sourcePath.empty() && !ToCrtPath(sourcePath, source)))
         return false;
     zip_fileinfo info{};
-    int err = m_zipOpenNewFileInZip(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION);
+    int err =
+        m_zipOpenNewFileInZip(zip, name, &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION);
     if (err != ZIP_OK) {
         Debug("nErr != ZIP_OK");
         return false;
@@ -307,8 +316,8 @@ bool OfdWriter::ZipFileToOfd() {
         entries.push_back(file(page + u"Content.xml"));
     }
     entries.push_back({u"Doc_0/Res/", u""});
-    for (size_t i = 0; i < m_arrImageNames.size(); ++i)
-        entries.push_back({u"Doc_0/Res/" + m_arrImageNames[i], m_arrPagePaths[i]});
+    for (const std::u16string& image : m_arrImageNames)
+        entries.push_back(file(u"Doc_0/Res/" + image));
     entries.push_back(file(u"OFD.xml"));
 
     bool good = true;

@@ -1,7 +1,7 @@
 // The OFD writer: the page JPEGs of a several-page scan packed into one OFD document (GB/T 33190-2016), a zip of
-// XML files and the page images. The XML tree is built in a fresh work folder under the temporary folder and zipped
-// beside it, with the images taken from the page JPEGs, by minizip (loaded at run time as "zlibwapi.dll"); the
-// archive is then moved to the output path.
+// XML files and the page images. The XML tree and copies of the page JPEGs are built in a fresh work folder under the
+// temporary folder and zipped beside it by minizip (loaded at run time as "zlibwapi.dll"); the archive is then moved
+// to the output path.
 //
 //   zip entry                         content
 //   Doc_0/                            document folder
@@ -11,8 +11,8 @@
 //   Doc_0/Pages/Page_i/Content.xml    the page's box in mm, one layer (2N+1+2i) holding one image (2N+2+2i)
 //   Doc_0/Res/, Doc_0/Res/<name>      the page JPEGs under their own file names
 //   OFD.xml                           the entry document
-// Page IDs are N+1..2N and MaxUnitID is 4N. Every entry is deflated (method 8): the XML at the default level, the
-// page images at level 0, since JPEG data does not compress.
+// Page IDs are N+1..2N and MaxUnitID is 4N. Every entry, the page images included, is deflated (method 8) at the
+// default level (-1).
 #pragma once
 
 #include "platform/base/cstring.h"

@@ -109,7 +109,7 @@ TEST_F(OfdTest, OnePageDocumentHoldsItsEntriesInOrderWithTheirTexts) {
                   "<ofd:Layer ID=\"3\" Type=\"Body\"><ofd:ImageObject ID=\"4\" CTM=\"209.97333 0 0 297.01068 0 0\" "
                   "Boundary=\"0 0 209.97333 297.01068\" ResourceID=\"1\"/></ofd:Layer></ofd:Content></ofd:Page>");
     EXPECT_EQ(entries[7].data, jpegBytes);
-    // Every entry is deflated; the page image in uncompressed deflate blocks, since JPEG data does not shrink.
+    // Every entry is deflated at the default level, the page image included.
     for (const Entry& e : entries)
         EXPECT_EQ(e.method, static_cast<unsigned long>(Z_DEFLATED)) << e.name;
     EXPECT_LE(entries[7].compressedSize, jpegBytes.size() + 5 * (jpegBytes.size() / 16384 + 2));
@@ -166,6 +166,31 @@ TEST_F(OfdTest, ThreePagesNumberTheirUnits) {
         EXPECT_NE(content.find("ResourceID=\"" + std::to_string(i + 1) + "\""), std::string::npos);
         EXPECT_NE(content.find("0 0 21.59000 27.94000"), std::string::npos) << content;
     }
+    EXPECT_TRUE(TempHoldsOnly({}));
+}
+
+TEST_F(OfdTest, PageImagesAreCopiedIntoResAndZippedFromThere) {
+    std::u16string page = MakeJpeg(u"JpgR.tmp", 40, 30);
+    std::vector<std::u16string> lines;
+    platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    OfdWriter writer;
+    int result = writer.SaveAsOfd({CString(page.c_str())}, {40}, {30}, 300, u"C:\\Scans\\res.ofd");
+    platform::debug::SetSink({});
+    ASSERT_EQ(result, 1);
+    auto at = [&](std::u16string_view text) { return std::find(lines.begin(), lines.end(), text) - lines.begin(); };
+    auto endsWith = [](const std::u16string& text, std::u16string_view tail) {
+        return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    // "CreateResFolder", then the page JPEG and its copy in the work folder's Res.
+    size_t res = at(u"CreateResFolder");
+    ASSERT_LT(res + 2, lines.size());
+    EXPECT_EQ(lines[res + 1], page);
+    EXPECT_TRUE(endsWith(lines[res + 2], u"res.ofd/Doc_0/Res\\JpgR.tmp")) << platform::ToUtf8(lines[res + 2]);
+    // The image entry is read from that copy, not from the page JPEG.
+    size_t entry = at(u"Doc_0/Res/JpgR.tmp");
+    ASSERT_LT(entry + 1, lines.size());
+    EXPECT_TRUE(endsWith(lines[entry + 1], u"res.ofd/Doc_0/Res/JpgR.tmp")) << platform::ToUtf8(lines[entry + 1]);
+    EXPECT_NE(lines[entry + 1], page);
     EXPECT_TRUE(TempHoldsOnly({}));
 }
 
