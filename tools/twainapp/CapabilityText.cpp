@@ -82,9 +82,15 @@ std::size_t ItemSize(TW_UINT16 type) {
     }
 }
 
+// A value stored at `at`, which need not be aligned.
+template <typename T> T Read(const unsigned char* at) {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+
 std::string Fix32Text(const unsigned char* at) {
-    TW_FIX32 fix;
-    std::memcpy(&fix, at, 4);
+    const auto fix = Read<TW_FIX32>(at);
     char text[32];
     std::snprintf(text, sizeof text, "%g", fix.Whole + fix.Frac / 65536.0);
     return text;
@@ -94,32 +100,17 @@ std::string Fix32Text(const unsigned char* at) {
 std::string ItemText(TW_UINT16 type, const unsigned char* at, std::size_t available) {
     if (available < ItemSize(type) && type < TWTY_STR32)
         return "?";
-    char text[64];
     switch (type) {
     case TWTY_INT8:
-        std::snprintf(text, sizeof text, "%d", static_cast<TW_INT8>(*at));
-        return text;
+        return std::to_string(Read<TW_INT8>(at));
     case TWTY_UINT8:
-        std::snprintf(text, sizeof text, "%u", *at);
-        return text;
-    case TWTY_INT16: {
-        TW_INT16 v;
-        std::memcpy(&v, at, 2);
-        std::snprintf(text, sizeof text, "%d", v);
-        return text;
-    }
-    case TWTY_INT32: {
-        TW_INT32 v;
-        std::memcpy(&v, at, 4);
-        std::snprintf(text, sizeof text, "%d", v);
-        return text;
-    }
-    case TWTY_UINT32: {
-        TW_UINT32 v;
-        std::memcpy(&v, at, 4);
-        std::snprintf(text, sizeof text, "%u", v);
-        return text;
-    }
+        return std::to_string(Read<TW_UINT8>(at));
+    case TWTY_INT16:
+        return std::to_string(Read<TW_INT16>(at));
+    case TWTY_INT32:
+        return std::to_string(Read<TW_INT32>(at));
+    case TWTY_UINT32:
+        return std::to_string(Read<TW_UINT32>(at));
     case TWTY_FIX32:
         return Fix32Text(at);
     case TWTY_FRAME:
@@ -133,19 +124,9 @@ std::string ItemText(TW_UINT16 type, const unsigned char* at, std::size_t availa
         return "\"" +
                std::string(reinterpret_cast<const char*>(at), strnlen(reinterpret_cast<const char*>(at), limit)) + "\"";
     }
-    default: {
-        TW_UINT16 v;
-        std::memcpy(&v, at, 2);
-        std::snprintf(text, sizeof text, "%u", v);
-        return text;
+    default:
+        return std::to_string(Read<TW_UINT16>(at));
     }
-    }
-}
-
-TW_UINT32 U32(const unsigned char* at) {
-    TW_UINT32 v;
-    std::memcpy(&v, at, 4);
-    return v;
 }
 
 } // namespace
@@ -182,8 +163,7 @@ std::string DescribeContainer(TW_UINT16 conType, const void* container, std::siz
     const auto* bytes = static_cast<const unsigned char*>(container);
     if (bytes == nullptr || size < 2)
         return "(no container)";
-    TW_UINT16 type;
-    std::memcpy(&type, bytes, 2);
+    const auto type = Read<TW_UINT16>(bytes);
     const std::size_t item = ItemSize(type);
     std::string text = ContainerName(conType) + " " + ItemTypeName(type) + " ";
     switch (conType) {
@@ -200,9 +180,9 @@ std::string DescribeContainer(TW_UINT16 conType, const void* container, std::siz
         const std::size_t header = conType == TWON_ARRAY ? 6 : 14;
         if (size < header)
             return text + "?";
-        const TW_UINT32 count = U32(bytes + 2);
-        const TW_UINT32 current = conType == TWON_ARRAY ? count : U32(bytes + 6);
-        const TW_UINT32 deflt = conType == TWON_ARRAY ? count : U32(bytes + 10);
+        const TW_UINT32 count = Read<TW_UINT32>(bytes + 2);
+        const TW_UINT32 current = conType == TWON_ARRAY ? count : Read<TW_UINT32>(bytes + 6);
+        const TW_UINT32 deflt = conType == TWON_ARRAY ? count : Read<TW_UINT32>(bytes + 10);
         text += "{";
         for (TW_UINT32 i = 0; i < count && header + (i + 1) * item <= size; ++i) {
             const std::string value = ItemText(type, bytes + header + i * item, item);
