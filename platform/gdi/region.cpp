@@ -42,18 +42,24 @@ bool Apply(int mode, bool a, bool b) {
     }
 }
 
+// Both ends of every item of both lists, sorted and without repeats; `ends` gives an item's two ends.
+template <typename T, typename Ends>
+std::vector<LONG> DistinctEdges(const std::vector<T>& a, const std::vector<T>& b, Ends ends) {
+    std::vector<LONG> edges;
+    edges.reserve(2 * (a.size() + b.size()));
+    for (const std::vector<T>* list : {&a, &b})
+        for (const T& item : *list) {
+            auto [first, second] = ends(item);
+            edges.push_back(first);
+            edges.push_back(second);
+        }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    return edges;
+}
+
 std::vector<Span> CombineSpans(const std::vector<Span>& a, const std::vector<Span>& b, int mode) {
-    std::vector<LONG> xs;
-    for (const Span& s : a) {
-        xs.push_back(s.first);
-        xs.push_back(s.second);
-    }
-    for (const Span& s : b) {
-        xs.push_back(s.first);
-        xs.push_back(s.second);
-    }
-    std::sort(xs.begin(), xs.end());
-    xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
+    std::vector<LONG> xs = DistinctEdges(a, b, [](const Span& s) { return s; });
     std::vector<Span> out;
     size_t ia = 0, ib = 0;
     for (size_t i = 0; i + 1 < xs.size(); ++i) {
@@ -74,25 +80,10 @@ std::vector<Span> CombineSpans(const std::vector<Span>& a, const std::vector<Spa
     return out;
 }
 
-std::vector<LONG> BandEdges(const std::vector<RECT>& a, const std::vector<RECT>& b) {
-    std::vector<LONG> ys;
-    for (const RECT& r : a) {
-        ys.push_back(r.top);
-        ys.push_back(r.bottom);
-    }
-    for (const RECT& r : b) {
-        ys.push_back(r.top);
-        ys.push_back(r.bottom);
-    }
-    std::sort(ys.begin(), ys.end());
-    ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
-    return ys;
-}
-
 // Builds the banded rectangle list, merging a band into the one above when their spans are identical.
 Region Build(const std::vector<RECT>& a, const std::vector<RECT>& b, int mode) {
     Region out;
-    std::vector<LONG> ys = BandEdges(a, b);
+    std::vector<LONG> ys = DistinctEdges(a, b, [](const RECT& r) { return Span{r.top, r.bottom}; });
     std::vector<Span> prevSpans;
     size_t prevStart = 0;
     LONG prevBottom = 0;
