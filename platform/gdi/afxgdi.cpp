@@ -10,16 +10,41 @@
 
 namespace {
 
-// Handle -> permanent wrapper (any thread); handle -> temporary wrapper (per thread, freed by DeleteTempMap).
-std::mutex g_mapMutex;
-std::unordered_map<HGDIOBJ, CGdiObject*>& PermanentObjects() {
-    static auto* map = new std::unordered_map<HGDIOBJ, CGdiObject*>;
+// Handle -> permanent wrapper, used from any thread.
+template <typename Handle, typename Wrapper> class PermanentMap {
+public:
+    void add(Handle h, Wrapper* wrapper) {
+        std::lock_guard lock(m_mutex);
+        m_map[h] = wrapper;
+    }
+    // Forgets the handle only while it still names this wrapper.
+    void remove(Handle h, const Wrapper* wrapper) {
+        std::lock_guard lock(m_mutex);
+        auto it = m_map.find(h);
+        if (it != m_map.end() && it->second == wrapper)
+            m_map.erase(it);
+    }
+    Wrapper* find(Handle h) {
+        std::lock_guard lock(m_mutex);
+        auto it = m_map.find(h);
+        return it != m_map.end() ? it->second : nullptr;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unordered_map<Handle, Wrapper*> m_map;
+};
+
+PermanentMap<HGDIOBJ, CGdiObject>& PermanentObjects() {
+    static auto* map = new PermanentMap<HGDIOBJ, CGdiObject>;
     return *map;
 }
-std::unordered_map<HDC, CDC*>& PermanentDCs() {
-    static auto* map = new std::unordered_map<HDC, CDC*>;
+PermanentMap<HDC, CDC>& PermanentDCs() {
+    static auto* map = new PermanentMap<HDC, CDC>;
     return *map;
 }
+
+// Handle -> temporary wrapper (per thread, freed by DeleteTempMap).
 thread_local std::unordered_map<HGDIOBJ, std::unique_ptr<CGdiObject>> t_tempObjects;
 thread_local std::unordered_map<HDC, std::unique_ptr<CDC>> t_tempDCs;
 
@@ -61,19 +86,14 @@ BOOL CGdiObject::Attach(HGDIOBJ object) {
     if (m_hObject)
         DeleteObject();
     m_hObject = object;
-    std::lock_guard lock(g_mapMutex);
-    PermanentObjects()[object] = this;
+    PermanentObjects().add(object, this);
     return TRUE;
 }
 
 HGDIOBJ CGdiObject::Detach() {
     HGDIOBJ h = m_hObject;
-    if (h) {
-        std::lock_guard lock(g_mapMutex);
-        auto it = PermanentObjects().find(h);
-        if (it != PermanentObjects().end() && it->second == this)
-            PermanentObjects().erase(it);
-    }
+    if (h)
+        PermanentObjects().remove(h, this);
     m_hObject = nullptr;
     return h;
 }
@@ -98,12 +118,8 @@ BOOL CGdiObject::CreateStockObject(int index) {
 CGdiObject* CGdiObject::FromHandle(HGDIOBJ object) {
     if (!object)
         return nullptr;
-    {
-        std::lock_guard lock(g_mapMutex);
-        auto it = PermanentObjects().find(object);
-        if (it != PermanentObjects().end())
-            return it->second;
-    }
+    if (CGdiObject* permanent = PermanentObjects().find(object))
+        return permanent;
     auto& temp = t_tempObjects[object];
     if (!temp) {
         temp = MakeWrapper(object);
@@ -157,19 +173,14 @@ BOOL CDC::Attach(HDC dc) {
     if (!dc)
         return FALSE;
     m_hDC = m_hAttribDC = dc;
-    std::lock_guard lock(g_mapMutex);
-    PermanentDCs()[dc] = this;
+    PermanentDCs().add(dc, this);
     return TRUE;
 }
 
 HDC CDC::Detach() {
     HDC h = m_hDC;
-    if (h) {
-        std::lock_guard lock(g_mapMutex);
-        auto it = PermanentDCs().find(h);
-        if (it != PermanentDCs().end() && it->second == this)
-            PermanentDCs().erase(it);
-    }
+    if (h)
+        PermanentDCs().remove(h, this);
     m_hDC = m_hAttribDC = nullptr;
     return h;
 }
@@ -183,12 +194,8 @@ BOOL CDC::DeleteDC() {
 CDC* CDC::FromHandle(HDC dc) {
     if (!dc)
         return nullptr;
-    {
-        std::lock_guard lock(g_mapMutex);
-        auto it = PermanentDCs().find(dc);
-        if (it != PermanentDCs().end())
-            return it->second;
-    }
+    if (CDC* permanent = PermanentDCs().find(dc))
+        return permanent;
     auto& temp = t_tempDCs[dc];
     if (!temp) {
         temp = std::make_unique<CDC>();
