@@ -148,7 +148,8 @@ template <typename T, typename Make> HANDLE CreateOrOpen(LPCWSTR rawName, bool c
         return handle;
     }
     std::unique_ptr<NamePresence> presence;
-    switch (NamePresence::Acquire(name, Kind(static_cast<T*>(nullptr)), create, presence)) {
+    const NamePresence::Result result = NamePresence::Acquire(name, Kind(static_cast<T*>(nullptr)), create, presence);
+    switch (result) {
     case NamePresence::Result::Missing:
         registry.objects.erase(name);
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -160,27 +161,19 @@ template <typename T, typename Make> HANDLE CreateOrOpen(LPCWSTR rawName, bool c
     case NamePresence::Result::Failed:
         registry.objects.erase(name);
         return nullptr;
-    case NamePresence::Result::Created: {
-        std::shared_ptr<T> object = make(true);
-        object->name = name;
-        object->presence = std::move(presence);
-        registry.objects[name] = object;
-        HANDLE handle = AddHandle(std::move(object));
-        if (handle)
-            SetLastError(NO_ERROR);
-        return handle;
-    }
+    case NamePresence::Result::Created:
     case NamePresence::Result::Opened:
         break;
     }
-    // Another process holds the name: this process gets its own object of that name (initial state unset).
-    std::shared_ptr<T> object = make(false);
+    // When another process holds the name, this process gets its own object of that name (initial state unset).
+    const bool created = result == NamePresence::Result::Created;
+    std::shared_ptr<T> object = make(created);
     object->name = name;
     object->presence = std::move(presence);
     registry.objects[name] = object;
     HANDLE handle = AddHandle(std::move(object));
     if (handle)
-        SetLastError(create ? ERROR_ALREADY_EXISTS : NO_ERROR);
+        SetLastError(create && !created ? ERROR_ALREADY_EXISTS : NO_ERROR);
     return handle;
 }
 
