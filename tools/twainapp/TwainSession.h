@@ -20,8 +20,6 @@ public:
     TwainSession(const TwainSession&) = delete;
     TwainSession& operator=(const TwainSession&) = delete;
 
-    int State() const { return m_state; }
-    const TW_IDENTITY& AppIdentity() const { return m_app; }
     const TW_IDENTITY& SourceIdentity() const { return m_source; }
 
     // Each answers the TWAIN return code; on failure LastConditionCode() tells why.
