@@ -178,11 +178,13 @@ int CScanner::DevMon_StartScan(ScanRequest* request) {
     if (r != 0) {
         DebugPrint(u"SetScanParameterEx fail:%d", r);
         CallDriver(m_pfnAbortScan, m_hDevice);
+        ClearCounters();
         return r;
     }
     r = CallDriver(m_pfnGetScanParameter, m_hDevice, &request->driverPixelsPerLine, &request->driverLines);
     if (r != 0) {
         CallDriver(m_pfnAbortScan, m_hDevice);
+        ClearCounters();
         return r;
     }
     UINT bits;
@@ -198,6 +200,7 @@ int CScanner::DevMon_StartScan(ScanRequest* request) {
         break;
     default:
         CallDriver(m_pfnAbortScan, m_hDevice);
+        ClearCounters();
         return -1;
     }
     const UINT driverPixels = static_cast<UINT>(std::max(request->driverPixelsPerLine, 0));

@@ -269,6 +269,31 @@ TEST_F(CScannerTest, DriverErrorsComeBackUnchangedAfterAnAbort) {
     EXPECT_EQ(scanner.DevMon_StartScan(&colour), -1) << "the preview colour code 3 has no depth here";
 }
 
+TEST_F(CScannerTest, AStartThatAbortsClearsTheCountersOfTheJobBefore) {
+    LoadAndOpen();
+    ScanRequest good = Request(75, 2, 1200, 1200, 1);
+    ASSERT_EQ(scanner.DevMon_StartScan(&good), 0);
+    ASSERT_EQ(scanner.GetTotalLines(), 75u);
+    BYTE line[228];
+    int bytes = 0, percent = 0;
+    ScanRequest colour = Request(75, 3, 1200, 1200, 0);
+    EXPECT_EQ(scanner.DevMon_StartScan(&colour), -1);
+    EXPECT_EQ(scanner.GetTotalLines(), 0u) << "a refused depth aborts the job";
+    EXPECT_EQ(scanner.GetStride(), 0u);
+    EXPECT_EQ(scanner.DevMon_ReadScanData(line, sizeof line, &bytes, &percent), CScanner::kEndOfPage)
+        << "nothing is left of the earlier job to read";
+
+    ASSERT_EQ(scanner.DevMon_StartScan(&good), 0);
+    WriteControl("fault = ScanDrv_GetScanParameter 1\n");
+    EXPECT_EQ(scanner.DevMon_StartScan(&good), 1);
+    EXPECT_EQ(scanner.GetTotalLines(), 0u) << "a failed parameter read aborts the job";
+
+    ASSERT_EQ(scanner.DevMon_StartScan(&good), 0) << "the fault played once";
+    WriteControl("fault = ScanDrv_SetScanParameter 18\n");
+    EXPECT_EQ(scanner.DevMon_StartScan(&good), 18);
+    EXPECT_EQ(scanner.GetTotalLines(), 0u) << "refused scan settings abort the job";
+}
+
 TEST_F(CScannerTest, PagesOfAPushJobFollowTheDriversPushStatus) {
     WriteControl("feeder_sheets = 2\n");
     LoadAndOpen();
