@@ -200,9 +200,7 @@ bool TransferPixels(DeviceContext& dst, Span dx, Span dy, SourceRows* src, Span 
     if (usesPattern) {
         const Brush* b = dst.state.brush;
         COLORREF c = b == StockBrush(DC_BRUSH) ? dst.state.dcBrushColor : b->color;
-        pattern = b->style == BS_NULL ? 0 : ToPixel(c);
-        if (t.mono)
-            pattern = ToMono(pattern);
+        pattern = b->style == BS_NULL ? 0 : t.pixelOf(c);
     }
 
     std::vector<std::uint32_t> line(static_cast<size_t>(box.right - box.left));

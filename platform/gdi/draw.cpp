@@ -47,12 +47,8 @@ public:
         const Pen& pen = *dc.state.pen;
         m_style = pen.style;
         m_width = pen.width;
-        m_pixel = ToPixel(PenColor(dc));
-        m_bk = ToPixel(dc.state.bkColor);
-        if (m_target.mono) {
-            m_pixel = ToMono(m_pixel);
-            m_bk = ToMono(m_bk);
-        }
+        m_pixel = m_target.pixelOf(PenColor(dc));
+        m_bk = m_target.pixelOf(dc.state.bkColor);
         m_pattern = &DashPattern(m_style);
         m_origin = dc.devToTarget();
         m_box = m_clip.box();
@@ -386,31 +382,30 @@ BOOL PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop) {
 
 // ---- Pixels ------------------------------------------------------------------------------------------------------
 
-// The target pixel under logical (x, y), or null when the DC has no pixels or the point is clipped away.
-static std::uint32_t* VisiblePixel(HDC hdc, int x, int y, bool* mono = nullptr) {
+// The pixel under logical (x, y) on the DC's target `t`, or null when the DC has no pixels or the point is clipped.
+static std::uint32_t* VisiblePixel(HDC hdc, int x, int y, Target& t) {
     DeviceContext* dc = ToDC(hdc);
     if (!dc)
         return nullptr;
-    Target t = dc->target();
+    t = dc->target();
     POINT p = dc->toTarget(x, y);
     if (!t.base || !dc->effectiveClip().contains(p.x, p.y))
         return nullptr;
-    if (mono)
-        *mono = t.mono;
     return &t.row(p.y)[p.x];
 }
 
 COLORREF GetPixel(HDC hdc, int x, int y) {
-    std::uint32_t* px = VisiblePixel(hdc, x, y);
+    Target t;
+    std::uint32_t* px = VisiblePixel(hdc, x, y, t);
     return px ? ToColorRef(*px) : CLR_INVALID;
 }
 
 COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
-    bool mono = false;
-    std::uint32_t* px = VisiblePixel(hdc, x, y, &mono);
+    Target t;
+    std::uint32_t* px = VisiblePixel(hdc, x, y, t);
     if (!px)
         return CLR_INVALID;
-    *px = mono ? ToMono(ToPixel(color)) : ToPixel(color);
+    *px = t.pixelOf(color);
     return ToColorRef(*px);
 }
 

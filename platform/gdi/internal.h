@@ -133,6 +133,8 @@ struct Target {
     int width = 0, height = 0;
     bool mono = false;
     std::uint32_t* row(int y) const { return base + y * stride; }
+    // The pixel a colour becomes on this target.
+    std::uint32_t pixelOf(COLORREF c) const { return mono ? ToMono(ToPixel(c)) : ToPixel(c); }
 };
 
 struct PathFigure {

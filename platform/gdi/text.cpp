@@ -260,13 +260,9 @@ void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, POI
     int width = Measure(face, text);
     int cellHeight = face.ascent + face.descent;
     int x0 = topLeft.x + o.x, y0 = topLeft.y + o.y;
-    std::uint32_t color = ToPixel(dc.state.textColor);
-    if (t.mono)
-        color = ToMono(color);
+    const std::uint32_t color = t.pixelOf(dc.state.textColor);
     if (dc.state.bkMode == OPAQUE) {
-        std::uint32_t bk = ToPixel(dc.state.bkColor);
-        if (t.mono)
-            bk = ToMono(bk);
+        const std::uint32_t bk = t.pixelOf(dc.state.bkColor);
         RECT cell{x0, y0, x0 + width, y0 + cellHeight};
         for (const RECT& c : clip.rects) {
             RECT q;
