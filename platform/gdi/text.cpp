@@ -260,17 +260,17 @@ void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, POI
     int width = Measure(face, text);
     int cellHeight = face.ascent + face.descent;
     int x0 = topLeft.x + o.x, y0 = topLeft.y + o.y;
-    const std::uint32_t color = t.pixelOf(dc.state.textColor);
-    if (dc.state.bkMode == OPAQUE) {
-        const std::uint32_t bk = t.pixelOf(dc.state.bkColor);
-        RECT cell{x0, y0, x0 + width, y0 + cellHeight};
+    auto fill = [&](const RECT& area, std::uint32_t pixel) {
         for (const RECT& c : clip.rects) {
             RECT q;
-            if (IntersectRect(&q, &cell, &c))
+            if (IntersectRect(&q, &area, &c))
                 for (LONG y = q.top; y < q.bottom; ++y)
-                    std::fill(t.row(y) + q.left, t.row(y) + q.right, bk);
+                    std::fill(t.row(y) + q.left, t.row(y) + q.right, pixel);
         }
-    }
+    };
+    const std::uint32_t color = t.pixelOf(dc.state.textColor);
+    if (dc.state.bkMode == OPAQUE)
+        fill(RECT{x0, y0, x0 + width, y0 + cellHeight}, t.pixelOf(dc.state.bkColor));
     bool underlineAll = dc.state.font && dc.state.font->log.lfUnderline;
     int baseline = y0 + face.ascent;
     int pen = x0;
@@ -305,16 +305,10 @@ void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, POI
                 }
             }
         }
-        if (underlineAll || std::find(underline.begin(), underline.end(), i) != underline.end()) {
-            RECT bar{pen, baseline + face.underlinePos, pen + g.advance,
-                     baseline + face.underlinePos + face.underlineThickness};
-            for (const RECT& c : clip.rects) {
-                RECT q;
-                if (IntersectRect(&q, &bar, &c))
-                    for (LONG y = q.top; y < q.bottom; ++y)
-                        std::fill(t.row(y) + q.left, t.row(y) + q.right, color);
-            }
-        }
+        if (underlineAll || std::find(underline.begin(), underline.end(), i) != underline.end())
+            fill(RECT{pen, baseline + face.underlinePos, pen + g.advance,
+                      baseline + face.underlinePos + face.underlineThickness},
+                 color);
         pen += g.advance;
     }
     std::u16string logged;
