@@ -29,7 +29,13 @@ struct ScanParam {
 };
 
 static_assert(sizeof(ScanParam) == 612);
+static_assert(offsetof(ScanParam, szFoundAddress) == 4);
+static_assert(offsetof(ScanParam, szHostAddress) == 260);
 static_assert(offsetof(ScanParam, source) == 516);
+static_assert(offsetof(ScanParam, colorMode) == 520);
+static_assert(offsetof(ScanParam, resolution) == 524);
+static_assert(offsetof(ScanParam, paperSize) == 528);
+static_assert(offsetof(ScanParam, horizontal) == 532);
 static_assert(offsetof(ScanParam, adv) == 536);
 
 inline constexpr int kScanParamSize = 612;
