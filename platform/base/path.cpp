@@ -97,23 +97,26 @@ std::string NormalizeHost(const std::string& host) {
     return out.empty() ? "/" : out;
 }
 
+// A normalised host path as a DOS path: below the root on C:, anywhere else on Z:.
+std::u16string HostToDos(const std::string& host, const std::string& root) {
+    std::u16string dos;
+    if (host == root || host.compare(0, root.size() + 1, root + "/") == 0)
+        dos = u"C:" + ToUtf16(host.substr(root.size()));
+    else
+        dos = u"Z:" + ToUtf16(host);
+    for (char16_t& c : dos)
+        if (c == u'/')
+            c = u'\\';
+    if (dos.size() == 2)
+        dos += u'\\';
+    return dos;
+}
+
 std::u16string CurrentDirectoryLocked(State& state) {
     if (!state.currentDirectory) {
         char buffer[PATH_MAX];
         std::string cwd = getcwd(buffer, sizeof buffer) ? buffer : "/";
-        std::string root = RootLocked(state);
-        std::string host = NormalizeHost(cwd);
-        std::u16string dos;
-        if (host == root || host.compare(0, root.size() + 1, root + "/") == 0)
-            dos = u"C:" + ToUtf16(host.substr(root.size()));
-        else
-            dos = u"Z:" + ToUtf16(host);
-        for (char16_t& c : dos)
-            if (c == u'/')
-                c = u'\\';
-        if (dos.size() == 2)
-            dos += u'\\';
-        state.currentDirectory = dos;
+        state.currentDirectory = HostToDos(NormalizeHost(cwd), RootLocked(state));
     }
     return *state.currentDirectory;
 }
@@ -285,19 +288,7 @@ std::u16string ToDosPath(const std::string& hostPath) {
         char buffer[PATH_MAX];
         host = std::string(getcwd(buffer, sizeof buffer) ? buffer : "/") + "/" + host;
     }
-    host = NormalizeHost(host);
-    std::string root = Root();
-    std::u16string dos;
-    if (host == root || host.compare(0, root.size() + 1, root + "/") == 0)
-        dos = u"C:" + ToUtf16(host.substr(root.size()));
-    else
-        dos = u"Z:" + ToUtf16(host == "/" ? std::string() : host);
-    for (char16_t& c : dos)
-        if (c == u'/')
-            c = u'\\';
-    if (dos.size() == 2)
-        dos += u'\\';
-    return dos;
+    return HostToDos(NormalizeHost(host), Root());
 }
 
 bool EnsureDosFolder(std::u16string_view dosFolder) {
