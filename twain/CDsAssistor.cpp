@@ -48,16 +48,15 @@ const char* Str32(const TW_STR32& s, char (&buffer)[sizeof(TW_STR32) + 1]) {
 } // namespace
 
 CDsAssistor::CDsAssistor() {
-    // State, condition code and both identities are set before anything that can fail.
+    // State, condition code, both identities and the window-less resolutions are set before anything that can
+    // fail, so a source without its work buffer still names itself to the manager and scans at the table's values.
     g_bHostOffice = FALSE;
-    m_pWorkBuffer = static_cast<BYTE*>(GlobalAlloc(GPTR, kWorkBufferSize));
-    if (m_pWorkBuffer == nullptr) {
-        DebugPrint(u"not enough mem");
-        return;
-    }
     FillIdentity();
     g_nTwainXResolution = static_cast<int>(GetCurrentXResolution());
     g_nTwainYResolution = static_cast<int>(GetCurrentYResolution());
+    m_pWorkBuffer = static_cast<BYTE*>(GlobalAlloc(GPTR, kWorkBufferSize));
+    if (m_pWorkBuffer == nullptr)
+        DebugPrint(u"not enough mem");
 }
 
 CDsAssistor::~CDsAssistor() {

@@ -12,6 +12,9 @@
 #include "twain/CTwainDsApp.h"
 #include "twain/CUIFactory.h"
 #include "twain/CUIImp.h"
+#include "twain/CapabilityTable.h"
+
+#include "settings/IniPath.h"
 
 #include <stdexcept>
 #include <vector>
@@ -192,14 +195,31 @@ TEST_F(GraphTest, TeardownClosesTheWindowBeforeTheEngineGoes) {
 TEST_F(GraphTest, AssistorStartsAt300EvenWithoutMemory) {
     std::vector<std::u16string> lines;
     platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    // This program's own INI file and model key, as the assistor in it reads them.
+    WCHAR ini[MAX_PATH];
+    GetIniPath(ini);
+    WCHAR model[MAX_PATH];
+    GetModelKeyName(model);
+    const std::u16string iniPath(ini);
+    const std::u16string iniName = iniPath.substr(iniPath.rfind(u'\\') + 1);
+    m_ini += "Product Name(" + std::string(model, model + std::char_traits<char16_t>::length(model)) + ")=KVX 7731\n";
+    WriteIni(std::string(iniName.begin(), iniName.end()));
+    g_nTwainXResolution = 300;
+    g_nTwainYResolution = 300;
     platform::testing::SetAllocationCap(1 << 20);
     CDsAssistor assistor;
     platform::testing::SetAllocationCap(std::nullopt);
     EXPECT_EQ(assistor.GetState(), 300);
     EXPECT_EQ(assistor.GetConditionCode(), TWCC_SUCCESS);
     EXPECT_EQ(assistor.GetAppId(), 0u);
-    TW_IDENTITY zero{};
-    EXPECT_EQ(std::memcmp(&assistor.GetDsIdentity(), &zero, sizeof zero), 0);
+    const TW_IDENTITY& identity = assistor.GetDsIdentity();
+    EXPECT_EQ(identity.Id, 0u);
+    EXPECT_STREQ(identity.Manufacturer, "Korvel") << "the source still names itself to the manager";
+    EXPECT_STREQ(identity.ProductName, "KVX 7731 TWAIN");
+    EXPECT_STREQ(identity.Version.Info, " 1.030");
+    EXPECT_EQ(identity.ProtocolMinor, 8);
+    EXPECT_EQ(g_nTwainXResolution, 150) << "the window-less resolution is the table's also without memory";
+    EXPECT_EQ(g_nTwainYResolution, 150);
     EXPECT_NE(std::find(lines.begin(), lines.end(), u"not enough mem"), lines.end());
 }
 
