@@ -156,16 +156,10 @@ void RowToBgr(const ImageData& image, int y, BYTE* out) {
         std::memcpy(out, in, static_cast<size_t>(image.width) * 3);
         return;
     case 8:
-        for (int x = 0; x < image.width; ++x, out += 3) {
-            Gdiplus::ARGB c = image.palette[in[x]];
-            out[0] = static_cast<BYTE>(c);
-            out[1] = static_cast<BYTE>(c >> 8);
-            out[2] = static_cast<BYTE>(c >> 16);
-        }
-        return;
     case 1:
         for (int x = 0; x < image.width; ++x, out += 3) {
-            Gdiplus::ARGB c = image.palette[(in[x >> 3] >> (7 - (x & 7))) & 1];
+            const int index = image.bitsPerPixel == 8 ? in[x] : (in[x >> 3] >> (7 - (x & 7))) & 1;
+            Gdiplus::ARGB c = image.palette[index];
             out[0] = static_cast<BYTE>(c);
             out[1] = static_cast<BYTE>(c >> 8);
             out[2] = static_cast<BYTE>(c >> 16);
