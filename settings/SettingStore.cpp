@@ -30,6 +30,16 @@ bool IsStorableName(const WCHAR* name) {
     return wcspbrk(name, u">,") == nullptr;
 }
 
+// The loader opens the file this way too: a file it cannot open is unavailable, not damaged, and is kept.
+bool CanOpenForUpdate(const WCHAR* path) {
+    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
 CfgObject* FindContainer(CfgFileHlper& helper, CfgFile* file, const WCHAR* name) {
     CfgObject* scanParam = helper.FindObject(file->root, u"ScanParam", true);
     return scanParam ? helper.FindObject(scanParam, name, true) : nullptr;
@@ -70,6 +80,8 @@ BOOL InitSettingsFile() {
     if (!GetSettingsFilePath(path))
         return FALSE;
     LoadedCfgFile file(LoadCfgFile(path));
+    if (!file && !CanOpenForUpdate(path))
+        return FALSE;
     CfgFileHlper helper;
     // The whole narrowed INI value is compared with the node's text up to its terminating zero (the zero bytes
     // behind every data block end it); a "version" node without data never matches.

@@ -152,6 +152,23 @@ TEST_F(SettingStoreTest, ADamagedFileIsStartedAfresh) {
     EXPECT_TRUE(SaveNamedSetting(u"Again", MakeRecord(1).data()));
 }
 
+TEST_F(SettingStoreTest, AFileThatCannotBeOpenedIsUnavailableNotReset) {
+    ASSERT_TRUE(InitSettingsFile());
+    ASSERT_TRUE(SaveNamedSetting(u"Photo", MakeRecord(1).data()));
+    const std::string before = FileBytes();
+    WCHAR path[MAX_PATH];
+    ASSERT_TRUE(GetSettingsFilePath(path));
+    // Another reader holds the file and lets no one write it (but would let it be deleted).
+    HANDLE reader = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(InitSettingsFile()) << "the store is unavailable";
+    CloseHandle(reader);
+    EXPECT_EQ(FileBytes(), before) << "the saved settings are kept";
+    ASSERT_TRUE(InitSettingsFile());
+    EXPECT_EQ(Names(), std::vector<std::u16string>{u"Photo"});
+}
+
 TEST_F(SettingStoreTest, AVersionNodeWithoutDataIsNoMatch) {
     WriteBytes(Host("AppData/Kvx/Scan/settings.dat"),
                "<object:cfgobj,type:null,len:0,childobjs:1>\n<object:version,type:string,len:0,childobjs:0>\n"
