@@ -27,13 +27,13 @@ namespace {
 constexpr int kWidth = 2480;
 constexpr int kHeight = 3508;
 constexpr int kPages = 10;
+constexpr size_t kStride = (static_cast<size_t>(kWidth) * 3 + 3) / 4 * 4; // BMP rows are DWORD aligned
 
 using Clock = std::chrono::steady_clock;
 
 // A page with the texture of a scan: gradients, text-like dark strokes and sensor noise.
 std::vector<BYTE> PageBmp() {
-    size_t stride = (static_cast<size_t>(kWidth) * 3 + 3) / 4 * 4;
-    std::vector<BYTE> bmp(54 + stride * kHeight);
+    std::vector<BYTE> bmp(54 + kStride * kHeight);
     auto put32 = [&](size_t at, DWORD v) {
         for (int i = 0; i < 4; ++i)
             bmp[at + i] = static_cast<BYTE>(v >> (8 * i));
@@ -47,12 +47,12 @@ std::vector<BYTE> PageBmp() {
     put32(22, static_cast<DWORD>(-kHeight));
     bmp[26] = 1;
     bmp[28] = 24;
-    put32(34, static_cast<DWORD>(stride * kHeight));
+    put32(34, static_cast<DWORD>(kStride * kHeight));
     put32(38, 11811);
     put32(42, 11811);
     std::mt19937 noise(1);
     for (int y = 0; y < kHeight; ++y) {
-        BYTE* row = bmp.data() + 54 + stride * y;
+        BYTE* row = bmp.data() + 54 + kStride * y;
         for (int x = 0; x < kWidth; ++x) {
             bool ink = (y / 40) % 3 == 0 && (x / 12) % 5 != 0 && ((x * 7 + y * 3) / 9) % 4 != 0;
             int base = ink ? 40 : 225;
@@ -85,9 +85,8 @@ public:
     Encoder& operator=(const Encoder&) = delete;
 
     void Encode(int quality) {
-        int stride = (kWidth * 3 + 3) / 4 * 4;
-        tjCompress2(m_handle, m_bmp.data() + 54, kWidth, stride, kHeight, TJPF_BGR, &m_jpeg, &m_size, TJSAMP_420,
-                    quality, 0);
+        tjCompress2(m_handle, m_bmp.data() + 54, kWidth, static_cast<int>(kStride), kHeight, TJPF_BGR, &m_jpeg, &m_size,
+                    TJSAMP_420, quality, 0);
     }
 
 private:
