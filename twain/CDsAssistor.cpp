@@ -183,7 +183,8 @@ TW_UINT16 CDsAssistor::EnableDS(TW_USERINTERFACE* pUI) {
     if (GetState() != 400)
         return FailWith(TWCC_SEQERROR);
 
-    if (m_hDsMutex == nullptr && !IsDsEnableMutexPresent()) {
+    // Probed every time, so an existing mark is logged also when it is this process's own from an earlier attempt.
+    if (!IsDsEnableMutexPresent() && m_hDsMutex == nullptr) {
         WCHAR name[MAX_PATH];
         FormDsEnableMutexName(name);
         SECURITY_DESCRIPTOR descriptor{};

@@ -16,7 +16,10 @@
 
 #include "settings/SettingStore.h"
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -201,6 +204,27 @@ TEST_F(EnableTest, WindowThatCannotBeCreatedGivesLowMemory) {
     TW_IDENTITY ds{};
     ASSERT_EQ(Call(DAT_IDENTITY, MSG_CLOSEDS, &ds), TWRC_SUCCESS);
     EXPECT_FALSE(IsDsEnableMutexPresent());
+}
+
+TEST_F(EnableTest, DebugLinesTellTheExistingMutexAndTheDisable) {
+    setenv("kvxTWAINtest", "1", 1); // read once per process: every test runs in its own
+    std::vector<std::u16string> lines;
+    platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    auto logged = [&](const std::u16string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+
+    g_log.failCreate = true;
+    ASSERT_EQ(Open(), TWRC_SUCCESS);
+    ASSERT_EQ(Enable(true), TWRC_FAILURE);
+    EXPECT_FALSE(logged(u"==== enableDS =====OpenMutex  :true ")) << "the first enable creates the mutex";
+    g_log.failCreate = false;
+    ASSERT_EQ(Enable(true), TWRC_SUCCESS);
+    EXPECT_TRUE(logged(u"==== enableDS =====OpenMutex  :true ")) << "the retry finds the mutex of the first attempt";
+    ASSERT_EQ(Disable(), TWRC_SUCCESS);
+    EXPECT_FALSE(IsDsEnableMutexPresent()) << "the one handle is let go of";
+    EXPECT_TRUE(logged(u"out DisableDS"));
+
+    platform::debug::SetSink({});
+    unsetenv("kvxTWAINtest");
 }
 
 TEST_F(EnableTest, AppModeKeepsTheWindowAcrossDisable) {
