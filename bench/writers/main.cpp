@@ -136,14 +136,15 @@ int main(int argc, char** argv) {
         "page PDF (SaveImage type 7)", rounds, [&] { SavePagePdf(page, u"C:\\page.pdf"); },
         [&] { encoder.Encode(PagePdf_JpegQuality(300)); });
 
-    auto makeJpegs = [&](std::vector<CString>& paths) {
-        paths.clear();
+    auto makeJpegs = [&] {
+        std::vector<CString> paths;
         for (int i = 0; i < kPages; ++i) {
             WCHAR path[MAX_PATH];
             swprintf_s(path, MAX_PATH, u"C:\\Temp\\Jpg%d.tmp", i);
             SaveImage(page, path, SaveTypeJpeg);
             paths.emplace_back(path);
         }
+        return paths;
     };
     auto tenEncodes = [&] {
         for (int i = 0; i < kPages; ++i)
@@ -152,8 +153,7 @@ int main(int argc, char** argv) {
     Compare(
         "10 pages to a several-page PDF", rounds,
         [&] {
-            std::vector<CString> paths;
-            makeJpegs(paths);
+            std::vector<CString> paths = makeJpegs();
             JpegPdfDocument* doc = PDF_CreateDocument(kWidth, kHeight);
             for (const CString& path : paths) {
                 auto size = std::filesystem::file_size(platform::path::ToHostPath(static_cast<LPCWSTR>(path)));
@@ -168,8 +168,7 @@ int main(int argc, char** argv) {
     Compare(
         "10 pages to an OFD", rounds,
         [&] {
-            std::vector<CString> paths;
-            makeJpegs(paths);
+            std::vector<CString> paths = makeJpegs();
             OfdWriter writer;
             writer.SaveAsOfd(paths, std::vector<int>(kPages, kWidth), std::vector<int>(kPages, kHeight), 300,
                              u"C:\\pages.ofd");
