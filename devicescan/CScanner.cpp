@@ -254,7 +254,8 @@ int CScanner::GetBmpHeader(BYTE* buffer, int* headerSize) {
     Put32(p, entries);
     Put32(p, 0);
     for (UINT i = 0; i < entries; ++i) {
-        BYTE grey = static_cast<BYTE>(i * 255 / (entries - 1));
+        // Before any job the depth is 0: one black entry, no division by zero.
+        BYTE grey = static_cast<BYTE>(entries > 1 ? i * 255 / (entries - 1) : 0);
         *p++ = grey;
         *p++ = grey;
         *p++ = grey;

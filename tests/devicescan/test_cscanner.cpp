@@ -221,6 +221,15 @@ TEST_F(CScannerTest, BmpHeaderDescribesTheTopDownPage) {
     }
 }
 
+TEST_F(CScannerTest, AHeaderAskedForWithoutAJobIsWrittenNotACrash) {
+    BYTE header[64] = {};
+    int size = 0;
+    EXPECT_EQ(scanner.GetBmpHeader(header, &size), 0);
+    EXPECT_EQ(size, 58) << "depth 0: one palette entry";
+    EXPECT_EQ(header[54], 0);
+    EXPECT_EQ(header[57], 0);
+}
+
 TEST_F(CScannerTest, ReadsWholeLinesAndEndsThePageWith201) {
     LoadAndOpen();
     ScanRequest r = Request(75, 1, 1200, 1200, 0);
