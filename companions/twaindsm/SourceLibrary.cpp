@@ -13,7 +13,7 @@ std::shared_ptr<SourceLibrary> SourceLibrary::Load(const std::string& path) {
         dlclose(handle);
         return nullptr;
     }
-    return std::shared_ptr<SourceLibrary>(new SourceLibrary(handle, entry, path));
+    return std::shared_ptr<SourceLibrary>(new SourceLibrary(handle, entry));
 }
 
 SourceLibrary::~SourceLibrary() {

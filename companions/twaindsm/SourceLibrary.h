@@ -19,15 +19,12 @@ public:
     TW_UINT16 Call(pTW_IDENTITY origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data) const {
         return m_entry(origin, dg, dat, msg, data);
     }
-    const std::string& Path() const { return m_path; }
 
 private:
-    SourceLibrary(void* handle, DSENTRYPROC entry, std::string path)
-        : m_handle(handle), m_entry(entry), m_path(std::move(path)) {}
+    SourceLibrary(void* handle, DSENTRYPROC entry) : m_handle(handle), m_entry(entry) {}
 
     void* m_handle;
     DSENTRYPROC m_entry;
-    std::string m_path;
 };
 
 } // namespace twaindsm
