@@ -93,10 +93,7 @@ Region DeviceContext::effectiveClip() const {
 }
 
 RECT ToDeviceRect(const DeviceContext& dc, int left, int top, int right, int bottom) {
-    if (left > right)
-        std::swap(left, right);
-    if (top > bottom)
-        std::swap(top, bottom);
+    OrderCorners(left, top, right, bottom);
     POINT a = dc.toDevice(left, top);
     RECT r{a.x, a.y, a.x + (right - left), a.y + (bottom - top)};
     if (dc.state.layout & LAYOUT_RTL) {

@@ -552,10 +552,7 @@ BOOL PolyBezierTo(HDC hdc, const POINT* points, DWORD count) {
 
 // The outline of Rectangle: a width-1 pen covers the border pixels inside [left, right) x [top, bottom).
 static std::vector<POINT> RectangleOutline(const DeviceContext& dc, int l, int t, int r, int b) {
-    if (l > r)
-        std::swap(l, r);
-    if (t > b)
-        std::swap(t, b);
+    OrderCorners(l, t, r, b);
     return {dc.toDevice(l, t), dc.toDevice(r - 1, t), dc.toDevice(r - 1, b - 1), dc.toDevice(l, b - 1)};
 }
 
@@ -567,10 +564,7 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
         dc->path.push_back(PathFigure{RectangleOutline(*dc, left, top, right, bottom), true});
         return TRUE;
     }
-    if (left > right)
-        std::swap(left, right);
-    if (top > bottom)
-        std::swap(top, bottom);
+    OrderCorners(left, top, right, bottom);
     bool pen = dc->state.pen->style != PS_NULL;
     // Without a pen the filled area is one pixel smaller on the right and bottom, as on Windows.
     int inset = pen ? 1 : 0;
@@ -587,10 +581,7 @@ BOOL Ellipse(HDC hdc, int left, int top, int right, int bottom) {
     DeviceContext* dc = ToDC(hdc);
     if (!dc)
         return FALSE;
-    if (left > right)
-        std::swap(left, right);
-    if (top > bottom)
-        std::swap(top, bottom);
+    OrderCorners(left, top, right, bottom);
     double cx = (left + right - 1) / 2.0, cy = (top + bottom - 1) / 2.0;
     double rx = (right - left - 1) / 2.0, ry = (bottom - top - 1) / 2.0;
     std::vector<POINT> dev;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::gdi {
@@ -22,6 +23,14 @@ inline COLORREF ToColorRef(std::uint32_t p) {
 inline std::uint32_t ToMono(std::uint32_t p) {
     unsigned sum = ((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF);
     return sum >= 384 ? 0x00FFFFFF : 0;
+}
+
+// Puts a rectangle's corners in order: callers may give them either way round.
+inline void OrderCorners(int& left, int& top, int& right, int& bottom) {
+    if (left > right)
+        std::swap(left, right);
+    if (top > bottom)
+        std::swap(top, bottom);
 }
 
 // A region: disjoint rectangles sorted by top then left, grouped in bands of equal top/bottom.
