@@ -220,7 +220,9 @@ TEST_F(EnableTest, DebugLinesTellTheExistingMutexAndTheDisable) {
     }
     std::vector<std::u16string> lines;
     platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
-    auto logged = [&](const std::u16string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+    auto logged = [&](const std::u16string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    };
 
     g_log.failCreate = true;
     ASSERT_EQ(Open(), TWRC_SUCCESS);
