@@ -497,8 +497,5 @@ BOOL RectVisible(HDC hdc, const RECT* rect) {
     RECT r = ToDeviceRect(*dc, rect->left, rect->top, rect->right, rect->bottom);
     POINT o = dc->devToTarget();
     OffsetRect(&r, o.x, o.y);
-    for (const RECT& q : dc->effectiveClip().rects)
-        if (q.left < r.right && r.left < q.right && q.top < r.bottom && r.top < q.bottom)
-            return TRUE;
-    return FALSE;
+    return dc->effectiveClip().overlaps(r);
 }

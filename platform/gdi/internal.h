@@ -42,6 +42,7 @@ public:
     RECT box() const;
     int complexity() const { return rects.empty() ? NULLREGION : rects.size() == 1 ? SIMPLEREGION : COMPLEXREGION; }
     bool contains(int x, int y) const;
+    bool overlaps(const RECT& r) const; // shares at least one pixel with r
     void offset(int dx, int dy);
     void setRect(const RECT& r);
     static Region combine(const Region& a, const Region& b, int mode);

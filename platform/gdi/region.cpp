@@ -130,6 +130,13 @@ bool Region::contains(int x, int y) const {
     return false;
 }
 
+bool Region::overlaps(const RECT& r) const {
+    for (const RECT& q : rects)
+        if (q.left < r.right && r.left < q.right && q.top < r.bottom && r.top < q.bottom)
+            return true;
+    return false;
+}
+
 void Region::offset(int dx, int dy) {
     for (RECT& r : rects) {
         r.left += dx;
@@ -237,12 +244,7 @@ BOOL PtInRegion(HRGN rgn, int x, int y) {
 
 BOOL RectInRegion(HRGN rgn, const RECT* rect) {
     RegionObject* r = ToRegion(rgn);
-    if (!r || !rect)
-        return FALSE;
-    for (const RECT& q : r->region.rects)
-        if (q.left < rect->right && rect->left < q.right && q.top < rect->bottom && rect->top < q.bottom)
-            return TRUE;
-    return FALSE;
+    return r && rect && r->region.overlaps(*rect);
 }
 
 BOOL EqualRgn(HRGN a, HRGN b) {
