@@ -203,6 +203,9 @@ TEST_F(EnableTest, WindowThatCannotBeCreatedGivesLowMemory) {
     EXPECT_EQ(Code(), TWCC_LOWMEMORY);
     EXPECT_EQ(State(), 400);
     EXPECT_TRUE(IsDsEnableMutexPresent()) << "the mutex stays until disable or close";
+    EXPECT_EQ(Disable(), TWRC_FAILURE);
+    EXPECT_EQ(Code(), TWCC_SEQERROR);
+    EXPECT_TRUE(IsDsEnableMutexPresent()) << "a disable in state 400 leaves the mutex alone";
     TW_IDENTITY ds{};
     ASSERT_EQ(Call(DAT_IDENTITY, MSG_CLOSEDS, &ds), TWRC_SUCCESS);
     EXPECT_FALSE(IsDsEnableMutexPresent());
@@ -249,6 +252,11 @@ TEST_F(EnableTest, AppModeKeepsTheWindowAcrossDisable) {
     EXPECT_EQ(g_log.closed, 0);
     EXPECT_EQ(g_pScanWindow.load(), window) << "the window stays in app mode";
     EXPECT_FALSE(window->m_busy) << "but is no longer busy";
+    window->m_busy = TRUE;
+    EXPECT_EQ(Disable(), TWRC_FAILURE);
+    EXPECT_EQ(Code(), TWCC_SEQERROR);
+    EXPECT_EQ(g_pScanWindow.load(), window) << "a disable in state 400 leaves the window as it is";
+    EXPECT_TRUE(window->m_busy);
 }
 
 TEST_F(EnableTest, CloseOfAnEnabledSourceDisablesFirst) {
