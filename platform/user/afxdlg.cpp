@@ -62,7 +62,7 @@ BOOL CDialog::CreateFromTemplate(const char* text, size_t size, CWnd* parent, bo
         return FALSE;
     if (parent)
         m_pParentWnd = parent;
-    HWND owner = modal ? ResolveOwner() : m_pParentWnd->GetSafeHwnd();
+    HWND owner = modal ? ResolveOwner() : HwndOf(m_pParentWnd);
     platform::user::SetThreadCreateHook(AttachDialog, this);
     HWND hwnd = platform::user::CreateDialogFromTemplate(t, AfxGetInstanceHandle(), owner, AfxDlgProc, 0, modal);
     platform::user::SetThreadCreateHook(nullptr, nullptr);
@@ -92,10 +92,9 @@ BOOL CDialog::CreateIndirect(LPCDLGTEMPLATEW dlgTemplate, CWnd* parent) {
 }
 
 HWND CDialog::ResolveOwner() const {
-    HWND owner = m_pParentWnd->GetSafeHwnd();
+    HWND owner = HwndOf(m_pParentWnd);
     if (!owner) {
-        CWnd* main = AfxGetMainWnd();
-        owner = main->GetSafeHwnd();
+        owner = HwndOf(AfxGetMainWnd());
         // Another thread's main window is no owner for a dialog of this thread.
         if (owner && ::GetWindowThreadProcessId(owner, nullptr) != platform::user::CurrentThreadId())
             owner = nullptr;
@@ -380,11 +379,11 @@ void CToolTipCtrl::FillToolInfo(TTTOOLINFOW& ti, CWnd* wnd, UINT_PTR toolId) {
     ti = TTTOOLINFOW{};
     ti.cbSize = sizeof ti;
     if (toolId == 0) {
-        ti.hwnd = ::GetParent(wnd->GetSafeHwnd());
+        ti.hwnd = ::GetParent(HwndOf(wnd));
         ti.uFlags = TTF_IDISHWND;
-        ti.uId = reinterpret_cast<UINT_PTR>(wnd->GetSafeHwnd());
+        ti.uId = reinterpret_cast<UINT_PTR>(HwndOf(wnd));
     } else {
-        ti.hwnd = wnd->GetSafeHwnd();
+        ti.hwnd = HwndOf(wnd);
         ti.uId = toolId;
     }
 }

@@ -17,6 +17,9 @@ class CDC;
 class CScrollBar;
 class CDataExchange;
 
+// The handle of a window object that may be null (NULL then): the well-defined form of pWnd->GetSafeHwnd().
+inline HWND HwndOf(const CWnd* wnd);
+
 // ---- Message maps ----
 
 using AFX_PMSG = void (CCmdTarget::*)();
@@ -213,7 +216,7 @@ public:
 
     HWND m_hWnd = nullptr;
     operator HWND() const { return GetSafeHwnd(); }
-    // NULL for a null object, as the framework's callers expect of pWnd->GetSafeHwnd().
+    // Tolerates a null object for callers that rely on it; our own code passes a possibly null pointer to HwndOf.
     HWND GetSafeHwnd() const;
 
     // The object of a window: the one attached to it, or a temporary wrapper (valid while the window lives).
@@ -257,7 +260,7 @@ public:
     CWnd* GetWindow(UINT cmd) const { return FromHandle(::GetWindow(m_hWnd, cmd)); }
     CWnd* GetNextDlgTabItem(CWnd* ctl, BOOL previous = FALSE) const;
     CWnd* GetNextDlgGroupItem(CWnd* ctl, BOOL previous = FALSE) const;
-    BOOL IsChild(const CWnd* wnd) const { return ::IsChild(m_hWnd, wnd->GetSafeHwnd()); }
+    BOOL IsChild(const CWnd* wnd) const { return ::IsChild(m_hWnd, HwndOf(wnd)); }
     void SetWindowText(LPCWSTR text) { ::SetWindowTextW(m_hWnd, text); }
     int GetWindowText(LPWSTR text, int maxCount) const { return ::GetWindowTextW(m_hWnd, text, maxCount); }
     void GetWindowText(CString& text) const;
@@ -301,10 +304,10 @@ public:
     void ClientToScreen(LPPOINT point) const { ::ClientToScreen(m_hWnd, point); }
     void ClientToScreen(LPRECT rect) const;
     void MapWindowPoints(CWnd* to, LPPOINT points, UINT count) const {
-        ::MapWindowPoints(m_hWnd, to->GetSafeHwnd(), points, count);
+        ::MapWindowPoints(m_hWnd, HwndOf(to), points, count);
     }
     void MapWindowPoints(CWnd* to, LPRECT rect) const {
-        ::MapWindowPoints(m_hWnd, to->GetSafeHwnd(), reinterpret_cast<LPPOINT>(rect), 2);
+        ::MapWindowPoints(m_hWnd, HwndOf(to), reinterpret_cast<LPPOINT>(rect), 2);
     }
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     void InvalidateRect(LPCRECT rect, BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, rect, erase); }
@@ -427,6 +430,10 @@ protected:
     friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
     friend class CDialog;
 };
+
+inline HWND HwndOf(const CWnd* wnd) {
+    return wnd ? wnd->m_hWnd : nullptr;
+}
 
 LRESULT CALLBACK AfxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

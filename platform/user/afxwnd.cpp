@@ -206,7 +206,7 @@ BOOL CWnd::SubclassWindow(HWND hwnd) {
 }
 
 BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
-    HWND ctl = ::GetDlgItem(parent->GetSafeHwnd(), static_cast<int>(id));
+    HWND ctl = ::GetDlgItem(HwndOf(parent), static_cast<int>(id));
     return ctl ? SubclassWindow(ctl) : FALSE;
 }
 
@@ -228,7 +228,7 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
     CREATESTRUCT cs{param,
                     AfxGetInstanceHandle(),
                     reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                    parent->GetSafeHwnd(),
+                    HwndOf(parent),
                     rect.bottom - rect.top,
                     rect.right - rect.left,
                     rect.top,
@@ -558,11 +558,11 @@ CWnd* CWnd::GetDlgItem(int id) const {
 }
 
 CWnd* CWnd::GetNextDlgTabItem(CWnd* ctl, BOOL previous) const {
-    return FromHandle(::GetNextDlgTabItem(m_hWnd, ctl->GetSafeHwnd(), previous));
+    return FromHandle(::GetNextDlgTabItem(m_hWnd, HwndOf(ctl), previous));
 }
 
 CWnd* CWnd::GetNextDlgGroupItem(CWnd* ctl, BOOL previous) const {
-    return FromHandle(::GetNextDlgGroupItem(m_hWnd, ctl->GetSafeHwnd(), previous));
+    return FromHandle(::GetNextDlgGroupItem(m_hWnd, HwndOf(ctl), previous));
 }
 
 void CWnd::GetWindowText(CString& text) const {
@@ -805,7 +805,7 @@ const AFX_MSGMAP* CWnd::GetThisMessageMap() {
 
 // ---- Window DCs ----
 
-CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(wnd->GetSafeHwnd()) {
+CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(HwndOf(wnd)) {
     Attach(::BeginPaint(m_hWnd, &m_ps));
 }
 CPaintDC::~CPaintDC() {
@@ -813,14 +813,14 @@ CPaintDC::~CPaintDC() {
     ::EndPaint(m_hWnd, &m_ps);
 }
 
-CClientDC::CClientDC(CWnd* wnd) : m_hWnd(wnd->GetSafeHwnd()) {
+CClientDC::CClientDC(CWnd* wnd) : m_hWnd(HwndOf(wnd)) {
     Attach(::GetDC(m_hWnd));
 }
 CClientDC::~CClientDC() {
     ::ReleaseDC(m_hWnd, Detach());
 }
 
-CWindowDC::CWindowDC(CWnd* wnd) : m_hWnd(wnd->GetSafeHwnd()) {
+CWindowDC::CWindowDC(CWnd* wnd) : m_hWnd(HwndOf(wnd)) {
     Attach(::GetWindowDC(m_hWnd));
 }
 CWindowDC::~CWindowDC() {
@@ -837,8 +837,7 @@ CWnd* AfxGetMainWnd() {
 }
 
 int AfxMessageBox(LPCWSTR text, UINT type, UINT) {
-    CWnd* main = AfxGetMainWnd();
-    HWND owner = main ? main->GetSafeHwnd() : nullptr;
+    HWND owner = HwndOf(AfxGetMainWnd());
     if (owner && !::IsWindowVisible(owner))
         owner = nullptr;
     CWinApp* app = AfxGetApp();

@@ -6,7 +6,7 @@ void SetControlTexts(const ControlText* items, int count) {
     if (!items)
         return;
     for (int i = 0; i < count; ++i)
-        if (items[i].pWnd && items[i].pWnd->GetSafeHwnd())
+        if (HwndOf(items[i].pWnd))
             items[i].pWnd->SetWindowText(LoadResString(items[i].nID));
 }
 

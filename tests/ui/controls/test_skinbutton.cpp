@@ -146,7 +146,7 @@ TEST_F(SkinButtonTest, TheKeyboardNeverClicks) {
     EXPECT_EQ(host.clicks, 0) << "Enter and Space on a focused skinned button do nothing";
     ut::PressKey(VK_TAB);
     ut::RunPendingMessages();
-    EXPECT_NE(CWnd::GetFocus()->GetSafeHwnd(), button.m_hWnd) << "Tab still moves the focus";
+    EXPECT_NE(HwndOf(CWnd::GetFocus()), button.m_hWnd) << "Tab still moves the focus";
 }
 
 TEST_F(SkinButtonTest, TheSecondPressOfADoubleClickIsIgnored) {
