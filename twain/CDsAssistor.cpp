@@ -12,6 +12,7 @@
 #include "settings/SettingStore.h"
 #include "twain/HostFlags.h"
 
+#include "settings/CompanionNames.h"
 #include "settings/DebugOutput.h"
 #include "settings/IniPath.h"
 
@@ -52,6 +53,11 @@ CDsAssistor::CDsAssistor() {
     // fail, so a source without its work buffer still names itself to the manager and scans at the table's values.
     g_bHostOffice = FALSE;
     FillIdentity();
+    WCHAR ini[MAX_PATH];
+    GetIniPath(ini);
+    WCHAR prefix[MAX_PATH] = {};
+    GetPrivateProfileStringW(u"TWAIN", u"File Prefix", u"", prefix, MAX_PATH, ini);
+    PrefixCompanionNames(prefix);
     g_nTwainXResolution = static_cast<int>(GetCurrentXResolution());
     g_nTwainYResolution = static_cast<int>(GetCurrentYResolution());
     m_pWorkBuffer = static_cast<BYTE*>(GlobalAlloc(GPTR, kWorkBufferSize));

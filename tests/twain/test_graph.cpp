@@ -14,6 +14,7 @@
 #include "twain/CUIImp.h"
 #include "twain/CapabilityTable.h"
 
+#include "settings/CompanionNames.h"
 #include "settings/IniPath.h"
 
 #include <stdexcept>
@@ -221,6 +222,30 @@ TEST_F(GraphTest, AssistorStartsAt300EvenWithoutMemory) {
     EXPECT_EQ(g_nTwainXResolution, 150) << "the window-less resolution is the table's also without memory";
     EXPECT_EQ(g_nTwainYResolution, 150);
     EXPECT_NE(std::find(lines.begin(), lines.end(), u"not enough mem"), lines.end());
+}
+
+TEST_F(GraphTest, CompanionFilesTakeTheFilePrefixOnce) {
+    // This program's own INI file, as the assistor in it reads it.
+    WCHAR ini[MAX_PATH];
+    GetIniPath(ini);
+    const std::u16string iniPath(ini);
+    const std::u16string iniName = iniPath.substr(iniPath.rfind(u'\\') + 1);
+    WriteIni(std::string(iniName.begin(), iniName.end()));
+    wcscpy_s(g_szHelpFileName, u"twXXXX.chm");
+    wcscpy_s(g_szAppHelpFileName, u"AppXXXX.chm");
+    wcscpy_s(g_szResLibraryName, u"twrcXXXX.dll");
+    wcscpy_s(g_szEffectLibName, u"Tonalis.dll");
+    const std::u16string prefix(m_prefix.begin(), m_prefix.end());
+    {
+        CDsAssistor assistor;
+        EXPECT_EQ(std::u16string(g_szHelpFileName), prefix + u"twXXXX.chm");
+        EXPECT_EQ(std::u16string(g_szAppHelpFileName), prefix + u"AppXXXX.chm");
+        EXPECT_EQ(std::u16string(g_szResLibraryName), prefix + u"twrcXXXX.dll");
+        EXPECT_EQ(std::u16string(g_szEffectLibName), prefix + u"Tonalis.dll");
+    }
+    // A prefix that would not leave room for the name keeps the name whole instead of cutting it.
+    PrefixCompanionNames(std::u16string(MAX_PATH - 5, u'p').c_str());
+    EXPECT_EQ(std::u16string(g_szEffectLibName), prefix + u"Tonalis.dll");
 }
 
 TEST_F(GraphTest, NarrowedStringsFitAStr32) {
