@@ -341,7 +341,9 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     case AfxSig_vwwW:
         (this->*As<void (CWnd::*)(UINT, UINT, CScrollBar*)>(e->pfn))(
             LOWORD(wParam), static_cast<UINT>(static_cast<SHORT>(HIWORD(wParam))),
-            static_cast<CScrollBar*>(FromHandle(reinterpret_cast<HWND>(lParam))));
+            // The sender may be a trackbar, not a scroll bar: the handler gets the same object under the framework's
+            // type and casts it back; a checked downcast would claim a type the object does not have.
+            reinterpret_cast<CScrollBar*>(FromHandle(reinterpret_cast<HWND>(lParam))));
         break;
     case AfxSig_vwWb:
         (this->*As<void (CWnd::*)(UINT, CWnd*, BOOL)>(e->pfn))(
