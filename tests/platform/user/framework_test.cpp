@@ -242,9 +242,9 @@ public:
     int m_open = 0;
     int m_index = 1;
     BOOL OnInitDialog() override {
-        CComboBox* list = static_cast<CComboBox*>(GetDlgItem(1002));
+        HWND list = ::GetDlgItem(m_hWnd, 1002);
         for (const char16_t* s : {u"TIFF", u"JPEG", u"PDF"})
-            ::SendMessageW(list->m_hWnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+            ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
         return CDialog::OnInitDialog();
     }
     void DoDataExchange(CDataExchange* pDX) override {
