@@ -1,5 +1,6 @@
 // The debug channel: OutputDebugString goes to a test's sink, to stderr with PLATFORM_DEBUG=1, or nowhere.
 #include "platform/base/kernel.h"
+#include "platform/base/lifetime.h"
 #include "platform/base/testing.h"
 
 #include <cstdio>
@@ -10,9 +11,9 @@ namespace {
 
 std::mutex g_sinkLock;
 
-// Never destroyed, and built on first use: libraries write debug lines from static constructors and destructors.
+// Built on first use and kept past every static destructor: libraries write debug lines from those.
 std::function<void(std::u16string_view)>& Sink() {
-    static auto* sink = new std::function<void(std::u16string_view)>;
+    static auto* sink = platform::KeepUntilUnload(new std::function<void(std::u16string_view)>);
     return *sink;
 }
 

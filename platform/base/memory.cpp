@@ -1,6 +1,7 @@
 // Global, local and heap memory. A handle is the block itself, allocated with calloc and freeable with free();
 // the sizes asked for are kept in a side table, since the allocator's usable size is rounded up.
 #include "platform/base/kernel.h"
+#include "platform/base/lifetime.h"
 #include "platform/base/testing.h"
 
 #include <atomic>
@@ -20,7 +21,7 @@ struct Blocks {
 };
 
 Blocks& TheBlocks() {
-    static auto* blocks = new Blocks; // never destroyed: blocks may be freed from static destructors
+    static auto* blocks = platform::KeepUntilUnload(new Blocks); // blocks may be freed from static destructors
     return *blocks;
 }
 

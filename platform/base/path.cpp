@@ -1,6 +1,7 @@
 // DOS paths on POSIX, the current directory and the known folders.
 #include "platform/base/path.h"
 #include "platform/base/kernel.h"
+#include "platform/base/lifetime.h"
 #include "platform/base/testing.h"
 
 #include <atomic>
@@ -27,7 +28,7 @@ struct State {
 };
 
 State& TheState() {
-    static auto* state = new State;
+    static auto* state = KeepUntilUnload(new State);
     return *state;
 }
 

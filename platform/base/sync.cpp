@@ -1,5 +1,6 @@
 // Events, mutexes, the waits on every waitable object, named objects across processes, critical sections.
 #include "platform/base/sync.h"
+#include "platform/base/lifetime.h"
 #include "platform/base/path.h"
 
 #include <cerrno>
@@ -87,7 +88,7 @@ struct Registry {
 };
 
 Registry& TheRegistry() {
-    static auto* registry = new Registry;
+    static auto* registry = platform::KeepUntilUnload(new Registry);
     return *registry;
 }
 

@@ -1,6 +1,7 @@
 // The X view: with DISPLAY set, every visible top-level window is shown in an X window of its own, drawn from its
 // surface, and the X window's mouse and keyboard input goes to the window manager as Windows input would.
 // Without DISPLAY (or with PLATFORM_HEADLESS=1) nothing is started and everything stays headless.
+#include "platform/base/lifetime.h"
 #include "platform/user/internal.h"
 
 #include <X11/Xlib.h>
@@ -32,7 +33,7 @@ struct XWin {
 class View {
 public:
     static View& Instance() {
-        static View* view = new View(); // lives as long as the process: its thread never stops
+        static View* view = platform::KeepUntilUnload(new View()); // stopped by g_stopAtUnload before it goes
         return *view;
     }
 
