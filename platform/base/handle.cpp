@@ -1,6 +1,8 @@
 // The process's handle table: one table for every kernel object kind, so CloseHandle works on all of them.
 #include "platform/base/kernel.h"
+#include "platform/base/lifetime.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace platform::kernel {
@@ -17,8 +19,20 @@ struct Table {
     std::vector<size_t> free;
 };
 
+// Kept past every static destructor (they may close handles). Freed with the module only when no handle is left
+// open: an open object stays the process's, as on Windows.
+void FreeIfEmpty(void* object) {
+    auto* table = static_cast<Table*>(object);
+    if (std::none_of(table->slots.begin(), table->slots.end(), [](const auto& slot) { return slot != nullptr; }))
+        delete table;
+}
+
 Table& TheTable() {
-    static Table* table = new Table; // never destroyed: handles may be closed from static destructors
+    static Table* table = [] {
+        auto* created = new Table;
+        platform::FreeAtUnload(FreeIfEmpty, created);
+        return created;
+    }();
     return *table;
 }
 
@@ -74,7 +88,7 @@ std::shared_ptr<Object> TakeHandle(HANDLE handle) {
 }
 
 std::mutex& DispatchLock() {
-    static auto* lock = new std::mutex;
+    static auto* lock = platform::KeepUntilUnload(new std::mutex);
     return *lock;
 }
 
