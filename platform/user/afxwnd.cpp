@@ -142,11 +142,13 @@ CWnd::CWnd() {
 }
 
 CWnd::~CWnd() {
-    if (m_hWnd && ::IsWindow(m_hWnd) && FromHandlePermanent(m_hWnd) == this && !m_bTemporary &&
-        m_hWnd != HWND_TOPMOST && m_hWnd != HWND_NOTOPMOST && m_hWnd != HWND_TOP && m_hWnd != HWND_BOTTOM) {
+    // The placement objects (wndTop & co) hold pseudo-handles: they have no window to look up, not even while the
+    // module's static objects are destroyed.
+    if (!m_hWnd || m_hWnd == HWND_TOPMOST || m_hWnd == HWND_NOTOPMOST || m_hWnd == HWND_TOP || m_hWnd == HWND_BOTTOM)
+        return;
+    if (::IsWindow(m_hWnd) && FromHandlePermanent(m_hWnd) == this && !m_bTemporary)
         ::DestroyWindow(m_hWnd);
-    }
-    if (m_hWnd && FromHandlePermanent(m_hWnd) == this)
+    if (FromHandlePermanent(m_hWnd) == this)
         ::RemovePropW(m_hWnd, kObjectProperty);
 }
 
