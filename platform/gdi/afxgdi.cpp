@@ -44,6 +44,10 @@ PermanentMap<HDC, CDC>& PermanentDCs() {
     return *map;
 }
 
+// Installed by this copy's window framework: a module's bitmaps come from its own resources, and the loader's code
+// goes away with the module, so it is never kept in the process-wide renderer state.
+std::atomic<HBITMAP (*)(LPCWSTR)> g_bitmapLoader{nullptr};
+
 // Handle -> temporary wrapper (per thread, freed by DeleteTempMap).
 thread_local std::unordered_map<HGDIOBJ, std::unique_ptr<CGdiObject>> t_tempObjects;
 thread_local std::unordered_map<HDC, std::unique_ptr<CDC>> t_tempDCs;
@@ -70,7 +74,7 @@ std::unique_ptr<CGdiObject> MakeWrapper(HGDIOBJ h) {
 
 namespace platform::gdi {
 void SetResourceBitmapLoader(HBITMAP (*loader)(LPCWSTR name)) {
-    platform::gdi::G().bitmapLoader = loader;
+    g_bitmapLoader = loader;
 }
 } // namespace platform::gdi
 
@@ -154,7 +158,7 @@ BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height) {
 }
 
 BOOL CBitmap::LoadBitmap(LPCWSTR name) {
-    auto loader = platform::gdi::G().bitmapLoader.load();
+    auto loader = g_bitmapLoader.load();
     return loader && Attach(loader(name));
 }
 

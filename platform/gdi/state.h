@@ -42,7 +42,6 @@ struct SharedState {
 
     // Installed by platform/user.
     std::atomic<COLORREF (*)(int)> sysColors{nullptr};
-    std::atomic<HBITMAP (*)(LPCWSTR)> bitmapLoader{nullptr};
     std::atomic<int> screenWidth{1920};
     std::atomic<int> screenHeight{1080};
 
