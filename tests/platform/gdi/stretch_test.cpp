@@ -218,6 +218,13 @@ TEST(StretchDIBits, MalformedHeaderDrawsNothing) {
     EXPECT_EQ(kWhite, dc.at(0, 0));
 }
 
+// A time limit means something only in an optimised build; a sanitizer or a Debug build is slower by design.
+#if defined(__SANITIZE_ADDRESS__) || !defined(NDEBUG)
+constexpr bool kTimedBuild = false;
+#else
+constexpr bool kTimedBuild = true;
+#endif
+
 // A scanned page (2550 x 3300 at 300 dpi) shown in a preview-sized rectangle must not stall the window.
 TEST(StretchDIBits, PageSizedDibIntoPreviewRectangleIsQuick) {
     for (int bpp : {8, 24}) {
@@ -232,11 +239,17 @@ TEST(StretchDIBits, PageSizedDibIntoPreviewRectangleIsQuick) {
         for (int mode : {COLORONCOLOR, BLACKONWHITE}) {
             SetStretchBltMode(dc, mode);
             auto start = std::chrono::steady_clock::now();
-            StretchDIBits(dc, 0, 0, 800, 1000, 0, 0, 2550, 3300, d.bits(), d.info(), DIB_RGB_COLORS, SRCCOPY);
+            EXPECT_EQ(3300, StretchDIBits(dc, 0, 0, 800, 1000, 0, 0, 2550, 3300, d.bits(), d.info(), DIB_RGB_COLORS,
+                                          SRCCOPY))
+                << bpp << "-bit, mode " << mode;
             auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-            EXPECT_LT(ms.count(), 120) << bpp << "-bit, mode " << mode;
+            if (kTimedBuild) {
+                EXPECT_LT(ms.count(), 120) << bpp << "-bit, mode " << mode;
+            }
         }
     }
+    if (!kTimedBuild)
+        GTEST_SKIP() << "the page was drawn; its time is not checked in an instrumented or Debug build";
 }
 
 TEST(StretchBlt, AbsurdExtentsAreRefusedOrClippedWithoutHarm) {
