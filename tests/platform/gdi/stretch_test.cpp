@@ -239,8 +239,8 @@ TEST(StretchDIBits, PageSizedDibIntoPreviewRectangleIsQuick) {
         for (int mode : {COLORONCOLOR, BLACKONWHITE}) {
             SetStretchBltMode(dc, mode);
             auto start = std::chrono::steady_clock::now();
-            EXPECT_EQ(3300, StretchDIBits(dc, 0, 0, 800, 1000, 0, 0, 2550, 3300, d.bits(), d.info(), DIB_RGB_COLORS,
-                                          SRCCOPY))
+            EXPECT_EQ(3300,
+                      StretchDIBits(dc, 0, 0, 800, 1000, 0, 0, 2550, 3300, d.bits(), d.info(), DIB_RGB_COLORS, SRCCOPY))
                 << bpp << "-bit, mode " << mode;
             auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
             if (kTimedBuild) {
