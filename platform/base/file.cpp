@@ -1,6 +1,7 @@
 // Files and folders: CreateFileW and its handle calls, copies, moves, deletes, attributes, temporary names, free
 // disk space and the C runtime's wide fopen.
 #include "platform/base/kernel.h"
+#include "platform/base/lifetime.h"
 #include "platform/base/path.h"
 #include "platform/base/testing.h"
 
@@ -34,8 +35,18 @@ struct Shares {
     std::map<std::pair<unsigned long long, unsigned long long>, std::vector<Opener>> opens;
 };
 
+// Freed with the module only when none of its files is left open.
 Shares& TheShares() {
-    static auto* shares = new Shares;
+    static auto* shares = [] {
+        auto* created = new Shares;
+        platform::FreeAtUnload(
+            [](void* object) {
+                if (auto* unused = static_cast<Shares*>(object); unused->opens.empty())
+                    delete unused;
+            },
+            created);
+        return created;
+    }();
     return *shares;
 }
 

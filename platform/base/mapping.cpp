@@ -1,6 +1,7 @@
 // File mappings: sections over files (or over anonymous memory) and views of them at the 64 KiB allocation
 // granularity Windows imposes on view offsets.
 #include "platform/base/kernel.h"
+#include "platform/base/lifetime.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -53,8 +54,18 @@ struct Views {
     std::map<const char*, View> byAddress;
 };
 
+// Freed with the module only when none of its views is left mapped.
 Views& TheViews() {
-    static auto* views = new Views;
+    static auto* views = [] {
+        auto* created = new Views;
+        platform::FreeAtUnload(
+            [](void* object) {
+                if (auto* unused = static_cast<Views*>(object); unused->byAddress.empty())
+                    delete unused;
+            },
+            created);
+        return created;
+    }();
     return *views;
 }
 

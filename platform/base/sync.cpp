@@ -18,7 +18,7 @@ using namespace platform::kernel;
 namespace {
 
 std::condition_variable& Changed() {
-    static auto* changed = new std::condition_variable;
+    static auto* changed = platform::KeepUntilUnload(new std::condition_variable);
     return *changed;
 }
 

@@ -1,5 +1,6 @@
 // Threads: CreateThread with a waitable handle and an exit code, thread and process ids.
 #include "platform/base/kernel.h"
+#include "platform/base/lifetime.h"
 
 #include <climits>
 #include <pthread.h>
@@ -33,7 +34,7 @@ thread_local Thread* t_current = nullptr;
 thread_local DWORD t_exitCode = 0;
 
 std::condition_variable& StartSignal() {
-    static auto* signal = new std::condition_variable;
+    static auto* signal = platform::KeepUntilUnload(new std::condition_variable);
     return *signal;
 }
 
