@@ -1,6 +1,7 @@
 // The framework's drawing classes: wrapper bookkeeping (permanent and temporary maps) and the few members that do
 // more than forward to GDI.
 #include "platform/gdi/afxgdi.h"
+#include "platform/base/lifetime.h"
 #include "platform/gdi/state.h"
 
 #include <atomic>
@@ -36,11 +37,11 @@ private:
 };
 
 PermanentMap<HGDIOBJ, CGdiObject>& PermanentObjects() {
-    static auto* map = new PermanentMap<HGDIOBJ, CGdiObject>;
+    static auto* map = platform::KeepUntilUnload(new PermanentMap<HGDIOBJ, CGdiObject>);
     return *map;
 }
 PermanentMap<HDC, CDC>& PermanentDCs() {
-    static auto* map = new PermanentMap<HDC, CDC>;
+    static auto* map = platform::KeepUntilUnload(new PermanentMap<HDC, CDC>);
     return *map;
 }
 
