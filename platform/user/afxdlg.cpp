@@ -299,22 +299,32 @@ IMPLEMENT_DYNAMIC(CScrollBar, CWnd)
 IMPLEMENT_DYNAMIC(CProgressCtrl, CWnd)
 IMPLEMENT_DYNAMIC(CToolTipCtrl, CWnd)
 
+namespace {
+
+// An owner-drawn control draws itself: WM_DRAWITEM sent to the parent ends in the control's DrawItem, unless a
+// reflected entry of its map took it first.
+template <class Control>
+BOOL NotifyOwnerDraw(Control& control, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    if (control.CWnd::OnChildNotify(message, wParam, lParam, pResult))
+        return TRUE;
+    if (message != WM_DRAWITEM)
+        return FALSE;
+    control.DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+    if (pResult)
+        *pResult = TRUE;
+    return TRUE;
+}
+
+} // namespace
+
 BOOL CButton::Create(LPCWSTR caption, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
     return CWnd::Create(u"Button", caption, style, rect, parent, id);
 }
 
 void CButton::DrawItem(LPDRAWITEMSTRUCT) {}
 
-// An owner-drawn button draws itself: WM_DRAWITEM sent to the parent ends in the button's DrawItem.
 BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-    if (message != WM_DRAWITEM)
-        return CWnd::OnChildNotify(message, wParam, lParam, pResult);
-    if (CWnd::OnChildNotify(message, wParam, lParam, pResult))
-        return TRUE;
-    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
-    if (pResult)
-        *pResult = TRUE;
-    return TRUE;
+    return NotifyOwnerDraw(*this, message, wParam, lParam, pResult);
 }
 
 BOOL CStatic::Create(LPCWSTR text, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
@@ -324,14 +334,7 @@ BOOL CStatic::Create(LPCWSTR text, DWORD style, const RECT& rect, CWnd* parent, 
 void CStatic::DrawItem(LPDRAWITEMSTRUCT) {}
 
 BOOL CStatic::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-    if (message != WM_DRAWITEM)
-        return CWnd::OnChildNotify(message, wParam, lParam, pResult);
-    if (CWnd::OnChildNotify(message, wParam, lParam, pResult))
-        return TRUE;
-    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
-    if (pResult)
-        *pResult = TRUE;
-    return TRUE;
+    return NotifyOwnerDraw(*this, message, wParam, lParam, pResult);
 }
 
 BOOL CEdit::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
