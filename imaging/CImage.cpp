@@ -84,7 +84,8 @@ void CImage::ResetRead() {
     m_nReadableSize = static_cast<unsigned>(std::min<std::uint64_t>(ReadableSize(), UINT32_MAX));
 }
 
-BOOL CImage::Create(WORD spp, WORD bps, int width, int height, int xRes, int yRes) {
+// Drops the old pixels and palette and takes the new format; the pixels themselves are made by the caller.
+void CImage::SetFormat(WORD spp, WORD bps, int width, int height, int xRes, int yRes) {
     EnsureBitmapInfo();
     FreePalette();
     FreeBits();
@@ -95,20 +96,15 @@ BOOL CImage::Create(WORD spp, WORD bps, int width, int height, int xRes, int yRe
     m_nXResolution = xRes;
     m_nYResolution = yRes;
     CreatePalette();
+}
+
+BOOL CImage::Create(WORD spp, WORD bps, int width, int height, int xRes, int yRes) {
+    SetFormat(spp, bps, width, height, xRes, yRes);
     return CreateNewImage();
 }
 
 BOOL CImage::CreateMapped(WORD spp, WORD bps, int width, int height, int xRes, int yRes) {
-    EnsureBitmapInfo();
-    FreePalette();
-    FreeBits();
-    m_wSamplesPerPixel = spp;
-    m_wBitsPerSample = bps;
-    m_nWidth = width;
-    m_nHeight = height;
-    m_nXResolution = xRes;
-    m_nYResolution = yRes;
-    CreatePalette();
+    SetFormat(spp, bps, width, height, xRes, yRes);
     return CreateNewImageData();
 }
 

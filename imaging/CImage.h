@@ -91,6 +91,7 @@ public:
 protected:
     void Init();
     void EnsureBitmapInfo();
+    void SetFormat(WORD spp, WORD bps, int width, int height, int xRes, int yRes);
     int BitsPerPixel() const { return m_wSamplesPerPixel * m_wBitsPerSample; }
 
     BYTE* m_pBits = nullptr;        // locked GMEM_MOVEABLE block of an in-memory image
