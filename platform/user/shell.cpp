@@ -1,5 +1,5 @@
 // Shell stand-ins: the folder browser and the open-file dialog are small dialogs of ours (or a script's answer),
-// ShellExecuteW hands "open" to xdg-open, HtmlHelpW records the request.
+// ShellExecuteW hands "open" to xdg-open, HtmlHelpW records the request and hands an existing help file to xdg-open.
 #include "platform/user/internal.h"
 #include "platform/user/testing.h"
 
@@ -299,8 +299,14 @@ HWND HtmlHelpW(HWND caller, LPCWSTR file, UINT command, DWORD_PTR) {
             break;
     }
     Record(u"HtmlHelpW " + name + u" " + number);
+    if (command == HH_CLOSE_ALL)
+        return nullptr; // nothing of ours stays open
+    std::string host = platform::path::ToHostPath(name);
     struct stat st {};
-    if (name.empty() || stat(platform::path::ToHostPath(name).c_str(), &st) != 0)
+    if (name.empty() || stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return nullptr;
+    // The desktop's opener shows the file in whatever program the user has for it.
+    if (LaunchAllowed() && !RunXdgOpen(host))
         return nullptr;
     return caller ? caller : reinterpret_cast<HWND>(1);
 }

@@ -96,6 +96,8 @@ HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR para
 #define HH_DISPLAY_INDEX 0x0002
 #define HH_HELP_CONTEXT 0x000F
 #define HH_CLOSE_ALL 0x0012
-// Opens a help file (a .chm path) for a topic; the stand-in records the call and answers a non-null window
-// when the file exists.
+// Opens a help file (a .chm path) for a topic: the call is recorded, and an existing file is handed to the
+// desktop's opener (xdg-open, when launching is allowed: a display is there, or a test asked for it). Answers a
+// non-null window when the file exists and was handed over; null for a missing file, a failed opener and
+// HH_CLOSE_ALL.
 HWND HtmlHelpW(HWND caller, LPCWSTR file, UINT command, DWORD_PTR data);

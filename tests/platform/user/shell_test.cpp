@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -84,3 +88,55 @@ TEST(Shell, ShellExecuteAndHelpAreRecordedAndCheckTheFile) {
 }
 
 } // namespace
+
+namespace {
+
+// A fake desktop opener first on PATH: it writes what it was asked to open into a file.
+class FakeOpener {
+public:
+    FakeOpener() {
+        char pattern[] = "/tmp/opener-test-XXXXXX";
+        m_dir = mkdtemp(pattern);
+        std::ofstream(m_dir + "/xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" << m_dir << "/opened\"\n";
+        std::filesystem::permissions(m_dir + "/xdg-open", std::filesystem::perms::owner_all);
+        const char* path = std::getenv("PATH");
+        m_oldPath = path ? path : "";
+        setenv("PATH", (m_dir + ":" + m_oldPath).c_str(), 1);
+        ut::AllowShellLaunch(true);
+    }
+    ~FakeOpener() {
+        ut::AllowShellLaunch(false);
+        setenv("PATH", m_oldPath.c_str(), 1);
+        std::error_code ignored;
+        std::filesystem::remove_all(m_dir, ignored);
+    }
+    std::string Opened() const {
+        std::ifstream in(m_dir + "/opened");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string m_dir;
+
+private:
+    std::string m_oldPath;
+};
+
+} // namespace
+
+TEST(Shell, HelpHandsAnExistingFileToTheDesktopOpener) {
+    FakeOpener opener;
+    ut::ClearShellCalls();
+    const std::string help = opener.m_dir + "/twenus.chm";
+    std::ofstream(help) << "help";
+    const std::u16string dosPath = u"Z:" + std::u16string(help.begin(), help.end());
+
+    HWND caller = reinterpret_cast<HWND>(0x1234);
+    EXPECT_EQ(HtmlHelpW(caller, dosPath.c_str(), HH_DISPLAY_TOPIC, 0), caller);
+    EXPECT_EQ(opener.Opened(), help + "\n");
+
+    EXPECT_EQ(HtmlHelpW(caller, u"Z:\\no\\help.chm", HH_DISPLAY_TOPIC, 0), nullptr);
+    const std::u16string folder = u"Z:" + std::u16string(opener.m_dir.begin(), opener.m_dir.end());
+    EXPECT_EQ(HtmlHelpW(caller, folder.c_str(), HH_DISPLAY_TOPIC, 0), nullptr) << "a folder is no help file";
+    EXPECT_EQ(HtmlHelpW(caller, dosPath.c_str(), HH_CLOSE_ALL, 0), nullptr);
+    EXPECT_EQ(opener.Opened(), help + "\n") << "only the one existing file was opened";
+    EXPECT_EQ(ut::ShellCalls().size(), 4u) << "every call is recorded";
+}
