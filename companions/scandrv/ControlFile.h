@@ -14,7 +14,8 @@
 //   jam            = <page> <line>       the feeder jams at that line of that page side of the job (1-based page)
 //   stall          = <page> <line> <ms>  a read stalls that long at that line (0: until cancelled or aborted)
 //   push_status    = 0 0 1               successive answers of ScanDrv_GetNextPushStatus, the last one repeating
-//                                        (without it: 0 while pages of the job remain unread, else 1)
+//                                        (without it: 0 while pages of the job remain unread, a jammed one
+//                                        included, else 1)
 //   fault          = <entry> <code> [once|from] [<n>]
 //                                        the entry point (e.g. ScanDrv_StartScan) answers the driver code at its
 //                                        n-th call (default 1) counted from the file's last change, or from then on

@@ -403,7 +403,8 @@ int Device::NextPushStatus() {
         ++m_pushIndex;
         return m_job.pushStatus[i];
     }
-    bool more = m_started && !m_stopped && !m_jammed && m_hostPage < m_planSize;
+    // A jammed page is still unread: it is announced like any other, and its read then reports the jam.
+    bool more = m_started && !m_stopped && m_hostPage < m_planSize;
     return more ? 0 : 1;
 }
 

@@ -129,6 +129,7 @@ TEST_F(JobTest, JamStopsThePageAtItsLine) {
     OpenWithRecorder();
     Start(150, 2, 0, 0, kRight, kBottom, 1);
     ReadPage();
+    EXPECT_EQ(api.ScanDrv_GetNextPushStatus(m_handle), 0) << "the jammed sheet is announced; its read tells the jam";
     std::vector<uint8_t> row(RowBytes());
     int count = 0;
     for (int y = 0; y < 100; ++y)
