@@ -312,6 +312,12 @@ int CScanner::DevMon_AbortScan() {
     return r;
 }
 
+int CScanner::AbortFromOtherThread() {
+    if (!m_hLLD || !m_bOpen)
+        return kNoDriver;
+    return CallDriver(m_pfnAbortScan, m_hDevice);
+}
+
 int CScanner::GetNextPushStatus() {
     if (!m_hLLD || !m_bOpen)
         return -1;

@@ -39,6 +39,10 @@ public:
     // The result of ScanDrv_AbortScan, or -3 without a library or open device.
     int DevMon_AbortScan();
 
+    // From another thread while the scan thread reads: ScanDrv_AbortScan alone, which wakes a read the device holds
+    // up (that read then fails and clears the counters on its own thread). -3 without a library or open device.
+    int AbortFromOtherThread();
+
     // For the scan thread: between pages, at the start of each page, and at the end of the job.
     int GetNextPushStatus(); // -1 without a library or open device
     void ResetLinesRead() { m_nLinesRead = 0; }
