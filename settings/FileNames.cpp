@@ -95,3 +95,14 @@ int NextNumberedFileName(WCHAR* folder, const WCHAR* base, WCHAR out[MAX_PATH]) 
         _snwprintf_s(out, MAX_PATH, _TRUNCATE, u"%s %d", base, next);
     return 1;
 }
+
+BOOL GetDefaultSaveFolder(WCHAR out[MAX_PATH]) {
+    out[0] = 0;
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    const bool vistaOrLater = GetVersionExW(&version) && version.dwMajorVersion >= 6;
+    if (SHGetSpecialFolderPathW(nullptr, out, vistaOrLater ? CSIDL_MYPICTURES : CSIDL_PERSONAL, TRUE))
+        return TRUE;
+    out[0] = 0;
+    return FALSE;
+}

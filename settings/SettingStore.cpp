@@ -47,25 +47,36 @@ CfgObject* FindContainer(CfgFileHlper& helper, CfgFile* file, const WCHAR* name)
 
 } // namespace
 
-BOOL GetSettingsFilePath(WCHAR out[MAX_PATH]) {
+BOOL GetSettingsFolder(WCHAR out[MAX_PATH], int nDropChars) {
     out[0] = 0;
     WCHAR appData[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData)) || !appData[0])
         return FALSE; // without the user's folder there is no defined place for the store
     WCHAR ini[MAX_PATH] = {};
-    GetIniPath(ini);
+    GetIniPath(ini, nDropChars);
     WCHAR settingFolder[MAX_PATH] = {};
     WCHAR settingPath[MAX_PATH] = {};
     GetPrivateProfileStringW(u"TWAIN", u"Setting Folder", u"", settingFolder, MAX_PATH, ini);
     GetPrivateProfileStringW(u"TWAIN", u"Setting Path", u"", settingPath, MAX_PATH, ini);
 
+    if (_snwprintf_s(out, MAX_PATH, _TRUNCATE, u"%s%s", appData, settingFolder) < 0) {
+        out[0] = 0;
+        return FALSE;
+    }
+    CreateDirectoryW(out, nullptr);
+    if (_snwprintf_s(out, MAX_PATH, _TRUNCATE, u"%s%s", appData, settingPath) < 0) {
+        out[0] = 0;
+        return FALSE;
+    }
+    CreateDirectoryW(out, nullptr);
+    return TRUE;
+}
+
+BOOL GetSettingsFilePath(WCHAR out[MAX_PATH]) {
+    out[0] = 0;
     WCHAR folder[MAX_PATH];
-    if (_snwprintf_s(folder, MAX_PATH, _TRUNCATE, u"%s%s", appData, settingFolder) < 0)
+    if (!GetSettingsFolder(folder, kIniDropCharsDataSource))
         return FALSE;
-    CreateDirectoryW(folder, nullptr);
-    if (_snwprintf_s(folder, MAX_PATH, _TRUNCATE, u"%s%s", appData, settingPath) < 0)
-        return FALSE;
-    CreateDirectoryW(folder, nullptr);
     const WCHAR* fileName = g_bAppMode ? u"APPsettings.dat" : u"settings.dat";
     if (_snwprintf_s(out, MAX_PATH, _TRUNCATE, u"%s%s", folder, fileName) < 0) {
         out[0] = 0;

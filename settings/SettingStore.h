@@ -14,6 +14,10 @@ extern BOOL g_bAppMode;
 
 inline constexpr int kMaxSettingNameLength = 40;
 
+// Application data + [TWAIN] "Setting Folder" (created) + [TWAIN] "Setting Path" (created), joined as they stand
+// (the INI values carry their own backslashes), read from the INI of a module that drops `nDropChars` (IniPath.h).
+// FALSE (and an empty folder) when the application-data folder cannot be had or the path does not fit.
+BOOL GetSettingsFolder(WCHAR out[MAX_PATH], int nDropChars);
 // Application data + [TWAIN] "Setting Path" + the file name; FALSE (and an empty path) when the application-data
 // folder cannot be had or the path does not fit.
 BOOL GetSettingsFilePath(WCHAR out[MAX_PATH]);
