@@ -369,4 +369,12 @@ ULONG_PTR CursorSystemId(HCURSOR cursor) {
     auto* c = reinterpret_cast<const Cursor*>(cursor);
     return (c && !c->module) ? c->id : 0;
 }
+bool IconResource(HICON icon, HINSTANCE* module, ULONG_PTR* id) {
+    auto* c = reinterpret_cast<const Cursor*>(icon);
+    if (!c || !c->module || !(c->id & 0x10000))
+        return false;
+    *module = c->module;
+    *id = c->id & 0xFFFF;
+    return true;
+}
 } // namespace platform::user

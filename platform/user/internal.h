@@ -248,6 +248,7 @@ void SetThreadCreateHook(CreateHookFn fn, void* context); // one-shot, for the n
 // The X view (x11view.cpp): started with the first top-level window shown, when DISPLAY is set.
 void StartViewIfDisplay();
 ULONG_PTR CursorSystemId(HCURSOR cursor); // 32512 (arrow)...; 0 for a cursor of a module's resources
+bool IconResource(HICON icon, HINSTANCE* module, ULONG_PTR* id); // an icon of a module's resources
 
 // Input delivery (X view and tests): posts mouse and keyboard input to the right window's queue.
 void DeliverMouse(UINT msg, POINT screen, WPARAM keys);

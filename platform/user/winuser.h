@@ -475,6 +475,7 @@
 #define WM_SETICON 0x0080
 #define WM_GETICON 0x007F
 #define WM_QUERYDRAGICON 0x0037
+#define WM_ICONERASEBKGND 0x0027
 
 // ---- Paint and redraw ----
 #define RDW_INVALIDATE 0x0001
@@ -1015,6 +1016,8 @@ HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
+// Draws an icon of a module's resources (an ICO file's images: the one nearest 32 x 32 pixels) at its own size.
+BOOL DrawIcon(HDC dc, int x, int y, HICON icon);
 BOOL DestroyCursor(HCURSOR cursor);
 BOOL DestroyIcon(HICON icon);
 int ShowCursor(BOOL show);
