@@ -3,6 +3,7 @@
 // the repository and regenerated only when the look changes.
 //
 //   skinpaint <resources/quennet folder> [<test data folder> [<viewer data folder>]]
+//   skinpaint --velmora <resources/velmora folder>     (the device-scan program's copies, its message box and icon)
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -165,6 +166,78 @@ Canvas Tab(bool active) {
     return c;
 }
 
+// The device-scan program's message box background: one white panel (its OK button stands inside the message
+// area, so there is no footer strip) with the error mark left of the text, which starts 79 pixels in.
+Canvas PushErrorBackground() {
+    Canvas c(277, 122, kPanel);
+    c.FillRect(0, 121, 277, 122, kHairline);
+    AlertMark(c, 40, 38, 18);
+    return c;
+}
+
+// The device-scan program's icon at `size` pixels: a blue rounded tile with a white sheet and the accent scan line.
+// `inside` answers the tile's silhouette, for the icon's alpha.
+Canvas PushIcon(int size, std::function<bool(double, double)>& inside) {
+    const double k = size / 32.0;
+    Canvas c(size, size, Hex(0xFFFFFF));
+    inside = [k](double x, double y) { return InRoundRect(x, y, 1 * k, 1 * k, 31 * k, 31 * k, 6 * k); };
+    c.Cover(inside, [&](int, int y) { return Mix(Hex(0x4A88EA), Hex(0x2659B0), double(y) / (size - 1)); });
+    c.Cover([k](double x, double y) { return InRoundRect(x, y, 9 * k, 6 * k, 23 * k, 26 * k, 1.5 * k); },
+            Hex(0xFFFFFF));
+    for (int line = 0; line < 3; ++line)
+        c.FillRect(int(12 * k), int((10 + 4 * line) * k), int(20 * k), int((10 + 4 * line) * k + std::max(1.0, k)),
+                   Hex(0xB8C6DA));
+    c.Cover([k](double x, double y) { return x >= 5 * k && x < 27 * k && std::abs(y - 21 * k) < 1.2 * k; },
+            Hex(0x7FE0A0));
+    return c;
+}
+
+// An ICO file of 32-bit images with alpha (the silhouette's coverage) and an all-clear AND mask.
+bool WriteIcon(const std::string& folder, const std::string& name, const std::vector<int>& sizes) {
+    std::vector<std::uint8_t> out;
+    auto u16 = [&](std::vector<std::uint8_t>& v, std::uint32_t x) {
+        v.insert(v.end(), {std::uint8_t(x), std::uint8_t(x >> 8)});
+    };
+    auto u32 = [&](std::vector<std::uint8_t>& v, std::uint32_t x) { u16(v, x & 0xFFFF), u16(v, x >> 16); };
+    std::vector<std::vector<std::uint8_t>> images;
+    for (int size : sizes) {
+        std::function<bool(double, double)> inside;
+        Canvas c = PushIcon(size, inside);
+        std::vector<std::uint8_t> image;
+        const std::uint32_t maskStride = ((std::uint32_t(size) + 31) / 32) * 4;
+        u32(image, 40), u32(image, std::uint32_t(size)), u32(image, std::uint32_t(size) * 2), u16(image, 1);
+        u16(image, 32), u32(image, 0), u32(image, std::uint32_t(size) * size * 4 + maskStride * size);
+        u32(image, 0), u32(image, 0), u32(image, 0), u32(image, 0);
+        for (int y = size - 1; y >= 0; --y)
+            for (int x = 0; x < size; ++x) {
+                int hits = 0;
+                for (int sy = 0; sy < 4; ++sy)
+                    for (int sx = 0; sx < 4; ++sx)
+                        hits += inside(x + (sx + 0.5) / 4, y + (sy + 0.5) / 4) ? 1 : 0;
+                const Rgb& p = c.At(x, y);
+                auto byte = [](double v) { return std::uint8_t(std::clamp(std::lround(v), 0L, 255L)); };
+                image.insert(image.end(), {byte(p.b), byte(p.g), byte(p.r), byte(hits * 255.0 / 16)});
+            }
+        image.resize(image.size() + maskStride * size, 0);
+        images.push_back(std::move(image));
+    }
+    u16(out, 0), u16(out, 1), u16(out, std::uint32_t(sizes.size()));
+    std::uint32_t offset = 6 + 16 * std::uint32_t(sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        out.insert(out.end(), {std::uint8_t(sizes[i]), std::uint8_t(sizes[i]), 0, 0});
+        u16(out, 1), u16(out, 32), u32(out, std::uint32_t(images[i].size())), u32(out, offset);
+        offset += std::uint32_t(images[i].size());
+    }
+    for (const auto& image : images)
+        out.insert(out.end(), image.begin(), image.end());
+    const std::string path = folder + "/" + name;
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(out.data()), std::streamsize(out.size()));
+    if (!file)
+        std::fprintf(stderr, "skinpaint: cannot write %s\n", path.c_str());
+    return bool(file);
+}
+
 bool Write(const Canvas& c, const std::string& folder, const std::string& name) {
     const std::string path = folder + "/" + name;
     if (!c.Save(path)) {
@@ -225,19 +298,32 @@ bool WriteViewerData(const std::string& folder) {
     return ok;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: skinpaint <resources folder> [<test data folder> [<viewer data folder>]]\n");
-        return 2;
-    }
-    const std::string out = argv[1];
+// The shared push-button skin, in both deliverables.
+bool WriteButtons(const std::string& out) {
     bool ok = true;
     ok &= Write(Button(81, 22, {Hex(0xFFFFFF), Hex(0xF1F4F8), Hex(0xC3CBD6)}), out, "button_normal.bmp");
     ok &= Write(Button(81, 22, {Hex(0xD9E6FA), Hex(0xCCDDF7), kAccent}), out, "button_pressed.bmp");
     ok &= Write(Button(81, 22, {Hex(0xF4F8FF), Hex(0xE4EEFD), kAccent}), out, "button_hover.bmp");
     ok &= Write(Button(81, 22, {Hex(0xF1F2F4), Hex(0xF1F2F4), Hex(0xDDE1E6)}), out, "button_disabled.bmp");
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--velmora") {
+        bool ok = WriteButtons(argv[2]);
+        ok &= Write(PushErrorBackground(), argv[2], "error_background.bmp");
+        ok &= WriteIcon(argv[2], "velmora.ico", {32, 16});
+        return ok ? 0 : 1;
+    }
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: skinpaint <resources folder> [<test data folder> [<viewer data folder>]]\n"
+                             "       skinpaint --velmora <resources/velmora folder>\n");
+        return 2;
+    }
+    const std::string out = argv[1];
+    bool ok = WriteButtons(out);
     ok &= Write(ErrorBackground(false), out, "error_background.bmp");
     ok &= Write(ErrorBackground(true), out, "error_background_rtl.bmp");
     ok &= Write(Tab(true), out, "tab_active.bmp");
