@@ -1,0 +1,53 @@
+#include "devicescan/CDlg_error.h"
+
+#include "settings/Language.h"
+#include "ui/controls/ControlTexts.h"
+
+namespace {
+constexpr UINT kBackground = 10439;
+constexpr UINT kStringTitle = 8014;
+constexpr UINT kStringOK = 8011;
+} // namespace
+
+BEGIN_MESSAGE_MAP(CDlg_error, CDialog)
+ON_WM_ERASEBKGND()
+END_MESSAGE_MAP()
+
+CDlg_error::CDlg_error(CWnd* parent) : CDialog(IDD, parent) {}
+
+CDlg_error::~CDlg_error() = default;
+
+void CDlg_error::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, kMessage, m_stcMessage);
+    DDX_Control(pDX, IDOK, m_btnOK);
+}
+
+BOOL CDlg_error::OnInitDialog() {
+    CDialog::OnInitDialog();
+    const ControlText texts[] = {{this, kStringTitle}, {&m_btnOK, kStringOK}};
+    SetControlTexts(texts, 2);
+    m_stcMessage.SetWindowText(m_strMessage);
+    m_bmpBackground.DeleteObject();
+    const LPCWSTR background = MAKEINTRESOURCEW(kBackground);
+    if (HBITMAP bitmap = ::LoadBitmapW(AfxFindResourceHandle(background, RT_BITMAP), background))
+        m_bmpBackground.Attach(bitmap);
+    m_btnOK.SetSkin(10431, 10429, 10432, 10430, 0, 0, CxSkinButton::kStretch, 0, 0);
+    SetForegroundWindow();
+    return TRUE;
+}
+
+BOOL CDlg_error::OnEraseBkgnd(CDC* dc) {
+    CRect client;
+    GetClientRect(&client);
+    BITMAP bm{};
+    if (!m_bmpBackground.GetSafeHandle() || !m_bmpBackground.GetBitmap(&bm))
+        return TRUE;
+    CDC mem;
+    if (mem.CreateCompatibleDC(dc)) {
+        CBitmap* old = mem.SelectObject(&m_bmpBackground);
+        dc->StretchBlt(0, 0, client.Width(), client.Height(), &mem, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+        mem.SelectObject(old);
+    }
+    return TRUE;
+}

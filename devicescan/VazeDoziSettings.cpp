@@ -1,0 +1,80 @@
+#include "devicescan/VazeDoziSettings.h"
+
+#include "settings/FileNames.h"
+#include "settings/IniPath.h"
+#include "settings/SettingStore.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr DWORD kRecordSize = sizeof(VazeDoziSettings);
+
+// A file handle that closes itself.
+class File {
+public:
+    explicit File(HANDLE handle) : m_handle(handle) {}
+    ~File() {
+        if (m_handle != INVALID_HANDLE_VALUE)
+            CloseHandle(m_handle);
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    explicit operator bool() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_handle; }
+
+private:
+    HANDLE m_handle;
+};
+
+} // namespace
+
+void GetVazeDoziSettingsPath(WCHAR out[MAX_PATH]) {
+    WCHAR folder[MAX_PATH];
+    if (!GetSettingsFolder(folder, kIniDropCharsDeviceScan) ||
+        _snwprintf_s(out, MAX_PATH, _TRUNCATE, u"%s%s", folder, u"vazedozi_settings.dat") < 0)
+        out[0] = 0;
+}
+
+void GetDefaultVazeDoziSettings(VazeDoziSettings& settings) {
+    std::memset(&settings, 0, sizeof(settings));
+    settings.openFile = 0;
+    settings.openFolder = 1;
+    GetDefaultSaveFolder(settings.saveFolder);
+}
+
+bool ReadVazeDoziSettings(VazeDoziSettings& settings) {
+    WCHAR path[MAX_PATH];
+    GetVazeDoziSettingsPath(path);
+    VazeDoziSettings read{};
+    DWORD got = 0;
+    if (path[0]) {
+        File file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file && !ReadFile(file.get(), &read, kRecordSize, &got, nullptr))
+            got = 0;
+    }
+    if (got != kRecordSize) {
+        // Missing, unreadable or cut short: a half record would mix stored and default choices.
+        GetDefaultVazeDoziSettings(settings);
+        return false;
+    }
+    read.saveFolder[MAX_PATH - 1] = 0;
+    settings = read;
+    return true;
+}
+
+bool WriteVazeDoziSettings(const VazeDoziSettings& settings) {
+    WCHAR path[MAX_PATH];
+    GetVazeDoziSettingsPath(path);
+    if (!path[0])
+        return false;
+    // The folder goes out zero-padded, whatever lay behind its terminator in the caller's buffer.
+    VazeDoziSettings record{};
+    record.openFile = settings.openFile;
+    record.openFolder = settings.openFolder;
+    wcsncpy_s(record.saveFolder, settings.saveFolder, _TRUNCATE);
+    File file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && WriteFile(file.get(), &record, kRecordSize, &written, nullptr) && written == kRecordSize;
+}

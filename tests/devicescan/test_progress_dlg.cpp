@@ -1,0 +1,152 @@
+// The progress window: its own thread, reference counting, cancel, and a window that cannot be created.
+#include "VelmoraTestRoot.h"
+
+#include "devicescan/CProgressDlg.h"
+#include "platform/user/commctrl.h"
+#include "platform/user/testing.h"
+#include "platform/user/winuser.h"
+
+#include <chrono>
+#include <thread>
+
+namespace ut = platform::user::testing;
+
+namespace {
+
+std::u16string ItemText(HWND dlg, int id) {
+    WCHAR text[256] = {};
+    GetDlgItemTextW(dlg, id, text, 256);
+    return text;
+}
+
+// Waits (a few seconds at most) until `done` holds; the windows answer on their own threads meanwhile.
+template <typename Condition> bool Eventually(Condition done) {
+    for (int i = 0; i < 500 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+}
+
+} // namespace
+
+class ProgressDlgTest : public VelmoraTestRoot {
+protected:
+    void SetUp() override {
+        VelmoraTestRoot::SetUp();
+        UseLanguage("enus");
+        SetIni(u"English", u"Push UI Title", u"Scan to PC");
+    }
+};
+
+TEST_F(ProgressDlgTest, ComesUpInitialisedOnAThreadOfItsOwn) {
+    auto* dlg = new CProgressDlg();
+    dlg->AddRef();
+    HWND hwnd = dlg->GetSafeHwnd();
+    ASSERT_NE(hwnd, nullptr) << "the constructor returns once the window is initialised";
+    EXPECT_NE(GetWindowThreadProcessId(hwnd, nullptr), GetCurrentThreadId());
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    WCHAR title[64] = {};
+    GetWindowTextW(hwnd, title, 64);
+    EXPECT_EQ(std::u16string(title), u"Scan to PC");
+    EXPECT_EQ(ItemText(hwnd, IDCANCEL), u"Cancel");
+    EXPECT_EQ(ItemText(hwnd, CProgressDlg::kPageNumber), u"0");
+    EXPECT_EQ(ItemText(hwnd, CProgressDlg::kPageLabel), u"Pages:");
+    SendDlgItemMessageW(hwnd, CProgressDlg::kProgressBar, PBM_SETPOS, 150, 0);
+    EXPECT_EQ(SendDlgItemMessageW(hwnd, CProgressDlg::kProgressBar, PBM_GETPOS, 0, 0), 100) << "range 0 to 100";
+    dlg->Release();
+}
+
+TEST_F(ProgressDlgTest, TheLastReleaseClosesTheWindow) {
+    auto* dlg = new CProgressDlg();
+    EXPECT_EQ(dlg->AddRef(), 1u);
+    EXPECT_EQ(dlg->AddRef(), 2u);
+    HWND hwnd = dlg->GetSafeHwnd();
+    EXPECT_EQ(dlg->Release(), 1u);
+    EXPECT_TRUE(IsWindow(hwnd));
+    EXPECT_EQ(dlg->Release(), 0u);
+    EXPECT_TRUE(Eventually([&] { return !IsWindow(hwnd); }));
+    EXPECT_TRUE(DebugHas(u"End Progress Dialog"));
+}
+
+TEST_F(ProgressDlgTest, AnswersOnlyIUnknown) {
+    auto* dlg = new CProgressDlg();
+    dlg->AddRef();
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(dlg->QueryInterface(IID_IUnknown, &object), S_OK);
+    EXPECT_EQ(object, static_cast<IUnknown*>(dlg));
+    EXPECT_EQ(dlg->Release(), 1u) << "QueryInterface added a reference";
+    EXPECT_EQ(dlg->QueryInterface(IID_IStream, &object), E_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(dlg->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+    dlg->Release();
+}
+
+TEST_F(ProgressDlgTest, CancelCountsEveryPressAndSaysSo) {
+    auto* dlg = new CProgressDlg();
+    dlg->AddRef();
+    HWND hwnd = dlg->GetSafeHwnd();
+    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(dlg->GetCancelCount(), 2);
+    EXPECT_EQ(ItemText(hwnd, IDCANCEL), u"Canceling...");
+    EXPECT_TRUE(IsWindow(hwnd)) << "Cancel only asks; the scan closes the window";
+    dlg->Release();
+}
+
+TEST_F(ProgressDlgTest, TheCloseBoxCancelsBelowOneHundredPercentAndIsIgnoredAtIt) {
+    auto* dlg = new CProgressDlg();
+    dlg->AddRef();
+    HWND hwnd = dlg->GetSafeHwnd();
+    dlg->SetLastPercent(100);
+    SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(dlg->GetCancelCount(), 0);
+    dlg->SetLastPercent(40);
+    SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(dlg->GetCancelCount(), 1);
+    EXPECT_TRUE(IsWindow(hwnd));
+    dlg->Release();
+}
+
+TEST_F(ProgressDlgTest, ThePageNumberIsShownAndWrittenToTheDebugOutput) {
+    auto* dlg = new CProgressDlg();
+    dlg->AddRef();
+    dlg->SetPageNumber(12);
+    EXPECT_EQ(ItemText(dlg->GetSafeHwnd(), CProgressDlg::kPageNumber), u"12");
+    EXPECT_EQ(dlg->GetPageNumber(), 12);
+    EXPECT_TRUE(DebugHas(u"12"));
+    dlg->Release();
+}
+
+TEST_F(ProgressDlgTest, ManyWindowsComeAndGoFromSeveralThreads) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([] {
+            for (int i = 0; i < 10; ++i) {
+                auto* dlg = new CProgressDlg();
+                dlg->AddRef();
+                dlg->SetPageNumber(i);
+                dlg->Release();
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_TRUE(Eventually([] { return FindWindowW(nullptr, u"Scan to PC") == nullptr; }));
+}
+
+// A resource module whose progress layout cannot be built (a control of a class nobody registered): the window
+// cannot be created, and nothing waits for it.
+class ProgressDlgWithoutWindowTest : public VelmoraTestRoot {};
+
+TEST_F(ProgressDlgWithoutWindowTest, NeverHangsAndEveryCallStillWorks) {
+    const std::string path = std::string(PROJECT_STAGE_DIR) + "/../tests/devicescan/brokenlayout.so";
+    HMODULE broken = LoadLibraryW(platform::path::ToDosPath(path).c_str());
+    ASSERT_NE(broken, nullptr) << path;
+    AfxSetResourceHandle(broken);
+    auto* dlg = new CProgressDlg();
+    AfxSetResourceHandle(AfxGetInstanceHandle());
+    FreeLibrary(broken);
+    dlg->AddRef();
+    EXPECT_EQ(dlg->GetSafeHwnd(), nullptr);
+    dlg->SetPageNumber(3);
+    EXPECT_EQ(dlg->GetCancelCount(), 0);
+    EXPECT_EQ(dlg->Release(), 0u);
+}
