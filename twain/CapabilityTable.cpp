@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
-#include <malloc.h>
 
 std::atomic<int> g_nTwainPixelBits{24};
 std::atomic<int> g_nTwainXResolution{300};
@@ -30,6 +29,8 @@ constexpr TW_UINT32 kAll = 0x1F;    // and reset
 constexpr size_t kListBytes = 160;
 constexpr size_t kValueBytes = 34;
 constexpr TW_UINT32 kStrChars = 32;
+// The most items an application's enumeration may declare; no capability here has more than a few dozen.
+constexpr TW_UINT32 kMaxSetItems = 0x10000;
 
 // What a row holds when the module is loaded. Numbers in the application's units; a frame is left, top, right,
 // bottom; strings for TW_STR32 rows.
@@ -293,15 +294,6 @@ bool ReadOneValue(TW_UINT16 type, const unsigned char* from, size_t available, u
     return true;
 }
 
-// The size of a block the application handed in. Containers on Linux come from the C heap (the manager's
-// DSM_MemAllocate, malloc, or GlobalAlloc of some copy of platform), so the heap bounds every block; our own record
-// of a block is exact, but only trusted within that bound, since an application may free our blocks with free().
-size_t BlockSize(TW_HANDLE handle) {
-    const size_t usable = malloc_usable_size(handle);
-    const SIZE_T known = GlobalSize(handle);
-    return known != 0 && known <= usable ? known : usable;
-}
-
 // ---- Containers ----
 
 struct Built {
@@ -474,13 +466,15 @@ bool StoreCurrent(CapabilityEntry& row, const unsigned char* from, size_t availa
     return true;
 }
 
+// A container is read only as far as it declares itself (its kind, item type and item count), as TWAIN sources do:
+// the block may lie on the application's stack, in a mapped page or come from any allocator, so nobody can be
+// asked how large it really is.
 TW_UINT16 SetCapability(CapabilityEntry& row, const TW_CAPABILITY& cap, TW_UINT16& code) {
     code = TWCC_BADVALUE;
     if (cap.hContainer == nullptr)
         return TWRC_FAILURE;
-    const size_t blockSize = BlockSize(cap.hContainer);
     const auto* block = static_cast<const unsigned char*>(GlobalLock(cap.hContainer));
-    if (block == nullptr || blockSize < 2)
+    if (block == nullptr)
         return TWRC_FAILURE;
     TW_UINT16 itemType;
     std::memcpy(&itemType, block, 2);
@@ -490,7 +484,7 @@ TW_UINT16 SetCapability(CapabilityEntry& row, const TW_CAPABILITY& cap, TW_UINT1
         if (itemType != row.ItemType) {
             // Both kept from the design: a wrong-typed bit depth still sets the window-less pixel bits, a
             // wrong-typed feeder switch the flatbed.
-            if (row.CapId == ICAP_BITDEPTH && blockSize >= 6) {
+            if (row.CapId == ICAP_BITDEPTH) { // every TW_ONEVALUE has its 32-bit Item field
                 TW_UINT32 item;
                 std::memcpy(&item, block + 2, 4);
                 g_nTwainPixelBits = static_cast<int>(item);
@@ -499,23 +493,23 @@ TW_UINT16 SetCapability(CapabilityEntry& row, const TW_CAPABILITY& cap, TW_UINT1
             }
             return TWRC_FAILURE;
         }
-        if (!StoreCurrent(row, block + 2, blockSize - 2))
+        if (!StoreCurrent(row, block + 2, size))
             return TWRC_FAILURE;
         code = TWCC_SUCCESS;
         return TWRC_SUCCESS;
     }
     if (cap.ConType == TWON_ENUMERATION) {
         // The item at CurrentIndex is taken as a ONEVALUE's item would be.
-        if (blockSize < 14 || itemType != row.ItemType)
+        if (itemType != row.ItemType)
             return TWRC_FAILURE;
         TW_UINT32 numItems;
         TW_UINT32 currentIndex;
         std::memcpy(&numItems, block + 2, 4);
         std::memcpy(&currentIndex, block + 6, 4);
-        const unsigned long long offset = 14ULL + static_cast<unsigned long long>(currentIndex) * size;
-        if (currentIndex >= numItems || offset + size > blockSize)
+        if (numItems > kMaxSetItems || currentIndex >= numItems)
             return TWRC_FAILURE;
-        if (!StoreCurrent(row, block + offset, blockSize - offset))
+        const size_t offset = 14 + size_t{currentIndex} * size; // at most 14 + 0xFFFF * 34
+        if (!StoreCurrent(row, block + offset, size))
             return TWRC_FAILURE;
         code = TWCC_SUCCESS;
         return TWRC_SUCCESS;

@@ -15,9 +15,39 @@
 
 #include <cmath>
 #include <memory>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
+
+// One readable page between two that fault on any access, for containers that no allocator knows about.
+class GuardedPages {
+public:
+    enum Place { AtStart, AtEnd };
+    GuardedPages() {
+        kPage = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        m_base = static_cast<unsigned char*>(mmap(nullptr, 3 * kPage, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        if (m_base != MAP_FAILED)
+            mprotect(m_base + kPage, kPage, PROT_READ | PROT_WRITE);
+    }
+    ~GuardedPages() {
+        if (m_base != MAP_FAILED)
+            munmap(m_base, 3 * kPage);
+    }
+    GuardedPages(const GuardedPages&) = delete;
+    GuardedPages& operator=(const GuardedPages&) = delete;
+
+    void* Put(const std::vector<unsigned char>& bytes, Place place) {
+        unsigned char* at = m_base + kPage + (place == AtStart ? 0 : kPage - bytes.size());
+        std::memcpy(at, bytes.data(), bytes.size());
+        return at;
+    }
+
+private:
+    size_t kPage;
+    unsigned char* m_base;
+};
 
 struct Reply {
     TW_UINT16 rc = 0;
@@ -110,14 +140,13 @@ protected:
         return reply;
     }
 
-    // MSG_SET with a container of exactly `bytes`.
-    Reply Set(TW_UINT16 capId, TW_UINT16 conType, const std::vector<unsigned char>& bytes) {
-        HGLOBAL block = GlobalAlloc(GHND, bytes.size());
-        std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-        TW_CAPABILITY cap{capId, conType, block};
-        Reply reply = Run(cap, MSG_SET);
-        GlobalFree(block);
-        return reply;
+    // MSG_SET with a container of exactly `bytes` that the application allocated itself, by default at the end of a
+    // page that an unreadable page follows: reading past what the container declares faults.
+    Reply Set(TW_UINT16 capId, TW_UINT16 conType, const std::vector<unsigned char>& bytes,
+              GuardedPages::Place place = GuardedPages::AtEnd) {
+        GuardedPages pages;
+        TW_CAPABILITY cap{capId, conType, pages.Put(bytes, place)};
+        return Run(cap, MSG_SET);
     }
 
     static std::vector<unsigned char> OneValue(TW_UINT16 type, TW_UINT32 item) {
@@ -388,8 +417,9 @@ TEST_F(CapabilityTest, EnumerationSetTakesTheItemAtCurrentIndex) {
     EXPECT_EQ(g_nTwainXResolution, 300) << "converted and applied as a ONEVALUE";
     EXPECT_TRUE(SameFix(Ask(ICAP_XRESOLUTION, MSG_GETCURRENT).Fix(2), Fix(300, 0)));
 
+    // A declared count beyond any capability's is refused before an item is read.
     for (const auto& bad : {enumeration(TWTY_FIX32, 3, 3, list), enumeration(TWTY_UINT16, 3, 0, list),
-                            enumeration(TWTY_FIX32, 1000, 999, list)}) {
+                            enumeration(TWTY_FIX32, 0x10001, 2, list), enumeration(TWTY_FIX32, ~0u, ~0u - 1, list)}) {
         r = Set(ICAP_XRESOLUTION, TWON_ENUMERATION, bad);
         EXPECT_EQ(r.rc, TWRC_FAILURE);
         EXPECT_EQ(r.code, TWCC_BADVALUE);
@@ -406,24 +436,37 @@ TEST_F(CapabilityTest, MalformedContainersAreRefusedWithBadValue) {
     Reply r = Run(cap, MSG_SET);
     EXPECT_EQ(r.code, TWCC_BADVALUE) << "no container";
 
-    // Too small for the item: a FIX32 ONEVALUE cut after two bytes of its item.
-    std::vector<unsigned char> cut = OneFix(TWTY_FIX32, 500);
-    cut.resize(4);
-    r = Set(ICAP_BRIGHTNESS, TWON_ONEVALUE, cut);
-    EXPECT_EQ(r.rc, TWRC_FAILURE);
-    EXPECT_EQ(r.code, TWCC_BADVALUE);
-    EXPECT_TRUE(SameFix(Ask(ICAP_BRIGHTNESS, MSG_GETCURRENT).Fix(2), Fix(0, 0)));
-    EXPECT_EQ(Set(ICAP_BRIGHTNESS, TWON_ONEVALUE, {0x07}).code, TWCC_BADVALUE) << "not even an item type";
-
-    // An unterminated string that ends with its block.
-    std::vector<unsigned char> text(2 + 10, 'y');
+    // An unterminated TW_STR32 that ends with its container: cut to 32 characters, nothing read past it.
+    std::vector<unsigned char> text(2 + 34, 'y');
     const TW_UINT16 type = TWTY_STR32;
     std::memcpy(text.data(), &type, 2);
-    EXPECT_EQ(Set(ICAP_HALFTONES, TWON_ONEVALUE, text).code, TWCC_BADVALUE);
-    text.back() = 0;
     EXPECT_EQ(Set(ICAP_HALFTONES, TWON_ONEVALUE, text).code, TWCC_SUCCESS);
+    Reply current = Ask(ICAP_HALFTONES, MSG_GETCURRENT);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(current.bytes.data() + 2)), std::string(32, 'y'));
 
     EXPECT_EQ(Set(ICAP_BRIGHTNESS, TWON_ARRAY, OneFix(TWTY_FIX32, 1)).code, TWCC_BADVALUE);
+}
+
+// Applications hand in containers from anywhere: their stack, a mapped page, another allocator. Nothing but the
+// container's own declaration may bound what is read; asking the allocator about such a block faults.
+TEST_F(CapabilityTest, ContainersOutsideTheHeapAreReadAsTheyDeclareThemselves) {
+    Reply r = Set(ICAP_XRESOLUTION, TWON_ONEVALUE, OneFix(TWTY_FIX32, 600), GuardedPages::AtStart);
+    EXPECT_EQ(r.rc, TWRC_SUCCESS);
+    EXPECT_EQ(g_nTwainXResolution, 600);
+
+    TW_ONEVALUE onStack{TWTY_UINT16, TWPT_GRAY};
+    TW_CAPABILITY cap{ICAP_PIXELTYPE, TWON_ONEVALUE, &onStack};
+    EXPECT_EQ(Run(cap, MSG_SET).rc, TWRC_SUCCESS);
+    EXPECT_EQ(g_nTwainPixelBits, 8);
+
+    // A frame, the largest numeric item, ending with its page.
+    std::vector<unsigned char> frame(2 + 16);
+    const TW_UINT16 type = TWTY_FRAME;
+    std::memcpy(frame.data(), &type, 2);
+    const TW_FIX32 edges[4] = {Fix(1, 0), Fix(2, 0), Fix(3, 0), Fix(4, 0)};
+    std::memcpy(frame.data() + 2, edges, sizeof edges);
+    EXPECT_EQ(Set(ICAP_FRAMES, TWON_ONEVALUE, frame).rc, TWRC_SUCCESS);
+    EXPECT_TRUE(SameFix(Ask(ICAP_FRAMES, MSG_GETCURRENT).Fix(2 + 12), Fix(4, 0)));
 }
 
 TEST_F(CapabilityTest, ResetPutsTheDefaultBack) {
