@@ -9,7 +9,9 @@
 #include <cstring>
 #include <new>
 
-CLLDKorvel g_LLD;
+// Built before the data source's application object and destroyed after it, whose teardown at unload still closes
+// the device through it.
+__attribute__((init_priority(1000))) CLLDKorvel g_LLD;
 
 namespace {
 

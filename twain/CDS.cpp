@@ -38,6 +38,15 @@ int CDS::Init() {
 }
 
 void CDS::Teardown() {
+    // A host may unload the source in any state: the device, the window and the enable mutex go as a disable and a
+    // close would let go of them.
+    if (m_pAssistor != nullptr) {
+        const TW_UINT16 state = m_pAssistor->GetState();
+        if (state >= 500)
+            m_pAssistor->DisableDS(nullptr);
+        if (state >= 400)
+            m_pAssistor->CloseDS();
+    }
     // The window may still call the engine while it closes, so it goes before the assistor.
     if (m_pUI != nullptr)
         m_pUI->Close();

@@ -3,8 +3,11 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <atomic>
+#include <unordered_set>
 
 namespace platform {
 namespace {
@@ -16,9 +19,10 @@ struct Singleton {
 
 // Static storage only: the list itself must outlive everything it frees. A few singletons per copy; past the last
 // slot one is simply kept.
-constexpr int kMaxSingletons = 32;
+constexpr int kMaxSingletons = 64;
 Singleton g_singletons[kMaxSingletons];
 std::atomic<int> g_count{0};
+std::atomic<bool> g_unloading{false};
 
 bool InSharedObject() {
     Dl_info info{};
@@ -35,6 +39,7 @@ struct FreeLast {
     ~FreeLast() {
         if (!InSharedObject())
             return;
+        g_unloading = true;
         for (int i = std::min(g_count.load(), kMaxSingletons); i-- > 0;)
             g_singletons[i].release(g_singletons[i].object);
         g_count = 0;
@@ -51,6 +56,62 @@ void FreeAtUnload(void (*release)(void*), void* object) {
     const int slot = g_count.fetch_add(1);
     if (slot < kMaxSingletons)
         g_singletons[slot] = Singleton{release, object};
+}
+
+bool Unloading() {
+    return g_unloading;
+}
+
+// The key's destructor runs at the end of each thread that has an object; the set finds the objects of the threads
+// still running when the slot goes.
+struct ThreadSlot::Shared {
+    struct Entry {
+        Shared* shared;
+        void* object;
+    };
+    pthread_key_t key{};
+    void (*destroy)(void*) = nullptr;
+    std::mutex lock;
+    std::unordered_set<Entry*> entries;
+
+    static void ThreadEnded(void* value) {
+        auto* entry = static_cast<Entry*>(value);
+        {
+            std::lock_guard guard(entry->shared->lock);
+            entry->shared->entries.erase(entry);
+        }
+        entry->shared->destroy(entry->object);
+        delete entry;
+    }
+};
+
+ThreadSlot::ThreadSlot(void (*destroy)(void*)) : m_shared(new Shared) {
+    m_shared->destroy = destroy;
+    pthread_key_create(&m_shared->key, &Shared::ThreadEnded);
+}
+
+ThreadSlot::~ThreadSlot() {
+    // Once the key is gone, no thread's end calls into this module any more.
+    pthread_key_delete(m_shared->key);
+    for (Shared::Entry* entry : m_shared->entries) {
+        m_shared->destroy(entry->object);
+        delete entry;
+    }
+    delete m_shared;
+}
+
+void* ThreadSlot::Get() const {
+    auto* entry = static_cast<Shared::Entry*>(pthread_getspecific(m_shared->key));
+    return entry != nullptr ? entry->object : nullptr;
+}
+
+void ThreadSlot::Adopt(void* object) {
+    auto* entry = new Shared::Entry{m_shared, object};
+    {
+        std::lock_guard guard(m_shared->lock);
+        m_shared->entries.insert(entry);
+    }
+    pthread_setspecific(m_shared->key, entry);
 }
 
 } // namespace platform

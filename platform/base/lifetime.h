@@ -2,6 +2,8 @@
 // library that is loaded and unloaded again would be lost at each unload.
 #pragma once
 
+#include <mutex>
+
 namespace platform {
 
 // Frees `object` with `release` when the module holding this copy of platform is unloaded, after every static
@@ -9,10 +11,61 @@ namespace platform {
 // threads and exit-time destructors included.
 void FreeAtUnload(void (*release)(void*), void* object);
 
+// True while the module holding this copy is being unloaded and its singletons are freed: a per-thread object's
+// destructor then frees memory only, since its thread lives on without this module.
+bool Unloading();
+
 // A singleton that lives as long as the code that uses it: `static auto* x = KeepUntilUnload(new X);`.
 template <class T> T* KeepUntilUnload(T* object) {
     FreeAtUnload([](void* p) { delete static_cast<T*>(p); }, object);
     return object;
 }
+
+// The type-erased slot of PerThread: one object per thread, destroyed when the thread ends or, for threads still
+// running then, when the module is unloaded.
+class ThreadSlot {
+public:
+    explicit ThreadSlot(void (*destroy)(void*));
+    ~ThreadSlot(); // destroys the objects of every thread still running
+    ThreadSlot(const ThreadSlot&) = delete;
+    ThreadSlot& operator=(const ThreadSlot&) = delete;
+
+    void* Get() const;
+    void Adopt(void* object); // the calling thread's object, owned by the slot from now on
+
+private:
+    struct Shared;
+    Shared* m_shared;
+};
+
+// One T per thread, built at the thread's first use. Stands in for a thread_local with a destructor: the C library
+// keeps a module in memory for as long as any thread still owes it such a destructor, so a module that ran once on
+// its host's thread could never be unloaded. Declare it at namespace scope: it is constant-initialised and has no
+// destructor of its own.
+template <class T> class PerThread {
+public:
+    constexpr PerThread() = default;
+
+    T& Get() {
+        ThreadSlot& slot = Slot();
+        if (void* object = slot.Get())
+            return *static_cast<T*>(object);
+        auto* object = new T();
+        slot.Adopt(object);
+        return *object;
+    }
+    T* Find() { return static_cast<T*>(Slot().Get()); } // without building it
+    T* operator->() { return &Get(); }
+
+private:
+    ThreadSlot& Slot() {
+        std::call_once(m_once, [this] {
+            m_slot = KeepUntilUnload(new ThreadSlot([](void* object) { delete static_cast<T*>(object); }));
+        });
+        return *m_slot;
+    }
+    std::once_flag m_once;
+    ThreadSlot* m_slot = nullptr;
+};
 
 } // namespace platform

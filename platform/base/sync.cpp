@@ -49,7 +49,7 @@ struct Owned {
     std::vector<std::weak_ptr<Mutex>> mutexes;
     ~Owned();
 };
-thread_local Owned t_owned;
+platform::PerThread<Owned> t_owned;
 
 class Mutex : public Named, public std::enable_shared_from_this<Mutex> {
 public:
@@ -58,7 +58,7 @@ public:
         if (owner != threadId) {
             owner = threadId;
             // Remember each mutex once; drop those that died (without taking a reference that could be the last).
-            auto& owned = t_owned.mutexes;
+            auto& owned = t_owned->mutexes;
             std::weak_ptr<Mutex> self = weak_from_this();
             std::erase_if(owned, [](const std::weak_ptr<Mutex>& weak) { return weak.expired(); });
             bool known = false;
@@ -77,8 +77,26 @@ public:
     bool abandoned = false;
 };
 
+void Abandon(Owned& owned) {
+    DWORD self = GetCurrentThreadId();
+    std::vector<std::shared_ptr<Mutex>> held; // released after the dispatcher lock, as it may be the last reference
+    std::lock_guard lock(DispatchLock());
+    for (auto& weak : owned.mutexes) {
+        if (auto mutex = weak.lock(); mutex && mutex->owner == self) {
+            mutex->owner = 0;
+            mutex->count = 0;
+            mutex->abandoned = true;
+            held.push_back(std::move(mutex));
+        }
+    }
+    owned.mutexes.clear();
+    NotifyWaiters();
+}
+
+// When the module is unloaded the thread lives on: its mutexes go with the module, nothing is abandoned.
 Owned::~Owned() {
-    platform::kernel::AbandonOwnedMutexes();
+    if (!platform::Unloading())
+        Abandon(*this);
 }
 
 // Names of this process's named objects: the same name gives the same object.
@@ -187,19 +205,8 @@ void NotifyWaiters() {
 }
 
 void AbandonOwnedMutexes() {
-    DWORD self = GetCurrentThreadId();
-    std::vector<std::shared_ptr<Mutex>> held; // released after the dispatcher lock, as it may be the last reference
-    std::lock_guard lock(DispatchLock());
-    for (auto& weak : t_owned.mutexes) {
-        if (auto mutex = weak.lock(); mutex && mutex->owner == self) {
-            mutex->owner = 0;
-            mutex->count = 0;
-            mutex->abandoned = true;
-            held.push_back(std::move(mutex));
-        }
-    }
-    t_owned.mutexes.clear();
-    NotifyWaiters();
+    if (Owned* owned = t_owned.Find())
+        Abandon(*owned);
 }
 
 std::string NamePresence::Folder() {

@@ -49,9 +49,28 @@ PermanentMap<HDC, CDC>& PermanentDCs() {
 // goes away with the module, so it is never kept in the process-wide renderer state.
 std::atomic<HBITMAP (*)(LPCWSTR)> g_bitmapLoader{nullptr};
 
-// Handle -> temporary wrapper (per thread, freed by DeleteTempMap).
-thread_local std::unordered_map<HGDIOBJ, std::unique_ptr<CGdiObject>> t_tempObjects;
-thread_local std::unordered_map<HDC, std::unique_ptr<CDC>> t_tempDCs;
+// Handle -> temporary wrapper (per thread, freed by DeleteTempMap or with its thread). A temporary wrapper never
+// owns its handle: it lets go of it before it is destroyed.
+struct TempObjects {
+    std::unordered_map<HGDIOBJ, std::unique_ptr<CGdiObject>> map;
+    void Clear() {
+        for (auto& [h, wrapper] : map)
+            wrapper->m_hObject = nullptr;
+        map.clear();
+    }
+    ~TempObjects() { Clear(); }
+};
+struct TempDCs {
+    std::unordered_map<HDC, std::unique_ptr<CDC>> map;
+    void Clear() {
+        for (auto& [h, wrapper] : map)
+            wrapper->m_hDC = wrapper->m_hAttribDC = nullptr;
+        map.clear();
+    }
+    ~TempDCs() { Clear(); }
+};
+platform::PerThread<TempObjects> t_tempObjects;
+platform::PerThread<TempDCs> t_tempDCs;
 
 // A wrapper of the right class for a handle, so callers may cast to CPen*, CBitmap*...
 std::unique_ptr<CGdiObject> MakeWrapper(HGDIOBJ h) {
@@ -125,7 +144,7 @@ CGdiObject* CGdiObject::FromHandle(HGDIOBJ object) {
         return nullptr;
     if (CGdiObject* permanent = PermanentObjects().find(object))
         return permanent;
-    auto& temp = t_tempObjects[object];
+    auto& temp = t_tempObjects->map[object];
     if (!temp) {
         temp = MakeWrapper(object);
         temp->m_hObject = object; // not attached: the temporary wrapper never deletes the object
@@ -134,9 +153,8 @@ CGdiObject* CGdiObject::FromHandle(HGDIOBJ object) {
 }
 
 void CGdiObject::DeleteTempMap() {
-    for (auto& [h, wrapper] : t_tempObjects)
-        wrapper->m_hObject = nullptr;
-    t_tempObjects.clear();
+    if (TempObjects* temporaries = t_tempObjects.Find())
+        temporaries->Clear();
 }
 
 BOOL CBrush::CreatePatternBrush(CBitmap* bitmap) {
@@ -201,7 +219,7 @@ CDC* CDC::FromHandle(HDC dc) {
         return nullptr;
     if (CDC* permanent = PermanentDCs().find(dc))
         return permanent;
-    auto& temp = t_tempDCs[dc];
+    auto& temp = t_tempDCs->map[dc];
     if (!temp) {
         temp = std::make_unique<CDC>();
         temp->m_hDC = temp->m_hAttribDC = dc; // not attached: never deleted by the wrapper
@@ -210,9 +228,8 @@ CDC* CDC::FromHandle(HDC dc) {
 }
 
 void CDC::DeleteTempMap() {
-    for (auto& [h, wrapper] : t_tempDCs)
-        wrapper->m_hDC = wrapper->m_hAttribDC = nullptr;
-    t_tempDCs.clear();
+    if (TempDCs* temporaries = t_tempDCs.Find())
+        temporaries->Clear();
 }
 
 CGdiObject* CDC::Select(CGdiObject* object) {

@@ -4,6 +4,8 @@
 
 #include "platform/user/internal.h"
 
+#include "platform/base/lifetime.h"
+
 #include <map>
 #include <memory>
 #include <vector>
@@ -13,12 +15,12 @@ namespace {
 // The object of a window is kept in a window property, so every module's copy of the framework finds it.
 constexpr const char16_t* kObjectProperty = u"PlatformFrameworkWindow";
 
-thread_local std::vector<MSG> t_messages;                         // messages being handled, innermost last
-thread_local std::map<HWND, std::unique_ptr<CWnd>> t_temporaries; // wrappers made by FromHandle
+platform::PerThread<std::vector<MSG>> t_messages;                         // messages being handled, innermost last
+platform::PerThread<std::map<HWND, std::unique_ptr<CWnd>>> t_temporaries; // wrappers made by FromHandle
 
 struct CurrentMessage {
-    explicit CurrentMessage(const MSG& m) { t_messages.push_back(m); }
-    ~CurrentMessage() { t_messages.pop_back(); }
+    explicit CurrentMessage(const MSG& m) { t_messages->push_back(m); }
+    ~CurrentMessage() { t_messages->pop_back(); }
     CurrentMessage(const CurrentMessage&) = delete;
     CurrentMessage& operator=(const CurrentMessage&) = delete;
 };
@@ -168,9 +170,10 @@ CWnd* CWnd::FromHandle(HWND hwnd) {
     if (CWnd* wnd = FromHandlePermanent(hwnd))
         return wnd;
     // Wrappers of windows that are gone are dropped here; nobody may hold one past its window.
-    for (auto it = t_temporaries.begin(); it != t_temporaries.end();)
-        it = ::IsWindow(it->first) ? std::next(it) : t_temporaries.erase(it);
-    auto& slot = t_temporaries[hwnd];
+    auto& temporaries = t_temporaries.Get();
+    for (auto it = temporaries.begin(); it != temporaries.end();)
+        it = ::IsWindow(it->first) ? std::next(it) : temporaries.erase(it);
+    auto& slot = temporaries[hwnd];
     if (!slot) {
         slot = std::make_unique<CWnd>();
         slot->m_hWnd = hwnd;
@@ -184,7 +187,7 @@ BOOL CWnd::Attach(HWND hwnd) {
         return FALSE;
     m_hWnd = hwnd;
     ::SetPropW(hwnd, kObjectProperty, this);
-    t_temporaries.erase(hwnd);
+    t_temporaries->erase(hwnd);
     return TRUE;
 }
 
@@ -278,7 +281,8 @@ LRESULT CALLBACK AfxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 const MSG* CWnd::GetCurrentMessage() {
-    return t_messages.empty() ? nullptr : &t_messages.back();
+    std::vector<MSG>* messages = t_messages.Find();
+    return messages == nullptr || messages->empty() ? nullptr : &messages->back();
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -2,6 +2,7 @@
 // TranslateMessage/DispatchMessage, WH_GETMESSAGE hooks, the key state that follows retrieved messages.
 #include "platform/user/internal.h"
 
+#include "platform/base/lifetime.h"
 #include "platform/base/windows.h"
 
 #include <chrono>
@@ -68,14 +69,15 @@ void ThreadExit(DWORD tid) {
     g.queues.erase(it);
 }
 
+// When the module is unloaded the thread lives on, and so do its queue and windows.
 struct ThreadGuard {
     DWORD tid = 0;
     ~ThreadGuard() {
-        if (tid)
+        if (tid && !platform::Unloading())
             ThreadExit(tid);
     }
 };
-thread_local ThreadGuard t_guard;
+platform::PerThread<ThreadGuard> t_guard;
 
 bool MatchesFilter(const MSG& m, HWND filter, UINT first, UINT last) {
     if (filter == reinterpret_cast<HWND>(-1)) {
@@ -299,7 +301,7 @@ ThreadQueue& QueueOf(DWORD threadId) {
     q->threadId = threadId;
     g.queues[threadId] = q;
     if (threadId == CurrentThreadId())
-        t_guard.tid = threadId;
+        t_guard->tid = threadId;
     return *q;
 }
 

@@ -2,6 +2,7 @@
 // visibility and enabling, texts, hit tests.
 #include "platform/user/internal.h"
 
+#include "platform/base/lifetime.h"
 #include "platform/base/windows.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ namespace {
 
 thread_local CreateHookFn t_createHook = nullptr;
 thread_local void* t_createHookContext = nullptr;
-thread_local std::unique_ptr<DialogData> t_pendingDialog;
+platform::PerThread<std::unique_ptr<DialogData>> t_pendingDialog;
 
 bool SameName(const std::u16string& a, LPCWSTR b) {
     if (!b)
@@ -156,7 +157,7 @@ HWND ChildAt(const Window& parent, POINT screen) {
 } // namespace
 
 std::unique_ptr<DialogData>& PendingDialogData() {
-    return t_pendingDialog;
+    return t_pendingDialog.Get();
 }
 
 void SetThreadCreateHook(CreateHookFn fn, void* context) {

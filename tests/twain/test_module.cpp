@@ -2,6 +2,9 @@
 
 #include "TwainTestSupport.h"
 
+#include "platform/user/testing.h"
+#include "platform/user/winuser.h"
+
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -55,6 +58,79 @@ TEST_F(ModuleTest, LoadsAndUnloadsManyTimes) {
             }
         }
         EXPECT_EQ(dlopen(StagedModule().c_str(), RTLD_LAZY | RTLD_NOLOAD), nullptr) << "load " << i << " stayed";
+    }
+}
+
+bool ModuleIsMapped() {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find("/Scanner64.ds") != std::string::npos)
+            return true;
+    return false;
+}
+
+int CountThreadWindows() {
+    int count = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND, LPARAM counter) -> BOOL {
+            ++*reinterpret_cast<int*>(counter);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// A host may unload the source in whatever state it is in, and load it again in the same process: the library
+// leaves the process, and with it its window, hook, device and the machine-wide enable mutex.
+TEST_F(ModuleTest, UnloadInAnyStateLeavesNothingBehindAndTheNextLoadOpens) {
+    enum class Left { Open, EnabledWithWindow, EnabledWithoutWindow, AppModeDisabled };
+    const std::pair<Left, const char*> states[] = {{Left::Open, "open"},
+                                                   {Left::EnabledWithWindow, "enabled with its window"},
+                                                   {Left::EnabledWithoutWindow, "enabled without its window"},
+                                                   {Left::AppModeDisabled, "disabled in app mode"}};
+    const int windowsBefore = CountThreadWindows();
+    for (const auto& [left, name] : states) {
+        SCOPED_TRACE(name);
+        {
+            LoadedModule ds(StagedModule());
+            ASSERT_TRUE(ds.ok());
+            TW_IDENTITY app = MakeAppIdentity(kAppId);
+            ASSERT_EQ(Open(ds, app), TWRC_SUCCESS);
+            if (left == Left::AppModeDisabled) {
+                TW_ONEVALUE on{TWTY_BOOL, 1};
+                TW_CAPABILITY cap{0x8123, TWON_ONEVALUE, &on}; // app mode
+                ASSERT_EQ(ds(&app, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap), TWRC_SUCCESS);
+            }
+            if (left != Left::Open) {
+                TW_USERINTERFACE ui{static_cast<TW_BOOL>(left == Left::EnabledWithoutWindow ? 0 : 1), 0, nullptr};
+                ASSERT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+                EXPECT_GT(CountThreadWindows(), windowsBefore) << "the source made no window";
+            }
+            if (left == Left::AppModeDisabled) {
+                TW_USERINTERFACE ui{};
+                ASSERT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+            }
+        }
+        EXPECT_FALSE(ModuleIsMapped()) << "the library stayed in the process after its unload";
+        EXPECT_EQ(CountThreadWindows(), windowsBefore) << "windows outlived the library";
+        HANDLE mutex = OpenMutexW(READ_CONTROL, FALSE, MutexName().c_str());
+        EXPECT_EQ(mutex, nullptr) << "the enable mutex outlived the library";
+        if (mutex != nullptr)
+            CloseHandle(mutex);
+        // A hook or timer left behind would call into the unloaded library here.
+        platform::user::testing::RunPendingMessages();
+
+        LoadedModule again(StagedModule());
+        ASSERT_TRUE(again.ok());
+        TW_IDENTITY app = MakeAppIdentity(kAppId);
+        ASSERT_EQ(Open(again, app), TWRC_SUCCESS) << "the next load cannot open the source";
+        TW_USERINTERFACE ui{1, 0, nullptr};
+        EXPECT_EQ(again(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+        EXPECT_EQ(again(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+        TW_IDENTITY identity{};
+        EXPECT_EQ(again(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_SUCCESS);
     }
 }
 
