@@ -542,9 +542,11 @@ TW_UINT16 RunOperation(CapabilityEntry& row, TW_CAPABILITY& cap, TW_UINT16 msg, 
         ok = BuildSecond(row, row.Default, built);
         break;
     case MSG_RESET:
+        // The same as a set of the default, effects included.
         std::memcpy(row.Current.items, row.Default.items,
                     row.CurrentConType == TWON_ARRAY ? CapItemSize(row.ItemType) * row.Current.count
                                                      : CapItemSize(row.ItemType));
+        ApplySetEffects(row);
         ok = BuildSecond(row, row.Default, built);
         break;
     default: { // MSG_QUERYSUPPORT

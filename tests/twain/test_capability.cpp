@@ -480,6 +480,31 @@ TEST_F(CapabilityTest, ResetPutsTheDefaultBack) {
     EXPECT_TRUE(SameFix(Ask(ICAP_BRIGHTNESS, MSG_GETDEFAULT).Fix(2), Fix(0, 0)));
 }
 
+// A reset is a set of the default: the window-less scan and the modes follow it as they follow a set.
+TEST_F(CapabilityTest, ResetTakesBackTheEffectsOfASet) {
+    ASSERT_EQ(Set(ICAP_XRESOLUTION, TWON_ONEVALUE, OneFix(TWTY_FIX32, 600)).rc, TWRC_SUCCESS);
+    ASSERT_EQ(Set(ICAP_YRESOLUTION, TWON_ONEVALUE, OneFix(TWTY_FIX32, 600)).rc, TWRC_SUCCESS);
+    ASSERT_EQ(Set(ICAP_PIXELTYPE, TWON_ONEVALUE, OneValue(TWTY_UINT16, TWPT_BW)).rc, TWRC_SUCCESS);
+    ASSERT_EQ(Set(ICAP_SUPPORTEDSIZES, TWON_ONEVALUE, OneValue(TWTY_UINT16, TWSS_A3)).rc, TWRC_SUCCESS);
+    ASSERT_EQ(Set(CAP_APPMODE, TWON_ONEVALUE, OneValue(TWTY_BOOL, 1)).rc, TWRC_SUCCESS);
+    ASSERT_EQ(Set(CAP_SKIPSCANADJUST, TWON_ONEVALUE, OneValue(TWTY_BOOL, 1)).rc, TWRC_SUCCESS);
+    ASSERT_EQ(Set(CAP_FEEDERENABLED, TWON_ONEVALUE, OneValue(TWTY_BOOL, 0)).rc, TWRC_SUCCESS);
+
+    for (TW_UINT16 cap :
+         std::initializer_list<TW_UINT16>{ICAP_XRESOLUTION, ICAP_YRESOLUTION, ICAP_PIXELTYPE, ICAP_SUPPORTEDSIZES,
+                                          CAP_APPMODE, CAP_SKIPSCANADJUST, CAP_FEEDERENABLED})
+        ASSERT_EQ(Ask(cap, MSG_RESET).rc, TWRC_SUCCESS) << "cap " << cap;
+    EXPECT_EQ(g_nTwainXResolution, 150) << "the window-less scan would still run at 600 dpi";
+    EXPECT_EQ(g_nTwainYResolution, 150);
+    EXPECT_EQ(g_nTwainPixelBits, 24);
+    EXPECT_EQ(g_nTwainScanSize, TWSS_A4);
+    EXPECT_EQ(g_bAppMode, 0) << "app mode stayed on";
+    EXPECT_EQ(g_bSkipScanAdjust, 0);
+    EXPECT_EQ(g_nTwainScanSource, 1) << "the default feeder switch is on";
+    ASSERT_EQ(Ask(CAP_DUPLEXENABLED, MSG_RESET).rc, TWRC_SUCCESS);
+    EXPECT_EQ(g_nTwainScanSource, 2) << "the default duplex switch is on";
+}
+
 TEST_F(CapabilityTest, BitDepthFollowsThePixelType) {
     const std::pair<TW_UINT32, TW_UINT16> pairs[] = {{TWPT_RGB, 24}, {TWPT_BW, 1}, {TWPT_GRAY, 8}};
     for (auto [type, bits] : pairs) {
