@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <sys/file.h>
@@ -209,7 +210,83 @@ void AbandonOwnedMutexes() {
         Abandon(*owned);
 }
 
-std::string NamePresence::Folder() {
+namespace {
+
+// The exclusive lock of one root's folder ("<folder>/.lock"), held while a name in it is made, probed, dropped or
+// reclaimed. The last name to go takes the folder with it; a process that opened the lock file just before finds it
+// unlinked once it holds the lock, and starts again.
+class FolderLock {
+public:
+    FolderLock() = default;
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    ~FolderLock() {
+        if (m_fd >= 0)
+            close(m_fd); // drops the lock
+    }
+
+    // With `create` a missing folder is made; without, a missing folder fails with ENOENT: it holds no names.
+    bool Take(const std::string& folder, bool create, bool wait = true) {
+        const std::string lockFile = folder + "/.lock";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            if (create && mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+                return false;
+            const int fd = open(lockFile.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0600);
+            if (fd < 0) {
+                if (errno == ENOENT && create)
+                    continue; // the folder went between the two calls
+                return false;
+            }
+            struct stat status {};
+            if (flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0 || fstat(fd, &status) != 0) {
+                const int error = errno;
+                close(fd);
+                errno = error;
+                return false;
+            }
+            if (status.st_nlink != 0) {
+                m_fd = fd;
+                return true;
+            }
+            close(fd); // removed with its folder while this process waited
+        }
+        errno = EAGAIN;
+        return false;
+    }
+
+    // Removes the names that nobody holds any more, left by processes that died; with `removeEmpty` also the folder
+    // itself once no name is left in it. Only while the lock is held.
+    static void Tidy(const std::string& folder, bool removeEmpty) {
+        DIR* dir = opendir(folder.c_str());
+        if (dir == nullptr)
+            return;
+        bool kept = false;
+        while (const dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name == "." || name == ".." || name == ".lock")
+                continue;
+            const std::string file = folder + "/" + name;
+            const int fd = name.starts_with("n-") ? open(file.c_str(), O_RDWR | O_CLOEXEC) : -1;
+            if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0)
+                unlink(file.c_str());
+            else
+                kept = true;
+            if (fd >= 0)
+                close(fd);
+        }
+        closedir(dir);
+        if (removeEmpty && !kept) {
+            unlink((folder + "/.lock").c_str());
+            rmdir(folder.c_str());
+        }
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// The per-user folder that holds one folder per root.
+const std::string& BaseFolder() {
     static const std::string base = [] {
         std::string folder;
         if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime && access(runtime, W_OK) == 0)
@@ -221,18 +298,45 @@ std::string NamePresence::Folder() {
         mkdir(folder.c_str(), 0700);
         return folder;
     }();
+    return base;
+}
+
+// The names of processes that died, in every root, and the folders they leave empty; run before a name is made, so
+// that nothing of a process that died outlives the next name. A folder another process has locked is left for later.
+void ReclaimDeadNames() {
+    const std::string& base = BaseFolder();
+    DIR* dir = opendir(base.c_str());
+    if (dir == nullptr)
+        return;
+    std::vector<std::string> folders;
+    while (const dirent* entry = readdir(dir))
+        if (entry->d_name[0] != '.')
+            folders.push_back(base + "/" + entry->d_name);
+    closedir(dir);
+    for (const std::string& folder : folders) {
+        FolderLock lock;
+        if (lock.Take(folder, false, false))
+            FolderLock::Tidy(folder, true);
+        else if (errno == ENOENT)
+            rmdir(folder.c_str()); // without its lock file: empty, or not ours
+    }
+}
+
+} // namespace
+
+std::string NamePresence::Folder() {
     // One namespace per C:\ root: the processes of one installation (or of one test) see each other's names.
     std::string root = path::Root();
     unsigned long long hash = 14695981039346656037ULL; // FNV-1a
     for (unsigned char c : root)
         hash = (hash ^ c) * 1099511628211ULL;
-    std::string folder = base + Format("/%016llx", hash);
-    mkdir(folder.c_str(), 0700);
-    return folder;
+    return BaseFolder() + Format("/%016llx", hash);
 }
 
 NamePresence::Result NamePresence::Acquire(const std::u16string& name, char kind, bool create,
                                            std::unique_ptr<NamePresence>& out) {
+    if (create)
+        ReclaimDeadNames();
     std::string folder = Folder();
     // File names keep letters, digits and a few marks; every other unit is written as %XXXX. The "n-" in front
     // keeps names apart from the folder's own ".lock" and from "." and "..".
@@ -244,18 +348,14 @@ NamePresence::Result NamePresence::Acquire(const std::u16string& name, char kind
         else
             file += Format("%%%04X", static_cast<unsigned>(c));
     }
-    std::string lockFile = folder + "/.lock";
-    int folderLock = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (folderLock < 0 || flock(folderLock, LOCK_EX) != 0) {
+    FolderLock lock;
+    if (!lock.Take(folder, create)) {
+        if (errno == ENOENT)
+            return Result::Missing;
         SetLastErrorFromErrno(errno);
-        if (folderLock >= 0)
-            close(folderLock);
         return Result::Failed;
     }
-    struct Unlock {
-        int fd;
-        ~Unlock() { close(fd); } // closing drops the folder lock
-    } unlock{folderLock};
+    FolderLock::Tidy(folder, false);
 
     int fd = open(file.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0600);
     if (fd < 0) {
@@ -265,7 +365,7 @@ NamePresence::Result NamePresence::Acquire(const std::u16string& name, char kind
         return Result::Failed;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        // Nobody holds the name: a leftover file of a process that died, or the one just made.
+        // Nobody holds the name: the file was just made (a leftover was reclaimed by the tidying above).
         if (!create) {
             unlink(file.c_str());
             close(fd);
@@ -277,7 +377,7 @@ NamePresence::Result NamePresence::Acquire(const std::u16string& name, char kind
             close(fd);
             return Result::Failed;
         }
-        out.reset(new NamePresence(fd, file, lockFile));
+        out.reset(new NamePresence(fd, file, folder));
         return Result::Created;
     }
     char stored = 0;
@@ -290,20 +390,20 @@ NamePresence::Result NamePresence::Acquire(const std::u16string& name, char kind
         close(fd);
         return Result::Failed;
     }
-    out.reset(new NamePresence(fd, file, lockFile));
+    out.reset(new NamePresence(fd, file, folder));
     return Result::Opened;
 }
 
 NamePresence::~NamePresence() {
-    int folderLock = open(m_lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (folderLock >= 0)
-        flock(folderLock, LOCK_EX);
-    // The last holder removes the file; others keep their shared locks, which makes this conversion fail.
+    FolderLock lock;
+    const bool locked = lock.Take(m_folder, false);
+    // The last holder removes the file, and the folder when it was the last name; other holders keep their shared
+    // locks, which makes this conversion fail.
     if (flock(m_fd, LOCK_EX | LOCK_NB) == 0)
         unlink(m_file.c_str());
     close(m_fd);
-    if (folderLock >= 0)
-        close(folderLock);
+    if (locked)
+        FolderLock::Tidy(m_folder, true);
 }
 
 } // namespace platform::kernel

@@ -8,10 +8,11 @@
 namespace platform::kernel {
 
 // The cross-process presence of one named object: a lock file per name in a per-user folder (one sub-folder per
-// C:\ root, so each installation, and each test with its own root, has its own names). Every process that
-// holds the object keeps a shared flock on its file, so the name exists while any holder lives (the kernel drops
-// the lock of a process that dies). Create/open/close take an exclusive lock on the folder's ".lock" file, so a
-// probe and the conversion that follows it are atomic among processes.
+// C:\ root, so each installation, and each test with its own root, has its own names). Every process that holds
+// the object keeps a shared flock on its file, so the name exists while any holder lives (the kernel drops the lock
+// of a process that dies). Create/open/close take an exclusive lock on the sub-folder's ".lock" file, so a probe and
+// the conversion that follows it are atomic among processes. The last holder to close removes the file, and the
+// sub-folder with its last name; files of processes that died are removed by the next process that uses names.
 class NamePresence {
 public:
     enum class Result { Created, Opened, Missing, WrongKind, Failed };
@@ -25,11 +26,11 @@ public:
     static std::string Folder();
 
 private:
-    NamePresence(int fd, std::string file, std::string lockFile)
-        : m_fd(fd), m_file(std::move(file)), m_lockFile(std::move(lockFile)) {}
+    NamePresence(int fd, std::string file, std::string folder)
+        : m_fd(fd), m_file(std::move(file)), m_folder(std::move(folder)) {}
     int m_fd;
     std::string m_file;
-    std::string m_lockFile;
+    std::string m_folder;
 };
 
 } // namespace platform::kernel

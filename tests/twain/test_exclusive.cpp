@@ -4,6 +4,7 @@
 
 #include "TwainTestSupport.h"
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -135,6 +136,49 @@ TEST_F(ExclusiveTest, SecondProcessIsAdmittedWhenTheFirstDies) {
 
     holder.Kill();
     EXPECT_EQ(Open(ds, app), TWRC_SUCCESS) << "a dead process holds nothing";
+}
+
+// Every user of named objects, each in a process of its own, against a folder of names of this test alone: when
+// they have ended the folder is as it was, also after one of them died holding its name.
+TEST_F(ExclusiveTest, NamedObjectsLeaveTheirFolderAsItWas) {
+    char runtime[] = "/tmp/twain-names-XXXXXX";
+    ASSERT_NE(mkdtemp(runtime), nullptr);
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    const std::string savedValue = saved != nullptr ? saved : "";
+    setenv("XDG_RUNTIME_DIR", runtime, 1); // the children's folder of names
+    const std::string names = std::string(runtime) + "/platform-objects";
+    auto listing = [&] {
+        std::vector<std::string> entries;
+        std::error_code ec;
+        for (std::filesystem::recursive_directory_iterator it(names, ec), end; !ec && it != end; it.increment(ec))
+            entries.push_back(it->path().string().substr(names.size()));
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    };
+    const std::vector<std::string> before = listing();
+
+    {
+        SourceHolderProcess holder;
+        ASSERT_TRUE(holder.Start());
+        EXPECT_NE(listing(), before) << "the enabled source's mutex has no name";
+        ASSERT_TRUE(holder.Disable());
+        EXPECT_EQ(listing(), before) << "the disabled source left its name";
+    }
+    {
+        SourceHolderProcess holder;
+        ASSERT_TRUE(holder.Start());
+        holder.Kill(); // its name stays until another process looks
+    }
+    const std::string command = "TWAIN_DS_PATH='" + StageDir() + "/twain' '" + StageDir() +
+                                "/bin/twainapp' --enable --wait 0 >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    EXPECT_EQ(listing(), before) << "the names of a process that died were not reclaimed";
+
+    if (saved != nullptr)
+        setenv("XDG_RUNTIME_DIR", savedValue.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+    std::filesystem::remove_all(runtime);
 }
 
 } // namespace

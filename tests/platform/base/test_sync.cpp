@@ -1,4 +1,5 @@
 // Threads, waits, events, mutexes, named objects seen from a second process, critical sections, tick counts.
+#include "platform/base/sync.h"
 #include "platform/base/testing.h"
 #include "platform/base/windows.h"
 
@@ -7,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <poll.h>
 #include <string>
 #include <sys/wait.h>
@@ -236,7 +238,9 @@ TEST(NamedObjects, SameNameSameObjectInOneProcess) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE)) << "a name belongs to one kind of object";
 
     CloseHandle(first);
-    EXPECT_NE(OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()), nullptr) << "alive while a handle is open";
+    HANDLE third = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
+    EXPECT_NE(third, nullptr) << "alive while a handle is open";
+    CloseHandle(third);
     CloseHandle(second);
 }
 
@@ -251,6 +255,8 @@ TEST(NamedObjects, TheNameVanishesWithTheLastHandle) {
     CloseHandle(created);
     EXPECT_EQ(OpenMutexW(READ_CONTROL, FALSE, name.c_str()), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(std::filesystem::exists(platform::kernel::NamePresence::Folder()))
+        << "the root's folder of names outlived its last name";
 }
 
 // A second process that creates a named object, reports through a pipe, then waits for a byte (1 = close the handle
@@ -351,6 +357,31 @@ TEST(NamedObjects, EachRootHasItsOwnNames) {
     HANDLE seen = OpenMutexW(READ_CONTROL, FALSE, name.c_str());
     EXPECT_NE(seen, nullptr);
     CloseHandle(seen);
+    platform::testing::SetRoot("");
+    rmdir(first);
+    rmdir(second);
+}
+
+// A process that dies keeps its names on disk until another process makes a name, in whatever root.
+TEST(NamedObjects, NamesOfAProcessThatDiedAreReclaimedInEveryRoot) {
+    char first[] = "/tmp/kernel-root-a-XXXXXX";
+    char second[] = "/tmp/kernel-root-b-XXXXXX";
+    ASSERT_NE(mkdtemp(first), nullptr);
+    ASSERT_NE(mkdtemp(second), nullptr);
+    platform::testing::SetRoot(first);
+    const std::string firstNames = platform::kernel::NamePresence::Folder();
+    {
+        SecondProcess other(u"Global\\" + UniqueName("kernel_dead") + u"_sign", false);
+        ASSERT_TRUE(other.Ready());
+        other.Die();
+    }
+    EXPECT_TRUE(std::filesystem::exists(firstNames));
+    platform::testing::SetRoot(second);
+    HANDLE made = CreateEventW(nullptr, TRUE, FALSE, (u"Global\\" + UniqueName("kernel_next")).c_str());
+    ASSERT_NE(made, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(firstNames)) << "the dead process's name was not reclaimed";
+    CloseHandle(made);
+    EXPECT_FALSE(std::filesystem::exists(platform::kernel::NamePresence::Folder()));
     platform::testing::SetRoot("");
     rmdir(first);
     rmdir(second);
