@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
           libtiff-dev libtiff-tools libminizip-dev zlib1g-dev libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev
-          libgif-dev libfreetype-dev fonts-liberation fonts-dejavu-core fonts-droid-fallback libx11-dev xvfb qpdf
+          libgif-dev libfreetype-dev libharfbuzz-dev libfribidi-dev fonts-liberation fonts-dejavu-core
+          fonts-droid-fallback fonts-noto-core fonts-noto-ui-core fonts-noto-cjk libx11-dev xvfb qpdf
           poppler-utils unzip libxml2-utils)
 missing=()
 for p in "${packages[@]}"; do

@@ -23,6 +23,7 @@ struct Brush;
 struct Font;
 struct Bitmap;
 struct FontFace;
+struct SizedFace;
 
 struct SharedState {
     SharedState();
@@ -48,7 +49,10 @@ struct SharedState {
     // Text: FreeType objects are not thread-safe, so every text operation holds textMutex.
     std::mutex textMutex;
     FT_LibraryRec_* library = nullptr;
-    std::map<std::pair<std::string, int>, FontFace*> faces; // (file, height) -> face, never freed
+    // Never freed: font objects, faces and mapped files live as long as the process.
+    std::map<std::string, FontFace*> faces;                                   // file|height|Han region
+    std::map<std::string, SizedFace*> sizedFaces;                             // file#index@pixels
+    std::map<std::string, std::pair<const unsigned char*, size_t>> fontFiles; // path -> mapped bytes
     std::vector<DrawnText> log;
 };
 

@@ -23,6 +23,18 @@ struct DrawnText {
 std::vector<DrawnText> TextLog();
 void ClearTextLog();
 
+// The glyphs ExtTextOutW draws a line of text with, left to right, laid out with the DC's font and reading order
+// (ETO_RTLREADING in `options` reverses it): the glyph's index in its font, its pen position and advance from the
+// line's left edge, the UTF-16 index of the first character it stands for, and the family of the font drawing it.
+struct ShapedGlyph {
+    std::uint32_t glyph = 0;
+    int x = 0;
+    int advance = 0;
+    int unit = 0;
+    std::string family;
+};
+std::vector<ShapedGlyph> ShapeText(HDC dc, const WCHAR* text, int count, UINT options = 0);
+
 // Pixels of what a DC draws on right now (window surface or selected bitmap), in logical coordinates of the DC
 // like GetPixel, as COLORREF; CLR_INVALID outside.
 COLORREF ReadPixel(HDC dc, int x, int y);

@@ -1,187 +1,27 @@
-// Fonts and text: Windows font requests resolved to the metric-compatible Liberation fonts, rendered anti-aliased
-// by FreeType through a glyph cache; TextOutW, ExtTextOutW, DrawTextW, extents and metrics.
+// Text: TextOutW, ExtTextOutW, DrawTextW, extents and metrics over the shaped lines of textlayout.h, and the line
+// metrics the edit control places its caret with.
+#include "platform/gdi/fonts.h"
 #include "platform/gdi/internal.h"
 #include "platform/gdi/state.h"
 #include "platform/gdi/testing.h"
-
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_TRUETYPE_TABLES_H
+#include "platform/gdi/textline.h"
+#include "platform/gdi/textlayout.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <mutex>
-#include <unordered_map>
 
 namespace platform::gdi {
 
-struct Glyph {
-    int advance = 0;
-    int left = 0, top = 0; // bitmap offset from the pen position on the baseline (top: pixels above it)
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> alpha;
-};
-
-// One font file at one pixel size.
-struct FontFace {
-    FT_Face face = nullptr;
-    std::vector<FT_Byte> data; // the file, which FreeType reads in place
-    int ascent = 0, descent = 0, internalLeading = 0, externalLeading = 0, aveCharWidth = 0, maxCharWidth = 0;
-    int underlinePos = 0, underlineThickness = 1;
-    int ppem = 0;
-    bool bold = false;
-    std::unordered_map<char32_t, Glyph> glyphs;
-    // Faces asked for characters this one lacks (Arabic, Chinese, Japanese texts), opened on first need.
-    std::vector<std::unique_ptr<FontFace>> fallbacks;
-    bool fallbacksOpened = false;
-    ~FontFace() {
-        if (face)
-            FT_Done_Face(face);
-    }
-};
-
 namespace {
 
-const char* kFontDir = "/usr/share/fonts/truetype/liberation/";
-
-std::string FontFile(const LOGFONTW& lf) {
-    std::u16string name(lf.lfFaceName, std::find(lf.lfFaceName, lf.lfFaceName + LF_FACESIZE, u'\0'));
-    for (auto& c : name)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-    std::string family = "LiberationSans";
-    if (name == u"courier new" || name == u"courier" || name == u"consolas" || name == u"lucida console")
-        family = "LiberationMono";
-    else if (name == u"times new roman" || name == u"times")
-        family = "LiberationSerif";
-    bool bold = lf.lfWeight >= FW_SEMIBOLD;
-    bool italic = lf.lfItalic != 0;
-    std::string style = bold && italic ? "BoldItalic" : bold ? "Bold" : italic ? "Italic" : "Regular";
-    return std::string(kFontDir) + family + "-" + style + ".ttf";
-}
-
-std::unique_ptr<FontFace> OpenFace(const std::string& file, const LOGFONTW& lf) {
-    SharedState& g = G();
-    if (!g.library && FT_Init_FreeType(&g.library) != 0)
-        return nullptr;
-    auto face = std::make_unique<FontFace>();
-    std::ifstream in(file, std::ios::binary);
-    face->data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (face->data.empty() ||
-        FT_New_Memory_Face(g.library, face->data.data(), static_cast<FT_Long>(face->data.size()), 0, &face->face) != 0)
-        return nullptr;
-    FT_Face f = face->face;
-    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
-    double winAscent = os2 ? os2->usWinAscent : f->ascender;
-    double winDescent = os2 ? os2->usWinDescent : -f->descender;
-    double upem = f->units_per_EM;
-    // Negative heights ask for the character (em) height, positive ones for the cell height (ascent + descent).
-    int ppem;
-    if (lf.lfHeight < 0)
-        ppem = -lf.lfHeight;
-    else if (lf.lfHeight > 0)
-        ppem = std::max(1, static_cast<int>(std::lround(lf.lfHeight * upem / (winAscent + winDescent))));
-    else
-        ppem = 16;
-    ppem = std::min(ppem, 2000);
-    FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(ppem));
-    face->ppem = ppem;
-    face->bold = lf.lfWeight >= FW_SEMIBOLD;
-    double scale = ppem / upem;
-    face->ascent = static_cast<int>(std::lround(winAscent * scale));
-    face->descent = static_cast<int>(std::lround(winDescent * scale));
-    if (lf.lfHeight > 0)
-        face->descent = std::max(0, static_cast<int>(lf.lfHeight) - face->ascent);
-    face->internalLeading = std::max(0, face->ascent + face->descent - ppem);
-    // The line spacing the font asks for beyond its cell (hhea), else its typographic line gap.
-    double extra = f->height - (winAscent + winDescent);
-    if (extra <= 0)
-        extra = os2 ? os2->sTypoLineGap : 0;
-    face->externalLeading = std::max(0, static_cast<int>(std::lround(extra * scale)));
-    face->aveCharWidth = os2 ? static_cast<int>(std::lround(os2->xAvgCharWidth * scale)) : ppem / 2;
-    face->maxCharWidth = static_cast<int>(std::lround(f->max_advance_width * scale));
-    face->underlinePos = std::max(1, static_cast<int>(std::lround(-f->underline_position * scale)));
-    face->underlineThickness = std::max(1, static_cast<int>(std::lround(f->underline_thickness * scale)));
-    return face;
-}
-
-// The face of a font object, opened on first use (caller holds the text mutex).
-FontFace* FaceOf(Font* font) {
-    if (!font)
-        return nullptr;
-    if (!font->face) {
-        std::string file = FontFile(font->log);
-        int key = static_cast<int>(font->log.lfHeight);
-        auto& faces = G().faces;
-        auto it = faces.find({file, key});
-        if (it == faces.end()) // a face that fails to open is remembered as missing
-            it = faces.emplace(std::make_pair(file, key), OpenFace(file, font->log).release()).first;
-        font->face = it->second;
-    }
-    return font->face;
-}
-
-// Windows links fonts for scripts a face lacks; these stand in for that, when installed.
-void OpenFallbacks(FontFace& face) {
-    face.fallbacksOpened = true;
-    const char* files[] = {face.bold ? "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
-                                     : "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-                           "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf"};
-    for (const char* file : files) {
-        auto fb = std::make_unique<FontFace>();
-        std::ifstream in(file, std::ios::binary);
-        fb->data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (fb->data.empty() ||
-            FT_New_Memory_Face(G().library, fb->data.data(), static_cast<FT_Long>(fb->data.size()), 0, &fb->face) != 0)
-            continue;
-        FT_Set_Pixel_Sizes(fb->face, 0, static_cast<FT_UInt>(face.ppem));
-        face.fallbacks.push_back(std::move(fb));
-    }
-}
-
-// The face that has a glyph for `c`: this one, else the first fallback that does, else this one (.notdef box).
-FT_Face FaceFor(FontFace& face, char32_t c) {
-    if (c < 0x80 || FT_Get_Char_Index(face.face, c) != 0)
-        return face.face;
-    if (!face.fallbacksOpened)
-        OpenFallbacks(face);
-    for (const auto& fb : face.fallbacks)
-        if (FT_Get_Char_Index(fb->face, c) != 0)
-            return fb->face;
-    return face.face;
-}
-
-const Glyph& GlyphOf(FontFace& face, char32_t c) {
-    auto it = face.glyphs.find(c);
-    if (it != face.glyphs.end())
-        return it->second;
-    Glyph g;
-    FT_Face ft = FaceFor(face, c);
-    if (FT_Load_Char(ft, c, FT_LOAD_DEFAULT) == 0 && FT_Render_Glyph(ft->glyph, FT_RENDER_MODE_NORMAL) == 0) {
-        FT_GlyphSlot slot = ft->glyph;
-        g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
-        g.left = slot->bitmap_left;
-        g.top = slot->bitmap_top;
-        g.width = static_cast<int>(slot->bitmap.width);
-        g.height = static_cast<int>(slot->bitmap.rows);
-        g.alpha.resize(static_cast<size_t>(g.width) * static_cast<size_t>(g.height));
-        for (int y = 0; y < g.height; ++y)
-            std::memcpy(g.alpha.data() + static_cast<size_t>(y) * static_cast<size_t>(g.width),
-                        slot->bitmap.buffer + static_cast<std::ptrdiff_t>(y) * slot->bitmap.pitch,
-                        static_cast<size_t>(g.width));
-    }
-    return face.glyphs.emplace(c, std::move(g)).first->second;
-}
-
-// UTF-16 to code points (unpaired surrogates pass through as themselves).
-std::u32string CodePoints(const char16_t* s, size_t n) {
+// UTF-16 to code points (unpaired surrogates pass through as themselves). `units`, when given, receives the index
+// of each code point's first unit.
+std::u32string CodePoints(const char16_t* s, size_t n, std::vector<size_t>* units = nullptr) {
     std::u32string out;
     out.reserve(n);
     for (size_t i = 0; i < n; ++i) {
+        if (units)
+            units->push_back(i);
         char32_t c = s[i];
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
@@ -192,11 +32,18 @@ std::u32string CodePoints(const char16_t* s, size_t n) {
     return out;
 }
 
-int Measure(FontFace& face, const std::u32string& text) {
-    int w = 0;
-    for (char32_t c : text)
-        w += GlyphOf(face, c).advance;
-    return w;
+std::u16string Utf16(const std::u32string& text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (char32_t c : text) {
+        if (c >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return out;
 }
 
 size_t Length(LPCWSTR text, int count) {
@@ -210,40 +57,15 @@ size_t Length(LPCWSTR text, int count) {
     return n;
 }
 
-bool IsRightToLeft(char32_t c) {
-    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF);
+// The paragraph direction of text on a DC. A right-to-left layout reads right to left unless the call asks for the
+// reverse (WS_EX_RTLREADING is "reverse reading" in a mirrored window); a left-to-right one when the call asks.
+bool ReadsRightToLeft(const DeviceContext& dc, bool reverse) {
+    return ((dc.state.layout & LAYOUT_RTL) != 0) != reverse;
 }
 
-// The order in which a line's characters appear from left to right. Hebrew and Arabic runs (with the spaces and
-// punctuation between their words) read right to left inside a left-to-right line; everything else stays in
-// place. A simple stand-in for the full bidirectional algorithm, enough for UI texts.
-std::vector<size_t> VisualOrder(const std::u32string& text) {
-    std::vector<size_t> order(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-        order[i] = i;
-    size_t i = 0;
-    while (i < text.size()) {
-        if (!IsRightToLeft(text[i])) {
-            ++i;
-            continue;
-        }
-        size_t end = i, lastStrong = i;
-        while (end < text.size() && (IsRightToLeft(text[end]) || text[end] == U' ' || text[end] == U'-' ||
-                                     text[end] == U'\'' || text[end] == U'"')) {
-            if (IsRightToLeft(text[end]))
-                lastStrong = end;
-            ++end;
-        }
-        std::reverse(order.begin() + static_cast<std::ptrdiff_t>(i),
-                     order.begin() + static_cast<std::ptrdiff_t>(lastStrong + 1));
-        i = lastStrong + 1;
-    }
-    return order;
-}
-
-// Draws one line with its cell's left-top at device point `topLeft` (already mirrored if needed), optionally
-// underlining the characters whose indexes are in `underline`. `extraClip` further limits drawing (device).
-void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, POINT topLeft,
+// Draws a laid-out line with its cell's left-top at device point `topLeft` (already mirrored if needed), underlining
+// the characters whose indexes are in `underline`. `extraClip` further limits drawing (device).
+void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, const LineLayout& line, POINT topLeft,
               const std::vector<size_t>& underline, const RECT* extraClip) {
     Target t = dc.target();
     if (!t.base)
@@ -257,7 +79,6 @@ void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, POI
         extra.setRect(r);
         clip = Region::combine(clip, extra, RGN_AND);
     }
-    int width = Measure(face, text);
     int cellHeight = face.ascent + face.descent;
     int x0 = topLeft.x + o.x, y0 = topLeft.y + o.y;
     auto fill = [&](const RECT& area, std::uint32_t pixel) {
@@ -270,13 +91,13 @@ void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, POI
     };
     const std::uint32_t color = t.pixelOf(dc.state.textColor);
     if (dc.state.bkMode == OPAQUE)
-        fill(RECT{x0, y0, x0 + width, y0 + cellHeight}, t.pixelOf(dc.state.bkColor));
-    bool underlineAll = dc.state.font && dc.state.font->log.lfUnderline;
+        fill(RECT{x0, y0, x0 + line.width, y0 + cellHeight}, t.pixelOf(dc.state.bkColor));
     int baseline = y0 + face.ascent;
-    int pen = x0;
-    for (size_t i : VisualOrder(text)) {
-        const Glyph& g = GlyphOf(face, text[i]);
-        RECT box{pen + g.left, baseline - g.top, pen + g.left + g.width, baseline - g.top + g.height};
+    for (const PlacedGlyph& placed : line.glyphs) {
+        const Glyph& g = placed.face->glyph(placed.glyph);
+        int left = x0 + placed.x + placed.dx + g.left;
+        int top = baseline + placed.dy - g.top;
+        RECT box{left, top, left + g.width, top + g.height};
         for (const RECT& c : clip.rects) {
             RECT q;
             if (!IntersectRect(&q, &box, &c))
@@ -305,22 +126,18 @@ void DrawLine(DeviceContext& dc, FontFace& face, const std::u32string& text, POI
                 }
             }
         }
-        if (underlineAll || std::find(underline.begin(), underline.end(), i) != underline.end())
-            fill(RECT{pen, baseline + face.underlinePos, pen + g.advance,
-                      baseline + face.underlinePos + face.underlineThickness},
-                 color);
-        pen += g.advance;
     }
-    std::u16string logged;
-    for (char32_t c : text) {
-        if (c >= 0x10000) {
-            logged.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            logged.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            logged.push_back(static_cast<char16_t>(c));
-        }
+    const int underlineTop = baseline + face.underlinePos;
+    const int underlineBottom = underlineTop + face.underlineThickness;
+    if (dc.state.font && dc.state.font->log.lfUnderline) {
+        fill(RECT{x0, underlineTop, x0 + line.width, underlineBottom}, color);
+    } else if (!underline.empty()) {
+        std::vector<CharSpan> spans = CharSpans(line, text);
+        for (size_t i : underline)
+            if (i < spans.size())
+                fill(RECT{x0 + spans[i].left, underlineTop, x0 + spans[i].right, underlineBottom}, color);
     }
-    LogText(logged, POINT{x0, y0});
+    LogText(Utf16(text), POINT{x0, y0});
 }
 
 // Device left-top of a line of `width` pixels whose logical cell starts at (x, y); mirrored DCs flip it.
@@ -347,6 +164,102 @@ std::vector<DrawnText> TextLog() {
 void ClearTextLog() {
     std::lock_guard lock(G().textMutex);
     G().log.clear();
+}
+
+std::vector<ShapedGlyph> ShapeText(HDC hdc, const WCHAR* text, int count, UINT options) {
+    std::vector<ShapedGlyph> out;
+    DeviceContext* dc = ToDC(hdc);
+    if (!dc || !text || count < 0)
+        return out;
+    std::lock_guard lock(G().textMutex);
+    FontFace* face = FaceOf(dc->state.font);
+    if (!face)
+        return out;
+    bool rtl = ReadsRightToLeft(*dc, (options & ETO_RTLREADING) || (dc->state.textAlign & TA_RTLREADING));
+    std::vector<size_t> units;
+    std::u32string cps = CodePoints(text, static_cast<size_t>(count), &units);
+    LineLayout line = LayOutLine(*face, cps, rtl);
+    for (const PlacedGlyph& g : line.glyphs) {
+        out.push_back(ShapedGlyph{g.glyph, g.x, g.advance, static_cast<int>(units[g.cluster]), g.face->family});
+    }
+    return out;
+}
+
+int TextLineMetrics::indexAt(int x) const {
+    const int n = static_cast<int>(spans.size());
+    if (n == 0)
+        return 0;
+    // Work left to right as the line appears.
+    auto visual = [&](const Span& s) { return mirrored ? Span{width - s.to, width - s.from, s.rightToLeft} : s; };
+    if (mirrored)
+        x = width - x;
+    int hit = -1, leftmost = -1, rightmost = -1;
+    for (int i = 0; i < n; ++i) {
+        Span s = visual(spans[static_cast<size_t>(i)]);
+        if (s.to <= s.from)
+            continue;
+        if (x >= s.from && x < s.to) {
+            hit = i;
+            break;
+        }
+        if (leftmost < 0 || s.from < visual(spans[static_cast<size_t>(leftmost)]).from)
+            leftmost = i;
+        if (rightmost < 0 || s.to > visual(spans[static_cast<size_t>(rightmost)]).to)
+            rightmost = i;
+    }
+    bool onLeftSide;
+    if (hit < 0) {
+        if (leftmost < 0)
+            return 0;
+        onLeftSide = x < visual(spans[static_cast<size_t>(leftmost)]).from;
+        hit = onLeftSide ? leftmost : rightmost;
+    } else {
+        Span s = visual(spans[static_cast<size_t>(hit)]);
+        onLeftSide = 2 * (x - s.from) < s.to - s.from;
+    }
+    // The caret goes before a character on its leading side, which is the left one for left-to-right text.
+    if (onLeftSide != spans[static_cast<size_t>(hit)].rightToLeft)
+        return hit;
+    int next = hit + 1; // after the character and whatever covers nothing after it (marks, a surrogate's half)
+    while (next < n && spans[static_cast<size_t>(next)].to <= spans[static_cast<size_t>(next)].from)
+        ++next;
+    return next;
+}
+
+TextLineMetrics MeasureTextLine(HDC hdc, const WCHAR* text, int count, UINT options) {
+    TextLineMetrics m;
+    DeviceContext* dc = ToDC(hdc);
+    if (!dc || count < 0 || (!text && count > 0))
+        return m;
+    std::lock_guard lock(G().textMutex);
+    FontFace* face = FaceOf(dc->state.font);
+    if (!face)
+        return m;
+    bool rtl = ReadsRightToLeft(*dc, (options & ETO_RTLREADING) || (dc->state.textAlign & TA_RTLREADING));
+    std::vector<size_t> units;
+    std::u32string cps = CodePoints(text, static_cast<size_t>(count), &units);
+    LineLayout line = LayOutLine(*face, cps, rtl);
+    std::vector<CharSpan> spans = CharSpans(line, cps);
+    std::vector<int> stops = CaretStops(line, spans, rtl);
+    m.width = line.width;
+    m.mirrored = (dc->state.layout & LAYOUT_RTL) != 0;
+    auto logical = [&](int x) { return m.mirrored ? line.width - x : x; };
+    m.caret.assign(static_cast<size_t>(count) + 1, logical(stops.back()));
+    m.spans.assign(static_cast<size_t>(count), TextLineMetrics::Span{});
+    for (size_t i = 0; i < cps.size(); ++i) {
+        const size_t unit = units[i];
+        const size_t after = i + 1 < cps.size() ? units[i + 1] : static_cast<size_t>(count);
+        const bool reversed = i < line.levels.size() && (line.levels[i] & 1);
+        int a = logical(spans[i].left), b = logical(spans[i].right);
+        m.spans[unit] = TextLineMetrics::Span{std::min(a, b), std::max(a, b), reversed};
+        m.caret[unit] = logical(stops[i]);
+        for (size_t u = unit + 1; u < after; ++u) { // the second half of a surrogate pair
+            int end = logical(reversed ? spans[i].left : spans[i].right);
+            m.spans[u] = TextLineMetrics::Span{end, end, reversed};
+            m.caret[u] = end;
+        }
+    }
+    return m;
 }
 
 } // namespace platform::gdi
@@ -393,7 +306,8 @@ BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, LPSIZE size) {
     FontFace* face = FaceOf(dc->state.font);
     if (!face)
         return FALSE;
-    size->cx = Measure(*face, CodePoints(text, static_cast<size_t>(count)));
+    bool rtl = ReadsRightToLeft(*dc, (dc->state.textAlign & TA_RTLREADING) != 0);
+    size->cx = LineWidth(*face, CodePoints(text, static_cast<size_t>(count)), rtl);
     size->cy = face->ascent + face->descent;
     return TRUE;
 }
@@ -460,9 +374,11 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
     FontFace* face = FaceOf(dc->state.font);
     if (!face)
         return FALSE;
-    std::u32string cps = CodePoints(text, count);
-    int width = Measure(*face, cps);
     UINT align = dc->state.textAlign;
+    std::u32string cps = CodePoints(text, count);
+    LineLayout line =
+        LayOutLine(*face, cps, ReadsRightToLeft(*dc, (options & ETO_RTLREADING) || (align & TA_RTLREADING)));
+    int width = line.width;
     if (align & TA_UPDATECP) {
         x = dc->state.position.x;
         y = dc->state.position.y;
@@ -488,7 +404,7 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
     int saveMode = dc->state.bkMode;
     if (options & ETO_OPAQUE)
         dc->state.bkMode = TRANSPARENT; // the rectangle was the background
-    DrawLine(*dc, *face, cps, LineOrigin(*dc, left, top, width), {}, extra);
+    DrawLine(*dc, *face, cps, line, LineOrigin(*dc, left, top, width), {}, extra);
     dc->state.bkMode = saveMode;
     return TRUE;
 }
@@ -522,41 +438,26 @@ TextLine StripPrefix(const std::u32string& in, bool hideUnderline) {
     return out;
 }
 
-std::u32string Ellipsize(FontFace& face, std::u32string text, int width) {
-    if (Measure(face, text) <= width)
-        return text;
-    std::u32string dots = U"...";
-    while (!text.empty() && Measure(face, text + dots) > width)
-        text.pop_back();
-    return text + dots;
-}
-
-// Splits a paragraph into lines no wider than `width` at spaces (a single word wider than that stays whole).
-std::vector<std::u32string> WrapWords(FontFace& face, const std::u32string& para, int width) {
-    std::vector<std::u32string> lines;
-    std::u32string line;
-    size_t i = 0;
-    while (i < para.size()) {
-        size_t end = i;
-        while (end < para.size() && para[end] != U' ')
-            ++end;
-        std::u32string word = para.substr(i, end - i);
-        std::u32string candidate = line;
-        if (!candidate.empty())
-            candidate += U' ';
-        candidate += word;
-        if (!line.empty() && Measure(face, candidate) > width) {
-            lines.push_back(line);
-            line = word;
-        } else {
-            line = candidate;
-        }
-        i = end;
-        while (i < para.size() && para[i] == U' ')
-            ++i;
+// The longest start of the line that fits `width` with "..." after it, cut where a character begins (never between
+// a letter and its marks); the line itself when it fits.
+void Ellipsize(FontFace& face, TextLine& line, int width, bool rtl) {
+    if (LineWidth(face, line.text, rtl) <= width)
+        return;
+    const std::u32string dots = U"...";
+    size_t lo = 0, hi = line.text.size(); // lo always fits (or is 0)
+    while (lo < hi) {
+        size_t mid = (lo + hi + 1) / 2;
+        if (LineWidth(face, line.text.substr(0, mid) + dots, rtl) <= width)
+            lo = mid;
+        else
+            hi = mid - 1;
     }
-    lines.push_back(line);
-    return lines;
+    while (lo > 0 && lo < line.text.size() && IsMarkOrFormat(line.text[lo]))
+        --lo;
+    line.text = line.text.substr(0, lo) + dots;
+    line.underline.erase(
+        std::remove_if(line.underline.begin(), line.underline.end(), [lo](size_t i) { return i >= lo; }),
+        line.underline.end());
 }
 
 } // namespace
@@ -570,6 +471,7 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format) {
     FontFace* face = FaceOf(dc->state.font);
     if (!face)
         return 0;
+    const bool rtl = ReadsRightToLeft(*dc, (format & DT_RTLREADING) != 0);
     std::u32string all = CodePoints(text ? text : u"", n);
     int lineHeight = face->ascent + face->descent + ((format & DT_EXTERNALLEADING) ? face->externalLeading : 0);
     int boxWidth = rect->right - rect->left;
@@ -607,24 +509,27 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format) {
     std::vector<TextLine> lines;
     for (const auto& p : paragraphs) {
         TextLine stripped = (format & DT_NOPREFIX) ? TextLine{p, {}} : StripPrefix(p, (format & DT_HIDEPREFIX) != 0);
-        if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) {
-            // Wrapping loses the prefix underline positions only for lines after the first, which is rare enough.
-            auto wrapped = WrapWords(*face, stripped.text, boxWidth);
-            for (size_t k = 0; k < wrapped.size(); ++k)
-                lines.push_back(TextLine{wrapped[k], k == 0 ? stripped.underline : std::vector<size_t>{}});
-        } else {
+        if (!(format & DT_WORDBREAK) || (format & DT_SINGLELINE)) {
             lines.push_back(stripped);
+            continue;
+        }
+        for (auto [begin, end] : WrapLines(*face, stripped.text, boxWidth, rtl)) {
+            TextLine part{stripped.text.substr(begin, end - begin), {}};
+            for (size_t i : stripped.underline)
+                if (i >= begin && i < end)
+                    part.underline.push_back(i - begin);
+            lines.push_back(std::move(part));
         }
     }
     if (format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS))
         for (auto& l : lines)
-            l.text = Ellipsize(*face, l.text, boxWidth);
+            Ellipsize(*face, l, boxWidth, rtl);
 
     int textHeight = lineHeight * static_cast<int>(lines.size());
     if (format & DT_CALCRECT) {
         int maxWidth = 0;
         for (const auto& l : lines)
-            maxWidth = std::max(maxWidth, Measure(*face, l.text));
+            maxWidth = std::max(maxWidth, LineWidth(*face, l.text, rtl));
         rect->right = rect->left + maxWidth;
         rect->bottom = rect->top + textHeight;
         return textHeight;
@@ -640,13 +545,13 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format) {
     const RECT* extra = (format & DT_NOCLIP) ? nullptr : &clipDev;
     int firstY = y;
     for (const auto& l : lines) {
-        int w = Measure(*face, l.text);
+        LineLayout line = LayOutLine(*face, l.text, rtl);
         int x = rect->left;
         if (format & DT_CENTER)
-            x = rect->left + (boxWidth - w) / 2;
+            x = rect->left + (boxWidth - line.width) / 2;
         else if (format & DT_RIGHT)
-            x = rect->right - w;
-        DrawLine(*dc, *face, l.text, LineOrigin(*dc, x, y, w), l.underline, extra);
+            x = rect->right - line.width;
+        DrawLine(*dc, *face, l.text, line, LineOrigin(*dc, x, y, line.width), l.underline, extra);
         y += lineHeight;
     }
     // Windows answers the height of the text, measured from the rectangle's top when it was moved down.

@@ -34,4 +34,25 @@ public:
     HGDIOBJ old;
 };
 
+// Selects a font for the lifetime of the object.
+class ScopedFont {
+public:
+    ScopedFont(HDC dc, int height, int weight = FW_NORMAL, LPCWSTR face = u"Arial", BYTE charSet = DEFAULT_CHARSET)
+        : m_dc(dc) {
+        m_font = CreateFontW(height, 0, 0, 0, weight, 0, 0, 0, charSet, 0, 0, PROOF_QUALITY, 6, face);
+        m_old = SelectObject(dc, m_font);
+    }
+    ~ScopedFont() {
+        SelectObject(m_dc, m_old);
+        DeleteObject(m_font);
+    }
+    ScopedFont(const ScopedFont&) = delete;
+    ScopedFont& operator=(const ScopedFont&) = delete;
+
+private:
+    HDC m_dc;
+    HFONT m_font;
+    HGDIOBJ m_old;
+};
+
 } // namespace gditest

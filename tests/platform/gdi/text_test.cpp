@@ -5,28 +5,11 @@
 #include <string>
 
 using gditest::MemDC;
+using gditest::ScopedFont;
 using platform::gdi::TextLog;
 
 namespace {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-
-// Selects a font for the lifetime of the object.
-class ScopedFont {
-public:
-    ScopedFont(HDC dc, int height, int weight = FW_NORMAL, LPCWSTR face = u"Arial") : m_dc(dc) {
-        m_font = CreateFontW(height, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY, 6, face);
-        m_old = SelectObject(dc, m_font);
-    }
-    ~ScopedFont() {
-        SelectObject(m_dc, m_old);
-        DeleteObject(m_font);
-    }
-
-private:
-    HDC m_dc;
-    HFONT m_font;
-    HGDIOBJ m_old;
-};
 
 SIZE Extent(HDC dc, const std::u16string& s) {
     SIZE size{};
