@@ -66,6 +66,8 @@ void DrawText(HDC dc, HWND hwnd, RECT r, UINT format, bool disabled) {
     std::u16string text = WindowText(hwnd);
     if (disabled)
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    if (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_RTLREADING)
+        format |= DT_RTLREADING;
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
 }
 

@@ -1,4 +1,5 @@
 // The edit control (single line, as the dialogs use it): text limit, selection, typing, clipboard, EN_CHANGE.
+#include "platform/gdi/textline.h"
 #include "platform/user/internal.h"
 
 #include <algorithm>
@@ -15,7 +16,7 @@ struct EditData : ControlData {
     bool modified = false;
     bool focused = false;
     bool dragging = false;
-    int scroll = 0; // characters scrolled off to the left
+    int scroll = 0; // pixels of the line scrolled off to the left
     std::u16string undo;
 };
 
@@ -69,21 +70,29 @@ bool ReplaceSelection(HWND hwnd, EditData& d, std::u16string insert) {
     return true;
 }
 
+// The text as shown: a password edit shows one star per character.
+std::u16string Shown(HWND hwnd, const EditData& d) {
+    if (StyleOf(hwnd) & ES_PASSWORD)
+        return std::u16string(d.text.size(), u'*');
+    return d.text;
+}
+
+// The shown line laid out as drawn (WS_EX_RTLREADING reverses the reading order, as everywhere).
+platform::gdi::TextLineMetrics Measure(HWND hwnd, HDC dc, const std::u16string& shown) {
+    UINT options = (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_RTLREADING) ? ETO_RTLREADING : 0;
+    return platform::gdi::MeasureTextLine(dc, shown.c_str(), static_cast<int>(shown.size()), options);
+}
+
+constexpr int kMargin = 2;
+
+// The caret index under client x.
 int CharAt(HWND hwnd, EditData& d, int x) {
     HDC dc = GetDC(hwnd);
     if (HFONT font = WindowFont(hwnd))
         SelectObject(dc, font);
-    int best = static_cast<int>(d.text.size());
-    for (int i = d.scroll; i <= static_cast<int>(d.text.size()); ++i) {
-        SIZE s{0, 0};
-        GetTextExtentPoint32W(dc, d.text.c_str() + d.scroll, i - d.scroll, &s);
-        if (s.cx + 2 >= x) {
-            best = i;
-            break;
-        }
-    }
+    int at = Measure(hwnd, dc, Shown(hwnd, d)).indexAt(x - kMargin + d.scroll);
     ReleaseDC(hwnd, dc);
-    return best;
+    return at;
 }
 
 void Paint(HWND hwnd, EditData& d) {
@@ -106,44 +115,48 @@ void Paint(HWND hwnd, EditData& d) {
         FillRect(dc, &client, brush);
     if (disabled)
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-    std::u16string shown = d.text;
-    if (style & ES_PASSWORD)
-        shown.assign(shown.size(), u'*');
-    // Keep the caret in view.
-    SIZE ext{0, 0};
-    GetTextExtentPoint32W(dc, shown.c_str(), 1, &ext);
-    int height = ext.cy;
-    if (d.selEnd < d.scroll)
-        d.scroll = d.selEnd;
-    for (;;) {
-        SIZE s{0, 0};
-        GetTextExtentPoint32W(dc, shown.c_str() + d.scroll, d.selEnd - d.scroll, &s);
-        if (s.cx <= client.right - 4 || d.scroll >= d.selEnd)
-            break;
-        ++d.scroll;
-    }
+    const std::u16string shown = Shown(hwnd, d);
+    const platform::gdi::TextLineMetrics line = Measure(hwnd, dc, shown);
+    const UINT options = ETO_CLIPPED | ((GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_RTLREADING) ? ETO_RTLREADING : 0);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    const int height = tm.tmHeight;
+    // Keep the caret in view, and no more of the line scrolled off than it needs.
+    const int room = client.right - 2 * kMargin;
+    const int caretAt = line.caret.empty() ? 0 : line.caret[static_cast<size_t>(d.selEnd)];
+    if (caretAt < d.scroll)
+        d.scroll = caretAt;
+    else if (caretAt - d.scroll > room)
+        d.scroll = caretAt - room;
+    d.scroll = std::clamp(d.scroll, 0, std::max(0, line.width - room));
+    const int origin = kMargin - d.scroll;
     int y = std::max(0, (client.bottom - height) / 2);
     SetBkMode(dc, TRANSPARENT);
-    const WCHAR* visible = shown.c_str() + d.scroll;
-    int count = static_cast<int>(shown.size()) - d.scroll;
-    TextOutW(dc, 2, y, visible, count);
-    auto xOf = [&](int index) {
-        SIZE s{0, 0};
-        GetTextExtentPoint32W(dc, visible, std::max(index - d.scroll, 0), &s);
-        return 2 + s.cx;
-    };
-    if (d.focused || (style & ES_NOHIDESEL)) {
-        int lo = std::max(Lo(d), d.scroll);
-        int hi = Hi(d);
-        if (hi > lo) {
-            RECT sel{xOf(lo), y, xOf(hi), y + height};
-            FillRect(dc, &sel, GetSysColorBrush(COLOR_HIGHLIGHT));
-            SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-            TextOutW(dc, sel.left, y, shown.c_str() + lo, hi - lo);
+    const int count = static_cast<int>(shown.size());
+    ExtTextOutW(dc, origin, y, options, &client, shown.c_str(), static_cast<UINT>(count), nullptr);
+    if ((d.focused || (style & ES_NOHIDESEL)) && Hi(d) > Lo(d)) {
+        // The selected characters, which right-to-left runs may split into several pieces of the line.
+        std::vector<RECT> pieces;
+        for (int i = Lo(d); i < Hi(d); ++i) {
+            const auto& span = line.spans[static_cast<size_t>(i)];
+            if (span.to <= span.from)
+                continue;
+            if (!pieces.empty() && pieces.back().right == origin + span.from)
+                pieces.back().right = origin + span.to;
+            else if (!pieces.empty() && pieces.back().left == origin + span.to)
+                pieces.back().left = origin + span.from;
+            else
+                pieces.push_back(RECT{origin + span.from, y, origin + span.to, y + height});
+        }
+        SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        for (RECT& piece : pieces) {
+            IntersectRect(&piece, &piece, &client);
+            FillRect(dc, &piece, GetSysColorBrush(COLOR_HIGHLIGHT));
+            ExtTextOutW(dc, origin, y, options, &piece, shown.c_str(), static_cast<UINT>(count), nullptr);
         }
     }
     if (d.focused) {
-        int x = xOf(d.selEnd);
+        int x = origin + caretAt;
         RECT caret{x, y, x + 1, y + height};
         FillRect(dc, &caret, GetSysColorBrush(COLOR_WINDOWTEXT));
     }

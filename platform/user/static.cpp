@@ -147,7 +147,8 @@ void Paint(HWND hwnd) {
             SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
         std::u16string text = WindowText(hwnd);
         RECT r = client;
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFormat(style));
+        UINT reading = (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_RTLREADING) ? DT_RTLREADING : 0;
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFormat(style) | reading);
         break;
     }
     }

@@ -1,4 +1,5 @@
 // Standard and common controls: what the user's actions report, and that values set by code report nothing.
+#include "platform/gdi/textline.h"
 #include "platform/user/testing.h"
 #include "platform/user/winuser.h"
 
@@ -311,6 +312,69 @@ TEST_F(Controls, EditKeysMoveTheCaretSelectAndDelete) {
     EXPECT_TRUE(SendMessageW(edit, EM_UNDO, 0, 0));
     GetWindowTextW(edit, text, 16);
     EXPECT_EQ(std::u16string(text), u"cdef");
+}
+
+TEST_F(Controls, EditCaretAndSelectionFollowTheDrawnOrderOfHebrewText) {
+    HWND edit = Item(20);
+    const std::u16string text = u"ab \u05D0\u05D1\u05D2"; // drawn a b, then gimel bet alef
+    SetWindowTextW(edit, text.c_str());
+    SetFocus(edit);
+    ut::RunPendingMessages();
+    HDC dc = GetDC(edit);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)));
+    const auto line = platform::gdi::MeasureTextLine(dc, text.c_str(), static_cast<int>(text.size()), 0);
+    SelectObject(dc, old);
+    ReleaseDC(edit, dc);
+    auto clickAt = [&](int x) {
+        POINT p{2 + x, 5}; // the edit's margin
+        ClientToScreen(edit, &p);
+        ut::Click(p);
+        ut::RunPendingMessages();
+        DWORD start = 0, end = 0;
+        SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        return static_cast<int>(end);
+    };
+    const auto& alef = line.spans[3];
+    EXPECT_EQ(clickAt(alef.to - 1), 3) << "the right side of alef, the first Hebrew letter, is before it";
+    EXPECT_EQ(clickAt(alef.from), 4) << "its left side is after it";
+    EXPECT_EQ(clickAt(line.spans[1].from), 1);
+    SendMessageW(edit, EM_SETSEL, 3, 6);
+    ut::RunPendingMessages();
+    auto highlighted = [&](int from, int to) {
+        for (int x = 2 + from; x < 2 + to; ++x)
+            for (int y = 0; y < 12; ++y)
+                if (ut::WindowPixel(edit, x, y) == GetSysColor(COLOR_HIGHLIGHT))
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(highlighted(line.spans[5].from, line.spans[3].to)) << "the Hebrew word is selected where it is drawn";
+    EXPECT_FALSE(highlighted(line.spans[0].from, line.spans[1].to));
+}
+
+TEST_F(Controls, AScrolledEditHitsTheCharactersItShows) {
+    HWND edit = Item(20);
+    const std::u16string text = u"0123456789 0123456789 0123456789 0123456789 end";
+    SetWindowTextW(edit, text.c_str());
+    SetFocus(edit);
+    ut::PressKey(VK_END);
+    ut::RunPendingMessages(); // painted, scrolled so that the caret at the end shows
+    RECT client{};
+    GetClientRect(edit, &client);
+    POINT p{client.right - 3, 5};
+    ClientToScreen(edit, &p);
+    ut::Click(p);
+    ut::RunPendingMessages();
+    DWORD start = 0, end = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_GE(static_cast<int>(end), static_cast<int>(text.size()) - 1) << "the right edge shows the end of the text";
+    ut::PressKey(VK_HOME);
+    ut::RunPendingMessages();
+    p = POINT{3, 5};
+    ClientToScreen(edit, &p);
+    ut::Click(p);
+    ut::RunPendingMessages();
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(end, 0u) << "and after Home the left edge shows its start";
 }
 
 TEST_F(Controls, ReadOnlyAndNumberEditsRefuseWhatTheyMust) {
