@@ -36,6 +36,7 @@ WNDPROC LocalSystemProc(const std::u16string& name) {
         {u"Edit", EditProc},
         {u"ComboBox", ComboBoxProc},
         {u"ComboLBox", ComboListProc},
+        {u"ListBox", ListBoxProc},
         {u"ScrollBar", ScrollBarProc},
         {u"msctls_trackbar32", TrackbarProc},
         {u"msctls_progress32", ProgressProc},
@@ -59,6 +60,7 @@ void RegisterSystemClasses() {
     AddSystemClass(u"Edit", EditProc, CS_DBLCLKS | CS_PARENTDC, 0, nullptr);
     AddSystemClass(u"ComboBox", ComboBoxProc, CS_DBLCLKS | CS_PARENTDC, 0, nullptr);
     AddSystemClass(u"ComboLBox", ComboListProc, CS_SAVEBITS, 0, SysColorIndex(COLOR_WINDOW));
+    AddSystemClass(u"ListBox", ListBoxProc, CS_DBLCLKS | CS_PARENTDC, 0, nullptr);
     AddSystemClass(u"ScrollBar", ScrollBarProc, CS_DBLCLKS | CS_PARENTDC, 0, nullptr);
     AddSystemClass(u"msctls_trackbar32", TrackbarProc, CS_DBLCLKS, 0, nullptr);
     AddSystemClass(u"msctls_progress32", ProgressProc, 0, 0, nullptr);
