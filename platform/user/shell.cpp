@@ -5,6 +5,7 @@
 
 #include "platform/base/path.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <spawn.h>
@@ -39,15 +40,22 @@ void Record(std::u16string call) {
 }
 
 constexpr int kPathEdit = 100;
+constexpr int kBrowseTitle = 101;
+constexpr int kFolderList = 102;
 
-constexpr const char* kBrowseTemplate = R"(DIALOGEX 0, 0, 240, 74
+// The folder browser: the folders of one place (the drives at the top, then a folder's subfolders below its "..")
+// and the chosen folder's path, which may also be typed. A click chooses a folder, a double click (or Enter in the
+// list) opens it; OK answers the path when it names an existing folder.
+constexpr const char* kBrowseTemplate = R"(DIALOGEX 0, 0, 260, 214
 STYLE DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU
 CAPTION "Browse For Folder"
 BEGIN
-    LTEXT "", 101, 7, 7, 226, 16
-    EDITTEXT 100, 7, 27, 226, 14, ES_AUTOHSCROLL
-    DEFPUSHBUTTON "OK", IDOK, 129, 53, 50, 14
-    PUSHBUTTON "Cancel", IDCANCEL, 183, 53, 50, 14
+    LTEXT "", 101, 7, 7, 246, 16
+    CONTROL "", 102, "ListBox", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 7, 26, 246, 134
+    LTEXT "Folder:", 103, 7, 170, 30, 8
+    EDITTEXT 100, 40, 168, 213, 14, ES_AUTOHSCROLL
+    DEFPUSHBUTTON "OK", IDOK, 149, 193, 50, 14
+    PUSHBUTTON "Cancel", IDCANCEL, 203, 193, 50, 14
 END
 )";
 
@@ -61,10 +69,143 @@ BEGIN
 END
 )";
 
+constexpr char16_t kParentEntry[] = u"..";
+
 struct BrowseContext {
     BROWSEINFOW* bi = nullptr;
+    std::u16string place; // the folder whose subfolders are listed; empty: the drives
     std::u16string result;
 };
+
+bool IsFolder(const std::u16string& path) {
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::u16string WithoutTrailingSlash(std::u16string path) {
+    while (path.size() > 3 && path.back() == u'\\')
+        path.pop_back();
+    return path;
+}
+
+// "C:\a\b" -> "C:\a", "C:\a" -> "C:\", "C:\" -> "" (the drives).
+std::u16string ParentOf(const std::u16string& folder) {
+    const std::u16string path = WithoutTrailingSlash(folder);
+    if (path.size() <= 3)
+        return std::u16string();
+    const size_t slash = path.find_last_of(u'\\');
+    if (slash == std::u16string::npos)
+        return std::u16string();
+    return path.substr(0, std::max<size_t>(slash, 2) + (slash <= 2 ? 1 : 0));
+}
+
+std::u16string JoinPath(const std::u16string& folder, const std::u16string& name) {
+    if (folder.empty())
+        return name; // a drive
+    return folder.back() == u'\\' ? folder + name : folder + u"\\" + name;
+}
+
+// The entry's full path: a drive, a subfolder of the listed place, or the place's parent.
+std::u16string EntryPath(const BrowseContext& ctx, const std::u16string& entry) {
+    return entry == kParentEntry ? ParentOf(ctx.place) : JoinPath(ctx.place, entry);
+}
+
+std::vector<std::u16string> SubfoldersOf(const std::u16string& folder) {
+    std::vector<std::u16string> names;
+    WIN32_FIND_DATAW found;
+    const std::u16string pattern = JoinPath(folder, u"*");
+    HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::u16string name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !name.empty() && name[0] != u'.')
+            names.push_back(name);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](WCHAR x, WCHAR y) { return towlower(x) < towlower(y); });
+    });
+    return names;
+}
+
+// Tells the caller's callback which folder is chosen now, as an item list it does not keep.
+void NotifySelection(HWND dlg, const BrowseContext& ctx, const std::u16string& path) {
+    if (!ctx.bi->lpfn)
+        return;
+    PIDLIST_ABSOLUTE pidl = path.empty() ? nullptr : ILCreateFromPathW(path.c_str());
+    ctx.bi->lpfn(dlg, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(pidl), ctx.bi->lParam);
+    ILFree(pidl);
+}
+
+// Lists `place` (empty: the drives) and chooses `chosen` among its entries when it is one of them.
+void ShowPlace(HWND dlg, BrowseContext& ctx, const std::u16string& place, const std::u16string& chosen) {
+    ctx.place = place;
+    HWND list = GetDlgItem(dlg, kFolderList);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    std::vector<std::u16string> entries;
+    if (place.empty()) {
+        entries = {u"C:\\", u"Z:\\"};
+    } else {
+        entries.push_back(kParentEntry);
+        for (auto& name : SubfoldersOf(place))
+            entries.push_back(std::move(name));
+    }
+    int selected = -1;
+    for (const auto& entry : entries) {
+        const int index =
+            static_cast<int>(SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str())));
+        if (entry != kParentEntry && !chosen.empty() &&
+            platform::path::NamesEqual(WithoutTrailingSlash(EntryPath(ctx, entry)), WithoutTrailingSlash(chosen)))
+            selected = index;
+    }
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+    // Without a title of the caller's, the line above the list tells where it looks.
+    if (!ctx.bi->lpszTitle || !*ctx.bi->lpszTitle)
+        SetDlgItemTextW(dlg, kBrowseTitle,
+                        (u"Look in: " + (place.empty() ? std::u16string(u"Drives") : place)).c_str());
+}
+
+std::u16string ListEntry(HWND dlg, int index) {
+    HWND list = GetDlgItem(dlg, kFolderList);
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == LB_ERR)
+        return std::u16string();
+    std::u16string text(static_cast<size_t>(length) + 1, u'\0');
+    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+// The folder shown in the path box becomes the chosen one.
+void Choose(HWND dlg, const BrowseContext& ctx, const std::u16string& path) {
+    SetDlgItemTextW(dlg, kPathEdit, path.c_str());
+    NotifySelection(dlg, ctx, path);
+}
+
+void OpenSelectedEntry(HWND dlg, BrowseContext& ctx) {
+    const int index = static_cast<int>(SendDlgItemMessageW(dlg, kFolderList, LB_GETCURSEL, 0, 0));
+    if (index < 0)
+        return;
+    const std::u16string entry = ListEntry(dlg, index);
+    const std::u16string path = EntryPath(ctx, entry);
+    if (!path.empty() && !IsFolder(path))
+        return;
+    // Going up keeps the folder just left chosen, so that it can be taken at once.
+    const std::u16string left = entry == kParentEntry ? ctx.place : std::u16string();
+    ShowPlace(dlg, ctx, path, left);
+    Choose(dlg, ctx, left.empty() ? path : left);
+}
+
+// Selecting a folder, as BFFM_SETSELECTIONW and the start do: its parent is listed with the folder chosen.
+void SelectFolder(HWND dlg, BrowseContext& ctx, const std::u16string& folder) {
+    const std::u16string path = WithoutTrailingSlash(folder);
+    if (IsFolder(path)) {
+        ShowPlace(dlg, ctx, ParentOf(path), path);
+    }
+    SetDlgItemTextW(dlg, kPathEdit, path.c_str());
+}
 
 INT_PTR CALLBACK BrowseProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* ctx = reinterpret_cast<BrowseContext*>(GetWindowLongPtrW(dlg, DWLP_USER));
@@ -73,7 +214,8 @@ INT_PTR CALLBACK BrowseProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
         ctx = reinterpret_cast<BrowseContext*>(lParam);
         SetWindowLongPtrW(dlg, DWLP_USER, lParam);
         if (ctx->bi->lpszTitle)
-            SetDlgItemTextW(dlg, 101, ctx->bi->lpszTitle);
+            SetDlgItemTextW(dlg, kBrowseTitle, ctx->bi->lpszTitle);
+        ShowPlace(dlg, *ctx, std::u16string(), std::u16string());
         if (ctx->bi->lpfn)
             ctx->bi->lpfn(dlg, BFFM_INITIALIZED, 0, ctx->bi->lParam);
         return TRUE;
@@ -84,12 +226,34 @@ INT_PTR CALLBACK BrowseProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
         else if (lParam)
             path = reinterpret_cast<const ITEMIDLIST*>(lParam)->path;
         Record(u"BFFM_SETSELECTIONW " + path);
-        SetDlgItemTextW(dlg, kPathEdit, path.c_str());
+        if (ctx)
+            SelectFolder(dlg, *ctx, path);
         return TRUE;
     }
+    case BFFM_ENABLEOK:
+        EnableWindow(GetDlgItem(dlg, IDOK), lParam != 0);
+        return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK && ctx) {
-            ctx->result = WindowText(GetDlgItem(dlg, kPathEdit));
+        if (LOWORD(wParam) == kFolderList && ctx) {
+            const int index = static_cast<int>(SendDlgItemMessageW(dlg, kFolderList, LB_GETCURSEL, 0, 0));
+            if (HIWORD(wParam) == LBN_SELCHANGE && index >= 0)
+                Choose(dlg, *ctx, EntryPath(*ctx, ListEntry(dlg, index)));
+            else if (HIWORD(wParam) == LBN_DBLCLK)
+                OpenSelectedEntry(dlg, *ctx);
+        } else if (LOWORD(wParam) == IDOK && ctx) {
+            // Enter in the list opens the folder chosen there (a click on OK takes the focus to the button).
+            if (GetFocus() == GetDlgItem(dlg, kFolderList) &&
+                SendDlgItemMessageW(dlg, kFolderList, LB_GETCURSEL, 0, 0) >= 0) {
+                OpenSelectedEntry(dlg, *ctx);
+                return TRUE;
+            }
+            const std::u16string typed = WithoutTrailingSlash(WindowText(GetDlgItem(dlg, kPathEdit)));
+            if (!IsFolder(typed)) {
+                MessageBeep(MB_ICONWARNING);
+                SetFocus(GetDlgItem(dlg, kPathEdit));
+                return TRUE;
+            }
+            ctx->result = typed;
             EndDialog(dlg, IDOK);
         } else if (LOWORD(wParam) == IDCANCEL) {
             EndDialog(dlg, IDCANCEL);

@@ -45,7 +45,7 @@ TEST(Shell, ScriptedFolderBrowserAnswersAndStillCallsBack) {
 
 TEST(Shell, UnscriptedFolderBrowserIsADialogTheInterceptorCanDrive) {
     ut::SetModalInterceptor([](HWND dlg) {
-        SetDlgItemTextW(dlg, 100, u"C:\\Typed");
+        SetDlgItemTextW(dlg, 100, u"Z:\\tmp");
         ut::PressKey(VK_RETURN);
     });
     BROWSEINFOW bi{};
@@ -54,7 +54,7 @@ TEST(Shell, UnscriptedFolderBrowserIsADialogTheInterceptorCanDrive) {
     ASSERT_NE(pidl, nullptr);
     WCHAR path[MAX_PATH];
     SHGetPathFromIDListW(pidl, path);
-    EXPECT_EQ(std::u16string(path), u"C:\\Typed");
+    EXPECT_EQ(std::u16string(path), u"Z:\\tmp");
     ILFree(pidl);
 }
 

@@ -1,0 +1,188 @@
+// The folder browser a person uses: the drives, a folder's subfolders, choosing, opening and going up, typing a
+// path, and OK only for a folder that exists.
+#include "platform/base/path.h"
+#include "platform/base/testing.h"
+#include "platform/user/testing.h"
+#include "platform/user/winuser.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace ut = platform::user::testing;
+
+constexpr int kPathEdit = 100;
+constexpr int kTitle = 101;
+constexpr int kList = 102;
+
+std::u16string TextOf(HWND hwnd) {
+    WCHAR buffer[512] = {};
+    GetWindowTextW(hwnd, buffer, 512);
+    return buffer;
+}
+
+std::vector<std::u16string> Entries(HWND dlg) {
+    HWND list = GetDlgItem(dlg, kList);
+    std::vector<std::u16string> out;
+    for (int i = 0; i < SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
+        WCHAR text[MAX_PATH] = {};
+        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        out.push_back(text);
+    }
+    return out;
+}
+
+// A double click on the entry named `name` (the second click of two on the same item).
+void Open(HWND dlg, const std::u16string& name) {
+    HWND list = GetDlgItem(dlg, kList);
+    const LRESULT index =
+        SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+    ASSERT_NE(index, LB_ERR) << "no entry " << std::string(name.begin(), name.end());
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(kList, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+}
+
+void Choose(HWND dlg, const std::u16string& name) {
+    HWND list = GetDlgItem(dlg, kList);
+    const LRESULT index =
+        SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+    ASSERT_NE(index, LB_ERR);
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(kList, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+// OK as a person presses it (the focus goes to the button).
+void PressOk(HWND dlg) {
+    ut::Click(GetDlgItem(dlg, IDOK));
+    ut::RunPendingMessages();
+}
+
+std::vector<std::u16string>* g_changes = nullptr;
+
+int CALLBACK Callback(HWND hwnd, UINT msg, LPARAM lParam, LPARAM data) {
+    if (msg == BFFM_INITIALIZED && data)
+        SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, data);
+    if (msg == BFFM_SELCHANGED && g_changes) {
+        WCHAR path[MAX_PATH] = {};
+        SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path);
+        g_changes->push_back(path);
+    }
+    return 0;
+}
+
+class FolderBrowser : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/browser-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_root = pattern;
+        platform::testing::SetRoot(m_root);
+        for (const char* folder : {"Scans/2024", "Scans/2025", "Scans/.hidden", "Pictures", "Documents"})
+            std::filesystem::create_directories(m_root + "/" + folder);
+        std::ofstream(m_root + "/Scans/page.pdf") << "not a folder";
+        g_changes = &m_changes;
+    }
+    void TearDown() override {
+        ut::SetModalInterceptor(nullptr);
+        g_changes = nullptr;
+        std::error_code ignored;
+        std::filesystem::remove_all(m_root, ignored);
+    }
+
+    // Runs the browser starting at `start` (none when empty); `inside` works the dialog. Answers the chosen path,
+    // or "<cancelled>".
+    std::u16string Run(const std::u16string& start, const std::function<void(HWND)>& inside) {
+        ut::SetModalInterceptor([&](HWND dlg) {
+            ut::RunPendingMessages();
+            inside(dlg);
+            if (IsWindow(dlg) && IsWindowVisible(dlg))
+                SendMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        });
+        BROWSEINFOW bi{};
+        bi.ulFlags = 0x1053;
+        bi.lpfn = Callback;
+        bi.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
+        PIDLIST_ABSOLUTE pidl = SHBrowseForFolderW(&bi);
+        ut::SetModalInterceptor(nullptr);
+        if (!pidl)
+            return u"<cancelled>";
+        WCHAR path[MAX_PATH] = {};
+        SHGetPathFromIDListW(pidl, path);
+        ILFree(pidl);
+        return path;
+    }
+
+    std::string m_root;
+    std::vector<std::u16string> m_changes;
+};
+
+TEST_F(FolderBrowser, StartsAtTheDrivesAndOpensAFolderToItsVisibleSubfolders) {
+    const std::u16string chosen = Run(u"", [&](HWND dlg) {
+        EXPECT_EQ(Entries(dlg), (std::vector<std::u16string>{u"C:\\", u"Z:\\"}));
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, kTitle)), u"Look in: Drives");
+        Open(dlg, u"C:\\");
+        EXPECT_EQ(Entries(dlg), (std::vector<std::u16string>{u"..", u"Documents", u"Pictures", u"Scans"}));
+        Open(dlg, u"Scans");
+        EXPECT_EQ(Entries(dlg), (std::vector<std::u16string>{u"..", u"2024", u"2025"})) << "files and dot folders "
+                                                                                           "are not listed";
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, kPathEdit)), u"C:\\Scans");
+        Choose(dlg, u"2025");
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, kPathEdit)), u"C:\\Scans\\2025");
+        PressOk(dlg);
+    });
+    EXPECT_EQ(chosen, u"C:\\Scans\\2025");
+    EXPECT_EQ(m_changes.back(), u"C:\\Scans\\2025") << "the callback hears of each choice";
+}
+
+TEST_F(FolderBrowser, TheStartingFolderIsChosenAmongItsSiblingsAndUpKeepsTheFolderLeft) {
+    const std::u16string chosen = Run(u"C:\\Scans\\2024", [&](HWND dlg) {
+        EXPECT_EQ(Entries(dlg), (std::vector<std::u16string>{u"..", u"2024", u"2025"}));
+        EXPECT_EQ(SendDlgItemMessageW(dlg, kList, LB_GETCURSEL, 0, 0), 1);
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, kPathEdit)), u"C:\\Scans\\2024");
+        Open(dlg, u"..");
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, kTitle)), u"Look in: C:\\");
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, kPathEdit)), u"C:\\Scans");
+        WCHAR text[MAX_PATH] = {};
+        SendDlgItemMessageW(dlg, kList, LB_GETTEXT, SendDlgItemMessageW(dlg, kList, LB_GETCURSEL, 0, 0),
+                            reinterpret_cast<LPARAM>(text));
+        EXPECT_EQ(std::u16string(text), u"Scans");
+        PressOk(dlg);
+    });
+    EXPECT_EQ(chosen, u"C:\\Scans");
+}
+
+TEST_F(FolderBrowser, OkTakesATypedFolderOnlyWhenItExists) {
+    bool refused = false;
+    const std::u16string chosen = Run(u"", [&](HWND dlg) {
+        SetDlgItemTextW(dlg, kPathEdit, u"C:\\Nowhere");
+        PressOk(dlg);
+        refused = IsWindowVisible(dlg);
+        SetDlgItemTextW(dlg, kPathEdit, u"C:\\Scans\\page.pdf");
+        PressOk(dlg);
+        refused = refused && IsWindowVisible(dlg);
+        SetDlgItemTextW(dlg, kPathEdit, u"C:\\Pictures\\");
+        PressOk(dlg);
+    });
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(chosen, u"C:\\Pictures");
+}
+
+TEST_F(FolderBrowser, EnterInTheListOpensTheChosenFolder) {
+    const std::u16string chosen = Run(u"C:\\Scans", [&](HWND dlg) {
+        SetFocus(GetDlgItem(dlg, kList));
+        ut::PressKey(VK_RETURN);
+        ut::RunPendingMessages();
+        EXPECT_EQ(Entries(dlg), (std::vector<std::u16string>{u"..", u"2024", u"2025"}));
+        EXPECT_TRUE(IsWindowVisible(dlg));
+    });
+    EXPECT_EQ(chosen, u"<cancelled>");
+}
+
+} // namespace
