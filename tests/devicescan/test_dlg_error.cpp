@@ -1,0 +1,85 @@
+// The message box of the device-scan program and its note window.
+#include "VelmoraTestRoot.h"
+
+#include "devicescan/CDlg_error.h"
+#include "devicescan/CMsgDlg.h"
+#include "platform/user/testing.h"
+
+namespace ut = platform::user::testing;
+
+namespace {
+
+const int g_headless = setenv("PLATFORM_HEADLESS", "1", 0);
+
+std::u16string TextOf(HWND hwnd) {
+    WCHAR buffer[512] = {};
+    GetWindowTextW(hwnd, buffer, 512);
+    return buffer;
+}
+
+bool Reddish(COLORREF c) {
+    return GetRValue(c) > 180 && GetGValue(c) < 110 && GetBValue(c) < 110;
+}
+
+} // namespace
+
+class DlgErrorTest : public VelmoraTestRoot {
+protected:
+    void TearDown() override {
+        ut::SetModalInterceptor(nullptr);
+        VelmoraTestRoot::TearDown();
+    }
+    // Runs the box with `message`; `inside` looks at it, then OK is clicked.
+    INT_PTR Run(const char16_t* message, const std::function<void(HWND)>& inside) {
+        CDlg_error dlg;
+        dlg.m_strMessage = message;
+        ut::SetModalInterceptor([&](HWND hwnd) {
+            ut::RunPendingMessages();
+            inside(hwnd);
+            ut::Click(GetDlgItem(hwnd, IDOK));
+            ut::RunPendingMessages();
+        });
+        return dlg.DoModal();
+    }
+};
+
+TEST_F(DlgErrorTest, ShowsTheMessageWithTheLanguagesTitleAndButton) {
+    for (const char* code : {"enus", "zhcn", "he"}) {
+        UseLanguage(code);
+        bool seen = false;
+        Run(u"The scanner is busy.", [&](HWND dlg) {
+            seen = true;
+            EXPECT_EQ(TextOf(dlg), std::u16string(LoadResString(8014))) << code;
+            EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), std::u16string(LoadResString(8011))) << code;
+            EXPECT_EQ(TextOf(GetDlgItem(dlg, CDlg_error::kMessage)), u"The scanner is busy.");
+            EXPECT_EQ(GetForegroundWindow(), dlg);
+        });
+        EXPECT_TRUE(seen) << code;
+    }
+    UseLanguage("enus");
+    Run(u"", [&](HWND dlg) { EXPECT_EQ(TextOf(dlg), u"Error"); });
+}
+
+TEST_F(DlgErrorTest, TheBackgroundIsStretchedOverTheWholeClientArea) {
+    Run(u"", [&](HWND dlg) {
+        RECT client{};
+        GetClientRect(dlg, &client);
+        // The bitmap's error mark sits left of the text, around (40, 38) of its 277 x 122 pixels,
+        // and its last row is a grey hairline: both land where the stretch puts them.
+        EXPECT_TRUE(Reddish(ut::WindowPixel(dlg, client.right * 28 / 277, client.bottom * 38 / 122)));
+        const COLORREF corner = ut::WindowPixel(dlg, client.right - 1, client.bottom - 1);
+        EXPECT_LT(GetRValue(corner), 0xF0) << "the bottom hairline reaches the client's last row";
+        const COLORREF panel = ut::WindowPixel(dlg, client.right - 5, client.bottom / 2);
+        EXPECT_EQ(panel, RGB(0xFF, 0xFF, 0xFF));
+    });
+}
+
+TEST_F(DlgErrorTest, TheNoteWindowIsAnEmptyModelessWindow) {
+    CMsgDlg note;
+    ASSERT_TRUE(note.Create(CMsgDlg::IDD, nullptr));
+    EXPECT_EQ(GetWindow(note.m_hWnd, GW_CHILD), nullptr);
+    RECT rect{};
+    GetWindowRect(note.m_hWnd, &rect);
+    EXPECT_GT(rect.right - rect.left, 0);
+    note.DestroyWindow();
+}
