@@ -15,6 +15,10 @@ set_target_properties(quennet PROPERTIES
 target_link_options(quennet PRIVATE -Wl,--no-undefined -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/Quennet.map)
 project_warnings(quennet)
 
+# The image-effect library stands beside the module as installed.
+if(TARGET tonalis)
+    add_dependencies(quennet tonalis)
+endif()
 if(TARGET twaindsm_standin)
     set_target_properties(twaindsm_standin PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${STAGE_DIR}/lib)
 endif()
