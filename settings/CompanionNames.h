@@ -13,3 +13,7 @@ extern WCHAR g_szEffectLibName[MAX_PATH];   // "Tonalis.dll" at load, the image-
 // Formats "%s%s" (prefix, then name) into each of the four names. A result that would not fit leaves that name as
 // it was, rather than cutting it into the name of some other file.
 void PrefixCompanionNames(const WCHAR* prefix);
+
+// The path of a companion file: the module's own folder (up to and including its last backslash) followed by
+// `name`. FALSE (out empty) when the module's path cannot be had or the result would not fit.
+BOOL GetCompanionPath(const WCHAR* name, WCHAR out[MAX_PATH]);
