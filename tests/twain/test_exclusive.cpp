@@ -169,8 +169,8 @@ TEST_F(ExclusiveTest, NamedObjectsLeaveTheirFolderAsItWas) {
         ASSERT_TRUE(holder.Start());
         holder.Kill(); // its name stays until another process looks
     }
-    const std::string command = "TWAIN_DS_PATH='" + StageDir() + "/twain' '" + StageDir() +
-                                "/bin/twainapp' --enable --wait 0 >/dev/null 2>&1";
+    const std::string command =
+        "TWAIN_DS_PATH='" + StageDir() + "/twain' '" + StageDir() + "/bin/twainapp' --enable --wait 0 >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     EXPECT_EQ(listing(), before) << "the names of a process that died were not reclaimed";
 
