@@ -8,7 +8,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -74,34 +73,73 @@ bool CopyJpeg(HANDLE out, const JpegPdfPage& page) {
     return good;
 }
 
+// The image's colour space for its number of components; none for a count PDF has no space for. CMYK JPEGs with
+// the Adobe marker hold their samples inverted, which the decode array turns back.
+const char* ColorSpaceOf(const JpegFrame& frame) {
+    switch (frame.components) {
+    case 1:
+        return "DeviceGray";
+    case 3:
+        return "DeviceRGB";
+    case 4:
+        return frame.adobe ? "DeviceCMYK/Decode[1 0 1 0 1 0 1 0]" : "DeviceCMYK";
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace
 
-bool ReadJpegSize(const BYTE* data, size_t size, int& width, int& height) {
-    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8)
+bool ReadJpegFrame(HANDLE file, JpegFrame& frame) {
+    auto read = [file](BYTE* to, DWORD bytes) {
+        DWORD got = 0;
+        return ReadFile(file, to, bytes, &got, nullptr) && got == bytes;
+    };
+    BYTE start[2];
+    if (!read(start, 2) || start[0] != 0xFF || start[1] != 0xD8)
         return false;
-    size_t at = 2;
-    while (at + 4 <= size) {
-        if (data[at] != 0xFF)
+    frame.adobe = false;
+    for (;;) {
+        BYTE marker = 0;
+        if (!read(&marker, 1) || marker != 0xFF)
             return false;
-        BYTE marker = data[at + 1];
-        if (marker == 0xFF) { // fill byte
-            ++at;
-            continue;
-        }
-        if (marker == 0xD9 || marker == 0xDA)
-            return false;
-        size_t length = (data[at + 2] << 8) | data[at + 3];
-        bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame) {
-            if (at + 9 > size || length < 7)
+        while (marker == 0xFF) // fill bytes
+            if (!read(&marker, 1))
                 return false;
-            height = (data[at + 5] << 8) | data[at + 6];
-            width = (data[at + 7] << 8) | data[at + 8];
-            return width > 0 && height > 0;
+        if (marker == 0xD9 || marker == 0xDA)
+            return false; // the image ends, or its data begins, before any frame header
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue; // markers without a segment
+        BYTE size[2];
+        if (!read(size, 2))
+            return false;
+        const LONGLONG length = (size[0] << 8) | size[1]; // counts itself
+        const bool isFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (isFrame) {
+            // Sample precision, height, width, number of components.
+            BYTE header[6];
+            if (length < 8 || !read(header, 6))
+                return false;
+            frame.height = (header[1] << 8) | header[2];
+            frame.width = (header[3] << 8) | header[4];
+            frame.components = header[5];
+            return frame.width > 0 && frame.height > 0;
         }
-        at += 2 + length;
+        LONGLONG rest = length - 2;
+        if (rest < 0)
+            return false;
+        if (marker == 0xEE && rest >= 5) { // APP14: "Adobe" stores CMYK inverted
+            BYTE id[5];
+            if (!read(id, 5))
+                return false;
+            frame.adobe = frame.adobe || std::memcmp(id, "Adobe", 5) == 0;
+            rest -= 5;
+        }
+        LARGE_INTEGER skip{};
+        skip.QuadPart = rest;
+        if (!SetFilePointerEx(file, skip, nullptr, FILE_CURRENT))
+            return false;
     }
-    return false;
 }
 
 JpegPdfDocument* PDF_CreateDocument(int width, int height) {
@@ -132,17 +170,19 @@ void PDF_FreeDocument(JpegPdfDocument* document) {
 DWORD PDF_AddJpeg(const WCHAR* path, JpegPdfDocument* doc, int width, int height, int dpi, DWORD length) {
     if (!doc || !path || doc->pageCount >= kPdfMaxPages || dpi <= 0)
         return kFailed;
-    // The JPEG's own size: a page is drawn as large as the image it holds.
+    // The JPEG's own size and colours: a page is drawn as large as the image it holds, in the colours it holds.
     HANDLE in =
         CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (in == INVALID_HANDLE_VALUE)
         return kFailed;
-    std::vector<BYTE> head(65536);
-    DWORD got = 0;
-    bool read = ReadFile(in, head.data(), static_cast<DWORD>(head.size()), &got, nullptr);
+    JpegFrame frame;
+    const bool read = ReadJpegFrame(in, frame);
     CloseHandle(in);
-    if (!read || !ReadJpegSize(head.data(), got, width, height))
+    const char* colorSpace = ColorSpaceOf(frame);
+    if (!read || colorSpace == nullptr)
         return kFailed;
+    width = frame.width;
+    height = frame.height;
 
     auto* page = static_cast<JpegPdfPage*>(std::calloc(1, sizeof(JpegPdfPage)));
     if (!page)
@@ -162,7 +202,7 @@ DWORD PDF_AddJpeg(const WCHAR* path, JpegPdfDocument* doc, int width, int height
     bool good = Put(page->imageHead,
                     "\r\n%d 0 obj\r\n<</Type/XObject/Subtype/Image/Filter/DCTDecode/BitsPerComponent 8/ColorSpace/%s"
                     "/Width %d/Height %d/Length %lu>>\r\nstream\r\n",
-                    n, "DeviceRGB", width, height, static_cast<unsigned long>(length)) &&
+                    n, colorSpace, width, height, static_cast<unsigned long>(length)) &&
                 Put(pageObj,
                     "%d 0 obj\r\n<</Type/Page/Parent 1 0 R/MediaBox[0 0 %d %d]/Contents %d 0 R/Resources %d 0 R>>"
                     "\r\nendobj\r\n",

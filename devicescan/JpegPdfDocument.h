@@ -45,8 +45,9 @@ struct JpegPdfDocument {
 
 // The document, or NULL when memory is short. Width and height are the requested page size in pixels.
 JpegPdfDocument* PDF_CreateDocument(int width, int height);
-// 0, or ERROR_FUNCTION_FAILED (1627): no document, 1000 pages already, a file that is not a readable JPEG, a
-// resolution of 0. The page and image sizes come from the JPEG's own frame header, not from `width` and `height`
+// 0, or ERROR_FUNCTION_FAILED (1627): no document, 1000 pages already, a file that is not a readable JPEG (or has
+// 2 or more than 4 colour components), a resolution of 0. The image is DeviceGray, DeviceRGB or DeviceCMYK by its
+// number of components. The page and image sizes come from the JPEG's own frame header, not from `width` and `height`
 // (the requested page size), so that a page is never stretched to a size it does not have.
 DWORD PDF_AddJpeg(const WCHAR* path, JpegPdfDocument* document, int width, int height, int dpi, DWORD length);
 DWORD PDF_EndDocument(JpegPdfDocument* document, LONGLONG* totalSize);
@@ -56,5 +57,14 @@ DWORD PDF_ToFile(JpegPdfDocument* document, const WCHAR* path);
 // Frees a document that will not be written.
 void PDF_FreeDocument(JpegPdfDocument* document);
 
-// Pixel width and height from a JPEG's frame header; false when the data holds none.
-bool ReadJpegSize(const BYTE* data, size_t size, int& width, int& height);
+// What a JPEG's image object needs: its size and number of colour components from the frame header, and whether an
+// Adobe marker (APP14) came before it.
+struct JpegFrame {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    bool adobe = false;
+};
+// Walks the marker segments of an open JPEG file from its start to the frame header, however far that lies;
+// false when the file holds none.
+bool ReadJpegFrame(HANDLE file, JpegFrame& frame);

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
+#include <jpeglib.h>
 
 namespace {
 
@@ -16,6 +18,43 @@ std::string MakeJpeg(const testpage::Root& root, const char16_t* path, const tes
     CLSID jpeg{0x557cf401, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
     EXPECT_EQ(image.Save(path, &jpeg), Gdiplus::Ok);
     return pdftest::Text(testpage::ReadAll(root.Host(path)));
+}
+
+// A JPEG of one colour as other programs write them, through libjpeg: 1 (grey), 3 (RGB) or 4 (CMYK) samples per
+// pixel, CMYK with or without the Adobe marker, and `metadata` APP2 blocks of 65533 bytes (an ICC profile's
+// size) before the frame header. Answers its length.
+DWORD WriteJpeg(const std::string& hostPath, int width, int height, const std::vector<JSAMPLE>& colour,
+                bool adobe = true, int metadata = 0) {
+    FILE* file = std::fopen(hostPath.c_str(), "wb");
+    if (file == nullptr)
+        return 0;
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr error{};
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = static_cast<int>(colour.size());
+    cinfo.in_color_space = colour.size() == 1 ? JCS_GRAYSCALE : colour.size() == 3 ? JCS_RGB : JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    cinfo.write_Adobe_marker = adobe ? TRUE : FALSE;
+    jpeg_start_compress(&cinfo, TRUE);
+    const std::vector<JOCTET> block(65533, 0x5A);
+    for (int i = 0; i < metadata; ++i)
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 2, block.data(), static_cast<unsigned>(block.size()));
+    std::vector<JSAMPLE> row;
+    for (int x = 0; x < width; ++x)
+        row.insert(row.end(), colour.begin(), colour.end());
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    const long length = std::ftell(file);
+    std::fclose(file);
+    return static_cast<DWORD>(length);
 }
 
 struct JpegPage {
@@ -175,6 +214,93 @@ TEST(JpegPdfDocument, FailedOutputLeavesNoFile) {
     EXPECT_EQ(PDF_AddJpeg(u"C:\\text.jpg", other, 1, 1, 75, 10), 1627u);
     EXPECT_EQ(PDF_AddJpeg(u"C:\\nothing.jpg", other, 1, 1, 75, 10), 1627u);
     PDF_FreeDocument(other);
+}
+
+// Each page's image takes the colour space of its JPEG's components, so that grey and CMYK pages of other programs
+// show in their colours; the Adobe marker's CMYK is stored inverted and gets the decode array that turns it back.
+TEST(JpegPdfDocument, EachImageDeclaresTheColourSpaceOfItsJpeg) {
+    testpage::Root root;
+    struct Kind {
+        const char16_t* path;
+        std::vector<JSAMPLE> colour;
+        bool adobe;
+        const char* space;
+        BYTE rendered[3]; // {0, 0, 0}: cyan, whose shade depends on the renderer's CMYK conversion
+    };
+    // Cyan ink: as stored by Adobe's programs (0 = full ink), and as plain CMYK.
+    const Kind kinds[] = {
+        {u"C:\\Temp\\grey.jpg", {64}, false, "/ColorSpace/DeviceGray/Width", {64, 64, 64}},
+        {u"C:\\Temp\\rgb.jpg", {200, 40, 40}, false, "/ColorSpace/DeviceRGB/Width", {200, 40, 40}},
+        {u"C:\\Temp\\adobe.jpg",
+         {0, 255, 255, 255},
+         true,
+         "/ColorSpace/DeviceCMYK/Decode[1 0 1 0 1 0 1 0]/Width",
+         {0, 0, 0}},
+        {u"C:\\Temp\\cmyk.jpg", {255, 0, 0, 0}, false, "/ColorSpace/DeviceCMYK/Width", {0, 0, 0}},
+    };
+    JpegPdfDocument* doc = PDF_CreateDocument(64, 64);
+    for (const Kind& kind : kinds) {
+        const DWORD length = WriteJpeg(root.Host(kind.path), 64, 64, kind.colour, kind.adobe);
+        ASSERT_EQ(PDF_AddJpeg(kind.path, doc, 64, 64, 72, length), 0u) << kind.space;
+    }
+    ASSERT_EQ(PDF_EndDocument(doc, nullptr), 0u);
+    ASSERT_EQ(PDF_ToFile(doc, u"C:\\kinds.pdf"), 0u);
+    const std::string host = root.Host(u"C:\\kinds.pdf");
+    const std::string written = pdftest::Text(testpage::ReadAll(host));
+    size_t at = 0;
+    for (const Kind& kind : kinds) {
+        at = written.find(kind.space, at);
+        EXPECT_NE(at, std::string::npos) << "missing, in page order: " << kind.space;
+    }
+    pdftest::ExpectXrefPointsAtObjects(written, "\r\n");
+    pdftest::ExpectQpdfAccepts(host);
+    for (int page = 1; page <= 4; ++page) {
+        pdftest::Pixels pixels;
+        if (!pdftest::Render(host, page, 72, pixels))
+            break;
+        const BYTE* middle = pixels.at(pixels.width / 2, pixels.height / 2);
+        const Kind& kind = kinds[page - 1];
+        if (kind.rendered[0] == 0 && kind.rendered[1] == 0 && kind.rendered[2] == 0) {
+            EXPECT_TRUE(middle[0] < 60 && middle[1] > 120 && middle[2] > 120)
+                << kind.space << " is not cyan: " << +middle[0] << " " << +middle[1] << " " << +middle[2];
+            continue;
+        }
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(middle[c], kind.rendered[c], 12) << kind.space << " channel " << c;
+    }
+
+    // Two components have no colour space in a PDF.
+    const BYTE twoComponents[] = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x0E, 8,    0, 16,   0,
+                                  16,   2,    1,    0x11, 0,    2,    0x11, 0, 0xFF, 0xD9};
+    std::ofstream(root.Host(u"C:\\Temp\\two.jpg"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(twoComponents), sizeof twoComponents);
+    JpegPdfDocument* other = PDF_CreateDocument(16, 16);
+    EXPECT_EQ(PDF_AddJpeg(u"C:\\Temp\\two.jpg", other, 16, 16, 72, sizeof twoComponents), 1627u);
+    PDF_FreeDocument(other);
+}
+
+// Cameras and editors put EXIF and ICC blocks before the frame header, often more than 64 KiB of them.
+TEST(JpegPdfDocument, TheFrameHeaderIsFoundBehindLargeMetadata) {
+    testpage::Root root;
+    const DWORD length = WriteJpeg(root.Host(u"C:\\Temp\\icc.jpg"), 48, 32, {10, 120, 250}, false, 4);
+    ASSERT_GT(length, 4u * 65535);
+    JpegPdfDocument* doc = PDF_CreateDocument(1, 1);
+    ASSERT_EQ(PDF_AddJpeg(u"C:\\Temp\\icc.jpg", doc, 1, 1, 72, length), 0u);
+    ASSERT_EQ(PDF_EndDocument(doc, nullptr), 0u);
+    ASSERT_EQ(PDF_ToFile(doc, u"C:\\icc.pdf"), 0u);
+    const std::string written = pdftest::Text(testpage::ReadAll(root.Host(u"C:\\icc.pdf")));
+    EXPECT_NE(written.find("/ColorSpace/DeviceRGB/Width 48/Height 32/Length " + std::to_string(length)),
+              std::string::npos);
+    EXPECT_NE(written.find("/MediaBox[0 0 48 32]"), std::string::npos);
+
+    // A file that ends inside its segments, or whose segment runs past its end, has no frame header.
+    std::vector<BYTE> bytes = testpage::ReadAll(root.Host(u"C:\\Temp\\icc.jpg"));
+    bytes.resize(3 * 65535);
+    std::ofstream(root.Host(u"C:\\Temp\\cut.jpg"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    JpegPdfDocument* cut = PDF_CreateDocument(1, 1);
+    EXPECT_EQ(PDF_AddJpeg(u"C:\\Temp\\cut.jpg", cut, 1, 1, 72, static_cast<DWORD>(bytes.size())), 1627u);
+    PDF_FreeDocument(cut);
 }
 
 } // namespace
