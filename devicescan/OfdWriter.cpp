@@ -37,6 +37,35 @@ void ReplaceAll(std::u16string& text, std::u16string_view what, std::u16string_v
 }
 
 // Entry points have their own signatures; FARPROC is only the carrier.
+// Text for XML content and attribute values: the five characters with a meaning in XML as entities.
+std::u16string EscapeXml(std::u16string_view text) {
+    std::u16string escaped;
+    escaped.reserve(text.size());
+    for (char16_t c : text) {
+        switch (c) {
+        case u'&':
+            escaped += u"&amp;";
+            break;
+        case u'<':
+            escaped += u"&lt;";
+            break;
+        case u'>':
+            escaped += u"&gt;";
+            break;
+        case u'"':
+            escaped += u"&quot;";
+            break;
+        case u'\'':
+            escaped += u"&apos;";
+            break;
+        default:
+            escaped += c;
+            break;
+        }
+    }
+    return escaped;
+}
+
 template <typename F> F Bind(HMODULE module, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
@@ -169,7 +198,7 @@ bool OfdWriter::WriteDocumentXml(const std::u16string& docFolder) {
     std::u16string multiMedia;
     for (int i = 0; i < pages; ++i)
         multiMedia += u"<ofd:MultiMedia ID=\"" + Int(m_nNextUnitID++) +
-                      u"\" Type=\"Image\" Format=\"JPG\"><ofd:MediaFile>" + m_arrImageNames[i] +
+                      u"\" Type=\"Image\" Format=\"JPG\"><ofd:MediaFile>" + EscapeXml(m_arrImageNames[i]) +
                       u"</ofd:MediaFile></ofd:MultiMedia>";
     std::u16string pageList;
     for (int i = 0; i < pages; ++i)

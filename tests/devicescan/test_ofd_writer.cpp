@@ -169,6 +169,27 @@ TEST_F(OfdTest, ThreePagesNumberTheirUnits) {
     EXPECT_TRUE(TempHoldsOnly({}));
 }
 
+// A page file's name is text in the resource list: characters that mean something in XML are written as entities,
+// while the archive keeps the image under its real name.
+TEST_F(OfdTest, FileNamesAreEscapedInTheXml) {
+    std::u16string page = MakeJpeg(u"Scan & \"Co\" <1>'s.tmp", 40, 30);
+    OfdWriter writer;
+    ASSERT_EQ(writer.SaveAsOfd({CString(page.c_str())}, {40}, {30}, 75, u"C:\\Scans\\marks.ofd"), 1);
+    std::vector<Entry> entries = ReadZip(root.Host(u"C:\\Scans\\marks.ofd"));
+    ASSERT_EQ(entries.size(), 9u);
+    EXPECT_EQ(entries[7].name, "Doc_0/Res/Scan & \"Co\" <1>'s.tmp");
+    const std::string& res = entries[2].data;
+    EXPECT_NE(res.find("<ofd:MediaFile>Scan &amp; &quot;Co&quot; &lt;1&gt;&apos;s.tmp</ofd:MediaFile>"),
+              std::string::npos)
+        << res;
+    std::string part = (root.path() / "res.xml").string();
+    std::ofstream(part, std::ios::binary) << res;
+    int checked = testpage::Tool("xmllint", "--noout '" + part + "'");
+    if (checked >= 0) {
+        EXPECT_EQ(checked, 0) << "DocumentRes.xml is not well-formed XML";
+    }
+}
+
 TEST_F(OfdTest, PageImagesAreCopiedIntoResAndZippedFromThere) {
     std::u16string page = MakeJpeg(u"JpgR.tmp", 40, 30);
     std::vector<std::u16string> lines;
