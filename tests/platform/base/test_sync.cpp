@@ -245,6 +245,9 @@ TEST(NamedObjects, SameNameSameObjectInOneProcess) {
 }
 
 TEST(NamedObjects, TheNameVanishesWithTheLastHandle) {
+    char root[] = "/tmp/kernel-root-XXXXXX"; // a root of its own, whose folder of names no other test uses
+    ASSERT_NE(mkdtemp(root), nullptr);
+    platform::testing::SetRoot(root);
     std::u16string name = u"Global\\" + UniqueName("kernel_gone") + u"_sign";
     EXPECT_EQ(OpenMutexW(READ_CONTROL, FALSE, name.c_str()), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
@@ -257,6 +260,8 @@ TEST(NamedObjects, TheNameVanishesWithTheLastHandle) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_FALSE(std::filesystem::exists(platform::kernel::NamePresence::Folder()))
         << "the root's folder of names outlived its last name";
+    platform::testing::SetRoot("");
+    rmdir(root);
 }
 
 // A second process that creates a named object, reports through a pipe, then waits for a byte (1 = close the handle
