@@ -136,6 +136,81 @@ TEST_F(LanguageTest, TheDeviceScanCopyChoosesQuietly) {
     EXPECT_TRUE(m_log.empty());
 }
 
+// Every language number, chosen by its registry name (where it has one of the sixteen) and by each system locale
+// that maps to it: the code, the separator, the keys and the reading direction that follow.
+TEST_F(LanguageTest, EveryLanguageNumberFromTheRegistryAndFromEachOfItsLocales) {
+    struct Row {
+        const WCHAR* name;
+        const WCHAR* code;
+        WCHAR separator;
+        BYTE previewKey, scanKey;
+        std::vector<LCID> locales;
+        bool registryName; // one of the sixteen names the registry value may hold
+    };
+    auto sublanguages = [](LCID primary, int count) {
+        std::vector<LCID> lcids;
+        for (int sub = 1; sub <= count; ++sub)
+            lcids.push_back(static_cast<LCID>(sub << 10) | primary);
+        return lcids;
+    };
+    const Row rows[] = {
+        {u"Simplified_Chinese", u"zhcn", u'.', 'P', 'S', {0x0804, 0x1004}, true},
+        {u"English", u"enus", u'.', 'P', 'S', sublanguages(0x09, 13), true},
+        {u"Japanese", u"ja", u'.', 'P', 'S', {0x0411}, true},
+        {u"Russian", u"ru", u',', 177, 179, {0x0419}, true},
+        {u"Portuguese", u"pt", u'.', 'P', 'S', {0x0416, 0x0816}, true},
+        {u"Spanish", u"esmx", u'.', 'V', 'E', sublanguages(0x0A, 21), true},
+        {u"French", u"fr", u',', 'P', 'S', sublanguages(0x0C, 6), true},
+        {u"Polish", u"pl", u'.', 'P', 'S', {0x0415}, true},
+        {u"German", u"de", u',', 'P', 'S', sublanguages(0x07, 5), true},
+        {u"Italian", u"it", u',', 'A', 'S', {0x0410, 0x0810}, true},
+        {u"Arabic", u"ar", u'.', '?', '?', sublanguages(0x01, 16), true},
+        {u"Turkish", u"tr", u',', 'P', 'S', {0x041F}, true},
+        {u"Danish", u"enus", u'.', 'P', 'S', {0x0406}, false},
+        {u"Finnish", u"enus", u'.', 'P', 'S', {0x040B}, false},
+        {u"Dutch", u"enus", u'.', 'P', 'S', {0x0413, 0x0813}, false},
+        {u"Czech", u"enus", u'.', 'P', 'S', {0x0405}, false},
+        {u"Norwegian", u"no", u',', 'F', 'S', {0x0414, 0x0814}, true},
+        {u"Swedish", u"sv", u',', 'F', 'S', {0x041D, 0x081D}, true},
+        {u"Slovak", u"enus", u'.', 'P', 'S', {0x041B}, false},
+        {u"Hungarian", u"enus", u'.', 'P', 'S', {0x040E}, false},
+        {u"Traditional_Chinese", u"zhtw", u'.', 'P', 'S', {0x0404, 0x0C04, 0x1404}, true},
+        {u"Hebrew", u"he", u'.', 'P', 'S', {0x040D}, true},
+    };
+    ASSERT_EQ(std::size(rows), static_cast<size_t>(kLanguageCount));
+    auto expectLanguage = [&](int number, const std::u16string& code, const char* how) {
+        const Row& row = rows[number];
+        EXPECT_EQ(code, row.code) << how;
+        EXPECT_EQ(g_LangugueID, number) << how;
+        EXPECT_EQ(g_chDecimalSep, row.separator) << how;
+        EXPECT_EQ(g_chPreviewKey, row.previewKey) << how;
+        EXPECT_EQ(g_chScanKey, row.scanKey) << how;
+        EXPECT_EQ(static_cast<bool>(IsRightToLeftCode(code.c_str())), number == 10 || number == 21) << how;
+        EXPECT_EQ(GetLanguageName(number), CString(row.name)) << how;
+    };
+    for (int number = 0; number < kLanguageCount; ++number) {
+        const Row& row = rows[number];
+        SetRegistryValue(u""); // no name: the locale decides
+        for (LCID lcid : row.locales) {
+            platform::testing::SetSystemLocale(lcid);
+            const std::string how = "number " + std::to_string(number) + " from locale " + std::to_string(lcid);
+            expectLanguage(number, Code(), how.c_str());
+        }
+        // By name, on a system whose locale says otherwise.
+        const LCID elsewhere = number == 2 ? 0x0419 : 0x0411;
+        platform::testing::SetSystemLocale(elsewhere);
+        SetRegistryValue(row.name);
+        const std::string how = "number " + std::to_string(number) + " from the registry";
+        if (row.registryName)
+            expectLanguage(number, Code(), how.c_str());
+        else
+            expectLanguage(LanguageFromLcid(elsewhere), Code(), (how + ", a name it does not take").c_str());
+        EXPECT_EQ(ChooseLanguageNumber(kIniDropCharsDataSource),
+                  row.registryName ? number : LanguageFromLcid(elsewhere))
+            << "the device-scan program chooses alike: " << how;
+    }
+}
+
 TEST_F(LanguageTest, NamesOfLanguageNumbers) {
     EXPECT_EQ(GetLanguageName(0), CString(u"Simplified_Chinese"));
     EXPECT_EQ(GetLanguageName(21), CString(u"Hebrew"));
