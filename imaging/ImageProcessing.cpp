@@ -309,27 +309,31 @@ float Deskew(const BYTE* grey, int width, int height, int mode, int dpi) {
 
     // Edges: the larger difference across the two diagonals at distance 2, light values (129 and up) taken as
     // white, where the four are not (nearly) all light.
-    for (int y = 52; y <= height - 53; ++y)
+    for (int y = 52; y <= height - 53; ++y) {
+        const BYTE* above = grey + static_cast<std::size_t>(y - 2) * w;
+        const BYTE* below = grey + static_cast<std::size_t>(y + 2) * w;
+        BYTE* out = edges.get() + static_cast<std::size_t>(y) * w;
         for (int x = 52; x <= width - 53; ++x) {
             auto light = [](int v) { return v >= 129 ? 255 : v; };
-            const int tl = light(at(y - 2, x - 2)), bl = light(at(y + 2, x - 2));
-            const int tr = light(at(y - 2, x + 2)), br = light(at(y + 2, x + 2));
-            if (tl + bl + tr + br < 765)
-                edges[static_cast<std::size_t>(y) * w + x] =
-                    static_cast<BYTE>((std::abs(tl + bl - tr - br) + std::abs(tl + tr - bl - br)) / 2);
+            const int tl = light(above[x - 2]), tr = light(above[x + 2]);
+            const int bl = light(below[x - 2]), br = light(below[x + 2]);
+            const int edge = (std::abs(tl + bl - tr - br) + std::abs(tl + tr - bl - br)) / 2;
+            out[x] = static_cast<BYTE>(tl + bl + tr + br < 765 ? edge : 0);
         }
+    }
 
     // Widened: the largest edge in the 5 x 5 square, as a vertical then a horizontal maximum.
     for (int y = 53; y <= height - 53; ++y) {
+        const BYTE* rows5[5];
+        for (int dy = 0; dy < 5; ++dy)
+            rows5[dy] = edges.get() + static_cast<std::size_t>(y - 2 + dy) * w;
+        for (int x = 51; x <= width - 51; ++x)
+            rowMax[static_cast<std::size_t>(x)] =
+                std::max({rows5[0][x], rows5[1][x], rows5[2][x], rows5[3][x], rows5[4][x]});
         BYTE* out = widened.get() + static_cast<std::size_t>(y) * w;
-        for (int x = 51; x <= width - 51; ++x) {
-            BYTE m = 0;
-            for (int dy = -2; dy <= 2; ++dy)
-                m = std::max(m, edges[static_cast<std::size_t>(y + dy) * w + x]);
-            rowMax[static_cast<std::size_t>(x)] = m;
-        }
+        const BYTE* m = rowMax.data();
         for (int x = 53; x <= width - 53; ++x)
-            out[x] = *std::max_element(rowMax.begin() + x - 2, rowMax.begin() + x + 3);
+            out[x] = std::max({m[x - 2], m[x - 1], m[x], m[x + 1], m[x + 2]});
     }
 
     // Edge points: where the widened edges of a row differ enough from the next row's over five columns.
@@ -377,33 +381,40 @@ float Hough(const int rows[], const int columns[], int count, int width, int hei
     static const HoughTables tables;
     const double diagonal = std::sqrt(static_cast<double>(width) * width + static_cast<double>(height) * height);
     const std::int64_t rhoRows = static_cast<std::int64_t>(diagonal) + 1;
+    // Votes by angle, then rho: the points come in rows, so for one angle neighbouring points vote in
+    // neighbouring cells.
     std::vector<std::uint32_t> votes;
     try {
         votes.assign(static_cast<std::size_t>(rhoRows) * 360, 0);
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    std::uint32_t best = 0;
-    for (int i = 0; i < count; ++i) {
-        const std::int64_t row = rows[i], column = static_cast<std::int64_t>(columns[i]) + 1;
-        for (int k = 0; k < 360; ++k) {
-            const std::int64_t rho = (row * tables.cosine[k] + column * tables.sine[k]) / 100000;
-            if (rho <= 0 || rho >= rhoRows)
-                continue;
-            best = std::max(best, ++votes[static_cast<std::size_t>(rho) * 360 + static_cast<std::size_t>(k)]);
+    for (int k = 0; k < 360; ++k) {
+        std::uint32_t* column = votes.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(rhoRows);
+        const std::int64_t cosine = tables.cosine[k], sine = tables.sine[k];
+        for (int i = 0; i < count; ++i) {
+            const std::int64_t rho = (rows[i] * cosine + (static_cast<std::int64_t>(columns[i]) + 1) * sine) / 100000;
+            if (rho > 0 && rho < rhoRows)
+                ++column[rho];
         }
     }
+    const std::uint32_t best = *std::max_element(votes.begin(), votes.end());
     if (best == 0)
         return 0; // every cell is a peak: no direction stands out
 
     // The peaks in order of rho, then k: the last one names the angle; their spread must stay within 4 degrees.
-    int lastK = 0, lowest = 180, highest = -1;
-    for (std::size_t cell = 0; cell < votes.size(); ++cell)
-        if (votes[cell] == best) {
-            lastK = static_cast<int>(cell % 360);
-            lowest = std::min(lowest, lastK % 180);
-            highest = std::max(highest, lastK % 180);
-        }
+    int lastK = 0, lastRho = -1, lowest = 180, highest = -1;
+    for (int k = 0; k < 360; ++k)
+        for (std::int64_t rho = 1; rho < rhoRows; ++rho)
+            if (votes[static_cast<std::size_t>(k) * static_cast<std::size_t>(rhoRows) +
+                      static_cast<std::size_t>(rho)] == best) {
+                if (rho >= lastRho) {
+                    lastRho = static_cast<int>(rho);
+                    lastK = k;
+                }
+                lowest = std::min(lowest, k % 180);
+                highest = std::max(highest, k % 180);
+            }
     if (highest - lowest > 4)
         return 0;
     int angle = lastK + 1;
