@@ -1,0 +1,325 @@
+// Writes the seed corpora of the fuzz targets into fuzz/corpus/<target>/ from our own writers: settings files saved
+// by the settings store, hives written by the registry, containers the source hands back for each capability, BMP
+// pages written by the BMP encoder, the dialog templates of the resources, and the INI and control files the
+// README and the demo describe. Usage: fuzz_make_seeds <source folder>
+
+#include "FuzzSupport.h"
+#include "TwainInput.h"
+
+#include "devicescan/SaveImage.h"
+#include "platform/base/registry.h"
+#include "platform/base/windows.h"
+#include "platform/gdiplus/objidl.h"
+#include "settings/IniPath.h"
+#include "settings/ScanParam.h"
+#include "settings/SettingStore.h"
+#include "twain/CColMsg.h"
+#include "twain/CDsAssistor.h"
+#include "twain/CMsgCapability.h"
+#include "twain/CapabilityTable.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+std::filesystem::path g_corpus;
+
+void Put(const std::string& target, const std::string& name, const Bytes& bytes) {
+    std::filesystem::create_directories(g_corpus / target);
+    fuzz::WriteHostFile((g_corpus / target / name).string(), bytes.data(), bytes.size());
+}
+void Put(const std::string& target, const std::string& name, const std::string& text) {
+    Put(target, name, Bytes(text.begin(), text.end()));
+}
+Bytes ReadHost(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+void Add16(Bytes& out, unsigned v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Add32(Bytes& out, std::uint32_t v) {
+    Add16(out, v & 0xFFFF);
+    Add16(out, v >> 16);
+}
+void Append(Bytes& out, const Bytes& more) {
+    out.insert(out.end(), more.begin(), more.end());
+}
+
+const std::string kIni = "[TWAIN]\nFile Prefix=kvx7731\nVersion=1.0.0.1\nManufacturer=Korvel\n"
+                         "Product Name(kvx7731)=Korvel KVX 7731\nSetting Folder=\\Korvel\n"
+                         "Setting Path=\\Korvel\\kvx7731\\\nRegistry=SOFTWARE\\Korvel\\kvx7731\n"
+                         "HasADF(kvx7731)=TRUE\nIsAutoduplex(kvx7731)=FALSE\nHasManualDuplex(kvx7731)=TRUE\n"
+                         "HasAutoCrop(kvx7731)=TRUE\nHasA3(kvx7731)=FALSE\n";
+
+ScanParam SampleRecord(int colour, int resolution) {
+    ScanParam p{};
+    p.portType = 1;
+    std::strcpy(p.szFoundAddress, "192.0.2.7");
+    p.source = 1;
+    p.colorMode = colour;
+    p.resolution = resolution;
+    p.paperSize = 3;
+    for (int i = 0; i < 19; ++i)
+        p.adv[i] = i * 3 - 10;
+    return p;
+}
+
+// settings.dat as the store writes it: new, with saved and current records, in app mode.
+void SettingsSeeds() {
+    WCHAR ini[MAX_PATH];
+    GetIniPath(ini);
+    fuzz::WriteDosFile(ini, kIni.data(), kIni.size());
+    WCHAR path[MAX_PATH];
+    GetSettingsFilePath(path);
+    const std::string host = platform::path::ToHostPath(path);
+    InitSettingsFile();
+    const Bytes fresh = ReadHost(host);
+    Put("cfgfile", "new.dat", fresh);
+    Put("settingstore", "new.dat", fresh);
+    const ScanParam colour = SampleRecord(2, 2);
+    const ScanParam grey = SampleRecord(1, 3);
+    SaveNamedSetting(u"Colour 300", reinterpret_cast<const BYTE*>(&colour));
+    SaveNamedSetting(u"Grey, 600 dpi", reinterpret_cast<const BYTE*>(&grey));
+    SaveCurrentSetting(u"Colour 300", reinterpret_cast<const BYTE*>(&colour));
+    const Bytes saved = ReadHost(host);
+    Put("cfgfile", "saved.dat", saved);
+    Put("settingstore", "saved.dat", saved);
+    g_bAppMode = TRUE;
+    GetSettingsFilePath(path);
+    InitSettingsFile();
+    SaveCurrentSetting(u"app", reinterpret_cast<const BYTE*>(&grey));
+    Put("settingstore", "APPsettings.dat", ReadHost(platform::path::ToHostPath(path)));
+    g_bAppMode = FALSE;
+}
+
+void IniSeeds() {
+    Put("ini", "demo.ini", kIni);
+    Put("ini", "flags.ini",
+        "; a model of the Wren platform\n[TWAIN]\nIsPlatformWren(fuzz)=TRUE\nIsPlatformWren_RGB(fuzz)=TRUE\n"
+        "IsPlatformIbis(fuzz)=FALSE\nRegistry = \"SOFTWARE\\Korvel\\fuzz\"\n[English]\nAP UI Title=Scan\n"
+        "Copyright='(c) Korvel'\n[Hebrew]\nRight=\xd7\xa9\n");
+    std::u16string wide = u"\uFEFF[TWAIN]\r\nFile Prefix=kvx7718\r\nVersion=2.0\r\n";
+    Bytes utf16;
+    for (char16_t c : wide)
+        Add16(utf16, c);
+    Put("ini", "utf16.ini", utf16);
+}
+
+// Hives as the registry writes them: the language choice and values of every type.
+void RegistrySeeds() {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Korvel\\kvx7731", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    const char16_t language[] = u"English";
+    RegSetValueExW(key, u"Language", 0, REG_SZ, reinterpret_cast<const BYTE*>(language), sizeof language);
+    RegCloseKey(key);
+    const std::string hive = platform::path::ToHostPath(u"C:\\Registry\\HKLM.reg");
+    Put("registry", "language.reg", ReadHost(hive));
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Microsoft\\Office\\11.0\\Common\\Scan", 0, nullptr, 0,
+                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    const DWORD flags = 0x12;
+    RegSetValueExW(key, u"FLAGS0", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags), sizeof flags);
+    const char16_t device[] = u"KVX 7731\0second\0";
+    RegSetValueExW(key, u"DEVICE0", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(device), sizeof device);
+    RegSetValueExW(key, u"Empty \"quoted\"\n", 0, REG_BINARY, nullptr, 0);
+    RegCloseKey(key);
+    Put("registry", "office.reg", ReadHost(hive));
+}
+
+// The containers the source answers MSG_GET with, as capability records and as DS_Entry calls.
+void TwainSeeds() {
+    CDsAssistor assistor;
+    CColMsg colMsg;
+    colMsg.SetAssistor(&assistor);
+    CMsgCapability handler;
+    TW_IDENTITY app{};
+    app.Id = 21;
+    app.ProtocolMajor = 2;
+    app.ProtocolMinor = 4;
+    TW_IDENTITY ds{};
+    TwainCall open{&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &ds};
+    assistor.ConnectApp(&open);
+    InitCapabilityTable();
+
+    auto record = [](Bytes& out, unsigned flags, unsigned group, unsigned dat, unsigned msg, const Bytes& payload) {
+        out.push_back(static_cast<std::uint8_t>(flags));
+        out.push_back(static_cast<std::uint8_t>(group));
+        Add16(out, dat);
+        Add16(out, msg);
+        Add16(out, static_cast<unsigned>(payload.size()));
+        Append(out, payload);
+    };
+    Bytes session;
+    record(session, 0, 1, DAT_IDENTITY, MSG_OPENDS, Bytes(sizeof(TW_IDENTITY)));
+    Bytes everyGet = {0};
+    for (size_t index = 0; index < std::size(fuzz::kCapabilities); ++index) {
+        TW_CAPABILITY cap{fuzz::kCapabilities[index], TWON_DONTCARE16, nullptr};
+        TwainCall call{&app, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &cap};
+        Add16(everyGet, static_cast<unsigned>(index));
+        Add16(everyGet, 0); // MSG_GET
+        Add16(everyGet, 0);
+        if (handler.Handle(&call) != TWRC_SUCCESS || cap.hContainer == nullptr)
+            continue;
+        const auto* block = static_cast<const std::uint8_t*>(GlobalLock(cap.hContainer));
+        Bytes container;
+        Add16(container, cap.ConType);
+        container.insert(container.end(), block, block + GlobalSize(cap.hContainer));
+        GlobalFree(cap.hContainer);
+        // The value set back as it came, then read again.
+        Bytes set = {0};
+        Add16(set, static_cast<unsigned>(index));
+        Add16(set, 3); // MSG_SET
+        Add16(set, static_cast<unsigned>(container.size()));
+        Append(set, container);
+        Add16(set, static_cast<unsigned>(index));
+        Add16(set, 1); // MSG_GETCURRENT
+        Add16(set, 0);
+        Put("capability", "set_" + std::to_string(fuzz::kCapabilities[index]), set);
+        Bytes payload;
+        Add16(payload, fuzz::kCapabilities[index]);
+        Append(payload, container);
+        record(session, 0, 1, DAT_CAPABILITY, MSG_SET, payload);
+    }
+    Put("capability", "every_get", everyGet);
+    FreeCapabilityTable();
+
+    // A session as an imaging application runs it: open, set, enable without and with the window, ask for the
+    // image information, transfer, end, disable, close.
+    Bytes window(sizeof(TW_USERINTERFACE));
+    Bytes noWindow = window;
+    window[0] = 1;
+    record(session, 0, 1, DAT_USERINTERFACE, MSG_ENABLEDS, noWindow);
+    record(session, 0, 1, DAT_EVENT, MSG_PROCESSEVENT, Bytes(64));
+    record(session, 0, 2, DAT_IMAGEINFO, MSG_GET, {});
+    record(session, 0, 2, DAT_IMAGELAYOUT, MSG_GET, {});
+    record(session, 0, 1, DAT_SETUPMEMXFER, MSG_GET, {});
+    Bytes mem(sizeof(TW_IMAGEMEMXFER));
+    const std::uint32_t flags = 0x11, length = 4096; // TWMF_APPOWNS | TWMF_POINTER
+    std::memcpy(mem.data() + 26, &flags, 4);
+    std::memcpy(mem.data() + 30, &length, 4);
+    record(session, 0, 2, DAT_IMAGEMEMXFER, MSG_GET, mem);
+    record(session, 0, 2, DAT_IMAGENATIVEXFER, MSG_GET, {});
+    record(session, 0, 1, DAT_PENDINGXFERS, MSG_ENDXFER, {});
+    record(session, 0, 1, DAT_USERINTERFACE, MSG_DISABLEDS, {});
+    record(session, 0, 1, DAT_USERINTERFACE, MSG_ENABLEDS, window);
+    Bytes file(sizeof(TW_SETUPFILEXFER));
+    std::memcpy(file.data(), "page.bmp", 8);
+    record(session, 0, 1, DAT_SETUPFILEXFER, MSG_SET, file);
+    record(session, 0, 2, DAT_IMAGEFILEXFER, MSG_GET, {});
+    record(session, 0, 2, DAT_PALETTE8, MSG_GET, {});
+    record(session, 0, 1, DAT_STATUS, MSG_GET, {});
+    record(session, 0, 1, DAT_PENDINGXFERS, MSG_RESET, {});
+    record(session, 0, 1, DAT_USERINTERFACE, MSG_DISABLEDS, {});
+    record(session, 0, 1, DAT_IDENTITY, MSG_CLOSEDS, {});
+    Put("ds_entry", "session", session);
+    Bytes other;
+    record(other, 0, 1, DAT_IDENTITY, MSG_GET, {});
+    record(other, 3, 1, DAT_IDENTITY, MSG_OPENDS, Bytes(sizeof(TW_IDENTITY)));
+    record(other, 2, 1, DAT_STATUS, MSG_GET, {});
+    record(other, 0, 1, DAT_XFERGROUP, MSG_GET, {});
+    Put("ds_entry", "old_application", other);
+}
+
+// Pages as the device-scan program holds them: BMP files of 1, 8 and 24 bits, bottom-up and top-down, each written
+// again by the BMP encoder of the save dispatch.
+Bytes Bmp(int width, int height, int bits) {
+    const int stride = (width * bits + 31) / 32 * 4;
+    const int colours = bits <= 8 ? 1 << bits : 0;
+    const std::uint32_t offset = 14 + 40 + colours * 4;
+    const int rows = height < 0 ? -height : height;
+    Bytes out = {'B', 'M'};
+    Add32(out, offset + stride * rows);
+    Add32(out, 0);
+    Add32(out, offset);
+    Add32(out, 40);
+    Add32(out, static_cast<std::uint32_t>(width));
+    Add32(out, static_cast<std::uint32_t>(height));
+    Add16(out, 1);
+    Add16(out, bits);
+    Add32(out, 0);
+    Add32(out, stride * rows);
+    Add32(out, 11811); // 300 dpi
+    Add32(out, 11811);
+    Add32(out, 0);
+    Add32(out, 0);
+    for (int i = 0; i < colours; ++i) {
+        const std::uint8_t v = static_cast<std::uint8_t>(i * 255 / (colours - 1));
+        out.insert(out.end(), {v, v, v, 0});
+    }
+    for (int i = 0; i < stride * rows; ++i)
+        out.push_back(static_cast<std::uint8_t>(i * 37));
+    return out;
+}
+
+Bytes Encoded(const Bytes& page) {
+    HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE, page.size());
+    std::memcpy(GlobalLock(global), page.data(), page.size());
+    GlobalUnlock(global);
+    IStream* stream = nullptr;
+    CreateStreamOnHGlobal(global, TRUE, &stream);
+    SaveImage(stream, u"C:\\Temp\\seed.bmp", SaveTypeBmp);
+    stream->Release();
+    return ReadHost(platform::path::ToHostPath(u"C:\\Temp\\seed.bmp"));
+}
+
+void BmpSeeds(const std::filesystem::path& source) {
+    const struct {
+        const char* name;
+        int width, height, bits, type;
+    } pages[] = {{"bw", 13, 5, 1, SaveTypeTiff},
+                 {"grey", 7, -4, 8, SaveTypePng},
+                 {"colour", 5, 3, 24, SaveTypeJpeg},
+                 {"colour_topdown", 3, -3, 24, SaveTypePdf}};
+    for (const auto& page : pages) {
+        Bytes choice = {static_cast<std::uint8_t>(page.type)};
+        Bytes bytes = choice;
+        Append(bytes, Bmp(page.width, page.height, page.bits));
+        Put("bmp", page.name, bytes);
+        bytes = choice;
+        Append(bytes, Encoded(Bmp(page.width, page.height, page.bits)));
+        Put("bmp", std::string(page.name) + "_encoded", bytes);
+    }
+    Bytes skin = {0};
+    Append(skin, ReadHost((source / "resources/quennet/button_normal.bmp").string()));
+    Put("bmp", "skin_button", skin);
+}
+
+void TextSeeds(const std::filesystem::path& source) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(source / "resources"))
+        if (entry.path().extension() == ".dlg")
+            Put("dialog_template", entry.path().filename().string(), ReadHost(entry.path().string()));
+    Put("scandrv_control", "readme.conf",
+        "# the README's keys with their defaults\nfeeder_sheets = 3\nusb = 1\ndocument = 1200 1200 7200 9600\n"
+        "skew = 0\npage_ms = 0\nduplex_wait_ms = 1000\n");
+    Put("scandrv_control", "faults.conf",
+        "feeder_sheets = 2\nusb = 0\nnet_device = KVX-7731 192.0.2.7\nnet_device = KVX-7718 192.0.2.8\n"
+        "document = 600 900 9000 12000\nskew = -2.5\njam = 2 400\nstall = 1 10 0\npush_status = 0 0 1\n"
+        "fault = ScanDrv_StartScan -5 once 2\nfault = ScanDrv_ReadScanData 7 from\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <source folder>\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path source = argv[1];
+    g_corpus = source / "fuzz" / "corpus";
+    fuzz::Root();
+    SettingsSeeds();
+    IniSeeds();
+    RegistrySeeds();
+    TwainSeeds();
+    BmpSeeds(source);
+    TextSeeds(source);
+    return 0;
+}
