@@ -1,5 +1,6 @@
 #include "companions/scandrv/ControlFile.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -11,6 +12,14 @@ namespace {
 std::string Trim(const std::string& s) {
     std::size_t b = s.find_first_not_of(" \t\r\n"), e = s.find_last_not_of(" \t\r\n");
     return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+// Positions and sizes beyond 50 inches lie off any bed: such a document line is malformed, not a huge page.
+constexpr double kMaxExtent = 1200.0 * 50;
+
+bool OnTheBed(const Placement& p) {
+    return p.width > 0 && p.height > 0 && p.width <= kMaxExtent && p.height <= kMaxExtent &&
+           std::abs(p.left) <= kMaxExtent && std::abs(p.top) <= kMaxExtent;
 }
 
 template <typename T> bool ReadAll(std::istringstream& in, T& value) {
@@ -45,7 +54,7 @@ Control ParseControl(const std::string& text) {
                 c.netDevices.push_back(d);
         } else if (key == "document") {
             Placement p = c.document;
-            if (value >> p.left >> p.top >> p.width >> p.height && p.width > 0 && p.height > 0)
+            if (value >> p.left >> p.top >> p.width >> p.height && OnTheBed(p))
                 c.document = {p.left, p.top, p.width, p.height, c.document.skewDegrees};
         } else if (key == "skew") {
             double a;
