@@ -509,8 +509,9 @@ HBITMAP CreateBitmapFromBmpFile(const void* data, size_t size) {
     std::memcpy(&fh, data, sizeof(fh));
     if (fh.bfType != 0x4D42)
         return nullptr;
-    // Copy into aligned memory: the info header sits at offset 14 of the file.
-    std::vector<std::uint32_t> aligned((size - sizeof(fh) + 3) / 4);
+    // Copy into aligned memory: the info header sits at offset 14 of the file. The copy has room behind the file
+    // for the largest colour table (256 entries), which ParseDib reads before the sizes are checked against the file.
+    std::vector<std::uint32_t> aligned((size - sizeof(fh) + 3) / 4 + 256);
     std::memcpy(aligned.data(), static_cast<const std::uint8_t*>(data) + sizeof(fh), size - sizeof(fh));
     const auto* info = reinterpret_cast<const BITMAPINFO*>(aligned.data());
     DibInfo dib;

@@ -107,6 +107,17 @@ TEST(Bitmap, BmpFileOfResourcesBecomesABitmap) {
     EXPECT_EQ(nullptr, platform::gdi::CreateBitmapFromBmpFile(file.data(), file.size())) << "not BM";
 }
 
+TEST(Bitmap, FileWhoseColourTableRunsPastItsEndIsRefused) {
+    // An 8-bit file that ends inside its 256-entry colour table: the reader must not look past the file.
+    auto file = BmpFile(1, 1, 8, {}, {});
+    file.resize(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + 16);
+    EXPECT_EQ(nullptr, platform::gdi::CreateBitmapFromBmpFile(file.data(), file.size()));
+    auto masks = BmpFile(1, 1, 32, {}, {});
+    masks[sizeof(BITMAPFILEHEADER) + 16] = BI_BITFIELDS; // the three masks would follow the header
+    masks.resize(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER));
+    EXPECT_EQ(nullptr, platform::gdi::CreateBitmapFromBmpFile(masks.data(), masks.size()));
+}
+
 TEST(Bitmap, BlackAndWhiteOneBitFileBecomesMonochrome) {
     auto file = BmpFile(8, 1, 1, {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}}, {0x0F, 0, 0, 0});
     HBITMAP h = platform::gdi::CreateBitmapFromBmpFile(file.data(), file.size());
