@@ -3,6 +3,7 @@
 #include "platform/gdiplus/tiffopen.h"
 
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -67,7 +68,10 @@ int TiffPageWriter(IStream* page, const WCHAR* path) {
     if (!SeekTo(page, 14) || FAILED(page->Read(info, kHeaderAndPalette, &got)) || got < 40)
         return -1;
     LONG width = Le32(info + 4);
-    LONG height = Le32(info + 8) < 0 ? -Le32(info + 8) : Le32(info + 8);
+    const LONG rows = Le32(info + 8); // negative for a top-down page; -2^31 has no size
+    if (rows == std::numeric_limits<LONG>::min())
+        return -1;
+    LONG height = rows < 0 ? -rows : rows;
     int bits = info[14] | (info[15] << 8);
     if (width <= 0 || height <= 0 || (bits != 1 && bits != 8 && bits != 24))
         return -1;

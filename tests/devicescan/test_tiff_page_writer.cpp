@@ -128,6 +128,13 @@ TEST(TiffPageWriter, FailuresAnswerMinusOneAndLeaveNoFile) {
     auto fourStream = testpage::StreamOf(fourBytes);
     EXPECT_EQ(TiffPageWriter(fourStream.get(), u"C:\\four.tif"), -1);
     EXPECT_FALSE(testpage::Exists(root.Host(u"C:\\four.tif")));
+    // A height of -2^31: neither a bottom-up nor a top-down page.
+    std::vector<BYTE> tall = bytes;
+    const BYTE lowest[4] = {0x00, 0x00, 0x00, 0x80};
+    std::copy(std::begin(lowest), std::end(lowest), tall.begin() + 22);
+    auto tallStream = testpage::StreamOf(tall);
+    EXPECT_EQ(TiffPageWriter(tallStream.get(), u"C:\tall.tif"), -1);
+    EXPECT_FALSE(testpage::Exists(root.Host(u"C:\tall.tif")));
     // A header that is not there.
     auto tiny = testpage::StreamOf(std::vector<BYTE>(20, 0));
     EXPECT_EQ(TiffPageWriter(tiny.get(), u"C:\\tiny.tif"), -1);
