@@ -176,7 +176,8 @@ void CopyBits(const BYTE* row, std::size_t rowBytes, int left, int count, BYTE* 
 }
 
 int Crop(const BYTE* data, BYTE* out, ImgProcParam* param) {
-    if (data == nullptr || out == nullptr || param == nullptr || param->width <= 0 || param->height <= 0)
+    if (data == nullptr || out == nullptr || param == nullptr || param->width <= 0 || param->height <= 0 ||
+        param->mode < 0 || param->mode > 2)
         return 0;
     const int width = param->width, height = param->height, mode = param->mode;
     const std::size_t pixels = PixelCount(width, height);
@@ -507,7 +508,8 @@ float DetectSkewAngle(const int rows[], const int columns[], int count, int widt
 
 std::unique_ptr<BYTE[]> normal_rotate(const BYTE* data, ImgProcParam* param) {
     RoutineTrace trace(u"normal_rotate");
-    if (data == nullptr || param == nullptr || param->width <= 0 || param->height <= 0)
+    if (data == nullptr || param == nullptr || param->width <= 0 || param->height <= 0 || param->mode < 0 ||
+        param->mode > 2)
         return nullptr;
     const int width = param->width, height = param->height;
     const std::size_t pixels = PixelCount(width, height);

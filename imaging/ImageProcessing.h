@@ -32,7 +32,8 @@ void GrayToBW(const BYTE* bytes, BYTE* out, int width, int height);
 
 // Finds the page's content box and copies it, in the page's own format, into `out` (as large as the page, not
 // overlapping it); sets outWidth and outHeight. 1 when a box was found, 0 when there is nothing to crop (out then
-// untouched) or a working buffer cannot be had.
+// untouched), a working buffer cannot be had or the parameters describe no page (null buffers, a size of 0 or less,
+// a mode other than 0 to 2).
 int auto_crop(const BYTE* data, BYTE* out, ImgProcParam* param);
 
 // The skew of a page in whole degrees (counter-clockwise positive, as normal_rotate takes it to straighten the
@@ -46,5 +47,5 @@ float DetectSkewAngle(const int rows[], const int columns[], int count, int widt
 // The page turned by param->angle degrees about its centre (clockwise on the page for a positive angle), with
 // bilinear interpolation and white where nothing of the page lands; same width and height (outWidth, outHeight
 // set). Mode 0 takes one byte (0 or 1) a pixel and gives packed one-bit rows; modes 1 and 2 give their own format.
-// Null when the result cannot be allocated.
+// Null when the result cannot be allocated or the parameters describe no page.
 std::unique_ptr<BYTE[]> normal_rotate(const BYTE* data, ImgProcParam* param);

@@ -132,6 +132,19 @@ TEST(AutoCrop, APageWithoutContentHasNothingToCropAndItsOutputIsUntouched) {
     EXPECT_EQ(Crop(tiny, 300).found, 0) << "a page without an examined area";
 }
 
+TEST(PageFixes, ParametersThatDescribeNoPageAreRefused) {
+    GreyPage page(300, 300);
+    page.Fill(100, 100, 200, 200, 0);
+    EXPECT_EQ(Crop(page.bytes.data(), 3, 300, 300, 300, page.bytes.size()).found, 0) << "mode 3";
+    EXPECT_EQ(Crop(page.bytes.data(), 1, 300, 0, 300, page.bytes.size()).found, 0) << "width 0";
+    EXPECT_EQ(auto_crop(page.bytes.data(), page.bytes.data(), nullptr), 0);
+    ImgProcParam turn{-1, 300, 300, 300, 0, 0, 2.0f};
+    EXPECT_FALSE(normal_rotate(page.bytes.data(), &turn));
+    turn = {1, 300, 300, -5, 0, 0, 2.0f};
+    EXPECT_FALSE(normal_rotate(page.bytes.data(), &turn));
+    EXPECT_FALSE(normal_rotate(nullptr, &turn));
+}
+
 TEST(AutoCrop, AtAResolutionOutsideTheTableEveryExaminedRowCounts) {
     GreyPage page(300, 200);
     CropResult r = Crop(page, 200);
