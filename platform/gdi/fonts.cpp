@@ -14,6 +14,7 @@
 #include <hb-ft.h>
 #include <hb.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -70,10 +71,22 @@ bool Covers(const FallbackFont& font, char32_t c) {
                        [c](const Range& r) { return c >= r.first && c <= r.last; });
 }
 
+// Keeps the shared library that holds `symbol` loaded for the life of the process: the faces and shapers made
+// from it outlive the module that loaded it (a data source is unloaded and loaded again within one host).
+void Pin(const void* symbol) {
+    Dl_info info{};
+    if (dladdr(symbol, &info) != 0 && info.dli_fname)
+        dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
 FT_Library Library() {
     SharedState& g = G();
-    if (!g.library && FT_Init_FreeType(&g.library) != 0)
-        g.library = nullptr;
+    if (!g.library) {
+        Pin(reinterpret_cast<const void*>(&FT_Init_FreeType));
+        Pin(reinterpret_cast<const void*>(&hb_shape));
+        if (FT_Init_FreeType(&g.library) != 0)
+            g.library = nullptr;
+    }
     return g.library;
 }
 
