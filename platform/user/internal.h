@@ -142,6 +142,7 @@ struct State {
     HWND trackLeave = nullptr;  // a window that asked for WM_MOUSELEAVE
     BYTE asyncKeys[256] = {};
     SIZE screen{1920, 1080};
+    bool screenFixed = false; // set by a test: the X display's size is not taken over
 
     // Clock: real milliseconds, or a test clock moved only by testing::AdvanceClock.
     bool manualClock = false;
@@ -248,6 +249,8 @@ void SetThreadCreateHook(CreateHookFn fn, void* context); // one-shot, for the n
 
 // The X view (x11view.cpp): started with the first top-level window shown, when DISPLAY is set.
 void StartViewIfDisplay();
+// The size of the X display the view would show windows on; false when there is none (or headless).
+bool DisplayScreenSize(SIZE& size);
 ULONG_PTR CursorSystemId(HCURSOR cursor); // 32512 (arrow)...; 0 for a cursor of a module's resources
 bool IconResource(HICON icon, HINSTANCE* module, ULONG_PTR* id); // an icon of a module's resources
 

@@ -1,6 +1,8 @@
 // System metrics (over a virtual screen that tests may resize) and the classic system colours.
 #include "platform/user/internal.h"
 
+#include <mutex>
+
 #include <array>
 
 namespace {
@@ -44,7 +46,26 @@ constexpr std::array<COLORREF, 31> kSysColors = {
 
 using namespace platform::user;
 
+namespace {
+
+// Windows are placed on the screen the user sees: once, the X display's size replaces the virtual screen's, unless
+// a test has fixed the screen.
+void AdoptDisplaySize() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        SIZE size{};
+        if (!DisplayScreenSize(size))
+            return;
+        Lock lock(G().mutex);
+        if (!G().screenFixed)
+            G().screen = size;
+    });
+}
+
+} // namespace
+
 int GetSystemMetrics(int index) {
+    AdoptDisplaySize();
     SIZE screen{};
     {
         Lock lock(G().mutex);

@@ -51,6 +51,7 @@ void AdvanceClock(DWORD milliseconds) {
 void SetScreenSize(int width, int height) {
     Lock lock(G().mutex);
     G().screen = SIZE{width, height};
+    G().screenFixed = true;
 }
 
 void SetKeyState(int virtKey, bool down) {

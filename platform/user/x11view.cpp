@@ -436,12 +436,29 @@ struct StopAtUnload {
 
 } // namespace
 
-void StartViewIfDisplay() {
+namespace {
+bool WantsDisplay() {
     const char* display = std::getenv("DISPLAY");
     const char* headless = std::getenv("PLATFORM_HEADLESS");
-    if (!display || !*display || (headless && std::strcmp(headless, "0") != 0))
-        return;
-    View::Instance().Start();
+    return display && *display && !(headless && std::strcmp(headless, "0") != 0);
+}
+} // namespace
+
+void StartViewIfDisplay() {
+    if (WantsDisplay())
+        View::Instance().Start();
+}
+
+bool DisplayScreenSize(SIZE& size) {
+    if (!WantsDisplay())
+        return false;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    const int screen = DefaultScreen(display);
+    size = SIZE{DisplayWidth(display, screen), DisplayHeight(display, screen)};
+    XCloseDisplay(display);
+    return size.cx > 0 && size.cy > 0;
 }
 
 } // namespace platform::user

@@ -101,7 +101,7 @@ void ShowPercent(CProgressDlg& dlg, int percent) {
 bool SaveProgress() {
     auto* dlg = new CProgressDlg();
     dlg->AddRef();
-    dlg->SetPageNumber(2);
+    dlg->SetPageNumber(1001);
     ShowPercent(*dlg, 45);
     bool ok = false;
     if (HWND hwnd = dlg->GetSafeHwnd()) {
