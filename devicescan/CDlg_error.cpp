@@ -2,6 +2,7 @@
 
 #include "settings/Language.h"
 #include "ui/controls/ControlTexts.h"
+#include "ui/controls/StretchBackground.h"
 
 namespace {
 constexpr UINT kBackground = 10439;
@@ -38,16 +39,6 @@ BOOL CDlg_error::OnInitDialog() {
 }
 
 BOOL CDlg_error::OnEraseBkgnd(CDC* dc) {
-    CRect client;
-    GetClientRect(&client);
-    BITMAP bm{};
-    if (!m_bmpBackground.GetSafeHandle() || !m_bmpBackground.GetBitmap(&bm))
-        return TRUE;
-    CDC mem;
-    if (mem.CreateCompatibleDC(dc)) {
-        CBitmap* old = mem.SelectObject(&m_bmpBackground);
-        dc->StretchBlt(0, 0, client.Width(), client.Height(), &mem, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
-        mem.SelectObject(old);
-    }
+    StretchBackground(this, dc, m_bmpBackground);
     return TRUE;
 }

@@ -2,6 +2,7 @@
 
 #include "settings/Language.h"
 #include "ui/controls/ControlTexts.h"
+#include "ui/controls/StretchBackground.h"
 
 namespace {
 constexpr int kMessageControl = 10306;
@@ -58,17 +59,7 @@ BOOL CErrorDlg::OnInitDialog() {
 }
 
 BOOL CErrorDlg::OnEraseBkgnd(CDC* dc) {
-    CRect client;
-    GetClientRect(&client);
-    BITMAP bm{};
-    if (!m_bmpBackground.GetSafeHandle() || !m_bmpBackground.GetBitmap(&bm))
-        return TRUE;
-    CDC mem;
-    if (mem.CreateCompatibleDC(dc)) {
-        CBitmap* old = mem.SelectObject(&m_bmpBackground);
-        dc->StretchBlt(0, 0, client.Width(), client.Height(), &mem, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
-        mem.SelectObject(old);
-    }
+    StretchBackground(this, dc, m_bmpBackground);
     return TRUE;
 }
 

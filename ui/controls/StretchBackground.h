@@ -1,0 +1,7 @@
+// The background of the skinned dialogs: their bitmap stretched over the whole client area.
+#pragma once
+
+#include "platform/user/afxwin.h"
+
+// Draws `bitmap` stretched over the client area of `wnd` into `dc` (SRCCOPY); nothing without a bitmap.
+void StretchBackground(CWnd* wnd, CDC* dc, CBitmap& bitmap);
