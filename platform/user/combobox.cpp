@@ -36,17 +36,6 @@ UINT Kind(DWORD style) {
     return style & 3;
 }
 
-int CompareNoCase(const std::u16string& a, const std::u16string& b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        WCHAR x = towlower(a[i]);
-        WCHAR y = towlower(b[i]);
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 bool StartsWithNoCase(const std::u16string& s, const std::u16string& prefix) {
     return s.size() >= prefix.size() && CompareNoCase(s.substr(0, prefix.size()), prefix) == 0;
 }

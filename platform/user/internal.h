@@ -222,6 +222,7 @@ template <typename T> T* ControlOf(HWND hwnd) {
 
 // Small helpers used by the controls.
 std::u16string WindowText(HWND hwnd);
+int CompareNoCase(const std::u16string& a, const std::u16string& b); // -1, 0 or 1, as the list controls sort
 void NotifyParent(HWND hwnd, WORD code);           // WM_COMMAND (id, code) to the parent
 LRESULT SendCtlColor(HWND hwnd, UINT msg, HDC dc); // WM_CTLCOLOR* to the parent; default brush when unanswered
 HFONT WindowFont(HWND hwnd);

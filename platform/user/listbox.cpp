@@ -29,17 +29,6 @@ ListData* DataOf(HWND list) {
     return ControlOf<ListData>(list);
 }
 
-int CompareNoCase(const std::u16string& a, const std::u16string& b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        const WCHAR x = towlower(a[i]);
-        const WCHAR y = towlower(b[i]);
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 int Count(const ListData& d) {
     return static_cast<int>(d.items.size());
 }

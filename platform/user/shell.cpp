@@ -123,10 +123,8 @@ std::vector<std::u16string> SubfoldersOf(const std::u16string& folder) {
             names.push_back(name);
     } while (FindNextFileW(find, &found));
     FindClose(find);
-    std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                            [](WCHAR x, WCHAR y) { return towlower(x) < towlower(y); });
-    });
+    std::sort(names.begin(), names.end(),
+              [](const std::u16string& a, const std::u16string& b) { return CompareNoCase(a, b) < 0; });
     return names;
 }
 

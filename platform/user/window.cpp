@@ -258,6 +258,17 @@ bool IsEnabledChain(const Window& w) {
     return true;
 }
 
+int CompareNoCase(const std::u16string& a, const std::u16string& b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        WCHAR x = towlower(a[i]);
+        WCHAR y = towlower(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
 std::u16string WindowText(HWND hwnd) {
     int n = GetWindowTextLengthW(hwnd);
     std::u16string s(static_cast<size_t>(n) + 1, u'\0');
