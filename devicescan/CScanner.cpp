@@ -1,5 +1,6 @@
 #include "devicescan/CScanner.h"
 
+#include "devicescan/ProgramPaths.h"
 #include "settings/DebugOutput.h"
 #include "settings/IniPath.h"
 #include "settings/PlatformFlags.h"
@@ -37,18 +38,8 @@ void Put32(BYTE*& p, DWORD v) {
 
 bool GetLLDPath(WCHAR out[MAX_PATH]) {
     WCHAR folder[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameW(nullptr, folder, MAX_PATH);
-    if (length >= MAX_PATH)
-        length = 0;
-    folder[length] = 0;
-    if (WCHAR* slash = wcsrchr(folder, u'\\'))
-        slash[1] = 0;
-    else
-        folder[0] = 0;
-    WCHAR iniPath[MAX_PATH] = {};
-    GetIniPath(iniPath, kIniDropCharsDeviceScan);
     WCHAR prefix[MAX_PATH] = {};
-    GetPrivateProfileStringW(u"TWAIN", u"File Prefix", u"", prefix, MAX_PATH, iniPath);
+    GetProgramFolderAndPrefix(folder, prefix);
     swprintf(out, MAX_PATH, u"%s%slld.dll", folder, prefix);
     DebugPrint(u"LLDPath:");
     DebugPrint(u"%s", out);
