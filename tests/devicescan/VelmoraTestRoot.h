@@ -1,51 +1,38 @@
-// A C:\ root of its own for each test of the device-scan program's windows and settings: its INI file (named as
-// the program names it, from the test program's file name), the settings and pictures folders, a debug sink, and
-// the language library of a chosen language as the resource module.
+// A C:\ root of its own for each test of the device-scan program's windows and settings (velmora_test_root.h), with
+// its INI file (named as the program names it, from the test program's file name), the settings and pictures
+// folders, and the language library of a chosen language as the resource module.
 #pragma once
+
+#include "velmora_test_root.h"
 
 #include "devicescan/VelmoraLanguage.h"
 #include "platform/base/afxcore.h"
 #include "platform/base/path.h"
-#include "platform/base/testing.h"
 #include "platform/base/windows.h"
 #include "settings/IniPath.h"
 #include "settings/Language.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <mutex>
 #include <string>
-#include <vector>
 
-class VelmoraTestRoot : public ::testing::Test {
+class VelmoraTestRoot : public velmoratest::TestRoot {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/velmora-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        setenv("PLATFORM_ROOT", m_root.c_str(), 1);
-        platform::testing::SetRoot(m_root);
-        for (const char* folder : {"Windows", "AppData", "Pictures", "Documents", "Temp"})
+        TestRoot::SetUp();
+        for (const char* folder : {"AppData", "Pictures", "Documents", "Temp"})
             std::filesystem::create_directories(m_root + "/" + folder);
         GetIniPath(m_ini, kIniDropCharsDeviceScan);
         SetIni(u"TWAIN", u"Setting Folder", u"\\kvx");
         SetIni(u"TWAIN", u"Setting Path", u"\\kvx\\7731\\");
-        platform::debug::SetSink([this](std::u16string_view line) {
-            std::lock_guard lock(m_debugLock);
-            m_debug.emplace_back(line);
-        });
         g_nVelmoraLanguageID = kLanguageEnglish;
     }
     void TearDown() override {
         UseLanguage(nullptr);
-        platform::debug::SetSink({});
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        TestRoot::TearDown();
     }
 
     // The INI file is read-only for the program: tests write it whole, keeping every value set so far.
@@ -83,24 +70,11 @@ protected:
             }
     }
 
-    std::vector<std::u16string> DebugLines() {
-        std::lock_guard lock(m_debugLock);
-        return m_debug;
-    }
-    bool DebugHas(std::u16string_view text) {
-        for (const auto& line : DebugLines())
-            if (line.find(text) != std::u16string::npos)
-                return true;
-        return false;
-    }
-
     static std::string Narrow(const std::u16string& text) {
         char out[1024] = {};
         WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out, nullptr, nullptr);
         return out;
     }
-    // The POSIX path of a folder or file under C:\.
-    std::string Host(const std::string& underRoot) const { return m_root + "/" + underRoot; }
     static std::string ReadBytes(const std::string& hostPath) {
         std::ifstream in(hostPath, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -110,10 +84,7 @@ protected:
         out << bytes;
     }
 
-    std::string m_root;
     WCHAR m_ini[MAX_PATH] = {};
     std::map<std::string, std::map<std::string, std::string>> m_iniValues;
     HMODULE m_library = nullptr;
-    std::mutex m_debugLock;
-    std::vector<std::u16string> m_debug;
 };

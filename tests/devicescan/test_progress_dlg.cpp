@@ -64,7 +64,7 @@ TEST_F(ProgressDlgTest, TheLastReleaseClosesTheWindow) {
     EXPECT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(dlg->Release(), 0u);
     EXPECT_TRUE(Eventually([&] { return !IsWindow(hwnd); }));
-    EXPECT_TRUE(DebugHas(u"End Progress Dialog"));
+    EXPECT_TRUE(Logged(u"End Progress Dialog"));
 }
 
 TEST_F(ProgressDlgTest, AnswersOnlyIUnknown) {
@@ -112,7 +112,7 @@ TEST_F(ProgressDlgTest, ThePageNumberIsShownAndWrittenToTheDebugOutput) {
     dlg->SetPageNumber(12);
     EXPECT_EQ(ItemText(dlg->GetSafeHwnd(), CProgressDlg::kPageNumber), u"12");
     EXPECT_EQ(dlg->GetPageNumber(), 12);
-    EXPECT_TRUE(DebugHas(u"12"));
+    EXPECT_TRUE(Logged(u"12"));
     dlg->Release();
 }
 
