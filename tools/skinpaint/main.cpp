@@ -167,11 +167,12 @@ Canvas Tab(bool active) {
 }
 
 // The device-scan program's message box background: one white panel (its OK button stands inside the message
-// area, so there is no footer strip) with the error mark left of the text, which starts 79 pixels in.
-Canvas PushErrorBackground() {
+// area, so there is no footer strip) with the error mark beside the text, which starts 79 pixels in from the side
+// where reading starts: the right-to-left picture is the mirror.
+Canvas PushErrorBackground(bool rightToLeft) {
     Canvas c(277, 122, kPanel);
     c.FillRect(0, 121, 277, 122, kHairline);
-    AlertMark(c, 40, 38, 18);
+    AlertMark(c, rightToLeft ? 277 - 40 : 40, 38, 18);
     return c;
 }
 
@@ -313,7 +314,8 @@ bool WriteButtons(const std::string& out) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--velmora") {
         bool ok = WriteButtons(argv[2]);
-        ok &= Write(PushErrorBackground(), argv[2], "error_background.bmp");
+        ok &= Write(PushErrorBackground(false), argv[2], "error_background.bmp");
+        ok &= Write(PushErrorBackground(true), argv[2], "error_background_rtl.bmp");
         ok &= WriteIcon(argv[2], "velmora.ico", {32, 16});
         return ok ? 0 : 1;
     }
