@@ -5,6 +5,9 @@
 #include "platform/base/windows.h"
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace platform::gdiplus {
@@ -54,6 +57,24 @@ int MapProc(thandle_t, void**, toff_t*) {
     return 0;
 }
 void UnmapProc(thandle_t, void*, toff_t) {}
+
+// libtiff's warnings and errors go to the debug output, naming the file, rather than to standard error.
+int Report(const char* kind, TIFF* tif, const char* module, const char* format, va_list args) {
+    char message[512];
+    std::vsnprintf(message, sizeof message, format, args);
+    const char* file = tif != nullptr ? TIFFFileName(tif) : "";
+    std::string line = std::string("TIFF ") + kind + ": " + file + ": ";
+    if (module != nullptr && std::string_view(module) != file)
+        line += std::string(module) + ": ";
+    OutputDebugStringA((line + message).c_str());
+    return 1; // handled: nothing for libtiff's global handlers
+}
+int ErrorHandler(TIFF* tif, void*, const char* module, const char* format, va_list args) {
+    return Report("error", tif, module, format, args);
+}
+int WarningHandler(TIFF* tif, void*, const char* module, const char* format, va_list args) {
+    return Report("warning", tif, module, format, args);
+}
 
 } // namespace
 
@@ -136,8 +157,12 @@ TIFF* TIFFOpenW(const WCHAR* path, const char* mode) {
     if (file == INVALID_HANDLE_VALUE)
         return nullptr;
     std::string name = platform::ToUtf8(path);
-    TIFF* tif = TIFFClientOpen(name.c_str(), mode, file, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
-                               UnmapProc);
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, ErrorHandler, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, WarningHandler, nullptr);
+    TIFF* tif = TIFFClientOpenExt(name.c_str(), mode, file, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, MapProc,
+                                  UnmapProc, options);
+    TIFFOpenOptionsFree(options);
     if (!tif)
         CloseHandle(file);
     return tif;

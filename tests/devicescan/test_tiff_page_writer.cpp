@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fcntl.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 namespace {
 
@@ -147,6 +150,34 @@ TEST(TiffPageWriter, FailuresAnswerMinusOneAndLeaveNoFile) {
         EXPECT_EQ(TiffPageWriter(again.get(), u"C:\\full.tif"), -1);
     }
     EXPECT_FALSE(testpage::Exists(root.Host(u"C:\\full.tif")));
+}
+
+// What libtiff has to say about a file reaches the debug output with the file's name, never standard error.
+TEST(TiffPageWriter, LibtiffMessagesGoToTheDebugOutputWithTheFileName) {
+    testpage::Root root;
+    std::vector<std::u16string> lines;
+    platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    const std::string errors = root.Host(u"C:\\stderr.txt");
+    const int saved = dup(2);
+    const int capture = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(capture, 0);
+    dup2(capture, 2);
+    {
+        testpage::FileSizeLimit full(3000);
+        auto stream = testpage::StreamOf(testpage::BmpFile(testpage::MakePage(200, 100, 24)));
+        EXPECT_EQ(TiffPageWriter(stream.get(), u"C:\\full.tif"), -1);
+    }
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    close(capture);
+    platform::debug::SetSink(nullptr);
+
+    EXPECT_TRUE(testpage::ReadAll(errors).empty()) << "libtiff wrote to standard error";
+    bool named = false;
+    for (const std::u16string& line : lines)
+        named = named || (line.starts_with(u"TIFF error: C:\\full.tif: ") && line.size() > 24);
+    EXPECT_TRUE(named) << "no debug line names the file; " << lines.size() << " lines";
 }
 
 } // namespace
