@@ -5,9 +5,11 @@
 
 #include "platform/user/winuser.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -265,6 +267,89 @@ TEST_F(ManagerTest, ImagingApplicationSetsCapabilitiesAndEnablesWithoutTheWindow
           "ICAP_BRIGHTNESS                  RANGE FIX32 -1000 to 1000 step 1000, default 0, current 0",
           "State 5 (source enabled)", "Notification: MSG_XFERREADY", "State 4 (source open)"})
         EXPECT_NE(out.find(line), std::string::npos) << "missing \"" << line << "\" in:\n" << out;
+}
+
+// One run of the imaging application: its exit status and all it wrote, standard error included.
+struct AppRun {
+    int status = -1;
+    std::string out;
+};
+AppRun RunImagingApplication(const std::string& arguments) {
+    AppRun run;
+    const std::string command = "'" + StageDir() + "/bin/twainapp' " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    std::array<char, 512> buffer{};
+    while (fgets(buffer.data(), buffer.size(), pipe) != nullptr)
+        run.out += buffer.data();
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// Every bad argument is refused before anything is loaded, in one line that names the option and the value.
+TEST_F(ManagerTest, ImagingApplicationNamesTheBadArgument) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"--resolution nan", "--resolution: 'nan' is not a resolution from 1 to 32767 dpi"},
+        {"--resolution 0.00001", "--resolution: '0.00001'"},
+        {"--resolution 300x", "--resolution: '300x'"},
+        {"--wait abc", "--wait: 'abc' is not a whole number of seconds"},
+        {"--wait -1", "--wait: '-1'"},
+        {"--wait 0.5", "--wait: '0.5'"},
+        {"--wait 1e10", "--wait: '1e10'"},
+        {"--wait 99999999999999999999", "--wait: '99999999999999999999'"},
+        {"--pixeltype cmyk", "--pixeltype: 'cmyk' is not bw, gray or rgb"},
+        {"--feeder maybe", "--feeder: 'maybe' is not on or off"},
+        {"--size a0", "--size: 'a0' is not a4, a5, a6, a3, b5, letter or legal"},
+        {"--enable --bogus", "unknown option '--bogus'"},
+        {"--source", "--source needs a value"},
+    };
+    for (const auto& [arguments, expected] : cases) {
+        const AppRun run = RunImagingApplication(arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_NE(run.out.find(std::string("twainapp: ") + expected), std::string::npos) << arguments << ":\n"
+                                                                                         << run.out;
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << arguments << ": one line, no usage text\n"
+                                                                       << run.out;
+    }
+    for (const char* help : {"-h", "--help", "--wait 5 --help"}) {
+        const AppRun run = RunImagingApplication(help);
+        EXPECT_EQ(run.status, 0) << help;
+        EXPECT_EQ(run.out.rfind("usage: twainapp", 0), 0u) << help << ":\n" << run.out;
+    }
+}
+
+// Failures are told in words beside the TWAIN codes, with the folder that was looked in.
+TEST_F(ManagerTest, ImagingApplicationSaysWhyTheSourceDidNotOpen) {
+    std::filesystem::create_directories(m_root + "/none");
+    AppRun run = RunImagingApplication("--dsm '" + StagedManager() + "'");
+    EXPECT_EQ(run.status, 0) << run.out;
+
+    setenv("TWAIN_DS_PATH", (m_root + "/none").c_str(), 1);
+    run = RunImagingApplication("");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("MSG_OPENDS failed: no data source found in " + m_root + "/none (TWAIN_DS_PATH) (return " +
+                           "code 1, condition code 3 (no data source))"),
+              std::string::npos)
+        << run.out;
+    setenv("TWAIN_DS_PATH", m_dsPath.c_str(), 1);
+
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, MutexName().c_str()); // as another application's enabled source
+    run = RunImagingApplication("");
+    CloseHandle(mutex);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("MSG_OPENDS failed: the source refused to open: another application has it in use"),
+              std::string::npos)
+        << run.out;
+
+    std::filesystem::remove(m_root + "/Windows/Scanner.ini");
+    run = RunImagingApplication("");
+    EXPECT_NE(run.out.find("twainapp: the source has no INI file: it reads Windows/<its file name less the last 5 "
+                           "characters>.ini (Windows/Scanner.ini for Scanner64.ds) in C:\\, which is " +
+                           m_root + " (PLATFORM_ROOT)"),
+              std::string::npos)
+        << run.out;
 }
 
 // An application that loaded a manager under the standard name (from anywhere) gets the notifications through it.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace twainapp {
 
@@ -157,6 +158,37 @@ std::string ContainerName(TW_UINT16 conType) {
     default:
         return "container " + std::to_string(conType);
     }
+}
+
+std::string ConditionText(TW_UINT16 code) {
+    static const char* const kMeanings[] = {"success",
+                                            "failure",
+                                            "not enough memory",
+                                            "no data source",
+                                            "the source is connected to its maximum of applications",
+                                            "the source or the manager failed and reported it",
+                                            "unknown capability",
+                                            "",
+                                            "",
+                                            "unknown operation",
+                                            "a value out of range",
+                                            "an operation out of sequence",
+                                            "unknown destination",
+                                            "capability not supported",
+                                            "operation not supported for this capability",
+                                            "capability depends on another",
+                                            "file access denied",
+                                            "file exists",
+                                            "file not found",
+                                            "folder not empty",
+                                            "paper jam",
+                                            "double feed",
+                                            "file write error",
+                                            "device offline"};
+    std::string text = "condition code " + std::to_string(code);
+    if (code < std::size(kMeanings) && *kMeanings[code] != 0)
+        text += std::string(" (") + kMeanings[code] + ")";
+    return text;
 }
 
 std::string DescribeContainer(TW_UINT16 conType, const void* container, std::size_t size) {

@@ -12,7 +12,10 @@
 #include <thread>
 #include <utility>
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -65,6 +68,45 @@ void PrintIdentity(const TW_IDENTITY& id) {
     std::printf("  ProductName     \"%s\"\n", Str32(id.ProductName).c_str());
 }
 
+// Where the stand-in manager looks for data sources.
+std::string SourceFolder() {
+    const char* path = std::getenv("TWAIN_DS_PATH");
+    if (path != nullptr && *path != 0)
+        return std::string(path) + " (TWAIN_DS_PATH)";
+    return "/usr/local/lib/twain (TWAIN_DS_PATH is not set)";
+}
+
+// What C:\ is for the source.
+std::string RootFolder() {
+    if (const char* root = std::getenv("PLATFORM_ROOT"); root != nullptr && *root != 0)
+        return std::string(root) + " (PLATFORM_ROOT)";
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "~") + "/.cdrive (PLATFORM_ROOT is not set)";
+}
+
+// Why MSG_OPENDS failed, in words, from the manager's condition code.
+std::string OpenFailure(TW_UINT16 code, const std::vector<TW_IDENTITY>& sources, const std::string& wanted) {
+    switch (code) {
+    case TWCC_NODS:
+        if (sources.empty())
+            return "no data source found in " + SourceFolder();
+        return "no data source named \"" + wanted + "\" among the " + std::to_string(sources.size()) + " in " +
+               SourceFolder();
+    case TWCC_OPERATIONERROR:
+        return "the source refused to open: another application has it in use";
+    case TWCC_BUMMER:
+        return "the source could not start";
+    default:
+        return "the source could not be opened";
+    }
+}
+
+// A bad command line: one line that names the option and what is wrong with it.
+int BadArgument(const std::string& what) {
+    std::fprintf(stderr, "twainapp: %s (twainapp --help lists the options)\n", what.c_str());
+    return 2;
+}
+
 int Usage(FILE* to, int result) {
     std::fprintf(
         to, "usage: twainapp [--dsm <manager library>] [--source <product name>] [settings] [--enable | --enable-ui]\n"
@@ -77,7 +119,7 @@ int Usage(FILE* to, int result) {
             "enabling:\n"
             "  --enable       without the source's window: the source scans at once\n"
             "  --enable-ui    with the source's window (Scan announces a page, Close asks to be closed)\n"
-            "  --wait <s>     how long to wait for notifications once enabled (default 10)\n"
+            "  --wait <s>     how long to wait for notifications once enabled, 0 to 86400 (default 10)\n"
             "  The notifications the source sends (MSG_XFERREADY, MSG_CLOSEDSREQ) are printed; the source is\n"
             "  disabled on MSG_CLOSEDSREQ, after MSG_XFERREADY without the window, or when the wait ends.\n");
     return result;
@@ -100,10 +142,29 @@ bool ParseOnOff(const std::string& text, TW_UINT32& value) {
     return true;
 }
 
-// A user's setting as the capability and ONEVALUE item that carry it; false for a value it does not know.
-bool ParseSetting(const std::string& option, const std::string& value, Setting& out) {
+bool IsSettingOption(const std::string& option) {
+    return option == "--pixeltype" || option == "--resolution" || option == "--feeder" || option == "--duplex" ||
+           option == "--size";
+}
+
+// Whole seconds, written as such.
+bool ParseSeconds(const std::string& text, int& seconds) {
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || end == text.c_str() || *end != 0 || errno != 0 || value < 0 || value > 86400)
+        return false;
+    seconds = static_cast<int>(value);
+    return true;
+}
+
+// A user's setting as the capability and ONEVALUE item that carry it; false, with `why`, for a value it does not
+// know.
+bool ParseSetting(const std::string& option, const std::string& value, Setting& out, std::string& why) {
     out.text = option.substr(2) + " " + value;
+    why = "'" + value + "' is not ";
     if (option == "--pixeltype") {
+        why += "bw, gray or rgb";
         out = {ICAP_PIXELTYPE, TWTY_UINT16, 0, out.text};
         if (value == "bw")
             out.item = TWPT_BW;
@@ -116,9 +177,10 @@ bool ParseSetting(const std::string& option, const std::string& value, Setting& 
         return true;
     }
     if (option == "--resolution") {
+        why += "a resolution from 1 to 32767 dpi";
         char* end = nullptr;
         const double dpi = std::strtod(value.c_str(), &end);
-        if (end == value.c_str() || *end != 0 || dpi <= 0 || dpi > 32767)
+        if (end == value.c_str() || *end != 0 || !std::isfinite(dpi) || dpi < 1 || dpi > 32767)
             return false;
         const auto n = static_cast<TW_INT32>(dpi * 65536.0 + 0.5);
         TW_FIX32 fix{static_cast<TW_INT16>(n >> 16), static_cast<TW_UINT16>(n & 0xFFFF)};
@@ -128,6 +190,7 @@ bool ParseSetting(const std::string& option, const std::string& value, Setting& 
         return true;
     }
     if (option == "--feeder" || option == "--duplex") {
+        why += "on or off";
         out.cap = option == "--feeder" ? CAP_FEEDERENABLED : CAP_DUPLEXENABLED;
         out.type = TWTY_BOOL;
         return ParseOnOff(value, out.item);
@@ -136,6 +199,7 @@ bool ParseSetting(const std::string& option, const std::string& value, Setting& 
         const std::pair<const char*, TW_UINT32> sizes[] = {
             {"a4", TWSS_A4},    {"a5", TWSS_A5},           {"a6", TWSS_A6},        {"a3", TWSS_A3},
             {"b5", TWSS_JISB5}, {"letter", TWSS_USLETTER}, {"legal", TWSS_USLEGAL}};
+        why += "a4, a5, a6, a3, b5, letter or legal";
         out = {ICAP_SUPPORTEDSIZES, TWTY_UINT16, 0, out.text};
         for (auto [name, code] : sizes)
             if (value == name) {
@@ -150,7 +214,7 @@ bool ParseSetting(const std::string& option, const std::string& value, Setting& 
 void PrintCapabilities(twainapp::TwainSession& session) {
     TW_CAPABILITY supported{CAP_SUPPORTEDCAPS, 0, nullptr};
     if (session.Capability(MSG_GET, supported) != TWRC_SUCCESS || supported.ConType != TWON_ARRAY) {
-        std::printf("Capabilities: not listed (condition code %u)\n", session.LastConditionCode());
+        std::printf("Capabilities: not listed (%s)\n", twainapp::ConditionText(session.LastConditionCode()).c_str());
         return;
     }
     const auto* bytes = static_cast<const unsigned char*>(supported.hContainer);
@@ -171,8 +235,8 @@ void PrintCapabilities(twainapp::TwainSession& session) {
     for (TW_UINT16 id : caps) {
         TW_CAPABILITY cap{id, 0, nullptr};
         if (session.Capability(MSG_GET, cap) != TWRC_SUCCESS) {
-            std::printf("  %-32s MSG_GET failed (condition code %u)\n", twainapp::CapabilityName(id).c_str(),
-                        session.LastConditionCode());
+            std::printf("  %-32s MSG_GET failed (%s)\n", twainapp::CapabilityName(id).c_str(),
+                        twainapp::ConditionText(session.LastConditionCode()).c_str());
             continue;
         }
         std::printf(
@@ -227,28 +291,36 @@ int main(int argc, char** argv) {
     int waitSeconds = 10;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
-        Setting setting;
-        if (option == "--dsm" && i + 1 < argc)
-            dsmPath = argv[++i];
-        else if (option == "--source" && i + 1 < argc)
-            sourceName = argv[++i];
-        else if (option == "--enable")
-            enable = 1;
-        else if (option == "--enable-ui")
-            enable = 2;
-        else if (option == "--wait" && i + 1 < argc)
-            waitSeconds = std::atoi(argv[++i]);
-        else if (option == "--help")
+        if (option == "-h" || option == "--help")
             return Usage(stdout, 0);
-        else if (i + 1 < argc && ParseSetting(option, argv[i + 1], setting)) {
+        if (option == "--enable" || option == "--enable-ui") {
+            enable = option == "--enable" ? 1 : 2;
+            continue;
+        }
+        // Every other option takes a value.
+        if (option != "--dsm" && option != "--source" && option != "--wait" && !IsSettingOption(option))
+            return BadArgument("unknown option '" + option + "'");
+        if (i + 1 >= argc)
+            return BadArgument(option + " needs a value");
+        const std::string value = argv[++i];
+        Setting setting;
+        std::string why;
+        if (option == "--dsm") {
+            dsmPath = value;
+        } else if (option == "--source") {
+            sourceName = value;
+        } else if (option == "--wait") {
+            if (!ParseSeconds(value, waitSeconds))
+                return BadArgument("--wait: '" + value + "' is not a whole number of seconds from 0 to 86400");
+        } else if (ParseSetting(option, value, setting, why)) {
             settings.push_back(setting);
             if (setting.cap == ICAP_XRESOLUTION) { // one resolution for both directions
                 setting.cap = ICAP_YRESOLUTION;
                 settings.push_back(setting);
             }
-            ++i;
-        } else
-            return Usage(stderr, 2);
+        } else {
+            return BadArgument(option + ": " + why);
+        }
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
@@ -263,7 +335,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (session.OpenManager() != TWRC_SUCCESS) {
-        std::fprintf(stderr, "twainapp: MSG_OPENDSM failed (condition code %u)\n", session.LastConditionCode());
+        std::fprintf(stderr, "twainapp: MSG_OPENDSM failed (%s)\n",
+                     twainapp::ConditionText(session.LastConditionCode()).c_str());
         return 1;
     }
     std::vector<TW_IDENTITY> sources;
@@ -274,11 +347,19 @@ int main(int argc, char** argv) {
 
     TW_UINT16 rc = session.OpenSource(sourceName);
     if (rc != TWRC_SUCCESS) {
-        std::fprintf(stderr, "twainapp: MSG_OPENDS failed: return code %u, condition code %u\n", rc,
-                     session.LastConditionCode());
+        const TW_UINT16 code = session.LastConditionCode();
+        std::fprintf(stderr, "twainapp: MSG_OPENDS failed: %s (return code %u, %s)\n",
+                     OpenFailure(code, sources, sourceName).c_str(), rc, twainapp::ConditionText(code).c_str());
         return 1;
     }
     PrintIdentity(session.SourceIdentity());
+    // A source without its INI file knows neither its maker nor its model.
+    const TW_IDENTITY& identity = session.SourceIdentity();
+    if (identity.Manufacturer[0] == 0 && Str32(identity.ProductName) == " TWAIN")
+        std::fprintf(stderr,
+                     "twainapp: the source has no INI file: it reads Windows/<its file name less the last 5 "
+                     "characters>.ini (Windows/Scanner.ini for Scanner64.ds) in C:\\, which is %s\n",
+                     RootFolder().c_str());
     TW_UINT16 condition = 0;
     rc = session.SourceStatus(condition);
     std::printf("Status: return code %u, condition code %u\n", rc, condition);
@@ -288,7 +369,8 @@ int main(int argc, char** argv) {
         if (rc == TWRC_SUCCESS)
             std::printf("Set %s: ok\n", setting.text.c_str());
         else
-            std::printf("Set %s: failed (condition code %u)\n", setting.text.c_str(), session.LastConditionCode());
+            std::printf("Set %s: failed (%s)\n", setting.text.c_str(),
+                        twainapp::ConditionText(session.LastConditionCode()).c_str());
     }
     PrintCapabilities(session);
 
@@ -297,17 +379,19 @@ int main(int argc, char** argv) {
         if (session.Enable(enable == 2) == TWRC_SUCCESS) {
             RunEnabled(session, enable == 2, waitSeconds);
             if (session.Disable() != TWRC_SUCCESS) {
-                std::fprintf(stderr, "twainapp: MSG_DISABLEDS failed (condition code %u)\n",
-                             session.LastConditionCode());
+                std::fprintf(stderr, "twainapp: MSG_DISABLEDS failed (%s)\n",
+                             twainapp::ConditionText(session.LastConditionCode()).c_str());
                 result = 1;
             }
         } else {
-            std::fprintf(stderr, "twainapp: MSG_ENABLEDS failed (condition code %u)\n", session.LastConditionCode());
+            std::fprintf(stderr, "twainapp: MSG_ENABLEDS failed (%s)\n",
+                         twainapp::ConditionText(session.LastConditionCode()).c_str());
             result = 1;
         }
     }
     if (session.CloseSource() != TWRC_SUCCESS) {
-        std::fprintf(stderr, "twainapp: MSG_CLOSEDS failed (condition code %u)\n", session.LastConditionCode());
+        std::fprintf(stderr, "twainapp: MSG_CLOSEDS failed (%s)\n",
+                     twainapp::ConditionText(session.LastConditionCode()).c_str());
         result = 1;
     }
     return result; // the session walks back to state 1 as it goes
