@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # The main job: builds the system, installs a sample model INI under a demo C:\ root, and has the command-line imaging
 # application load Quennet through the data source manager stand-in, printing its identity and every state.
-# Usage: scripts/demo.sh [build-dir [twainapp options]]
+# Usage: scripts/demo.sh [build-dir] [twainapp options]. The build folder is absolute or relative to the source
+# folder; an argument that starts with "-" is an option, and the build folder is then "build".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-build=${1:-build}
-if [ $# -gt 0 ]; then shift; fi
+build=build
+if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then
+    build=$1
+    shift
+fi
+case $build in
+/*) ;;
+*) build="$PWD/$build" ;;
+esac
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quennet twaindsm_standin twainapp
 
@@ -30,7 +38,7 @@ HasAutoCrop(kvx7731)=TRUE
 HasA3(kvx7731)=FALSE
 INI
 
-export PLATFORM_ROOT="$PWD/$root"
-export TWAIN_DS_PATH="$PWD/$stage/twain"
-export PLATFORM_TWAIN_DSM="$PWD/$stage/lib/libtwaindsm_standin.so"
+export PLATFORM_ROOT="$root"
+export TWAIN_DS_PATH="$stage/twain"
+export PLATFORM_TWAIN_DSM="$stage/lib/libtwaindsm_standin.so"
 exec "$stage/bin/twainapp" "$@"
