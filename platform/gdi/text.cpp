@@ -146,6 +146,27 @@ POINT LineOrigin(const DeviceContext& dc, int x, int y, int width) {
     return POINT{r.left, r.top};
 }
 
+// A line of text as ExtTextOutW with `options` draws it on the DC: its code points, the UTF-16 index of each, and
+// its layout in the DC's font and reading order. False when the DC's font cannot be opened. Caller holds the text
+// mutex.
+struct DCLine {
+    FontFace* face = nullptr;
+    std::u32string text;
+    std::vector<size_t> units;
+    LineLayout layout;
+    bool rightToLeft = false;
+};
+
+bool LayOutDCLine(const DeviceContext& dc, const WCHAR* text, size_t count, UINT options, DCLine& out) {
+    out.face = FaceOf(dc.state.font);
+    if (!out.face)
+        return false;
+    out.rightToLeft = ReadsRightToLeft(dc, (options & ETO_RTLREADING) || (dc.state.textAlign & TA_RTLREADING));
+    out.text = CodePoints(text, count, &out.units);
+    out.layout = LayOutLine(*out.face, out.text, out.rightToLeft);
+    return true;
+}
+
 } // namespace
 
 void LogText(const std::u16string& text, POINT pos) {
@@ -172,16 +193,11 @@ std::vector<ShapedGlyph> ShapeText(HDC hdc, const WCHAR* text, int count, UINT o
     if (!dc || !text || count < 0)
         return out;
     std::lock_guard lock(G().textMutex);
-    FontFace* face = FaceOf(dc->state.font);
-    if (!face)
+    DCLine line;
+    if (!LayOutDCLine(*dc, text, static_cast<size_t>(count), options, line))
         return out;
-    bool rtl = ReadsRightToLeft(*dc, (options & ETO_RTLREADING) || (dc->state.textAlign & TA_RTLREADING));
-    std::vector<size_t> units;
-    std::u32string cps = CodePoints(text, static_cast<size_t>(count), &units);
-    LineLayout line = LayOutLine(*face, cps, rtl);
-    for (const PlacedGlyph& g : line.glyphs) {
-        out.push_back(ShapedGlyph{g.glyph, g.x, g.advance, static_cast<int>(units[g.cluster]), g.face->family});
-    }
+    for (const PlacedGlyph& g : line.layout.glyphs)
+        out.push_back(ShapedGlyph{g.glyph, g.x, g.advance, static_cast<int>(line.units[g.cluster]), g.face->family});
     return out;
 }
 
@@ -232,15 +248,14 @@ TextLineMetrics MeasureTextLine(HDC hdc, const WCHAR* text, int count, UINT opti
     if (!dc || count < 0 || (!text && count > 0))
         return m;
     std::lock_guard lock(G().textMutex);
-    FontFace* face = FaceOf(dc->state.font);
-    if (!face)
+    DCLine laidOut;
+    if (!LayOutDCLine(*dc, text, static_cast<size_t>(count), options, laidOut))
         return m;
-    bool rtl = ReadsRightToLeft(*dc, (options & ETO_RTLREADING) || (dc->state.textAlign & TA_RTLREADING));
-    std::vector<size_t> units;
-    std::u32string cps = CodePoints(text, static_cast<size_t>(count), &units);
-    LineLayout line = LayOutLine(*face, cps, rtl);
+    const std::u32string& cps = laidOut.text;
+    const std::vector<size_t>& units = laidOut.units;
+    const LineLayout& line = laidOut.layout;
     std::vector<CharSpan> spans = CharSpans(line, cps);
-    std::vector<int> stops = CaretStops(line, spans, rtl);
+    std::vector<int> stops = CaretStops(line, spans, laidOut.rightToLeft);
     m.width = line.width;
     m.mirrored = (dc->state.layout & LAYOUT_RTL) != 0;
     auto logical = [&](int x) { return m.mirrored ? line.width - x : x; };
@@ -371,13 +386,12 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
     if (count == 0 && !(dc->state.textAlign & TA_UPDATECP))
         return TRUE; // a fill only (CDC::FillSolidRect): no text to draw or log
     std::lock_guard lock(G().textMutex);
-    FontFace* face = FaceOf(dc->state.font);
-    if (!face)
+    DCLine laidOut;
+    if (!LayOutDCLine(*dc, text, count, options, laidOut))
         return FALSE;
-    UINT align = dc->state.textAlign;
-    std::u32string cps = CodePoints(text, count);
-    LineLayout line =
-        LayOutLine(*face, cps, ReadsRightToLeft(*dc, (options & ETO_RTLREADING) || (align & TA_RTLREADING)));
+    FontFace* face = laidOut.face;
+    const LineLayout& line = laidOut.layout;
+    const UINT align = dc->state.textAlign;
     int width = line.width;
     if (align & TA_UPDATECP) {
         x = dc->state.position.x;
@@ -404,7 +418,7 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
     int saveMode = dc->state.bkMode;
     if (options & ETO_OPAQUE)
         dc->state.bkMode = TRANSPARENT; // the rectangle was the background
-    DrawLine(*dc, *face, cps, line, LineOrigin(*dc, left, top, width), {}, extra);
+    DrawLine(*dc, *face, laidOut.text, line, LineOrigin(*dc, left, top, width), {}, extra);
     dc->state.bkMode = saveMode;
     return TRUE;
 }
