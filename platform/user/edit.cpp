@@ -172,6 +172,35 @@ void Copy(EditData& d) {
     G().clipboardHasText = true;
 }
 
+// The caret index one step left or right on screen from the caret: forward through left-to-right text, backward
+// through Hebrew and Arabic. Never inside a character (before a mark or a surrogate's second half).
+int StepOnScreen(HWND hwnd, EditData& d, bool right) {
+    HDC dc = GetDC(hwnd);
+    if (HFONT font = WindowFont(hwnd))
+        SelectObject(dc, font);
+    const platform::gdi::TextLineMetrics line = Measure(hwnd, dc, Shown(hwnd, d));
+    ReleaseDC(hwnd, dc);
+    if (line.caret.empty())
+        return d.selEnd;
+    auto onScreen = [&](int index) { // x growing to the right whatever the DC's layout
+        int x = line.caret[static_cast<size_t>(index)];
+        return line.mirrored ? -x : x;
+    };
+    const int n = static_cast<int>(line.spans.size());
+    const int here = onScreen(d.selEnd);
+    int best = d.selEnd, bestDistance = 0;
+    for (int i = 0; i <= n; ++i) {
+        if (i < n && line.spans[static_cast<size_t>(i)].to <= line.spans[static_cast<size_t>(i)].from)
+            continue;
+        int distance = right ? onScreen(i) - here : here - onScreen(i);
+        if (distance > 0 && (best == d.selEnd || distance < bestDistance)) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
 void MoveCaret(HWND hwnd, EditData& d, int to, bool extend) {
     to = std::clamp(to, 0, static_cast<int>(d.text.size()));
     d.selEnd = to;
@@ -286,10 +315,10 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
         switch (wParam) {
         case VK_LEFT:
-            MoveCaret(hwnd, *d, (!shift && Lo(*d) != Hi(*d)) ? Lo(*d) : d->selEnd - 1, shift);
+            MoveCaret(hwnd, *d, (!shift && Lo(*d) != Hi(*d)) ? Lo(*d) : StepOnScreen(hwnd, *d, false), shift);
             return 0;
         case VK_RIGHT:
-            MoveCaret(hwnd, *d, (!shift && Lo(*d) != Hi(*d)) ? Hi(*d) : d->selEnd + 1, shift);
+            MoveCaret(hwnd, *d, (!shift && Lo(*d) != Hi(*d)) ? Hi(*d) : StepOnScreen(hwnd, *d, true), shift);
             return 0;
         case VK_HOME:
             MoveCaret(hwnd, *d, 0, shift);

@@ -338,6 +338,18 @@ TEST_F(Controls, EditCaretAndSelectionFollowTheDrawnOrderOfHebrewText) {
     EXPECT_EQ(clickAt(alef.to - 1), 3) << "the right side of alef, the first Hebrew letter, is before it";
     EXPECT_EQ(clickAt(alef.from), 4) << "its left side is after it";
     EXPECT_EQ(clickAt(line.spans[1].from), 1);
+    auto caretAfter = [&](std::initializer_list<WPARAM> keys) {
+        for (WPARAM key : keys)
+            ut::PressKey(key);
+        ut::RunPendingMessages();
+        DWORD start = 0, end = 0;
+        SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        return static_cast<int>(end);
+    };
+    EXPECT_EQ(caretAfter({VK_END, VK_RIGHT}), 5) << "the end is left of the Hebrew word; Right steps into it backwards";
+    EXPECT_EQ(caretAfter({VK_RIGHT, VK_RIGHT}), 3) << "up to before alef at the right end";
+    EXPECT_EQ(caretAfter({VK_RIGHT}), 3) << "nothing further right";
+    EXPECT_EQ(caretAfter({VK_HOME, VK_RIGHT}), 1) << "Latin steps forward";
     SendMessageW(edit, EM_SETSEL, 3, 6);
     ut::RunPendingMessages();
     auto highlighted = [&](int from, int to) {
