@@ -137,11 +137,19 @@ void PaintCheck(HWND hwnd, HDC dc, const RECT& client, ButtonData& d, DWORD styl
         text.right -= box + 4;
     else
         text.left += box + 4;
-    DrawText(dc, hwnd, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE, disabled);
+    // BS_RIGHT puts the text against the right edge (beside the box, with BS_LEFTTEXT: the right-to-left form).
+    const DWORD align = style & BS_CENTER;
+    const UINT horizontal = align == BS_RIGHT ? DT_RIGHT : align == BS_CENTER ? DT_CENTER : DT_LEFT;
+    DrawText(dc, hwnd, text, horizontal | DT_VCENTER | DT_SINGLELINE, disabled);
     if (d.focused) {
         std::u16string s = WindowText(hwnd);
         RECT f = text;
         DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &f, DT_LEFT | DT_SINGLELINE | DT_CALCRECT);
+        const int width = f.right - f.left;
+        if (horizontal == DT_RIGHT)
+            OffsetRect(&f, text.right - f.right, 0);
+        else if (horizontal == DT_CENTER)
+            OffsetRect(&f, (text.right - text.left - width) / 2, 0);
         int h = f.bottom - f.top;
         f.top = (client.bottom - h) / 2 - 1;
         f.bottom = f.top + h + 2;

@@ -52,10 +52,14 @@ void DrawNonClient(HWND hwnd) {
         HGDIOBJ oldFont = SelectObject(dc, font);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_CAPTIONTEXT));
+        // A right-to-left window reads its title from the right edge.
+        const bool rightToLeft = (exStyle & (WS_EX_RTLREADING | WS_EX_LAYOUTRTL)) != 0;
         RECT text = cap;
         text.left += 6;
+        text.right -= 6;
         DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
-                  DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+                  DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX |
+                      (rightToLeft ? DT_RIGHT | DT_RTLREADING : DT_LEFT));
         SelectObject(dc, oldFont);
         DeleteObject(font);
         r.top += h;
