@@ -1,11 +1,13 @@
 #include "devicescan/CDlg_error.h"
 
+#include "devicescan/VelmoraLanguage.h"
 #include "settings/Language.h"
 #include "ui/controls/ControlTexts.h"
 #include "ui/controls/StretchBackground.h"
 
 namespace {
 constexpr UINT kBackground = 10439;
+constexpr UINT kBackgroundRightToLeft = 10456;
 constexpr UINT kStringTitle = 8014;
 constexpr UINT kStringOK = 8011;
 } // namespace
@@ -30,10 +32,12 @@ BOOL CDlg_error::OnInitDialog() {
     SetControlTexts(texts, 2);
     m_stcMessage.SetWindowText(m_strMessage);
     m_bmpBackground.DeleteObject();
-    const LPCWSTR background = MAKEINTRESOURCEW(kBackground);
+    // A right-to-left window stands mirrored, its error mark too.
+    const LPCWSTR background = MAKEINTRESOURCEW(IsVelmoraRightToLeft() ? kBackgroundRightToLeft : kBackground);
     if (HBITMAP bitmap = ::LoadBitmapW(AfxFindResourceHandle(background, RT_BITMAP), background))
         m_bmpBackground.Attach(bitmap);
     m_btnOK.SetSkin(10431, 10429, 10432, 10430, 0, 0, CxSkinButton::kStretch, 0, 0);
+    MirrorForReadingOrder(m_hWnd);
     SetForegroundWindow();
     return TRUE;
 }

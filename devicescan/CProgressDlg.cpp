@@ -121,6 +121,7 @@ INT_PTR CALLBACK CProgressDlg::ProgressDialogProc(HWND hwnd, UINT msg, WPARAM wP
         _snwprintf_s(count, _TRUNCATE, u"%d", self->m_nPageCount.load());
         SetDlgItemTextW(hwnd, kPageNumber, count);
         SendDlgItemMessageW(hwnd, kProgressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+        MirrorForReadingOrder(hwnd);
         SetEvent(self->m_hStartEvent);
         RECT rect{};
         GetWindowRect(hwnd, &rect);

@@ -80,6 +80,7 @@ BOOL CScanManagerDlg::OnInitDialog() {
         {&m_btnHelp, kStringHelp},          {&m_btnCancel, kStringCancel}, {&m_btnOK, kStringOK},
     };
     SetControlTexts(texts, static_cast<int>(std::size(texts)));
+    MirrorForReadingOrder(m_hWnd);
     return TRUE;
 }
 

@@ -21,3 +21,8 @@ BOOL IsVelmoraRightToLeft();
 
 // [<language name>] "Push UI Title" of the program's INI file: the title of its windows (empty when absent).
 CString GetPushUITitle();
+
+// In a right-to-left language, lays `dialog` out as the mirror of its template: every child moves to the mirror
+// place about the client area's centre line; texts read right to left and stand against their right edge; check
+// boxes carry their box on the right; progress bars fill from the right. Nothing in other languages.
+void MirrorForReadingOrder(HWND dialog);

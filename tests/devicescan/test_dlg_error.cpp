@@ -74,6 +74,20 @@ TEST_F(DlgErrorTest, TheBackgroundIsStretchedOverTheWholeClientArea) {
     });
 }
 
+TEST_F(DlgErrorTest, InHebrewTheMarkAndTheTextChangeSides) {
+    UseLanguage("he");
+    Run(u"\u05e9\u05d2\u05d9\u05d0\u05d4", [&](HWND dlg) {
+        RECT client{};
+        GetClientRect(dlg, &client);
+        EXPECT_TRUE(Reddish(ut::WindowPixel(dlg, client.right - client.right * 28 / 277, client.bottom * 38 / 122)));
+        EXPECT_FALSE(Reddish(ut::WindowPixel(dlg, client.right * 28 / 277, client.bottom * 38 / 122)));
+        RECT text{};
+        GetWindowRect(GetDlgItem(dlg, CDlg_error::kMessage), &text);
+        MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&text), 2);
+        EXPECT_LT(text.right, client.right * 3 / 4) << "the message stands left of the mark";
+    });
+}
+
 TEST_F(DlgErrorTest, TheNoteWindowIsAnEmptyModelessWindow) {
     CMsgDlg note;
     ASSERT_TRUE(note.Create(CMsgDlg::IDD, nullptr));

@@ -132,6 +132,21 @@ TEST_F(ProgressDlgTest, ManyWindowsComeAndGoFromSeveralThreads) {
     EXPECT_TRUE(Eventually([] { return FindWindowW(nullptr, u"Scan to PC") == nullptr; }));
 }
 
+TEST_F(ProgressDlgTest, InHebrewTheBarFillsFromTheRightAndTheLabelsChangeSides) {
+    UseLanguage("he");
+    auto* dlg = new CProgressDlg();
+    dlg->AddRef();
+    HWND hwnd = dlg->GetSafeHwnd();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_TRUE(GetWindowLongW(GetDlgItem(hwnd, CProgressDlg::kProgressBar), GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+    RECT label{}, cancel{};
+    GetWindowRect(GetDlgItem(hwnd, CProgressDlg::kPageLabel), &label);
+    GetWindowRect(GetDlgItem(hwnd, IDCANCEL), &cancel);
+    EXPECT_GT(label.left, cancel.right) << "the page label moves right of Cancel";
+    EXPECT_EQ(ItemText(hwnd, CProgressDlg::kPageLabel), u"\u05e2\u05de\u05d5\u05d3\u05d9\u05dd:");
+    dlg->Release();
+}
+
 // A resource module whose progress layout cannot be built (a control of a class nobody registered): the window
 // cannot be created, and nothing waits for it.
 class ProgressDlgWithoutWindowTest : public VelmoraTestRoot {};

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <functional>
+#include <map>
 
 namespace ut = platform::user::testing;
 
@@ -265,4 +266,42 @@ TEST_F(ScanManagerDlgTest, HelpOpensTheProgramsHelpFileInTheCurrentLanguage) {
     const auto calls = ut::ShellCalls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0], u"HtmlHelpW " + folder + u"kvxpshe.chm 0");
+}
+
+TEST_F(ScanManagerDlgTest, InHebrewTheWindowIsTheMirrorOfItsLayout) {
+    // Each control's place in client coordinates, by id, in English and then in Hebrew.
+    auto places = [&](const char* code) {
+        UseLanguage(code);
+        std::map<int, RECT> rects;
+        int width = 0;
+        Run([&](HWND dlg) {
+            RECT client{};
+            GetClientRect(dlg, &client);
+            width = client.right;
+            for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                RECT r{};
+                GetWindowRect(child, &r);
+                MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+                rects[GetDlgCtrlID(child)] = r;
+            }
+            if (std::string(code) == "he") {
+                HWND check = GetDlgItem(dlg, CScanManagerDlg::kOpenFolder);
+                EXPECT_TRUE(GetWindowLongW(check, GWL_STYLE) & BS_LEFTTEXT) << "the box stands right of its text";
+                HWND label = GetDlgItem(dlg, CScanManagerDlg::kFolderLabel);
+                EXPECT_EQ(GetWindowLongW(label, GWL_STYLE) & SS_TYPEMASK, SS_RIGHT);
+                EXPECT_TRUE(GetWindowLongW(label, GWL_EXSTYLE) & WS_EX_RTLREADING);
+            }
+        });
+        return std::make_pair(width, rects);
+    };
+    const auto [width, english] = places("enus");
+    const auto [hebrewWidth, hebrew] = places("he");
+    ASSERT_EQ(width, hebrewWidth);
+    ASSERT_EQ(english.size(), 8u);
+    for (const auto& [id, r] : english) {
+        const RECT& h = hebrew.at(id);
+        EXPECT_EQ(h.left, width - r.right) << "control " << id;
+        EXPECT_EQ(h.top, r.top) << "control " << id;
+        EXPECT_EQ(h.right - h.left, r.right - r.left) << "control " << id;
+    }
 }
