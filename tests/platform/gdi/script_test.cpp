@@ -314,3 +314,38 @@ TEST(TextLine, SurrogatePairsAndMarksAreOneCaretStop) {
     EXPECT_EQ(2, m.indexAt(m.spans[0].to - 1)) << "a click on the right of the pair goes after all of it";
     EXPECT_EQ(4, m.indexAt(m.spans[2].to - 1)) << "and after the mark on e";
 }
+
+TEST(DrawTextLayout, WrappedRightToLeftLinesStartAtTheRightAndStayInTheBox) {
+    MemDC dc(200, 120);
+    SetBkMode(dc, TRANSPARENT);
+    ScopedFont font(dc, -14);
+    // "no paper in the feeder, put the pages in the feeder" in Arabic.
+    const std::u16string text = u"\u0644\u0627 \u064A\u0648\u062C\u062F \u0648\u0631\u0642 \u0641\u064A "
+                                u"\u0648\u062D\u062F\u0629 \u0627\u0644\u062A\u063A\u0630\u064A\u0629\u060C "
+                                u"\u0636\u0639 \u0627\u0644\u0635\u0641\u062D\u0627\u062A";
+    const int box = 90;
+    platform::gdi::ClearTextLog();
+    RECT r{10, 0, 10 + box, 120};
+    DrawTextW(dc, text.c_str(), -1, &r, DT_WORDBREAK | DT_RIGHT | DT_RTLREADING | DT_NOPREFIX);
+    auto log = platform::gdi::TextLog();
+    ASSERT_GE(log.size(), 2u);
+    std::u16string joined;
+    for (const auto& line : log) {
+        joined += (joined.empty() ? u"" : u" ") + line.text;
+        const int width = Width(dc, line.text);
+        EXPECT_LE(width, box);
+        EXPECT_EQ(10 + box - width, line.pos.x) << "each line ends at the box's right edge";
+        auto glyphs = Shape(dc, line.text, ETO_RTLREADING);
+        EXPECT_EQ(0, glyphs.back().unit) << "and begins there";
+    }
+    EXPECT_EQ(text, joined);
+    // Nothing is drawn outside the box, however narrow it is.
+    MemDC narrow(120, 30);
+    SetBkMode(narrow, TRANSPARENT);
+    ScopedFont narrowFont(narrow, -14);
+    RECT clip{40, 0, 80, 30};
+    DrawTextW(narrow, text.c_str(), -1, &clip, DT_SINGLELINE | DT_RIGHT | DT_RTLREADING | DT_NOPREFIX);
+    auto [first, last] = InkColumns(narrow, 120, 30);
+    EXPECT_GE(first, 40);
+    EXPECT_LE(last, 79);
+}
