@@ -14,7 +14,8 @@ namespace platform::gdi {
 
 namespace {
 
-constexpr const char* kStateVariable = "PLATFORM_GDI_STATE_V1";
+// Versioned: the layout of SharedState changes with it (V2: fonts and shaped-line caches).
+constexpr const char* kStateVariable = "PLATFORM_GDI_STATE_V2";
 
 // Stock objects are valid handles but never counted as live objects nor freed.
 template <class T> T* Stock(SharedState& g, T* obj) {
