@@ -34,7 +34,10 @@ void Emit(std::u16string_view wide, std::string_view narrow) {
     }
     if (!ToStderr())
         return;
+    // Each call is one line, as a debugger shows it.
     std::string text = narrow.data() ? std::string(narrow) : platform::ToUtf8(wide);
+    if (text.empty() || text.back() != '\n')
+        text += '\n';
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }

@@ -117,4 +117,16 @@ TEST(DebugChannel, SilentUnlessSwitchedOnForStderr) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "loud\n");
 }
 
+TEST(DebugChannel, EachCallIsOneLineOnStderr) {
+    setenv("PLATFORM_DEBUG", "1", 1);
+    ::testing::internal::CaptureStderr();
+    OutputDebugStringA("CDsAssistor::GetDsIdInfo: ProductName: KVX");
+    OutputDebugStringW(u"out DisableDS");
+    OutputDebugStringA("ends its own line\n");
+    OutputDebugStringA("");
+    unsetenv("PLATFORM_DEBUG");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "CDsAssistor::GetDsIdInfo: ProductName: KVX\nout DisableDS\nends its own line\n\n");
+}
+
 } // namespace
