@@ -194,8 +194,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--lang" && i + 1 < argc) {
             language = argv[++i];
         } else if (arg == "--message" && i + 1 < argc) {
-            const std::string text = argv[++i];
-            g_message = CString(std::u16string(text.begin(), text.end()).c_str());
+            g_message = CString(platform::ToUtf16(argv[++i]).c_str()); // the terminal's UTF-8
         } else {
             std::fprintf(stderr, "usage: controlviewer [--png <folder>] [--lang enus|zhcn|he] [--message <text>]\n");
             return 2;
