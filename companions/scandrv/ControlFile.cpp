@@ -26,85 +26,106 @@ template <typename T> bool ReadAll(std::istringstream& in, T& value) {
     return static_cast<bool>(in >> value);
 }
 
+// One line without its comment into the settings; false when it holds no setting that can be read.
+bool ReadLine(const std::string& line, Control& c) {
+    std::size_t eq = line.find('=');
+    if (eq == std::string::npos)
+        return false;
+    std::string key = Trim(line.substr(0, eq));
+    std::istringstream value(line.substr(eq + 1));
+    if (key == "feeder_sheets") {
+        int n;
+        if (!ReadAll(value, n) || n < 0)
+            return false;
+        c.feederSheets = n;
+    } else if (key == "usb") {
+        int n;
+        if (!ReadAll(value, n))
+            return false;
+        c.usb = n != 0;
+    } else if (key == "net_device") {
+        NetDevice d;
+        if (!(value >> d.name >> d.address))
+            return false;
+        c.netDevices.push_back(d);
+    } else if (key == "document") {
+        Placement p = c.document;
+        if (!(value >> p.left >> p.top >> p.width >> p.height) || !OnTheBed(p))
+            return false;
+        c.document = {p.left, p.top, p.width, p.height, c.document.skewDegrees};
+    } else if (key == "skew") {
+        double a;
+        if (!ReadAll(value, a) || !(a > -45 && a < 45))
+            return false;
+        c.document.skewDegrees = a;
+    } else if (key == "page_ms") {
+        int n;
+        if (!ReadAll(value, n) || n < 0)
+            return false;
+        c.pageMs = n;
+    } else if (key == "duplex_wait_ms") {
+        int n;
+        if (!ReadAll(value, n) || n < 0)
+            return false;
+        c.duplexWaitMs = n;
+    } else if (key == "jam") {
+        int page, row;
+        if (!(value >> page >> row) || page <= 0 || row < 0)
+            return false;
+        c.jamPage = page;
+        c.jamLine = row;
+    } else if (key == "stall") {
+        int page, row, ms;
+        if (!(value >> page >> row >> ms) || page <= 0 || row < 0 || ms < 0)
+            return false;
+        c.stallPage = page;
+        c.stallLine = row;
+        c.stallMs = ms;
+    } else if (key == "push_status") {
+        std::vector<int> list;
+        for (int n; value >> n;)
+            list.push_back(n);
+        c.pushStatus = list;
+    } else if (key == "fault") {
+        Fault f;
+        if (!(value >> f.entry >> f.code))
+            return false;
+        std::string mode;
+        if (value >> mode) {
+            if (mode == "from")
+                f.from = true;
+            else if (mode != "once")
+                return false;
+            long long n;
+            if (value >> n) {
+                if (n < 1)
+                    return false;
+                f.n = n;
+            }
+        }
+        c.faults.push_back(f);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
-Control ParseControl(const std::string& text) {
+Control ParseControl(const std::string& text, std::vector<std::string>* unread) {
     Control c;
     std::istringstream lines(text);
     std::string line;
+    int number = 0;
     while (std::getline(lines, line)) {
+        ++number;
+        const std::string whole = Trim(line);
         if (std::size_t hash = line.find('#'); hash != std::string::npos)
             line.resize(hash);
-        std::size_t eq = line.find('=');
-        if (eq == std::string::npos)
+        if (ReadLine(line, c))
             continue;
-        std::string key = Trim(line.substr(0, eq));
-        std::istringstream value(line.substr(eq + 1));
-        if (key == "feeder_sheets") {
-            int n;
-            if (ReadAll(value, n) && n >= 0)
-                c.feederSheets = n;
-        } else if (key == "usb") {
-            int n;
-            if (ReadAll(value, n))
-                c.usb = n != 0;
-        } else if (key == "net_device") {
-            NetDevice d;
-            if (value >> d.name >> d.address)
-                c.netDevices.push_back(d);
-        } else if (key == "document") {
-            Placement p = c.document;
-            if (value >> p.left >> p.top >> p.width >> p.height && OnTheBed(p))
-                c.document = {p.left, p.top, p.width, p.height, c.document.skewDegrees};
-        } else if (key == "skew") {
-            double a;
-            if (ReadAll(value, a) && a > -45 && a < 45)
-                c.document.skewDegrees = a;
-        } else if (key == "page_ms") {
-            int n;
-            if (ReadAll(value, n) && n >= 0)
-                c.pageMs = n;
-        } else if (key == "duplex_wait_ms") {
-            int n;
-            if (ReadAll(value, n) && n >= 0)
-                c.duplexWaitMs = n;
-        } else if (key == "jam") {
-            int page, row;
-            if (value >> page >> row && page > 0 && row >= 0) {
-                c.jamPage = page;
-                c.jamLine = row;
-            }
-        } else if (key == "stall") {
-            int page, row, ms;
-            if (value >> page >> row >> ms && page > 0 && row >= 0 && ms >= 0) {
-                c.stallPage = page;
-                c.stallLine = row;
-                c.stallMs = ms;
-            }
-        } else if (key == "push_status") {
-            std::vector<int> list;
-            for (int n; value >> n;)
-                list.push_back(n);
-            c.pushStatus = list;
-        } else if (key == "fault") {
-            Fault f;
-            if (!(value >> f.entry >> f.code))
-                continue;
-            std::string mode;
-            if (value >> mode) {
-                if (mode == "from")
-                    f.from = true;
-                else if (mode != "once")
-                    continue;
-                long long n;
-                if (value >> n) {
-                    if (n < 1)
-                        continue;
-                    f.n = n;
-                }
-            }
-            c.faults.push_back(f);
-        }
+        if (unread != nullptr && !Trim(line).empty())
+            unread->push_back("line " + std::to_string(number) + ": " + whole);
     }
     return c;
 }

@@ -1,7 +1,8 @@
 // The simulated device's control file: what lies in the feeder, which network devices answer, what the pages look
 // like and which faults to play. It is "scandrv.conf" in the per-user root folder (the folder that stands for C:\:
-// $PLATFORM_ROOT, else $HOME/.cdrive). One setting a line, "key = value"; '#' starts a comment; unknown keys and
-// malformed values are ignored. Without the file every key has its default.
+// $PLATFORM_ROOT, else $HOME/.cdrive). One setting a line, "key = value"; '#' starts a comment; a line with an
+// unknown key or a malformed value is ignored and reported to the debug output (standard error with
+// PLATFORM_DEBUG=1). Without the file every key has its default.
 //
 //   feeder_sheets  = 3                   sheets in the feeder for every job (0: the feeder is empty)
 //   usb            = 1                   a device answers on the local port ("\\.\Usbscan" and other "\\" paths)
@@ -53,8 +54,8 @@ struct Control {
     std::vector<Fault> faults;
 };
 
-// Parses the text of a control file.
-Control ParseControl(const std::string& text);
+// Parses the text of a control file; the lines it cannot read ("line 3: usb = maybe") are added to `unread`.
+Control ParseControl(const std::string& text, std::vector<std::string>* unread = nullptr);
 // The control file's path.
 std::string ControlFilePath();
 // Reads the control file; false when it cannot be read (text then empty).

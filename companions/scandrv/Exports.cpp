@@ -5,6 +5,8 @@
 #include "companions/scandrv/ScanDrv.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -27,16 +29,27 @@ std::map<std::string, long long> g_calls;
 int g_resolution1200 = 0;
 int g_horizontal = 0;
 
+// The debug output of the programs that load the driver: standard error with PLATFORM_DEBUG=1, else nothing.
+void DebugLine(const std::string& text) {
+    if (const char* debug = std::getenv("PLATFORM_DEBUG"); debug != nullptr && std::strcmp(debug, "1") == 0)
+        std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 void RefreshControl() {
     std::string text;
     ReadControlFile(text);
-    std::lock_guard lock(g_lock);
-    if (g_controlLoaded && text == g_controlText)
-        return;
-    g_controlText = text;
-    g_control = ParseControl(text);
-    g_calls.clear();
-    g_controlLoaded = true;
+    std::vector<std::string> unread;
+    {
+        std::lock_guard lock(g_lock);
+        if (g_controlLoaded && text == g_controlText)
+            return;
+        g_controlText = text;
+        g_control = ParseControl(text, &unread);
+        g_calls.clear();
+        g_controlLoaded = true;
+    }
+    for (const std::string& line : unread)
+        DebugLine("scandrv: " + ControlFilePath() + " " + line + " (ignored)");
 }
 
 Control CurrentControl() {

@@ -21,3 +21,29 @@ TEST(ControlFile, DocumentOffEveryBedIsIgnored) {
     EXPECT_EQ(largest.document.left, -60000);
     EXPECT_EQ(largest.document.height, 60000) << "a document of 50 inches is still on the bed";
 }
+
+// A line the device cannot read is reported with its number, not silently dropped; comments, blank lines and good
+// lines are not.
+TEST(ControlFile, LinesItCannotReadAreReported) {
+    std::vector<std::string> unread;
+    const scandrv::Control control = ParseControl("# the feeder\n"
+                                                  "feeder_sheets = 5\n"
+                                                  "\n"
+                                                  "feeder_sheets = five\n"
+                                                  "colour = red   # not a key\n"
+                                                  "usb 0\n"
+                                                  "jam = 0 12\n"
+                                                  "fault = ScanDrv_StartScan\n"
+                                                  "fault = ScanDrv_StartScan 5 twice\n"
+                                                  "skew = 50\n"
+                                                  "   # only a comment\n"
+                                                  "page_ms = 20\n",
+                                                  &unread);
+    EXPECT_EQ(control.feederSheets, 5);
+    EXPECT_EQ(control.pageMs, 20);
+    EXPECT_TRUE(control.usb);
+    EXPECT_EQ(unread,
+              (std::vector<std::string>{"line 4: feeder_sheets = five", "line 5: colour = red   # not a key",
+                                        "line 6: usb 0", "line 7: jam = 0 12", "line 8: fault = ScanDrv_StartScan",
+                                        "line 9: fault = ScanDrv_StartScan 5 twice", "line 10: skew = 50"}));
+}

@@ -264,6 +264,18 @@ TEST_F(JobTest, FaultsAnswerTheirCodeOnceOrFromTheNthCall) {
     m_handle = nullptr;
 }
 
+// The device tells the debug output which lines of its control file it ignored, once for each change of the file.
+TEST_F(JobTest, UnreadableControlLinesReachTheDebugOutput) {
+    WriteControl("feeder_sheets = 2\nfault = ScanDrv_Open -5 sometimes\n");
+    setenv("PLATFORM_DEBUG", "1", 1);
+    ::testing::internal::CaptureStderr();
+    Open();
+    api.ScanDrv_GetADFStatus(m_handle);
+    const std::string reported = ::testing::internal::GetCapturedStderr();
+    unsetenv("PLATFORM_DEBUG");
+    EXPECT_EQ(reported, "scandrv: " + m_root + "/scandrv.conf line 2: fault = ScanDrv_Open -5 sometimes (ignored)\n");
+}
+
 TEST_F(JobTest, OpenFaultAndBusyDevice) {
     WriteControl("fault = ScanDrv_Open 4\n");
     void* handle = nullptr;
