@@ -1,5 +1,6 @@
 #include "devicescan/VazeDoziSettings.h"
 
+#include "settings/FileHandle.h"
 #include "settings/FileNames.h"
 #include "settings/IniPath.h"
 #include "settings/SettingStore.h"
@@ -7,26 +8,7 @@
 #include <cstring>
 
 namespace {
-
 constexpr DWORD kRecordSize = sizeof(VazeDoziSettings);
-
-// A file handle that closes itself.
-class File {
-public:
-    explicit File(HANDLE handle) : m_handle(handle) {}
-    ~File() {
-        if (m_handle != INVALID_HANDLE_VALUE)
-            CloseHandle(m_handle);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    explicit operator bool() const { return m_handle != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
-
 } // namespace
 
 void GetVazeDoziSettingsPath(WCHAR out[MAX_PATH]) {
@@ -49,9 +31,9 @@ bool ReadVazeDoziSettings(VazeDoziSettings& settings) {
     VazeDoziSettings read{};
     DWORD got = 0;
     if (path[0]) {
-        File file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file && !ReadFile(file.get(), &read, kRecordSize, &got, nullptr))
+        FileHandle file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid() && !ReadFile(file.get(), &read, kRecordSize, &got, nullptr))
             got = 0;
     }
     if (got != kRecordSize) {
@@ -74,7 +56,7 @@ bool WriteVazeDoziSettings(const VazeDoziSettings& settings) {
     record.openFile = settings.openFile;
     record.openFolder = settings.openFolder;
     wcsncpy_s(record.saveFolder, settings.saveFolder, _TRUNCATE);
-    File file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    return file && WriteFile(file.get(), &record, kRecordSize, &written, nullptr) && written == kRecordSize;
+    return file.valid() && WriteFile(file.get(), &record, kRecordSize, &written, nullptr) && written == kRecordSize;
 }

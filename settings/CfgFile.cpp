@@ -1,5 +1,6 @@
 #include "settings/CfgFile.h"
 
+#include "settings/FileHandle.h"
 #include "settings/IniPath.h"
 
 #include <algorithm>
@@ -16,27 +17,6 @@ constexpr size_t kTagBufferSize = 256; // a tag holds at most 255 bytes
 constexpr size_t kFieldMax = 127;      // a field value fits a 128-byte name or type
 constexpr int kCommaRunMax = 130;
 constexpr int kDataSlack = 32; // zero bytes behind every data block, so "string" data reads as terminated text
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : m_h(h) {}
-    ~FileHandle() {
-        if (valid())
-            CloseHandle(m_h);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
-    HANDLE get() const { return m_h; }
-    void close() {
-        if (valid())
-            CloseHandle(m_h);
-        m_h = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE m_h;
-};
 
 bool FileExists(const WCHAR* path) {
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
