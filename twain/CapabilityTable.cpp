@@ -471,7 +471,8 @@ bool StoreCurrent(CapabilityEntry& row, const unsigned char* from, size_t availa
 // asked how large it really is.
 TW_UINT16 SetCapability(CapabilityEntry& row, const TW_CAPABILITY& cap, TW_UINT16& code) {
     code = TWCC_BADVALUE;
-    if (cap.hContainer == nullptr)
+    // Only a TW_ONEVALUE or TW_ENUMERATION sets a value; a container of any other kind declares nothing to read.
+    if (cap.hContainer == nullptr || (cap.ConType != TWON_ONEVALUE && cap.ConType != TWON_ENUMERATION))
         return TWRC_FAILURE;
     const auto* block = static_cast<const unsigned char*>(GlobalLock(cap.hContainer));
     if (block == nullptr)

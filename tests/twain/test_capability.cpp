@@ -445,6 +445,9 @@ TEST_F(CapabilityTest, MalformedContainersAreRefusedWithBadValue) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(current.bytes.data() + 2)), std::string(32, 'y'));
 
     EXPECT_EQ(Set(ICAP_BRIGHTNESS, TWON_ARRAY, OneFix(TWTY_FIX32, 1)).code, TWCC_BADVALUE);
+    // A one-byte block of a kind that sets nothing ends its page: not even its item type is read.
+    EXPECT_EQ(Set(ICAP_BRIGHTNESS, 0x7777, {0}).code, TWCC_BADVALUE);
+    EXPECT_EQ(Set(ICAP_BRIGHTNESS, TWON_RANGE, {0}).code, TWCC_BADVALUE);
 }
 
 // Applications hand in containers from anywhere: their stack, a mapped page, another allocator. Nothing but the
