@@ -73,7 +73,9 @@ int TiffPageWriter(IStream* page, const WCHAR* path) {
         return -1;
     LONG height = rows < 0 ? -rows : rows;
     int bits = info[14] | (info[15] << 8);
-    if (width <= 0 || height <= 0 || (bits != 1 && bits != 8 && bits != 24))
+    // The sides the image codecs read at most (a row of the widest is 384 KiB): a larger header is no page.
+    const LONG kMaxSide = 1 << 17;
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide || (bits != 1 && bits != 8 && bits != 24))
         return -1;
     int samples = bits == 24 ? 3 : 1;
     ULONG stride = static_cast<ULONG>((static_cast<ULONGLONG>(bits) * width + 31) / 32 * 4);

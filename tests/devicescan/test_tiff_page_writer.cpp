@@ -136,8 +136,15 @@ TEST(TiffPageWriter, FailuresAnswerMinusOneAndLeaveNoFile) {
     const BYTE lowest[4] = {0x00, 0x00, 0x00, 0x80};
     std::copy(std::begin(lowest), std::end(lowest), tall.begin() + 22);
     auto tallStream = testpage::StreamOf(tall);
-    EXPECT_EQ(TiffPageWriter(tallStream.get(), u"C:\tall.tif"), -1);
-    EXPECT_FALSE(testpage::Exists(root.Host(u"C:\tall.tif")));
+    EXPECT_EQ(TiffPageWriter(tallStream.get(), u"C:\\tall.tif"), -1);
+    EXPECT_FALSE(testpage::Exists(root.Host(u"C:\\tall.tif")));
+    // A width no page has: refused before a row of it is allocated.
+    std::vector<BYTE> wide = bytes;
+    const BYTE widest[4] = {0xFF, 0xFF, 0xFF, 0x7F};
+    std::copy(std::begin(widest), std::end(widest), wide.begin() + 18);
+    auto wideStream = testpage::StreamOf(wide);
+    EXPECT_EQ(TiffPageWriter(wideStream.get(), u"C:\\wide.tif"), -1);
+    EXPECT_FALSE(testpage::Exists(root.Host(u"C:\\wide.tif")));
     // A header that is not there.
     auto tiny = testpage::StreamOf(std::vector<BYTE>(20, 0));
     EXPECT_EQ(TiffPageWriter(tiny.get(), u"C:\\tiny.tif"), -1);
