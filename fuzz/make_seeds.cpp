@@ -6,7 +6,9 @@
 #include "FuzzSupport.h"
 #include "TwainInput.h"
 
+#include "devicescan/PushCommand.h"
 #include "devicescan/SaveImage.h"
+#include "devicescan/VazeDoziSettings.h"
 #include "platform/base/registry.h"
 #include "platform/base/windows.h"
 #include "platform/gdiplus/objidl.h"
@@ -292,6 +294,46 @@ void BmpSeeds(const std::filesystem::path& source) {
     Put("bmp", "skin_button", skin);
 }
 
+// Push commands as the command-line road builds them from digits, for both command lengths; the flag byte in front
+// selects the length.
+void PushSeeds() {
+    const struct {
+        const char* name;
+        const char16_t* digits;
+        bool orca;
+    } commands[] = {{"colour_pdf_feeder", u"222211", false},
+                    {"grey_tiff_flatbed", u"110000", false},
+                    {"bw_ofd_duplex", u"003351", false},
+                    {"orca_several_pages", u"2220101", true}};
+    for (const auto& command : commands) {
+        const int length = command.orca ? kPushCommandLengthOrca : kPushCommandLength;
+        BYTE bytes[kPushCommandLengthOrca] = {};
+        BuildPushCommandFromDigits(command.digits, bytes, length);
+        Bytes seed = {static_cast<std::uint8_t>(command.orca ? 1 : 0)};
+        seed.insert(seed.end(), bytes, bytes + length);
+        Put("push_command", command.name, seed);
+    }
+}
+
+// vazedozi_settings.dat as the settings window writes it: the defaults, and a folder of the user's choice.
+void VazeDoziSeeds() {
+    WCHAR ini[MAX_PATH];
+    GetIniPath(ini, kIniDropCharsDeviceScan);
+    fuzz::WriteDosFile(ini, kIni.data(), kIni.size());
+    WCHAR path[MAX_PATH];
+    GetVazeDoziSettingsPath(path);
+    VazeDoziSettings settings{};
+    GetDefaultVazeDoziSettings(settings);
+    WriteVazeDoziSettings(settings);
+    Put("vazedozi_settings", "defaults.dat", ReadHost(platform::path::ToHostPath(path)));
+    settings.openFile = 1;
+    settings.openFolder = 0;
+    std::memset(settings.saveFolder, 0, sizeof settings.saveFolder);
+    std::char_traits<char16_t>::copy(settings.saveFolder, u"C:\\Scans\\\u00c9t\u00e9 2026", 17);
+    WriteVazeDoziSettings(settings);
+    Put("vazedozi_settings", "chosen_folder.dat", ReadHost(platform::path::ToHostPath(path)));
+}
+
 void TextSeeds(const std::filesystem::path& source) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(source / "resources"))
         if (entry.path().extension() == ".dlg")
@@ -320,6 +362,8 @@ int main(int argc, char** argv) {
     RegistrySeeds();
     TwainSeeds();
     BmpSeeds(source);
+    PushSeeds();
+    VazeDoziSeeds();
     TextSeeds(source);
     return 0;
 }
