@@ -299,6 +299,48 @@ bool WriteViewerData(const std::string& folder) {
     return ok;
 }
 
+// A round mark at (cx, cy) with a white glyph: a question mark ('?') or an information mark ('i').
+void GlyphMark(Canvas& c, double cx, double cy, double rad, Rgb colour, char glyph) {
+    const double k = rad / 18;
+    c.Cover([&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= rad * rad; }, colour);
+    auto dot = [&](double dx, double dy, double r) {
+        c.Cover([&](double x, double y) { return (x - cx - dx) * (x - cx - dx) + (y - cy - dy) * (y - cy - dy) <= r * r; },
+                Hex(0xFFFFFF));
+    };
+    if (glyph == 'i') {
+        dot(0, -8.5 * k, 2.4 * k);
+        c.Cover(
+            [&](double x, double y) { return InRoundRect(x, y, cx - 2 * k, cy - 3 * k, cx + 2 * k, cy + 11 * k, 2 * k); },
+            Hex(0xFFFFFF));
+        return;
+    }
+    // '?': the upper part of a ring, open at its lower left, and a stem down from its lower right, then the dot.
+    const double ringY = cy - 4 * k, outer = 7.5 * k, inner = 3.8 * k;
+    c.Cover(
+        [&](double x, double y) {
+            const double dx = x - cx, dy = y - ringY, d2 = dx * dx + dy * dy;
+            return d2 <= outer * outer && d2 >= inner * inner && !(dx < 0 && dy > 0);
+        },
+        Hex(0xFFFFFF));
+    c.Cover(
+        [&](double x, double y) { return InRoundRect(x, y, cx - 2 * k, ringY + 2 * k, cx + 2 * k, cy + 6 * k, 1 * k); },
+        Hex(0xFFFFFF));
+    dot(0, 10 * k, 2.3 * k);
+}
+
+// The question and notice boxes' background: the error box's panel and footer with a mark of their own left of the
+// text. Those boxes are laid out mirrored in a right-to-left language, so that picture is the plain mirror.
+Canvas WarningBackground(char glyph, bool rightToLeft) {
+    Canvas c(277, 124, kPage);
+    c.FillRect(0, 0, 277, 86, kPanel);
+    c.FillRect(0, 86, 277, 87, kHairline);
+    c.FillRect(0, 87, 277, 124, kFooter);
+    GlyphMark(c, 40, 38, 18, glyph == '?' ? Hex(0xE0A020) : kAccent, glyph);
+    if (rightToLeft)
+        c.MirrorHorizontally();
+    return c;
+}
+
 // The shared push-button skin, in both deliverables.
 bool WriteButtons(const std::string& out) {
     bool ok = true;
@@ -330,6 +372,10 @@ int main(int argc, char** argv) {
     ok &= Write(ErrorBackground(true), out, "error_background_rtl.bmp");
     ok &= Write(Tab(true), out, "tab_active.bmp");
     ok &= Write(Tab(false), out, "tab_inactive.bmp");
+    ok &= Write(WarningBackground('?', false), out, "warning_background.bmp");
+    ok &= Write(WarningBackground('?', true), out, "warning_background_rtl.bmp");
+    ok &= Write(WarningBackground('i', false), out, "notice_background.bmp");
+    ok &= Write(WarningBackground('i', true), out, "notice_background_rtl.bmp");
     if (argc > 2)
         ok &= WriteTestData(argv[2]);
     if (argc > 3)

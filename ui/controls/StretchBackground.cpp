@@ -13,3 +13,12 @@ void StretchBackground(CWnd* wnd, CDC* dc, CBitmap& bitmap) {
         mem.SelectObject(old);
     }
 }
+
+BOOL LoadModuleBitmap(CBitmap& bitmap, UINT id) {
+    bitmap.DeleteObject();
+    HBITMAP handle = ::LoadBitmapW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(id));
+    if (!handle)
+        return FALSE;
+    bitmap.Attach(handle);
+    return TRUE;
+}

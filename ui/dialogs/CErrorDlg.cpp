@@ -3,6 +3,7 @@
 #include "settings/Language.h"
 #include "ui/controls/ControlTexts.h"
 #include "ui/controls/StretchBackground.h"
+#include "ui/dialogs/BoxInput.h"
 
 namespace {
 constexpr int kMessageControl = 10306;
@@ -10,10 +11,6 @@ constexpr UINT kBackground = 10439;
 constexpr UINT kBackgroundRightToLeft = 10456;
 constexpr UINT kStringErrorCaption = 1094;
 constexpr UINT kStringOK = 1090;
-
-bool KeyHeld(int virtKey) {
-    return HIBYTE(static_cast<WORD>(::GetKeyState(virtKey))) == 0xFF;
-}
 } // namespace
 
 BEGIN_MESSAGE_MAP(CErrorDlg, CDialog)
@@ -46,11 +43,7 @@ BOOL CErrorDlg::OnInitDialog() {
                TRUE);
 
     m_btnOK.SetSkin(10431, 10429, 10432, 10430, 0, 0, 1, 0, 0);
-    m_bmpBackground.DeleteObject();
-    // Bitmaps come from the data source's own module, never from the language library.
-    if (HBITMAP bitmap =
-            ::LoadBitmapW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(g_bHebrew ? kBackgroundRightToLeft : kBackground)))
-        m_bmpBackground.Attach(bitmap);
+    LoadModuleBitmap(m_bmpBackground, g_bHebrew ? kBackgroundRightToLeft : kBackground);
 
     const ControlText texts[] = {{this, kStringErrorCaption}, {&m_btnOK, kStringOK}};
     SetControlTexts(texts, 2);
@@ -76,9 +69,7 @@ void CErrorDlg::OnOK() {
 }
 
 BOOL CErrorDlg::PreTranslateMessage(MSG* pMsg) {
-    if (pMsg->message == WM_RBUTTONDOWN)
-        return TRUE;
-    if (pMsg->message == WM_KEYDOWN && (KeyHeld(VK_RETURN) || KeyHeld(VK_ESCAPE) || KeyHeld(VK_SPACE)))
+    if (IsIgnoredBoxInput(pMsg))
         return TRUE;
     return CDialog::PreTranslateMessage(pMsg);
 }

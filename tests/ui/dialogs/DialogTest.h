@@ -1,0 +1,148 @@
+// The dialog tests' root: a C:\ root of each test's own, input driven by the test (no X windows), the language
+// library of a chosen language as resource module with the globals the window sets for it, and snapshots: with
+// DIALOG_PNG_DIR set, Snapshot writes <DIALOG_PNG_DIR>/<name>_<language>.png.
+#pragma once
+
+#include "platform/base/path.h"
+#include "platform/base/testing.h"
+#include "platform/user/afxwin.h"
+#include "platform/user/testing.h"
+#include "settings/Language.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace dialogs_test {
+
+namespace ut = platform::user::testing;
+
+inline std::u16string TextOf(HWND hwnd) {
+    WCHAR buffer[1024] = {};
+    GetWindowTextW(hwnd, buffer, 1024);
+    return buffer;
+}
+
+inline std::u16string ItemText(HWND dlg, int id) {
+    return TextOf(GetDlgItem(dlg, id));
+}
+
+// The languages every dialog is looked at in: code and language number.
+struct Language {
+    const char* code;
+    int number;
+};
+inline constexpr Language kEnglish{"enus", 1}, kChinese{"zhcn", 0}, kHebrew{"he", 21};
+inline constexpr Language kLanguages[] = {kEnglish, kChinese, kHebrew};
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("PLATFORM_HEADLESS", "1", 0);
+        char pattern[] = "/tmp/dialogs-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        m_root = pattern;
+        setenv("PLATFORM_ROOT", m_root.c_str(), 1);
+        platform::testing::SetRoot(m_root);
+        std::filesystem::create_directories(m_root + "/Windows");
+        ut::SetScreenSize(1920, 1080);
+        UseLanguage(kEnglish);
+    }
+    void TearDown() override {
+        ut::SetModalInterceptor(nullptr);
+        AfxSetResourceHandle(nullptr);
+        if (m_strings)
+            FreeLibrary(m_strings);
+        m_strings = nullptr;
+        g_bHebrew = FALSE;
+        g_LangugueID = kLanguageEnglish;
+        g_chDecimalSep = u'.';
+        platform::testing::SetRoot("");
+        std::error_code ignored;
+        std::filesystem::remove_all(m_root, ignored);
+    }
+
+    // Makes `language`'s string library the resource module and sets the language globals as the window does.
+    void UseLanguage(const Language& language) {
+        AfxSetResourceHandle(nullptr);
+        if (m_strings)
+            FreeLibrary(m_strings);
+        m_strings = nullptr;
+        std::string folder;
+        if (const char* m = std::getenv("MODULE_DIR"))
+            folder = m;
+        if (!folder.empty())
+            m_strings = LoadLibraryW((platform::path::ToDosPath(folder) + u"\\kvxtwrc" +
+                                      std::u16string(language.code, language.code + strlen(language.code)) + u".dll")
+                                         .c_str());
+        if (m_strings)
+            AfxSetResourceHandle(m_strings);
+        m_language = language;
+        g_LangugueID = language.number;
+        g_chDecimalSep = GetLanguageInfo(language.number).decimalSep;
+        g_bHebrew = IsRightToLeftCode(GetLanguageInfo(language.number).code);
+    }
+    bool HaveStrings() const { return m_strings != nullptr; }
+
+    void Snapshot(HWND hwnd, const std::string& name) {
+        ut::RunPendingMessages();
+        if (const char* out = std::getenv("DIALOG_PNG_DIR"))
+            ut::SaveWindowPng(hwnd, (std::string(out) + "/" + name + "_" + m_language.code + ".png").c_str());
+    }
+
+    // Runs `dialog` modally: `inside` drives it while it runs (a dialog still open afterwards is ended with
+    // IDCANCEL). Every box the dialog opens meanwhile (error, question, notice) is answered with m_boxAnswer at
+    // once, its message kept in m_boxes. Answers DoModal's result.
+    INT_PTR RunModal(CDialog& dialog, const std::function<void(HWND)>& inside) {
+        int depth = 0;
+        ut::SetModalInterceptor([&](HWND hwnd) {
+            if (depth++ > 0) {
+                for (int id : {10306, 10307, 10308})
+                    if (HWND text = GetDlgItem(hwnd, id))
+                        m_boxes.push_back(TextOf(text));
+                EndDialog(hwnd, m_boxAnswer);
+                return;
+            }
+            ut::RunPendingMessages();
+            inside(hwnd);
+            if (IsWindow(hwnd))
+                EndDialog(hwnd, IDCANCEL);
+        });
+        const INT_PTR result = dialog.DoModal();
+        ut::SetModalInterceptor(nullptr);
+        return result;
+    }
+    // Clicks a control of a dialog and runs what follows.
+    static void ClickItem(HWND dlg, int id) {
+        ut::Click(GetDlgItem(dlg, id));
+        ut::RunPendingMessages();
+    }
+    // The last box's message, and forgets them all.
+    std::u16string TakeLastBox() {
+        std::u16string last = m_boxes.empty() ? u"" : m_boxes.back();
+        m_boxes.clear();
+        return last;
+    }
+
+    std::vector<std::u16string> m_boxes;
+    INT_PTR m_boxAnswer = IDOK;
+
+    // The C:\ path of a file or folder under the root, and its POSIX form.
+    std::u16string Dos(const std::string& relative) const { return platform::path::ToDosPath(m_root + "/" + relative); }
+    std::string Host(const std::string& relative) const { return m_root + "/" + relative; }
+    void WriteFile(const std::string& relative, const std::string& bytes) const {
+        std::filesystem::create_directories(std::filesystem::path(Host(relative)).parent_path());
+        std::ofstream(Host(relative), std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    std::string m_root;
+    HMODULE m_strings = nullptr;
+    Language m_language = kEnglish;
+};
+
+} // namespace dialogs_test

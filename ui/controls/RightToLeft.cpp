@@ -1,0 +1,50 @@
+#include "ui/controls/RightToLeft.h"
+
+namespace {
+
+bool ClassIs(HWND hwnd, const WCHAR* name) {
+    WCHAR className[64] = {};
+    ::GetClassNameW(hwnd, className, 64);
+    return lstrcmpiW(className, name) == 0;
+}
+
+void MirrorChild(HWND child, int clientWidth, HWND dialog) {
+    RECT rect{};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    ::SetWindowPos(child, nullptr, clientWidth - rect.right, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const LONG style = ::GetWindowLongW(child, GWL_STYLE);
+    const LONG exStyle = ::GetWindowLongW(child, GWL_EXSTYLE);
+    if (ClassIs(child, u"msctls_progress32")) {
+        ::SetWindowLongW(child, GWL_EXSTYLE, exStyle | WS_EX_LAYOUTRTL);
+        return;
+    }
+    if (ClassIs(child, u"Static")) {
+        const LONG type = style & SS_TYPEMASK;
+        if (type == SS_LEFT || type == SS_RIGHT)
+            ::SetWindowLongW(child, GWL_STYLE, (style & ~SS_TYPEMASK) | (type == SS_LEFT ? SS_RIGHT : SS_LEFT));
+    } else if (ClassIs(child, u"Button")) {
+        const LONG type = style & BS_TYPEMASK;
+        const bool box = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+                         type == BS_AUTORADIOBUTTON || type == BS_3STATE || type == BS_AUTO3STATE;
+        if (box)
+            ::SetWindowLongW(child, GWL_STYLE, (style & ~BS_CENTER) | BS_LEFTTEXT | BS_RIGHT);
+    } else {
+        return; // edits, combo boxes and scroll bars keep their left-to-right ways
+    }
+    ::SetWindowLongW(child, GWL_EXSTYLE, exStyle | WS_EX_RTLREADING);
+}
+
+} // namespace
+
+void MirrorChildLayout(CWnd* dialog) {
+    HWND hwnd = HwndOf(dialog);
+    if (hwnd == nullptr)
+        return;
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    for (HWND child = ::GetWindow(hwnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+        MirrorChild(child, client.right - client.left, hwnd);
+    ::SetWindowLongW(hwnd, GWL_EXSTYLE, ::GetWindowLongW(hwnd, GWL_EXSTYLE) | WS_EX_RTLREADING);
+    ::InvalidateRect(hwnd, nullptr, TRUE);
+}

@@ -1,0 +1,7 @@
+// The skinned message boxes (error, question, notice) are answered by a click on one of their buttons only.
+#pragma once
+
+#include "platform/user/afxwin.h"
+
+// TRUE for the input those boxes swallow: a right click, and any key pressed while Enter, Esc or Space is held.
+BOOL IsIgnoredBoxInput(const MSG* msg);
