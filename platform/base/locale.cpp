@@ -73,6 +73,7 @@ std::mutex g_localeLock;
 std::optional<LCID> g_systemLcid;
 std::optional<LCID> g_userLcid;
 std::optional<int> g_countryCode;
+std::optional<platform::testing::OsVersion> g_osVersion;
 
 const Locale* Find(LCID lcid) {
     for (const Locale& l : kLocales)
@@ -267,9 +268,15 @@ BOOL GetVersionExW(LPOSVERSIONINFOW info) {
         return FALSE;
     }
     // Without a manifest, Windows reports 6.2 to programs; this system reports the 6.1 it was built against.
-    info->dwMajorVersion = 6;
-    info->dwMinorVersion = 1;
-    info->dwBuildNumber = 7601;
+    platform::testing::OsVersion version{6, 1, 7601};
+    {
+        std::lock_guard guard(g_localeLock);
+        if (g_osVersion)
+            version = *g_osVersion;
+    }
+    info->dwMajorVersion = version.major;
+    info->dwMinorVersion = version.minor;
+    info->dwBuildNumber = version.build;
     info->dwPlatformId = VER_PLATFORM_WIN32_NT;
     std::memcpy(info->szCSDVersion, u"Service Pack 1", sizeof(u"Service Pack 1"));
     return TRUE;
@@ -290,6 +297,11 @@ void SetUserLocale(std::optional<LCID> lcid) {
 void SetCountryCode(std::optional<int> code) {
     std::lock_guard guard(g_localeLock);
     g_countryCode = code;
+}
+
+void SetOsVersion(std::optional<OsVersion> version) {
+    std::lock_guard guard(g_localeLock);
+    g_osVersion = version;
 }
 
 } // namespace platform::testing

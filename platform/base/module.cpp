@@ -53,6 +53,7 @@ FARPROC Kernel32Export(const char* name) {
     static const Export exports[] = {
         {"GetDiskFreeSpaceExA", reinterpret_cast<FARPROC>(&GetDiskFreeSpaceExA)},
         {"GetDiskFreeSpaceExW", reinterpret_cast<FARPROC>(&GetDiskFreeSpaceExW)},
+        {"RegisterApplicationRestart", reinterpret_cast<FARPROC>(&RegisterApplicationRestart)},
     };
     for (const Export& entry : exports)
         if (std::strcmp(entry.name, name) == 0)

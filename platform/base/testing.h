@@ -27,6 +27,12 @@ void SetSystemLocale(std::optional<LCID> lcid);
 void SetUserLocale(std::optional<LCID> lcid);
 void SetCountryCode(std::optional<int> code);
 
+// The version GetVersionExW reports (6.1 build 7601 unless set).
+struct OsVersion {
+    DWORD major, minor, build;
+};
+void SetOsVersion(std::optional<OsVersion> version);
+
 // Free bytes every GetDiskFreeSpace* call reports (the total is reported as twice that).
 void SetDiskFreeSpace(std::optional<ULONGLONG> bytes);
 
@@ -35,6 +41,15 @@ void SetMemoryStatus(std::optional<MEMORYSTATUSEX> status);
 
 // GlobalAlloc/LocalAlloc/HeapAlloc of more than `bytes` in one block fail with ERROR_NOT_ENOUGH_MEMORY.
 void SetAllocationCap(std::optional<SIZE_T> bytes);
+
+// The last RegisterApplicationRestart of this process: its command line and flags; nullopt when none. Clear it
+// with ClearRestartRegistration.
+struct RestartRegistration {
+    std::u16string commandLine;
+    DWORD flags;
+};
+std::optional<RestartRegistration> RegisteredRestart();
+void ClearRestartRegistration();
 
 } // namespace platform::testing
 

@@ -417,6 +417,15 @@ using LPOSVERSIONINFOW = OSVERSIONINFOW*;
 #define VER_PLATFORM_WIN32_NT 2
 BOOL GetVersionExW(LPOSVERSIONINFOW info); // reports 6.1 build 7601
 
+// Application restart: the registration is recorded (platform/base/testing.h); nothing restarts a program here.
+// S_OK, or E_INVALIDARG for a command line longer than RESTART_MAX_CMD_LINE characters.
+#define RESTART_MAX_CMD_LINE 1024
+#define RESTART_NO_CRASH 1
+#define RESTART_NO_HANG 2
+#define RESTART_NO_PATCH 4
+#define RESTART_NO_REBOOT 8
+HRESULT RegisterApplicationRestart(LPCWSTR commandLine, DWORD flags);
+
 #define LOCALE_SYSTEM_DEFAULT 0x0800
 #define LOCALE_USER_DEFAULT 0x0400
 #define LOCALE_NEUTRAL 0x0000

@@ -92,6 +92,31 @@ TEST(Version, ReportsAWindows7LevelSystem) {
     ASSERT_TRUE(GetVersionExW(&info));
     EXPECT_EQ(info.dwMajorVersion, 6u);
     EXPECT_EQ(info.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
+
+    platform::testing::SetOsVersion(platform::testing::OsVersion{10, 0, 19045});
+    ASSERT_TRUE(GetVersionExW(&info));
+    EXPECT_EQ(info.dwMajorVersion, 10u);
+    EXPECT_EQ(info.dwMinorVersion, 0u);
+    EXPECT_EQ(info.dwBuildNumber, 19045u);
+    platform::testing::SetOsVersion(std::nullopt);
+    ASSERT_TRUE(GetVersionExW(&info));
+    EXPECT_EQ(info.dwMinorVersion, 1u);
+}
+
+TEST(Restart, TheRegistrationIsRecordedAndFoundByNameInKernel32) {
+    platform::testing::ClearRestartRegistration();
+    using Register = HRESULT (*)(LPCWSTR, DWORD);
+    auto reg = reinterpret_cast<Register>(GetProcAddress(LoadLibraryW(u"KERNEL32.DLL"), "RegisterApplicationRestart"));
+    ASSERT_NE(reg, nullptr);
+    EXPECT_EQ(reg(u"/RESTART", 0), S_OK);
+    auto recorded = platform::testing::RegisteredRestart();
+    ASSERT_TRUE(recorded.has_value());
+    EXPECT_EQ(recorded->commandLine, u"/RESTART");
+    EXPECT_EQ(recorded->flags, 0u);
+    EXPECT_EQ(RegisterApplicationRestart(std::u16string(1025, u'x').c_str(), 0), E_INVALIDARG);
+    EXPECT_EQ(platform::testing::RegisteredRestart()->commandLine, u"/RESTART") << "a refused line changes nothing";
+    platform::testing::ClearRestartRegistration();
+    EXPECT_FALSE(platform::testing::RegisteredRestart().has_value());
 }
 
 TEST(DebugChannel, LinesReachTheSinkWideAndNarrow) {
