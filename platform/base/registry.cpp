@@ -393,6 +393,22 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
     return Save(root, hive) ? ERROR_SUCCESS : ERROR_CANTWRITE;
 }
 
+LONG RegDeleteValueW(HKEY key, LPCWSTR valueName) {
+    HKEY root = nullptr;
+    std::u16string keyPath;
+    if (!Locate(key, root, keyPath))
+        return ERROR_INVALID_HANDLE;
+
+    HiveLock lock(root);
+    Hive hive = Load(root);
+    Key* found = FindKey(hive, keyPath);
+    Value* value = found ? FindValue(*found, valueName) : nullptr;
+    if (!value)
+        return ERROR_FILE_NOT_FOUND;
+    found->values.erase(found->values.begin() + (value - found->values.data()));
+    return Save(root, hive) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+}
+
 LONG RegCloseKey(HKEY key) {
     if (IsPredefined(key))
         return ERROR_SUCCESS;

@@ -46,8 +46,11 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, 
 // data NULL asks the size only; a name NULL or empty is the key's default value.
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD cbData);
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD cbData);
+// ERROR_FILE_NOT_FOUND when the value (or its key) does not exist.
+LONG RegDeleteValueW(HKEY key, LPCWSTR valueName);
 LONG RegCloseKey(HKEY key);
 #define RegOpenKeyEx RegOpenKeyExW
 #define RegCreateKeyEx RegCreateKeyExW
 #define RegQueryValueEx RegQueryValueExW
 #define RegSetValueEx RegSetValueExW
+#define RegDeleteValue RegDeleteValueW

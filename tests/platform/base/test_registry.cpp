@@ -213,3 +213,16 @@ TEST_F(Registry, ConcurrentWritersLoseNoValue) {
 }
 
 } // namespace
+
+TEST_F(Registry, ADeletedValueIsGoneAndItsNeighboursStay) {
+    HKEY key = Create(HKEY_CLASSES_ROOT, u"CLSID\\Quillet");
+    const DWORD one = 1;
+    ASSERT_EQ(RegSetValueExW(key, u"A", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key, u"B", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueW(key, u"a"), ERROR_SUCCESS) << "value names compare without case";
+    EXPECT_EQ(RegQueryValueExW(key, u"A", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExW(key, u"B", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueW(key, u"A"), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(key);
+    EXPECT_EQ(RegDeleteValueW(key, u"B"), ERROR_INVALID_HANDLE) << "a closed key";
+}
