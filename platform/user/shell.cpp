@@ -433,23 +433,52 @@ BOOL GetSaveFileNameW(LPOPENFILENAMEW ofn) {
     return FileDialog(ofn, u"GetSaveFileNameW");
 }
 
-HINSTANCE ShellExecuteW(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR, INT) {
+namespace platform::user {
+namespace {
+
+constexpr LONG_PTR kFileNotFound = 2;
+constexpr LONG_PTR kNoAssociation = 31;
+constexpr LONG_PTR kDone = 42;
+
+// Records the call, then hands "open" (and "explore") of an existing file or folder to the desktop's opener when
+// launching is allowed. Answers ShellExecuteW's result code.
+LONG_PTR Execute(const char16_t* api, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters) {
     std::u16string op = operation ? operation : u"open";
-    Record(u"ShellExecuteW " + op + u" " + (file ? file : u"") + u" " + (parameters ? parameters : u""));
-    constexpr LONG_PTR kFileNotFound = 2;
-    constexpr LONG_PTR kNoAssociation = 31;
-    constexpr LONG_PTR kDone = 42;
+    Record(std::u16string(api) + u" " + op + u" " + (file ? file : u"") + u" " + (parameters ? parameters : u""));
     if (!file)
-        return reinterpret_cast<HINSTANCE>(kFileNotFound);
+        return kFileNotFound;
     std::string host = platform::path::ToHostPath(file);
     struct stat st {};
     if (stat(host.c_str(), &st) != 0)
-        return reinterpret_cast<HINSTANCE>(kFileNotFound);
+        return kFileNotFound;
     if (op != u"open" && op != u"explore")
-        return reinterpret_cast<HINSTANCE>(kNoAssociation);
+        return kNoAssociation;
     if (LaunchAllowed() && !RunXdgOpen(host))
-        return reinterpret_cast<HINSTANCE>(kNoAssociation);
-    return reinterpret_cast<HINSTANCE>(kDone);
+        return kNoAssociation;
+    return kDone;
+}
+
+} // namespace
+} // namespace platform::user
+
+HINSTANCE ShellExecuteW(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR, INT) {
+    return reinterpret_cast<HINSTANCE>(Execute(u"ShellExecuteW", operation, file, parameters));
+}
+
+BOOL ShellExecuteExW(LPSHELLEXECUTEINFOW info) {
+    if (!info || info->cbSize != sizeof(SHELLEXECUTEINFOW)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const LONG_PTR result = Execute(u"ShellExecuteExW", info->lpVerb, info->lpFile, info->lpParameters);
+    info->hInstApp = reinterpret_cast<HINSTANCE>(result);
+    if (info->fMask & SEE_MASK_NOCLOSEPROCESS)
+        info->hProcess = nullptr;
+    if (result <= 32) {
+        SetLastError(result == kFileNotFound ? ERROR_FILE_NOT_FOUND : ERROR_NO_ASSOCIATION);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 HWND HtmlHelpW(HWND caller, LPCWSTR file, UINT command, DWORD_PTR) {

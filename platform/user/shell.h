@@ -90,6 +90,30 @@ BOOL GetSaveFileNameW(LPOPENFILENAMEW ofn);
 // ShellExecuteW answers a value greater than 32 on success, as on Windows.
 HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT showCmd);
 
+#define SEE_MASK_DEFAULT 0x00000000
+#define SEE_MASK_NOCLOSEPROCESS 0x00000040
+#define SEE_MASK_FLAG_NO_UI 0x00000400
+struct SHELLEXECUTEINFOW {
+    DWORD cbSize; // sizeof(SHELLEXECUTEINFOW)
+    ULONG fMask;
+    HWND hwnd;
+    LPCWSTR lpVerb; // NULL: the default verb, "open"
+    LPCWSTR lpFile;
+    LPCWSTR lpParameters;
+    LPCWSTR lpDirectory;
+    int nShow;
+    HINSTANCE hInstApp; // out: greater than 32 on success, else an error code as ShellExecuteW answers it
+    void* lpIDList;
+    LPCWSTR lpClass;
+    HKEY hkeyClass;
+    DWORD dwHotKey;
+    HANDLE hIcon;
+    HANDLE hProcess; // out with SEE_MASK_NOCLOSEPROCESS: the desktop's opener hands over and leaves none (NULL)
+};
+using LPSHELLEXECUTEINFOW = SHELLEXECUTEINFOW*;
+// As ShellExecuteW; FALSE with the last error set when the file cannot be opened or cbSize is wrong.
+BOOL ShellExecuteExW(LPSHELLEXECUTEINFOW info);
+
 #define HH_DISPLAY_TOPIC 0x0000
 #define HH_HELP_FINDER 0x0000
 #define HH_DISPLAY_TOC 0x0001

@@ -65,7 +65,7 @@ void ScriptFolderBrowser(std::optional<std::u16string> folder);
 void ScriptOpenFile(std::optional<std::u16string> file);
 
 // Every shell call made, in order: "SHBrowseForFolderW", "BFFM_SETSELECTIONW <path>", "GetOpenFileNameW",
-// "ShellExecuteW <operation> <file> <parameters>", "HtmlHelpW <file> <command>".
+// "ShellExecuteW <operation> <file> <parameters>" (ShellExecuteExW likewise), "HtmlHelpW <file> <command>".
 std::vector<std::u16string> ShellCalls();
 void ClearShellCalls();
 // ShellExecuteW runs xdg-open only when this is on (off in tests unless asked).

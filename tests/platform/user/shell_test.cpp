@@ -140,3 +140,33 @@ TEST(Shell, HelpHandsAnExistingFileToTheDesktopOpener) {
     EXPECT_EQ(opener.Opened(), help + "\n") << "only the one existing file was opened";
     EXPECT_EQ(ut::ShellCalls().size(), 4u) << "every call is recorded";
 }
+
+TEST(Shell, ShellExecuteExOpensAnExistingFileWithTheDefaultVerb) {
+    FakeOpener opener;
+    ut::ClearShellCalls();
+    const std::string file = opener.m_dir + "/img-240305-001.pdf";
+    std::ofstream(file) << "%PDF";
+    const std::u16string dosPath = u"Z:" + std::u16string(file.begin(), file.end());
+
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpFile = dosPath.c_str();
+    info.nShow = SW_SHOW;
+    info.hProcess = reinterpret_cast<HANDLE>(1);
+    ASSERT_TRUE(ShellExecuteExW(&info));
+    EXPECT_GT(reinterpret_cast<INT_PTR>(info.hInstApp), 32);
+    EXPECT_EQ(info.hProcess, nullptr) << "the desktop's opener leaves no process to wait for";
+    EXPECT_EQ(opener.Opened(), file + "\n");
+
+    info.lpFile = u"Z:\\no\\such.pdf";
+    EXPECT_FALSE(ShellExecuteExW(&info));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    info.cbSize = 60;
+    info.lpFile = dosPath.c_str();
+    EXPECT_FALSE(ShellExecuteExW(&info)) << "a structure of another size";
+    std::vector<std::u16string> calls = ut::ShellCalls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0], u"ShellExecuteExW open " + dosPath + u" ");
+    EXPECT_EQ(opener.Opened(), file + "\n");
+}
