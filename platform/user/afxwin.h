@@ -756,3 +756,5 @@ CWnd* AfxGetMainWnd();
 int AfxMessageBox(LPCWSTR text, UINT type = MB_OK, UINT helpId = 0);
 int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = UINT(-1));
 BOOL AfxRegisterClass(WNDCLASSW* wc);
+// Lets dialogs hold ActiveX controls; there are none here, so it has nothing to set up.
+inline void AfxEnableControlContainer() {}
