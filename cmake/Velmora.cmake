@@ -1,0 +1,18 @@
+# Velmora, the device-scan program, staged beside Quennet in the model's folder ${MODULE_DIR}, where it finds the
+# driver library, its language libraries, the registration library and the still-image service stand-in. Its name
+# gives its INI file: ScannerVazeDozi.exe less its last 12 characters is Scanner, hence C:\Windows\Scanner.ini, the
+# INI file Quennet reads too.
+
+add_executable(velmora ${PROJECT_SOURCE_DIR}/devicescan/program/VelmoraProgram.cpp)
+target_link_libraries(velmora PRIVATE devicescan velmora_resources platform_main)
+set_target_properties(velmora PROPERTIES OUTPUT_NAME "ScannerVazeDozi.exe" RUNTIME_OUTPUT_DIRECTORY ${MODULE_DIR})
+project_warnings(velmora)
+# What the program loads at run time.
+foreach(companion scandrv sti_standin quillet_standin kvxpsrcenus kvxpsrczhcn kvxpsrche)
+    if(TARGET ${companion})
+        add_dependencies(velmora ${companion})
+    endif()
+endforeach()
+if(TARGET scankey)
+    add_dependencies(scankey velmora)
+endif()

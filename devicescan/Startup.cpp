@@ -1,0 +1,87 @@
+#include "devicescan/Startup.h"
+
+#include "devicescan/ProgramPaths.h"
+#include "devicescan/VelmoraLanguage.h"
+#include "settings/DebugOutput.h"
+#include "settings/PlatformFlags.h"
+
+BOOL g_bRestartRegistered = FALSE;
+LONGLONG g_tRestartTime = 0;
+
+namespace {
+
+constexpr const WCHAR* kPlatformOrcaPrefix = u"kvx7718";
+
+// FILETIME counts 100 ns from 1601; 1970 is this many seconds later.
+constexpr LONGLONG kSecondsFrom1601To1970 = 11644473600LL;
+
+using RegisterApplicationRestartFn = HRESULT (*)(LPCWSTR, DWORD);
+using RegistrationFn = HRESULT (*)();
+
+void CallQuillet(const char* entry) {
+    WCHAR path[MAX_PATH] = {};
+    GetQuilletDllPath(path);
+    HMODULE library = path[0] ? LoadLibraryW(path) : nullptr;
+    if (!library)
+        return;
+    if (auto function = reinterpret_cast<RegistrationFn>(GetProcAddress(library, entry)))
+        function();
+    FreeLibrary(library);
+}
+
+} // namespace
+
+void GetResourceDllPath(WCHAR out[MAX_PATH]) {
+    WCHAR folder[MAX_PATH];
+    WCHAR prefix[MAX_PATH];
+    GetProgramFolderAndPrefix(folder, prefix);
+    WCHAR code[MAX_PATH] = {};
+    GetVelmoraLanguageCode(code);
+    if (_snwprintf_s(out, MAX_PATH, _TRUNCATE, u"%s%spsrc%s.dll", folder, prefix, code) < 0)
+        out[0] = 0; // a cut path would name another file
+    if (wcscmp(prefix, kPlatformOrcaPrefix) == 0) {
+        g_bIsPlatformOrca = TRUE;
+        DebugPrint(u"g_bIsPlatformOrca = TRUE");
+    }
+}
+
+void GetQuilletDllPath(WCHAR out[MAX_PATH]) {
+    WCHAR folder[MAX_PATH];
+    WCHAR prefix[MAX_PATH];
+    GetProgramFolderAndPrefix(folder, prefix);
+    if (_snwprintf_s(out, MAX_PATH, _TRUNCATE, u"%s%sQuillet.dll", folder, prefix) < 0)
+        out[0] = 0;
+}
+
+void RegisterQuillet() {
+    CallQuillet("DllRegisterServer");
+}
+
+void UnregisterQuillet() {
+    CallQuillet("DllUnregisterServer");
+}
+
+LONGLONG CurrentTimeSeconds() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<LONGLONG>(ticks / 10000000ULL) - kSecondsFrom1601To1970;
+}
+
+void RegisterRestart() {
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExW(&version) || version.dwMajorVersion < 6 || version.dwMinorVersion != 0 ||
+        version.dwBuildNumber < 6000)
+        return;
+    HMODULE kernel = LoadLibraryW(u"KERNEL32.DLL");
+    if (!kernel)
+        return;
+    auto registerRestart =
+        reinterpret_cast<RegisterApplicationRestartFn>(GetProcAddress(kernel, "RegisterApplicationRestart"));
+    if (registerRestart && registerRestart(u"/RESTART", 0) >= 0) {
+        g_tRestartTime = CurrentTimeSeconds();
+        g_bRestartRegistered = TRUE;
+    }
+    FreeLibrary(kernel);
+}

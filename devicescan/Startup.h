@@ -1,0 +1,25 @@
+// What the device-scan program does at start-up besides choosing its road: the language library's path, the
+// registration of its companion library ("-INS"/"-UNI") and its registration with the restart service.
+#pragma once
+
+#include "platform/base/windows.h"
+
+// Set when RegisterApplicationRestart succeeded, with the time of the registration (seconds since 1970). While set,
+// the program holds a session end back until 60 seconds after the registration.
+extern BOOL g_bRestartRegistered;
+extern LONGLONG g_tRestartTime;
+
+// "<program folder><File Prefix>psrc<language code>.dll"; chooses the program's language. Sets g_bIsPlatformOrca
+// for the File Prefix "kvx7718". Empty when the path would not fit.
+void GetResourceDllPath(WCHAR out[MAX_PATH]);
+// "<program folder><File Prefix>Quillet.dll"; empty when it would not fit.
+void GetQuilletDllPath(WCHAR out[MAX_PATH]);
+// Call the companion library's DllRegisterServer / DllUnregisterServer; a missing library or export does nothing.
+void RegisterQuillet();
+void UnregisterQuillet();
+
+// Registers "/RESTART" with the restart service on a system of version 6.0 or 10.0 (a minor version of 0) with a
+// build of 6000 or more; other systems are left alone.
+void RegisterRestart();
+// Seconds since 1970 of the system clock.
+LONGLONG CurrentTimeSeconds();
