@@ -150,7 +150,9 @@ TEST(Module, Kernel32IsPlatformItself) {
     EXPECT_EQ(LoadLibraryW(u"kernel32.dll"), kernel);
     using FreeSpace = BOOL (*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
     EXPECT_EQ(reinterpret_cast<FreeSpace>(GetProcAddress(kernel, "GetDiskFreeSpaceExA")), &GetDiskFreeSpaceExA);
-    EXPECT_EQ(GetProcAddress(kernel, "RegisterApplicationRestart"), nullptr);
+    EXPECT_EQ(reinterpret_cast<HRESULT (*)(LPCWSTR, DWORD)>(GetProcAddress(kernel, "RegisterApplicationRestart")),
+              &RegisterApplicationRestart);
+    EXPECT_EQ(GetProcAddress(kernel, "CreateProcessW"), nullptr) << "only what the system looks up by name";
     EXPECT_TRUE(FreeLibrary(kernel));
 }
 
