@@ -13,6 +13,7 @@
 #include "settings/PlatformFlags.h"
 #include "tests/devicescan/page_marks.h"
 #include "tests/devicescan/velmora_test_root.h"
+#include "tests/platform/gdiplus/page_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -352,6 +353,39 @@ TEST_F(ScanManagerAppTest, TheThousandAndFirstPageOfAJoinedPdfKeepsEveryPageAsAJ
     ASSERT_EQ(Errors().size(), 1u);
     EXPECT_EQ(Errors()[0], std::u16string(u"The scanned images could not be saved. Check that there is enough free "
                                           u"disk space."));
+}
+
+TEST_F(ScanManagerAppTest, PagesThatCannotBeWrittenLeaveNoPartOfThemselvesAndOneErrorAtTheEnd) {
+    WriteControl("feeder_sheets = 2\n");
+    for (BYTE type : {kJpeg, kPdf}) {
+        m_errors.clear();
+        {
+            // The disk fills while the pages are written.
+            testpage::FileSizeLimit full(20000);
+            PressScanKey(Command(k150, kColour, kA4, type, kFeeder, 1));
+        }
+        EXPECT_TRUE(Saved().empty()) << static_cast<int>(type) << DebugText();
+        EXPECT_TRUE(TempLeft().empty()) << static_cast<int>(type);
+        EXPECT_EQ(Errors(), std::vector<std::u16string>{u"The scanned images could not be saved. Check that there "
+                                                        u"is enough free disk space."})
+            << static_cast<int>(type);
+    }
+}
+
+TEST_F(ScanManagerAppTest, AnOfdThatCannotBeWrittenKeepsThePagesAsJpegsAndOpensNothing) {
+    SaveSettings(1, 1, u"C:\\Scans\\");
+    setenv("PLATFORM_ZLIBWAPI", "/nonexistent/libminizip.so", 1); // no zip library: no package
+    WriteControl("feeder_sheets = 2\n");
+    PressScanKey(Command(k75, kGrey, kA4, kOfd, kFeeder, 1));
+    unsetenv("PLATFORM_ZLIBWAPI");
+    const std::vector<std::string> saved = Saved();
+    ASSERT_EQ(saved, (std::vector<std::string>{"img-240305103000-001.jpg", "img-240305103000-002.jpg"}));
+    ExpectSheets(saved[0], 75, {{1, false}});
+    ExpectSheets(saved[1], 75, {{2, false}});
+    EXPECT_EQ(Errors().size(), 1u);
+    EXPECT_TRUE(Logged(u"-------CreateOfdFromJpg------------error"));
+    EXPECT_TRUE(TempLeft().empty());
+    EXPECT_TRUE(ut::ShellCalls().empty());
 }
 
 // A fault of each entry point of the driver: the pages before it are saved whole, nothing half-written or temporary
