@@ -58,6 +58,18 @@ void FreeAtUnload(void (*release)(void*), void* object) {
         g_singletons[slot] = Singleton{release, object};
 }
 
+} // namespace platform
+
+// LeakSanitizer's, when the process runs with it.
+extern "C" void __lsan_ignore_object(const void* object) __attribute__((weak));
+
+namespace platform {
+
+void KeepForProcess(const void* object) {
+    if (&__lsan_ignore_object != nullptr)
+        __lsan_ignore_object(object);
+}
+
 bool Unloading() {
     return g_unloading;
 }

@@ -15,6 +15,10 @@ void FreeAtUnload(void (*release)(void*), void* object);
 // destructor then frees memory only, since its thread lives on without this module.
 bool Unloading();
 
+// An object the process keeps past the unload of the module that made it (the states that every module's copy of
+// platform shares, found through the environment): leak checkers count it, and all it holds, as kept.
+void KeepForProcess(const void* object);
+
 // A singleton that lives as long as the code that uses it: `static auto* x = KeepUntilUnload(new X);`.
 template <class T> T* KeepUntilUnload(T* object) {
     FreeAtUnload([](void* p) { delete static_cast<T*>(p); }, object);

@@ -4,6 +4,8 @@
 
 #include "platform/gdi/internal.h"
 
+#include "platform/base/lifetime.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +34,7 @@ SharedState* Publish() {
             return reinterpret_cast<SharedState*>(static_cast<std::uintptr_t>(address));
     }
     auto* state = new SharedState; // lives as long as the process: DCs may be used during exit
+    platform::KeepForProcess(state);
     char value[64];
     std::snprintf(value, sizeof value, "%ld:%llx", static_cast<long>(getpid()),
                   static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(state)));

@@ -5,8 +5,10 @@
 #include "platform/base/lifetime.h"
 #include "platform/base/windows.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <dlfcn.h>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -28,6 +30,7 @@ State* PublishState() {
             return reinterpret_cast<State*>(static_cast<std::uintptr_t>(address));
     }
     auto* state = new State(); // lives as long as the process: windows may be touched during exit
+    platform::KeepForProcess(state);
     char value[64];
     std::snprintf(value, sizeof value, "%ld:%llx", static_cast<long>(getpid()),
                   static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(state)));
@@ -278,8 +281,68 @@ WCHAR CharForKey(const BYTE* keys, WPARAM vk) {
 
 } // namespace
 
+namespace {
+
+// When this copy's module is unloaded, what it leaves in the process's window state goes with it: windows, window
+// classes, hooks and timers whose code lies in the module. Nothing of the module is called any more (its static
+// objects are gone by then); its windows only leave the tables.
+void ForgetModuleCode() {
+    Dl_info self{};
+    if (dladdr(reinterpret_cast<void*>(&ForgetModuleCode), &self) == 0)
+        return;
+    auto inModule = [base = self.dli_fbase](const void* code) {
+        Dl_info info{};
+        return code != nullptr && dladdr(code, &info) != 0 && info.dli_fbase == base;
+    };
+    State& g = G();
+    Lock lock(g.mutex);
+    std::vector<HWND> gone;
+    for (auto& [h, w] : g.windows)
+        if (inModule(reinterpret_cast<const void*>(w->proc)))
+            gone.push_back(h);
+    for (size_t i = 0; i < gone.size(); ++i) // with their children, whatever code those run
+        if (Window* w = Find(gone[i]))
+            for (HWND child : w->children)
+                if (std::find(gone.begin(), gone.end(), child) == gone.end())
+                    gone.push_back(child);
+    for (HWND h : gone) {
+        Window* w = Find(h);
+        if (w == nullptr)
+            continue;
+        if (Window* parent = w->parent ? Find(w->parent) : nullptr)
+            std::erase(parent->children, h);
+        std::erase(g.topLevel, h);
+        std::erase_if(g.dcWindows, [h](const auto& entry) { return entry.second == h; });
+        for (auto& [tid, queue] : g.queues) {
+            std::erase_if(queue->posted, [h](const MSG& m) { return m.hwnd == h; });
+            std::erase_if(queue->timers, [h](const Timer& t) { return t.hwnd == h; });
+            for (HWND* held : {&queue->focus, &queue->active, &queue->capture})
+                if (*held == h)
+                    *held = nullptr;
+        }
+        for (HWND* held : {&g.foreground, &g.hoverWindow, &g.trackLeave})
+            if (*held == h)
+                *held = nullptr;
+        g.windows.erase(h);
+    }
+    for (auto& c : g.classes)
+        if (c && !c->system && inModule(reinterpret_cast<const void*>(c->wc.lpfnWndProc)))
+            c.reset(); // keep the slot so other atoms stay valid
+    for (auto& [tid, queue] : g.queues) {
+        std::erase_if(queue->hooks,
+                      [&](const Hook& hook) { return inModule(reinterpret_cast<const void*>(hook.proc)); });
+        std::erase_if(queue->timers,
+                      [&](const Timer& timer) { return inModule(reinterpret_cast<const void*>(timer.proc)); });
+    }
+}
+
+} // namespace
+
 State& G() {
-    static State* state = PublishState();
+    static State* state = [] {
+        platform::FreeAtUnload([](void*) { ForgetModuleCode(); }, nullptr);
+        return PublishState();
+    }();
     return *state;
 }
 

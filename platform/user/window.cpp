@@ -340,6 +340,10 @@ BOOL GetClassInfoExW(HINSTANCE, LPCWSTR className, WNDCLASSEXW* wc) {
         return FALSE;
     }
     *wc = c->wc;
+    // A built-in class answers the procedure of the caller's copy: the copy that registered it may be unloaded.
+    if (c->system)
+        if (WNDPROC local = LocalSystemProc(c->name))
+            wc->lpfnWndProc = local;
     return TRUE;
 }
 
