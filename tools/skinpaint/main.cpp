@@ -166,6 +166,15 @@ Canvas Tab(bool active) {
     return c;
 }
 
+// The background of an image-adjustment dialog at its client size: a white area for the controls over the footer
+// strip that holds the buttons. Both halves mirror onto themselves, so right-to-left layouts use the same picture.
+Canvas AdjustmentBackground(int width, int height, int footerTop) {
+    Canvas c(width, height, kPanel);
+    c.FillRect(0, footerTop, width, footerTop + 1, kHairline);
+    c.FillRect(0, footerTop + 1, width, height, kFooter);
+    return c;
+}
+
 // The device-scan program's message box background: one white panel (its OK button stands inside the message
 // area, so there is no footer strip) with the error mark beside the text, which starts 79 pixels in from the side
 // where reading starts: the right-to-left picture is the mirror.
@@ -376,6 +385,7 @@ int main(int argc, char** argv) {
     ok &= Write(WarningBackground('?', true), out, "warning_background_rtl.bmp");
     ok &= Write(WarningBackground('i', false), out, "notice_background.bmp");
     ok &= Write(WarningBackground('i', true), out, "notice_background_rtl.bmp");
+    ok &= Write(AdjustmentBackground(399, 203, 166), out, "gamma_background.bmp");
     if (argc > 2)
         ok &= WriteTestData(argv[2]);
     if (argc > 3)
