@@ -17,6 +17,9 @@ constexpr size_t kTagBufferSize = 256; // a tag holds at most 255 bytes
 constexpr size_t kFieldMax = 127;      // a field value fits a 128-byte name or type
 constexpr int kCommaRunMax = 130;
 constexpr int kDataSlack = 32; // zero bytes behind every data block, so "string" data reads as terminated text
+// The store's tree is four levels deep. A file nested far deeper is damaged, and refusing it keeps every recursive
+// walk of a tree (writing, searching, freeing) within a few hundred frames.
+constexpr int kMaxDepth = 256;
 
 bool FileExists(const WCHAR* path) {
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
@@ -171,6 +174,7 @@ CfgObject* ParseCfgTree(const char* bytes, size_t size) {
     CfgObject* current = nullptr;
     bool rootClosed = false;
     bool damaged = false;
+    int depth = 0; // nodes from the root down to the current one
     size_t dataDone = 0;
     // A refused tag opens a stand-in node that collects its subtree, so the subtree's data is still counted and its
     // endobj still matches; the stand-ins are dropped at the end.
@@ -216,12 +220,18 @@ CfgObject* ParseCfgTree(const char* bytes, size_t size) {
         state = State::Outside;
         if (tag.compare(0, 6, "endobj") == 0) {
             // The root stays current once closed: a later node joins its children, a later endobj changes nothing.
-            if (!current)
+            if (!current) {
                 damaged = true; // endobj before any node
-            else if (current->parent)
+            } else if (current->parent) {
                 current = current->parent;
-            else
+                --depth;
+            } else {
                 rootClosed = true;
+            }
+            continue;
+        }
+        if (root && ++depth > kMaxDepth) {
+            damaged = true;
             continue;
         }
         CfgObject* node = tagTooLong ? nullptr : ParseObjectTag(tag, size - i);
@@ -238,6 +248,7 @@ CfgObject* ParseCfgTree(const char* bytes, size_t size) {
         }
         if (!root) {
             root = node;
+            depth = 1;
         } else {
             node->parent = current;
             current->children.push_back(node);

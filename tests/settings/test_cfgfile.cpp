@@ -127,6 +127,21 @@ TEST_F(CfgFileTest, EmptyTruncatedAndGarbageFilesAreNoTree) {
     EXPECT_NE(Parse(kDefaultFile.substr(0, kDefaultFile.size() - 1)), nullptr);
 }
 
+TEST_F(CfgFileTest, TreesNestedBeyond256LevelsAreDamaged) {
+    auto nested = [](int levels) {
+        std::string text;
+        for (int i = 0; i < levels; ++i)
+            text += "<object:n,type:null,len:0,childobjs:1>\n";
+        for (int i = 0; i < levels; ++i)
+            text += "<endobj>\n";
+        return text;
+    };
+    EXPECT_NE(Parse(nested(256)), nullptr) << "256 levels still read";
+    EXPECT_EQ(Parse(nested(257)), nullptr);
+    // Deep enough to exhaust the stack of the tree's recursive walks, were it read.
+    EXPECT_EQ(Parse(nested(300000)), nullptr);
+}
+
 TEST_F(CfgFileTest, TheClosedRootStaysCurrent) {
     Tree back = Parse(kDefaultFile + "<endobj>\n");
     ASSERT_NE(back, nullptr) << "an endobj after the root's own changes nothing";
