@@ -386,6 +386,7 @@ int main(int argc, char** argv) {
     ok &= Write(WarningBackground('i', false), out, "notice_background.bmp");
     ok &= Write(WarningBackground('i', true), out, "notice_background_rtl.bmp");
     ok &= Write(AdjustmentBackground(399, 203, 166), out, "gamma_background.bmp");
+    ok &= Write(AdjustmentBackground(397, 443, 406), out, "brightcontrast_background.bmp");
     if (argc > 2)
         ok &= WriteTestData(argv[2]);
     if (argc > 3)

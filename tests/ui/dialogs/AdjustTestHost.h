@@ -113,6 +113,13 @@ inline std::u16string ItemText(HWND dlg, int id) {
     return TextOf(GetDlgItem(dlg, id));
 }
 
+// The button's click as its dialog receives it (two real clicks in a row would make a double click, which skinned
+// buttons ignore).
+inline void Press(HWND dlg, int id) {
+    SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+    ut::RunPendingMessages();
+}
+
 // Where the snapshots go (DIALOGS_PNG_DIR), or empty when nobody asked for them.
 inline std::string SnapshotPath(const std::string& name) {
     const char* out = std::getenv("DIALOGS_PNG_DIR");

@@ -160,7 +160,7 @@ TEST_F(GammaThresholdTest, ResetRestoresTheDefaultsEvenForADisabledThreshold) {
         EXPECT_EQ(ItemText(hwnd, kGammaEdit), u"1.8");
         EXPECT_EQ(ItemText(hwnd, kThresholdEdit), u"72");
         EXPECT_EQ(SliderPos(hwnd, kThresholdSlider), 72);
-        ut::Click(GetDlgItem(hwnd, kReset));
+        Press(hwnd, kReset);
         ut::RunPendingMessages();
         EXPECT_EQ(window.modified, 1) << "resetting the defaults again changes nothing";
     });

@@ -1,0 +1,256 @@
+// The brightness and contrast dialog: values per channel reaching the settings and the preview, the channel list
+// by colour mode, Reset, the curve graph (frame once, the selected channel on top, the identity without the
+// library), and how it closes.
+#include "AdjustTestHost.h"
+
+#include "ui/dialogs/AdjustmentDialogs.h"
+#include "ui/dialogs/CCImageBrightContrastDlg.h"
+
+#include "platform/base/testing.h"
+
+namespace {
+
+using namespace adjust_test;
+
+constexpr int kCombo = 10279, kGraph = 10285, kBrightnessSlider = 10282, kContrastSlider = 10283;
+constexpr int kBrightnessEdit = 10262, kContrastEdit = 10116, kReset = 10146, kClose = 10284;
+
+// Mid grey with a red tint on the left half: (128, 128, 128) and (200, 100, 50).
+unsigned Patches(int x, int) {
+    return x < 8 ? 0xC86432U : 0x808080U;
+}
+
+class BrightContrastTest : public AdjustTest {
+protected:
+    void SetUp() override {
+        AdjustTest::SetUp();
+        window.param.adv[12] = 10; // gamma 1.0: the preview shows the patches as they are
+        window.SetPreview(16, 2, Patches);
+    }
+    static int ComboCount(HWND dlg) {
+        return static_cast<int>(SendMessageW(GetDlgItem(dlg, kCombo), CB_GETCOUNT, 0, 0));
+    }
+    static void SelectChannel(HWND dlg, int channel) {
+        SendMessageW(GetDlgItem(dlg, kCombo), CB_SETCURSEL, static_cast<WPARAM>(channel), 0);
+        SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(kCombo, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dlg, kCombo)));
+        ut::RunPendingMessages();
+    }
+    static void TypeAndEnter(HWND dlg, int id, std::u16string_view text) {
+        SetFocus(GetDlgItem(dlg, id));
+        SetWindowTextW(GetDlgItem(dlg, id), std::u16string(text).c_str());
+        ut::PressKey(VK_RETURN);
+        ut::RunPendingMessages();
+    }
+    static int SliderPos(HWND dlg, int id) {
+        return static_cast<int>(SendMessageW(GetDlgItem(dlg, id), TBM_GETPOS, 0, 0));
+    }
+    // Whether the curve point of input value i and output value v shows `colour` (within a pixel of it).
+    static bool CurveShows(HWND dlg, int i, int v, COLORREF colour) {
+        RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        CRect graph;
+        GetWindowRect(GetDlgItem(dlg, kGraph), &graph);
+        MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&graph), 2);
+        const CRect area = CCImageBrightContrastDlg::CurveArea(graph.Width(), graph.Height());
+        const int x = graph.left + 2 + area.left + area.Width() * i / 255;
+        const int y = graph.top + 2 + area.top + (255 - v) * area.Height() / 255;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (ut::WindowPixel(dlg, x + dx, y + dy) == colour)
+                    return true;
+        return false;
+    }
+};
+
+TEST_F(BrightContrastTest, OpensOnTheCombinedChannelWithItsStoredValues) {
+    window.param.adv[0] = 20;
+    window.param.adv[4] = -30;
+    window.param.adv[1] = 55;
+    CCImageBrightContrastDlg dlg(window);
+    Run(dlg, [&](HWND hwnd) {
+        EXPECT_EQ(ComboCount(hwnd), 4) << "colour: combined, red, green, blue";
+        EXPECT_EQ(SendMessageW(GetDlgItem(hwnd, kCombo), CB_GETCURSEL, 0, 0), 0);
+        EXPECT_EQ(SliderPos(hwnd, kBrightnessSlider), 20);
+        EXPECT_EQ(SliderPos(hwnd, kContrastSlider), -30);
+        EXPECT_EQ(ItemText(hwnd, kBrightnessEdit), u"20");
+        EXPECT_EQ(ItemText(hwnd, kContrastEdit), u"-30");
+        EXPECT_EQ(SendMessageW(GetDlgItem(hwnd, kBrightnessEdit), EM_GETLIMITTEXT, 0, 0), 4);
+        EXPECT_EQ(SendMessageW(GetDlgItem(hwnd, kContrastSlider), TBM_GETRANGEMIN, 0, 0), -100);
+        CRect graph;
+        GetWindowRect(GetDlgItem(hwnd, kGraph), &graph);
+        EXPECT_EQ(graph.Width(), graph.Height()) << "the graph is square";
+        if (strings) {
+            EXPECT_EQ(TextOf(hwnd), std::u16string(LoadResString(1063)));
+            EXPECT_EQ(ItemText(hwnd, 10280), std::u16string(LoadResString(1072)));
+            EXPECT_EQ(ItemText(hwnd, 10281), std::u16string(LoadResString(1073)));
+            EXPECT_EQ(ItemText(hwnd, 10278), std::u16string(LoadResString(1067)));
+        }
+    });
+    EXPECT_EQ(window.modified, 0);
+    for (int mode : {1, 0}) {
+        window.param.colorMode = mode;
+        CCImageBrightContrastDlg grey(window);
+        Run(grey, [&](HWND hwnd) { EXPECT_EQ(ComboCount(hwnd), 1) << "only the combined channel in mode " << mode; });
+    }
+}
+
+TEST_F(BrightContrastTest, SlidersAndEditsChangeTheirChannelAndThePreview) {
+    ASSERT_EQ(window.Pixel(12, 0), 0x808080U);
+    CCImageBrightContrastDlg dlg(window);
+    Run(dlg, [&](HWND hwnd) {
+        TypeAndEnter(hwnd, kBrightnessEdit, u"50");
+        EXPECT_EQ(window.param.adv[0], 50);
+        EXPECT_EQ(SliderPos(hwnd, kBrightnessSlider), 50);
+        EXPECT_EQ(window.Pixel(12, 0), 0xC0C0C0U) << "128 + 1.28 x 50 = 192";
+        EXPECT_EQ(window.modified, 1);
+        EXPECT_EQ(window.refreshed, 1);
+
+        SelectChannel(hwnd, kChannelRed);
+        EXPECT_EQ(window.modified, 1) << "changing channel changes nothing";
+        EXPECT_EQ(ItemText(hwnd, kBrightnessEdit), u"0") << "the red channel's own values";
+        SetFocus(GetDlgItem(hwnd, kContrastSlider));
+        ut::PressKey(VK_RIGHT);
+        ut::RunPendingMessages();
+        EXPECT_EQ(window.param.adv[5], 1) << "the red contrast";
+        EXPECT_EQ(ItemText(hwnd, kContrastEdit), u"1");
+        EXPECT_EQ(window.param.adv[4], 0) << "the combined contrast stays";
+        TypeAndEnter(hwnd, kBrightnessEdit, u"-100");
+        EXPECT_EQ(window.param.adv[1], -100);
+        const unsigned pixel = window.Pixel(12, 0);
+        EXPECT_LT(pixel >> 16, 0x50U) << "red darkened by 128";
+        EXPECT_EQ(pixel & 0xFFFF, 0xC0C0U) << "green and blue keep the combined brightness";
+
+        SelectChannel(hwnd, kChannelCombined);
+        EXPECT_EQ(ItemText(hwnd, kBrightnessEdit), u"50");
+        TypeAndEnter(hwnd, kBrightnessEdit, u"50");
+        EXPECT_EQ(window.modified, 3) << "the same value again is no change";
+        TypeAndEnter(hwnd, kContrastEdit, u"101");
+        EXPECT_EQ(window.param.adv[4], 0) << "out of range";
+    });
+    EXPECT_EQ(errors.size(), 1U);
+}
+
+TEST_F(BrightContrastTest, ResetZeroesEveryChannelAndReturnsToTheCombinedOne) {
+    CCImageBrightContrastDlg dlg(window);
+    Run(dlg, [&](HWND hwnd) {
+        SelectChannel(hwnd, kChannelGreen);
+        ut::Click(GetDlgItem(hwnd, kReset));
+        ut::RunPendingMessages();
+        EXPECT_EQ(window.modified, 0) << "all were 0 already";
+        EXPECT_EQ(SendMessageW(GetDlgItem(hwnd, kCombo), CB_GETCURSEL, 0, 0), 0) << "but it is back on combined";
+
+        for (int i = 0; i < 8; ++i)
+            window.param.adv[i] = 10 * (i + 1);
+        window.Render();
+        SelectChannel(hwnd, kChannelBlue);
+        EXPECT_EQ(ItemText(hwnd, kBrightnessEdit), u"40");
+        Press(hwnd, kReset);
+        ut::RunPendingMessages();
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(window.param.adv[i], 0) << "adv[" << i << "]";
+        EXPECT_EQ(window.modified, 1);
+        EXPECT_EQ(window.Pixel(12, 0), 0x808080U) << "the preview as it was";
+        EXPECT_EQ(window.Pixel(0, 0), 0xC86432U);
+        EXPECT_EQ(ItemText(hwnd, kBrightnessEdit), u"0");
+        EXPECT_EQ(SliderPos(hwnd, kContrastSlider), 0);
+    });
+}
+
+TEST_F(BrightContrastTest, TheGraphDrawsEveryChannelInOneFrameTheSelectedOneOnTop) {
+    window.param.adv[2] = 40; // green brighter: its curve lies above the others
+    CCImageBrightContrastDlg dlg(window);
+    Run(dlg, [&](HWND hwnd) {
+        EXPECT_TRUE(CurveShows(hwnd, 0, 0, kCurveBlack)) << "the identity runs from the bottom-left corner";
+        EXPECT_TRUE(CurveShows(hwnd, 128, 128, kCurveBlack));
+        EXPECT_TRUE(CurveShows(hwnd, 255, 255, kCurveBlack)) << "to the top-right one";
+        CRect graph;
+        GetWindowRect(GetDlgItem(hwnd, kGraph), &graph);
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&graph), 2);
+        EXPECT_EQ(ut::WindowPixel(hwnd, graph.left + 2, graph.top + 20), 0x919295U) << "the frame's left edge";
+        EXPECT_EQ(ut::WindowPixel(hwnd, graph.left + 40, graph.top + 20), 0xEDE9EBU) << "inside the frame";
+
+        SelectChannel(hwnd, kChannelRed);
+        EXPECT_TRUE(CurveShows(hwnd, 128, 128, kCurveRed)) << "red and blue coincide; the selected red is on top";
+        EXPECT_TRUE(CurveShows(hwnd, 64, 64 + 51, kCurveGreen)) << "green, drawn first, is not painted over";
+        SelectChannel(hwnd, kChannelBlue);
+        EXPECT_TRUE(CurveShows(hwnd, 128, 128, kCurveBlue));
+        SelectChannel(hwnd, kChannelGreen);
+        EXPECT_TRUE(CurveShows(hwnd, 128, 128, kCurveRed)) << "then red over blue";
+        EXPECT_TRUE(CurveShows(hwnd, 64, 64 + 51, kCurveGreen));
+    });
+}
+
+TEST_F(BrightContrastTest, WithoutTheLibraryTheCurveStaysTheIdentity) {
+    wcscpy_s(g_szEffectLibName, MAX_PATH, u"kvxMissingTonalis.dll");
+    window.param.adv[0] = 100;
+    BYTE table[256];
+    CCImageBrightContrastDlg::ComputeLut(100, 0, table);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(table[i], i);
+    CCImageBrightContrastDlg dlg(window);
+    Run(dlg, [&](HWND hwnd) { EXPECT_TRUE(CurveShows(hwnd, 128, 128, kCurveBlack)) << "a straight diagonal"; });
+}
+
+TEST_F(BrightContrastTest, ASelectionChangeWithoutASelectionIsIgnored) {
+    window.param.adv[1] = 30;
+    CCImageBrightContrastDlg dlg(window);
+    Run(dlg, [&](HWND hwnd) {
+        SelectChannel(hwnd, -1);
+        EXPECT_EQ(ItemText(hwnd, kBrightnessEdit), u"0") << "still the combined channel";
+        SetFocus(GetDlgItem(hwnd, kBrightnessSlider));
+        ut::PressKey(VK_RIGHT);
+        ut::RunPendingMessages();
+        EXPECT_EQ(window.param.adv[0], 1);
+        EXPECT_EQ(window.param.adv[1], 30);
+    });
+}
+
+TEST_F(BrightContrastTest, EnterAndEscapeLeaveItOpenTheCloseButtonEndsIt) {
+    std::vector<std::u16string> debug;
+    platform::debug::SetSink([&](std::u16string_view line) { debug.emplace_back(line); });
+    CCImageBrightContrastDlg dlg(window);
+    bool open = false;
+    Run(dlg, [&](HWND hwnd) {
+        SetFocus(GetDlgItem(hwnd, kBrightnessSlider));
+        ut::PressKey(VK_RETURN);
+        ut::PressKey(VK_ESCAPE);
+        ut::RunPendingMessages();
+        open = IsWindowVisible(hwnd) != FALSE;
+    });
+    platform::debug::SetSink({});
+    EXPECT_TRUE(open);
+    EXPECT_NE(std::find(debug.begin(), debug.end(), u" CCImageBrightContrastDlg::OnOK()"), debug.end());
+    CCImageBrightContrastDlg again(window);
+    ut::SetModalInterceptor([](HWND hwnd) {
+        ut::RunPendingMessages();
+        ut::Click(GetDlgItem(hwnd, kClose));
+        ut::RunPendingMessages();
+        if (IsWindowVisible(hwnd))
+            EndDialog(hwnd, IDCANCEL);
+    });
+    EXPECT_EQ(again.DoModal(), IDOK);
+}
+
+TEST_F(BrightContrastTest, Snapshots) {
+    window.param.adv[0] = 10;
+    window.param.adv[1] = 30;
+    window.param.adv[5] = 40;
+    window.param.adv[3] = -40;
+    for (const char* code : {"enus", "zhcn", "he"}) {
+        UseLanguage(code);
+        CCImageBrightContrastDlg dlg(window);
+        Run(dlg, [&](HWND hwnd) {
+            SelectChannel(hwnd, kChannelRed);
+            if (const std::string path = SnapshotPath(std::string("brightcontrast_") + code); !path.empty())
+                ut::SaveWindowPng(hwnd, path.c_str());
+            if (g_bHebrew) {
+                RECT edit{}, slider{};
+                GetWindowRect(GetDlgItem(hwnd, kBrightnessEdit), &edit);
+                GetWindowRect(GetDlgItem(hwnd, kBrightnessSlider), &slider);
+                EXPECT_LT(edit.right, slider.left) << "mirrored: the edit stands left of its slider";
+            }
+        });
+    }
+}
+
+} // namespace
