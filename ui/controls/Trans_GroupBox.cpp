@@ -38,6 +38,9 @@ HBRUSH Trans_GroupBox::CtlColor(CDC* dc, UINT) {
 
 void Trans_GroupBox::OnPaint() {
     CPaintDC dc(this);
+    // In a dialog laid out right to left the caption starts at the right: the whole box is drawn mirrored.
+    if (GetExStyle() & WS_EX_RTLREADING)
+        dc.SetLayout(LAYOUT_RTL);
     CWnd* parent = GetParent();
     CFont* oldFont = dc.SelectObject(parent ? parent->GetFont() : GetFont());
     CString caption;

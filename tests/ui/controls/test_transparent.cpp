@@ -78,6 +78,21 @@ TEST_F(TransparentTest, AGroupBoxCaptionIsMeasuredAndItsGapFollowsIt) {
     EXPECT_EQ(FrameTop(captionBox, 1), -1) << "caption only: no frame";
 }
 
+TEST_F(TransparentTest, AGroupBoxOfARightToLeftLayoutHasItsCaptionGapAtTheRight) {
+    emptyBox.ModifyStyleEx(0, WS_EX_RTLREADING);
+    host.Repaint();
+    CRect r;
+    emptyBox.GetClientRect(&r);
+    const int right = r.Width() - 1;
+    const int top = FrameTop(emptyBox, right - 1);
+    ASSERT_GT(top, 0) << "the right edge of the frame";
+    for (int x : {8, 12, 14})
+        EXPECT_EQ(ut::WindowPixel(emptyBox.m_hWnd, right - x, top), kLeftColour)
+            << "gap at x " << x << " from the right";
+    for (int x : {1, 4, 30})
+        EXPECT_EQ(ut::WindowPixel(emptyBox.m_hWnd, right - x, top), RGB(0xAC, 0xAC, 0xAC)) << "x " << x;
+}
+
 TEST_F(TransparentTest, TheCheckBoxPaintsItsColourAndRepaintsWithoutNewObjects) {
     checkBox.SetBkColor(RGB(0xDA, 0xDA, 0xDA));
     checkBox.Invalidate();
