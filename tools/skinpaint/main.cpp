@@ -175,6 +175,15 @@ Canvas AdjustmentBackground(int width, int height, int footerTop) {
     return c;
 }
 
+// The tone-curve dialog's background: the adjustment background with a frame around the graph, centred so that
+// it also holds the graph of the mirrored layout, which lies three pixels further right.
+Canvas CurveBackground() {
+    Canvas c = AdjustmentBackground(283, 401, 360);
+    c.Cover([](double x, double y) { return InRoundRect(x, y, 47, 46, 236, 237, 4); }, kHairline);
+    c.Cover([](double x, double y) { return InRoundRect(x, y, 48, 47, 235, 236, 3); }, kPanel);
+    return c;
+}
+
 // The device-scan program's message box background: one white panel (its OK button stands inside the message
 // area, so there is no footer strip) with the error mark beside the text, which starts 79 pixels in from the side
 // where reading starts: the right-to-left picture is the mirror.
@@ -387,6 +396,7 @@ int main(int argc, char** argv) {
     ok &= Write(WarningBackground('i', true), out, "notice_background_rtl.bmp");
     ok &= Write(AdjustmentBackground(399, 203, 166), out, "gamma_background.bmp");
     ok &= Write(AdjustmentBackground(397, 443, 406), out, "brightcontrast_background.bmp");
+    ok &= Write(CurveBackground(), out, "curve_background.bmp");
     if (argc > 2)
         ok &= WriteTestData(argv[2]);
     if (argc > 3)
