@@ -229,11 +229,13 @@ TW_UINT16 CDsAssistor::DisableDS(TW_USERINTERFACE*) {
     if (!g_b_devmon_close) {
         g_LLD.AbortScan();
         g_LLD.DevMon_EndScan();
+        g_LLD.DevMon_SetCallBackFun(nullptr, nullptr); // no device event after this may reach the window
         g_LLD.DevMon_Close();
         g_b_devmon_close = TRUE;
     }
     if (CScanWindow* window = g_pScanWindow) {
         window->SetBusy(FALSE);
+        window->RestoreFrontRotation(); // the job ends here; in app mode the window and its settings stay
         if (!g_bAppMode && m_pUI != nullptr)
             m_pUI->Close();
     }

@@ -22,6 +22,9 @@ std::atomic<BOOL> g_bPaperInFeeder{FALSE};
 
 namespace {
 
+// The application set the frame (ICAP_FRAMES or DAT_IMAGELAYOUT): it becomes the window-less scan area.
+std::atomic<BOOL> g_bApplicationFrame{FALSE};
+
 constexpr TW_UINT32 kGet = 0x0D;    // get, get-default, get-current
 constexpr TW_UINT32 kGetSet = 0x0F; // the same plus set
 constexpr TW_UINT32 kAll = 0x1F;    // and reset
@@ -452,6 +455,9 @@ void ApplySetEffects(const CapabilityEntry& row) {
     case CAP_SKIPSCANADJUST:
         g_bSkipScanAdjust = value16;
         break;
+    case ICAP_FRAMES:
+        g_bApplicationFrame = TRUE;
+        break;
     default:
         break;
     }
@@ -543,11 +549,13 @@ TW_UINT16 RunOperation(CapabilityEntry& row, TW_CAPABILITY& cap, TW_UINT16 msg, 
         ok = BuildSecond(row, row.Default, built);
         break;
     case MSG_RESET:
-        // The same as a set of the default, effects included.
+        // The same as a set of the default, effects included; only the frame is then the application's no more.
         std::memcpy(row.Current.items, row.Default.items,
                     row.CurrentConType == TWON_ARRAY ? CapItemSize(row.ItemType) * row.Current.count
                                                      : CapItemSize(row.ItemType));
         ApplySetEffects(row);
+        if (row.CapId == ICAP_FRAMES)
+            g_bApplicationFrame = FALSE;
         ok = BuildSecond(row, row.Default, built);
         break;
     default: { // MSG_QUERYSUPPORT
@@ -631,6 +639,7 @@ float Fix32ToFloat(TW_FIX32 value) {
 }
 
 void InitCapabilityTable() {
+    g_bApplicationFrame = FALSE;
     RowValues* values = Values();
     for (int i = 0; i < kUsedRows; ++i) {
         const RowDefinition& definition = kRows[i];
@@ -708,7 +717,20 @@ TW_UINT16 SetImageLayoutFrame(const TW_IMAGELAYOUT* pLayout) {
     unsigned char wire[16];
     std::memcpy(wire, &pLayout->Frame, sizeof wire);
     ReadOneValue(TWTY_FRAME, wire, sizeof wire, Values()[RowIndexOf(ICAP_FRAMES)].currentValue);
+    g_bApplicationFrame = TRUE;
     return TWRC_SUCCESS;
+}
+
+BOOL GetApplicationFrame(float& left, float& top, float& right, float& bottom) {
+    if (!g_bApplicationFrame)
+        return FALSE;
+    float frame[4]; // internal order: top, left, right, bottom
+    std::memcpy(frame, Values()[RowIndexOf(ICAP_FRAMES)].currentValue, sizeof frame);
+    top = frame[0];
+    left = frame[1];
+    right = frame[2];
+    bottom = frame[3];
+    return TRUE;
 }
 
 float GetCurrentXResolution() {

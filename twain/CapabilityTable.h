@@ -68,6 +68,9 @@ BOOL GetFeederEnabled();
 void SetFeederEnabled(BOOL enabled);
 BOOL IsPaperInFeeder();
 TW_UINT16 SetImageLayoutFrame(const TW_IMAGELAYOUT* pLayout);
+// The frame the application set (ICAP_FRAMES MSG_SET or DAT_IMAGELAYOUT MSG_SET since the table was built, and not
+// reset since), in inches: FALSE when it set none.
+BOOL GetApplicationFrame(float& left, float& top, float& right, float& bottom);
 
 // The current values of ICAP_XRESOLUTION and ICAP_YRESOLUTION in dpi, read from their storage.
 float GetCurrentXResolution();

@@ -12,3 +12,9 @@ extern std::atomic<BOOL> g_bKeepOpenAfterXfer; // 1 at load: the end of a job as
 extern std::atomic<BOOL> g_b_devmon_close;     // the device is closed (1 at load); every closing road closes it once
 extern std::atomic<BOOL> g_bPageScanPending;   // a page is prepared and its scan not yet started
 extern std::atomic<BOOL> g_bScanStarted;
+extern std::atomic<BOOL> g_bAutoDeskew; // the advanced page's deskew switch
+extern std::atomic<BOOL> g_bAutoCrop;   // auto-crop for this scan, chosen by the scan road from model and paper
+
+// The page scan that runs before MSG_XFERREADY when auto-crop or deskew needs the whole page first (so that the
+// image information reports the final size); announces the page when done. 0, or the announcement's result.
+int ScanBeforeXferReady();

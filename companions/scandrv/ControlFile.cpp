@@ -86,6 +86,11 @@ bool ReadLine(const std::string& line, Control& c) {
         for (int n; value >> n;)
             list.push_back(n);
         c.pushStatus = list;
+    } else if (key == "journal") {
+        std::string file = Trim(value.str());
+        if (file.empty())
+            return false;
+        c.journal = file;
     } else if (key == "fault") {
         Fault f;
         if (!(value >> f.entry >> f.code))

@@ -21,6 +21,9 @@
 //                                        the entry point (e.g. ScanDrv_StartScan) answers the driver code at its
 //                                        n-th call (default 1) counted from the file's last change, or from then on
 //                                        (a fault on ScanDrv_Close still closes the device)
+//   journal        = <file>              every call of an entry point (but reads and progress polls) appends a line
+//                                        "<entry> <arguments> -> <driver code>" to that file, in the control
+//                                        file's folder unless the name starts with '/'
 #pragma once
 
 #include "companions/scandrv/TestPage.h"
@@ -52,6 +55,7 @@ struct Control {
     int stallPage = 0, stallLine = 0, stallMs = 0;
     std::vector<int> pushStatus;
     std::vector<Fault> faults;
+    std::string journal; // as written: a POSIX path, or a name in the control file's folder; empty: no journal
 };
 
 // Parses the text of a control file; the lines it cannot read ("line 3: usb = maybe") are added to `unread`.

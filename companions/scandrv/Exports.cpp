@@ -8,10 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
+#include <sstream>
 #include <strings.h>
 #include <thread>
 
@@ -81,16 +84,60 @@ bool NetDeviceAnswers(const Control& c, const char* nameOrAddress) {
     });
 }
 
-template <typename F> int Guarded(const char* entry, bool refresh, F body) {
+// The arguments of a call as the journal writes them: each after a space, a missing text as "(null)".
+struct Text {
+    const char* text;
+};
+std::ostream& operator<<(std::ostream& out, Text t) {
+    return out << (t.text ? t.text : "(null)");
+}
+// Four values of a channel table as "a,b,c,d".
+struct Four {
+    const int* values;
+};
+std::ostream& operator<<(std::ostream& out, Four f) {
+    if (!f.values)
+        return out << "(null)";
+    return out << f.values[0] << ',' << f.values[1] << ',' << f.values[2] << ',' << f.values[3];
+}
+template <typename... T> std::string Args(const T&... values) {
+    std::ostringstream out;
+    ((out << ' ' << values), ...);
+    return out.str();
+}
+
+// Appends "<entry><arguments> -> <code>" to the journal of the control file, if it names one.
+void Journal(const char* entry, const std::string& args, int code) {
+    std::string file;
+    {
+        std::lock_guard lock(g_lock);
+        file = g_control.journal;
+    }
+    if (file.empty())
+        return;
+    if (file[0] != '/') {
+        const std::string control = ControlFilePath(); // the folder of today's control file
+        file = control.substr(0, control.rfind('/') + 1) + file;
+    }
+    static std::mutex s_writing; // one whole line at a time, whichever thread calls
+    std::lock_guard lock(s_writing);
+    std::ofstream(file, std::ios::app) << entry << args << " -> " << code << '\n';
+}
+
+// Hot entry points (reads and progress polls) neither pick up a changed control file nor go into the journal.
+template <typename F> int Guarded(const char* entry, bool refresh, F body, const std::string& args = {}) {
+    int code = 1;
     try {
         if (refresh)
             RefreshControl();
-        if (std::optional<int> code = FaultFor(entry))
-            return *code;
-        return body();
+        std::optional<int> fault = FaultFor(entry);
+        code = fault ? *fault : body();
     } catch (...) {
-        return 1;
+        code = 1;
     }
+    if (refresh)
+        Journal(entry, args, code);
+    return code;
 }
 
 int Open(const char* entry, const char* deviceName, void** handle) {
@@ -107,14 +154,18 @@ int Open(const char* entry, const char* deviceName, void** handle) {
         g_device = std::make_shared<Device>();
         *handle = g_device.get();
         return 0;
-    });
+    }, Args(Text{deviceName}));
 }
 
-template <typename F> int WithDevice(const char* entry, bool refresh, void* handle, F body) {
-    return Guarded(entry, refresh, [&] {
-        std::shared_ptr<Device> device = Find(handle);
-        return device ? body(*device) : 1;
-    });
+template <typename F>
+int WithDevice(const char* entry, bool refresh, void* handle, F body, const std::string& args = {}) {
+    return Guarded(
+        entry, refresh,
+        [&] {
+            std::shared_ptr<Device> device = Find(handle);
+            return device ? body(*device) : 1;
+        },
+        args);
 }
 
 } // namespace
@@ -148,7 +199,9 @@ SCANDRV_EXPORT int ScanDrv_Close(void* handle) {
             if (device->OnMechanismThread())
                 std::thread([closing = std::move(device)]() mutable { closing.reset(); }).detach();
         }
-        return fault ? *fault : found ? 0 : 1;
+        const int code = fault ? *fault : found ? 0 : 1;
+        Journal("ScanDrv_Close", {}, code);
+        return code;
     } catch (...) {
         return 1;
     }
@@ -159,7 +212,7 @@ SCANDRV_EXPORT int ScanDrv_SetResolution1200(int on) {
         std::lock_guard lock(g_lock);
         g_resolution1200 = on;
         return 0;
-    });
+    }, Args(on));
 }
 
 SCANDRV_EXPORT int ScanDrv_SetHorizontal(int horizontal) {
@@ -167,11 +220,11 @@ SCANDRV_EXPORT int ScanDrv_SetHorizontal(int horizontal) {
         std::lock_guard lock(g_lock);
         g_horizontal = horizontal;
         return 0;
-    });
+    }, Args(horizontal));
 }
 
-SCANDRV_EXPORT int ScanDrv_SetContinueFlag(void* handle, int) {
-    return WithDevice("ScanDrv_SetContinueFlag", true, handle, [](Device&) { return 0; });
+SCANDRV_EXPORT int ScanDrv_SetContinueFlag(void* handle, int on) {
+    return WithDevice("ScanDrv_SetContinueFlag", true, handle, [](Device&) { return 0; }, Args(on));
 }
 
 SCANDRV_EXPORT int ScanDrv_GetLastError(void* handle) {
@@ -182,7 +235,7 @@ SCANDRV_EXPORT int ScanDrv_SetScanParameter(void* handle, int xres, int yres, in
                                             int bottom, int threshold, int source) {
     return WithDevice("ScanDrv_SetScanParameter", true, handle, [&](Device& d) {
         return d.SetScanParameter({xres, yres, colour, left, top, right, bottom, threshold, source});
-    });
+    }, Args(xres, yres, colour, left, top, right, bottom, threshold, source));
 }
 
 SCANDRV_EXPORT int ScanDrv_GetScanParameter(void* handle, int* pixelsPerLine, int* totalLines) {
@@ -227,10 +280,10 @@ SCANDRV_EXPORT int ScanDrv_GetCurTransferSize(void* handle, int* total, int* don
 }
 
 // The tone settings do not change the test pages; the threshold decides black and white.
-SCANDRV_EXPORT int ScanDrv_SetScanParameterAdj(void* handle, int* brightness, int* contrast, int* curve, int,
-                                               int threshold, int, int) {
+SCANDRV_EXPORT int ScanDrv_SetScanParameterAdj(void* handle, int* brightness, int* contrast, int* curve, int gamma,
+                                               int threshold, int descreen, int fading) {
     return WithDevice("ScanDrv_SetScanParameterAdj", true, handle,
-                      [&](Device& d) { return brightness && contrast && curve ? d.SetAdjustments(threshold) : 1; });
+                      [&](Device& d) { return brightness && contrast && curve ? d.SetAdjustments(threshold) : 1; }, Args(Four{brightness}, Four{contrast}, Four{curve}, gamma, threshold, descreen, fading));
 }
 
 // Port type 0 asks for the local device; any other type for the network device named by the narrow text.
@@ -242,7 +295,7 @@ SCANDRV_EXPORT int ScanDrv_CheckConnect(int portType, void* address) {
         if (!address)
             return 1;
         return NetDeviceAnswers(c, static_cast<const char*>(address)) ? 0 : 4;
-    });
+    }, Args(portType, Text{portType != 0 ? static_cast<const char*>(address) : ""}));
 }
 
 SCANDRV_EXPORT int ScanDrv_GetADFStatus(void* handle) {
@@ -277,7 +330,7 @@ SCANDRV_EXPORT int ScanDrv_LocateMFP(char* address, char*) {
         if (!address)
             return 1;
         return NetDeviceAnswers(CurrentControl(), address) ? 0 : 4;
-    });
+    }, Args(Text{address}));
 }
 
 // Answers 0 when a device answers at the request's address; the caller notifies its window itself.
@@ -294,7 +347,7 @@ SCANDRV_EXPORT int ScanDrv_SetCallBackFun(void* handle, ScanDrvCallback callback
     return WithDevice("ScanDrv_SetCallBackFun", true, handle, [&](Device& d) {
         d.SetCallback(callback, context);
         return 0;
-    });
+    }, Args(Text{callback ? "callback" : nullptr}));
 }
 
 // 0: another page of the push job follows; 13: not yet, ask again; anything else: no more pages.

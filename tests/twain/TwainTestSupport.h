@@ -1,6 +1,7 @@
-// Every test runs under its own C:\ root with its own INI file (and its own "File Prefix", so that the named enable
-// mutexes of tests running in parallel never meet). Tests that load the staged module point the module's copy of the
-// platform at the same root through the environment, before loading it.
+// Every test runs under its own C:\ root with its own INI file; named kernel objects are per root, so the enable
+// mutexes of tests running in parallel never meet. The INI names the File Prefix of the staged companions ("kvx"), so
+// the staged module finds the simulated device and the language libraries. Tests that load the staged module point
+// the module's copy of the platform at the same root through the environment, before loading it.
 #pragma once
 
 #include "platform/base/testing.h"
@@ -89,7 +90,7 @@ protected:
         std::filesystem::create_directories(m_root + "/Windows");
         setenv("PLATFORM_ROOT", m_root.c_str(), 1);
         platform::testing::SetRoot(m_root);
-        m_prefix = "t" + std::to_string(getpid()) + "_" + std::to_string(++s_counter);
+        m_prefix = "kvx";
         m_ini = "[TWAIN]\nFile Prefix=" + m_prefix + "\nManufacturer=Korvel\nProduct Name(kvx7731)=KVX 7731\n";
         WriteIni();
     }
@@ -111,5 +112,4 @@ protected:
     std::string m_root;
     std::string m_prefix;
     std::string m_ini;
-    static inline int s_counter = 0;
 };

@@ -32,10 +32,13 @@ protected:
     void SetUp() override {
         TwainTestRoot::SetUp();
         g_notifications.clear();
-        // The manager's data-source folder: one model folder holding a copy of the module.
+        // The manager's data-source folder: one model folder holding a copy of the module and its companions (the
+        // simulated device, the language libraries).
         m_dsPath = m_root + "/twain";
         std::filesystem::create_directories(m_dsPath + "/kvx7731");
-        std::filesystem::copy_file(StagedModule(), m_dsPath + "/kvx7731/Scanner64.ds");
+        for (const auto& file : std::filesystem::directory_iterator(ModuleDir()))
+            if (file.is_regular_file())
+                std::filesystem::copy_file(file.path(), m_dsPath + "/kvx7731/" + file.path().filename().string());
         std::ofstream(m_dsPath + "/loose.ds") << "not a source: it lies in the data-source folder itself";
         setenv("TWAIN_DS_PATH", m_dsPath.c_str(), 1);
         m_dsm = dlopen(ManagerPath().c_str(), RTLD_LAZY);
@@ -190,7 +193,7 @@ TEST_F(ManagerTest, EnabledSourceNotifiesTheApplicationThroughTheManager) {
     // dispatched by the source itself when the application calls MSG_PROCESSEVENT from its loop.
     ui.ShowUI = 1;
     ASSERT_EQ(Dsm(&source, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
-    HWND window = FindWindowW(nullptr, u"TWAIN");
+    HWND window = FindWindowW(nullptr, u"KVX 7731 TWAIN (USB)");
     ASSERT_NE(window, nullptr) << "the scanning window";
     EXPECT_TRUE(IsWindowVisible(window));
     PostMessageW(window, WM_CLOSE, 0, 0);

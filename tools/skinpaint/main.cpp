@@ -5,6 +5,7 @@
 //   skinpaint <resources/quennet folder> [<test data folder> [<viewer data folder>]]
 //   skinpaint --velmora <resources/velmora folder>     (the device-scan program's copies, its message box and icon)
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -257,6 +258,153 @@ bool WriteIcon(const std::string& folder, const std::string& name, const std::ve
     return bool(file);
 }
 
+// The scanning window's background (client size): the preview side and the settings side as two soft cards on the
+// page colour, and the button strip under the settings. The right-to-left picture is its mirror; the app-mode
+// picture is taller, with the panes' strip between the cards and the buttons.
+Canvas WindowBackground(int width, int height, bool rightToLeft, bool appMode) {
+    Canvas c(width, height, kPage);
+    auto card = [&](double l, double t, double r, double b) {
+        c.Cover([&](double x, double y) { return InRoundRect(x, y, l, t, r, b, 6); }, kHairline);
+        c.Cover([&](double x, double y) { return InRoundRect(x, y, l + 1, t + 1, r - 1, b - 1, 5); }, kPanel);
+    };
+    card(4, 4, 416, appMode ? 600 : height - 4); // preview, its tools, scroll bars and size strip
+    card(418, 4, width - 4, 486);                // settings
+    if (appMode) {
+        card(4, 600, width - 4, 768); // the panes
+        c.FillRect(0, 768, width, height, kFooter);
+        c.FillRect(0, 768, width, 769, kHairline);
+    } else {
+        c.FillRect(418, 490, width - 4, height - 4, kFooter);
+        c.FillRect(418, 490, width - 4, 491, kHairline);
+    }
+    if (rightToLeft)
+        c.MirrorHorizontally();
+    return c;
+}
+
+// The progress window's background: the message area and the strip with Cancel.
+Canvas ProgressBackground() {
+    Canvas c(300, 126, kPanel);
+    c.FillRect(0, 88, 300, 89, kHairline);
+    c.FillRect(0, 89, 300, 126, kFooter);
+    return c;
+}
+
+enum class Tool { Select, ZoomIn, ZoomOut, Hand, Clear, RotateLeft, RotateRight };
+enum class Face { Normal, Pressed, Hover, Disabled };
+
+double Dist(double x, double y, double cx, double cy) {
+    return std::sqrt((x - cx) * (x - cx) + (y - cy) * (y - cy));
+}
+
+// Distance from (x, y) to the segment a-b.
+double SegmentDist(double x, double y, double ax, double ay, double bx, double by) {
+    const double dx = bx - ax, dy = by - ay;
+    const double t = std::clamp(((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+    return Dist(x, y, ax + t * dx, ay + t * dy);
+}
+
+// A 28 x 28 tool button of the preview: a rounded face and the tool's glyph.
+Canvas ToolButton(Tool tool, Face face) {
+    Canvas c(28, 28, kPanel);
+    const ButtonLook looks[] = {{Hex(0xFFFFFF), Hex(0xF1F4F8), Hex(0xC3CBD6)},
+                                {Hex(0xD9E6FA), Hex(0xCCDDF7), kAccent},
+                                {Hex(0xF4F8FF), Hex(0xE4EEFD), kAccent},
+                                {Hex(0xF6F7F9), Hex(0xF6F7F9), Hex(0xE1E5EA)}};
+    const ButtonLook& look = looks[static_cast<int>(face)];
+    c.Cover([](double x, double y) { return InRoundRect(x, y, 0, 0, 28, 28, 5); }, look.border);
+    c.Cover([](double x, double y) { return InRoundRect(x, y, 1, 1, 27, 27, 4); },
+            [&](int, int y) { return Mix(look.top, look.bottom, y / 27.0); });
+    const Rgb ink = face == Face::Disabled ? Hex(0xB4BCC7) : face == Face::Pressed ? Hex(0x1F4E9C) : Hex(0x3A4A5E);
+    const double w = 1.6; // stroke width
+    auto stroke = [&](double ax, double ay, double bx, double by) {
+        c.Cover([=](double x, double y) { return SegmentDist(x, y, ax, ay, bx, by) <= w / 2; }, ink);
+    };
+    auto ring = [&](double cx, double cy, double r) {
+        c.Cover([=](double x, double y) { return std::abs(Dist(x, y, cx, cy) - r) <= w / 2; }, ink);
+    };
+    switch (tool) {
+    case Tool::Select: // a dashed frame with the pointer at its corner
+        for (double x = 6; x < 20; x += 4) {
+            stroke(x, 7, std::min(x + 2, 20.0), 7);
+            stroke(x, 19, std::min(x + 2, 20.0), 19);
+        }
+        for (double y = 7; y < 19; y += 4) {
+            stroke(6, y, 6, std::min(y + 2, 19.0));
+            stroke(20, y, 20, std::min(y + 2, 19.0));
+        }
+        c.Cover(
+            [](double x, double y) {
+                // the arrow head: a triangle from (15, 14) down to (23, 22) and (15, 24)
+                const double u = x - 15, v = y - 14;
+                return u >= 0 && v >= 0 && u <= v && u * 1.25 + (10 - v) * 0.0 <= 8 && v <= 10 - u * 0.2;
+            },
+            ink);
+        break;
+    case Tool::ZoomIn:
+    case Tool::ZoomOut:
+        ring(12, 12, 6);
+        stroke(16.5, 16.5, 22, 22);
+        stroke(9, 12, 15, 12);
+        if (tool == Tool::ZoomIn)
+            stroke(12, 9, 12, 15);
+        break;
+    case Tool::Hand: // four arrows: move the picture
+        stroke(14, 5, 14, 23);
+        stroke(5, 14, 23, 14);
+        for (auto [ax, ay, dx, dy] : {std::array<double, 4>{14, 5, 1, 1}, {14, 23, 1, -1}, {5, 14, 1, 1},
+                                     {23, 14, -1, 1}}) {
+            if (ay == 5 || ay == 23) {
+                stroke(ax, ay, ax - 3, ay + 3 * dy);
+                stroke(ax, ay, ax + 3, ay + 3 * dy);
+            } else {
+                stroke(ax, ay, ax + 3 * dx, ay - 3);
+                stroke(ax, ay, ax + 3 * dx, ay + 3);
+            }
+        }
+        break;
+    case Tool::Clear: // a page with a cross
+        stroke(8, 6, 17, 6);
+        stroke(8, 6, 8, 22);
+        stroke(8, 22, 20, 22);
+        stroke(20, 9, 20, 22);
+        stroke(17, 6, 20, 9);
+        stroke(11, 11, 17, 17);
+        stroke(17, 11, 11, 17);
+        break;
+    case Tool::RotateLeft:
+    case Tool::RotateRight: {
+        const bool left = tool == Tool::RotateLeft;
+        c.Cover(
+            [=](double x, double y) {
+                const double d = Dist(x, y, 14, 15);
+                const double a = std::atan2(y - 15, left ? 14 - x : x - 14);
+                return std::abs(d - 7) <= w / 2 && a > -2.4;
+            },
+            ink);
+        const double tip = left ? 7 : 21;
+        stroke(tip, 15, tip - 3, 11);
+        stroke(tip, 15, tip + 3, 11);
+        break;
+    }
+    }
+    return c;
+}
+
+// The app-mode panes' button: an arrow up (the panes can be folded away) or down (unfold them).
+Canvas ExpandButton(bool up, bool hover) {
+    Canvas c = ToolButton(Tool::Clear, hover ? Face::Hover : Face::Normal);
+    const ButtonLook look = hover ? ButtonLook{Hex(0xF4F8FF), Hex(0xE4EEFD), kAccent}
+                                  : ButtonLook{Hex(0xFFFFFF), Hex(0xF1F4F8), Hex(0xC3CBD6)};
+    c.Cover([](double x, double y) { return InRoundRect(x, y, 1, 1, 27, 27, 4); },
+            [&](int, int y) { return Mix(look.top, look.bottom, y / 27.0); });
+    const Rgb ink = Hex(0x3A4A5E);
+    const double tipY = up ? 10 : 18, baseY = up ? 17 : 11;
+    c.Cover([=](double x, double y) { return SegmentDist(x, y, 14, tipY, 8, baseY) <= 0.9; }, ink);
+    c.Cover([=](double x, double y) { return SegmentDist(x, y, 14, tipY, 20, baseY) <= 0.9; }, ink);
+    return c;
+}
+
 bool Write(const Canvas& c, const std::string& folder, const std::string& name) {
     const std::string path = folder + "/" + name;
     if (!c.Save(path)) {
@@ -264,6 +412,28 @@ bool Write(const Canvas& c, const std::string& folder, const std::string& name) 
         return false;
     }
     return true;
+}
+
+bool WriteScanWindow(const std::string& out) {
+    bool ok = true;
+    ok &= Write(WindowBackground(780, 604, false, false), out, "main_background.bmp");
+    ok &= Write(WindowBackground(780, 604, true, false), out, "main_background_rtl.bmp");
+    ok &= Write(WindowBackground(780, 812, false, true), out, "main_background_app.bmp");
+    ok &= Write(ProgressBackground(), out, "progress_background.bmp");
+    const std::pair<Tool, const char*> tools[] = {{Tool::Select, "select"},     {Tool::ZoomIn, "zoom_in"},
+                                                  {Tool::ZoomOut, "zoom_out"},  {Tool::Hand, "hand"},
+                                                  {Tool::Clear, "clear"},       {Tool::RotateLeft, "rotate_left"},
+                                                  {Tool::RotateRight, "rotate_right"}};
+    const std::pair<Face, const char*> faces[] = {
+        {Face::Normal, "normal"}, {Face::Pressed, "pressed"}, {Face::Hover, "hover"}, {Face::Disabled, "disabled"}};
+    for (const auto& [tool, toolName] : tools)
+        for (const auto& [face, faceName] : faces)
+            ok &= Write(ToolButton(tool, face), out, std::string("tool_") + toolName + "_" + faceName + ".bmp");
+    ok &= Write(ExpandButton(true, false), out, "expand_up.bmp");
+    ok &= Write(ExpandButton(true, true), out, "expand_up_hover.bmp");
+    ok &= Write(ExpandButton(false, false), out, "expand_down.bmp");
+    ok &= Write(ExpandButton(false, true), out, "expand_down_hover.bmp");
+    return ok;
 }
 
 // Test pictures: plain colours (so a test can tell the states apart by one pixel), a mask whose corners are white,
@@ -397,6 +567,7 @@ int main(int argc, char** argv) {
     ok &= Write(AdjustmentBackground(399, 203, 166), out, "gamma_background.bmp");
     ok &= Write(AdjustmentBackground(397, 443, 406), out, "brightcontrast_background.bmp");
     ok &= Write(CurveBackground(), out, "curve_background.bmp");
+    ok &= WriteScanWindow(out);
     if (argc > 2)
         ok &= WriteTestData(argv[2]);
     if (argc > 3)

@@ -12,7 +12,8 @@ void MirrorChild(HWND child, int clientWidth, HWND dialog) {
     RECT rect{};
     ::GetWindowRect(child, &rect);
     ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    ::SetWindowPos(child, nullptr, clientWidth - rect.right, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(child, nullptr, clientWidth - rect.right, rect.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     const LONG style = ::GetWindowLongW(child, GWL_STYLE);
     const LONG exStyle = ::GetWindowLongW(child, GWL_EXSTYLE);
     if (ClassIs(child, u"msctls_progress32")) {

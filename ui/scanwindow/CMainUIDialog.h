@@ -1,6 +1,8 @@
-// The scanning window: a modeless dialog under the host application's window, running on the host's thread. It
-// owns the current scan settings; its Scan button (or the engine, for a host that wants no window) announces a
-// page to the engine, and its Close button asks the application to close the source.
+// The scanning window: a modeless dialog under the host application's window, running on the host's thread with a
+// message hook of its own for its keys. It owns the current scan settings, the progress dialog and the settings
+// panes; its Scan button (or the engine, for a host that wants no window) opens the device and announces a page
+// to the engine, its Close button asks the application to close the source, and it is the context of the device's
+// event callback.
 //
 // On a host without a message loop of ours (a plain Linux TWAIN application) nobody else dispatches the window's
 // messages: PumpMessages, called by the engine at every DS_Entry of the window's thread (applications call
@@ -10,9 +12,38 @@
 #include "twain/CScanWindow.h"
 
 #include "settings/ScanParam.h"
+#include "ui/controls/CSizeInfoStatic.h"
+#include "ui/controls/CStaticTrans.h"
+#include "ui/controls/CStaticWithBkgBMP.h"
 #include "ui/controls/CxSkinButton.h"
+#include "ui/controls/Trans_GroupBox.h"
 
 #include "platform/user/afxwin.h"
+
+#include <memory>
+
+class CScanProgressDlg;
+
+// The scan area in inches.
+struct InchRect {
+    float Top;
+    float Left;
+    float Right;
+    float Bottom;
+};
+
+// A selection of the preview in its source's units: x, y, width and height.
+struct PreviewZone {
+    float x;
+    float y;
+    float width;
+    float height;
+};
+
+// Posted to the parent window in app mode when the window's title changed.
+inline constexpr UINT WM_APP_TITLE_CHANGED = 0x943;
+// Posted to the window when the save folder of the app-mode pane cannot be used (wParam 10).
+inline constexpr UINT WM_SAVE_FOLDER_ERROR = 0xA41;
 
 class CMainUIDialog : public CDialog, public CScanWindow {
     DECLARE_MESSAGE_MAP()
@@ -21,41 +52,158 @@ public:
 
     explicit CMainUIDialog(CWnd* parent = nullptr);
     ~CMainUIDialog() override;
+    CMainUIDialog(const CMainUIDialog&) = delete;
+    CMainUIDialog& operator=(const CMainUIDialog&) = delete;
 
     // Creates the window hidden, from layout 1004 in app mode, else 10257.
     BOOL CreateModeless(CWnd* parent);
 
-    void OnBnClickedScan();
-    // The scan with the window-less settings of the capability table.
+    // ---- CScanWindow ----
     void ScanWithoutUI() override;
     void SetBusy(BOOL busy) override { m_bBusy = busy ? 1 : 0; }
     void SetCloseOnActivate(BOOL close) override { m_bCloseOnActivate = close ? 1 : 0; }
     void PumpMessages() override;
+    const ScanParam& GetScanParam() const override { return m_ScanParam; }
+    int GetResolutionDpi() override;
+    int GetScanSource() override { return m_ScanParam.source; }
+    void GetPageSize(int& width, int& height) const override;
+    void SetPageSize(int width, int height) override;
+    int GetPageCount() const override { return m_nPageCount; }
+    void SetPageCount(int rows) override { m_nPageCount = rows; }
+    int ApplyScanParameters(BOOL sendArea) override;
+    void ShowScanError(int category, int code) override;
+    void EnableMainWindow(BOOL enable) override;
+    BOOL SetTopMost(BOOL topMost) override;
+    CScanProgress* GetScanProgress() override;
+    INT_PTR RunManualDuplexNote() override;
+    void EndManualDuplexNote() override;
+    void RestoreFrontRotation() override;
+
+    // ---- The window ----
+    void UpdateTitle();
+    void ShowHelp();
+    void UpdateSizeInfo();
+    void UpdateRulers();
+    void ShowBasicPage();
+    void ShowAdvancedPage();
+    void OnClickedBasicTab();
+    void OnClickedAdvancedTab();
+    void EnableZoomButtons(BOOL zoomIn, BOOL zoomOut);
+
+    // ---- Settings ----
+    BOOL initializeSetting();
+    void RefreshSettingControls(BOOL updateButtons);
+    void UpdateSourceControls();
+    void MarkSettingModified();
+    void SaveCurrentSettingOnExit();
+    // A record read from the settings file, made safe to use: each index outside its table takes the value of
+    // `defaults` (or of the source's whole area for the paper), and both addresses end at byte 255.
+    static void CheckLoadedScanParam(ScanParam& record, const ScanParam& defaults);
+
+    // ---- The preview's side in the window ----
+    void UpdatePreviewPaper();
+    void ResetPaperToWholeArea();
+    void ScrollPreviewBy(int dx, int dy);
+    // The selection in the preview for the source and paper; `zone` is the caller's, x and y are kept for a listed
+    // paper. The unit of the result: 2 millimetres, 0 inches.
+    int PreviewTrackerZone(PreviewZone& zone, int source, int paperIndex);
+
+    // ---- The scan road ----
+    void OnBnClickedScan();
+    void OnBnClickedPreview();
     int UpdateNoUIScanParam(int nColorMode, int nResolution, int nScanSize, int nScanSource);
+    bool OpenScanDevice();
+    void GetScanRangeFromPreview(InchRect& area);
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
+    // ---- Controls ----
+    CxSkinButton m_btnSelect;       // 10149
+    CxSkinButton m_btnZoomIn;       // 10152
+    CxSkinButton m_btnZoomOut;      // 10153
+    CxSkinButton m_btnHand;         // 10310
+    CxSkinButton m_btnClearPreview; // 10311
+    CxSkinButton m_btn10299;
+    CxSkinButton m_btn10298;
+    CxSkinButton m_btnExpand; // 1000, app mode
+    CComboBox m_cmbUnits;     // 20004
+    CSizeInfoStatic m_stcSizeInfo;
+    CScrollBar m_sbHorz; // 10151
+    CScrollBar m_sbVert; // 10150
+    CxSkinButton m_btnAbout;
+    CxSkinButton m_btnHelp;
+    CxSkinButton m_btnPreview;
     CxSkinButton m_btnScan;
     CxSkinButton m_btnClose;
+    CxSkinButton m_btnPort;
+    CxSkinButton m_btnSaveSetting;
+    CxSkinButton m_btnDeleteSetting;
+    CxSkinButton m_btnSettingInfo;
+    CComboBox m_cmbSettings; // 10301
+    CStaticTrans m_stcSettingsLabel;
+    Trans_GroupBox m_grpSettings;
+    CStaticWithBkgBMP m_tabBasic;    // 10352
+    CStaticWithBkgBMP m_tabAdvanced; // 10353
+
     int m_nUnitIndex = 2;
-    int m_nWidth = 0;
-    int m_nHeight = 0;
+    int m_nPreviewWidth = 0;
+    int m_nPreviewHeight = 0;
+    int m_nWidth = 0;  // the page in pixels at the scan resolution
+    int m_nHeight = 0; // and its rows
     int m_nPageCount = 0;
     BYTE m_bBusy = 0;
     BYTE m_bCloseOnActivate = 0;
+    int m_bAdvancedTab = 0;
+    BOOL m_bPanesCollapsed = FALSE;
+    int m_nPaneHeight = 0;
     ScanParam m_ScanParam{};
     int m_nSavedSettingIndex = -1;
+    int m_nPreviewResult = 0;
+
+    // Owned; the progress dialog exists from construction, so every road that uses it finds it.
+    std::unique_ptr<CScanProgressDlg> m_pScanProgressDlg;
+    CWnd* m_pDlg_ImgSaveSets = nullptr; // the app-mode save pane (none yet)
+    CWnd* m_pDlg_ImgINFO = nullptr;     // the app-mode image information pane (none yet)
+    HMODULE m_hResourceLibrary = nullptr;
+    CBitmap m_bmpAdvancedBackground;
+    CBitmap m_bmpBasicBackground;
+
+    // The custom area of each source (flatbed, feeder, feeder duplex) in inches.
+    PreviewZone m_customZone[3];
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     void OnOK() override {}     // Enter never ends the window
     void OnCancel() override {} // nor does Esc
-    void OnClose();
+
+    void CreateAppPanes();
+    void InitSkins();
+    void InitTexts();
+    void FillUnitCombo();
     void Scan_();
     void RequestCloseSource();
+    // Ends the device's work for good: no event after it reaches the window, then the device is closed.
+    void CloseDevice(bool endScan);
+
+    void OnClose();
+    void OnDestroy();
+    void OnTimer(UINT_PTR id);
+    void OnActivate(UINT state, CWnd* other, BOOL minimized);
+    BOOL OnEraseBkgnd(CDC* dc);
+    BOOL OnHelpInfo(HELPINFO* info);
+    void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
+    void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
+    void OnBnClickedExpand();
+    void OnBnClickedTool(UINT id);
+    void OnCbnSelchangeUnits();
+    LRESULT OnPreviewRows(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSaveFolderError(WPARAM wParam, LPARAM lParam);
 
 private:
+    void ScrollBarTo(CScrollBar& bar, int position, bool horizontal);
+    static bool ScrollRequestPosition(CScrollBar& bar, UINT code, UINT pos, int& position);
+
     DWORD m_dwThreadId = 0;
     bool m_bPumping = false;
 };

@@ -1,6 +1,7 @@
 #include "ui/scanwindow/CTwainUIImp.h"
 
 #include "ui/scanwindow/CMainUIDialog.h"
+#include "ui/scanwindow/MessageHook.h"
 
 #include "twain/CScanWindow.h"
 
@@ -31,6 +32,7 @@ int CTwainUIImp::Close() {
     m_pWnd = nullptr;
     dialog->DestroyWindow();
     delete dialog;
+    RemoveMessageHook();
     return 1;
 }
 

@@ -26,15 +26,14 @@ private:
     void DrawStrips(CDC* dc, float zoom, int offsetX, int offsetY, float width);
     void DrawCornerLabel(CDC* dc);
     void DrawTicks(CDC* dc, float originX, float originY, float stepX, float stepY, float stepsX, float stepsY);
-    void DrawInchNumbers(CDC* dc, float originX, float originY, float stepX, float stepY, float stepsX,
-                         float stepsY);
+    void DrawInchNumbers(CDC* dc, float originX, float originY, float stepX, float stepY, float stepsX, float stepsY);
     void DrawMillimetreNumbers(CDC* dc, float zoom, float originX, float originY, float stepX, float stepY,
                                float stepsX, float stepsY);
-    void DrawPixelNumbers(CDC* dc, float zoom, BOOL feederView, float originX, float originY, float stepX,
-                          float stepY, float stepsX, float stepsY);
+    void DrawPixelNumbers(CDC* dc, float zoom, BOOL feederView, float originX, float originY, float stepX, float stepY,
+                          float stepsX, float stepsY);
 
-    float m_fBand = 0;   // the strip's width less one: 19 after Init
-    float m_fWidth = 0;  // of the image area, unzoomed
+    float m_fBand = 0;  // the strip's width less one: 19 after Init
+    float m_fWidth = 0; // of the image area, unzoomed
     float m_fHeight = 0;
     int m_nDpi = 300;
     int m_nUnit = kPixel;

@@ -1,39 +1,31 @@
-// The scanning window in its first form: its layouts, the Scan and Close buttons and the engine calls behind them,
-// the window-less settings, the engine's window object, and the pump that serves hosts without our message loop.
+// The scanning window itself: its layouts and first state, the keys it answers and those it leaves alone, its
+// message hook, title, help, top-most handling, units, tabs and app-mode panes, the language library it shares, its
+// start-up settings, and every road that closes it leaving nothing behind.
+#include "ScanWindowTestSupport.h"
+
 #include "ui/scanwindow/CMainUIDialog.h"
 #include "ui/scanwindow/CTwainUIFactory.h"
 #include "ui/scanwindow/CTwainUIImp.h"
+#include "ui/scanwindow/MessageHook.h"
 
-#include "twain/CColMsg.h"
-#include "twain/CDsAssistor.h"
 #include "twain/CapabilityTable.h"
-#include "twain/ScanState.h"
+#include "twain/DeviceState.h"
+#include "twain/HostFlags.h"
 
-#include "platform/base/testing.h"
-#include "platform/user/testing.h"
+#include "scanner/PaperTables.h"
 #include "settings/PlatformFlags.h"
-#include "settings/SettingStore.h"
 
-#include <gtest/gtest.h>
+#include "platform/gdi/testing.h"
+#include "platform/user/shell.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
 #include <thread>
 
 namespace {
 
-namespace ut = platform::user::testing;
+using namespace scanwindow_test;
 
-// The engine as the window sees it, recording the close requests.
-class RecordingAssistor : public CDsAssistor {
-public:
-    int RequestClose(BOOL atEndOfTransfer) override {
-        closeRequests.push_back(atEndOfTransfer);
-        return 0;
-    }
-    std::vector<BOOL> closeRequests;
-};
+// The program's application object, as the data source module has one: the message hook pre-translates through it.
+CWinApp g_application(u"ui_scanwindow_tests");
 
 std::u16string ClassOf(HWND hwnd) {
     WCHAR name[64] = {};
@@ -41,59 +33,71 @@ std::u16string ClassOf(HWND hwnd) {
     return name;
 }
 
-class MainUIDialogTest : public ::testing::Test {
+int ThreadWindowCount() {
+    int count = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND, LPARAM data) {
+            ++*reinterpret_cast<int*>(data);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+class MainUIDialogTest : public ScanWindowTestRoot {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/scanwindow-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        std::filesystem::create_directories(m_root + "/Windows");
-        platform::testing::SetRoot(m_root);
-        g_bAppMode = FALSE;
-        g_bNoUI = FALSE;
-        g_bUserClose = FALSE;
-        m_assistor = std::make_unique<RecordingAssistor>();
-        m_colMsg.SetAssistor(m_assistor.get());
-        TW_IDENTITY app{};
-        app.Id = 5;
-        TW_IDENTITY ds{};
-        ds.Id = 6;
-        TwainCall call{&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &ds};
-        ASSERT_EQ(m_assistor->ConnectApp(&call), TWRC_SUCCESS);
-        m_assistor->SetState(500);
-    }
     void TearDown() override {
         m_dialog.reset();
-        g_pDsAssistor = nullptr;
-        m_assistor.reset();
-        g_bAppMode = FALSE;
-        g_bNoUI = FALSE;
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        g_bHostPhotoshopNotCS4 = FALSE;
+        g_bHostTwainClientU = FALSE;
+        SetManualDuplexFlag(0);
+        ScanWindowTestRoot::TearDown();
     }
 
-    CMainUIDialog& Create() {
+    CMainUIDialog& Create(bool show = true) {
         m_dialog = std::make_unique<CMainUIDialog>();
         EXPECT_TRUE(m_dialog->CreateModeless(nullptr));
+        if (show) {
+            m_dialog->ShowWindow(SW_SHOW);
+            ut::RunPendingMessages();
+        }
         return *m_dialog;
     }
+    HWND Item(int id) const { return GetDlgItem(m_dialog->m_hWnd, id); }
 
-    std::string m_root;
-    std::unique_ptr<RecordingAssistor> m_assistor;
-    CColMsg m_colMsg;
+    // Alt+<key> as the host's loop delivers it: with the key held, WM_SYSKEYDOWN to the focus window.
+    void AltKey(WPARAM key, HWND focus) {
+        SetFocus(focus);
+        ut::SetKeyState(VK_MENU, true);
+        ut::SetKeyState(static_cast<int>(key), true);
+        PostMessageW(focus, WM_SYSKEYDOWN, key, 0x20000000);
+        ut::RunPendingMessages();
+        ut::SetKeyState(static_cast<int>(key), false);
+        ut::SetKeyState(VK_MENU, false);
+    }
+
     std::unique_ptr<CMainUIDialog> m_dialog;
 };
 
-TEST_F(MainUIDialogTest, CreatedHiddenFromItsLayoutWithScanAndClose) {
-    CMainUIDialog& dialog = Create();
+TEST_F(MainUIDialogTest, CreatedHiddenWithItsFirstState) {
+    CMainUIDialog& dialog = Create(false);
     ASSERT_NE(dialog.m_hWnd, nullptr);
     EXPECT_FALSE(IsWindowVisible(dialog.m_hWnd)) << "the engine shows it";
     EXPECT_EQ(ClassOf(dialog.m_hWnd), u"#32770");
-    EXPECT_NE(GetDlgItem(dialog.m_hWnd, 20006), nullptr);
-    EXPECT_NE(GetDlgItem(dialog.m_hWnd, 20007), nullptr);
     EXPECT_EQ(g_pScanWindow.load(), static_cast<CScanWindow*>(&dialog));
     EXPECT_EQ(dialog.m_nUnitIndex, 2);
-    EXPECT_EQ(dialog.m_nSavedSettingIndex, -1);
+    EXPECT_EQ(SendMessageW(Item(20004), CB_GETCURSEL, 0, 0), 2) << "pixels";
+    EXPECT_TRUE(IsWindowEnabled(Item(10152))) << "zoom in";
+    EXPECT_FALSE(IsWindowEnabled(Item(10153))) << "zoom out, at the smallest zoom";
+    EXPECT_NE(g_hMsgHook, nullptr);
+    EXPECT_EQ(g_ToolTip.GetToolCount(), 5);
+    EXPECT_NE(dialog.GetScanProgress(), nullptr);
+
+    dialog.ShowWindow(SW_SHOW);
+    ut::RunPendingMessages();
+    EXPECT_EQ(GetFocus(), Item(20006)) << "Scan has the focus";
+
     m_dialog.reset();
     EXPECT_EQ(g_pScanWindow.load(), nullptr) << "the engine never reaches a window that is gone";
 }
@@ -101,101 +105,395 @@ TEST_F(MainUIDialogTest, CreatedHiddenFromItsLayoutWithScanAndClose) {
 TEST_F(MainUIDialogTest, AppModeUsesItsOwnLayoutAndWindowClass) {
     g_bAppMode = TRUE;
     CMainUIDialog& dialog = Create();
-    ASSERT_NE(dialog.m_hWnd, nullptr);
     EXPECT_EQ(ClassOf(dialog.m_hWnd), u"Z7731IDAVEV");
-    EXPECT_NE(GetDlgItem(dialog.m_hWnd, 20006), nullptr);
+    EXPECT_NE(Item(1009), nullptr);
+    EXPECT_NE(Item(1010), nullptr);
+    EXPECT_FALSE(IsWindowVisible(Item(1000))) << "a tall screen keeps the panes";
 }
 
-TEST_F(MainUIDialogTest, ScanAnnouncesThePageOnceWhileBusy) {
+TEST_F(MainUIDialogTest, OnASmallScreenTheAppModePanesFoldAway) {
+    g_bAppMode = TRUE;
+    ut::SetScreenSize(1366, 768);
     CMainUIDialog& dialog = Create();
-    dialog.ShowWindow(SW_SHOW);
-    ut::Click(GetDlgItem(dialog.m_hWnd, 20006));
-    ut::RunPendingMessages();
-    EXPECT_EQ(m_assistor->GetState(), 600) << "MSG_XFERREADY moves the source to state 600";
-    EXPECT_EQ(dialog.m_bBusy, 1);
-    EXPECT_TRUE(g_bPageScanPending);
+    ASSERT_TRUE(IsWindowVisible(Item(1000)));
+    EXPECT_FALSE(IsWindowVisible(Item(1009)));
+    EXPECT_FALSE(IsWindowVisible(Item(1010)));
+    CRect before;
+    dialog.GetWindowRect(&before);
+    CRect scanBefore;
+    GetWindowRect(Item(20006), &scanBefore);
+    ASSERT_GT(dialog.m_nPaneHeight, 0);
 
-    m_assistor->SetState(500);
-    ut::Click(GetDlgItem(dialog.m_hWnd, 20006));
+    ut::Click(Item(1000));
     ut::RunPendingMessages();
-    EXPECT_EQ(m_assistor->GetState(), 500) << "a busy window starts nothing";
-    dialog.SetBusy(FALSE);
-    EXPECT_EQ(dialog.m_bBusy, 0);
+    CRect after;
+    dialog.GetWindowRect(&after);
+    CRect scanAfter;
+    GetWindowRect(Item(20006), &scanAfter);
+    EXPECT_EQ(after.Height(), before.Height() - dialog.m_nPaneHeight);
+    EXPECT_EQ(scanAfter.top, scanBefore.top - dialog.m_nPaneHeight) << "the buttons move up with it";
+    EXPECT_TRUE(dialog.m_bPanesCollapsed);
+
+    dialog.SendMessage(WM_COMMAND, 1000); // a second click at once would be a double click, which skins ignore
+    dialog.GetWindowRect(&after);
+    EXPECT_EQ(after.Height(), before.Height());
+    EXPECT_FALSE(dialog.m_bPanesCollapsed);
 }
 
-TEST_F(MainUIDialogTest, CloseButtonAndCloseBoxAskTheApplicationToClose) {
+TEST_F(MainUIDialogTest, EnterAndEscDoNothingCloseAsksTheApplication) {
     CMainUIDialog& dialog = Create();
-    dialog.ShowWindow(SW_SHOW);
-    ut::Click(GetDlgItem(dialog.m_hWnd, 20007));
+    ut::PressKey(VK_RETURN);
+    ut::PressKey(VK_ESCAPE);
+    dialog.SendMessage(WM_COMMAND, IDOK);
+    dialog.SendMessage(WM_COMMAND, IDCANCEL);
+    ut::RunPendingMessages();
+    EXPECT_TRUE(IsWindow(dialog.m_hWnd));
+    EXPECT_TRUE(m_assistor->closeRequests.empty());
+    EXPECT_EQ(m_assistor->GetState(), 500) << "Enter is no scan";
+
+    ut::Click(Item(20007));
     ut::RunPendingMessages();
     ASSERT_EQ(m_assistor->closeRequests.size(), 1u);
     EXPECT_EQ(m_assistor->closeRequests[0], FALSE) << "an immediate request, not one at the end of the transfer";
     EXPECT_TRUE(g_bUserClose);
     EXPECT_TRUE(IsWindow(dialog.m_hWnd)) << "the window waits for MSG_DISABLEDS";
+    dialog.SendMessage(WM_CLOSE); // the close box
+    EXPECT_EQ(m_assistor->closeRequests.size(), 2u);
+}
 
+TEST_F(MainUIDialogTest, AControlThatKeepsTheFocusKeepsTheWindowOpen) {
+    CMainUIDialog& dialog = Create();
+    // An entry that takes the focus back whenever it loses it, as an entry checking its value does.
+    HWND entry = CreateWindowExW(0, u"Edit", u"", WS_CHILD | WS_VISIBLE, 10, 10, 50, 20, dialog.m_hWnd, nullptr,
+                                 nullptr, nullptr);
+    static WNDPROC s_editProc = nullptr;
+    s_editProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        entry, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND hwnd, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+            if (msg == WM_KILLFOCUS) {
+                CallWindowProcW(s_editProc, hwnd, msg, w, l);
+                SetFocus(hwnd);
+                return 0;
+            }
+            return CallWindowProcW(s_editProc, hwnd, msg, w, l);
+        })));
+    SetFocus(entry);
     dialog.SendMessage(WM_CLOSE);
-    EXPECT_EQ(m_assistor->closeRequests.size(), 2u);
-
-    // Enter and Esc end nothing.
-    dialog.SendMessage(WM_COMMAND, IDOK);
-    dialog.SendMessage(WM_COMMAND, IDCANCEL);
-    EXPECT_TRUE(IsWindow(dialog.m_hWnd));
-    EXPECT_EQ(m_assistor->closeRequests.size(), 2u);
+    EXPECT_TRUE(m_assistor->closeRequests.empty());
+    DestroyWindow(entry);
 }
 
-TEST_F(MainUIDialogTest, WindowlessScanTakesTheCapabilitySettings) {
+TEST_F(MainUIDialogTest, AltSScansFromTheWindowAndItsControlsOnlyWhileItTakesInput) {
     CMainUIDialog& dialog = Create();
-    g_nTwainPixelBits = 8;
-    g_nTwainXResolution = 600;
-    g_nTwainScanSize = TWSS_A3;
-    g_nTwainScanSource = 1;
-    dialog.ScanWithoutUI();
-    EXPECT_TRUE(g_bNoUI);
-    EXPECT_EQ(dialog.m_ScanParam.colorMode, 1);
-    EXPECT_EQ(dialog.m_ScanParam.resolution, 3);
-    EXPECT_EQ(dialog.m_ScanParam.source, 1);
-    EXPECT_EQ(dialog.m_ScanParam.paperSize, 7) << "A3 on the feeder";
-    EXPECT_EQ(m_assistor->GetState(), 600);
-    g_nTwainPixelBits = 24;
-    g_nTwainXResolution = 150;
-    g_nTwainScanSize = 1;
-    g_nTwainScanSource = 0;
+    AltKey('S', Item(20004)); // from the units list
+    EXPECT_EQ(m_assistor->GetState(), 600) << "Alt+S scans";
+    EXPECT_EQ(dialog.m_bBusy, 1);
+
+    dialog.SetBusy(FALSE);
+    m_assistor->SetState(500);
+    dialog.EnableMainWindow(FALSE);
+    AltKey('S', dialog.m_hWnd);
+    EXPECT_EQ(m_assistor->GetState(), 500) << "a disabled window (a dialog in front) starts nothing";
+    dialog.EnableMainWindow(TRUE);
+
+    // A key of another window of the thread (here an error box in front) never reaches the window's keys.
+    m_onModal = [&](HWND box) {
+        dialog.EnableMainWindow(TRUE); // even were the window enabled
+        AltKey('S', GetDlgItem(box, IDOK));
+        EndDialog(box, IDOK);
+    };
+    dialog.ShowScanError(0, -4);
+    EXPECT_EQ(m_assistor->GetState(), 500);
+    m_onModal = nullptr;
+
+    AltKey('X', dialog.m_hWnd);
+    EXPECT_EQ(m_assistor->GetState(), 500) << "other Alt keys are not ours";
 }
 
-TEST_F(MainUIDialogTest, WindowlessSettingsMapUnknownValuesToDefaults) {
-    CMainUIDialog& dialog = Create();
-    struct Case {
-        int bits, dpi, size, source;
-        int colorMode, resolution, paper, wantSource;
-    };
-    const Case cases[] = {
-        {16, 100, 99, 7, 2, 1, 0, 0},          {1, 75, TWSS_A3, 0, 0, 0, 6, 0},
-        {24, 1200, TWSS_JISB5, 2, 2, 4, 3, 2}, {8, 300, TWSS_USLETTER, 0, 1, 2, 4, 0},
-        {8, 150, TWSS_USLEGAL, 1, 1, 1, 5, 1}, {1, 150, TWSS_A5, 0, 0, 1, 1, 0},
-        {1, 150, TWSS_A6, 2, 0, 1, 2, 2},
-    };
-    for (const Case& c : cases) {
-        dialog.m_ScanParam.adv[0] = 55;
-        EXPECT_EQ(dialog.UpdateNoUIScanParam(c.bits, c.dpi, c.size, c.source), 0);
-        EXPECT_EQ(dialog.m_ScanParam.colorMode, c.colorMode) << c.bits << " bits";
-        EXPECT_EQ(dialog.m_ScanParam.resolution, c.resolution) << c.dpi << " dpi";
-        EXPECT_EQ(dialog.m_ScanParam.paperSize, c.paper) << "size " << c.size << " source " << c.source;
-        EXPECT_EQ(dialog.m_ScanParam.source, c.wantSource);
-        EXPECT_EQ(dialog.m_ScanParam.adv[0], 0) << "adjustments start from neutral";
-        EXPECT_EQ(dialog.m_ScanParam.adv[12], GetDefaultGamma());
-        EXPECT_EQ(dialog.m_ScanParam.adv[13], GetDefaultThreshold());
+TEST_F(MainUIDialogTest, TheHookGivesTheHostsOwnLoopTheWindowsKeys) {
+    Create();
+    // A host loop of its own: GetMessage/Translate/Dispatch, no pre-translation of ours.
+    SetFocus(Item(20007));
+    ut::SetKeyState(VK_MENU, true);
+    ut::SetKeyState('S', true);
+    PostMessageW(Item(20007), WM_SYSKEYDOWN, 'S', 0x20000000);
+    MSG msg{};
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
     }
+    ut::SetKeyState('S', false);
+    ut::SetKeyState(VK_MENU, false);
+    EXPECT_EQ(m_assistor->GetState(), 600) << "the hook's pre-translation scanned";
+
+    // One hook at a time: a second window replaces it; each road that ends a window removes it.
+    HHOOK first = g_hMsgHook;
+    {
+        CMainUIDialog second;
+        ASSERT_TRUE(second.CreateModeless(nullptr));
+        EXPECT_NE(g_hMsgHook, nullptr);
+        EXPECT_NE(g_hMsgHook, first);
+    }
+    EXPECT_EQ(g_hMsgHook, nullptr) << "the window's end removes its hook";
 }
 
-TEST_F(MainUIDialogTest, PumpServesOnlyTheWindowsOwnThread) {
+TEST_F(MainUIDialogTest, TheTitleNamesTheProductAndTheNetworkPort) {
     CMainUIDialog& dialog = Create();
-    dialog.ShowWindow(SW_SHOW);
-    PostMessageW(dialog.m_hWnd, WM_CLOSE, 0, 0);
-    std::thread other([&] { dialog.PumpMessages(); });
-    other.join();
-    EXPECT_TRUE(m_assistor->closeRequests.empty()) << "another thread dispatches nothing";
-    dialog.PumpMessages();
-    EXPECT_EQ(m_assistor->closeRequests.size(), 1u);
+    EXPECT_EQ(TextOf(dialog.m_hWnd), u"KVX 7731 TWAIN (USB)");
+    dialog.m_ScanParam.portType = 2;
+    std::strcpy(dialog.m_ScanParam.szHostAddress, "192.168.1.20");
+    dialog.UpdateTitle();
+    EXPECT_EQ(TextOf(dialog.m_hWnd), u"KVX 7731 TWAIN (192.168.1.20)");
+    dialog.m_ScanParam.portType = 1;
+    std::strcpy(dialog.m_ScanParam.szFoundAddress, "KVX-OFFICE");
+    dialog.UpdateTitle();
+    EXPECT_EQ(TextOf(dialog.m_hWnd), u"KVX 7731 TWAIN (KVX-OFFICE)");
+}
+
+TEST_F(MainUIDialogTest, AppModeTitleComesFromTheLanguageSectionAndTellsTheParent) {
+    AddIni("[English]\nAP UI Title=Scan to File\n");
+    g_bAppMode = TRUE;
+    HWND parent = CreateWindowExW(0, u"Static", u"host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    m_dialog = std::make_unique<CMainUIDialog>();
+    ASSERT_TRUE(m_dialog->CreateModeless(CWnd::FromHandle(parent)));
+    EXPECT_EQ(TextOf(m_dialog->m_hWnd), u"Scan to File");
+    MSG msg{};
+    EXPECT_TRUE(PeekMessageW(&msg, parent, WM_APP_TITLE_CHANGED, WM_APP_TITLE_CHANGED, PM_REMOVE));
+    m_dialog.reset();
+    DestroyWindow(parent);
+}
+
+TEST_F(MainUIDialogTest, HelpOpensTheLanguagesHelpFileBesideTheModule) {
+    Create();
+    ut::Click(Item(20002));
+    ut::RunPendingMessages();
+    std::vector<std::u16string> calls = ut::ShellCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    WCHAR self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::u16string folder(self);
+    folder = folder.substr(0, folder.rfind(u'\\') + 1);
+    EXPECT_EQ(calls[0], u"HtmlHelpW " + folder + u"kvxtwenus.chm 0");
+
+    // App mode: the host program's folder and the app-mode help.
+    ut::ClearShellCalls();
+    g_bAppMode = TRUE;
+    platform::testing::SetHostProgramName(u"C:\\Apps\\Scan\\scanapp.exe");
+    m_dialog->SendMessage(WM_COMMAND, 20002);
+    platform::testing::SetHostProgramName(nullptr);
+    calls = ut::ShellCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], u"HtmlHelpW C:\\Apps\\Scan\\kvxAppenus.chm 0");
+}
+
+TEST_F(MainUIDialogTest, TopMostOnlyForPhotoshopAndOnlyForAMoment) {
+    ut::UseManualClock(true);
+    CMainUIDialog& dialog = Create();
+    EXPECT_FALSE(dialog.SetTopMost(TRUE)) << "other hosts keep the window's place";
+    EXPECT_FALSE(dialog.GetExStyle() & WS_EX_TOPMOST);
+
+    g_bHostPhotoshopNotCS4 = TRUE;
+    EXPECT_TRUE(dialog.SetTopMost(TRUE));
+    EXPECT_TRUE(dialog.GetExStyle() & WS_EX_TOPMOST);
+    ut::AdvanceClock(100);
+    ut::RunPendingMessages();
+    EXPECT_FALSE(dialog.GetExStyle() & WS_EX_TOPMOST) << "back after 100 ms";
+
+    g_bHostTwainClientU = TRUE;
+    dialog.SetTopMost(FALSE);
+    EXPECT_TRUE(dialog.GetExStyle() & WS_EX_TOPMOST) << "TWAINCLIENTU always keeps it on top";
+}
+
+TEST_F(MainUIDialogTest, APhotoshopPixelFlavourQuestionClosesTheSourceOnActivation) {
+    ut::UseManualClock(true);
+    CMainUIDialog& dialog = Create();
+    ut::Click(Item(20006)); // the device is open for a scan
+    ut::RunPendingMessages();
+    ASSERT_FALSE(g_b_devmon_close);
+    dialog.SetCloseOnActivate(TRUE);
+    dialog.SendMessage(WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_TRUE(g_b_devmon_close);
+    EXPECT_EQ(CallsOf("ScanDrv_Close").size(), 1u);
+    EXPECT_TRUE(m_assistor->closeRequests.empty());
+    ut::AdvanceClock(1000);
+    ut::RunPendingMessages();
+    EXPECT_EQ(m_assistor->closeRequests.size(), 1u) << "timer 30006 closes";
+    ut::AdvanceClock(1000);
+    ut::RunPendingMessages();
+    EXPECT_EQ(m_assistor->closeRequests.size(), 2u) << "and repeats until the window is gone";
+    dialog.SendMessage(WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(CallsOf("ScanDrv_Close").size(), 1u) << "the device is closed once";
+}
+
+TEST_F(MainUIDialogTest, TheUnitFollowsTheListAndMarksTheSettingsModified) {
+    CMainUIDialog& dialog = Create();
+    SendMessageW(Item(20004), CB_SETCURSEL, 0, 0);
+    dialog.SendMessage(WM_COMMAND, MAKEWPARAM(20004, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(20004)));
+    EXPECT_EQ(dialog.m_nUnitIndex, 0);
+    EXPECT_EQ(dialog.m_ScanParam.adv[18], 0);
+    EXPECT_EQ(TextOf(Item(10301)), u"Custom Settings");
+    EXPECT_EQ(dialog.m_nSavedSettingIndex, -1);
+    EXPECT_TRUE(IsWindowVisible(Item(10302)));
+    EXPECT_FALSE(IsWindowVisible(Item(10303)));
+    EXPECT_EQ(std::u16string(dialog.m_stcSizeInfo.GetWidthText()), u": 8.50 in");
+
+    SendMessageW(Item(20004), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    dialog.SendMessage(WM_COMMAND, MAKEWPARAM(20004, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(20004)));
+    EXPECT_EQ(dialog.m_nUnitIndex, 0) << "no selection changes nothing";
+}
+
+TEST_F(MainUIDialogTest, TheAdvancedTabSwapsTheTabs) {
+    CMainUIDialog& dialog = Create();
+    ut::Click(Item(10353));
+    ut::RunPendingMessages();
+    EXPECT_EQ(dialog.m_bAdvancedTab, 1);
+    ut::Click(Item(10353));
+    EXPECT_EQ(dialog.m_bAdvancedTab, 1) << "already there";
+    ut::Click(Item(10352));
+    ut::RunPendingMessages();
+    EXPECT_EQ(dialog.m_bAdvancedTab, 0);
+}
+
+TEST_F(MainUIDialogTest, ToolButtonsActAsAGroup) {
+    CMainUIDialog& dialog = Create();
+    ut::Click(Item(10152));
+    ut::RunPendingMessages();
+    EXPECT_TRUE(dialog.m_btnZoomIn.IsPressedDisplay());
+    EXPECT_FALSE(dialog.m_btnSelect.IsPressedDisplay());
+    ut::Click(Item(10310));
+    ut::RunPendingMessages();
+    EXPECT_TRUE(dialog.m_btnHand.IsPressedDisplay());
+    EXPECT_FALSE(dialog.m_btnZoomIn.IsPressedDisplay());
+}
+
+TEST_F(MainUIDialogTest, OverlappingWindowsShareOneLanguageLibrary) {
+    const HINSTANCE own = AfxGetResourceHandle();
+    auto first = std::make_unique<CMainUIDialog>();
+    auto second = std::make_unique<CMainUIDialog>();
+    EXPECT_EQ(LanguageLibraryUsers(), 2);
+    EXPECT_NE(AfxGetResourceHandle(), own);
+    first.reset();
+    EXPECT_EQ(LoadResString(1016), CString(u"Scan")) << "the other window still reads from the library";
+    second.reset();
+    EXPECT_EQ(LanguageLibraryUsers(), 0);
+    EXPECT_EQ(AfxGetResourceHandle(), own) << "the previous resource handle is back before the library goes";
+    EXPECT_EQ(LoadResString(1016), CString(u"Load String Error!"));
+}
+
+TEST_F(MainUIDialogTest, ALoadedRecordIsCheckedBeforeUse) {
+    ScanParam defaults{};
+    defaults.source = 0;
+    defaults.colorMode = 2;
+    defaults.resolution = 2;
+    defaults.paperSize = 5;
+    defaults.adv[18] = 2;
+    ScanParam bad{};
+    bad.portType = 9;
+    bad.source = 3;
+    bad.colorMode = -1;
+    bad.resolution = 5;
+    bad.paperSize = 40;
+    bad.adv[16] = 4;
+    bad.adv[18] = 7;
+    std::memset(bad.szFoundAddress, 'a', sizeof bad.szFoundAddress);
+    std::memset(bad.szHostAddress, 'b', sizeof bad.szHostAddress);
+    CMainUIDialog::CheckLoadedScanParam(bad, defaults);
+    EXPECT_EQ(bad.portType, 0);
+    EXPECT_EQ(bad.source, 0);
+    EXPECT_EQ(bad.colorMode, 2);
+    EXPECT_EQ(bad.resolution, 2);
+    EXPECT_EQ(bad.paperSize, 5);
+    EXPECT_EQ(bad.adv[16], 0);
+    EXPECT_EQ(bad.adv[18], 2);
+    EXPECT_EQ(std::strlen(bad.szFoundAddress), 255u);
+    EXPECT_EQ(std::strlen(bad.szHostAddress), 255u);
+
+    ScanParam good = defaults;
+    good.portType = 2;
+    good.source = 2;
+    good.colorMode = 0;
+    good.resolution = 4;
+    good.paperSize = GetMaxSanSizeNum(2); // the feeder's own area
+    good.adv[16] = 3;
+    good.adv[18] = 1;
+    std::strcpy(good.szHostAddress, "10.1.2.3");
+    ScanParam checked = good;
+    CMainUIDialog::CheckLoadedScanParam(checked, defaults);
+    EXPECT_EQ(std::memcmp(&checked, &good, sizeof good), 0) << "a valid record stays as it was";
+}
+
+TEST_F(MainUIDialogTest, StartsFromTheSavedCurrentSettingsChecked) {
+    ScanParam saved{};
+    saved.source = 1;
+    saved.colorMode = 1;
+    saved.resolution = 99; // damaged
+    saved.paperSize = 2;
+    saved.adv[18] = 1;
+    ASSERT_TRUE(InitSettingsFile());
+    ASSERT_TRUE(SaveCurrentSetting(u"Photo", reinterpret_cast<const BYTE*>(&saved)));
+    CMainUIDialog& dialog = Create();
+    EXPECT_EQ(dialog.m_ScanParam.source, 1);
+    EXPECT_EQ(dialog.m_ScanParam.colorMode, 1);
+    EXPECT_EQ(dialog.m_ScanParam.resolution, 2) << "the damaged index takes the default";
+    EXPECT_EQ(dialog.m_nUnitIndex, 1) << "the unit follows the settings";
+    EXPECT_EQ(TextOf(Item(10301)), u"Photo");
+    EXPECT_FALSE(IsWindowVisible(Item(10139))) << "a feeder source has no preview";
+    EXPECT_FALSE(IsWindowEnabled(Item(20005)));
+    m_dialog.reset();
+
+    AddIni("HasADF(" + m_model + ")=FALSE\n");
+    CMainUIDialog& again = Create();
+    EXPECT_EQ(again.m_ScanParam.source, 0) << "a model without a feeder scans from the bed";
+}
+
+TEST_F(MainUIDialogTest, AWindowWhoseSettingsCannotBeReadNeverBreaksOnScan) {
+    // The application-data folder cannot be made: the store can be neither read nor written, so the window stops
+    // its start-up before the driver is loaded.
+    std::ofstream(m_root + "/AppData") << "a file where the folder should be";
+    CMainUIDialog& dialog = Create();
+    ASSERT_NE(dialog.GetScanProgress(), nullptr) << "the progress dialog is there all the same";
+    ut::Click(Item(20006));
+    ut::RunPendingMessages();
+    EXPECT_EQ(m_modalTexts.size(), 1u) << "the device cannot be opened without its driver: one error box";
+    EXPECT_EQ(dialog.m_bBusy, 0);
+    EXPECT_EQ(m_assistor->GetState(), 500);
+    dialog.OnBnClickedPreview();
+}
+
+TEST_F(MainUIDialogTest, EveryClosingRoadLeavesNothingBehind) {
+    const int windowsBefore = ThreadWindowCount();
+    const int gdiBefore = platform::gdi::LiveObjectCount();
+    {
+        CMainUIDialog& dialog = Create();
+        dialog.m_ScanParam.source = 1; // a feeder scan registers the device's events
+        dialog.m_ScanParam.adv[16] = 1;
+        ut::Click(Item(20006));
+        ut::RunPendingMessages();
+        ASSERT_FALSE(g_b_devmon_close);
+        // The end of a manual-duplex wait turned the rotation for the back sides.
+        g_nFrontRotation = 1;
+        dialog.m_ScanParam.adv[16] = BackSideRotation(1);
+        g_bBackSideRotation = TRUE;
+        // The engine's MSG_DISABLEDS road: the device first, then the window.
+        g_LLD.AbortScan();
+        g_LLD.DevMon_EndScan();
+        g_LLD.DevMon_SetCallBackFun(nullptr, nullptr);
+        g_LLD.DevMon_Close();
+        g_b_devmon_close = TRUE;
+        m_dialog.reset();
+    }
+    EXPECT_EQ(ThreadWindowCount(), windowsBefore) << "no window (nor tooltip) is left";
+    EXPECT_EQ(g_hMsgHook, nullptr);
+    EXPECT_EQ(platform::gdi::LiveObjectCount(), gdiBefore) << "no GDI object is left";
+    EXPECT_EQ(g_pScanWindow.load(), nullptr);
+    const auto callbacks = CallsOf("ScanDrv_SetCallBackFun");
+    ASSERT_EQ(callbacks.size(), 2u);
+    EXPECT_EQ(callbacks.back(), "ScanDrv_SetCallBackFun (null) -> 0") << "unregistered before the close";
+    // The settings were saved with the user's own rotation.
+    ScanParam saved{};
+    WCHAR name[128] = {};
+    ASSERT_TRUE(LoadCurrentSetting(reinterpret_cast<BYTE*>(&saved), name));
+    EXPECT_EQ(saved.adv[16], 1);
+    EXPECT_EQ(saved.source, 1);
 }
 
 TEST(TwainUIImp, CreatesShowsAndClosesTheWindow) {
@@ -230,6 +528,7 @@ TEST(TwainUIImp, CreatesShowsAndClosesTheWindow) {
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(imp->GetDialog(), nullptr);
     EXPECT_EQ(g_pScanWindow.load(), nullptr);
+    EXPECT_EQ(g_hMsgHook, nullptr);
 }
 
 } // namespace

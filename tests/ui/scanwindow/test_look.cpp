@@ -1,0 +1,149 @@
+// How the scanning window and its two small dialogs look in each language: every control of the layouts placed and
+// skinned, the texts from the language library, nothing cut off, the title, and Hebrew laid out right to left. Each
+// test saves the pictures as PNG files in "snapshots" beside this program, to look at when the layout changes.
+#include "ScanWindowTestSupport.h"
+
+#include "ui/scanwindow/CMainUIDialog.h"
+#include "ui/scanwindow/CManualDuplexDlg.h"
+#include "ui/scanwindow/CScanProgressDlg.h"
+
+#include "twain/DeviceState.h"
+
+#include "platform/gdi/testing.h"
+
+#include <unistd.h>
+
+namespace {
+
+using namespace scanwindow_test;
+
+struct Language {
+    const WCHAR* registryName;
+    const char* code;
+    bool rightToLeft;
+};
+void PrintTo(const Language& language, std::ostream* out) {
+    *out << language.code;
+}
+const Language kLanguages[] = {
+    {u"English", "enus", false}, {u"Simplified_Chinese", "zhcn", false}, {u"Hebrew", "he", true}};
+
+std::string SnapshotPath(const std::string& name) {
+    char self[4096] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string folder = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string("./x");
+    folder = folder.substr(0, folder.rfind('/')) + "/snapshots";
+    std::filesystem::create_directories(folder);
+    return folder + "/" + name + ".png";
+}
+
+CRect RectIn(HWND parent, int id) {
+    CRect rect;
+    GetWindowRect(GetDlgItem(parent, id), &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// The text of a control fits in it with the dialog's font (a little room for a button's frame).
+void ExpectTextFits(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    const std::u16string text = TextOf(control);
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    RECT client{};
+    GetClientRect(control, &client);
+    EXPECT_LE(extent.cx + 6, client.right)
+        << "control " << id << " cuts \"" << std::string(text.begin(), text.end()) << "\"";
+}
+
+class LookTest : public ScanWindowTestRoot, public ::testing::WithParamInterface<Language> {
+protected:
+    void SetUp() override {
+        ScanWindowTestRoot::SetUp();
+        SetLanguage(GetParam().registryName);
+        m_library = AcquireLanguageLibrary(); // the texts the window must show come from here
+        ++m_languageHeld;
+        ASSERT_NE(m_library, nullptr) << "the language library of " << GetParam().code;
+    }
+    std::u16string String(UINT id) {
+        WCHAR text[512] = {};
+        LoadStringW(m_library, id, text, 512);
+        return text;
+    }
+    HMODULE m_library = nullptr;
+};
+
+TEST_P(LookTest, TheScanningWindow) {
+    const Language& language = GetParam();
+    CMainUIDialog dialog;
+    ASSERT_TRUE(dialog.CreateModeless(nullptr));
+    dialog.ShowWindow(SW_SHOW);
+    ut::RunPendingMessages();
+    HWND hwnd = dialog.m_hWnd;
+    ut::SaveWindowPng(hwnd, SnapshotPath(std::string("main_") + language.code).c_str());
+
+    EXPECT_EQ(TextOf(hwnd), language.rightToLeft ? u"(KVX 7731 TWAIN (USB" : u"KVX 7731 TWAIN (USB)");
+    const std::pair<int, UINT> texts[] = {{20001, 1014}, {20002, 1013}, {20003, 1158}, {20005, 1015}, {20006, 1016},
+                                          {20007, 1017}, {10208, 1001}, {10342, 1018}, {10302, 1022}, {10303, 1023},
+                                          {10314, 1021}, {10352, 1024}, {10353, 1047}};
+    for (const auto& [id, string] : texts) {
+        ASSERT_NE(GetDlgItem(hwnd, id), nullptr) << "control " << id;
+        EXPECT_EQ(TextOf(GetDlgItem(hwnd, id)), String(string)) << "control " << id;
+        if (id != 10342 && id != 10208)
+            ExpectTextFits(hwnd, id);
+    }
+    for (int id : {10139, 10149, 10152, 10153, 10310, 10311, 10185, 20004, 10301})
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, id))) << "control " << id;
+    for (int id : {10150, 10151, 10298, 10299, 10315})
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, id))) << "control " << id << " waits for its use";
+    EXPECT_EQ(SendDlgItemMessageW(hwnd, 20004, CB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(dialog.m_stcSizeInfo.GetWidthText().IsEmpty(), false);
+
+    // Right to left: the settings side is on the left, the preview on the right, the tools in mirrored order.
+    const CRect preview = RectIn(hwnd, 10139);
+    const CRect settings = RectIn(hwnd, 10342);
+    EXPECT_EQ(preview.left > settings.left, language.rightToLeft);
+    EXPECT_EQ(RectIn(hwnd, 10149).left > RectIn(hwnd, 10311).left, language.rightToLeft);
+    EXPECT_EQ((GetWindowLongW(GetDlgItem(hwnd, 10185), GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0, language.rightToLeft)
+        << "the size strip draws itself right to left, in a mirrored window";
+    EXPECT_EQ(RectIn(hwnd, 10303), RectIn(hwnd, 10302)) << "Save and Delete share one place";
+}
+
+TEST_P(LookTest, TheProgressDialogAndTheDuplexNote) {
+    const Language& language = GetParam();
+    CScanProgressDlg progress;
+    progress.SetPageMode(TRUE, TRUE);
+    m_onModal = [&](HWND dlg) {
+        SendMessageW(dlg, WM_SCAN_PROGRESS, 42, 0);
+        ut::RunPendingMessages();
+        ut::SaveWindowPng(dlg, SnapshotPath(std::string("progress_") + language.code).c_str());
+        EXPECT_EQ(TextOf(dlg), String(1091));
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, 10350)), String(1107));
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, 1040)), String(1156));
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, 10351)), u"42 %");
+        for (int id : {10350, 1040, IDCANCEL})
+            ExpectTextFits(dlg, id);
+        EXPECT_EQ(RectIn(dlg, IDCANCEL).left < RectIn(dlg, 10350).left + 20, language.rightToLeft);
+        EndDialog(dlg, IDOK);
+    };
+    progress.DoModal();
+
+    m_devState = kDevStateShowDuplexNote;
+    m_onModal = [&](HWND dlg) {
+        ut::RunPendingMessages();
+        ut::SaveWindowPng(dlg, SnapshotPath(std::string("duplex_") + language.code).c_str());
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, 10450)), String(1157));
+        EndDialog(dlg, IDOK);
+    };
+    CManualDuplexDlg::GetInstance().DoModal();
+    m_devState = 0;
+}
+
+INSTANTIATE_TEST_SUITE_P(EachLanguage, LookTest, ::testing::ValuesIn(kLanguages),
+                         [](const ::testing::TestParamInfo<Language>& info) { return std::string(info.param.code); });
+
+} // namespace

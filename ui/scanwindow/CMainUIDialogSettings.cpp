@@ -1,0 +1,181 @@
+// The window's settings: the defaults, the start-up load of the current settings (checked before use), the
+// saved-settings list, the controls that follow the settings, and the save when the window goes.
+#include "ui/scanwindow/CMainUIDialog.h"
+
+#include "scanner/PaperTables.h"
+#include "settings/DebugOutput.h"
+#include "settings/IniPath.h"
+#include "settings/Language.h"
+#include "settings/PlatformFlags.h"
+#include "settings/SettingStore.h"
+
+#include <array>
+#include <vector>
+
+namespace {
+constexpr UINT IDS_DEFAULT_NAME = 1019;
+constexpr UINT IDS_MODIFIED_NAME = 1020;
+constexpr int kMaxListedNames = 128;
+
+ScanParam DefaultScanParam() {
+    ScanParam p{};
+    p.portType = 0;
+    p.source = g_bIsPlatformIbis ? 1 : 0;
+    p.colorMode = 2;
+    p.resolution = 2;
+    p.paperSize = g_bIsPlatformIbis ? 0 : GetDefaultPaperIndex();
+    p.horizontal = 0;
+    p.adv[12] = GetDefaultGamma();
+    p.adv[13] = GetDefaultThreshold();
+    p.adv[18] = 2;
+    return p;
+}
+
+bool InRange(int value, int first, int last) {
+    return value >= first && value <= last;
+}
+} // namespace
+
+void CMainUIDialog::CheckLoadedScanParam(ScanParam& record, const ScanParam& defaults) {
+    if (!InRange(record.portType, 0, 2))
+        record.portType = defaults.portType;
+    record.szFoundAddress[sizeof record.szFoundAddress - 1] = 0;
+    record.szHostAddress[sizeof record.szHostAddress - 1] = 0;
+    if (!InRange(record.source, 0, 2))
+        record.source = defaults.source;
+    if (!InRange(record.colorMode, 0, 2))
+        record.colorMode = defaults.colorMode;
+    if (!InRange(record.resolution, 0, 4))
+        record.resolution = defaults.resolution;
+    // The paper index counts the source's listed papers; one past them is the source's own (custom) area.
+    const int papers = GetMaxSanSizeNum(static_cast<unsigned>(record.source));
+    if (!InRange(record.paperSize, 0, papers))
+        record.paperSize = InRange(defaults.paperSize, 0, papers) ? defaults.paperSize : papers;
+    if (!InRange(record.adv[16], 0, 3))
+        record.adv[16] = defaults.adv[16];
+    if (!InRange(record.adv[18], 0, 2))
+        record.adv[18] = defaults.adv[18];
+}
+
+BOOL CMainUIDialog::initializeSetting() {
+    InitSettingsFile();
+    ReadPlatformWrenFlags();
+    ReadPlatformIbisFlag();
+    ReadBriselA3Flag();
+
+    const ScanParam defaults = DefaultScanParam();
+    ScanParam working = defaults;
+    const CString defaultName = LoadResString(IDS_DEFAULT_NAME);
+    if (!LoadNamedSetting(defaultName, reinterpret_cast<BYTE*>(&working))) {
+        working = defaults;
+        if (!SaveNamedSetting(defaultName, reinterpret_cast<const BYTE*>(&defaults)))
+            return FALSE;
+    }
+
+    m_cmbSettings.ResetContent();
+    std::vector<std::array<WCHAR, 128>> buffers(kMaxListedNames);
+    std::vector<WCHAR*> names;
+    for (auto& buffer : buffers)
+        names.push_back(buffer.data());
+    const int count = ListNamedSettings(names.data(), kMaxListedNames);
+    for (int i = 0; i < count; ++i)
+        m_cmbSettings.AddString(names[i]);
+
+    WCHAR currentName[128] = u"CurrentSettingName";
+    CString current;
+    if (LoadCurrentSetting(reinterpret_cast<BYTE*>(&working), currentName)) {
+        current = currentName;
+        m_cmbSettings.SetWindowText(current);
+    } else {
+        current = defaultName;
+        if (!LoadNamedSetting(current, reinterpret_cast<BYTE*>(&working)))
+            working = defaults;
+        if (!SaveCurrentSetting(current, reinterpret_cast<const BYTE*>(&working)))
+            return FALSE;
+    }
+    CheckLoadedScanParam(working, defaults);
+
+    m_nSavedSettingIndex = m_cmbSettings.FindStringExact(-1, current);
+    // The list compares without case; the saved name must match exactly.
+    if (m_nSavedSettingIndex >= 0) {
+        CString item;
+        m_cmbSettings.GetLBText(m_nSavedSettingIndex, item);
+        if (item != current)
+            m_nSavedSettingIndex = -1;
+    }
+    if (m_nSavedSettingIndex >= 0) {
+        m_cmbSettings.SetCurSel(m_nSavedSettingIndex);
+        m_btnDeleteSetting.ShowWindow(SW_SHOW);
+        m_btnSaveSetting.ShowWindow(SW_HIDE);
+        m_btnDeleteSetting.EnableWindow(current != defaultName);
+    } else {
+        m_cmbSettings.SetWindowText(current);
+        m_btnSaveSetting.ShowWindow(SW_SHOW);
+        m_btnDeleteSetting.ShowWindow(SW_HIDE);
+    }
+
+    if (ModelValueIs(u"HasADF(%s)", u"FALSE"))
+        working.source = 0;
+    m_ScanParam = working;
+
+    if (lstrcmpW(g_szModuleFolderName, u"kvx7718") == 0) {
+        g_bIsPlatformOrca = TRUE;
+        m_btnPort.ShowWindow(SW_HIDE);
+        DebugPrint(u"CMainUIDialog::initializeSetting, IsPlatformOrca: TRUE");
+    }
+    if (g_bIsPlatformIbis)
+        m_btnPort.ShowWindow(SW_HIDE);
+    return TRUE;
+}
+
+void CMainUIDialog::RefreshSettingControls(BOOL updateButtons) {
+    if (updateButtons) {
+        CString text;
+        m_cmbSettings.GetWindowText(text);
+        if (text.CompareNoCase(LoadResString(IDS_MODIFIED_NAME)) == 0) {
+            m_btnSaveSetting.ShowWindow(SW_SHOW);
+            m_btnDeleteSetting.ShowWindow(SW_HIDE);
+        } else {
+            m_btnDeleteSetting.ShowWindow(SW_SHOW);
+            m_btnSaveSetting.ShowWindow(SW_HIDE);
+            m_btnDeleteSetting.EnableWindow(text.CompareNoCase(LoadResString(IDS_DEFAULT_NAME)) != 0);
+        }
+    }
+    if (m_cmbUnits.GetCurSel() != m_ScanParam.adv[18]) {
+        m_cmbUnits.SetCurSel(m_ScanParam.adv[18]);
+        OnCbnSelchangeUnits();
+    }
+    OnClickedBasicTab();
+    UpdateSourceControls();
+    UpdatePreviewPaper();
+}
+
+void CMainUIDialog::UpdateSourceControls() {
+    const bool flatbed = m_ScanParam.source == 0;
+    m_btnPreview.EnableWindow(flatbed);
+    const int show = flatbed ? SW_SHOW : SW_HIDE;
+    for (CWnd* control :
+         {static_cast<CWnd*>(&m_btnSelect), static_cast<CWnd*>(&m_btnZoomIn), static_cast<CWnd*>(&m_btnZoomOut),
+          static_cast<CWnd*>(&m_btnHand), static_cast<CWnd*>(&m_btnClearPreview), GetDlgItem(10139)})
+        if (control != nullptr && control->m_hWnd != nullptr)
+            control->ShowWindow(show);
+}
+
+void CMainUIDialog::MarkSettingModified() {
+    const CString modified = LoadResString(IDS_MODIFIED_NAME);
+    CString text;
+    m_cmbSettings.GetWindowText(text);
+    if (text == modified)
+        return;
+    m_cmbSettings.SetCurSel(-1);
+    m_cmbSettings.SetWindowText(modified);
+    m_btnSaveSetting.ShowWindow(SW_SHOW);
+    m_btnDeleteSetting.ShowWindow(SW_HIDE);
+    m_nSavedSettingIndex = -1;
+}
+
+void CMainUIDialog::SaveCurrentSettingOnExit() {
+    CString name;
+    m_cmbSettings.GetWindowText(name);
+    SaveCurrentSetting(name, reinterpret_cast<const BYTE*>(&m_ScanParam));
+}

@@ -1,0 +1,65 @@
+#include "ui/scanwindow/LanguageLibrary.h"
+
+#include "settings/CompanionNames.h"
+#include "settings/DebugOutput.h"
+#include "settings/Language.h"
+
+#include "platform/base/afxcore.h"
+
+#include <mutex>
+
+namespace {
+
+std::mutex g_lock;
+int g_users = 0;
+HMODULE g_library = nullptr;
+HINSTANCE g_previousResourceHandle = nullptr;
+
+// The module's folder (up to and including its last backslash) + the library name with the language code in place
+// of "XXXX"; sets g_bHebrew for "he" and "ar".
+CString GetResourceLibraryPath() {
+    WCHAR module[MAX_PATH] = {};
+    ::GetModuleFileNameW(AfxGetInstanceHandle(), module, MAX_PATH);
+    CString path(module);
+    path = path.Left(path.ReverseFind(u'\\') + 1);
+    path += g_szResLibraryName;
+    WCHAR code[MAX_PATH] = {};
+    GetLanguageCode(code);
+    path.Replace(u"XXXX", code);
+    if (wcscmp(code, u"he") == 0 || wcscmp(code, u"ar") == 0) {
+        g_bHebrew = TRUE;
+        DebugPrint(u"g_bHebrew = TRUE;");
+    }
+    return path;
+}
+
+} // namespace
+
+HMODULE AcquireLanguageLibrary() {
+    std::lock_guard lock(g_lock);
+    if (g_users++ > 0)
+        return g_library;
+    const CString path = GetResourceLibraryPath();
+    g_library = ::LoadLibraryW(path);
+    DebugPrint(u"%s", static_cast<LPCWSTR>(path));
+    g_previousResourceHandle = AfxGetResourceHandle();
+    if (g_library != nullptr)
+        AfxSetResourceHandle(g_library);
+    return g_library;
+}
+
+void ReleaseLanguageLibrary() {
+    std::lock_guard lock(g_lock);
+    if (g_users == 0 || --g_users > 0)
+        return;
+    AfxSetResourceHandle(g_previousResourceHandle);
+    if (g_library != nullptr)
+        ::FreeLibrary(g_library);
+    g_library = nullptr;
+    g_previousResourceHandle = nullptr;
+}
+
+int LanguageLibraryUsers() {
+    std::lock_guard lock(g_lock);
+    return g_users;
+}
