@@ -330,6 +330,18 @@ TEST_F(ScanManagerAppTest, AFolderWhereNoFileCanBeWrittenIsReportedAndNothingIsL
     EXPECT_TRUE(TempLeft().empty());
 }
 
+TEST_F(ScanManagerAppTest, AFolderWhoseFileNamesWouldNotFitIsReportedLikeAnUnwritableOne) {
+    // 3 + 233 + 1 characters: the write probe ("240305103000temp.dat", 20) fits in 259, a page's name
+    // ("img-240305103000-001.tif", 24) would not.
+    const std::string name(233, 'a');
+    std::filesystem::create_directories(Host(name));
+    SaveSettings(0, 0, u"C:\\" + std::u16string(name.begin(), name.end()) + u"\\");
+    PressScanKey(Command(k75, kGrey, kA4, kTiff, kFlatbed, 0));
+    EXPECT_TRUE(Saved(name).empty());
+    EXPECT_EQ(Errors(), std::vector<std::u16string>{
+                            u"Files cannot be written in the save folder. Please choose another folder."});
+}
+
 TEST_F(ScanManagerAppTest, AFullDiskStopsTheJobBeforeTheFirstPageWithOneError) {
     platform::testing::SetDiskFreeSpace(1000);
     PressScanKey(Command(k75, kGrey, kA4, kTiff, kFlatbed, 0));
