@@ -15,6 +15,7 @@
 #include "platform/user/shell.h"
 #include "settings/DebugOutput.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -46,8 +47,6 @@ void ReadJpegFileSize(const WCHAR* path, int& width, int& height) {
 }
 
 } // namespace
-
-bool GetSaveTypeExtension(int saveType, WCHAR out[MAX_PATH]);
 
 int UpdateVazeDoziSettings(CScanManagerApp* app) {
     VazeDoziSettings settings{};
@@ -176,8 +175,9 @@ BOOL CScanManagerApp::PreTranslateMessage(MSG* pMsg) {
         return CWinApp::PreTranslateMessage(pMsg);
     switch (pMsg->message) {
     case WM_QUERYENDSESSION: {
-        // The restart service restarts only a program that ran at least this long after registering.
-        const LONGLONG elapsed = CurrentTimeSeconds() - g_tRestartTime;
+        // The restart service restarts only a program that ran at least this long after registering. A clock set
+        // back meanwhile never makes the wait longer than that.
+        const LONGLONG elapsed = std::max<LONGLONG>(CurrentTimeSeconds() - g_tRestartTime, 0);
         if (elapsed < kRestartGraceSeconds)
             Sleep(static_cast<DWORD>((kRestartGraceSeconds - elapsed) * 1000));
         return TRUE;

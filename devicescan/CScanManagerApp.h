@@ -71,6 +71,9 @@ private:
     std::vector<SYSTEMTIME> m_pageTimes; // when each page waiting to be joined was scanned
 };
 
+// The file extension of a SaveType ("tif", "jpg", "pdf", "ofd"...); false for a type outside 0-10.
+bool GetSaveTypeExtension(int saveType, WCHAR out[MAX_PATH]);
+
 // Reads vazedozi_settings.dat into the application's save folder and open flags (defaults when it cannot be read).
 // Always 1.
 int UpdateVazeDoziSettings(CScanManagerApp* app);

@@ -56,6 +56,18 @@ inline Marks ReadMarks(const GreyImage& image, int dpiX, int dpiY, const scandrv
     return marks;
 }
 
+// "img-" and twelve digits of date and time, "-", a three-digit number and the extension.
+inline bool IsOutputName(const std::string& name, const std::string& extension) {
+    const std::string tail = "." + extension;
+    if (name.size() != 4 + 12 + 1 + 3 + tail.size() || name.compare(0, 4, "img-") != 0 || name[16] != '-' ||
+        name.compare(20, std::string::npos, tail) != 0)
+        return false;
+    for (size_t i : {4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 17, 18, 19})
+        if (name[i] < '0' || name[i] > '9')
+            return false;
+    return true;
+}
+
 inline std::vector<unsigned char> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -103,7 +102,7 @@ TEST_F(ScanKeyTest, WithoutOptionsOneA4ColourPageFromTheFlatbedBecomesAPdfInMyPi
     ASSERT_EQ(PressScanKey(""), 0) << m_out << m_err;
     const std::vector<std::string> files = Files("Pictures");
     ASSERT_EQ(files.size(), 1u) << m_out << m_err;
-    EXPECT_TRUE(std::regex_match(files[0], std::regex("img-\\d{12}-001\\.pdf"))) << files[0];
+    EXPECT_TRUE(pagemarks::IsOutputName(files[0], "pdf") && files[0].find("-001.") != std::string::npos) << files[0];
     EXPECT_NE(m_out.find("saved " + m_root + "/Pictures/" + files[0]), std::string::npos) << m_out;
 
     const std::vector<pagemarks::GreyImage> pages = pagemarks::FromPdfFile(m_root + "/Pictures/" + files[0]);
@@ -123,7 +122,7 @@ TEST_F(ScanKeyTest, ThePushParamRoadScansSeveralFeederPagesIntoNumberedTiffs) {
     const std::vector<std::string> files = Files("Pictures");
     ASSERT_EQ(files.size(), 2u) << m_out << m_err;
     for (int i = 0; i < 2; ++i) {
-        EXPECT_TRUE(std::regex_match(files[i], std::regex("img-\\d{12}-00\\d\\.tif"))) << files[i];
+        EXPECT_TRUE(pagemarks::IsOutputName(files[i], "tif")) << files[i];
         pagemarks::GreyImage image;
         ASSERT_TRUE(pagemarks::FromTiffFile(m_root + "/Pictures/" + files[i], image));
         EXPECT_EQ(pagemarks::ReadMarks(image, 75, 75).sheet, i + 1) << files[i];
