@@ -69,6 +69,8 @@ inline constexpr TW_UINT16 kCapabilities[] = {CAP_SUPPORTEDCAPS,
 inline constexpr TW_UINT16 kCapabilityMessages[] = {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT,
                                                     MSG_SET, MSG_RESET,      MSG_QUERYSUPPORT};
 
+// An item's size as the protocol lays it out (a source may use smaller slots for strings): the most a source can
+// read of an item of that type.
 inline size_t ItemSize(std::uint16_t type) {
     switch (type) {
     case TWTY_INT8:

@@ -36,7 +36,7 @@ void CheckReturned(const TW_CAPABILITY& cap) {
     fuzz::Check(block != nullptr && size >= 6, "a returned container is a block of at least a header");
     TW_UINT16 type;
     std::memcpy(&type, block, 2);
-    const size_t item = fuzz::ItemSize(type);
+    const size_t item = CapItemSize(type); // the slots the source itself lays its items in
     size_t needed = 6;
     if (cap.ConType == TWON_ARRAY)
         needed = 6 + static_cast<size_t>(fuzz::LoadU32(block + 2)) * item;
