@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz configuration (clang, libFuzzer, ASan, UBSan) in build-fuzz and runs fuzz targets on their seed
 # corpora. Usage: scripts/fuzz.sh [TARGET|all] [SECONDS]
-#   TARGET   a target of fuzz/ without its "fuzz_" (cfgfile, ds_entry, ...); all (the default) runs every one
+#   TARGET   a target of fuzz/ without its "fuzz_" (cfgfile, ds_entry, ...), or several joined by commas; all (the
+#            default) runs every one
 #   SECONDS  how long each target runs (default 60); 0 only runs the corpus once, as a regression check
 # FUZZ_JOBS targets run at once (default 3). New inputs go to build-fuzz/corpus/<target>, findings to
 # build-fuzz/findings/<target>/. Prints each target's executions and coverage; exits 1 when any target failed.
@@ -29,11 +30,14 @@ for source in fuzz/fuzz_*.cpp; do
     targets+=("${name#fuzz_}")
 done
 if [ "$target" != all ]; then
-    if [ ! -x "$build/fuzz/fuzz_$target" ]; then
-        echo "fuzz.sh: no target '$target'; the targets are: ${targets[*]}" >&2
-        exit 2
-    fi
-    targets=("$target")
+    IFS=, read -ra wanted <<<"$target"
+    for name in "${wanted[@]}"; do
+        if [ ! -x "$build/fuzz/fuzz_$name" ]; then
+            echo "fuzz.sh: no target '$name'; the targets are: ${targets[*]}" >&2
+            exit 2
+        fi
+    done
+    targets=("${wanted[@]}")
 fi
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
