@@ -43,7 +43,10 @@ inline const std::string& Root() {
     return root;
 }
 
+// Writes the bytes to a POSIX path, making its folder when needed.
 inline void WriteHostFile(const std::string& hostPath, const void* data, size_t size) {
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(hostPath).parent_path(), ignored);
     std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
     out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
 }

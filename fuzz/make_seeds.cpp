@@ -6,6 +6,7 @@
 #include "FuzzSupport.h"
 #include "TwainInput.h"
 
+#include "companions/sti/StiLaunch.h"
 #include "devicescan/PushCommand.h"
 #include "devicescan/SaveImage.h"
 #include "devicescan/VazeDoziSettings.h"
@@ -334,6 +335,22 @@ void VazeDoziSeeds() {
     Put("vazedozi_settings", "chosen_folder.dat", ReadHost(platform::path::ToHostPath(path)));
 }
 
+// Launch files as the scan key writes them.
+void StiSeeds() {
+    sti::Launch launch;
+    launch.deviceName = u"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0000";
+    launch.eventCode = 1;
+    launch.eventName = u"Scan Button";
+    launch.eventData = {'V', 2, 2, 2, 2, 1, 1};
+    launch.devicePath = u"\\\\.\\Usbscan0";
+    sti::WriteLaunch(launch);
+    Put("sti_launch", "usb.txt", ReadHost(platform::path::ToHostPath(sti::kLaunchFile)));
+    launch.eventData = {'V', 3, 0, 9, 4, 0, 0, 1};
+    launch.devicePath = u"192.0.2.7";
+    sti::WriteLaunch(launch);
+    Put("sti_launch", "network_orca.txt", ReadHost(platform::path::ToHostPath(sti::kLaunchFile)));
+}
+
 void TextSeeds(const std::filesystem::path& source) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(source / "resources"))
         if (entry.path().extension() == ".dlg")
@@ -364,6 +381,7 @@ int main(int argc, char** argv) {
     BmpSeeds(source);
     PushSeeds();
     VazeDoziSeeds();
+    StiSeeds();
     TextSeeds(source);
     return 0;
 }
