@@ -176,12 +176,13 @@ Canvas AdjustmentBackground(int width, int height, int footerTop) {
     return c;
 }
 
-// The tone-curve dialog's background: the adjustment background with a frame around the graph, centred so that
-// it also holds the graph of the mirrored layout, which lies three pixels further right.
-Canvas CurveBackground() {
-    Canvas c = AdjustmentBackground(283, 401, 360);
-    c.Cover([](double x, double y) { return InRoundRect(x, y, 47, 46, 236, 237, 4); }, kHairline);
-    c.Cover([](double x, double y) { return InRoundRect(x, y, 48, 47, 235, 236, 3); }, kPanel);
+// The background of an adjustment dialog with a graph: the adjustment background with a frame around the graph,
+// centred in the width so that it also holds the graph of the mirrored layout.
+Canvas GraphBackground(int width, int height, int footerTop, double top, double bottom, double halfWidth) {
+    Canvas c = AdjustmentBackground(width, height, footerTop);
+    const double l = width / 2.0 - halfWidth, r = width / 2.0 + halfWidth;
+    c.Cover([&](double x, double y) { return InRoundRect(x, y, l, top, r, bottom, 4); }, kHairline);
+    c.Cover([&](double x, double y) { return InRoundRect(x, y, l + 1, top + 1, r - 1, bottom - 1, 3); }, kPanel);
     return c;
 }
 
@@ -566,7 +567,8 @@ int main(int argc, char** argv) {
     ok &= Write(WarningBackground('i', true), out, "notice_background_rtl.bmp");
     ok &= Write(AdjustmentBackground(399, 203, 166), out, "gamma_background.bmp");
     ok &= Write(AdjustmentBackground(397, 443, 406), out, "brightcontrast_background.bmp");
-    ok &= Write(CurveBackground(), out, "curve_background.bmp");
+    ok &= Write(GraphBackground(283, 401, 360, 46, 237, 94.5), out, "curve_background.bmp");
+    ok &= Write(GraphBackground(244, 300, 265, 40, 177, 111), out, "histogram_background.bmp");
     ok &= WriteScanWindow(out);
     if (argc > 2)
         ok &= WriteTestData(argv[2]);

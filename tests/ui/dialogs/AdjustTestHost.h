@@ -68,11 +68,16 @@ public:
         hasPreview = true;
         Render();
     }
+    // The display picture is the raw one, with no effect at all (the descreen filter of every preview included).
+    void ShowRaw() {
+        if (hasPreview)
+            std::memcpy(display.GetBits(), raw.GetBits(), static_cast<size_t>(raw.GetWidth()) * 3 * raw.GetHeight());
+    }
     void Render() {
         if (!hasPreview)
             return;
         const int width = raw.GetWidth(), height = raw.GetHeight();
-        std::memcpy(display.GetBits(), raw.GetBits(), static_cast<size_t>(width) * 3 * height);
+        ShowRaw();
         CEffectLibrary effects;
         if (effects.IsLoaded())
             effects.ApplyPreviewEffects({height, width * 3, width, 24}, display.GetBits(), param);
