@@ -24,7 +24,7 @@ mkdir -p "$root/Windows"
 # The model's INI file: Scanner64.ds less its last 5 characters, in the Windows folder of the C:\ root.
 cat > "$root/Windows/Scanner.ini" <<'INI'
 [TWAIN]
-File Prefix=kvx7731
+File Prefix=kvx
 Version=1.0.0.1
 Manufacturer=Korvel
 Product Name(kvx7731)=Korvel KVX 7731

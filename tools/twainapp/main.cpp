@@ -7,6 +7,9 @@
 #include "tools/twainapp/CapabilityText.h"
 #include "tools/twainapp/TwainSession.h"
 
+#include "platform/user/testing.h"
+#include "platform/user/winuser.h"
+
 #include <chrono>
 #include <malloc.h>
 #include <thread>
@@ -120,6 +123,7 @@ int Usage(FILE* to, int result) {
             "  --enable       without the source's window: the source scans at once\n"
             "  --enable-ui    with the source's window (Scan announces a page, Close asks to be closed)\n"
             "  --wait <s>     how long to wait for notifications once enabled, 0 to 86400 (default 10)\n"
+            "  --png <file>   enable with the source's window, save it as a PNG file once it has painted, and end\n"
             "  The notifications the source sends (MSG_XFERREADY, MSG_CLOSEDSREQ) are printed; the source is\n"
             "  disabled on MSG_CLOSEDSREQ, after MSG_XFERREADY without the window, or when the wait ends.\n");
     return result;
@@ -261,6 +265,69 @@ const char* NotificationName(TW_UINT16 msg) {
     }
 }
 
+// The source's window on this thread: the largest visible top-level window (its dialogs in front are smaller).
+HWND FindSourceWindow() {
+    struct Search {
+        HWND best = nullptr;
+        long area = 0;
+    } search;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM data) {
+            auto* s = reinterpret_cast<Search*>(data);
+            RECT r{};
+            if (IsWindowVisible(hwnd) && !(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) && GetWindowRect(hwnd, &r)) {
+                const long area = static_cast<long>(r.right - r.left) * (r.bottom - r.top);
+                if (area > s->area) {
+                    s->best = hwnd;
+                    s->area = area;
+                }
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.best;
+}
+
+// Whether a window or one of its visible children still waits for a paint.
+bool PaintPending(HWND hwnd) {
+    if (GetUpdateRect(hwnd, nullptr, FALSE))
+        return true;
+    bool pending = false;
+    EnumChildWindows(
+        hwnd,
+        [](HWND child, LPARAM data) {
+            if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE))
+                *reinterpret_cast<bool*>(data) = true;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&pending));
+    return pending;
+}
+
+// Gives the source turns until its window has painted (at most 5 s), then saves the window as the user sees it.
+bool SaveSourceWindow(twainapp::TwainSession& session, const std::string& path) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    HWND window = nullptr;
+    for (int turns = 0; std::chrono::steady_clock::now() < deadline; ++turns) {
+        session.ProcessEvent();
+        window = FindSourceWindow();
+        if (window != nullptr && turns >= 3 && !PaintPending(window))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (window == nullptr) {
+        std::fprintf(stderr, "twainapp: the source shows no window\n");
+        return false;
+    }
+    if (!platform::user::testing::SaveWindowPng(window, path.c_str())) {
+        std::fprintf(stderr, "twainapp: cannot write %s\n", path.c_str());
+        return false;
+    }
+    std::printf("Saved the source's window as %s\n", path.c_str());
+    return true;
+}
+
 // The application's event loop while the source is enabled: MSG_PROCESSEVENT gives the source its turn, and the
 // callback collects what it sends. Pages are not transferred by this application yet.
 void RunEnabled(twainapp::TwainSession& session, bool showUI, int waitSeconds) {
@@ -289,6 +356,7 @@ int main(int argc, char** argv) {
     std::vector<Setting> settings;
     int enable = 0; // 1 without the window, 2 with it
     int waitSeconds = 10;
+    std::string pngPath;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "-h" || option == "--help")
@@ -298,7 +366,8 @@ int main(int argc, char** argv) {
             continue;
         }
         // Every other option takes a value.
-        if (option != "--dsm" && option != "--source" && option != "--wait" && !IsSettingOption(option))
+        if (option != "--dsm" && option != "--source" && option != "--wait" && option != "--png" &&
+            !IsSettingOption(option))
             return BadArgument("unknown option '" + option + "'");
         if (i + 1 >= argc)
             return BadArgument(option + " needs a value");
@@ -309,6 +378,9 @@ int main(int argc, char** argv) {
             dsmPath = value;
         } else if (option == "--source") {
             sourceName = value;
+        } else if (option == "--png") {
+            pngPath = value;
+            enable = 2; // the picture is of the window
         } else if (option == "--wait") {
             if (!ParseSeconds(value, waitSeconds))
                 return BadArgument("--wait: '" + value + "' is not a whole number of seconds from 0 to 86400");
@@ -377,7 +449,12 @@ int main(int argc, char** argv) {
     int result = 0;
     if (enable != 0) {
         if (session.Enable(enable == 2) == TWRC_SUCCESS) {
-            RunEnabled(session, enable == 2, waitSeconds);
+            if (!pngPath.empty()) {
+                if (!SaveSourceWindow(session, pngPath))
+                    result = 1;
+            } else {
+                RunEnabled(session, enable == 2, waitSeconds);
+            }
             if (session.Disable() != TWRC_SUCCESS) {
                 std::fprintf(stderr, "twainapp: MSG_DISABLEDS failed (%s)\n",
                              twainapp::ConditionText(session.LastConditionCode()).c_str());

@@ -1,0 +1,236 @@
+// The scanning window of the staged data source, as an imaging application meets it through the data source
+// manager: enabled with its window in each language, scanning with the simulated device, its keys through its own
+// message hook in the application's loop, and every road that closes it.
+#include "ScanWindowTestSupport.h"
+
+#include "platform/twain/twain.h"
+
+#include <dlfcn.h>
+
+namespace {
+
+using namespace scanwindow_test;
+
+std::vector<TW_UINT16> g_notifications;
+
+TW_UINT16 AppCallback(pTW_IDENTITY, pTW_IDENTITY, TW_UINT32, TW_UINT16, TW_UINT16 msg, TW_MEMREF) {
+    g_notifications.push_back(msg);
+    return TWRC_SUCCESS;
+}
+
+std::string StageDir() {
+    const char* dir = std::getenv("STAGE_DIR");
+    return dir != nullptr ? dir : "";
+}
+
+int ThreadWindowCount() {
+    int count = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND, LPARAM data) {
+            ++*reinterpret_cast<int*>(data);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// The source's window: the largest visible top-level window of this thread.
+HWND SourceWindow() {
+    struct Search {
+        HWND best = nullptr;
+        long area = 0;
+    } search;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM data) {
+            auto* s = reinterpret_cast<Search*>(data);
+            RECT r{};
+            if (IsWindowVisible(hwnd) && GetWindowRect(hwnd, &r) && (r.right - r.left) * (r.bottom - r.top) > s->area) {
+                s->best = hwnd;
+                s->area = (r.right - r.left) * (r.bottom - r.top);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.best;
+}
+
+class EntryTest : public ScanWindowTestRoot {
+protected:
+    void SetUp() override {
+        ScanWindowTestRoot::SetUp();
+        g_notifications.clear();
+        // The model folder of the manager's data sources: the module with its companions.
+        const std::string model = m_root + "/twain/kvx7731";
+        std::filesystem::create_directories(model);
+        for (const auto& file : std::filesystem::directory_iterator(StageDir() + "/twain/kvx7731"))
+            if (file.is_regular_file())
+                std::filesystem::copy_file(file.path(), model + "/" + file.path().filename().string());
+        std::ofstream(m_root + "/Windows/Scanner.ini")
+            << "[TWAIN]\nFile Prefix=kvx\nRegistry=Software\\Korvel\\KVX7731\nSetting Path=\\Korvel\\\n"
+               "Product Name(kvx7731)=KVX 7731\nHasADF(kvx7731)=TRUE\n";
+        setenv("TWAIN_DS_PATH", (m_root + "/twain").c_str(), 1);
+        m_windowsBefore = ThreadWindowCount();
+        m_dsm = dlopen((StageDir() + "/lib/libtwaindsm_standin.so").c_str(), RTLD_LAZY);
+        ASSERT_NE(m_dsm, nullptr) << dlerror();
+        m_entry = reinterpret_cast<DSMENTRYPROC>(dlsym(m_dsm, "DSM_Entry"));
+        ASSERT_NE(m_entry, nullptr);
+        m_app.ProtocolMajor = 2;
+        m_app.ProtocolMinor = 4;
+        m_app.SupportedGroups = DG_CONTROL | DG_IMAGE;
+        std::strcpy(m_app.ProductName, "scanning window test");
+        TW_HANDLE parent = nullptr;
+        ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent), TWRC_SUCCESS);
+        ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &m_source), TWRC_SUCCESS);
+        TW_CALLBACK2 callback{reinterpret_cast<TW_MEMREF>(&AppCallback), 0, 0};
+        ASSERT_EQ(Dsm(&m_source, DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &callback), TWRC_SUCCESS);
+        ClearDriverCalls();
+    }
+    void TearDown() override {
+        if (m_entry != nullptr) {
+            TW_USERINTERFACE ui{};
+            Dsm(&m_source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
+            Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_source);
+            TW_HANDLE parent = nullptr;
+            Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent);
+        }
+        if (m_dsm != nullptr)
+            dlclose(m_dsm);
+        unsetenv("TWAIN_DS_PATH");
+        ScanWindowTestRoot::TearDown();
+    }
+
+    TW_UINT16 Dsm(pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data) {
+        return m_entry(&m_app, dest, dg, dat, msg, data);
+    }
+    TW_UINT16 Enable(bool showUI) {
+        TW_USERINTERFACE ui{static_cast<TW_BOOL>(showUI ? 1 : 0), 0, nullptr};
+        return Dsm(&m_source, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui);
+    }
+    TW_UINT16 Disable() {
+        TW_USERINTERFACE ui{};
+        return Dsm(&m_source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
+    }
+    // The application's loop gives the source its turn.
+    void ProcessEvent() {
+        MSG msg{};
+        TW_EVENT event{&msg, 0};
+        Dsm(&m_source, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+    }
+    bool Notified(TW_UINT16 msg) const {
+        return std::find(g_notifications.begin(), g_notifications.end(), msg) != g_notifications.end();
+    }
+
+    void* m_dsm = nullptr;
+    DSMENTRYPROC m_entry = nullptr;
+    TW_IDENTITY m_app{};
+    TW_IDENTITY m_source{};
+    int m_windowsBefore = 0;
+};
+
+TEST_F(EntryTest, TheWindowInEachLanguage) {
+    struct Case {
+        const WCHAR* registryName;
+        const char* code;
+        std::u16string title, scan;
+    };
+    const Case cases[] = {{u"English", "enus", u"KVX 7731 TWAIN (USB)", u"Scan"},
+                          {u"Simplified_Chinese", "zhcn", u"KVX 7731 TWAIN (USB)", u"扫描"},
+                          {u"Hebrew", "he", u"(KVX 7731 TWAIN (USB", u"סריקה"}};
+    for (const Case& c : cases) {
+        SetLanguage(c.registryName);
+        ASSERT_EQ(Enable(true), TWRC_SUCCESS) << c.code;
+        ProcessEvent();
+        HWND window = SourceWindow();
+        ASSERT_NE(window, nullptr) << c.code;
+        ut::RunPendingMessages();
+        EXPECT_EQ(TextOf(window), c.title) << c.code;
+        EXPECT_EQ(TextOf(GetDlgItem(window, 20006)), c.scan) << c.code;
+        RECT preview{}, settings{};
+        GetWindowRect(GetDlgItem(window, 10139), &preview);
+        GetWindowRect(GetDlgItem(window, 10342), &settings);
+        EXPECT_EQ(preview.left > settings.left, std::string(c.code) == "he") << "Hebrew is mirrored";
+        ASSERT_EQ(Disable(), TWRC_SUCCESS);
+        EXPECT_FALSE(IsWindow(window));
+    }
+}
+
+TEST_F(EntryTest, ScanAnnouncesThePageWithTheDeviceOpen) {
+    ASSERT_EQ(Enable(true), TWRC_SUCCESS);
+    HWND window = SourceWindow();
+    ASSERT_NE(window, nullptr);
+    ut::Click(GetDlgItem(window, 20006));
+    ProcessEvent();
+    EXPECT_TRUE(Notified(MSG_XFERREADY));
+    EXPECT_EQ(CallsOf("ScanDrv_Open"), std::vector<std::string>{"ScanDrv_Open \\\\.\\Usbscan -> 0"});
+    EXPECT_TRUE(CallsOf("ScanDrv_Close").empty()) << "the device stays open for the transfer";
+
+    ASSERT_EQ(Disable(), TWRC_SUCCESS);
+    EXPECT_EQ(CallsOf("ScanDrv_Close").size(), 1u) << "disabling closes it";
+    EXPECT_EQ(ThreadWindowCount(), m_windowsBefore) << "no window (nor tooltip) is left";
+}
+
+TEST_F(EntryTest, AltSScansInTheApplicationsLoop) {
+    ASSERT_EQ(Enable(true), TWRC_SUCCESS);
+    HWND window = SourceWindow();
+    ASSERT_NE(window, nullptr);
+    HWND units = GetDlgItem(window, 20004);
+    SetFocus(units);
+    ut::SetKeyState(VK_MENU, true);
+    ut::SetKeyState('S', true);
+    PostMessageW(units, WM_SYSKEYDOWN, 'S', 0x20000000);
+    ProcessEvent();
+    ut::SetKeyState('S', false);
+    ut::SetKeyState(VK_MENU, false);
+    EXPECT_TRUE(Notified(MSG_XFERREADY));
+}
+
+TEST_F(EntryTest, WithoutItsWindowTheSourceScansAtOnce) {
+    ASSERT_EQ(Enable(false), TWRC_SUCCESS);
+    EXPECT_TRUE(Notified(MSG_XFERREADY));
+    EXPECT_EQ(CallsOf("ScanDrv_Open").size(), 1u);
+}
+
+TEST_F(EntryTest, CloseAndTheCloseBoxAskTheApplicationDisableEndsTheWindow) {
+    ASSERT_EQ(Enable(true), TWRC_SUCCESS);
+    HWND window = SourceWindow();
+    ASSERT_NE(window, nullptr);
+    ut::Click(GetDlgItem(window, 20007));
+    ProcessEvent();
+    EXPECT_EQ(std::count(g_notifications.begin(), g_notifications.end(), MSG_CLOSEDSREQ), 1);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    ProcessEvent();
+    EXPECT_EQ(std::count(g_notifications.begin(), g_notifications.end(), MSG_CLOSEDSREQ), 2);
+    EXPECT_TRUE(IsWindow(window)) << "until the application disables";
+    ASSERT_EQ(Disable(), TWRC_SUCCESS);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(ThreadWindowCount(), m_windowsBefore);
+}
+
+TEST_F(EntryTest, InAppModeTheWindowOutlivesDisableAndGoesWithTheSource) {
+    TW_ONEVALUE on{TWTY_BOOL, 1};
+    auto* container = static_cast<TW_ONEVALUE*>(std::malloc(sizeof(TW_ONEVALUE)));
+    *container = on;
+    TW_CAPABILITY cap{0x8123, TWON_ONEVALUE, container};
+    ASSERT_EQ(Dsm(&m_source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap), TWRC_SUCCESS);
+    std::free(container);
+    ASSERT_EQ(Enable(true), TWRC_SUCCESS);
+    HWND window = SourceWindow();
+    ASSERT_NE(window, nullptr);
+    WCHAR className[64] = {};
+    GetClassNameW(window, className, 64);
+    EXPECT_EQ(std::u16string(className), u"Z7731IDAVEV");
+    ASSERT_EQ(Disable(), TWRC_SUCCESS);
+    EXPECT_TRUE(IsWindow(window)) << "app mode keeps the window";
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_source), TWRC_SUCCESS);
+    TW_HANDLE parent = nullptr;
+    Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent);
+    dlclose(m_dsm); // the manager, and with it the source, leave the process
+    m_dsm = nullptr;
+    m_entry = nullptr;
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(ThreadWindowCount(), m_windowsBefore);
+}
+
+} // namespace
