@@ -110,6 +110,11 @@ Gdiplus::Status DecodeBmp(IStream* stream, ImageData& image) {
         image.rowStep = height > 0 ? -static_cast<ptrdiff_t>(image.stride) : static_cast<ptrdiff_t>(image.stride);
         return Ok;
     }
+    // Any other stream is copied. It must hold the pixels before room is made for them: a short stream whose header
+    // claims a page of gigabytes is no page.
+    ULARGE_INTEGER end{};
+    if (FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_END, &end)) || pixelsAt + total > end.QuadPart)
+        return UnknownImageFormat;
     try {
         image.bits.resize(total);
     } catch (const std::bad_alloc&) {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 using namespace Gdiplus;
 
@@ -50,6 +52,61 @@ TEST(ImageFromStream, RefusesWhatIsNotAnUncompressedBmp) {
     Image c(nullptr);
     EXPECT_EQ(c.GetLastStatus(), InvalidParameter);
     EXPECT_EQ(c.GetLastStatus(), Ok) << "GetLastStatus resets the status";
+}
+
+// A stream of another kind over one of ours: the reader cannot look at its bytes and copies the pixels.
+class ForwardingStream final : public IStream {
+public:
+    explicit ForwardingStream(IStream* inner) : m_inner(inner) {}
+    HRESULT QueryInterface(REFIID riid, void** object) override { return m_inner->QueryInterface(riid, object); }
+    ULONG AddRef() override { return 2; } // lives on the test's stack
+    ULONG Release() override { return 1; }
+    HRESULT Read(void* buffer, ULONG size, ULONG* read) override { return m_inner->Read(buffer, size, read); }
+    HRESULT Write(const void* buffer, ULONG size, ULONG* written) override {
+        return m_inner->Write(buffer, size, written);
+    }
+    HRESULT Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override {
+        return m_inner->Seek(move, origin, position);
+    }
+    HRESULT SetSize(ULARGE_INTEGER size) override { return m_inner->SetSize(size); }
+    HRESULT CopyTo(IStream* to, ULARGE_INTEGER size, ULARGE_INTEGER* read, ULARGE_INTEGER* written) override {
+        return m_inner->CopyTo(to, size, read, written);
+    }
+    HRESULT Commit(DWORD flags) override { return m_inner->Commit(flags); }
+    HRESULT Revert() override { return m_inner->Revert(); }
+    HRESULT LockRegion(ULARGE_INTEGER at, ULARGE_INTEGER size, DWORD type) override {
+        return m_inner->LockRegion(at, size, type);
+    }
+    HRESULT UnlockRegion(ULARGE_INTEGER at, ULARGE_INTEGER size, DWORD type) override {
+        return m_inner->UnlockRegion(at, size, type);
+    }
+    HRESULT Stat(STATSTG* stat, DWORD flags) override { return m_inner->Stat(stat, flags); }
+    HRESULT Clone(IStream** clone) override { return m_inner->Clone(clone); }
+
+private:
+    IStream* m_inner;
+};
+
+TEST(ImageFromStream, StreamsOfOtherKindsAreCopiedOnlyWhenTheyHoldThePixels) {
+    testpage::Page page = testpage::MakePage(6, 3, 24);
+    auto bytes = testpage::StreamOf(page);
+    ForwardingStream copied(bytes.get());
+    Bitmap image(&copied);
+    ASSERT_EQ(image.GetLastStatus(), Ok);
+    EXPECT_EQ(image.GetWidth(), 6u);
+    EXPECT_EQ(image.GetHeight(), 3u);
+
+    // A header claiming 30000 x 30000 colour pixels (2.7 GB) in a stream of a few bytes: refused before any room
+    // is made for them.
+    std::vector<BYTE> claim = testpage::BmpFile(testpage::MakePage(1, 1, 24));
+    const BYTE side[4] = {0x30, 0x75, 0, 0};
+    std::copy(std::begin(side), std::end(side), claim.begin() + 18);
+    std::copy(std::begin(side), std::end(side), claim.begin() + 22);
+    auto shortBytes = testpage::StreamOf(claim);
+    ForwardingStream shortCopied(shortBytes.get());
+    Bitmap refused(&shortCopied);
+    EXPECT_EQ(refused.GetLastStatus(), UnknownImageFormat);
+    EXPECT_EQ(refused.GetWidth(), 0u);
 }
 
 TEST(ImageEncoders, ListsFiveEncodersWithTheirMimeTypesAndClsids) {
