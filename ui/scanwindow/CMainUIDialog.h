@@ -17,6 +17,7 @@
 #include "ui/controls/CStaticWithBkgBMP.h"
 #include "ui/controls/CxSkinButton.h"
 #include "ui/controls/Trans_GroupBox.h"
+#include "ui/dialogs/CAdjustmentOwner.h"
 
 #include "platform/user/afxwin.h"
 
@@ -45,7 +46,7 @@ inline constexpr UINT WM_APP_TITLE_CHANGED = 0x943;
 // Posted to the window when the save folder of the app-mode pane cannot be used (wParam 10).
 inline constexpr UINT WM_SAVE_FOLDER_ERROR = 0xA41;
 
-class CMainUIDialog : public CDialog, public CScanWindow {
+class CMainUIDialog : public CDialog, public CScanWindow, public CAdjustmentOwner {
     DECLARE_MESSAGE_MAP()
 public:
     enum { IDD = 10257, IDD_APP = 1004 };
@@ -94,7 +95,11 @@ public:
     BOOL initializeSetting();
     void RefreshSettingControls(BOOL updateButtons);
     void UpdateSourceControls();
-    void MarkSettingModified();
+    void MarkSettingModified() override;
+    // ---- CAdjustmentOwner: what the adjustment dialogs edit and call ----
+    ScanParam& GetAdjustedScanParam() override { return m_ScanParam; }
+    void RefreshPreviewImage() override;
+    CImage* GetDisplayImage() override;
     void SaveCurrentSettingOnExit();
     // A record read from the settings file, made safe to use: each index outside its table takes the value of
     // `defaults` (or of the source's whole area for the paper), and both addresses end at byte 255.

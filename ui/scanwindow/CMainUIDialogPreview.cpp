@@ -61,6 +61,13 @@ LRESULT CMainUIDialog::OnPreviewRows(WPARAM, LPARAM) {
 
 void CMainUIDialog::OnBnClickedPreview() {}
 
+// No preview is kept yet: there is nothing to render again, and no display image for the histogram.
+void CMainUIDialog::RefreshPreviewImage() {}
+
+CImage* CMainUIDialog::GetDisplayImage() {
+    return nullptr;
+}
+
 void CMainUIDialog::ScrollBarTo(CScrollBar& bar, int position, bool horizontal) {
     int minimum = 0, maximum = 0;
     bar.GetScrollRange(&minimum, &maximum);

@@ -3,6 +3,8 @@
 // start-up settings, and every road that closes it leaving nothing behind.
 #include "ScanWindowTestSupport.h"
 
+#include "ui/dialogs/CCGammaThresholdDlg.h"
+#include "ui/dialogs/CCHistogramDlg.h"
 #include "ui/scanwindow/CMainUIDialog.h"
 #include "ui/scanwindow/CTwainUIFactory.h"
 #include "ui/scanwindow/CTwainUIImp.h"
@@ -339,6 +341,32 @@ TEST_F(MainUIDialogTest, TheUnitFollowsTheListAndMarksTheSettingsModified) {
     SendMessageW(Item(20004), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     dialog.SendMessage(WM_COMMAND, MAKEWPARAM(20004, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(20004)));
     EXPECT_EQ(dialog.m_nUnitIndex, 0) << "no selection changes nothing";
+}
+
+TEST_F(MainUIDialogTest, TheAdjustmentDialogsEditTheWindowsSettingsAndMarkThemModified) {
+    CMainUIDialog& dialog = Create();
+    dialog.m_ScanParam.adv[12] = 18;
+    CCGammaThresholdDlg gamma(dialog, &dialog);
+    ut::SetModalInterceptor([&](HWND hwnd) {
+        ut::RunPendingMessages();
+        SetFocus(GetDlgItem(hwnd, 10287));
+        ut::PressKey(VK_RIGHT);
+        ut::RunPendingMessages();
+        EXPECT_EQ(GetWindow(hwnd, GW_OWNER), dialog.m_hWnd);
+        EndDialog(hwnd, IDOK);
+    });
+    gamma.DoModal();
+    EXPECT_EQ(dialog.m_ScanParam.adv[12], 19);
+    EXPECT_EQ(TextOf(Item(10301)), u"Custom Settings") << "the window's settings are marked modified";
+
+    CCHistogramDlg histogram(dialog, &dialog);
+    ut::SetModalInterceptor([&](HWND hwnd) {
+        ut::RunPendingMessages();
+        EndDialog(hwnd, IDOK);
+    });
+    EXPECT_EQ(histogram.DoModal(), IDOK) << "without a preview the histogram opens empty";
+    EXPECT_EQ(histogram.m_result.pixels, 0);
+    ut::SetModalInterceptor(nullptr);
 }
 
 TEST_F(MainUIDialogTest, TheAdvancedTabSwapsTheTabs) {
