@@ -524,6 +524,33 @@ TEST_F(MainUIDialogTest, EveryClosingRoadLeavesNothingBehind) {
     EXPECT_EQ(saved.source, 1);
 }
 
+TEST_F(MainUIDialogTest, DisablingTheSourcePutsTheFrontRotationBack) {
+    g_bAppMode = TRUE; // the window stays after the disable
+    CMainUIDialog& dialog = Create();
+    g_nFrontRotation = 2;
+    dialog.m_ScanParam.adv[16] = BackSideRotation(2);
+    g_bBackSideRotation = TRUE;
+    m_assistor->SetState(600);
+    TW_USERINTERFACE ui{};
+    ASSERT_EQ(m_assistor->DisableDS(&ui), TWRC_SUCCESS);
+    EXPECT_EQ(dialog.m_ScanParam.adv[16], 2);
+    EXPECT_TRUE(IsWindow(dialog.m_hWnd));
+}
+
+TEST_F(MainUIDialogTest, TheWindowSweepsOldTemporaryImageFiles) {
+    WCHAR temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::string folder = platform::path::ToHostPath(temp);
+    std::filesystem::create_directories(folder);
+    for (const char* name : {"Kor1A.tmp", "Kor2B.tmp", "Other.tmp", "Kor3C.dat"})
+        std::ofstream(folder + "/" + name) << "old";
+    Create(false);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/Kor1A.tmp"));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/Kor2B.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/Other.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/Kor3C.dat"));
+}
+
 TEST(TwainUIImp, CreatesShowsAndClosesTheWindow) {
     CTwainUIFactory factory;
     CUIImp* made = nullptr;

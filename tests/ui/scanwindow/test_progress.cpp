@@ -124,6 +124,9 @@ TEST_F(ProgressTest, PercentsMoveTheBarAndTheSameOneRepaintsOnce) {
 }
 
 TEST_F(ProgressTest, EnterEscCloseBoxAndCancelLeaveItOpenCancelStopsTheDevice) {
+    ASSERT_EQ(g_LLD.LoadDriver(), 1);
+    ASSERT_EQ(g_LLD.DevMon_Open("\\\\.\\Usbscan"), 0);
+    g_b_devmon_close = FALSE;
     Worker worker;
     bool openAfterKeys = false;
     const INT_PTR result = Run(worker, [&](HWND dlg) {
@@ -145,7 +148,7 @@ TEST_F(ProgressTest, EnterEscCloseBoxAndCancelLeaveItOpenCancelStopsTheDevice) {
     });
     EXPECT_TRUE(openAfterKeys);
     EXPECT_EQ(result, IDOK) << "the worker's end closes it";
-    EXPECT_EQ(CallsOf("ScanDrv_CancelScan").size(), 0u) << "no device is open here: the wrapper calls nothing";
+    EXPECT_EQ(CallsOf("ScanDrv_CancelScan").size(), 2u) << "each cancel stops the device";
 }
 
 TEST_F(ProgressTest, CancelBeforeItsTimeDoesNothing) {

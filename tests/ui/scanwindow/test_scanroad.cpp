@@ -15,6 +15,7 @@
 #include "scanner/ScanFlags.h"
 #include "settings/PlatformFlags.h"
 
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -262,6 +263,34 @@ TEST_F(ScanRoadTest, RefusedParametersCloseTheDeviceAndAreReported) {
     EXPECT_EQ(DriverCalls().back(), "ScanDrv_Close -> 0");
     // Without the area nothing is refused: the adjustments alone.
     EXPECT_EQ(m_dialog->ApplyScanParameters(FALSE), 0);
+}
+
+// The engine's scan thread reports a failure with the window's error box on its own thread, while this thread runs
+// the progress dialog; the run ends once the box is closed and the thread has finished.
+TEST_F(ScanRoadTest, AnErrorOfTheScanThreadShowsOnItsThreadBeforeTheRunEnds) {
+    std::atomic<DWORD> boxThread{0};
+    m_onModal = [&](HWND dlg) {
+        if (GetDlgItem(dlg, 10306) != nullptr) {
+            boxThread = GetCurrentThreadId();
+            RecordAndClose(dlg);
+        }
+    };
+    CMainUIDialog* window = m_dialog.get();
+    const INT_PTR result = m_dialog->GetScanProgress()->RunWithWorker(
+        [](void* argument) -> DWORD {
+            auto* w = static_cast<CMainUIDialog*>(argument);
+            w->GetScanProgress()->WaitUntilShown();
+            w->ShowScanError(kScanErrorParameters, -78);
+            w->GetScanProgress()->WorkerFinished();
+            return 0;
+        },
+        window);
+    EXPECT_EQ(result, IDOK);
+    EXPECT_NE(boxThread.load(), 0u);
+    EXPECT_NE(boxThread.load(), GetCurrentThreadId()) << "the box belongs to the scan thread";
+    ASSERT_EQ(m_modalTexts.size(), 1u);
+    EXPECT_EQ(m_modalTexts[0], std::u16string(LoadResString(1152)));
+    EXPECT_TRUE(IsWindowEnabled(m_dialog->m_hWnd)) << "the window takes input again";
 }
 
 TEST_F(ScanRoadTest, TheApplicationCanSwitchTheAdjustmentsOff) {
