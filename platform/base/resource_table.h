@@ -5,7 +5,8 @@
 //   RT_STRING  (6)  block k holds the strings 16*(k-1) .. 16*k-1: 16 times { WORD length; WCHAR text[length] }
 //                   (UTF-16, not terminated; length 0 = no string with that id)
 //   RT_BITMAP  (2)  the .bmp file without its 14-byte file header: BITMAPINFOHEADER, colour table, pixels
-//   RT_DIALOG  (5), RT_CURSOR (1), RT_ICON (3), RT_RCDATA (10)  the source file's bytes, unchanged
+//   RT_CURSOR  (1)  a cursor file (.cur); a cursor drawn as text (.cursor) is compiled into one
+//   RT_DIALOG  (5), RT_ICON (3), RT_RCDATA (10)  the source file's bytes, unchanged
 // Every data block starts 8-byte aligned.
 #pragma once
 

@@ -171,6 +171,92 @@ std::vector<unsigned char> BitmapResource(const std::string& file, const std::st
     return {file.begin() + kFileHeader, file.end()};
 }
 
+// A cursor drawn as text becomes a monochrome 32 x 32 cursor file (.cur). The picture:
+//   # comments
+//   HOTSPOT <x> <y>
+//   32 rows of 32 characters: '.' lets the screen show, 'X' is black, 'o' is white.
+// The file: ICONDIR (6 bytes) and one ICONDIRENTRY (16) with the hot spot, then the image: BITMAPINFOHEADER (its
+// height counts both masks), a black-and-white colour table, the colour (XOR) mask and the transparency (AND) mask,
+// each bottom row first, 4 bytes a row, most significant bit leftmost.
+std::vector<unsigned char> CursorFromPicture(const std::string& text, const std::string& file) {
+    constexpr int kSide = 32;
+    constexpr int kRowBytes = kSide / 8;
+    constexpr int kMaskBytes = kRowBytes * kSide;
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    int hotX = -1;
+    int hotY = -1;
+    std::vector<std::string> rows;
+    while (std::getline(in, line)) {
+        ++number;
+        const std::string where = file + ":" + std::to_string(number);
+        const std::string trimmed = Trim(line);
+        if (trimmed.empty() || trimmed[0] == '#')
+            continue;
+        if (trimmed.rfind("HOTSPOT", 0) == 0) {
+            std::istringstream fields(trimmed.substr(7));
+            std::string rest;
+            if (!(fields >> hotX >> hotY) || (fields >> rest) || hotX < 0 || hotY < 0 || hotX >= kSide || hotY >= kSide)
+                Fail(where, "expected HOTSPOT <x> <y> inside the 32 x 32 picture");
+            continue;
+        }
+        if (trimmed.size() != kSide || trimmed.find_first_not_of(".Xo") != std::string::npos)
+            Fail(where, "a cursor row is 32 of '.', 'X' and 'o'");
+        if (rows.size() == kSide)
+            Fail(where, "more than 32 cursor rows");
+        rows.push_back(trimmed);
+    }
+    if (hotX < 0)
+        Fail(file, "the cursor has no HOTSPOT");
+    if (rows.size() != kSide)
+        Fail(file, "a cursor has 32 rows");
+
+    std::vector<unsigned char> out;
+    auto put16 = [&out](unsigned v) {
+        out.push_back(static_cast<unsigned char>(v & 0xFF));
+        out.push_back(static_cast<unsigned char>(v >> 8));
+    };
+    auto put32 = [&](std::uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    constexpr std::uint32_t kImageBytes = 40 + 8 + 2 * kMaskBytes;
+    put16(0); // ICONDIR: reserved, type 2 (cursor), one image
+    put16(2);
+    put16(1);
+    out.push_back(kSide); // ICONDIRENTRY: size, 2 colours, reserved
+    out.push_back(kSide);
+    out.push_back(2);
+    out.push_back(0);
+    put16(static_cast<unsigned>(hotX));
+    put16(static_cast<unsigned>(hotY));
+    put32(kImageBytes);
+    put32(6 + 16);
+    put32(40); // BITMAPINFOHEADER
+    put32(kSide);
+    put32(2 * kSide);
+    put16(1);
+    put16(1);
+    put32(0);
+    put32(2 * kMaskBytes);
+    for (int i = 0; i < 4; ++i)
+        put32(0);
+    put32(0x00000000);                  // black
+    put32(0x00FFFFFF);                  // white
+    for (const char set : {'o', '.'}) { // XOR: white pixels; AND: transparent ones
+        for (int y = kSide - 1; y >= 0; --y)
+            for (int b = 0; b < kRowBytes; ++b) {
+                unsigned char bits = 0;
+                for (int i = 0; i < 8; ++i)
+                    if (rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(b * 8 + i)] == set)
+                        bits |= static_cast<unsigned char>(0x80 >> i);
+                out.push_back(bits);
+            }
+    }
+    return out;
+}
+
 std::optional<Type> TypeFromName(const std::string& name) {
     static const std::map<std::string, Type> kTypes = {{"STRINGTABLE", Type::String}, {"BITMAP", Type::Bitmap},
                                                        {"DIALOG", Type::Dialog},      {"CURSOR", Type::Cursor},
@@ -279,8 +365,14 @@ Compiled CompileManifest(const std::filesystem::path& manifest) {
         const auto key = std::make_pair(static_cast<std::uint32_t>(*type), id);
         if (!seen.emplace(key, where).second)
             Fail(where, typeName + " " + idText + " is listed twice (first at " + seen[key] + ")");
-        result.resources.push_back(
-            {key.first, id, *type == Type::Bitmap ? BitmapResource(content, where) : ToBytes(content)});
+        std::vector<unsigned char> data;
+        if (*type == Type::Bitmap)
+            data = BitmapResource(content, where);
+        else if (*type == Type::Cursor && file.extension() == ".cursor")
+            data = CursorFromPicture(content, file.string());
+        else
+            data = ToBytes(content);
+        result.resources.push_back({key.first, id, std::move(data)});
     }
 
     for (auto& block : PackStringBlocks(strings))

@@ -118,6 +118,39 @@ TEST_F(Manifest, FaultsNameTheManifestLine) {
               std::string::npos);
 }
 
+TEST_F(Manifest, ACursorDrawnAsTextBecomesACursorFile) {
+    std::string picture = "# a test cursor\nHOTSPOT 3 1\n";
+    for (int y = 0; y < 32; ++y)
+        picture += y == 0 ? "Xo" + std::string(30, '.') + "\n" : std::string(32, '.') + "\n";
+    Write("c.cursor", picture);
+    Write("raw.cur", "raw");
+    Write("m.rcl", "CURSOR 10333 c.cursor\nCURSOR 10334 raw.cur\n");
+    const auto compiled = platform::rc::CompileManifest(dir_ / "m.rcl");
+    ASSERT_EQ(compiled.resources.size(), 2u);
+    const auto& cur = compiled.resources[0].data;
+    ASSERT_EQ(cur.size(), 6u + 16 + 40 + 8 + 2 * 128);
+    EXPECT_EQ(cur[2], 2) << "a cursor directory";
+    EXPECT_EQ(cur[6], 32);
+    EXPECT_EQ(cur[10], 3) << "hot spot x";
+    EXPECT_EQ(cur[12], 1) << "hot spot y";
+    EXPECT_EQ(cur[22 + 8], 64) << "the height counts both masks";
+    const std::size_t xorMask = 22 + 40 + 8;
+    const std::size_t andMask = xorMask + 128;
+    // The top row is stored last: 'X' black and shown, 'o' white and shown, '.' transparent.
+    EXPECT_EQ(cur[xorMask + 31 * 4], 0x40);
+    EXPECT_EQ(cur[andMask + 31 * 4], 0x3F);
+    EXPECT_EQ(cur[andMask + 31 * 4 + 1], 0xFF);
+    EXPECT_EQ(cur[andMask], 0xFF);
+    EXPECT_EQ(compiled.resources[1].data, (std::vector<unsigned char>{'r', 'a', 'w'})) << "a .cur file is kept";
+
+    Write("bad.cursor", "HOTSPOT 3 1\n" + std::string(31, '.') + "\n");
+    EXPECT_NE(FaultOf("CURSOR 1 bad.cursor\n").find("bad.cursor:2: a cursor row is 32 of"), std::string::npos);
+    Write("bad.cursor", std::string(32, '.') + "\n");
+    EXPECT_NE(FaultOf("CURSOR 1 bad.cursor\n").find("the cursor has no HOTSPOT"), std::string::npos);
+    Write("bad.cursor", "HOTSPOT 32 0\n");
+    EXPECT_NE(FaultOf("CURSOR 1 bad.cursor\n").find("bad.cursor:1: expected HOTSPOT"), std::string::npos);
+}
+
 TEST(Writer, BytesBecomeLiteralsThatADigitCannotExtend) {
     platform::rc::Compiled compiled;
     compiled.resources.push_back({10, 1, {0, '9', '"', '\\', '?', 'A', 0xFF}});
