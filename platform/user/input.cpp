@@ -13,19 +13,27 @@ namespace {
 struct Cursor {
     HINSTANCE module = nullptr;
     ULONG_PTR id = 0;
+    std::vector<BYTE> file; // a resource cursor's .cur file, copied: the module may go before the handle
 };
 
 // Cursors are shared: loading the same one twice gives the same handle, and they are never freed (a handle may
 // outlive the module that loaded it, so the table is not destroyed with it).
-HCURSOR SharedCursor(HINSTANCE module, ULONG_PTR id) {
+HCURSOR SharedCursor(HINSTANCE module, ULONG_PTR id, const BYTE* file = nullptr, DWORD size = 0) {
     static std::mutex mutex;
     static auto* cursors = new std::vector<Cursor*>();
     std::lock_guard<std::mutex> lock(mutex);
     for (Cursor* c : *cursors)
         if (c->module == module && c->id == id)
             return reinterpret_cast<HCURSOR>(c);
-    cursors->push_back(new Cursor{module, id});
+    cursors->push_back(new Cursor{module, id, file ? std::vector<BYTE>(file, file + size) : std::vector<BYTE>()});
     return reinterpret_cast<HCURSOR>(cursors->back());
+}
+
+std::uint32_t Read16(const BYTE* p) {
+    return static_cast<std::uint32_t>(p[0] | (p[1] << 8));
+}
+std::uint32_t Read32(const BYTE* p) {
+    return Read16(p) | (Read16(p + 2) << 16);
 }
 
 struct ClickState {
@@ -333,7 +341,11 @@ HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
             return nullptr;
         return SharedCursor(nullptr, id);
     }
-    if (!FindResourceW(instance, name, RT_CURSOR) && !FindResourceW(instance, name, RT_GROUP_CURSOR))
+    if (HRSRC res = FindResourceW(instance, name, RT_CURSOR)) {
+        const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(instance, res)));
+        return SharedCursor(instance, id, data, data ? SizeofResource(instance, res) : 0);
+    }
+    if (!FindResourceW(instance, name, RT_GROUP_CURSOR))
         return nullptr;
     return SharedCursor(instance, id);
 }
@@ -376,5 +388,51 @@ bool IconResource(HICON icon, HINSTANCE* module, ULONG_PTR* id) {
     *module = c->module;
     *id = c->id & 0xFFFF;
     return true;
+}
+
+// A .cur file: ICONDIR (reserved, type 2, count), ICONDIRENTRY (width, height, colours, reserved, hot spot x and y,
+// bytes, offset), then a BITMAPINFOHEADER whose height counts both masks, the colour table, the XOR mask and the
+// AND mask, bottom row first, rows padded to 4 bytes. Only 1-bit images are read.
+BOOL GetCursorPicture(HCURSOR cursor, CursorPicture* out) {
+    const auto* c = reinterpret_cast<const Cursor*>(cursor);
+    if (!c || !out || c->file.size() < 6 + 16)
+        return FALSE;
+    const BYTE* f = c->file.data();
+    const std::size_t size = c->file.size();
+    if (Read16(f + 2) != 2 || Read16(f + 4) < 1)
+        return FALSE;
+    const BYTE* entry = f + 6;
+    const std::size_t offset = Read32(entry + 12);
+    if (offset > size || size - offset < 40 + 8)
+        return FALSE;
+    const BYTE* info = f + offset;
+    const auto width = static_cast<int>(Read32(info + 4));
+    const auto height = static_cast<int>(Read32(info + 8)) / 2;
+    if (Read32(info) < 40 || Read16(info + 14) != 1 || width <= 0 || height <= 0 || width > 256 || height > 256)
+        return FALSE;
+    const std::size_t stride = static_cast<std::size_t>((width + 31) / 32) * 4;
+    const std::size_t masks = Read32(info) + 8;
+    if (size - offset < masks + 2 * stride * static_cast<std::size_t>(height))
+        return FALSE;
+    const BYTE* xorMask = info + masks;
+    const BYTE* andMask = xorMask + stride * static_cast<std::size_t>(height);
+    out->width = width;
+    out->height = height;
+    out->hotX = static_cast<int>(Read16(entry + 4));
+    out->hotY = static_cast<int>(Read16(entry + 6));
+    out->shown.assign(static_cast<std::size_t>(width) * height, 0);
+    out->white.assign(out->shown.size(), 0);
+    for (int y = 0; y < height; ++y) {
+        const std::size_t row = static_cast<std::size_t>(height - 1 - y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const BYTE bit = static_cast<BYTE>(0x80 >> (x % 8));
+            const std::size_t i = static_cast<std::size_t>(y) * width + x;
+            const bool transparent = (andMask[row + x / 8] & bit) != 0;
+            const bool set = (xorMask[row + x / 8] & bit) != 0;
+            out->shown[i] = !transparent || set; // an inverting pixel shows as black
+            out->white[i] = !transparent && set;
+        }
+    }
+    return TRUE;
 }
 } // namespace platform::user

@@ -254,6 +254,17 @@ void StartViewIfDisplay();
 bool DisplayScreenSize(SIZE& size);
 ULONG_PTR CursorSystemId(HCURSOR cursor); // 32512 (arrow)...; 0 for a cursor of a module's resources
 bool IconResource(HICON icon, HINSTANCE* module, ULONG_PTR* id); // an icon of a module's resources
+// The picture of a cursor from a module's resources (a monochrome .cur), one byte a pixel, top row first.
+struct CursorPicture {
+    int width = 0;
+    int height = 0;
+    int hotX = 0;
+    int hotY = 0;
+    std::vector<std::uint8_t> shown; // 1 where the cursor covers the screen
+    std::vector<std::uint8_t> white; // 1 where a shown pixel is white (else black)
+};
+// FALSE for a system cursor or a cursor file this reader does not know.
+BOOL GetCursorPicture(HCURSOR cursor, CursorPicture* out);
 
 // Input delivery (X view and tests): posts mouse and keyboard input to the right window's queue.
 void DeliverMouse(UINT msg, POINT screen, WPARAM keys);

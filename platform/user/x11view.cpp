@@ -186,7 +186,7 @@ private:
         }
         if (shape != m_shape) {
             m_shape = shape;
-            ::Cursor cursor = FontCursor(CursorSystemId(shape));
+            ::Cursor cursor = CursorFor(shape);
             for (auto& [h, xw] : m_windows)
                 XDefineCursor(m_display, xw.x, cursor);
         }
@@ -256,7 +256,54 @@ private:
                         reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
     }
 
-    // The X cursor nearest to a system cursor; resource cursors show as the arrow.
+    // A resource cursor shows its own picture; a system cursor the nearest X cursor.
+    ::Cursor CursorFor(HCURSOR shape) {
+        const ULONG_PTR id = CursorSystemId(shape);
+        if (id || !shape)
+            return FontCursor(id);
+        auto it = m_pictureCursors.find(shape);
+        if (it == m_pictureCursors.end()) {
+            ::Cursor made = PictureCursor(shape);
+            it = m_pictureCursors.emplace(shape, made ? made : FontCursor(0)).first;
+        }
+        return it->second;
+    }
+
+    ::Cursor PictureCursor(HCURSOR shape) {
+        CursorPicture picture;
+        if (!GetCursorPicture(shape, &picture))
+            return 0;
+        // X bitmaps: rows of whole bytes, least significant bit leftmost; the source's set bits take the foreground.
+        const int stride = (picture.width + 7) / 8;
+        std::vector<char> source(static_cast<size_t>(stride) * picture.height);
+        std::vector<char> mask(source.size());
+        for (int y = 0; y < picture.height; ++y)
+            for (int x = 0; x < picture.width; ++x) {
+                const size_t i = static_cast<size_t>(y) * picture.width + x;
+                const size_t byte = static_cast<size_t>(y) * stride + x / 8;
+                const char bit = static_cast<char>(1 << (x % 8));
+                if (picture.shown[i])
+                    mask[byte] = static_cast<char>(mask[byte] | bit);
+                if (picture.shown[i] && !picture.white[i])
+                    source[byte] = static_cast<char>(source[byte] | bit);
+            }
+        const ::Window root = DefaultRootWindow(m_display);
+        const auto w = static_cast<unsigned>(picture.width);
+        const auto h = static_cast<unsigned>(picture.height);
+        Pixmap sourceMap = XCreateBitmapFromData(m_display, root, source.data(), w, h);
+        Pixmap maskMap = XCreateBitmapFromData(m_display, root, mask.data(), w, h);
+        XColor black{};
+        XColor white{};
+        white.red = white.green = white.blue = 0xFFFF;
+        black.flags = white.flags = DoRed | DoGreen | DoBlue;
+        ::Cursor cursor = XCreatePixmapCursor(m_display, sourceMap, maskMap, &black, &white,
+                                              static_cast<unsigned>(picture.hotX), static_cast<unsigned>(picture.hotY));
+        XFreePixmap(m_display, sourceMap);
+        XFreePixmap(m_display, maskMap);
+        return cursor;
+    }
+
+    // The X cursor nearest to a system cursor.
     ::Cursor FontCursor(ULONG_PTR id) {
         unsigned shape = XC_left_ptr;
         switch (id) {
@@ -269,6 +316,12 @@ private:
             break;
         case 32515:
             shape = XC_crosshair;
+            break;
+        case 32642:
+            shape = XC_bottom_right_corner;
+            break;
+        case 32643:
+            shape = XC_bottom_left_corner;
             break;
         case 32644:
             shape = XC_sb_h_double_arrow;
@@ -427,6 +480,7 @@ private:
     std::unordered_map<HWND, XWin> m_windows; // view thread only
     std::unordered_map<::Window, HWND> m_byX;
     std::unordered_map<unsigned, ::Cursor> m_cursors;
+    std::unordered_map<HCURSOR, ::Cursor> m_pictureCursors;
     HCURSOR m_shape = nullptr;
 };
 

@@ -1,6 +1,7 @@
 // Input and system values: mouse tracking, capture, cursors, the virtual screen, system colours, waiting for
 // messages and kernel objects together.
 #include "platform/base/windows.h"
+#include "platform/user/internal.h" // the cursor picture the X view shows
 #include "platform/user/testing.h"
 #include "platform/user/winuser.h"
 
@@ -72,6 +73,27 @@ TEST(Mouse, TheCaptureGetsTheMouseEverywhere) {
     g_mouse = nullptr;
     DestroyWindow(a);
     DestroyWindow(b);
+}
+
+TEST(Cursor, AResourceCursorKeepsItsPictureForTheScreen) {
+    HINSTANCE self = GetModuleHandleW(nullptr);
+    platform::user::CursorPicture picture;
+    ASSERT_TRUE(platform::user::GetCursorPicture(LoadCursorW(self, MAKEINTRESOURCEW(702)), &picture));
+    EXPECT_EQ(picture.width, 32);
+    EXPECT_EQ(picture.height, 32);
+    EXPECT_EQ(picture.hotX, 0);
+    EXPECT_EQ(picture.hotY, 0);
+    auto at = [&](int x, int y) { return static_cast<std::size_t>(y) * 32 + static_cast<std::size_t>(x); };
+    EXPECT_TRUE(picture.shown[at(0, 5)]) << "the black outline";
+    EXPECT_FALSE(picture.white[at(0, 5)]);
+    EXPECT_TRUE(picture.shown[at(2, 5)]) << "the white inside";
+    EXPECT_TRUE(picture.white[at(2, 5)]);
+    EXPECT_FALSE(picture.shown[at(6, 5)]) << "the screen beside it";
+    EXPECT_FALSE(picture.shown[at(0, 20)]);
+
+    EXPECT_FALSE(platform::user::GetCursorPicture(LoadCursorW(self, MAKEINTRESOURCEW(700)), &picture))
+        << "a cursor file without an image";
+    EXPECT_FALSE(platform::user::GetCursorPicture(LoadCursorW(nullptr, IDC_ARROW), &picture)) << "a system cursor";
 }
 
 TEST(Cursor, TheWindowUnderThePointerSetsTheCursor) {
