@@ -114,6 +114,7 @@ protected:
     void OnPaint();
     void OnMouseMove(UINT flags, CPoint point);
     void OnLButtonDown(UINT flags, CPoint point);
+    void OnLButtonDblClk(UINT flags, CPoint point);
     void OnLButtonUp(UINT flags, CPoint point);
     BOOL OnSetCursor(CWnd* wnd, UINT hitTest, UINT message);
     void OnTimer(UINT_PTR id);
@@ -127,6 +128,8 @@ private:
     };
 
     void DrawImage(CDC* dc);
+    // Invalidates a rectangle given as drawn (mirrored right to left like the drawing).
+    void InvalidateDrawn(const CRect& rect, BOOL erase);
     void SetZoomToolCursor(CPoint point);
     void UpdateTrackerOffset();
     void EnableOwnerZoomButtons();

@@ -61,8 +61,9 @@ public:
 
     // Runs a mouse drag begun at `point` (client coordinates) until the button is released, the control loses the
     // mouse capture or its window is destroyed, pumping the thread's messages meanwhile. A WM_QUIT taken from the
-    // queue is put back before it returns.
-    void Track(CPreviewStatic* control, CPoint point);
+    // queue is put back before it returns. FALSE when the control's window was destroyed meanwhile: the control,
+    // and this tracker with it, may then be gone.
+    BOOL Track(CPreviewStatic* control, CPoint point);
     // One step of a drag of hit type `hit` from `start` to `current` (image space), by (dx, dy) from the rectangle
     // saved when the drag began. With a control, the owner hears of the change. FALSE when nothing changed.
     BOOL ChangeZone(int hit, CPoint start, CPoint current, int dx, int dy, CPreviewStatic* control);
@@ -96,6 +97,7 @@ private:
     BOOL NewRectangle(CPoint start, CPoint current, int dx, int dy);
     void MoveRectangle(int dx, int dy);
     void DrawDashes(CDC* dc) const;
+    void NotifyOwner(int hit, CPreviewStatic* control);
 
     CRect m_rect{0, 0, 11, 11};
     CRect m_rcSaved;
@@ -114,6 +116,7 @@ private:
     int m_nAccDx = 0; // of the running drag, grown by the automatic scroll
     int m_nAccDy = 0;
     BOOL m_bFirstStep = FALSE;
+    BOOL m_bChangedQuietly = FALSE; // the automatic scroll changed the selection; the owner has not heard yet
     HCURSOR m_hCursors[9] = {};
     float m_fEffectiveRight = 0;
     int m_nSource = 0;
