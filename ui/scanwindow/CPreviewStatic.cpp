@@ -236,30 +236,23 @@ void CPreviewStatic::UpdateScrollBars(CPoint anchor) {
 }
 
 int CPreviewStatic::AutoScrollX(int delta) {
-    if (m_fZoom == 1.0f || !m_pHScroll)
-        return 0;
-    int minPos = 0;
-    int maxPos = 0;
-    m_pHScroll->GetScrollRange(&minPos, &maxPos);
-    const int pos = m_pHScroll->GetScrollPos();
-    const int next = std::max(minPos, std::min(pos + delta, maxPos - m_nViewWidth));
-    m_pHScroll->SetScrollPos(next, TRUE);
-    m_fOffsetX = static_cast<float>(-next);
-    UpdateTrackerOffset();
-    Invalidate(FALSE);
-    return next - pos;
+    return AutoScroll(m_pHScroll, m_nViewWidth, m_fOffsetX, delta);
 }
 
 int CPreviewStatic::AutoScrollY(int delta) {
-    if (m_fZoom == 1.0f || !m_pVScroll)
+    return AutoScroll(m_pVScroll, m_nViewHeight, m_fOffsetY, delta);
+}
+
+int CPreviewStatic::AutoScroll(CScrollBar* bar, int view, float& offset, int delta) {
+    if (m_fZoom == 1.0f || !bar)
         return 0;
     int minPos = 0;
     int maxPos = 0;
-    m_pVScroll->GetScrollRange(&minPos, &maxPos);
-    const int pos = m_pVScroll->GetScrollPos();
-    const int next = std::max(minPos, std::min(pos + delta, maxPos - m_nViewHeight));
-    m_pVScroll->SetScrollPos(next, TRUE);
-    m_fOffsetY = static_cast<float>(-next);
+    bar->GetScrollRange(&minPos, &maxPos);
+    const int pos = bar->GetScrollPos();
+    const int next = std::max(minPos, std::min(pos + delta, maxPos - view));
+    bar->SetScrollPos(next, TRUE);
+    offset = static_cast<float>(-next);
     UpdateTrackerOffset();
     Invalidate(FALSE);
     return next - pos;

@@ -131,6 +131,7 @@ private:
     // Invalidates a rectangle given as drawn (mirrored right to left like the drawing).
     void InvalidateDrawn(const CRect& rect, BOOL erase);
     void SetZoomToolCursor(CPoint point);
+    int AutoScroll(CScrollBar* bar, int view, float& offset, int delta);
     void UpdateTrackerOffset();
     void EnableOwnerZoomButtons();
 
