@@ -286,6 +286,9 @@ TEST_F(PreviewStaticTest, AListedPaperGivesItsSizeAndUnitAndLeavesThePositionAlo
     EXPECT_EQ(preview().GetTrackerZone(&zone, 0, custom), 0);
     EXPECT_EQ(zone.x, 1.0f);
     EXPECT_EQ(zone.width, 4.0f);
+    SelectionZone damaged;
+    EXPECT_EQ(preview().GetTrackerZone(&damaged, 0, -1), 0) << "a negative index is no listed paper";
+    EXPECT_EQ(damaged.width, 4.0f);
     platform::debug::SetSink({});
     CString expected;
     expected.Format(u"GetTrackerZone(): nMaxSanSizeNum = %d, nScanSize = 0", custom);
@@ -545,6 +548,14 @@ TEST_F(PreviewStaticTest, ZoomingInAndOutStopsAtTheLimitsAndShowsTheLimitCursor)
     EXPECT_EQ(preview().GetToolMode(), kToolSelect);
     EXPECT_TRUE(host.zoomInEnabled);
     EXPECT_FALSE(host.zoomOutEnabled);
+}
+
+TEST_F(PreviewStaticTest, ALanguageLibraryWithoutTheCursorsLeavesTheArrow) {
+    AfxSetResourceHandle(GetModuleHandleW(nullptr));
+    preview().SetToolMode(kToolHand);
+    ut::MouseMove(Screen({200, 200}));
+    ut::RunPendingMessages();
+    EXPECT_EQ(GetCursor(), SystemCursor(IDC_ARROW)) << "never an invisible pointer";
 }
 
 TEST_F(PreviewStaticTest, TheHandDragsTheZoomedViewUntilReleasedOrLeft) {
