@@ -2,14 +2,21 @@
 
 #include "settings/Language.h"
 #include "ui/controls/ControlTexts.h"
+#include "ui/controls/RightToLeft.h"
+#include "ui/controls/StretchBackground.h"
 
 namespace {
 constexpr UINT kStringsChannels[kChannelCount] = {1068, 1069, 1070, 1071}; // combined, red, green, blue
 constexpr int kColorModeColour = 2;
 } // namespace
 
-void SkinAdjustmentButton(CxSkinButton& button) {
-    button.SetSkin(10431, 10429, 10432, 10430, 0, 0, CxSkinButton::kStretch, 0, 0);
+void DressAdjustmentDialog(CWnd* dialog, CBitmap& background, UINT backgroundId,
+                           std::initializer_list<CxSkinButton*> buttons) {
+    if (g_bHebrew)
+        MirrorChildLayout(dialog);
+    for (CxSkinButton* button : buttons)
+        button->SetSkin(10431, 10429, 10432, 10430, 0, 0, CxSkinButton::kStretch, 0, 0);
+    LoadModuleBitmap(background, backgroundId);
 }
 
 void FillChannelCombo(CComboBox& combo, int colorMode) {

@@ -5,6 +5,8 @@
 #include "platform/user/afxwin.h"
 #include "ui/controls/CxSkinButton.h"
 
+#include <initializer_list>
+
 // Channels of the adjustment dialogs, as they index the four-value settings and the combo boxes.
 enum AdjustChannel { kChannelCombined = 0, kChannelRed = 1, kChannelGreen = 2, kChannelBlue = 3 };
 inline constexpr int kChannelCount = 4;
@@ -15,8 +17,11 @@ inline constexpr COLORREF kCurveRed = 0x0000FF;
 inline constexpr COLORREF kCurveGreen = 0x00FF00;
 inline constexpr COLORREF kCurveBlue = 0xFF0000;
 
-// The shared push-button skin (normal, pressed, hover, disabled), stretched.
-void SkinAdjustmentButton(CxSkinButton& button);
+// The look every adjustment dialog takes in its initialisation: laid out as the mirror of its template in a
+// right-to-left language, its buttons in the shared push-button skin (normal, pressed, hover, disabled, stretched),
+// and its background bitmap `backgroundId` of the data source's own module loaded into `background`.
+void DressAdjustmentDialog(CWnd* dialog, CBitmap& background, UINT backgroundId,
+                           std::initializer_list<CxSkinButton*> buttons);
 // Combined, red, green and blue in colour (colour mode 2); only combined in grey and black and white.
 void FillChannelCombo(CComboBox& combo, int colorMode);
 // The rectangle of a dialog's control in the dialog's client coordinates; empty when there is no such control.

@@ -1,9 +1,7 @@
 #include "ui/dialogs/CCGammaThresholdDlg.h"
 
-#include "settings/Language.h"
 #include "settings/PlatformFlags.h"
 #include "ui/controls/ControlTexts.h"
-#include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
 #include "ui/dialogs/AdjustmentDialogs.h"
 
@@ -52,13 +50,9 @@ void CCGammaThresholdDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CCGammaThresholdDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (g_bHebrew)
-        MirrorChildLayout(this);
+    DressAdjustmentDialog(this, m_bmpBackground, kBackground, {&m_btnClose, &m_btnReset});
     KeepSliderEndLabels(this, kGammaSlider, kGammaMin, kGammaMax);
     KeepSliderEndLabels(this, kThresholdSlider, kThresholdMin, kThresholdMax);
-    SkinAdjustmentButton(m_btnClose);
-    SkinAdjustmentButton(m_btnReset);
-    LoadModuleBitmap(m_bmpBackground, kBackground);
     // The labels carry the language's words rather than the layout's fixed ones.
     const ControlText texts[] = {{this, kStringTitle},
                                  {&m_btnClose, kStringClose},

@@ -3,7 +3,6 @@
 #include "imaging/CImage.h"
 #include "settings/Language.h"
 #include "ui/controls/ControlTexts.h"
-#include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
 #include "ui/dialogs/AdjustmentDialogs.h"
 
@@ -55,13 +54,10 @@ void CCHistogramDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CCHistogramDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (g_bHebrew)
-        MirrorChildLayout(this);
+    DressAdjustmentDialog(this, m_bmpBackground, kBackground, {&m_btnClose});
     FillChannelCombo(m_cmbChannel, m_owner.GetAdjustedScanParam().colorMode);
     const ControlText texts[] = {{this, kStringTitle}, {&m_stcChannel, kStringChannel}, {&m_btnClose, kStringClose}};
     SetControlTexts(texts, 3);
-    SkinAdjustmentButton(m_btnClose);
-    LoadModuleBitmap(m_bmpBackground, kBackground);
     RequestHistogram();
     m_cmbChannel.SetCurSel(kChannelCombined);
     m_nChannel = kChannelCombined;

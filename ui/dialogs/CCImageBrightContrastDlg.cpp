@@ -2,9 +2,7 @@
 
 #include "imaging/CEffectLibrary.h"
 #include "settings/DebugOutput.h"
-#include "settings/Language.h"
 #include "ui/controls/ControlTexts.h"
-#include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
 #include "ui/dialogs/AdjustmentDialogs.h"
 
@@ -59,11 +57,7 @@ void CCImageBrightContrastDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CCImageBrightContrastDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (g_bHebrew)
-        MirrorChildLayout(this);
-    SkinAdjustmentButton(m_btnReset);
-    SkinAdjustmentButton(m_btnClose);
-    LoadModuleBitmap(m_bmpBackground, kBackground);
+    DressAdjustmentDialog(this, m_bmpBackground, kBackground, {&m_btnReset, &m_btnClose});
     const ControlText texts[] = {{this, kStringTitle},
                                  {&m_stcChannel, kStringChannel},
                                  {&m_stcBrightness, kStringBrightness},

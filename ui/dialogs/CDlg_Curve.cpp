@@ -1,8 +1,6 @@
 #include "ui/dialogs/CDlg_Curve.h"
 
-#include "settings/Language.h"
 #include "ui/controls/ControlTexts.h"
-#include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
 #include "ui/dialogs/AdjustmentDialogs.h"
 
@@ -49,11 +47,7 @@ void CDlg_Curve::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CDlg_Curve::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (g_bHebrew)
-        MirrorChildLayout(this);
-    SkinAdjustmentButton(m_btnReset);
-    SkinAdjustmentButton(m_btnClose);
-    LoadModuleBitmap(m_bmpBackground, kBackground);
+    DressAdjustmentDialog(this, m_bmpBackground, kBackground, {&m_btnReset, &m_btnClose});
     const ScanParam& param = m_owner.GetAdjustedScanParam();
     FillChannelCombo(m_cmbChannel, param.colorMode);
     FillComboFromStrings(&m_cmbPreset, kStringsPresets, kPresetCount);

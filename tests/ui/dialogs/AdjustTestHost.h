@@ -1,31 +1,25 @@
-// What the adjustment dialog tests share: a stand-in for the scanning window (its settings, its counters of
-// "modified" and "render again", and a preview rendered through the real image-effect library), the language
-// libraries of the data source, and running a modal dialog under a script.
+// What the adjustment dialog tests share beyond the dialog tests' root: a stand-in for the scanning window (its
+// settings, its counters of "modified" and "render again", and a preview rendered through the real image-effect
+// library) and the moves the tests make on the dialogs' controls.
 #pragma once
+
+#include "DialogTest.h"
 
 #include "imaging/CEffectLibrary.h"
 #include "imaging/CImage.h"
-#include "platform/base/path.h"
 #include "platform/user/afxwin.h"
+#include "platform/user/commctrl.h"
 #include "platform/user/testing.h"
 #include "settings/CompanionNames.h"
-#include "settings/Language.h"
 #include "ui/dialogs/CAdjustmentOwner.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace adjust_test {
 
-namespace ut = platform::user::testing;
-
-// The tests drive input themselves: no X windows (and no real pointer) even when DISPLAY is set.
-inline const int g_headless = setenv("PLATFORM_HEADLESS", "1", 0);
+using namespace dialogs_test;
 
 // The scanning window as the dialogs see it. The preview is rendered as the window does: the raw picture copied
 // into the display picture, then the preview effects of the current settings.
@@ -89,35 +83,6 @@ public:
     }
 };
 
-// The language library of `code` (enus, zhcn, he) as the resource module, with the language's separator and
-// reading order; nullptr when the staged library is not there.
-inline HMODULE LoadLanguage(const char* code) {
-    std::string folder;
-    if (const char* m = std::getenv("MODULE_DIR"))
-        folder = m;
-    else if (const char* s = std::getenv("STAGE_DIR"))
-        folder = std::string(s) + "/twain/kvx7731";
-    if (folder.empty())
-        return nullptr;
-    const std::u16string name = u"\\kvxtwrc" + std::u16string(code, code + std::strlen(code)) + u".dll";
-    HMODULE module = LoadLibraryW((platform::path::ToDosPath(folder) + name).c_str());
-    if (module)
-        AfxSetResourceHandle(module);
-    g_chDecimalSep = u'.';
-    g_bHebrew = std::strcmp(code, "he") == 0;
-    return module;
-}
-
-inline std::u16string TextOf(HWND hwnd) {
-    WCHAR buffer[512] = {};
-    GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
-}
-
-inline std::u16string ItemText(HWND dlg, int id) {
-    return TextOf(GetDlgItem(dlg, id));
-}
-
 // The button's click as its dialog receives it (two real clicks in a row would make a double click, which skinned
 // buttons ignore).
 inline void Press(HWND dlg, int id) {
@@ -125,64 +90,50 @@ inline void Press(HWND dlg, int id) {
     ut::RunPendingMessages();
 }
 
-// Where the snapshots go (DIALOGS_PNG_DIR), or empty when nobody asked for them.
-inline std::string SnapshotPath(const std::string& name) {
-    const char* out = std::getenv("DIALOGS_PNG_DIR");
-    return out ? std::string(out) + "/" + name + ".png" : std::string();
+// Item `index` of combo box `combo` chosen as the user chooses it (-1: none), with the notification it sends.
+inline void SelectItem(HWND dlg, int combo, int index) {
+    SendMessageW(GetDlgItem(dlg, combo), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(combo, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(dlg, combo)));
+    ut::RunPendingMessages();
 }
 
-// Common set-up: English strings, the real effect library beside the test program, a fixed screen.
-class AdjustTest : public ::testing::Test {
+// The edit's text replaced by `text` (as typed or pasted) and Enter pressed in it.
+inline void TypeAndEnter(HWND dlg, int id, std::u16string_view text) {
+    SetFocus(GetDlgItem(dlg, id));
+    SetWindowTextW(GetDlgItem(dlg, id), std::u16string(text).c_str());
+    ut::PressKey(VK_RETURN);
+    ut::RunPendingMessages();
+}
+
+inline int SliderPos(HWND dlg, int id) {
+    return static_cast<int>(SendMessageW(GetDlgItem(dlg, id), TBM_GETPOS, 0, 0));
+}
+
+// The dialog tests' root with the real effect library beside the test program and the stand-in window.
+class AdjustTest : public DialogTest {
 protected:
-    HMODULE strings = nullptr;
     WCHAR savedEffectName[MAX_PATH] = {};
     FakeWindow window;
 
     void SetUp() override {
+        DialogTest::SetUp();
         wcscpy_s(savedEffectName, g_szEffectLibName);
         wcscpy_s(g_szEffectLibName, MAX_PATH, EFFECTS_LIBRARY_NAME);
-        ut::SetScreenSize(1920, 1080);
-        UseLanguage("enus");
     }
     void TearDown() override {
-        ut::SetModalInterceptor(nullptr);
-        AfxSetResourceHandle(nullptr);
-        if (strings)
-            FreeLibrary(strings);
-        g_bHebrew = FALSE;
-        g_chDecimalSep = u'.';
         wcscpy_s(g_szEffectLibName, MAX_PATH, savedEffectName);
-    }
-    void UseLanguage(const char* code) {
-        AfxSetResourceHandle(nullptr);
-        if (strings)
-            FreeLibrary(strings);
-        strings = LoadLanguage(code);
+        DialogTest::TearDown();
     }
 
-    // The messages of the error dialogs the dialog under test opened, each answered with OK at once.
-    std::vector<std::u16string> errors;
-
-    // Runs `dlg` modally; `inside` works on it while it runs, then it is closed with its close box. Returns what
-    // DoModal answered.
+    // Runs `dlg` modally; `inside` works on it while it runs, then it is closed with its close box. Every box it
+    // opens is answered with OK and kept in m_boxes. Returns what DoModal answered.
     INT_PTR Run(CDialog& dlg, const std::function<void(HWND)>& inside) {
-        HWND running = nullptr;
-        ut::SetModalInterceptor([&](HWND hwnd) {
-            if (running != nullptr) {
-                errors.push_back(ItemText(hwnd, 10306));
-                EndDialog(hwnd, IDOK);
-                return;
-            }
-            running = hwnd;
-            ut::RunPendingMessages();
+        return RunModal(dlg, [&](HWND hwnd) {
             inside(hwnd);
             ut::RunPendingMessages();
             if (IsWindow(hwnd))
                 SendMessageW(hwnd, WM_CLOSE, 0, 0);
         });
-        const INT_PTR result = dlg.DoModal();
-        ut::SetModalInterceptor(nullptr);
-        return result;
     }
 };
 

@@ -26,12 +26,6 @@ protected:
         window.SetPreview(256, 1, Ramp);
         window.refreshed = 0;
     }
-    static void Select(HWND dlg, int combo, int index) {
-        SendMessageW(GetDlgItem(dlg, combo), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(combo, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dlg, combo)));
-        ut::RunPendingMessages();
-    }
     static int Selection(HWND dlg, int combo) {
         return static_cast<int>(SendMessageW(GetDlgItem(dlg, combo), CB_GETCURSEL, 0, 0));
     }
@@ -93,25 +87,25 @@ TEST_F(CurveTest, APresetChoiceReachesItsChannelAndThePreview) {
         EXPECT_EQ(SendMessageW(GetDlgItem(hwnd, kChannelCombo), CB_GETCOUNT, 0, 0), 4);
         EXPECT_EQ(SendMessageW(GetDlgItem(hwnd, kPresetCombo), CB_GETCOUNT, 0, 0), 5);
         EXPECT_EQ(Selection(hwnd, kPresetCombo), 0);
-        Select(hwnd, kPresetCombo, 4);
+        SelectItem(hwnd, kPresetCombo, 4);
         EXPECT_EQ(window.param.adv[8], 4);
         EXPECT_EQ(window.modified, 1);
         EXPECT_EQ(window.Pixel(10, 0), 0xF6F6F6U) << "the negative: 256 - 10";
-        Select(hwnd, kPresetCombo, 4);
+        SelectItem(hwnd, kPresetCombo, 4);
         EXPECT_EQ(window.modified, 1) << "the same preset again is no change";
 
-        Select(hwnd, kChannelCombo, kChannelBlue);
+        SelectItem(hwnd, kChannelCombo, kChannelBlue);
         EXPECT_EQ(window.modified, 1) << "changing channel changes nothing";
         EXPECT_EQ(Selection(hwnd, kPresetCombo), 0) << "blue's own preset";
-        Select(hwnd, kPresetCombo, 2);
+        SelectItem(hwnd, kPresetCombo, 2);
         EXPECT_EQ(window.param.adv[11], 2);
         EXPECT_EQ(window.param.adv[8], 4);
         EXPECT_EQ(window.Pixel(64, 0), 0xC0C0A7U) << "the negative's 192 everywhere, then blue darkened to 167";
-        Select(hwnd, kChannelCombo, kChannelCombined);
+        SelectItem(hwnd, kChannelCombo, kChannelCombined);
         EXPECT_EQ(Selection(hwnd, kPresetCombo), 4);
 
-        Select(hwnd, kChannelCombo, -1);
-        Select(hwnd, kPresetCombo, -1);
+        SelectItem(hwnd, kChannelCombo, -1);
+        SelectItem(hwnd, kPresetCombo, -1);
         EXPECT_EQ(window.param.adv[8], 4) << "a change to no selection is ignored";
         EXPECT_EQ(window.modified, 2);
     });
@@ -126,7 +120,7 @@ TEST_F(CurveTest, ResetClearsEveryChannelAndAlwaysMarksTheChange) {
     window.Render();
     CDlg_Curve dlg(window);
     Run(dlg, [&](HWND hwnd) {
-        Select(hwnd, kChannelCombo, kChannelGreen);
+        SelectItem(hwnd, kChannelCombo, kChannelGreen);
         EXPECT_EQ(Selection(hwnd, kPresetCombo), 1);
         ut::Click(GetDlgItem(hwnd, kReset));
         ut::RunPendingMessages();
@@ -148,12 +142,12 @@ TEST_F(CurveTest, TheGraphShowsOutputZeroAtTheBottomAndTheSelectedChannelOnTop) 
         EXPECT_TRUE(GraphShows(hwnd, 0, 256, kCurveBlack)) << "the negative's first point, one above the range";
         EXPECT_TRUE(GraphShows(hwnd, 200, 56, kCurveBlack));
         EXPECT_FALSE(GraphShows(hwnd, 200, 200, kCurveBlack));
-        Select(hwnd, kChannelCombo, kChannelGreen);
+        SelectItem(hwnd, kChannelCombo, kChannelGreen);
         EXPECT_TRUE(GraphShows(hwnd, 128, 128, kCurveGreen)) << "three identities: the selected green on top";
-        Select(hwnd, kChannelCombo, kChannelRed);
+        SelectItem(hwnd, kChannelCombo, kChannelRed);
         EXPECT_TRUE(GraphShows(hwnd, 128, 128, kCurveRed));
         window.param.adv[11] = 7; // an index the presets do not know
-        Select(hwnd, kChannelCombo, kChannelBlue);
+        SelectItem(hwnd, kChannelCombo, kChannelBlue);
         EXPECT_EQ(Selection(hwnd, kPresetCombo), -1) << "nothing listed is selected";
         EXPECT_TRUE(GraphShows(hwnd, 128, 128, kCurveBlue)) << "and the identity is drawn";
     });
@@ -164,13 +158,12 @@ TEST_F(CurveTest, Snapshots) {
     window.param.adv[9] = 3;
     window.param.adv[10] = 2;
     window.param.adv[11] = 4;
-    for (const char* code : {"enus", "zhcn", "he"}) {
-        UseLanguage(code);
+    for (const Language& language : kLanguages) {
+        UseLanguage(language);
         CDlg_Curve dlg(window);
         Run(dlg, [&](HWND hwnd) {
-            Select(hwnd, kChannelCombo, kChannelRed);
-            if (const std::string path = SnapshotPath(std::string("curve_") + code); !path.empty())
-                ut::SaveWindowPng(hwnd, path.c_str());
+            SelectItem(hwnd, kChannelCombo, kChannelRed);
+            Snapshot(hwnd, "curve");
             if (g_bHebrew) {
                 RECT label{}, combo{};
                 GetWindowRect(GetDlgItem(hwnd, 10320), &label);

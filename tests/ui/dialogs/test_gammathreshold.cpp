@@ -29,19 +29,10 @@ protected:
         g_bIsPlatformWren = FALSE;
         AdjustTest::TearDown();
     }
-    static int SliderPos(HWND dlg, int id) {
-        return static_cast<int>(SendMessageW(GetDlgItem(dlg, id), TBM_GETPOS, 0, 0));
-    }
     // The slider moved one step with the keyboard, as the user does.
     static void Step(HWND dlg, int id, WPARAM key) {
         SetFocus(GetDlgItem(dlg, id));
         ut::PressKey(key);
-        ut::RunPendingMessages();
-    }
-    static void TypeAndEnter(HWND dlg, int id, std::u16string_view text) {
-        SetFocus(GetDlgItem(dlg, id));
-        SetWindowTextW(GetDlgItem(dlg, id), std::u16string(text).c_str());
-        ut::PressKey(VK_RETURN);
         ut::RunPendingMessages();
     }
 };
@@ -61,7 +52,7 @@ TEST_F(GammaThresholdTest, ShowsTheStoredValuesAndTheLanguagesTexts) {
         EXPECT_EQ(SendMessageW(GetDlgItem(hwnd, kThresholdSlider), TBM_GETRANGEMAX, 0, 0), 255);
         EXPECT_EQ(SendMessageW(GetDlgItem(hwnd, kGammaEdit), EM_GETLIMITTEXT, 0, 0), 3);
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwnd, kThresholdSlider))) << "black and white: threshold enabled";
-        if (strings) {
+        if (HaveStrings()) {
             EXPECT_EQ(TextOf(hwnd), std::u16string(LoadResString(1064)));
             EXPECT_EQ(ItemText(hwnd, kReset), std::u16string(LoadResString(1074)));
             EXPECT_EQ(ItemText(hwnd, kClose), std::u16string(LoadResString(1017)));
@@ -127,7 +118,7 @@ TEST_F(GammaThresholdTest, TypedValuesReachTheSettingTheSliderAndThePreview) {
         TypeAndEnter(hwnd, kThresholdEdit, u"256");
         EXPECT_EQ(window.param.adv[13], 100) << "out of range is refused";
     });
-    EXPECT_EQ(errors.size(), 1U);
+    EXPECT_EQ(m_boxes.size(), 1U);
     EXPECT_EQ(window.modified, 3);
 }
 
@@ -140,7 +131,7 @@ TEST_F(GammaThresholdTest, AGammaTypedWithACommaIsReadWithTheComma) {
         EXPECT_EQ(window.param.adv[12], 15) << "\"1,5\" is 15, not 10";
         EXPECT_EQ(SliderPos(hwnd, kGammaSlider), 15);
     });
-    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(m_boxes.empty());
 }
 
 TEST_F(GammaThresholdTest, ResetRestoresTheDefaultsEvenForADisabledThreshold) {
@@ -208,13 +199,12 @@ TEST_F(GammaThresholdTest, EscapeAndEnterInAFieldLeaveItOpenTheCloseButtonAndBox
 }
 
 TEST_F(GammaThresholdTest, Snapshots) {
-    for (const char* code : {"enus", "zhcn", "he"}) {
-        UseLanguage(code);
+    for (const Language& language : kLanguages) {
+        UseLanguage(language);
         window.param.colorMode = 0;
         CCGammaThresholdDlg dlg(window);
         Run(dlg, [&](HWND hwnd) {
-            if (const std::string path = SnapshotPath(std::string("gamma_") + code); !path.empty())
-                ut::SaveWindowPng(hwnd, path.c_str());
+            Snapshot(hwnd, "gamma");
             if (g_bHebrew) {
                 RECT edit{}, slider{};
                 GetWindowRect(GetDlgItem(hwnd, kGammaEdit), &edit);

@@ -34,12 +34,6 @@ protected:
         window.SetPreview(64, 50, Quarters);
         window.ShowRaw(); // the known picture, unfiltered
     }
-    static void Select(HWND dlg, int index) {
-        SendMessageW(GetDlgItem(dlg, kCombo), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(kCombo, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dlg, kCombo)));
-        ut::RunPendingMessages();
-    }
     // The bars of `bins` as drawn: the height above the baseline of each column (-1 without any pixel).
     static std::vector<int> BarHeights(const std::uint32_t bins[256]) {
         HDC screen = GetDC(nullptr);
@@ -79,7 +73,7 @@ TEST_F(HistogramTest, CountsEveryChannelOfThePreviewAsShown) {
         EXPECT_EQ(r.bins[3][150], 400U) << "of green";
         EXPECT_EQ(r.bins[3][255], 800U);
         EXPECT_EQ(SendMessageW(GetDlgItem(hwnd, kCombo), CB_GETCOUNT, 0, 0), 4);
-        if (strings) {
+        if (HaveStrings()) {
             const CString mean = LoadResString(1077), deviation = LoadResString(1078), median = LoadResString(1079),
                           pixels = LoadResString(1080);
             CString expected;
@@ -88,7 +82,7 @@ TEST_F(HistogramTest, CountsEveryChannelOfThePreviewAsShown) {
                             3200);
             EXPECT_EQ(Statistics(hwnd), std::u16string(expected.GetString()));
             EXPECT_NE(Statistics(hwnd).find(u" 92.00\n"), std::u16string::npos) << "the mean of the luminance";
-            Select(hwnd, kChannelBlue);
+            SelectItem(hwnd, kCombo, kChannelBlue);
             EXPECT_NE(Statistics(hwnd).find(u" 63.75\n"), std::u16string::npos) << "the blue mean: 255 / 4";
             EXPECT_NE(Statistics(hwnd).find(median.GetString() + std::u16string(u" 0\n")), std::u16string::npos);
         }
@@ -110,7 +104,7 @@ TEST_F(HistogramTest, TheBarsOfTheSelectedChannelFillTheGraph) {
         EXPECT_TRUE(blackAt(76, 2)) << "and so is red's luminance";
         EXPECT_FALSE(blackAt(120, graph.Height() / 2)) << "nothing in between";
         EXPECT_TRUE(blackAt(120, graph.Height() - 2)) << "but the baseline";
-        Select(hwnd, kChannelGreen);
+        SelectItem(hwnd, kCombo, kChannelGreen);
         EXPECT_FALSE(blackAt(76, 2)) << "green has nothing at 76";
         EXPECT_TRUE(blackAt(255, 2));
     });
@@ -194,7 +188,7 @@ TEST_F(HistogramTest, WithoutAPreviewOrTheLibraryTheHistogramIsEmpty) {
         Run(dlg, [&](HWND hwnd) {
             EXPECT_EQ(dlg.m_result.pixels, 0) << "case " << missing;
             EXPECT_EQ(dlg.m_result.bins[3][0], 0U);
-            if (strings) {
+            if (HaveStrings()) {
                 EXPECT_NE(Statistics(hwnd).find(u" 0.00\n"), std::u16string::npos);
                 EXPECT_NE(Statistics(hwnd).find(std::u16string(LoadResString(1080).GetString()) + u" 0"),
                           std::u16string::npos);
@@ -210,7 +204,7 @@ TEST_F(HistogramTest, GreyOffersOnlyTheCombinedChannelAndNoSelectionIsIgnored) {
     Run(dlg, [&](HWND hwnd) {
         EXPECT_EQ(SendMessageW(GetDlgItem(hwnd, kCombo), CB_GETCOUNT, 0, 0), 1);
         const std::u16string before = Statistics(hwnd);
-        Select(hwnd, -1);
+        SelectItem(hwnd, kCombo, -1);
         EXPECT_EQ(dlg.m_nChannel, 0);
         EXPECT_EQ(Statistics(hwnd), before);
     });
@@ -222,12 +216,11 @@ TEST_F(HistogramTest, Snapshots) {
         const unsigned r = static_cast<unsigned>(x * 2), g = static_cast<unsigned>(y * 2), b = (r + g) / 4;
         return (r << 16) | (g << 8) | b;
     });
-    for (const char* code : {"enus", "zhcn", "he"}) {
-        UseLanguage(code);
+    for (const Language& language : kLanguages) {
+        UseLanguage(language);
         CCHistogramDlg dlg(window);
         Run(dlg, [&](HWND hwnd) {
-            if (const std::string path = SnapshotPath(std::string("histogram_") + code); !path.empty())
-                ut::SaveWindowPng(hwnd, path.c_str());
+            Snapshot(hwnd, "histogram");
             if (g_bHebrew) {
                 RECT label{}, combo{};
                 GetWindowRect(GetDlgItem(hwnd, 10338), &label);

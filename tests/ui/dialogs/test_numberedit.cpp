@@ -71,7 +71,7 @@ protected:
         AdjustTest::SetUp();
         // Error dialogs are noted and answered with OK at once.
         ut::SetModalInterceptor([this](HWND dlg) {
-            errors.push_back(ItemText(dlg, 10306));
+            m_boxes.push_back(ItemText(dlg, 10306));
             errorOwner = GetWindow(dlg, GW_OWNER);
             EndDialog(dlg, IDOK);
         });
@@ -114,12 +114,12 @@ TEST_F(NumberEditTest, EachModeLetsThroughOnlyItsKeys) {
 
 TEST_F(NumberEditTest, ValuesAreShownInTheModesFormatWithTheLanguagesSeparator) {
     Open();
-    for (const char* code : {"enus", "zhcn", "he"}) {
-        UseLanguage(code);
+    for (const Language& language : kLanguages) {
+        UseLanguage(language);
         host.decimal.SetValue(CNumberEdit::kOneDecimal, 15);
-        EXPECT_EQ(Text(host.decimal), u"1.5") << code;
+        EXPECT_EQ(Text(host.decimal), u"1.5") << language.code;
         host.decimal.SetValue(CNumberEdit::kTwoDecimals, 25);
-        EXPECT_EQ(Text(host.decimal), u"0.25") << code;
+        EXPECT_EQ(Text(host.decimal), u"0.25") << language.code;
     }
     g_chDecimalSep = u',';
     host.decimal.SetRange(1, 99);
@@ -140,7 +140,7 @@ TEST_F(NumberEditTest, ACommaLanguageTypesAndReadsTheDecimalWithItsComma) {
     EXPECT_EQ(Text(host.decimal), u"15") << "a dot is refused where the separator is a comma";
     TypeInto(host.decimal, u"1,5");
     Enter();
-    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(m_boxes.empty());
     ASSERT_EQ(host.changes.size(), 1U);
     EXPECT_EQ(host.changes[0], host.decimal.m_hWnd);
     EXPECT_EQ(host.decimal.GetValue(), 15) << "one comma five is 15 tenths";
@@ -167,32 +167,32 @@ TEST_F(NumberEditTest, AnAcceptedValueIsAnnouncedOnceAndUnchangedTextNotAtAll) {
     Enter();
     EXPECT_EQ(Text(host.signedEdit), u"0") << "a lone minus reads as 0, which it already was";
     EXPECT_EQ(host.changes.size(), 2U);
-    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(m_boxes.empty());
 }
 
 TEST_F(NumberEditTest, BadOrOutOfRangeInputBringsBackTheLastValueWithTheError) {
     Open();
-    const std::u16string message = strings ? std::u16string(LoadResString(1097)) : u"";
+    const std::u16string message = HaveStrings() ? std::u16string(LoadResString(1097)) : u"";
     // Out of range, empty, and a pasted text that is no number.
     for (std::u16string_view typed : {u"300", u"", u"1-2"}) {
         TypeInto(host.signedEdit, u"5");
         Enter();
-        errors.clear();
+        m_boxes.clear();
         host.whole.SetFocus();
         host.whole.SetWindowText(CString(typed));
         Enter();
-        ASSERT_EQ(errors.size(), 1U) << "typed \"" << std::string(typed.begin(), typed.end()) << "\"";
-        if (strings) {
-            EXPECT_EQ(errors[0], message);
+        ASSERT_EQ(m_boxes.size(), 1U) << "typed \"" << std::string(typed.begin(), typed.end()) << "\"";
+        if (HaveStrings()) {
+            EXPECT_EQ(m_boxes[0], message);
         }
         EXPECT_EQ(errorOwner, host.m_hWnd) << "the dialog owns the error";
         EXPECT_EQ(Text(host.whole), u"72");
         EXPECT_EQ(GetFocus(), host.whole.m_hWnd) << "the field keeps the focus";
     }
-    errors.clear();
+    m_boxes.clear();
     TypeInto(host.decimal, u".");
     Enter();
-    EXPECT_EQ(errors.size(), 1U) << "a lone dot is 0, below the gamma range";
+    EXPECT_EQ(m_boxes.size(), 1U) << "a lone dot is 0, below the gamma range";
     EXPECT_EQ(Text(host.decimal), u"1.8");
     EXPECT_EQ(host.changes.size(), 1U) << "only the signed edit's 5 was announced";
 }
@@ -202,13 +202,13 @@ TEST_F(NumberEditTest, LeavingTheFieldChecksItExceptForTheResetButton) {
     TypeInto(host.whole, u"999");
     host.GetDlgItem(kReset)->SetFocus();
     ut::RunPendingMessages();
-    EXPECT_TRUE(errors.empty()) << "resetting never shows the range error";
+    EXPECT_TRUE(m_boxes.empty()) << "resetting never shows the range error";
     EXPECT_EQ(Text(host.whole), u"999");
 
     TypeInto(host.whole, u"999");
     host.GetDlgItem(kOther)->SetFocus();
     ut::RunPendingMessages();
-    EXPECT_EQ(errors.size(), 1U);
+    EXPECT_EQ(m_boxes.size(), 1U);
     EXPECT_EQ(Text(host.whole), u"72");
     EXPECT_EQ(GetFocus(), host.whole.m_hWnd);
 
@@ -224,13 +224,13 @@ TEST_F(NumberEditTest, AfterAnErrorTheFocusSettlesOnTheFieldThatWasWrong) {
     TypeInto(host.whole, u"300");
     ut::Click(host.decimal.m_hWnd); // the user moves on to the gamma field
     ut::RunPendingMessages();
-    EXPECT_EQ(errors.size(), 1U) << "one error, for the field that was wrong; the other checks nothing";
+    EXPECT_EQ(m_boxes.size(), 1U) << "one error, for the field that was wrong; the other checks nothing";
     EXPECT_EQ(GetFocus(), host.whole.m_hWnd);
     EXPECT_EQ(Text(host.decimal), u"1.8");
     EXPECT_TRUE(host.changes.empty());
     ut::PressKey(VK_TAB);
     ut::RunPendingMessages();
-    EXPECT_EQ(errors.size(), 1U) << "the field's text is good again";
+    EXPECT_EQ(m_boxes.size(), 1U) << "the field's text is good again";
 }
 
 TEST_F(NumberEditTest, AParentOnItsWayOutDropsTheTextWithoutAnError) {
@@ -238,7 +238,7 @@ TEST_F(NumberEditTest, AParentOnItsWayOutDropsTheTextWithoutAnError) {
     TypeInto(host.whole, u"300");
     host.ShowWindow(SW_HIDE);
     ut::RunPendingMessages();
-    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(m_boxes.empty());
     EXPECT_EQ(Text(host.whole), u"72") << "what was not accepted is dropped";
     EXPECT_TRUE(host.changes.empty());
 
@@ -246,7 +246,7 @@ TEST_F(NumberEditTest, AParentOnItsWayOutDropsTheTextWithoutAnError) {
     TypeInto(host.whole, u"300");
     host.DestroyWindow();
     ut::RunPendingMessages();
-    EXPECT_TRUE(errors.empty()) << "no message box over a dialog being destroyed";
+    EXPECT_TRUE(m_boxes.empty()) << "no message box over a dialog being destroyed";
 }
 
 TEST_F(NumberEditTest, ControlKeysSelectCopyAndPasteAndTheMiddleButtonDoesNothing) {
@@ -278,7 +278,7 @@ TEST_F(NumberEditTest, ControlKeysSelectCopyAndPasteAndTheMiddleButtonDoesNothin
     ut::MouseUp(middle, WM_MBUTTONUP);
     ut::RunPendingMessages();
     EXPECT_EQ(GetFocus(), host.signedEdit.m_hWnd) << "the middle button neither focuses nor checks";
-    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(m_boxes.empty());
 }
 
 TEST(NumberEditRules, AValidNumberIsDigitsWithAtMostALeadingMinusAndOneDot) {
