@@ -57,6 +57,28 @@ std::shared_ptr<platform::gdi::Surface> WindowSurface(HWND hwnd);
 COLORREF WindowPixel(HWND hwnd, int x, int y);
 BOOL SaveWindowPng(HWND hwnd, const char* path);
 
+// Texts that do not fit their controls, as a translator's check: every visible control below `window` whose text,
+// laid out with the control's font as the control draws it, needs more room than the control gives it. Single-line
+// texts (buttons, check boxes, group box captions, list and combo items, non-wrapping statics) are measured across;
+// wrapping statics are wrapped to the control's width and need no more lines than it shows above any sibling that
+// overlaps its lower part (a button under a message). Edit controls hold the user's data and are not checked.
+struct TextOverflow {
+    HWND control = nullptr;
+    int id = 0;
+    std::u16string className;
+    std::u16string text;
+    int needed = 0;    // pixels across, or lines for a wrapping static
+    int available = 0; // the same unit
+    bool lines = false;
+};
+struct TextFitReport {
+    int checked = 0; // texts measured
+    std::vector<TextOverflow> overflows;
+};
+TextFitReport CheckTextFit(HWND window);
+// One line a person can read: `<class> <id> "<text>" needs N px, has M` (or lines).
+std::string DescribeOverflow(const TextOverflow& overflow);
+
 // ---- Shell stand-ins ----
 // The next SHBrowseForFolderW answers `folder` (a DOS path) as if the user chose it, or cancels with nullopt. Its
 // callback still gets BFFM_INITIALIZED first (with the browser's window) and the selection it set is recorded.
