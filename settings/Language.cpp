@@ -102,6 +102,13 @@ const LanguageInfo& GetLanguageInfo(int number) {
     return kLanguages[number >= 0 && number < kLanguageCount ? number : kLanguageEnglish];
 }
 
+int LanguageNumberOfCode(const WCHAR* code) {
+    for (int i = 0; code && i < kLanguageCount; ++i)
+        if (wcscmp(kLanguages[i].code, code) == 0)
+            return i;
+    return -1;
+}
+
 int LanguageFromLcid(LCID lcid) {
     const WORD langId = LANGIDFROMLCID(lcid);
     const int primary = langId & 0x3FF;

@@ -4,13 +4,15 @@
 
 #include "platform/base/afxcore.h"
 #include "platform/base/path.h"
+#include "platform/base/wstring.h"
 
 #include "SettingsTestRoot.h"
 
-#include <cstring>
-#include <tuple>
-
 #include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -254,26 +256,203 @@ TEST_F(LanguageLibraryTest, AMissingIdReadsLoadStringError) {
     FreeLibrary(english);
 }
 
-TEST_F(LanguageLibraryTest, EveryLanguageCarriesTheSameIds) {
-    const char* quennet[] = {"kvxtwrcenus.dll", "kvxtwrczhcn.dll", "kvxtwrche.dll"};
-    const char* velmora[] = {"kvxpsrcenus.dll", "kvxpsrczhcn.dll", "kvxpsrche.dll"};
-    for (auto [files, first, last, least] :
-         {std::tuple{quennet, 1000u, 1155u, 140}, std::tuple{velmora, 8000u, 8030u, 19}}) {
-        std::vector<UINT> englishIds;
-        for (int lang = 0; lang < 3; ++lang) {
-            HMODULE module = Load(files[lang]);
-            ASSERT_NE(module, nullptr) << files[lang];
-            std::vector<UINT> ids;
-            WCHAR text[1024];
-            for (UINT id = first; id <= last; ++id)
-                if (LoadStringW(module, id, text, 1024) > 0)
-                    ids.push_back(id);
-            FreeLibrary(module);
-            if (lang == 0)
-                englishIds = ids;
-            EXPECT_EQ(ids, englishIds) << files[lang];
-            EXPECT_GE(static_cast<int>(ids.size()), least) << files[lang];
+// Every string of a library by id.
+std::map<UINT, std::u16string> Strings(HMODULE module) {
+    std::map<UINT, std::u16string> out;
+    // Strings come in blocks of sixteen: block k holds the ids 16 (k - 1) to 16 k - 1.
+    for (UINT block = 1; block <= 4096; ++block) {
+        if (!FindResourceW(module, MAKEINTRESOURCEW(block), RT_STRING))
+            continue;
+        for (UINT id = (block - 1) * 16; id < block * 16; ++id) {
+            const WCHAR* text = nullptr;
+            if (int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0); length > 0)
+                out[id] = std::u16string(text, static_cast<size_t>(length));
         }
+    }
+    return out;
+}
+
+// The library's other resources (layouts, cursors, icons...) as (type, id).
+std::set<std::pair<LPCWSTR, UINT>> OtherResources(HMODULE module) {
+    std::set<std::pair<LPCWSTR, UINT>> out;
+    for (LPCWSTR type : {RT_CURSOR, RT_BITMAP, RT_ICON, RT_DIALOG, RT_RCDATA, RT_GROUP_CURSOR, RT_GROUP_ICON})
+        for (UINT id = 1; id <= 0xFFFF; ++id)
+            if (FindResourceW(module, MAKEINTRESOURCEW(id), type))
+                out.emplace(type, id);
+    return out;
+}
+
+// The printf conversions of a text in order ("%d", "%.2f", "%s"...); "%%" and a lone "%" are plain text.
+std::vector<std::u16string> Placeholders(const std::u16string& text) {
+    static const std::u16string kFlags = u"-+ #0", kLength = u"hlLqjztI", kConversions = u"diouxXeEfgGaAcCsSpn";
+    std::vector<std::u16string> out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'%')
+            continue;
+        size_t j = i + 1;
+        if (j < text.size() && text[j] == u'%') {
+            i = j;
+            continue;
+        }
+        while (j < text.size() && kFlags.find(text[j]) != std::u16string::npos)
+            ++j;
+        while (j < text.size() && ((text[j] >= u'0' && text[j] <= u'9') || text[j] == u'*' || text[j] == u'.'))
+            ++j;
+        while (j < text.size() && kLength.find(text[j]) != std::u16string::npos)
+            ++j;
+        if (j < text.size() && kConversions.find(text[j]) != std::u16string::npos) {
+            out.push_back(text.substr(i, j - i + 1));
+            i = j;
+        }
+    }
+    return out;
+}
+
+// Keyboard accelerators: each "&" before a character other than "&" ("&&" shows one ampersand).
+int Accelerators(const std::u16string& text) {
+    int count = 0;
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != u'&')
+            continue;
+        if (text[i + 1] != u'&')
+            ++count;
+        ++i;
+    }
+    return count;
+}
+
+// A dialog layout less its texts: what a translated copy must keep from the English one.
+std::string LayoutWithoutTexts(HMODULE module, UINT id) {
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), RT_DIALOG);
+    if (!found)
+        return {};
+    const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    std::string out;
+    bool quoted = false, comment = false, lineStart = true;
+    for (const char* c = data; c < data + SizeofResource(module, found); ++c) {
+        if (lineStart && *c == '#')
+            comment = true;
+        lineStart = *c == '\n';
+        if (comment) {
+            comment = *c != '\n';
+            continue;
+        }
+        if (quoted && *c == '\\' && c + 1 < data + SizeofResource(module, found)) {
+            ++c;
+            continue;
+        }
+        if (*c == '"')
+            quoted = !quoted;
+        else if (!quoted)
+            out += *c;
+    }
+    return out;
+}
+
+// Every code of the language table once (the languages without a library of their own read another's).
+std::vector<std::string> LibraryCodes() {
+    std::vector<std::string> codes;
+    for (int number = 0; number < kLanguageCount; ++number) {
+        const std::u16string code = GetLanguageInfo(number).code;
+        if (LanguageNumberOfCode(code.c_str()) == number)
+            codes.emplace_back(code.begin(), code.end());
+    }
+    return codes;
+}
+
+TEST_F(LanguageLibraryTest, SixteenCodesHaveLibrariesOfBothPrograms) {
+    const std::vector<std::string> codes = LibraryCodes();
+    ASSERT_EQ(codes.size(), 16u);
+    for (const std::string& code : codes)
+        for (const char* program : {"twrc", "psrc"}) {
+            const std::string file = std::string("kvx") + program + code + ".dll";
+            HMODULE module = Load(file.c_str());
+            EXPECT_NE(module, nullptr) << file;
+            if (module)
+                FreeLibrary(module);
+        }
+}
+
+TEST_F(LanguageLibraryTest, EveryLibraryHasWhatTheEnglishOneHas) {
+    // The same string ids, each with the English text's placeholders in the same order and as many keyboard
+    // accelerators, and the same other resources (layouts, cursors, icons).
+    for (const char* program : {"twrc", "psrc"}) {
+        HMODULE englishModule = Load((std::string("kvx") + program + "enus.dll").c_str());
+        ASSERT_NE(englishModule, nullptr);
+        const std::map<UINT, std::u16string> english = Strings(englishModule);
+        const std::set<std::pair<LPCWSTR, UINT>> englishOthers = OtherResources(englishModule);
+        FreeLibrary(englishModule);
+        ASSERT_GE(english.size(), 19u);
+        for (const std::string& code : LibraryCodes()) {
+            const std::string file = std::string("kvx") + program + code + ".dll";
+            HMODULE module = Load(file.c_str());
+            ASSERT_NE(module, nullptr) << file;
+            const std::map<UINT, std::u16string> library = Strings(module);
+            for (const auto& [type, id] : englishOthers)
+                EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(id), type), nullptr)
+                    << file << " lacks resource " << id << " of type " << reinterpret_cast<ULONG_PTR>(type);
+            FreeLibrary(module);
+            for (const auto& [id, text] : english) {
+                auto it = library.find(id);
+                if (it == library.end()) {
+                    ADD_FAILURE() << file << " lacks string " << id << " (English: \"" << platform::ToUtf8(text)
+                                  << "\")";
+                    continue;
+                }
+                EXPECT_EQ(Placeholders(it->second), Placeholders(text)) << file << " string " << id;
+                EXPECT_EQ(Accelerators(it->second), Accelerators(text)) << file << " string " << id;
+            }
+            for (const auto& [id, text] : library)
+                EXPECT_TRUE(english.count(id)) << file << " has string " << id << ", which English has not";
+        }
+    }
+}
+
+TEST_F(LanguageLibraryTest, PlaceholdersAndAcceleratorsAreFoundAsPrintfAndWindowsReadThem) {
+    EXPECT_EQ(Placeholders(u"%d of %s at %.2f%% (%5.1lf)"),
+              (std::vector<std::u16string>{u"%d", u"%s", u"%.2f", u"%5.1lf"}));
+    EXPECT_TRUE(Placeholders(u"Scanning... 0%").empty());
+    EXPECT_TRUE(Placeholders(u"Taran\u0131yor... %0").empty());
+    EXPECT_EQ(Accelerators(u"&Scan"), 1);
+    EXPECT_EQ(Accelerators(u"Save && close"), 0);
+    EXPECT_EQ(Accelerators(u"&Tom && &Jerry"), 2);
+}
+
+TEST_F(LanguageLibraryTest, TranslatedLayoutsKeepTheProgramsLayout) {
+    // The device-scan program finds its settings and progress layouts in the language library first: a copy
+    // whose controls moved or changed ids would break the window in that language.
+    HMODULE englishModule = Load("kvxpsrcenus.dll");
+    ASSERT_NE(englishModule, nullptr);
+    const std::string settings = LayoutWithoutTexts(englishModule, 8000);
+    const std::string progress = LayoutWithoutTexts(englishModule, 8002);
+    FreeLibrary(englishModule);
+    ASSERT_NE(settings.find("8004"), std::string::npos);
+    ASSERT_NE(progress.find("8010"), std::string::npos);
+    for (const std::string& code : LibraryCodes()) {
+        const std::string file = "kvxpsrc" + code + ".dll";
+        HMODULE module = Load(file.c_str());
+        ASSERT_NE(module, nullptr) << file;
+        EXPECT_EQ(LayoutWithoutTexts(module, 8000), settings) << file;
+        EXPECT_EQ(LayoutWithoutTexts(module, 8002), progress) << file;
+        FreeLibrary(module);
+    }
+}
+
+TEST_F(LanguageLibraryTest, NumbersWithADecimalCommaKeepTheirLabelsFreeOfPoints) {
+    // The histogram statistics (1077-1080), the About box's version (1088) and the pixel unit of the information
+    // pane (1144) are shown with every "." of the whole text turned into the language's separator: a point in the
+    // label itself would come out as a comma.
+    for (const std::string& code : LibraryCodes()) {
+        const int number = LanguageNumberOfCode(std::u16string(code.begin(), code.end()).c_str());
+        if (GetLanguageInfo(number).decimalSep == u'.')
+            continue;
+        HMODULE module = Load(("kvxtwrc" + code + ".dll").c_str());
+        ASSERT_NE(module, nullptr) << code;
+        AfxSetResourceHandle(module);
+        for (UINT id : {1077u, 1078u, 1079u, 1080u, 1088u, 1144u})
+            EXPECT_EQ(LoadResString(id).Find(u'.'), -1) << code << " string " << id;
+        AfxSetResourceHandle(nullptr);
+        FreeLibrary(module);
     }
 }
 
@@ -292,8 +471,9 @@ TEST_F(LanguageLibraryTest, HebrewAndChineseTextsAreTheirOwn) {
 
 TEST_F(LanguageLibraryTest, TheProgressTextHoldsExactlyOneZero) {
     // Every "0" of string 8012 is replaced by the percent.
-    for (const char* file : {"kvxpsrcenus.dll", "kvxpsrczhcn.dll", "kvxpsrche.dll"}) {
-        HMODULE module = Load(file);
+    for (const std::string& code : LibraryCodes()) {
+        const std::string file = "kvxpsrc" + code + ".dll";
+        HMODULE module = Load(file.c_str());
         ASSERT_NE(module, nullptr) << file;
         AfxSetResourceHandle(module);
         CString progress = LoadResString(8012);

@@ -1,10 +1,12 @@
 // controlviewer: the error dialog and a page with every skinned control of the data source.
 //
-//   controlviewer [--png <folder>] [--lang <code>] [--message <text>]
+//   controlviewer [--png <folder>] [--lang <code>|all] [--check] [--message <text>]
 //
 // With DISPLAY set and no --png the page opens on the X display ("Show error" opens the error dialog). Otherwise
-// both are rendered headless and written as controls.png, controls_hover.png and error.png (error_rtl.png too for
-// a right-to-left language) into the folder (default: the current one).
+// both are rendered headless and written as controls.png, controls_hover.png and error.png (error_rtl.png for a
+// right-to-left language) into the folder (default: the current one); with --lang all, every language into a
+// subfolder named by its code. --check also measures every text against its control and names each one that does
+// not fit; the program then ends with 1.
 #include "platform/base/path.h"
 #include "platform/user/afxwin.h"
 #include "platform/user/testing.h"
@@ -33,7 +35,11 @@ constexpr COLORREF kPage = RGB(0xF6, 0xF8, 0xFB);
 constexpr COLORREF kCard = RGB(0xFF, 0xFF, 0xFF);
 constexpr COLORREF kHairline = RGB(0xD8, 0xDE, 0xE6);
 
-CString g_message = u"The scanner is not connected. Check the cable and switch the scanner on, then try again.";
+// The error dialog's message: --message, else the longest error text of the language library (not enough disk
+// space or memory), which must fit the dialog in every language.
+CString g_message;
+constexpr UINT kLongestError = 1105;
+bool g_check = false;
 
 class CViewerDlg : public CDialog {
 public:
@@ -115,7 +121,7 @@ protected:
 
     void OnShowError() {
         CErrorDlg dlg(this);
-        dlg.m_strMessage = g_message;
+        dlg.m_strMessage = g_message.IsEmpty() ? LoadResString(kLongestError) : g_message;
         dlg.DoModal();
     }
 
@@ -150,7 +156,12 @@ bool Save(HWND hwnd, const std::string& folder, const char* name) {
         return false;
     }
     std::printf("%s\n", path.c_str());
-    return true;
+    if (!g_check)
+        return true;
+    const ut::TextFitReport fit = ut::CheckTextFit(hwnd);
+    for (const ut::TextOverflow& overflow : fit.overflows)
+        std::fprintf(stderr, "controlviewer: %s: %s\n", path.c_str(), ut::DescribeOverflow(overflow).c_str());
+    return fit.overflows.empty();
 }
 
 // Renders the page (plain and with the mouse over "Preview") and the error dialog, each ended by the interceptor.
@@ -195,16 +206,41 @@ int main(int argc, char** argv) {
             language = argv[++i];
         } else if (arg == "--message" && i + 1 < argc) {
             g_message = CString(platform::ToUtf16(argv[++i]).c_str()); // the terminal's UTF-8
+        } else if (arg == "--check") {
+            g_check = true;
         } else {
-            std::fprintf(stderr, "usage: controlviewer [--png <folder>] [--lang enus|zhcn|he] [--message <text>]\n");
+            std::fprintf(stderr, "usage: controlviewer [--png <folder>] [--lang <code>|all] [--check] "
+                                 "[--message <text>]\n");
             return 2;
         }
     }
     if (pngFolder.empty())
         pngFolder = ".";
 
+    if (language == "all") {
+        setenv("PLATFORM_HEADLESS", "1", 1);
+        int result = 0;
+        for (int number = 0; number < kLanguageCount; ++number) {
+            const std::u16string code = GetLanguageInfo(number).code;
+            if (LanguageNumberOfCode(code.c_str()) != number)
+                continue; // a language that reads another's library
+            HMODULE strings = LoadLanguage(platform::ToUtf8(code));
+            AfxSetResourceHandle(strings);
+            g_LangugueID = number;
+            g_chDecimalSep = GetLanguageInfo(number).decimalSep;
+            g_bHebrew = IsRightToLeftCode(code.c_str());
+            result |= RenderHeadless(pngFolder + "/" + platform::ToUtf8(code));
+            AfxSetResourceHandle(nullptr);
+            if (strings)
+                FreeLibrary(strings);
+        }
+        return result;
+    }
     if (HMODULE strings = LoadLanguage(language))
         AfxSetResourceHandle(strings);
+    const int number = LanguageNumberOfCode(std::u16string(language.begin(), language.end()).c_str());
+    g_LangugueID = number >= 0 ? number : kLanguageEnglish;
+    g_chDecimalSep = GetLanguageInfo(g_LangugueID).decimalSep;
     g_bHebrew = IsRightToLeftCode(std::u16string(language.begin(), language.end()).c_str());
 
     if (headless) {

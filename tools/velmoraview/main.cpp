@@ -1,10 +1,12 @@
 // velmoraview: the device-scan program's windows, as PNG files or on the X display.
 //
-//   velmoraview [--png <folder>] [--lang enus|zhcn|he] [--window settings|progress|error|browse]
+//   velmoraview [--png <folder>] [--lang <code>|all] [--check] [--window settings|progress|error|browse]
 //
-// With --png (or without DISPLAY) every window is rendered headless, as the user sees it in that language, and
-// written as settings_<lang>.png, browse_<lang>.png, progress_<lang>.png and error_<lang>.png into the folder
-// (default: the current one); they run under a C:\ root of their own, so no real settings are read or written.
+// With --png (or without DISPLAY) every window is rendered headless, as the user sees it in that language (any
+// code of the language table, or all sixteen), and written as settings_<lang>.png, browse_<lang>.png,
+// progress_<lang>.png and error_<lang>.png into the folder (default: the current one); they run under a C:\ root
+// of their own, so no real settings are read or written. --check also measures every text against its control and
+// names each one that does not fit; the program then ends with 1.
 // Otherwise the chosen window (default: settings) opens on the X display under the user's C:\ root, as the
 // program shows it: the settings window reads and writes the real vazedozi_settings.dat; the progress window runs
 // a page every few seconds until Cancel.
@@ -34,7 +36,7 @@ namespace ut = platform::user::testing;
 constexpr UINT kStringPercent = 8012;
 constexpr UINT kStringSaveFailed = 8019;
 
-// The program's INI file for the headless renders: its folder names and the window titles of three languages.
+// The program's INI file for the headless renders: its folder names and the window titles of every language.
 constexpr const char* kSampleIni = "[TWAIN]\n"
                                    "File Prefix=kvx7731\n"
                                    "Setting Folder=\\Korvel\n"
@@ -43,11 +45,38 @@ constexpr const char* kSampleIni = "[TWAIN]\n"
                                    "Push UI Title=Korvel Scan Manager\n"
                                    "[Simplified_Chinese]\n"
                                    "Push UI Title=Korvel 扫描管理器\n"
+                                   "[Traditional_Chinese]\n"
+                                   "Push UI Title=Korvel 掃描管理員\n"
+                                   "[Japanese]\n"
+                                   "Push UI Title=Korvel スキャン マネージャー\n"
+                                   "[Russian]\n"
+                                   "Push UI Title=Диспетчер сканирования Korvel\n"
+                                   "[Portuguese]\n"
+                                   "Push UI Title=Gerenciador de Digitalização Korvel\n"
+                                   "[Spanish]\n"
+                                   "Push UI Title=Administrador de escaneo Korvel\n"
+                                   "[French]\n"
+                                   "Push UI Title=Gestionnaire de numérisation Korvel\n"
+                                   "[Polish]\n"
+                                   "Push UI Title=Menedżer skanowania Korvel\n"
+                                   "[German]\n"
+                                   "Push UI Title=Korvel Scan-Manager\n"
+                                   "[Italian]\n"
+                                   "Push UI Title=Gestione scansioni Korvel\n"
+                                   "[Arabic]\n"
+                                   "Push UI Title=مدير المسح الضوئي Korvel\n"
+                                   "[Turkish]\n"
+                                   "Push UI Title=Korvel Tarama Yöneticisi\n"
+                                   "[Norwegian]\n"
+                                   "Push UI Title=Korvel skannebehandler\n"
+                                   "[Swedish]\n"
+                                   "Push UI Title=Korvel skanningshanterare\n"
                                    "[Hebrew]\n"
                                    "Push UI Title=מנהל הסריקה Korvel\n";
 
 std::string g_language = "enus";
 std::string g_folder = ".";
+bool g_check = false;
 
 HMODULE LoadLanguage(const std::string& code) {
     std::string folder = VIEWER_MODULE_DIR;
@@ -59,11 +88,8 @@ HMODULE LoadLanguage(const std::string& code) {
     if (!library)
         std::fprintf(stderr, "velmoraview: no language library %s in %s; texts read \"Load String Error!\"\n",
                      code.c_str(), folder.c_str());
-    for (int number = 0; number < kLanguageCount; ++number)
-        if (std::u16string(code.begin(), code.end()) == GetLanguageInfo(number).code) {
-            g_nVelmoraLanguageID = number;
-            break;
-        }
+    const int number = LanguageNumberOfCode(std::u16string(code.begin(), code.end()).c_str());
+    g_nVelmoraLanguageID = number >= 0 ? number : kLanguageEnglish;
     return library;
 }
 
@@ -75,7 +101,13 @@ bool Save(HWND hwnd, const char* window) {
         return false;
     }
     std::printf("%s\n", path.c_str());
-    return true;
+    if (!g_check)
+        return true;
+    const ut::TextFitReport fit = ut::CheckTextFit(hwnd);
+    for (const ut::TextOverflow& overflow : fit.overflows)
+        std::fprintf(stderr, "velmoraview: %s_%s: %s\n", window, g_language.c_str(),
+                     ut::DescribeOverflow(overflow).c_str());
+    return fit.overflows.empty();
 }
 
 // Shows `percent` of the page the way the scan does: string 8012 with each "0" replaced by the number.
@@ -183,14 +215,33 @@ int main(int argc, char** argv) {
             g_language = argv[++i];
         } else if (arg == "--window" && i + 1 < argc) {
             window = argv[++i];
+        } else if (arg == "--check") {
+            g_check = true;
         } else {
-            std::fprintf(stderr, "usage: velmoraview [--png <folder>] [--lang enus|zhcn|he] "
+            std::fprintf(stderr, "usage: velmoraview [--png <folder>] [--lang <code>|all] [--check] "
                                  "[--window settings|progress|error|browse]\n");
             return 2;
         }
     }
     // The program's own name, which names its INI file (Scanner.ini) and its help file's folder.
     platform::testing::SetHostProgramName(u"ScannerVazeDozi.exe");
+    if (g_language == "all") {
+        setenv("PLATFORM_HEADLESS", "1", 1);
+        int result = 0;
+        for (int number = 0; number < kLanguageCount; ++number) {
+            const std::u16string code = GetLanguageInfo(number).code;
+            if (LanguageNumberOfCode(code.c_str()) != number)
+                continue; // a language that reads another's library
+            g_language = platform::ToUtf8(code);
+            HMODULE strings = LoadLanguage(g_language);
+            AfxSetResourceHandle(strings);
+            result |= RenderHeadless();
+            AfxSetResourceHandle(nullptr);
+            if (strings)
+                FreeLibrary(strings);
+        }
+        return result;
+    }
     if (HMODULE strings = LoadLanguage(g_language))
         AfxSetResourceHandle(strings);
 
