@@ -17,6 +17,8 @@ inline constexpr UINT WM_SCAN_PROGRESS = 0x557;
 inline constexpr UINT WM_SCAN_END = 0x568;
 // Sent by the preview thread to the scanning window: wParam = last row ready, lParam = rows in all.
 inline constexpr UINT WM_PREVIEW_ROWS = 0x575;
+// The preview is read and shown in bands of this many rows (the last band may be shorter).
+inline constexpr int kPreviewBandRows = 20;
 
 class CScanProgress {
 public:

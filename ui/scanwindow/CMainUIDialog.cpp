@@ -178,6 +178,7 @@ BOOL CMainUIDialog::CreateModeless(CWnd* parent) {
 
 void CMainUIDialog::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, CPreviewStatic::IDC, m_Preview);
     DDX_Control(pDX, CTRL_UNITS, m_cmbUnits);
     DDX_Control(pDX, CTRL_SIZE_INFO, m_stcSizeInfo);
     DDX_Control(pDX, CTRL_SELECT, m_btnSelect);
@@ -222,6 +223,7 @@ BOOL CMainUIDialog::OnInitDialog() {
     CenterWindow();
     m_cmbUnits.SetCurSel(m_nUnitIndex);
 
+    m_Preview.Init(this, &m_sbHorz, &m_sbVert);
     EnableToolTips(TRUE);
     CreateSharedToolTip(this);
 
@@ -403,6 +405,7 @@ void CMainUIDialog::EnableMainWindow(BOOL enable) {
     if (g_bNoUI || m_hWnd == nullptr)
         return;
     EnableWindow(enable);
+    m_Preview.SetInteractive(enable);
 }
 
 void CMainUIDialog::UpdateTitle() {
@@ -598,11 +601,7 @@ void CMainUIDialog::UpdateSizeInfo() {
             m_pDlg_ImgINFO->Invalidate(TRUE);
         return;
     }
-    PreviewZone zone{};
-    if (PreviewTrackerZone(zone, m_ScanParam.source, m_ScanParam.paperSize) == 2) {
-        zone.width /= 25.4f;
-        zone.height /= 25.4f;
-    }
+    const SelectionZone zone = SelectionInches();
     m_stcSizeInfo.SetSizeInfo(zone.width, zone.height, m_nUnitIndex, 0, GetResolutionDpi(), m_ScanParam.colorMode);
 }
 

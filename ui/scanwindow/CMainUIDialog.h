@@ -9,6 +9,8 @@
 // MSG_PROCESSEVENT from their event loop), dispatches what is pending, so the window still runs on the host's thread.
 #pragma once
 
+#include "ui/scanwindow/CPreviewStatic.h"
+
 #include "twain/CScanWindow.h"
 
 #include "settings/ScanParam.h"
@@ -33,20 +35,12 @@ struct InchRect {
     float Bottom;
 };
 
-// A selection of the preview in its source's units: x, y, width and height.
-struct PreviewZone {
-    float x;
-    float y;
-    float width;
-    float height;
-};
-
 // Posted to the parent window in app mode when the window's title changed.
 inline constexpr UINT WM_APP_TITLE_CHANGED = 0x943;
 // Posted to the window when the save folder of the app-mode pane cannot be used (wParam 10).
 inline constexpr UINT WM_SAVE_FOLDER_ERROR = 0xA41;
 
-class CMainUIDialog : public CDialog, public CScanWindow, public CAdjustmentOwner {
+class CMainUIDialog : public CDialog, public CScanWindow, public CAdjustmentOwner, public CPreviewOwner {
     DECLARE_MESSAGE_MAP()
 public:
     enum { IDD = 10257, IDD_APP = 1004 };
@@ -83,13 +77,13 @@ public:
     // ---- The window ----
     void UpdateTitle();
     void ShowHelp();
-    void UpdateSizeInfo();
+    void UpdateSizeInfo() override;
     void UpdateRulers();
     void ShowBasicPage();
     void ShowAdvancedPage();
     void OnClickedBasicTab();
     void OnClickedAdvancedTab();
-    void EnableZoomButtons(BOOL zoomIn, BOOL zoomOut);
+    void EnableZoomButtons(BOOL zoomIn, BOOL zoomOut) override;
 
     // ---- Settings ----
     BOOL initializeSetting();
@@ -107,11 +101,11 @@ public:
 
     // ---- The preview's side in the window ----
     void UpdatePreviewPaper();
-    void ResetPaperToWholeArea();
-    void ScrollPreviewBy(int dx, int dy);
-    // The selection in the preview for the source and paper; `zone` is the caller's, x and y are kept for a listed
-    // paper. The unit of the result: 2 millimetres, 0 inches.
-    int PreviewTrackerZone(PreviewZone& zone, int source, int paperIndex);
+    void ResetPaperToWholeArea() override;
+    // The selection of the current source and paper in inches, from a zeroed zone: a listed paper lies at the
+    // corner of the bed.
+    SelectionZone SelectionInches();
+    void ScrollPreviewBy(int dx, int dy) override;
 
     // ---- The scan road ----
     void OnBnClickedScan();
@@ -123,6 +117,7 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
     // ---- Controls ----
+    CPreviewStatic m_Preview;       // 10139
     CxSkinButton m_btnSelect;       // 10149
     CxSkinButton m_btnZoomIn;       // 10152
     CxSkinButton m_btnZoomOut;      // 10153
@@ -174,7 +169,7 @@ public:
     CBitmap m_bmpBasicBackground;
 
     // The custom area of each source (flatbed, feeder, feeder duplex) in inches.
-    PreviewZone m_customZone[3];
+    SelectionZone m_customZone[3];
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

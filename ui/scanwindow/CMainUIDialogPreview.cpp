@@ -2,8 +2,9 @@
 // the zoom buttons, the rulers' unit and the rows the preview thread reports.
 #include "ui/scanwindow/CMainUIDialog.h"
 
+#include "twain/ScanProgress.h"
+
 #include "scanner/PaperTables.h"
-#include "settings/PlatformFlags.h"
 
 #include <algorithm>
 
@@ -12,29 +13,44 @@ constexpr int CTRL_SELECT = 10149;
 constexpr int CTRL_ZOOM_IN = 10152;
 constexpr int CTRL_ZOOM_OUT = 10153;
 constexpr int CTRL_HAND = 10310;
+
+int SourceIndex(int source) {
+    return std::clamp(source, 0, 2);
+}
 } // namespace
 
-int CMainUIDialog::PreviewTrackerZone(PreviewZone& zone, int source, int paperIndex) {
-    const int sourceIndex = std::clamp(source, 0, 2);
-    if (paperIndex >= 0 && paperIndex < GetMaxSanSizeNum(static_cast<unsigned>(sourceIndex))) {
-        _PaperInfo paper{};
-        getPeperInfo(&paper, static_cast<unsigned>(sourceIndex), paperIndex);
-        zone.width = paper.width;
-        zone.height = paper.height;
-        return paper.unit;
+SelectionZone CMainUIDialog::SelectionInches() {
+    SelectionZone zone{};
+    if (m_Preview.GetTrackerZone(&zone, m_ScanParam.source, m_ScanParam.paperSize) == kPaperUnitMillimetre) {
+        zone.width /= 25.4f;
+        zone.height /= 25.4f;
     }
-    zone = m_customZone[sourceIndex];
-    return kPaperUnitInch;
+    return zone;
 }
 
+// The selection follows the source and the paper: a listed paper from the bed's corner, else the source's own area.
 void CMainUIDialog::UpdatePreviewPaper() {
+    const int source = SourceIndex(m_ScanParam.source);
+    const int paper = m_ScanParam.paperSize;
+    SelectionZone zone{};
+    if (paper >= GetMaxSanSizeNum(static_cast<unsigned>(source))) {
+        zone = m_customZone[source];
+    } else {
+        _PaperInfo row{};
+        getPeperInfo(&row, static_cast<unsigned>(source), paper);
+        const float scale = row.unit == kPaperUnitMillimetre ? 25.4f : 1.0f;
+        zone.width = row.width / scale;
+        zone.height = row.height / scale;
+    }
+    m_Preview.SetScanArea(m_ScanParam.source, paper, zone);
     UpdateSizeInfo();
 }
 
 // The user drew an area: the paper becomes the source's own area, which the selection now is.
 void CMainUIDialog::ResetPaperToWholeArea() {
-    const int source = std::clamp(m_ScanParam.source, 0, 2);
+    const int source = SourceIndex(m_ScanParam.source);
     m_ScanParam.paperSize = GetMaxSanSizeNum(static_cast<unsigned>(source));
+    m_Preview.GetTrackerZone(&m_customZone[source], m_ScanParam.source, m_ScanParam.paperSize);
     MarkSettingModified();
 }
 
@@ -43,7 +59,9 @@ void CMainUIDialog::EnableZoomButtons(BOOL zoomIn, BOOL zoomOut) {
     m_btnZoomOut.EnableWindow(zoomOut);
 }
 
-void CMainUIDialog::UpdateRulers() {}
+void CMainUIDialog::UpdateRulers() {
+    m_Preview.SetRulerUnit(m_nUnitIndex, GetResolutionDpi());
+}
 
 // The four tools are a group: the chosen one shows pressed.
 void CMainUIDialog::OnBnClickedTool(UINT id) {
@@ -51,11 +69,18 @@ void CMainUIDialog::OnBnClickedTool(UINT id) {
                                                    {&m_btnZoomIn, CTRL_ZOOM_IN},
                                                    {&m_btnZoomOut, CTRL_ZOOM_OUT},
                                                    {&m_btnHand, CTRL_HAND}};
-    for (const auto& [button, toolId] : tools)
-        button->SetPressed(toolId == static_cast<int>(id));
+    for (int mode = 0; mode < 4; ++mode) {
+        const bool chosen = tools[mode].second == static_cast<int>(id);
+        tools[mode].first->SetPressed(chosen);
+        if (chosen)
+            m_Preview.SetToolMode(mode);
+    }
 }
 
-LRESULT CMainUIDialog::OnPreviewRows(WPARAM, LPARAM) {
+// The preview thread reports the last row of its newest band: the picture is repainted from that band down.
+LRESULT CMainUIDialog::OnPreviewRows(WPARAM wParam, LPARAM lParam) {
+    const int lastRow = static_cast<int>(wParam);
+    m_Preview.InvalidateRows(lastRow - lastRow % kPreviewBandRows, 0, static_cast<int>(lParam));
     return 0;
 }
 
@@ -73,7 +98,10 @@ void CMainUIDialog::ScrollBarTo(CScrollBar& bar, int position, bool horizontal) 
     bar.GetScrollRange(&minimum, &maximum);
     position = std::clamp(position, minimum, std::max(minimum, bar.GetScrollLimit()));
     bar.SetScrollPos(position, TRUE);
-    (void)horizontal;
+    if (horizontal)
+        m_Preview.SetScrollPosX(position - minimum);
+    else
+        m_Preview.SetScrollPosY(position - minimum);
 }
 
 // Where a scroll request moves the bar; false for a request that moves nothing.

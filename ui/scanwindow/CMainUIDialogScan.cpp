@@ -324,11 +324,7 @@ void CMainUIDialog::GetScanRangeFromPreview(InchRect& area) {
             return;
         }
     }
-    PreviewZone zone{}; // x and y stay 0 for a listed paper
-    if (PreviewTrackerZone(zone, source, m_ScanParam.paperSize) == kPaperUnitMillimetre) {
-        zone.width /= 25.4f;
-        zone.height /= 25.4f;
-    }
+    const SelectionZone zone = SelectionInches();
     area.Top = zone.y;
     area.Left = zone.x;
     area.Right = zone.x + zone.width;

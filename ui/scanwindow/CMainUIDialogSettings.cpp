@@ -156,7 +156,7 @@ void CMainUIDialog::UpdateSourceControls() {
     const int show = flatbed ? SW_SHOW : SW_HIDE;
     for (CWnd* control :
          {static_cast<CWnd*>(&m_btnSelect), static_cast<CWnd*>(&m_btnZoomIn), static_cast<CWnd*>(&m_btnZoomOut),
-          static_cast<CWnd*>(&m_btnHand), static_cast<CWnd*>(&m_btnClearPreview), GetDlgItem(10139)})
+          static_cast<CWnd*>(&m_btnHand), static_cast<CWnd*>(&m_btnClearPreview), static_cast<CWnd*>(&m_Preview)})
         if (control != nullptr && control->m_hWnd != nullptr)
             control->ShowWindow(show);
 }

@@ -28,6 +28,8 @@ protected:
         ASSERT_TRUE(m_dialog->CreateModeless(nullptr));
         StartDeviceEvents(m_dialog.get()); // as the scan road does for a feeder source
         g_bBackSideRotation = FALSE;
+        if (HANDLE event = g_devStateEvent.load())
+            ResetEvent(event); // an earlier test's last signal is no news for this one
     }
     void TearDown() override {
         m_dialog.reset();
