@@ -229,3 +229,11 @@ void SetMemoryStatus(std::optional<MEMORYSTATUSEX> status) {
 }
 
 } // namespace platform::testing
+
+LPVOID CoTaskMemAlloc(SIZE_T bytes) {
+    return std::malloc(bytes ? bytes : 1);
+}
+
+void CoTaskMemFree(LPVOID memory) {
+    std::free(memory);
+}

@@ -445,6 +445,23 @@ DWORD GetFullPathNameW(LPCWSTR dosPath, DWORD size, LPWSTR buffer, LPWSTR* fileP
     return n;
 }
 
+LPWSTR PathAddBackslashW(LPWSTR path) {
+    if (!path)
+        return nullptr;
+    size_t length = 0;
+    while (length < MAX_PATH && path[length])
+        ++length;
+    if (length >= MAX_PATH)
+        return nullptr; // not a path of a MAX_PATH buffer
+    if (length == 0 || path[length - 1] == u'\\')
+        return path + length; // an empty path stays empty
+    if (length + 1 >= MAX_PATH)
+        return nullptr;
+    path[length] = u'\\';
+    path[length + 1] = 0;
+    return path + length + 1;
+}
+
 HRESULT SHGetFolderPathW(HWND, int csidl, HANDLE, DWORD, LPWSTR dosPath) {
     std::u16string folder = KnownFolder(csidl);
     if (!dosPath || folder.empty() || path::g_knownFoldersFail || !path::EnsureDosFolder(folder)) {

@@ -43,6 +43,9 @@ UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size);
 UINT GetSystemDirectoryW(LPWSTR buffer, UINT size);
 DWORD GetTempPathW(DWORD size, LPWSTR buffer);
 DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR* filePart);
+// Adds a backslash to a non-empty path in a buffer of MAX_PATH characters unless it ends with one; answers the
+// terminating NUL, or NULL (the path unchanged) when the backslash would not fit.
+LPWSTR PathAddBackslashW(LPWSTR path);
 
 #define CSIDL_DESKTOP 0x0000
 #define CSIDL_PERSONAL 0x0005
@@ -249,6 +252,9 @@ LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 LPVOID HeapReAlloc(HANDLE heap, DWORD flags, LPVOID memory, SIZE_T bytes);
 BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID memory);
 SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID memory);
+// The task allocator is malloc: CoTaskMemFree releases what the shell hands out (item lists) with free().
+LPVOID CoTaskMemAlloc(SIZE_T bytes);
+void CoTaskMemFree(LPVOID memory);
 
 struct MEMORYSTATUSEX {
     DWORD dwLength;

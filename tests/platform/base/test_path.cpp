@@ -1,6 +1,8 @@
 // DOS paths on POSIX: drives, separators, relative paths, case-insensitive lookup and the known folders.
 #include "kernel_fixture.h"
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace {
@@ -89,6 +91,25 @@ TEST_F(PathTest, KnownFoldersLieUnderTheRootAndAreCreated) {
     EXPECT_FALSE(SHGetSpecialFolderPathW(nullptr, buf, CSIDL_APPDATA, TRUE));
     EXPECT_TRUE(FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, buf)));
     platform::testing::SetKnownFoldersFail(false);
+}
+
+TEST_F(PathTest, ABackslashIsAddedOnlyWhenMissingAndOnlyWhenItFits) {
+    WCHAR path[MAX_PATH] = u"C:\\Pictures";
+    EXPECT_EQ(PathAddBackslashW(path), path + 12);
+    EXPECT_EQ(std::u16string(path), u"C:\\Pictures\\");
+    EXPECT_EQ(PathAddBackslashW(path), path + 12) << "a second call adds nothing";
+    WCHAR empty[MAX_PATH] = u"";
+    EXPECT_EQ(PathAddBackslashW(empty), empty);
+    EXPECT_EQ(empty[0], 0) << "an empty path stays empty";
+
+    WCHAR full[MAX_PATH];
+    std::fill_n(full, MAX_PATH - 1, u'a');
+    full[MAX_PATH - 1] = 0;
+    EXPECT_EQ(PathAddBackslashW(full), nullptr) << "259 characters leave no room";
+    EXPECT_EQ(full[MAX_PATH - 2], u'a');
+    full[MAX_PATH - 2] = 0;
+    EXPECT_EQ(PathAddBackslashW(full), full + MAX_PATH - 1) << "258 do";
+    EXPECT_EQ(full[MAX_PATH - 2], u'\\');
 }
 
 TEST_F(PathTest, WildcardsMatchLikeWindows) {
