@@ -2,6 +2,7 @@
 
 #include "settings/FileHandle.h"
 #include "settings/IniPath.h"
+#include "settings/SafeFileWrite.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -23,18 +24,6 @@ constexpr int kMaxDepth = 256;
 
 bool FileExists(const WCHAR* path) {
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool WriteAll(HANDLE file, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
-            return false;
-        done += written;
-    }
-    return true;
 }
 
 bool ReadAll(HANDLE file, std::string& out) {
@@ -332,19 +321,7 @@ bool SaveCfgFile(CfgFile* file) {
         return false;
     }
     // Written beside the target first: a save cut short leaves the previous settings in place.
-    WCHAR temp[MAX_PATH + 8] = {};
-    if (swprintf(temp, _countof(temp), u"%s.new", file->path) < 0)
-        return false;
-    FileHandle out(CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out.valid())
-        return false;
-    bool written = WriteAll(out.get(), bytes) && FlushFileBuffers(out.get());
-    out.close();
-    if (!written || !MoveFileExW(temp, file->path, MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileW(temp);
-        return false;
-    }
-    return true;
+    return WriteFileReplacing(file->path, bytes.data(), bytes.size());
 }
 
 void CloseCfgFile(CfgFile* file) {
