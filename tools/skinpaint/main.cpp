@@ -530,6 +530,16 @@ Canvas WarningBackground(char glyph, bool rightToLeft) {
     return c;
 }
 
+// An app-mode pane's background: a white card with a hairline edge (the window places it on its own card).
+Canvas PaneBackground(int width, int height) {
+    Canvas c(width, height, kPanel);
+    c.FillRect(0, 0, width, 1, kHairline);
+    c.FillRect(0, height - 1, width, height, kHairline);
+    c.FillRect(0, 0, 1, height, kHairline);
+    c.FillRect(width - 1, 0, width, height, kHairline);
+    return c;
+}
+
 // The shared push-button skin, in both deliverables.
 bool WriteButtons(const std::string& out) {
     bool ok = true;
@@ -570,6 +580,8 @@ int main(int argc, char** argv) {
     ok &= Write(GraphBackground(283, 401, 360, 46, 237, 94.5), out, "curve_background.bmp");
     ok &= Write(GraphBackground(244, 300, 265, 40, 177, 111), out, "histogram_background.bmp");
     ok &= WriteScanWindow(out);
+    ok &= Write(PaneBackground(294, 136), out, "pane_background.bmp");
+    ok &= Write(AdjustmentBackground(423, 243, 198), out, "save_background.bmp");
     if (argc > 2)
         ok &= WriteTestData(argv[2]);
     if (argc > 3)

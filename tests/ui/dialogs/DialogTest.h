@@ -7,6 +7,7 @@
 #include "platform/base/testing.h"
 #include "platform/user/afxwin.h"
 #include "platform/user/testing.h"
+#include "settings/IniPath.h"
 #include "settings/Language.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,10 +53,12 @@ protected:
         platform::testing::SetRoot(m_root);
         std::filesystem::create_directories(m_root + "/Windows");
         ut::SetScreenSize(1920, 1080);
+        ut::UseManualClock(true); // clicks in quick succession must not make double clicks
         UseLanguage(kEnglish);
     }
     void TearDown() override {
         ut::SetModalInterceptor(nullptr);
+        ut::UseManualClock(false);
         AfxSetResourceHandle(nullptr);
         if (m_strings)
             FreeLibrary(m_strings);
@@ -95,30 +99,37 @@ protected:
             ut::SaveWindowPng(hwnd, (std::string(out) + "/" + name + "_" + m_language.code + ".png").c_str());
     }
 
-    // Runs `dialog` modally: `inside` drives it while it runs (a dialog still open afterwards is ended with
-    // IDCANCEL). Every box the dialog opens meanwhile (error, question, notice) is answered with m_boxAnswer at
-    // once, its message kept in m_boxes. Answers DoModal's result.
-    INT_PTR RunModal(CDialog& dialog, const std::function<void(HWND)>& inside) {
-        int depth = 0;
-        ut::SetModalInterceptor([&](HWND hwnd) {
-            if (depth++ > 0) {
+    // The next dialog that runs modally is driven by `inside` (a dialog still open afterwards is ended with
+    // IDCANCEL). Every box it opens meanwhile (error, question, notice) is answered with m_boxAnswer at once, its
+    // message kept in m_boxes.
+    void InterceptModal(std::function<void(HWND)> inside) {
+        auto depth = std::make_shared<int>(0);
+        ut::SetModalInterceptor([this, depth, inside = std::move(inside)](HWND hwnd) {
+            if ((*depth)++ > 0) {
                 for (int id : {10306, 10307, 10308})
                     if (HWND text = GetDlgItem(hwnd, id))
                         m_boxes.push_back(TextOf(text));
                 EndDialog(hwnd, m_boxAnswer);
+                --*depth;
                 return;
             }
             ut::RunPendingMessages();
             inside(hwnd);
-            if (IsWindow(hwnd))
+            if (IsWindowVisible(hwnd))
                 EndDialog(hwnd, IDCANCEL);
+            --*depth;
         });
+    }
+    // Runs `dialog` modally, driven by `inside` as above; answers DoModal's result.
+    INT_PTR RunModal(CDialog& dialog, std::function<void(HWND)> inside) {
+        InterceptModal(std::move(inside));
         const INT_PTR result = dialog.DoModal();
         ut::SetModalInterceptor(nullptr);
         return result;
     }
     // Clicks a control of a dialog and runs what follows.
     static void ClickItem(HWND dlg, int id) {
+        ut::AdvanceClock(1000);
         ut::Click(GetDlgItem(dlg, id));
         ut::RunPendingMessages();
     }
@@ -138,6 +149,13 @@ protected:
     void WriteFile(const std::string& relative, const std::string& bytes) const {
         std::filesystem::create_directories(std::filesystem::path(Host(relative)).parent_path());
         std::ofstream(Host(relative), std::ios::binary | std::ios::trunc) << bytes;
+    }
+
+    // Writes the model's INI file (the text as it stands).
+    static void WriteIni(const std::string& text) {
+        WCHAR ini[MAX_PATH] = {};
+        GetIniPath(ini);
+        std::ofstream(platform::path::ToHostPath(ini), std::ios::binary | std::ios::trunc) << text;
     }
 
     std::string m_root;
