@@ -8,6 +8,7 @@
 #include "twain/CDsAssistor.h"
 #include "twain/ScanState.h"
 
+#include "ui/scanwindow/CMainUIDialog.h"
 #include "ui/scanwindow/LanguageLibrary.h"
 
 #include "scanner/CLLDKorvel.h"
@@ -60,6 +61,19 @@ inline std::u16string TextOf(HWND hwnd) {
 
 inline std::u16string Wide(const std::string& text) {
     return std::u16string(text.begin(), text.end());
+}
+
+// The windows of this thread, top-level ones and their tooltips.
+inline int ThreadWindowCount() {
+    int count = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND, LPARAM data) {
+            ++*reinterpret_cast<int*>(data);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
 }
 
 class ScanWindowTestRoot : public ::testing::Test {
@@ -223,6 +237,42 @@ protected:
     std::mutex m_debugLock;
     std::vector<std::u16string> m_debug;
     int m_languageHeld = 0;
+};
+
+// A shown scanning window on a manual clock (clicks never become double clicks).
+class ScanWindowTest : public ScanWindowTestRoot {
+protected:
+    void SetUp() override {
+        ScanWindowTestRoot::SetUp();
+        ut::UseManualClock(true);
+        m_dialog = std::make_unique<CMainUIDialog>();
+        ASSERT_TRUE(m_dialog->CreateModeless(nullptr));
+        m_dialog->ShowWindow(SW_SHOW);
+        ut::RunPendingMessages();
+        ClearDriverCalls();
+    }
+    void TearDown() override {
+        m_dialog.reset();
+        ScanWindowTestRoot::TearDown();
+    }
+
+    HWND Item(int id) const { return GetDlgItem(m_dialog->m_hWnd, id); }
+    void ClickItem(int id) {
+        ut::AdvanceClock(1000); // apart from the last click: no double click, which the skinned buttons ignore
+        ut::Click(Item(id));
+        ut::RunPendingMessages();
+    }
+    // The engine's end of a job: the device's events unregistered and the device closed, the window free again,
+    // the source back in state 5.
+    void EndJob() {
+        g_LLD.DevMon_SetCallBackFun(nullptr, nullptr);
+        g_LLD.DevMon_Close();
+        g_b_devmon_close = TRUE;
+        m_dialog->SetBusy(FALSE);
+        m_assistor->SetState(500);
+    }
+
+    std::unique_ptr<CMainUIDialog> m_dialog;
 };
 
 } // namespace scanwindow_test

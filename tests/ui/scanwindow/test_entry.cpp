@@ -23,18 +23,6 @@ std::string StageDir() {
     return dir != nullptr ? dir : "";
 }
 
-int ThreadWindowCount() {
-    int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND, LPARAM data) {
-            ++*reinterpret_cast<int*>(data);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
 // The source's window: the largest visible top-level window of this thread.
 HWND SourceWindow() {
     struct Search {

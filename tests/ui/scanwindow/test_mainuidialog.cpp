@@ -35,18 +35,6 @@ std::u16string ClassOf(HWND hwnd) {
     return name;
 }
 
-int ThreadWindowCount() {
-    int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND, LPARAM data) {
-            ++*reinterpret_cast<int*>(data);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
 class MainUIDialogTest : public ScanWindowTestRoot {
 protected:
     void TearDown() override {

@@ -14,28 +14,9 @@ namespace {
 
 using namespace scanwindow_test;
 
-class PreviewSideTest : public ScanWindowTestRoot {
+class PreviewSideTest : public ScanWindowTest {
 protected:
-    void SetUp() override {
-        ScanWindowTestRoot::SetUp();
-        ut::UseManualClock(true);
-        m_dialog = std::make_unique<CMainUIDialog>();
-        ASSERT_TRUE(m_dialog->CreateModeless(nullptr));
-        m_dialog->ShowWindow(SW_SHOW);
-        ut::RunPendingMessages();
-    }
-    void TearDown() override {
-        m_dialog.reset();
-        ScanWindowTestRoot::TearDown();
-    }
-
     CPreviewStatic& Preview() { return m_dialog->m_Preview; }
-    HWND Item(int id) const { return GetDlgItem(m_dialog->m_hWnd, id); }
-    void ClickItem(int id) {
-        ut::AdvanceClock(1000); // no double click
-        ut::Click(Item(id));
-        ut::RunPendingMessages();
-    }
     CPoint Screen(CPoint client) {
         Preview().ClientToScreen(&client);
         return client;
@@ -51,8 +32,6 @@ protected:
         ut::MouseUp(Screen(path.back()));
         ut::RunPendingMessages();
     }
-
-    std::unique_ptr<CMainUIDialog> m_dialog;
 };
 
 TEST_F(PreviewSideTest, ToolButtonsChooseThePreviewsTool) {

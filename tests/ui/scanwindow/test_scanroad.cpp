@@ -22,26 +22,16 @@ namespace {
 
 using namespace scanwindow_test;
 
-class ScanRoadTest : public ScanWindowTestRoot {
+class ScanRoadTest : public ScanWindowTest {
 protected:
-    void SetUp() override {
-        ScanWindowTestRoot::SetUp();
-        ut::UseManualClock(true);
-        m_dialog = std::make_unique<CMainUIDialog>();
-        ASSERT_TRUE(m_dialog->CreateModeless(nullptr));
-        m_dialog->ShowWindow(SW_SHOW);
-        ut::RunPendingMessages();
-        ClearDriverCalls();
-    }
     void TearDown() override {
-        m_dialog.reset();
         g_bHostOffice = FALSE;
         g_bHostWordExcelStore = FALSE;
         g_bSkipScanAdjust = FALSE;
         g_bAutoDeskew = FALSE;
         SetManualDuplexFlag(0);
         g_bIsPlatformWren = FALSE;
-        ScanWindowTestRoot::TearDown();
+        ScanWindowTest::TearDown();
     }
 
     // Settings as the pages would leave them: A4 from the source, colour, 300 dpi.
@@ -52,14 +42,8 @@ protected:
         p.colorMode = colour;
         p.resolution = resolution;
     }
-    void ClickScan() {
-        ut::AdvanceClock(1000); // apart from the last click: no double click, which the skinned buttons ignore
-        ut::Click(GetDlgItem(m_dialog->m_hWnd, 20006));
-        ut::RunPendingMessages();
-    }
+    void ClickScan() { ClickItem(20006); }
     bool Announced() const { return m_assistor->GetState() == 600; }
-
-    std::unique_ptr<CMainUIDialog> m_dialog;
 };
 
 TEST_F(ScanRoadTest, FlatbedOpensTheLocalDeviceAndAnnouncesThePage) {
@@ -116,10 +100,7 @@ TEST_F(ScanRoadTest, EachFeederSourceRegistersForEventsAndTellsTheDriverItsSourc
                   "ScanDrv_SetScanParameter 150 150 1 0 0 9920 14032 72 " + std::to_string(c.driverSource) + " -> 0")
             << "source " << c.source << ", manual duplex " << c.manualDuplex;
         // The engine's end of the job.
-        g_LLD.DevMon_SetCallBackFun(nullptr, nullptr);
-        g_LLD.DevMon_Close();
-        g_b_devmon_close = TRUE;
-        m_dialog->SetBusy(FALSE);
+        EndJob();
         ClearDriverCalls();
     }
 }
@@ -144,15 +125,11 @@ TEST_F(ScanRoadTest, ANetworkPortOpensItsAddress) {
     EXPECT_EQ(CallsOf("ScanDrv_Open"), std::vector<std::string>{"ScanDrv_Open 10.0.0.5 -> 0"});
 
     // The preview's road opens it too (its network lookup answers at once).
-    g_LLD.DevMon_Close();
-    g_b_devmon_close = TRUE;
-    m_dialog->SetBusy(FALSE);
+    EndJob();
     ClearDriverCalls();
     EXPECT_TRUE(m_dialog->OpenScanDevice());
     EXPECT_EQ(CallsOf("ScanDrv_Open"), std::vector<std::string>{"ScanDrv_Open 10.0.0.5 -> 0"});
-    g_LLD.DevMon_Close();
-    g_b_devmon_close = TRUE;
-    m_dialog->SetBusy(FALSE);
+    EndJob();
     std::strcpy(m_dialog->m_ScanParam.szHostAddress, "10.0.0.9");
     EXPECT_FALSE(m_dialog->OpenScanDevice());
     EXPECT_EQ(m_dialog->m_bBusy, 0);
@@ -174,20 +151,14 @@ TEST_F(ScanRoadTest, DiskSpaceAndMemoryDecideAtTheirLimits) {
     platform::testing::SetDiskFreeSpace(need + 1);
     ClickScan();
     EXPECT_TRUE(Announced());
-    g_LLD.DevMon_Close();
-    g_b_devmon_close = TRUE;
-    m_dialog->SetBusy(FALSE);
-    m_assistor->SetState(500);
+    EndJob();
 
     // Grey needs a third of it.
     Settings(0, 0, 1);
     platform::testing::SetDiskFreeSpace(2480ULL * 3508 * 2 + 314572800ULL + 1);
     ClickScan();
     EXPECT_TRUE(Announced());
-    g_LLD.DevMon_Close();
-    g_b_devmon_close = TRUE;
-    m_dialog->SetBusy(FALSE);
-    m_assistor->SetState(500);
+    EndJob();
 
     MEMORYSTATUSEX memory{};
     memory.ullAvailPhys = memory.ullTotalPhys = 1ULL << 30;
@@ -321,9 +292,7 @@ TEST_F(ScanRoadTest, HostsThatNeedRoundSizesGetThem) {
     ClickScan();
     EXPECT_EQ(m_dialog->m_nWidth, 2550);
     EXPECT_EQ(m_dialog->m_nHeight, 3506) << "even, and two rows less without a window";
-    g_LLD.DevMon_Close();
-    g_b_devmon_close = TRUE;
-    m_dialog->SetBusy(FALSE);
+    EndJob();
 
     g_bHostOffice = FALSE;
     g_bNoUI = FALSE;
@@ -334,9 +303,7 @@ TEST_F(ScanRoadTest, HostsThatNeedRoundSizesGetThem) {
         ClickScan();
         EXPECT_EQ(m_dialog->m_nWidth, rotation == 0 ? 636 : 638) << "rotation " << rotation;
         EXPECT_EQ(m_dialog->m_nHeight, rotation == 0 ? 877 : 876) << "rotation " << rotation;
-        g_LLD.DevMon_Close();
-        g_b_devmon_close = TRUE;
-        m_dialog->SetBusy(FALSE);
+        EndJob();
     }
 }
 
@@ -354,10 +321,7 @@ TEST_F(ScanRoadTest, AutoCropIsChosenByModelSourceAndPaper) {
         ClickScan();
         EXPECT_EQ(g_bAutoCrop.load(), c.crop) << "source " << c.source << " paper " << c.paper;
         EXPECT_TRUE(Announced()) << "the page is announced either way";
-        g_LLD.DevMon_SetCallBackFun(nullptr, nullptr);
-        g_LLD.DevMon_Close();
-        g_b_devmon_close = TRUE;
-        m_dialog->SetBusy(FALSE);
+        EndJob();
     }
     g_bHasAutoCrop = FALSE;
 }
@@ -374,9 +338,7 @@ TEST_F(ScanRoadTest, WindowlessScanTakesTheCapabilitiesAndTheApplicationsFrame) 
     EXPECT_TRUE(Announced());
     EXPECT_EQ(m_dialog->m_ScanParam.colorMode, 1);
     EXPECT_EQ(m_dialog->m_nWidth, 1240) << "A4 at 150 dpi";
-    g_LLD.DevMon_Close();
-    g_b_devmon_close = TRUE;
-    m_dialog->SetBusy(FALSE);
+    EndJob();
 
     // A frame from DAT_IMAGELAYOUT: 1 in from the left, 2 from the top, 4 by 5 inches.
     TW_IMAGELAYOUT layout{};
@@ -389,9 +351,7 @@ TEST_F(ScanRoadTest, WindowlessScanTakesTheCapabilitiesAndTheApplicationsFrame) 
     EXPECT_EQ(m_dialog->ApplyScanParameters(TRUE), 0);
     EXPECT_EQ(CallsOf("ScanDrv_SetScanParameter"),
               std::vector<std::string>{"ScanDrv_SetScanParameter 150 150 1 1200 2400 6000 8400 72 0 -> 0"});
-    g_LLD.DevMon_Close();
-    g_b_devmon_close = TRUE;
-    m_dialog->SetBusy(FALSE);
+    EndJob();
 
     // A frame beyond the bed is held to it.
     layout.Frame = {FloatToFix32(0), FloatToFix32(0), FloatToFix32(20), FloatToFix32(30)};
@@ -399,9 +359,7 @@ TEST_F(ScanRoadTest, WindowlessScanTakesTheCapabilitiesAndTheApplicationsFrame) 
     m_dialog->ScanWithoutUI();
     EXPECT_EQ(m_dialog->m_nWidth, 1276);
     EXPECT_EQ(m_dialog->m_nHeight, 1754);
-    g_LLD.DevMon_Close();
-    g_b_devmon_close = TRUE;
-    m_dialog->SetBusy(FALSE);
+    EndJob();
     FreeCapabilityTable();
     g_nTwainPixelBits = 24;
     g_nTwainXResolution = 300;
