@@ -114,6 +114,35 @@ void DeleteOldTempFiles() {
     ::FindClose(find);
 }
 
+// Replaces `bitmap` with its mirror image (left and right swapped).
+void MirrorBitmap(CBitmap& bitmap) {
+    BITMAP bm{};
+    if (!bitmap.GetSafeHandle() || !bitmap.GetBitmap(&bm))
+        return;
+    HDC screen = ::GetDC(nullptr);
+    HBITMAP mirrored = ::CreateCompatibleBitmap(screen, bm.bmWidth, bm.bmHeight);
+    HDC from = ::CreateCompatibleDC(screen);
+    HDC to = ::CreateCompatibleDC(screen);
+    ::ReleaseDC(nullptr, screen);
+    if (mirrored != nullptr && from != nullptr && to != nullptr) {
+        HGDIOBJ oldFrom = ::SelectObject(from, bitmap.GetSafeHandle());
+        HGDIOBJ oldTo = ::SelectObject(to, mirrored);
+        // A negative width turns the picture round.
+        ::StretchBlt(to, bm.bmWidth - 1, 0, -bm.bmWidth, bm.bmHeight, from, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+        ::SelectObject(from, oldFrom);
+        ::SelectObject(to, oldTo);
+        bitmap.DeleteObject();
+        bitmap.Attach(mirrored);
+        mirrored = nullptr;
+    }
+    if (mirrored != nullptr)
+        ::DeleteObject(mirrored);
+    if (from != nullptr)
+        ::DeleteDC(from);
+    if (to != nullptr)
+        ::DeleteDC(to);
+}
+
 bool KeyDown(int virtKey) {
     return (::GetKeyState(virtKey) & 0x8000) != 0;
 }
@@ -325,6 +354,8 @@ void CMainUIDialog::InitSkins() {
         button->SetSkin(10431, 10429, 10432, 10430, 0, 0, CxSkinButton::kStretch, 0, 0);
 
     LoadModuleBitmap(m_bmpAdvancedBackground, g_bAppMode ? IDB_APP_BACKGROUND : IDB_ADVANCED_BACKGROUND);
+    if (g_bHebrew)
+        MirrorBitmap(m_bmpAdvancedBackground); // this background has no right-to-left picture of its own
     LoadModuleBitmap(m_bmpBasicBackground, g_bHebrew ? IDB_BASIC_BACKGROUND_RTL : IDB_BASIC_BACKGROUND);
 }
 

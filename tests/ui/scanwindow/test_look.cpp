@@ -113,6 +113,23 @@ TEST_P(LookTest, TheScanningWindow) {
     EXPECT_EQ(RectIn(hwnd, 10303), RectIn(hwnd, 10302)) << "Save and Delete share one place";
 }
 
+TEST_P(LookTest, TheAppModeWindow) {
+    const Language& language = GetParam();
+    g_bAppMode = TRUE;
+    CMainUIDialog dialog;
+    ASSERT_TRUE(dialog.CreateModeless(nullptr));
+    dialog.ShowWindow(SW_SHOW);
+    ut::RunPendingMessages();
+    HWND hwnd = dialog.m_hWnd;
+    ut::SaveWindowPng(hwnd, SnapshotPath(std::string("main_app_") + language.code).c_str());
+    for (int id : {20001, 20002, 20003, 20005, 20006, 20007})
+        ExpectTextFits(hwnd, id);
+    // The panes lie between the settings and the buttons.
+    EXPECT_GT(RectIn(hwnd, 1009).top, RectIn(hwnd, 10342).bottom);
+    EXPECT_GT(RectIn(hwnd, 20006).top, RectIn(hwnd, 1009).bottom);
+    EXPECT_EQ(RectIn(hwnd, 10139).left > RectIn(hwnd, 10342).left, language.rightToLeft);
+}
+
 TEST_P(LookTest, TheProgressDialogAndTheDuplexNote) {
     const Language& language = GetParam();
     CScanProgressDlg progress;
