@@ -52,7 +52,7 @@ TW_UINT16 CTwainDsApp::DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DA
         return TWRC_FAILURE;
 
     TW_UINT16 result = TWRC_NOTDSEVENT;
-    if (MSG == MSG_PROCESSEVENT) {
+    if (DAT == DAT_EVENT && MSG == MSG_PROCESSEVENT) {
         // The window's keys go through a message hook on the host's thread instead.
         if (pData != nullptr)
             static_cast<pTW_EVENT>(pData)->TWMessage = MSG_NULL;

@@ -215,6 +215,17 @@ TEST_F(ModuleTest, DispatchChecksBeforeAnyHandler) {
     EXPECT_EQ(ds(&app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_NOTDSEVENT);
     EXPECT_EQ(event.TWMessage, MSG_NULL);
 
+    // MSG_PROCESSEVENT with another data argument is no event: its smaller structure is not written as a TW_EVENT.
+    struct {
+        TW_PENDINGXFERS pending;
+        TW_UINT16 padding;
+        TW_UINT16 behind; // where a TW_EVENT keeps TWMessage
+    } notAnEvent{{2, 0}, 0, 0x5A5A};
+    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_PENDINGXFERS, MSG_PROCESSEVENT, &notAnEvent), TWRC_FAILURE);
+    EXPECT_EQ(notAnEvent.behind, 0x5A5A);
+    EXPECT_EQ(notAnEvent.pending.Count, 2);
+    EXPECT_EQ(ds.Status(&app), TWCC_BADPROTOCOL) << "the pending-transfer handler knows no MSG_PROCESSEVENT";
+
     // A second application, or no origin, is refused while one is connected; the event stays as it was.
     event.TWMessage = 0x1234;
     EXPECT_EQ(ds(&other, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_FAILURE);
