@@ -624,10 +624,12 @@ TW_UINT32 CapItemSize(TW_UINT16 itemType) {
     }
 }
 
-// Rounded half away from zero, so that negative values such as -1000 and -0.25 come out exact.
+// Rounded half away from zero, so that negative values such as -1000 and -0.25 come out exact. A value beyond the
+// FIX32 range takes its nearest end: a float holds 32767.99998 as 32768.
 TW_FIX32 FloatToFix32(float value) {
     const double scaled = static_cast<double>(value) * 65536.0;
-    const auto n = static_cast<TW_INT32>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+    const double rounded = scaled < 0 ? scaled - 0.5 : scaled + 0.5;
+    const auto n = static_cast<TW_INT32>(std::clamp<double>(rounded, INT32_MIN, INT32_MAX));
     TW_FIX32 fix;
     fix.Whole = static_cast<TW_INT16>(n >> 16);
     fix.Frac = static_cast<TW_UINT16>(n & 0xFFFF);

@@ -238,11 +238,19 @@ TEST_F(CapabilityTest, FramesIsAOneValueFrameInLeftTopRightBottomOrder) {
     EXPECT_TRUE(SameFix(r.Fix(10), Fix(8, 32768))) << "right 8.5";
     EXPECT_TRUE(SameFix(r.Fix(14), Fix(11, 45220))) << "bottom 11.69, got " << r.Fix(14).Frac;
 
-    // A frame set by the application comes back in the same order.
+    // The largest FIX32 edge, which a float rounds up to 32768, still comes back as the largest FIX32.
     std::vector<unsigned char> set(2 + 16);
     const TW_UINT16 type = TWTY_FRAME;
-    const TW_FIX32 frame[4] = {Fix(1, 0), Fix(2, 0), Fix(5, 16384), Fix(7, 0)};
     std::memcpy(set.data(), &type, 2);
+    const TW_FIX32 widest[4] = {Fix(0, 0), Fix(0, 0), Fix(32767, 65535), Fix(-32768, 0)};
+    std::memcpy(set.data() + 2, widest, 16);
+    ASSERT_EQ(Set(ICAP_FRAMES, TWON_ONEVALUE, set).rc, TWRC_SUCCESS);
+    Reply edge = Ask(ICAP_FRAMES, MSG_GETCURRENT);
+    EXPECT_TRUE(SameFix(edge.Fix(10), Fix(32767, 65535))) << "right, got whole " << edge.Fix(10).Whole;
+    EXPECT_TRUE(SameFix(edge.Fix(14), Fix(-32768, 0))) << "bottom";
+
+    // A frame set by the application comes back in the same order.
+    const TW_FIX32 frame[4] = {Fix(1, 0), Fix(2, 0), Fix(5, 16384), Fix(7, 0)};
     std::memcpy(set.data() + 2, frame, 16);
     ASSERT_EQ(Set(ICAP_FRAMES, TWON_ONEVALUE, set).rc, TWRC_SUCCESS);
     Reply back = Ask(ICAP_FRAMES, MSG_GETCURRENT);
