@@ -9,9 +9,12 @@
 
 #include "twain/DeviceState.h"
 
+#include "platform/base/wstring.h"
 #include "platform/gdi/testing.h"
 
 #include <unistd.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -26,7 +29,12 @@ void PrintTo(const Language& language, std::ostream* out) {
     *out << language.code;
 }
 const Language kLanguages[] = {
-    {u"English", "enus", false}, {u"Simplified_Chinese", "zhcn", false}, {u"Hebrew", "he", true}};
+    {u"English", "enus", false},   {u"Simplified_Chinese", "zhcn", false}, {u"Hebrew", "he", true},
+    {u"Japanese", "ja", false},    {u"Russian", "ru", false},              {u"Portuguese", "pt", false},
+    {u"Spanish", "esmx", false},   {u"French", "fr", false},               {u"Polish", "pl", false},
+    {u"German", "de", false},      {u"Italian", "it", false},              {u"Arabic", "ar", true},
+    {u"Turkish", "tr", false},     {u"Norwegian", "no", false},            {u"Swedish", "sv", false},
+    {u"Traditional_Chinese", "zhtw", false}};
 
 std::string SnapshotPath(const std::string& name) {
     char self[4096] = {};
@@ -42,6 +50,46 @@ CRect RectIn(HWND parent, int id) {
     GetWindowRect(GetDlgItem(parent, id), &rect);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
+}
+
+// Every text of the window fits its control, as the control lays it out: a translation too long for its place is
+// shortened in the language's library.
+void ExpectEveryTextFits(HWND window) {
+    for (const ut::TextOverflow& overflow : ut::CheckTextFit(window).overflows)
+        ADD_FAILURE() << ut::DescribeOverflow(overflow);
+}
+
+// The size strip paints its three texts (label and value each) itself, a third of the strip apart: at the widest
+// values of an A3 page they stand apart, inside the strip, the last one clear of the divider.
+void ExpectSizeStripTextsApart(CSizeInfoStatic& strip) {
+    for (int unit : {CSizeInfoStatic::kInch, CSizeInfoStatic::kMillimetre, CSizeInfoStatic::kPixel}) {
+        strip.SetSizeInfo(11.69f, 16.54f, unit, 0, 1200, 2);
+        platform::gdi::ClearTextLog();
+        strip.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const std::vector<platform::gdi::DrawnText> drawn = platform::gdi::TextLog();
+        ASSERT_EQ(drawn.size(), 3u) << "unit " << unit;
+        CRect client;
+        strip.GetClientRect(&client);
+        CFont font;
+        font.CreateFont(14, 0, 0, 0, 100, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, 2, 6, u"Arial");
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, font.GetSafeHandle());
+        std::vector<std::pair<int, int>> spans; // left and right of each text, in the strip's pixels
+        for (const auto& text : drawn) {
+            SIZE extent{};
+            GetTextExtentPoint32W(dc, text.text.c_str(), static_cast<int>(text.text.size()), &extent);
+            spans.emplace_back(text.pos.x, text.pos.x + extent.cx);
+            EXPECT_GE(text.pos.x, 0) << platform::ToUtf8(text.text);
+            EXPECT_LE(text.pos.x + extent.cx, client.Width()) << platform::ToUtf8(text.text);
+        }
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        std::sort(spans.begin(), spans.end());
+        for (size_t i = 1; i < spans.size(); ++i)
+            EXPECT_LE(spans[i - 1].second, spans[i].first) << "unit " << unit << ": texts " << i - 1 << " and " << i
+                                                           << " run into each other";
+    }
 }
 
 // The text of a control fits in it with the dialog's font (a little room for a button's frame).
@@ -102,6 +150,8 @@ TEST_P(LookTest, TheScanningWindow) {
         EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, id))) << "control " << id << " waits for its use";
     EXPECT_EQ(SendDlgItemMessageW(hwnd, 20004, CB_GETCOUNT, 0, 0), 3);
     EXPECT_EQ(dialog.m_stcSizeInfo.GetWidthText().IsEmpty(), false);
+    ExpectEveryTextFits(hwnd);
+    ExpectSizeStripTextsApart(dialog.m_stcSizeInfo);
 
     // Right to left: the settings side is on the left, the preview on the right, the tools in mirrored order.
     const CRect preview = RectIn(hwnd, 10139);
@@ -144,6 +194,7 @@ TEST_P(LookTest, TheProgressDialogAndTheDuplexNote) {
         EXPECT_EQ(TextOf(GetDlgItem(dlg, 10351)), u"42 %");
         for (int id : {10350, 1040, IDCANCEL})
             ExpectTextFits(dlg, id);
+        ExpectEveryTextFits(dlg);
         EXPECT_EQ(RectIn(dlg, IDCANCEL).left < RectIn(dlg, 10350).left + 20, language.rightToLeft);
         EndDialog(dlg, IDOK);
     };
@@ -154,6 +205,7 @@ TEST_P(LookTest, TheProgressDialogAndTheDuplexNote) {
         ut::RunPendingMessages();
         ut::SaveWindowPng(dlg, SnapshotPath(std::string("duplex_") + language.code).c_str());
         EXPECT_EQ(TextOf(GetDlgItem(dlg, 10450)), String(1157));
+        ExpectEveryTextFits(dlg);
         EndDialog(dlg, IDOK);
     };
     CManualDuplexDlg::GetInstance().DoModal();
