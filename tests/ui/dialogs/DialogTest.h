@@ -1,6 +1,7 @@
 // The dialog tests' root: a C:\ root of each test's own, input driven by the test (no X windows), the language
-// library of a chosen language as resource module with the globals the window sets for it, and snapshots: with
-// DIALOG_PNG_DIR set, Snapshot writes <DIALOG_PNG_DIR>/<name>_<language>.png.
+// library of a chosen language as resource module with the globals the window sets for it, and snapshots: Snapshot
+// checks that every text of the dialog fits its control and, with DIALOG_PNG_DIR set, writes
+// <DIALOG_PNG_DIR>/<name>_<language>.png.
 #pragma once
 
 #include "platform/base/path.h"
@@ -34,13 +35,15 @@ inline std::u16string ItemText(HWND dlg, int id) {
     return TextOf(GetDlgItem(dlg, id));
 }
 
-// The languages every dialog is looked at in: code and language number.
+// The languages every dialog is looked at in, each library once: code and language number.
 struct Language {
     const char* code;
     int number;
 };
 inline constexpr Language kEnglish{"enus", 1}, kChinese{"zhcn", 0}, kHebrew{"he", 21};
-inline constexpr Language kLanguages[] = {kEnglish, kChinese, kHebrew};
+inline constexpr Language kLanguages[] = {kEnglish,    kChinese,   kHebrew,    {"ja", 2},   {"ru", 3}, {"pt", 4},
+                                          {"esmx", 5}, {"fr", 6},  {"pl", 7},  {"de", 8},   {"it", 9}, {"ar", 10},
+                                          {"tr", 11},  {"no", 16}, {"sv", 17}, {"zhtw", 20}};
 
 class DialogTest : public ::testing::Test {
 protected:
@@ -95,6 +98,8 @@ protected:
 
     void Snapshot(HWND hwnd, const std::string& name) {
         ut::RunPendingMessages();
+        for (const ut::TextOverflow& overflow : ut::CheckTextFit(hwnd).overflows)
+            ADD_FAILURE() << name << "_" << m_language.code << ": " << ut::DescribeOverflow(overflow);
         if (const char* out = std::getenv("DIALOG_PNG_DIR"))
             ut::SaveWindowPng(hwnd, (std::string(out) + "/" + name + "_" + m_language.code + ".png").c_str());
     }

@@ -116,10 +116,11 @@ TEST_F(NumberEditTest, ValuesAreShownInTheModesFormatWithTheLanguagesSeparator) 
     Open();
     for (const Language& language : kLanguages) {
         UseLanguage(language);
+        const std::u16string separator(1, GetLanguageInfo(language.number).decimalSep);
         host.decimal.SetValue(CNumberEdit::kOneDecimal, 15);
-        EXPECT_EQ(Text(host.decimal), u"1.5") << language.code;
+        EXPECT_EQ(Text(host.decimal), u"1" + separator + u"5") << language.code;
         host.decimal.SetValue(CNumberEdit::kTwoDecimals, 25);
-        EXPECT_EQ(Text(host.decimal), u"0.25") << language.code;
+        EXPECT_EQ(Text(host.decimal), u"0" + separator + u"25") << language.code;
     }
     g_chDecimalSep = u',';
     host.decimal.SetRange(1, 99);

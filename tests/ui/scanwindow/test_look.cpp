@@ -28,13 +28,14 @@ struct Language {
 void PrintTo(const Language& language, std::ostream* out) {
     *out << language.code;
 }
-const Language kLanguages[] = {
-    {u"English", "enus", false},   {u"Simplified_Chinese", "zhcn", false}, {u"Hebrew", "he", true},
-    {u"Japanese", "ja", false},    {u"Russian", "ru", false},              {u"Portuguese", "pt", false},
-    {u"Spanish", "esmx", false},   {u"French", "fr", false},               {u"Polish", "pl", false},
-    {u"German", "de", false},      {u"Italian", "it", false},              {u"Arabic", "ar", true},
-    {u"Turkish", "tr", false},     {u"Norwegian", "no", false},            {u"Swedish", "sv", false},
-    {u"Traditional_Chinese", "zhtw", false}};
+const Language kLanguages[] = {{u"English", "enus", false}, {u"Simplified_Chinese", "zhcn", false},
+                               {u"Hebrew", "he", true},     {u"Japanese", "ja", false},
+                               {u"Russian", "ru", false},   {u"Portuguese", "pt", false},
+                               {u"Spanish", "esmx", false}, {u"French", "fr", false},
+                               {u"Polish", "pl", false},    {u"German", "de", false},
+                               {u"Italian", "it", false},   {u"Arabic", "ar", true},
+                               {u"Turkish", "tr", false},   {u"Norwegian", "no", false},
+                               {u"Swedish", "sv", false},   {u"Traditional_Chinese", "zhtw", false}};
 
 std::string SnapshotPath(const std::string& name) {
     char self[4096] = {};
@@ -71,8 +72,8 @@ void ExpectSizeStripTextsApart(CSizeInfoStatic& strip) {
         CRect client;
         strip.GetClientRect(&client);
         CFont font;
-        font.CreateFont(14, 0, 0, 0, 100, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, 2, 6, u"Arial");
+        font.CreateFont(14, 0, 0, 0, 100, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                        2, 6, u"Arial");
         HDC dc = CreateCompatibleDC(nullptr);
         HGDIOBJ old = SelectObject(dc, font.GetSafeHandle());
         std::vector<std::pair<int, int>> spans; // left and right of each text, in the strip's pixels
@@ -87,8 +88,8 @@ void ExpectSizeStripTextsApart(CSizeInfoStatic& strip) {
         DeleteDC(dc);
         std::sort(spans.begin(), spans.end());
         for (size_t i = 1; i < spans.size(); ++i)
-            EXPECT_LE(spans[i - 1].second, spans[i].first) << "unit " << unit << ": texts " << i - 1 << " and " << i
-                                                           << " run into each other";
+            EXPECT_LE(spans[i - 1].second, spans[i].first)
+                << "unit " << unit << ": texts " << i - 1 << " and " << i << " run into each other";
     }
 }
 
