@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <sys/wait.h>
 #include <vector>
 
@@ -305,6 +308,7 @@ TEST_F(ManagerTest, ImagingApplicationNamesTheBadArgument) {
         {"--pixeltype cmyk", "--pixeltype: 'cmyk' is not bw, gray or rgb"},
         {"--feeder maybe", "--feeder: 'maybe' is not on or off"},
         {"--size a0", "--size: 'a0' is not a4, a5, a6, a3, b5, letter or legal"},
+        {"--lang english", "--lang: 'english' is not a language code"},
         {"--enable --bogus", "unknown option '--bogus'"},
         {"--source", "--source needs a value"},
     };
@@ -321,6 +325,21 @@ TEST_F(ManagerTest, ImagingApplicationNamesTheBadArgument) {
         EXPECT_EQ(run.status, 0) << help;
         EXPECT_EQ(run.out.rfind("usage: twainapp", 0), 0u) << help << ":\n" << run.out;
     }
+}
+
+// The window's picture in a language of the user's choice, each text checked against its control.
+TEST_F(ManagerTest, ImagingApplicationSavesTheWindowInTheChosenLanguage) {
+    std::vector<std::string> pictures;
+    for (const char* code : {"de", "ar"}) {
+        const std::string png = m_root + "/window_" + code + ".png";
+        const AppRun run = RunImagingApplication(std::string("--lang ") + code + " --png '" + png + "' --check");
+        EXPECT_EQ(run.status, 0) << code << ":\n" << run.out;
+        EXPECT_NE(run.out.find("texts of the source's window: each fits its control"), std::string::npos) << run.out;
+        std::ifstream file(png, std::ios::binary);
+        pictures.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        EXPECT_FALSE(pictures.back().empty()) << png;
+    }
+    EXPECT_NE(pictures[0], pictures[1]) << "German and Arabic windows look alike";
 }
 
 // Failures are told in words beside the TWAIN codes, with the folder that was looked in.

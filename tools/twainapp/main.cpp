@@ -124,6 +124,10 @@ int Usage(FILE* to, int result) {
             "  --enable-ui    with the source's window (Scan announces a page, Close asks to be closed)\n"
             "  --wait <s>     how long to wait for notifications once enabled, 0 to 86400 (default 10)\n"
             "  --png <file>   enable with the source's window, save it as a PNG file once it has painted, and end\n"
+            "  --check        with --png: also measure every text of the window against its control, name each one\n"
+            "                 that does not fit, and end with 1 if any does not\n"
+            "  --lang <code>  the system locale of that language for the source (enus, zhcn, zhtw, ja, ru, pt, esmx,\n"
+            "                 fr, pl, de, it, ar, tr, no, sv, he); a registry value \"Language\" still comes first\n"
             "  The notifications the source sends (MSG_XFERREADY, MSG_CLOSEDSREQ) are printed; the source is\n"
             "  disabled on MSG_CLOSEDSREQ, after MSG_XFERREADY without the window, or when the wait ends.\n");
     return result;
@@ -149,6 +153,21 @@ bool ParseOnOff(const std::string& text, TW_UINT32& value) {
 bool IsSettingOption(const std::string& option) {
     return option == "--pixeltype" || option == "--resolution" || option == "--feeder" || option == "--duplex" ||
            option == "--size";
+}
+
+// The system locale that makes the source choose each language code when the registry names no language: the
+// locale of the environment, which the source reads when it opens (LC_ALL first).
+constexpr std::pair<const char*, const char*> kLanguageLocales[] = {
+    {"enus", "en_US.UTF-8"}, {"zhcn", "zh_CN.UTF-8"}, {"zhtw", "zh_TW.UTF-8"}, {"ja", "ja_JP.UTF-8"},
+    {"ru", "ru_RU.UTF-8"},   {"pt", "pt_BR.UTF-8"},   {"esmx", "es_MX.UTF-8"}, {"fr", "fr_FR.UTF-8"},
+    {"pl", "pl_PL.UTF-8"},   {"de", "de_DE.UTF-8"},   {"it", "it_IT.UTF-8"},   {"ar", "ar_SA.UTF-8"},
+    {"tr", "tr_TR.UTF-8"},   {"no", "nb_NO.UTF-8"},   {"sv", "sv_SE.UTF-8"},   {"he", "he_IL.UTF-8"}};
+
+const char* LocaleOfLanguage(const std::string& code) {
+    for (const auto& [known, locale] : kLanguageLocales)
+        if (code == known)
+            return locale;
+    return nullptr;
 }
 
 // Whole seconds, written as such.
@@ -305,8 +324,9 @@ bool PaintPending(HWND hwnd) {
     return pending;
 }
 
-// Gives the source turns until its window has painted (at most 5 s), then saves the window as the user sees it.
-bool SaveSourceWindow(twainapp::TwainSession& session, const std::string& path) {
+// Gives the source turns until its window has painted (at most 5 s), then saves the window as the user sees it
+// and, with `checkTexts`, names every text of it that does not fit its control.
+bool SaveSourceWindow(twainapp::TwainSession& session, const std::string& path, bool checkTexts) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     HWND window = nullptr;
     for (int turns = 0; std::chrono::steady_clock::now() < deadline; ++turns) {
@@ -325,7 +345,15 @@ bool SaveSourceWindow(twainapp::TwainSession& session, const std::string& path) 
         return false;
     }
     std::printf("Saved the source's window as %s\n", path.c_str());
-    return true;
+    if (!checkTexts)
+        return true;
+    const platform::user::testing::TextFitReport fit = platform::user::testing::CheckTextFit(window);
+    for (const platform::user::testing::TextOverflow& overflow : fit.overflows)
+        std::fprintf(stderr, "twainapp: a text does not fit: %s\n",
+                     platform::user::testing::DescribeOverflow(overflow).c_str());
+    std::printf("Checked %d texts of the source's window: %s\n", fit.checked,
+                fit.overflows.empty() ? "each fits its control" : "some do not fit");
+    return fit.overflows.empty();
 }
 
 // The application's event loop while the source is enabled: MSG_PROCESSEVENT gives the source its turn, and the
@@ -357,6 +385,7 @@ int main(int argc, char** argv) {
     int enable = 0; // 1 without the window, 2 with it
     int waitSeconds = 10;
     std::string pngPath;
+    bool checkTexts = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "-h" || option == "--help")
@@ -365,9 +394,13 @@ int main(int argc, char** argv) {
             enable = option == "--enable" ? 1 : 2;
             continue;
         }
+        if (option == "--check") {
+            checkTexts = true;
+            continue;
+        }
         // Every other option takes a value.
         if (option != "--dsm" && option != "--source" && option != "--wait" && option != "--png" &&
-            !IsSettingOption(option))
+            option != "--lang" && !IsSettingOption(option))
             return BadArgument("unknown option '" + option + "'");
         if (i + 1 >= argc)
             return BadArgument(option + " needs a value");
@@ -381,6 +414,11 @@ int main(int argc, char** argv) {
         } else if (option == "--png") {
             pngPath = value;
             enable = 2; // the picture is of the window
+        } else if (option == "--lang") {
+            const char* locale = LocaleOfLanguage(value);
+            if (locale == nullptr)
+                return BadArgument("--lang: '" + value + "' is not a language code (see --help)");
+            setenv("LC_ALL", locale, 1);
         } else if (option == "--wait") {
             if (!ParseSeconds(value, waitSeconds))
                 return BadArgument("--wait: '" + value + "' is not a whole number of seconds from 0 to 86400");
@@ -450,7 +488,7 @@ int main(int argc, char** argv) {
     if (enable != 0) {
         if (session.Enable(enable == 2) == TWRC_SUCCESS) {
             if (!pngPath.empty()) {
-                if (!SaveSourceWindow(session, pngPath))
+                if (!SaveSourceWindow(session, pngPath, checkTexts))
                     result = 1;
             } else {
                 RunEnabled(session, enable == 2, waitSeconds);
