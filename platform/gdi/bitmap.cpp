@@ -37,6 +37,13 @@ std::uint8_t Expand(std::uint32_t v, int width) {
     return static_cast<std::uint8_t>(out);
 }
 
+// A 32-bit pixel wherever it lies: the rows of a file or a caller's bits need not be aligned.
+std::uint32_t Load32(const std::uint8_t* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
 std::size_t DdbStride(const Bitmap& b) {
     return b.mono ? static_cast<std::size_t>((b.width + 15) / 16) * 2 : static_cast<std::size_t>(b.width) * 4;
 }
@@ -124,15 +131,14 @@ void DecodeDibRow(const DibInfo& dib, const void* bits, int row, std::uint32_t* 
     case 32: {
         bool plain32 = dib.bitCount == 32 && dib.masks[0] == 0xFF0000 && dib.masks[1] == 0xFF00 && dib.masks[2] == 0xFF;
         if (plain32) {
-            const auto* q = reinterpret_cast<const std::uint32_t*>(p);
             for (int x = 0; x < w; ++x)
-                out[x] = q[x] & 0x00FFFFFF;
+                out[x] = Load32(p + 4 * static_cast<size_t>(x)) & 0x00FFFFFF;
             break;
         }
         for (int x = 0; x < w; ++x) {
             std::uint32_t v = dib.bitCount == 16 ? static_cast<std::uint32_t>(p[2 * static_cast<size_t>(x)] |
                                                                               (p[2 * static_cast<size_t>(x) + 1] << 8))
-                                                 : reinterpret_cast<const std::uint32_t*>(p)[x];
+                                                 : Load32(p + 4 * static_cast<size_t>(x));
             std::uint32_t rgb = 0;
             for (int c = 0; c < 3; ++c)
                 rgb = (rgb << 8) | Expand((v & dib.masks[c]) >> dib.shifts[c], dib.widths[c]);

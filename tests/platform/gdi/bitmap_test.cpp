@@ -118,6 +118,21 @@ TEST(Bitmap, FileWhoseColourTableRunsPastItsEndIsRefused) {
     EXPECT_EQ(nullptr, platform::gdi::CreateBitmapFromBmpFile(masks.data(), masks.size()));
 }
 
+TEST(Bitmap, ThirtyTwoBitPixelsAtAnOddOffsetOfTheFileAreRead) {
+    // Two 32-bit pixels one byte behind the header: the pixel offset of the file need not be aligned.
+    auto file = BmpFile(2, 1, 32, {}, {0, 0x33, 0x22, 0x11, 0, 0xCC, 0xBB, 0xAA, 0});
+    BITMAPFILEHEADER fh;
+    std::memcpy(&fh, file.data(), sizeof fh);
+    fh.bfOffBits += 1;
+    std::memcpy(file.data(), &fh, sizeof fh);
+    HBITMAP h = platform::gdi::CreateBitmapFromBmpFile(file.data(), file.size());
+    ASSERT_NE(nullptr, h);
+    auto px = platform::gdi::ReadBitmapPixels(h);
+    EXPECT_EQ(0x112233u, px[0]);
+    EXPECT_EQ(0xAABBCCu, px[1]);
+    DeleteObject(h);
+}
+
 TEST(Bitmap, BlackAndWhiteOneBitFileBecomesMonochrome) {
     auto file = BmpFile(8, 1, 1, {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}}, {0x0F, 0, 0, 0});
     HBITMAP h = platform::gdi::CreateBitmapFromBmpFile(file.data(), file.size());
