@@ -48,6 +48,14 @@ bool ReadLine(const std::string& line, Control& c) {
         if (!(value >> d.name >> d.address))
             return false;
         c.netDevices.push_back(d);
+    } else if (key == "net_wait_ms") {
+        int n;
+        if (Trim(value.str()) == "never")
+            c.netWaitMs = kNetWaitNever;
+        else if (ReadAll(value, n) && n >= 0)
+            c.netWaitMs = n;
+        else
+            return false;
     } else if (key == "document") {
         Placement p = c.document;
         if (!(value >> p.left >> p.top >> p.width >> p.height) || !OnTheBed(p))

@@ -7,6 +7,8 @@
 //   feeder_sheets  = 3                   sheets in the feeder for every job (0: the feeder is empty)
 //   usb            = 1                   a device answers on the local port ("\\.\Usbscan" and other "\\" paths)
 //   net_device     = <name> <address>    a network device (repeatable); found by discovery, opened by either
+//   net_wait_ms    = 0                   discovery and detection answer only after that long; "never": not while the
+//                                        file says so (a network that does not answer; rewrite the file to release)
 //   document       = 1200 1200 7200 9600 left top width height of the document on the bed, 1/1200 inch
 //   skew           = 0                   the document's angle in degrees, counter-clockwise
 //   page_ms        = 0                   time the mechanism takes to scan one page side (0: at once)
@@ -44,10 +46,13 @@ struct Fault {
     long long n = 1;
 };
 
+inline constexpr int kNetWaitNever = -1;
+
 struct Control {
     int feederSheets = 3;
     bool usb = true;
     std::vector<NetDevice> netDevices;
+    int netWaitMs = 0; // kNetWaitNever: until the file says otherwise
     Placement document;
     int pageMs = 0;
     int duplexWaitMs = 1000;

@@ -5,6 +5,7 @@
 #include "companions/scandrv/ScanDrv.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +83,22 @@ bool NetDeviceAnswers(const Control& c, const char* nameOrAddress) {
     return std::any_of(c.netDevices.begin(), c.netDevices.end(), [&](const NetDevice& d) {
         return strcasecmp(d.name.c_str(), nameOrAddress) == 0 || d.address == nameOrAddress;
     });
+}
+
+// Network discovery and detection take the control file's net_wait_ms before they answer; "never" holds the call
+// until the file no longer says so (looked at every 20 ms).
+void WaitForNetwork() {
+    const int wait = CurrentControl().netWaitMs;
+    if (wait > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+        return;
+    }
+    while (wait == kNetWaitNever) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        RefreshControl();
+        if (CurrentControl().netWaitMs != kNetWaitNever)
+            return;
+    }
 }
 
 // The arguments of a call as the journal writes them: each after a space, a missing text as "(null)".
@@ -308,6 +325,7 @@ SCANDRV_EXPORT int ScanDrv_BroadcastMFP(int* count, char* names) {
     return Guarded("ScanDrv_BroadcastMFP", true, [&] {
         if (!count)
             return 1;
+        WaitForNetwork();
         Control c = CurrentControl();
         const int found = static_cast<int>(c.netDevices.size());
         if (!names) {
@@ -335,12 +353,14 @@ SCANDRV_EXPORT int ScanDrv_LocateMFP(char* address, char*) {
 
 // Answers 0 when a device answers at the request's address; the caller notifies its window itself.
 SCANDRV_EXPORT int ScanDrv_DetectNetMFP(NetDetectRequest* request) {
+    const std::string address =
+        request ? std::string(request->address, strnlen(request->address, sizeof request->address)) : std::string();
     return Guarded("ScanDrv_DetectNetMFP", true, [&] {
         if (!request)
             return 1;
-        std::string address(request->address, strnlen(request->address, sizeof request->address));
+        WaitForNetwork();
         return NetDeviceAnswers(CurrentControl(), address.c_str()) ? 0 : 4;
-    });
+    }, Args(Text{request ? address.c_str() : nullptr}));
 }
 
 SCANDRV_EXPORT int ScanDrv_SetCallBackFun(void* handle, ScanDrvCallback callback, void* context) {

@@ -47,3 +47,12 @@ TEST(ControlFile, LinesItCannotReadAreReported) {
                                         "line 6: usb 0", "line 7: jam = 0 12", "line 8: fault = ScanDrv_StartScan",
                                         "line 9: fault = ScanDrv_StartScan 5 twice", "line 10: skew = 50"}));
 }
+
+TEST(ControlFile, TheNetworkWaitIsMillisecondsOrNever) {
+    EXPECT_EQ(ParseControl("").netWaitMs, 0);
+    EXPECT_EQ(ParseControl("net_wait_ms = 250\n").netWaitMs, 250);
+    EXPECT_EQ(ParseControl("net_wait_ms = never\n").netWaitMs, scandrv::kNetWaitNever);
+    std::vector<std::string> unread;
+    EXPECT_EQ(ParseControl("net_wait_ms = -5\nnet_wait_ms = soon\n", &unread).netWaitMs, 0);
+    EXPECT_EQ(unread.size(), 2u);
+}

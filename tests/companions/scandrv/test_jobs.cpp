@@ -315,6 +315,28 @@ TEST_F(JobTest, DiscoveryAnswersFromTheConfiguredDevices) {
     ASSERT_EQ(api.ScanDrv_Open_C("KVX-7731-LAB", &m_handle), 0);
 }
 
+TEST_F(JobTest, DiscoveryWaitsAsTheControlFileSaysAndNeverAnswersUntilReleased) {
+    WriteControl("net_device = KVX-7731-LAB 10.0.0.7\nnet_wait_ms = 150\n");
+    int count = 0;
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(api.ScanDrv_BroadcastMFP(&count, nullptr), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+    EXPECT_EQ(count, 1);
+
+    WriteControl("net_device = KVX-7731-LAB 10.0.0.7\nnet_wait_ms = never\n");
+    std::atomic<int> answer{-1};
+    std::thread detect([&] {
+        NetDetectRequest request{};
+        std::strcpy(request.address, "10.0.0.7");
+        answer = api.ScanDrv_DetectNetMFP(&request);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(answer.load(), -1) << "the network does not answer";
+    WriteControl("net_device = KVX-7731-LAB 10.0.0.7\n");
+    detect.join();
+    EXPECT_EQ(answer.load(), 0) << "released, it answers from the file as it now stands";
+}
+
 TEST_F(JobTest, PushStatusFollowsTheJobOrTheControlFile) {
     WriteControl("feeder_sheets = 2\n");
     Open();
