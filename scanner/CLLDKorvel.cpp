@@ -128,6 +128,16 @@ void CLLDKorvel::UnloadDriver() {
     }
 }
 
+HMODULE CLLDKorvel::PinLibrary() const {
+    if (!m_hModule)
+        return nullptr;
+    WCHAR path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(m_hModule, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    return LoadLibraryW(path);
+}
+
 int CLLDKorvel::DevMon_BroadcastMFP(int* count, char* names, int) {
     if (!m_pfnBroadcastMFP)
         return -1;

@@ -47,6 +47,10 @@ public:
     int AbortScan();
 
     bool IsLoaded() const { return m_hModule != nullptr; }
+    // Another reference to the loaded driver library for a call made on a thread of its own: released with
+    // FreeLibrary once that call is over, it keeps the library loaded should the wrapper unload it meanwhile. Null
+    // when no library is loaded.
+    HMODULE PinLibrary() const;
     bool IsDeviceOpen() const { return m_hDevice.load() != nullptr; }
 
 private:

@@ -53,6 +53,19 @@ TEST_F(CLLDKorvelTest, LoadsTheLibraryNamedByModuleFolderAndFilePrefixOnce) {
     EXPECT_FALSE(DebugHas(u"lld.dll")) << "a second load does not load again";
 }
 
+TEST_F(CLLDKorvelTest, APinnedLibraryOutlivesTheWrappersUnload) {
+    EXPECT_EQ(lld.PinLibrary(), nullptr) << "nothing loaded, nothing to pin";
+    ASSERT_EQ(lld.LoadDriver(), 1);
+    HMODULE pin = lld.PinLibrary();
+    ASSERT_NE(pin, nullptr);
+    auto broadcast = reinterpret_cast<int (*)(int*, char*)>(GetProcAddress(pin, "ScanDrv_BroadcastMFP"));
+    lld.UnloadDriver();
+    int count = -1;
+    ASSERT_NE(broadcast, nullptr);
+    EXPECT_EQ(broadcast(&count, nullptr), 0) << "a call on another thread still finds the library mapped";
+    EXPECT_TRUE(FreeLibrary(pin));
+}
+
 TEST_F(CLLDKorvelTest, WithoutTheLibraryEveryOperationAnswersMinusOne) {
     SetFilePrefix("absent");
     EXPECT_EQ(lld.LoadDriver(), 0);
