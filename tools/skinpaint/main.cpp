@@ -540,6 +540,19 @@ Canvas PaneBackground(int width, int height) {
     return c;
 }
 
+// The port dialog's background (and the about box's): a neutral shade from near white at the top to a light grey
+// at the bottom. The port dialog's three radios paint grey 249, 240 and 230 behind themselves; they sit at the
+// heights (33, 87 and 149 pixels) where the shade has those values.
+Canvas ShadedBackground() {
+    const int width = 375, height = 237;
+    Canvas c(width, height, kPanel);
+    for (int y = 0; y < height; ++y) {
+        const double v = 254.2 - 0.163 * (y + 0.5);
+        c.FillRect(0, y, width, y + 1, Rgb{v, v, v});
+    }
+    return c;
+}
+
 // The shared push-button skin, in both deliverables.
 bool WriteButtons(const std::string& out) {
     bool ok = true;
@@ -581,6 +594,7 @@ int main(int argc, char** argv) {
     ok &= Write(GraphBackground(244, 300, 265, 40, 177, 111), out, "histogram_background.bmp");
     ok &= WriteScanWindow(out);
     ok &= Write(PaneBackground(294, 136), out, "pane_background.bmp");
+    ok &= Write(ShadedBackground(), out, "shaded_background.bmp");
     ok &= Write(AdjustmentBackground(423, 243, 198), out, "save_background.bmp");
     if (argc > 2)
         ok &= WriteTestData(argv[2]);

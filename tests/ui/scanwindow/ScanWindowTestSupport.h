@@ -34,6 +34,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace scanwindow_test {
 
 namespace ut = platform::user::testing;
@@ -57,6 +59,16 @@ inline std::u16string TextOf(HWND hwnd) {
     WCHAR buffer[1024] = {};
     GetWindowTextW(hwnd, buffer, 1024);
     return buffer;
+}
+
+// Where a test saves a picture to look at: "snapshots/<name>.png" beside this program.
+inline std::string SnapshotPath(const std::string& name) {
+    char self[4096] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string folder = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string("./x");
+    folder = folder.substr(0, folder.rfind('/')) + "/snapshots";
+    std::filesystem::create_directories(folder);
+    return folder + "/" + name + ".png";
 }
 
 inline std::u16string Wide(const std::string& text) {
@@ -166,9 +178,11 @@ protected:
         m_iniText += lines;
         WriteIni();
     }
-    // The simulated device's control file; every test keeps a journal of the driver calls.
+    // The simulated device's control file; every test keeps a journal of the driver calls. Written beside and
+    // renamed, so a driver call on another thread never reads it half written.
     void WriteControl(const std::string& text) {
-        std::ofstream(m_root + "/scandrv.conf", std::ios::trunc) << "journal = calls.log\n" << text;
+        std::ofstream(m_root + "/scandrv.conf.new", std::ios::trunc) << "journal = calls.log\n" << text;
+        std::filesystem::rename(m_root + "/scandrv.conf.new", m_root + "/scandrv.conf");
     }
     // The driver calls so far, one a line ("<entry> <arguments> -> <code>").
     std::vector<std::string> DriverCalls() const {

@@ -37,15 +37,6 @@ const Language kLanguages[] = {{u"English", "enus", false}, {u"Simplified_Chines
                                {u"Turkish", "tr", false},   {u"Norwegian", "no", false},
                                {u"Swedish", "sv", false},   {u"Traditional_Chinese", "zhtw", false}};
 
-std::string SnapshotPath(const std::string& name) {
-    char self[4096] = {};
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string folder = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string("./x");
-    folder = folder.substr(0, folder.rfind('/')) + "/snapshots";
-    std::filesystem::create_directories(folder);
-    return folder + "/" + name + ".png";
-}
-
 CRect RectIn(HWND parent, int id) {
     CRect rect;
     GetWindowRect(GetDlgItem(parent, id), &rect);
