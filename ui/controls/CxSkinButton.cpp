@@ -241,9 +241,12 @@ void CxSkinButton::DrawItem(LPDRAWITEMSTRUCT dis) {
             dc->DrawEdge(&r, kind, BF_RECT);
         }
     };
+    // A right-to-left layout's buttons read their caption right to left, as a standard button does.
+    const UINT reading = (GetExStyle() & WS_EX_RTLREADING) ? DT_RTLREADING : 0;
     auto drawCaption = [&](const CRect& r) {
         CRect t = r;
-        ::DrawTextW(dc->GetSafeHdc(), caption, caption.GetLength(), &t, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+        ::DrawTextW(dc->GetSafeHdc(), caption, caption.GetLength(), &t,
+                    DT_SINGLELINE | DT_VCENTER | DT_CENTER | reading);
     };
 
     if (dis->itemState & ODS_DISABLED) {

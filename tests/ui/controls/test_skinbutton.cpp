@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 using namespace controls_test;
@@ -136,6 +139,34 @@ TEST_F(SkinButtonTest, TheFocusPictureAndFocusRectangleShowWhileTheButtonHasTheF
     EXPECT_EQ(outside, 0);
     ut::MouseMove(Centre(button));
     EXPECT_EQ(Face(button), kOverColour) << "hover wins over focus";
+}
+
+TEST_F(SkinButtonTest, ACaptionReadRightToLeftEndsAtTheLeftAsOnAStandardButton) {
+    // Hebrew "Browse...": read right to left (a mirrored dialog's buttons) the dots stand left of the word.
+    other.SetWindowText(CString(u"\u05E2\u05D9\u05D5\u05DF..."));
+    // The ink height of the leftmost and the rightmost column the caption darkens.
+    auto edgeInk = [&]() {
+        host.Repaint();
+        ut::RunPendingMessages();
+        CRect r;
+        other.GetClientRect(&r);
+        std::vector<int> heights;
+        for (int x = 0; x < r.Width(); ++x) {
+            int ink = 0;
+            for (int y = 2; y < r.Height() - 2; ++y)
+                ink += GetBValue(ut::WindowPixel(other.m_hWnd, x, y)) < 0x60 ? 1 : 0;
+            if (ink > 0)
+                heights.push_back(ink);
+        }
+        return heights.empty() ? std::pair{0, 0} : std::pair{heights.front(), heights.back()};
+    };
+    const auto [plainLeft, plainRight] = edgeInk();
+    EXPECT_GT(plainLeft, 2) << "left to right: the word first";
+    EXPECT_LE(plainRight, 2) << "left to right: the dots last";
+    other.ModifyStyleEx(0, WS_EX_RTLREADING);
+    const auto [rtlLeft, rtlRight] = edgeInk();
+    EXPECT_LE(rtlLeft, 2) << "right to left: the dots at the left end";
+    EXPECT_GT(rtlRight, 2);
 }
 
 TEST_F(SkinButtonTest, TheKeyboardNeverClicks) {
