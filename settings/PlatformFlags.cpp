@@ -10,6 +10,7 @@ std::atomic<BOOL> g_bIsPlatformOrca{FALSE};
 std::atomic<BOOL> g_bHasA3{FALSE};
 std::atomic<BOOL> g_bHasAutoCrop{FALSE};
 std::atomic<BOOL> g_bHasHorizontal{FALSE};
+std::atomic<int> g_nResolutionDpi[kResolutionCount] = {75, 150, 300, 600, 1200};
 
 namespace {
 void SetWhenTrue(std::atomic<BOOL>& flag, LPCWSTR keyFormat) {

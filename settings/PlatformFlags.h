@@ -23,6 +23,12 @@ void ReadBriselA3Flag();
 // Sets g_bIsPlatformOrca when the model folder is exactly "kvx7718"; answers the flag.
 BOOL CheckPlatformOrcaFolder();
 
+// The dpi of each resolution index (75, 150, 300, 600, 1200). On PlatformWren models without RGB the basic
+// settings page makes index 3 400 dpi for the life of the module; everything that turns an index into dpi reads
+// this table.
+inline constexpr int kResolutionCount = 5;
+extern std::atomic<int> g_nResolutionDpi[kResolutionCount];
+
 int GetDefaultGamma();          // gamma times 10
 int GetDefaultThreshold();      // black-and-white threshold
 UINT GetDefaultErrorStringId(); // the generic device-error message

@@ -437,6 +437,107 @@ bool WriteScanWindow(const std::string& out) {
     return ok;
 }
 
+// The settings pages' background at the pages' client size (the frame they are placed on): the body of the two
+// tabs above it, a panel in the colour the manual-duplex box paints itself with, in a hairline frame.
+Canvas SettingsPageBackground() {
+    constexpr int kWidth = 318, kHeight = 326;
+    Canvas c(kWidth, kHeight, kPanel);
+    c.Cover([](double x, double y) { return InRoundRect(x, y, 0, 0, kWidth, kHeight, 4); }, kHairline);
+    c.Cover([](double x, double y) { return InRoundRect(x, y, 1, 1, kWidth - 1, kHeight - 1, 3); }, Hex(0xF9F9F9));
+    return c;
+}
+
+enum class Adjust { BrightContrast, Gamma, Histogram, Curve };
+
+// An adjustment button of the advanced page, drawn at its natural size: a 40 x 35 face at the top left (the
+// smallest of the four buttons) on the page colour, which fills the larger buttons' last pixels.
+Canvas AdjustButton(Adjust kind, Face face) {
+    Canvas c(43, 39, Hex(0xF9F9F9));
+    const ButtonLook looks[] = {{Hex(0xFFFFFF), Hex(0xF1F4F8), Hex(0xC3CBD6)},
+                                {Hex(0xD9E6FA), Hex(0xCCDDF7), kAccent},
+                                {Hex(0xF4F8FF), Hex(0xE4EEFD), kAccent},
+                                {Hex(0xF6F7F9), Hex(0xF6F7F9), Hex(0xE1E5EA)}};
+    const ButtonLook& look = looks[static_cast<int>(face)];
+    c.Cover([](double x, double y) { return InRoundRect(x, y, 0, 0, 40, 35, 5); }, look.border);
+    c.Cover([](double x, double y) { return InRoundRect(x, y, 1, 1, 39, 34, 4); },
+            [&](int, int y) { return Mix(look.top, look.bottom, y / 34.0); });
+    const bool disabled = face == Face::Disabled;
+    const Rgb ink = disabled ? Hex(0xB4BCC7) : face == Face::Pressed ? Hex(0x1F4E9C) : Hex(0x3A4A5E);
+    const Rgb red = disabled ? Hex(0xD9C4C4) : Hex(0xD64545);
+    const Rgb green = disabled ? Hex(0xC4D6C8) : Hex(0x2E9E4F);
+    const Rgb blue = disabled ? Hex(0xC4CCD9) : Hex(0x2F6FD6);
+    const double w = 1.6;
+    auto stroke = [&](double ax, double ay, double bx, double by, Rgb colour) {
+        c.Cover([=](double x, double y) { return SegmentDist(x, y, ax, ay, bx, by) <= w / 2; }, colour);
+    };
+    // A curve y(t) for t in 0..1 drawn in the 22 x 22 box at (9, 6), the origin at its bottom left.
+    auto plot = [&](const std::function<double(double)>& f, Rgb colour) {
+        constexpr int kSteps = 24;
+        for (int i = 0; i < kSteps; ++i) {
+            const double t0 = double(i) / kSteps, t1 = double(i + 1) / kSteps;
+            stroke(9 + 22 * t0, 28 - 22 * f(t0), 9 + 22 * t1, 28 - 22 * f(t1), colour);
+        }
+    };
+    switch (kind) {
+    case Adjust::BrightContrast: // the contrast disc, one half filled, with the rays of brightness
+        c.Cover([](double x, double y) { return std::abs(Dist(x, y, 20, 17.5) - 7) <= 0.8; }, ink);
+        c.Cover([](double x, double y) { return Dist(x, y, 20, 17.5) <= 7 && x <= 20; }, ink);
+        for (int i = 0; i < 8; ++i) {
+            const double a = i * 3.14159265358979 / 4;
+            stroke(20 + 10 * std::cos(a), 17.5 + 10 * std::sin(a), 20 + 13 * std::cos(a), 17.5 + 13 * std::sin(a),
+                   ink);
+        }
+        break;
+    case Adjust::Gamma: // the axes, the straight line of gamma 1 and a gamma curve above it
+        stroke(9, 6, 9, 28, ink);
+        stroke(9, 28, 31, 28, ink);
+        plot([](double t) { return t; }, disabled ? ink : Hex(0xA8B2BF));
+        plot([](double t) { return std::pow(t, 1 / 2.2); }, blue);
+        break;
+    case Adjust::Histogram: { // bars on a base line
+        const double heights[] = {5, 11, 18, 21, 15, 9, 4};
+        for (int i = 0; i < 7; ++i)
+            c.FillRect(9 + 3 * i, int(28 - heights[i]), 9 + 3 * i + 2, 28, ink);
+        stroke(8, 28.5, 31, 28.5, ink);
+        break;
+    }
+    case Adjust::Curve: // a tone curve per channel over the frame of the graph
+        stroke(9, 6, 9, 28, Hex(0xA8B2BF));
+        stroke(9, 28, 31, 28, Hex(0xA8B2BF));
+        plot([](double t) { return t + 0.22 * std::sin(2 * 3.14159265358979 * t); }, red);
+        plot([](double t) { return t; }, green);
+        plot([](double t) { return t - 0.22 * std::sin(2 * 3.14159265358979 * t); }, blue);
+        break;
+    }
+    return c;
+}
+
+// The picture the preview shows while there is no scan (730 x 912): the empty glass of the flatbed, a soft light
+// gradient. Feeder sources show plain white instead.
+Canvas BlankPreviewPage() {
+    constexpr int kWidth = 730, kHeight = 912;
+    Canvas c(kWidth, kHeight, kPanel);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            c.At(x, y) = Mix(Hex(0xFBFCFD), Hex(0xE9EDF2), (double(x) / kWidth + double(y) / kHeight) / 2);
+    return c;
+}
+
+bool WriteSettingsPages(const std::string& out) {
+    bool ok = Write(SettingsPageBackground(), out, "settings_page_background.bmp");
+    const std::pair<Adjust, const char*> kinds[] = {{Adjust::BrightContrast, "brightcontrast"},
+                                                    {Adjust::Gamma, "gamma"},
+                                                    {Adjust::Histogram, "histogram"},
+                                                    {Adjust::Curve, "curve"}};
+    const std::pair<Face, const char*> faces[] = {
+        {Face::Normal, "normal"}, {Face::Pressed, "pressed"}, {Face::Hover, "hover"}, {Face::Disabled, "disabled"}};
+    for (const auto& [kind, kindName] : kinds)
+        for (const auto& [face, faceName] : faces)
+            ok &= Write(AdjustButton(kind, face), out, std::string("adjust_") + kindName + "_" + faceName + ".bmp");
+    ok &= Write(BlankPreviewPage(), out, "preview_blank.bmp");
+    return ok;
+}
+
 // Test pictures: plain colours (so a test can tell the states apart by one pixel), a mask whose corners are white,
 // and a 2-colour tile.
 bool WriteTestData(const std::string& folder) {
@@ -596,6 +697,7 @@ int main(int argc, char** argv) {
     ok &= Write(PaneBackground(294, 136), out, "pane_background.bmp");
     ok &= Write(ShadedBackground(), out, "shaded_background.bmp");
     ok &= Write(AdjustmentBackground(423, 243, 198), out, "save_background.bmp");
+    ok &= WriteSettingsPages(out);
     if (argc > 2)
         ok &= WriteTestData(argv[2]);
     if (argc > 3)

@@ -16,6 +16,7 @@ void CStaticWithBkgBMP::SetBitmap(UINT id) {
     GetWindowRect(&rect);
     parent->ScreenToClient(&rect);
     parent->InvalidateRect(&rect, TRUE);
+    Invalidate(FALSE); // a parent that clips its children repaints only around it
 }
 
 void CStaticWithBkgBMP::OnPaint() {

@@ -2,6 +2,8 @@
 // close it. The scan road, the settings and the preview's side live in the files named after them.
 #include "ui/scanwindow/CMainUIDialog.h"
 
+#include "ui/scanwindow/CAdvancedSetting.h"
+#include "ui/scanwindow/CBasicSetting.h"
 #include "ui/scanwindow/CManualDuplexDlg.h"
 #include "ui/scanwindow/CScanProgressDlg.h"
 #include "ui/scanwindow/DeviceEvents.h"
@@ -18,6 +20,7 @@
 #include "settings/DebugOutput.h"
 #include "settings/IniPath.h"
 #include "settings/Language.h"
+#include "settings/PlatformFlags.h"
 #include "settings/SettingStore.h"
 #include "ui/controls/ControlTexts.h"
 #include "ui/controls/RightToLeft.h"
@@ -51,6 +54,7 @@ constexpr int CTRL_SETTING_INFO = 10314;
 constexpr int CTRL_SETTINGS_GROUP = 10342;
 constexpr int CTRL_TAB_BASIC = 10352;
 constexpr int CTRL_TAB_ADVANCED = 10353;
+constexpr int CTRL_PAGE_FRAME = 10315;
 constexpr int CTRL_ABOUT = 20001;
 constexpr int CTRL_HELP = 20002;
 constexpr int CTRL_PORT = 20003;
@@ -160,6 +164,7 @@ ON_CONTROL_RANGE(BN_CLICKED, CTRL_SELECT, CTRL_SELECT, OnBnClickedTool)
 ON_CONTROL_RANGE(BN_CLICKED, CTRL_ZOOM_IN, CTRL_ZOOM_OUT, OnBnClickedTool)
 ON_CONTROL_RANGE(BN_CLICKED, CTRL_HAND, CTRL_HAND, OnBnClickedTool)
 ON_BN_CLICKED(CTRL_EXPAND, OnBnClickedExpand)
+ON_BN_CLICKED(CTRL_CLEAR_PREVIEW, OnBnClickedClearPreview)
 ON_CBN_SELCHANGE(CTRL_UNITS, OnCbnSelchangeUnits)
 ON_WM_HSCROLL()
 ON_WM_VSCROLL()
@@ -194,6 +199,8 @@ CMainUIDialog::~CMainUIDialog() {
     g_pScanWindow.compare_exchange_strong(self, nullptr);
     if (m_hWnd != nullptr)
         DestroyWindow();
+    m_pBasicSetting.reset();
+    m_pAdvancedSetting.reset();
     if (CWinApp* app = AfxGetApp(); app != nullptr && app->m_pMainWnd == this)
         app->m_pMainWnd = nullptr;
     m_pScanProgressDlg.reset();
@@ -255,6 +262,8 @@ BOOL CMainUIDialog::OnInitDialog() {
     m_Preview.Init(this, &m_sbHorz, &m_sbVert);
     EnableToolTips(TRUE);
     CreateSharedToolTip(this);
+    // The pages read the model's features (A3 among them) before anything builds the paper lists.
+    CreateSettingPages();
 
     // Save and Delete share one place; a saved name has at most 16 characters.
     CRect saveRect;
@@ -271,6 +280,7 @@ BOOL CMainUIDialog::OnInitDialog() {
     if (!initializeSetting())
         return FALSE;
     RefreshSettingControls(TRUE);
+    ResetPreviewImage();
     g_LLD.LoadDriver(); // a missing driver shows when the device is opened
 
     UpdateTitle();
@@ -278,6 +288,25 @@ BOOL CMainUIDialog::OnInitDialog() {
     m_tabAdvanced.SetBitmap(IDB_TAB_INACTIVE);
     m_btnScan.SetFocus();
     return FALSE; // the focus stays on Scan
+}
+
+// Both pages over the frame 10315, the basic one shown.
+void CMainUIDialog::CreateSettingPages() {
+    CRect frame;
+    if (CWnd* placeholder = GetDlgItem(CTRL_PAGE_FRAME)) {
+        placeholder->GetWindowRect(&frame);
+        ScreenToClient(&frame);
+    }
+    m_pBasicSetting = std::make_unique<CBasicSetting>(this);
+    if (m_pBasicSetting->Create(CBasicSetting::IDD, this)) {
+        m_pBasicSetting->MoveWindow(&frame);
+        m_pBasicSetting->ShowWindow(SW_SHOW);
+    }
+    m_pAdvancedSetting = std::make_unique<CAdvancedSetting>(this);
+    if (m_pAdvancedSetting->Create(CAdvancedSetting::IDD, this)) {
+        m_pAdvancedSetting->MoveWindow(&frame);
+        m_pAdvancedSetting->ShowWindow(SW_HIDE);
+    }
 }
 
 void CMainUIDialog::FillUnitCombo() {
@@ -395,18 +424,24 @@ BOOL CMainUIDialog::OnEraseBkgnd(CDC* dc) {
 // Alt+P previews and Alt+S scans, from the window and everything in it (the settings pages too), while it takes
 // input: never from a dialog in front of it, which would start a road the window is already on.
 BOOL CMainUIDialog::PreTranslateMessage(MSG* pMsg) {
-    if (pMsg->message == WM_SYSKEYDOWN && m_hWnd != nullptr && IsWindowEnabled() &&
-        (pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd))) {
-        if (KeyDown(g_chPreviewKey)) {
-            OnBnClickedPreview();
-            return TRUE;
-        }
-        if (KeyDown(g_chScanKey)) {
-            OnBnClickedScan();
-            return TRUE;
-        }
-    }
+    if (m_hWnd != nullptr && IsWindowEnabled() && (pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd)) &&
+        OnRoadKey(pMsg))
+        return TRUE;
     return CDialog::PreTranslateMessage(pMsg);
+}
+
+BOOL CMainUIDialog::OnRoadKey(const MSG* msg) {
+    if (msg->message != WM_SYSKEYDOWN)
+        return FALSE;
+    if (KeyDown(g_chPreviewKey)) {
+        OnBnClickedPreview();
+        return TRUE;
+    }
+    if (KeyDown(g_chScanKey)) {
+        OnBnClickedScan();
+        return TRUE;
+    }
+    return FALSE;
 }
 
 void CMainUIDialog::PumpMessages() {
@@ -584,9 +619,8 @@ LRESULT CMainUIDialog::OnSaveFolderError(WPARAM wParam, LPARAM) {
 }
 
 int CMainUIDialog::GetResolutionDpi() {
-    static const int kDpi[] = {75, 150, 300, 600, 1200};
     const int index = m_ScanParam.resolution;
-    return (index >= 0 && index < 5) ? kDpi[index] : kDpi[1];
+    return g_nResolutionDpi[(index >= 0 && index < kResolutionCount) ? index : 1];
 }
 
 void CMainUIDialog::GetPageSize(int& width, int& height) const {
@@ -637,10 +671,23 @@ void CMainUIDialog::UpdateSizeInfo() {
 }
 
 void CMainUIDialog::ShowBasicPage() {
-    // The settings pages take their places here once they exist.
+    if (m_pBasicSetting && m_pBasicSetting->m_hWnd != nullptr)
+        m_pBasicSetting->ShowWindow(SW_SHOW);
+    if (m_pAdvancedSetting && m_pAdvancedSetting->m_hWnd != nullptr)
+        m_pAdvancedSetting->ShowWindow(SW_HIDE);
 }
 
-void CMainUIDialog::ShowAdvancedPage() {}
+// The histogram counts the preview, which only the flatbed has, and has nothing to show in black and white.
+void CMainUIDialog::ShowAdvancedPage() {
+    if (m_pBasicSetting && m_pBasicSetting->m_hWnd != nullptr)
+        m_pBasicSetting->ShowWindow(SW_HIDE);
+    if (!m_pAdvancedSetting || m_pAdvancedSetting->m_hWnd == nullptr)
+        return;
+    m_pAdvancedSetting->ShowWindow(SW_SHOW);
+    const bool feeder = m_ScanParam.source == 1 || m_ScanParam.source == 2;
+    m_pAdvancedSetting->m_btnHistogram.EnableWindow(!feeder &&
+                                                    (m_ScanParam.colorMode == 1 || m_ScanParam.colorMode == 2));
+}
 
 void CMainUIDialog::OnClickedAdvancedTab() {
     if (m_bAdvancedTab)

@@ -13,6 +13,7 @@
 
 #include "twain/CScanWindow.h"
 
+#include "imaging/CImage.h"
 #include "settings/ScanParam.h"
 #include "ui/controls/CSizeInfoStatic.h"
 #include "ui/controls/CStaticTrans.h"
@@ -26,6 +27,8 @@
 #include <memory>
 
 class CScanProgressDlg;
+class CBasicSetting;
+class CAdvancedSetting;
 
 // The scan area in inches.
 struct InchRect {
@@ -106,10 +109,18 @@ public:
     // corner of the bed.
     SelectionZone SelectionInches();
     void ScrollPreviewBy(int dx, int dy) override;
+    // The blank page (a feeder source's is white) in both preview images, rendered.
+    void ResetPreviewImage();
+    // With `ask`, only when the user agrees: the blank page, and nothing left to clear.
+    void ClearPreview(BOOL ask);
 
     // ---- The scan road ----
     void OnBnClickedScan();
     void OnBnClickedPreview();
+    // Alt+P previews and Alt+S scans (the language's keys): TRUE when `msg` is one of them and its road ran.
+    BOOL OnRoadKey(const MSG* msg);
+    // The app-mode save pane follows the basic page's manual-duplex box.
+    void SetSavePaneManualDuplex(BOOL on);
     int UpdateNoUIScanParam(int nColorMode, int nResolution, int nScanSize, int nScanSource);
     bool OpenScanDevice();
     void GetScanRangeFromPreview(InchRect& area);
@@ -160,6 +171,13 @@ public:
     int m_nSavedSettingIndex = -1;
     int m_nPreviewResult = 0;
 
+    // The 75-dpi preview as the device gave it, and the copy shown with the current adjustments.
+    CImage m_imgPreview;
+    CImage m_imgDisplay;
+
+    // The settings pages, made in OnInitDialog over frame 10315.
+    std::unique_ptr<CBasicSetting> m_pBasicSetting;
+    std::unique_ptr<CAdvancedSetting> m_pAdvancedSetting;
     // Owned; the progress dialog exists from construction, so every road that uses it finds it.
     std::unique_ptr<CScanProgressDlg> m_pScanProgressDlg;
     CWnd* m_pDlg_ImgSaveSets = nullptr; // the app-mode save pane (none yet)
@@ -178,6 +196,7 @@ protected:
     void OnCancel() override {} // nor does Esc
 
     void CreateAppPanes();
+    void CreateSettingPages();
     void InitSkins();
     void InitTexts();
     void FillUnitCombo();
@@ -197,6 +216,7 @@ protected:
     void OnBnClickedExpand();
     void OnBnClickedTool(UINT id);
     void OnCbnSelchangeUnits();
+    void OnBnClickedClearPreview();
     LRESULT OnPreviewRows(WPARAM wParam, LPARAM lParam);
     LRESULT OnSaveFolderError(WPARAM wParam, LPARAM lParam);
 

@@ -2,11 +2,20 @@
 // the zoom buttons, the rulers' unit and the rows the preview thread reports.
 #include "ui/scanwindow/CMainUIDialog.h"
 
+#include "ui/scanwindow/CBasicSetting.h"
+
 #include "twain/ScanProgress.h"
 
+#include "imaging/CEffectLibrary.h"
 #include "scanner/PaperTables.h"
+#include "settings/DebugOutput.h"
+#include "settings/Language.h"
+#include "ui/controls/StretchBackground.h"
+#include "ui/dialogs/CWarningDlg.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace {
 constexpr int CTRL_SELECT = 10149;
@@ -14,8 +23,17 @@ constexpr int CTRL_ZOOM_IN = 10152;
 constexpr int CTRL_ZOOM_OUT = 10153;
 constexpr int CTRL_HAND = 10310;
 
+constexpr UINT IDB_BLANK_PAGE = 10441;
+constexpr UINT IDS_CLEAR_PREVIEW = 1098;
+constexpr int kPreviewDpi = 75;
+
 int SourceIndex(int source) {
     return std::clamp(source, 0, 2);
+}
+
+// The preview's pixels: red, green, blue, rows of width x 3 bytes.
+EffectImageInfo PreviewInfo(int width, int height) {
+    return {height, width * 3, width, 24};
 }
 } // namespace
 
@@ -51,6 +69,8 @@ void CMainUIDialog::ResetPaperToWholeArea() {
     const int source = SourceIndex(m_ScanParam.source);
     m_ScanParam.paperSize = GetMaxSanSizeNum(static_cast<unsigned>(source));
     m_Preview.GetTrackerZone(&m_customZone[source], m_ScanParam.source, m_ScanParam.paperSize);
+    if (m_pBasicSetting && m_pBasicSetting->m_hWnd != nullptr)
+        m_pBasicSetting->SelectPaperSize();
     MarkSettingModified();
 }
 
@@ -86,11 +106,97 @@ LRESULT CMainUIDialog::OnPreviewRows(WPARAM wParam, LPARAM lParam) {
 
 void CMainUIDialog::OnBnClickedPreview() {}
 
-// No preview is kept yet: there is nothing to render again, and no display image for the histogram.
-void CMainUIDialog::RefreshPreviewImage() {}
+// The display copy from the raw preview with the current settings' adjustments.
+void CMainUIDialog::RefreshPreviewImage() {
+    const int width = m_imgPreview.GetWidth();
+    const int height = m_imgPreview.GetHeight();
+    BYTE* raw = m_imgPreview.GetBits();
+    BYTE* display = m_imgDisplay.GetBits();
+    if (raw == nullptr || display == nullptr || width <= 0 || height <= 0 || m_imgDisplay.GetWidth() != width ||
+        m_imgDisplay.GetHeight() != height)
+        return;
+    const size_t bytes = static_cast<size_t>(width) * 3 * static_cast<size_t>(height);
+    std::memset(display, 0xFF, bytes);
+    m_Preview.SetImage(&m_imgDisplay);
+    std::memcpy(display, raw, bytes);
+    CEffectLibrary effects;
+    if (effects.IsLoaded())
+        effects.ApplyPreviewEffects(PreviewInfo(width, height), display, m_ScanParam);
+    m_Preview.InvalidateRows(0, width, height);
+}
 
 CImage* CMainUIDialog::GetDisplayImage() {
-    return nullptr;
+    return m_imgDisplay.GetBits() != nullptr ? &m_imgDisplay : nullptr;
+}
+
+// The blank page: the flatbed's empty glass (the bitmap's blue-green-red turned into red-green-blue), or for a
+// feeder source a white page.
+void CMainUIDialog::ResetPreviewImage() {
+    CBitmap bitmap;
+    BITMAP info{};
+    if (!LoadModuleBitmap(bitmap, IDB_BLANK_PAGE) || !bitmap.GetBitmap(&info) || info.bmWidth <= 0 ||
+        info.bmHeight <= 0) {
+        DebugPrint(u"CMainUIDialog::ResetPreviewImage: no blank page");
+        return;
+    }
+    const int width = info.bmWidth;
+    const int height = info.bmHeight;
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+    std::vector<BYTE> bits(stride * static_cast<size_t>(height));
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    header.bmiHeader.biWidth = width;
+    header.bmiHeader.biHeight = -height; // rows top first
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 24;
+    header.bmiHeader.biCompression = BI_RGB;
+    CClientDC dc(this);
+    if (::GetDIBits(dc.GetSafeHdc(), static_cast<HBITMAP>(bitmap.GetSafeHandle()), 0, static_cast<UINT>(height),
+                    bits.data(), &header, DIB_RGB_COLORS) != height)
+        return;
+
+    try {
+        if (!m_imgPreview.Create(3, 8, width, height, kPreviewDpi, kPreviewDpi) ||
+            !m_imgDisplay.Create(3, 8, width, height, kPreviewDpi, kPreviewDpi))
+            return;
+    } catch (const char* error) {
+        DebugPrint(u"CMainUIDialog::ResetPreviewImage: %hs", error);
+        return;
+    }
+    BYTE* raw = m_imgPreview.GetBits();
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    const bool feeder = m_ScanParam.source == 1 || m_ScanParam.source == 2;
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = raw + rowBytes * static_cast<size_t>(y);
+        if (feeder) {
+            std::memset(row, 0xFF, rowBytes);
+            continue;
+        }
+        const BYTE* source = bits.data() + stride * static_cast<size_t>(y);
+        for (size_t x = 0; x < rowBytes; x += 3) {
+            row[x] = source[x + 2];
+            row[x + 1] = source[x + 1];
+            row[x + 2] = source[x];
+        }
+    }
+    m_nPreviewHeight = height;
+    m_nPreviewWidth = width;
+    RefreshPreviewImage();
+}
+
+void CMainUIDialog::ClearPreview(BOOL ask) {
+    if (ask) {
+        CWarningDlg question(this);
+        question.m_strMessage = LoadResString(IDS_CLEAR_PREVIEW);
+        if (question.DoModal() != IDOK)
+            return;
+    }
+    ResetPreviewImage();
+    m_btnClearPreview.EnableWindow(FALSE);
+}
+
+void CMainUIDialog::OnBnClickedClearPreview() {
+    ClearPreview(TRUE);
 }
 
 void CMainUIDialog::ScrollBarTo(CScrollBar& bar, int position, bool horizontal) {

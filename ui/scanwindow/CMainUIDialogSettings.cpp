@@ -2,6 +2,9 @@
 // saved-settings list, the controls that follow the settings, and the save when the window goes.
 #include "ui/scanwindow/CMainUIDialog.h"
 
+#include "ui/scanwindow/CAdvancedSetting.h"
+#include "ui/scanwindow/CBasicSetting.h"
+
 #include "scanner/PaperTables.h"
 #include "settings/DebugOutput.h"
 #include "settings/IniPath.h"
@@ -145,6 +148,10 @@ void CMainUIDialog::RefreshSettingControls(BOOL updateButtons) {
         m_cmbUnits.SetCurSel(m_ScanParam.adv[18]);
         OnCbnSelchangeUnits();
     }
+    if (m_pBasicSetting && m_pBasicSetting->m_hWnd != nullptr)
+        m_pBasicSetting->UpdateControlsFromParam();
+    if (m_pAdvancedSetting && m_pAdvancedSetting->m_hWnd != nullptr)
+        m_pAdvancedSetting->UpdateControlsFromParam();
     OnClickedBasicTab();
     UpdateSourceControls();
     UpdatePreviewPaper();
@@ -178,4 +185,9 @@ void CMainUIDialog::SaveCurrentSettingOnExit() {
     CString name;
     m_cmbSettings.GetWindowText(name);
     SaveCurrentSetting(name, reinterpret_cast<const BYTE*>(&m_ScanParam));
+}
+
+// The save pane of app mode records the choice for the application; without the pane only the flag counts.
+void CMainUIDialog::SetSavePaneManualDuplex(BOOL on) {
+    (void)on;
 }

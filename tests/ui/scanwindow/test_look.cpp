@@ -3,6 +3,8 @@
 // test saves the pictures as PNG files in "snapshots" beside this program, to look at when the layout changes.
 #include "ScanWindowTestSupport.h"
 
+#include "ui/scanwindow/CAdvancedSetting.h"
+#include "ui/scanwindow/CBasicSetting.h"
 #include "ui/scanwindow/CMainUIDialog.h"
 #include "ui/scanwindow/CManualDuplexDlg.h"
 #include "ui/scanwindow/CScanProgressDlg.h"
@@ -170,6 +172,54 @@ TEST_P(LookTest, TheAppModeWindow) {
     EXPECT_GT(RectIn(hwnd, 1009).top, RectIn(hwnd, 10342).bottom);
     EXPECT_GT(RectIn(hwnd, 20006).top, RectIn(hwnd, 1009).bottom);
     EXPECT_EQ(RectIn(hwnd, 10139).left > RectIn(hwnd, 10342).left, language.rightToLeft);
+}
+
+// Both settings pages in the window: their texts, every label whole, and in Hebrew the pages mirrored within the
+// mirrored window (the restore button on the left, the adjustment buttons from right to left).
+TEST_P(LookTest, TheSettingsPages) {
+    const Language& language = GetParam();
+    AddIni("HasHorizontal(" + m_model + ")=TRUE\nHasAutoRotate(" + m_model + ")=TRUE\n");
+    CMainUIDialog dialog;
+    ASSERT_TRUE(dialog.CreateModeless(nullptr));
+    dialog.ShowWindow(SW_SHOW);
+    ut::RunPendingMessages();
+    HWND basic = dialog.m_pBasicSetting->m_hWnd;
+    HWND advanced = dialog.m_pAdvancedSetting->m_hWnd;
+    const std::pair<int, UINT> basicTexts[] = {{10322, 1025}, {10155, 1027}, {10156, 1031}, {10158, 1037}, {10243, 1046}};
+    for (const auto& [id, string] : basicTexts) {
+        EXPECT_EQ(TextOf(GetDlgItem(basic, id)), String(string)) << "control " << id;
+        ExpectTextFits(basic, id);
+    }
+    EXPECT_EQ(RectIn(basic, 10243).left < RectIn(basic, 10297).left, language.rightToLeft);
+    EXPECT_EQ(RectIn(dialog.m_hWnd, 10315), [&] {
+        CRect rect;
+        GetWindowRect(basic, &rect);
+        MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }()) << "the page lies on its frame";
+    ut::SaveWindowPng(dialog.m_hWnd, SnapshotPath(std::string("basic_") + language.code).c_str());
+
+    dialog.OnClickedAdvancedTab();
+    ut::RunPendingMessages();
+    ut::SaveWindowPng(dialog.m_hWnd, SnapshotPath(std::string("advanced_") + language.code).c_str());
+    // The active tab is underlined in the accent colour.
+    const auto underlined = [&](int tab) {
+        const CRect rect = RectIn(dialog.m_hWnd, tab);
+        return ut::WindowPixel(dialog.m_hWnd, rect.CenterPoint().x, rect.bottom - 2) == RGB(0x2F, 0x6F, 0xD6);
+    };
+    EXPECT_TRUE(underlined(10353));
+    EXPECT_FALSE(underlined(10352));
+    const std::pair<int, UINT> advancedTexts[] = {{10347, 1048}, {10157, 1049}, {10276, 1052},
+                                                  {10348, 1057}, {10346, 1062}, {10291, 1046}};
+    for (const auto& [id, string] : advancedTexts) {
+        EXPECT_EQ(TextOf(GetDlgItem(advanced, id)), String(string)) << "control " << id;
+        if (id != 10347 && id != 10346)
+            ExpectTextFits(advanced, id);
+    }
+    for (int list : {10027, 10268, 10264})
+        EXPECT_GT(SendDlgItemMessageW(advanced, list, CB_GETCOUNT, 0, 0), 1) << "list " << list;
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(advanced, 21003)));
+    EXPECT_EQ(RectIn(advanced, 10243).left > RectIn(advanced, 10271).left, language.rightToLeft);
 }
 
 TEST_P(LookTest, TheProgressDialogAndTheDuplexNote) {

@@ -81,7 +81,7 @@ TEST_F(MainUIDialogTest, CreatedHiddenWithItsFirstState) {
     EXPECT_TRUE(IsWindowEnabled(Item(10152))) << "zoom in";
     EXPECT_FALSE(IsWindowEnabled(Item(10153))) << "zoom out, at the smallest zoom";
     EXPECT_NE(g_hMsgHook, nullptr);
-    EXPECT_EQ(g_ToolTip.GetToolCount(), 5);
+    EXPECT_EQ(g_ToolTip.GetToolCount(), 9) << "five preview tools and the advanced page's four adjustment buttons";
     EXPECT_NE(dialog.GetScanProgress(), nullptr);
 
     dialog.ShowWindow(SW_SHOW);
