@@ -361,7 +361,7 @@ void CBasicSetting::ApplyColorModeRules() {
         adv[kFading] = 0;
         std::fill(adv + kBrightness, adv + kCurve + 4, 0);
         break; // the threshold keeps its value
-    default: // a colour mode without rules changes nothing
+    default:   // a colour mode without rules changes nothing
         break;
     }
 }

@@ -40,10 +40,10 @@ public:
     CComboBox m_cmbPaperSize;  // 10146
     CComboBox m_cmbResolution; // 10266
     CBitmap m_bmpBackground;
-    CStaticTrans m_stcSource;     // 10322
-    CStaticTrans m_stcColorMode;  // 10155
-    CStaticTrans m_stcResolution; // 10156
-    CStaticTrans m_stcScanArea;   // 10158
+    CStaticTrans m_stcSource;         // 10322
+    CStaticTrans m_stcColorMode;      // 10155
+    CStaticTrans m_stcResolution;     // 10156
+    CStaticTrans m_stcScanArea;       // 10158
     CTransCheckBox m_chkManualDuplex; // 10200
     CxSkinButton m_btnRestore;        // 10243
     CTransCheckBox m_chkHorizontal;   // 21004

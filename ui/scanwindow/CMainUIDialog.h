@@ -21,6 +21,7 @@
 #include "ui/controls/CxSkinButton.h"
 #include "ui/controls/Trans_GroupBox.h"
 #include "ui/dialogs/CAdjustmentOwner.h"
+#include "ui/dialogs/CPaneHost.h" // InchRect
 
 #include "platform/user/afxwin.h"
 
@@ -29,14 +30,6 @@
 class CScanProgressDlg;
 class CBasicSetting;
 class CAdvancedSetting;
-
-// The scan area in inches.
-struct InchRect {
-    float Top;
-    float Left;
-    float Right;
-    float Bottom;
-};
 
 // Posted to the parent window in app mode when the window's title changed.
 inline constexpr UINT WM_APP_TITLE_CHANGED = 0x943;

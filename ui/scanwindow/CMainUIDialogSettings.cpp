@@ -11,6 +11,7 @@
 #include "settings/Language.h"
 #include "settings/PlatformFlags.h"
 #include "settings/SettingStore.h"
+#include "ui/dialogs/CDlg_ImgSaveSets.h"
 
 #include <array>
 #include <vector>
@@ -187,7 +188,14 @@ void CMainUIDialog::SaveCurrentSettingOnExit() {
     SaveCurrentSetting(name, reinterpret_cast<const BYTE*>(&m_ScanParam));
 }
 
-// The save pane of app mode records the choice for the application; without the pane only the flag counts.
+// The save pane of app mode records the choice for the application; both sides of every sheet go into one PDF.
 void CMainUIDialog::SetSavePaneManualDuplex(BOOL on) {
-    (void)on;
+    auto* pane = dynamic_cast<CDlg_ImgSaveSets*>(m_pDlg_ImgSaveSets);
+    if (pane == nullptr)
+        return;
+    pane->m_ImgSaveSettings.nManualDuplex = on ? 1 : 0;
+    if (on) {
+        wcscpy_s(pane->m_ImgSaveSettings.szType, u"pdf");
+        pane->RefreshTexts();
+    }
 }

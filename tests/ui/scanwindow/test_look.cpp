@@ -185,7 +185,8 @@ TEST_P(LookTest, TheSettingsPages) {
     ut::RunPendingMessages();
     HWND basic = dialog.m_pBasicSetting->m_hWnd;
     HWND advanced = dialog.m_pAdvancedSetting->m_hWnd;
-    const std::pair<int, UINT> basicTexts[] = {{10322, 1025}, {10155, 1027}, {10156, 1031}, {10158, 1037}, {10243, 1046}};
+    const std::pair<int, UINT> basicTexts[] = {
+        {10322, 1025}, {10155, 1027}, {10156, 1031}, {10158, 1037}, {10243, 1046}};
     for (const auto& [id, string] : basicTexts) {
         EXPECT_EQ(TextOf(GetDlgItem(basic, id)), String(string)) << "control " << id;
         ExpectTextFits(basic, id);

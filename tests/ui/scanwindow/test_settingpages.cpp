@@ -7,6 +7,8 @@
 #include "ui/scanwindow/CBasicSetting.h"
 #include "ui/scanwindow/CMainUIDialog.h"
 
+#include "ui/dialogs/CDlg_ImgSaveSets.h"
+
 #include "twain/ScanState.h"
 
 #include "scanner/PaperTables.h"
@@ -29,8 +31,8 @@ protected:
     }
     void TearDown() override {
         m_dialog.reset();
-        for (std::atomic<BOOL>* flag : {&g_bIsPlatformWren, &g_bIsPlatformWren_RGB, &g_bIsPlatformIbis,
-                                        &g_bIsBriselA3, &g_bHasA3, &g_bHasAutoCrop, &g_bHasHorizontal, &g_bAutoDeskew})
+        for (std::atomic<BOOL>* flag : {&g_bIsPlatformWren, &g_bIsPlatformWren_RGB, &g_bIsPlatformIbis, &g_bIsBriselA3,
+                                        &g_bHasA3, &g_bHasAutoCrop, &g_bHasHorizontal, &g_bAutoDeskew})
             *flag = FALSE;
         g_nResolutionDpi[3] = 600;
         SetManualDuplexFlag(0);
@@ -80,7 +82,9 @@ protected:
         }
         return items;
     }
-    int Selection(CWnd& page, int id) const { return static_cast<int>(SendMessageW(Item(page, id), CB_GETCURSEL, 0, 0)); }
+    int Selection(CWnd& page, int id) const {
+        return static_cast<int>(SendMessageW(Item(page, id), CB_GETCURSEL, 0, 0));
+    }
     bool Enabled(CWnd& page, int id) const { return IsWindowEnabled(Item(page, id)) != FALSE; }
     bool Visible(CWnd& page, int id) const { return IsWindowVisible(Item(page, id)) != FALSE; }
     bool Modified() const { return TextOf(GetDlgItem(m_dialog->m_hWnd, 10301)) == kModified; }
@@ -94,8 +98,9 @@ protected:
     }
     bool DisplayIsBlack() {
         CImage& display = m_dialog->m_imgDisplay;
-        const BYTE* centre = display.GetBits() +
-                             (static_cast<size_t>(display.GetHeight() / 2) * display.GetWidth() + display.GetWidth() / 2) * 3;
+        const BYTE* centre =
+            display.GetBits() +
+            (static_cast<size_t>(display.GetHeight() / 2) * display.GetWidth() + display.GetWidth() / 2) * 3;
         return centre[0] == 0 && centre[1] == 0 && centre[2] == 0;
     }
 
@@ -135,7 +140,7 @@ TEST_F(SettingPagesTest, TheModelsKeysDecideTheSources) {
         {"FALSE", nullptr, {u"Flatbed"}},
         {nullptr, "TRUE", {u"Flatbed", u"Document Feeder", u"Document Feeder (Duplex)"}},
         {"FALSE", "TRUE", {u"Flatbed", u"Document Feeder", u"Document Feeder (Duplex)"}}, // auto duplex wins
-        {"false", "true", {u"Flatbed", u"Document Feeder"}}, // only the exact words count
+        {"false", "true", {u"Flatbed", u"Document Feeder"}},                              // only the exact words count
     };
     const std::string plain = m_iniText;
     for (const Case& c : cases) {
@@ -146,8 +151,8 @@ TEST_F(SettingPagesTest, TheModelsKeysDecideTheSources) {
             ModelKey("IsAutoduplex", c.autoDuplex);
         WriteIni();
         Create();
-        EXPECT_EQ(Items(Basic(), kSource), c.sources) << (c.hasAdf ? c.hasAdf : "-") << " "
-                                                       << (c.autoDuplex ? c.autoDuplex : "-");
+        EXPECT_EQ(Items(Basic(), kSource), c.sources)
+            << (c.hasAdf ? c.hasAdf : "-") << " " << (c.autoDuplex ? c.autoDuplex : "-");
         EXPECT_EQ(Items(Basic(), kColour), (std::vector<std::u16string>{u"Color", u"Grayscale", u"Black and White"}));
         m_dialog.reset();
     }
@@ -194,8 +199,8 @@ TEST_F(SettingPagesTest, TheResolutionsFollowSourceColourAndPlatform) {
         Param().colorMode = c.colour;
         Basic().UpdateControlsFromParam();
         EXPECT_EQ(Items(Basic(), kResolution), c.offered)
-            << (c.platform ? c.platform : "plain") << (c.second ? "+RGB" : "") << " source " << c.source
-            << " colour " << c.colour;
+            << (c.platform ? c.platform : "plain") << (c.second ? "+RGB" : "") << " source " << c.source << " colour "
+            << c.colour;
         m_dialog.reset();
         for (std::atomic<BOOL>* flag : {&g_bIsPlatformWren, &g_bIsPlatformWren_RGB, &g_bIsPlatformIbis, &g_bIsBriselA3})
             *flag = FALSE;
@@ -215,7 +220,7 @@ TEST_F(SettingPagesTest, AChangedSourceClampsTheResolutionAndTakesItsPaperList) 
     EXPECT_EQ(Param().resolution, 2) << "feeder duplex offers up to 300 dpi";
     EXPECT_EQ(Selection(Basic(), kResolution), 2);
     EXPECT_EQ(Items(Basic(), kPaper), (std::vector<std::u16string>{u"A4", u"A5", u"A6", u"B5 (JIS)", u"Letter",
-                                                                    u"Legal", u"Folio (8.5 x 13 in)"}));
+                                                                   u"Legal", u"Folio (8.5 x 13 in)"}));
     EXPECT_EQ(Param().paperSize, 0) << "A4 in an A4 country";
     EXPECT_EQ(Selection(Basic(), kPaper), 0);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(m_dialog->m_hWnd, 20005))) << "no preview from the feeder";
@@ -445,10 +450,18 @@ TEST_F(SettingPagesTest, ManualDuplexIsOfferedInAppModeFromTheFeeder) {
     EXPECT_FALSE(Visible(Basic(), kManualDuplex)) << "not for the flatbed";
     Choose(Basic(), kSource, 1);
     EXPECT_TRUE(Visible(Basic(), kManualDuplex));
+    CDlg_ImgSaveSets pane(nullptr); // the save pane's record, for the application
+    wcscpy_s(pane.m_ImgSaveSettings.szType, u"jpg");
+    m_dialog->m_pDlg_ImgSaveSets = &pane;
     Check(Basic(), kManualDuplex, true);
     EXPECT_EQ(GetManualDuplexFlag(), 1);
+    EXPECT_EQ(pane.m_ImgSaveSettings.nManualDuplex, 1);
+    EXPECT_EQ(std::u16string(pane.m_ImgSaveSettings.szType), u"PDF") << "both sides go into one PDF";
     Click(Basic(), kBasicRestore);
     EXPECT_EQ(GetManualDuplexFlag(), 0) << "restore clears manual duplex";
+    EXPECT_EQ(pane.m_ImgSaveSettings.nManualDuplex, 0);
+    EXPECT_EQ(std::u16string(pane.m_ImgSaveSettings.szType), u"PDF") << "turning it off keeps the type";
+    m_dialog->m_pDlg_ImgSaveSets = nullptr;
     EXPECT_EQ(SendMessageW(Item(Basic(), kManualDuplex), BM_GETCHECK, 0, 0), BST_UNCHECKED);
     EXPECT_FALSE(Visible(Basic(), kManualDuplex)) << "restore goes back to the flatbed";
     m_dialog.reset();
@@ -478,8 +491,8 @@ TEST_F(SettingPagesTest, TheHistogramNeedsAFlatbedPreviewInColourOrGrey) {
         int colourIndex;
         bool histogram;
     };
-    for (const Case& c : {Case{0, 0, true}, Case{0, 1, true}, Case{0, 2, false}, Case{1, 0, false},
-                          Case{2, 1, false}}) {
+    for (const Case& c :
+         {Case{0, 0, true}, Case{0, 1, true}, Case{0, 2, false}, Case{1, 0, false}, Case{2, 1, false}}) {
         m_dialog->OnClickedBasicTab();
         Choose(Basic(), kSource, c.source);
         Choose(Basic(), kColour, c.colourIndex);
@@ -496,9 +509,9 @@ TEST_F(SettingPagesTest, TheHistogramNeedsAFlatbedPreviewInColourOrGrey) {
 TEST_F(SettingPagesTest, TheAdjustmentButtonsOpenTheirDialogs) {
     Create();
     m_dialog->OnClickedAdvancedTab();
-    for (const auto& [button, title] : {std::pair{kBrightContrast, u"Brightness/Contrast"},
-                                        std::pair{kGamma, u"Gamma/Threshold"}, std::pair{kHistogram, u"Histogram"},
-                                        std::pair{kCurve, u"Tone Curve"}}) {
+    for (const auto& [button, title] :
+         {std::pair{kBrightContrast, u"Brightness/Contrast"}, std::pair{kGamma, u"Gamma/Threshold"},
+          std::pair{kHistogram, u"Histogram"}, std::pair{kCurve, u"Tone Curve"}}) {
         m_modalTexts.clear();
         Click(Advanced(), button);
         ASSERT_EQ(m_modalTexts.size(), 1u) << button;
