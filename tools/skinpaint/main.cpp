@@ -696,6 +696,8 @@ int main(int argc, char** argv) {
     ok &= WriteScanWindow(out);
     ok &= Write(PaneBackground(294, 136), out, "pane_background.bmp");
     ok &= Write(ShadedBackground(), out, "shaded_background.bmp");
+    ok &= Write(PaneBackground(258, 136), out, "info_pane_background.bmp");
+    ok &= Write(AdjustmentBackground(393, 401, 356), out, "setting_info_background.bmp");
     ok &= Write(AdjustmentBackground(423, 243, 198), out, "save_background.bmp");
     ok &= WriteSettingsPages(out);
     if (argc > 2)

@@ -13,3 +13,7 @@ BOOL IsIgnoredBoxInput(const MSG* msg) {
         return TRUE;
     return msg->message == WM_KEYDOWN && (KeyHeld(VK_RETURN) || KeyHeld(VK_ESCAPE) || KeyHeld(VK_SPACE));
 }
+
+bool IsKeyDown(int virtKey) {
+    return (::GetKeyState(virtKey) & 0x8000) != 0;
+}

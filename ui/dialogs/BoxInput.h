@@ -5,3 +5,6 @@
 
 // TRUE for the input those boxes swallow: a right click, and any key pressed while Enter, Esc or Space is held.
 BOOL IsIgnoredBoxInput(const MSG* msg);
+
+// Whether a key is held down now (the high bit of GetKeyState), as the panes' Alt keys are checked.
+bool IsKeyDown(int virtKey);

@@ -6,6 +6,7 @@
 #include "ui/controls/ControlTexts.h"
 #include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
+#include "ui/dialogs/BoxInput.h"
 #include "ui/dialogs/CDlg_SaveImgToEmail.h"
 #include "ui/dialogs/CDlg_SaveImgToFile.h"
 
@@ -15,10 +16,6 @@ constexpr UINT kBackground = 1009;
 constexpr int kTextIds[7] = {1026, 1003, 1027, 1028, 1031, 1032, 1033};
 constexpr UINT kStringTitle = 1112, kStringFolder = 1113, kStringEmail = 1114, kStringFileName = 1115,
                kStringFileType = 1116, kStringLocation = 1117, kStringFolderMode = 1134, kStringEmailMode = 1135;
-
-bool KeyHeld(BYTE virtKey) {
-    return (::GetKeyState(virtKey) & 0x8000) != 0;
-}
 
 // A label's text: the string followed by ":".
 CString Label(UINT id) {
@@ -204,9 +201,9 @@ BOOL CDlg_ImgSaveSets::OnEraseBkgnd(CDC* dc) {
 // Alt with the window's preview or scan key works while the pane has the focus.
 BOOL CDlg_ImgSaveSets::PreTranslateMessage(MSG* pMsg) {
     if (pMsg->message == WM_SYSKEYDOWN && m_pHost) {
-        if (KeyHeld(g_chPreviewKey))
+        if (IsKeyDown(g_chPreviewKey))
             m_pHost->OnBnClickedPreview();
-        else if (KeyHeld(g_chScanKey))
+        else if (IsKeyDown(g_chScanKey))
             m_pHost->OnBnClickedScan();
     }
     return CDialog::PreTranslateMessage(pMsg);

@@ -35,8 +35,10 @@ protected:
         DialogTest::TearDown();
     }
 
+    // The pane as the app-mode window shows it: over its placeholder of 231 x 98 dialog units.
     void Open() {
         ASSERT_TRUE(pane.Create(CDlg_ImgSaveSets::IDD, &host.window));
+        pane.MoveWindow(10, 10, 346, 159);
         pane.ShowWindow(SW_SHOW);
         ut::RunPendingMessages();
     }
