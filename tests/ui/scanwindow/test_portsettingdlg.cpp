@@ -367,10 +367,14 @@ TEST_P(PortLookTest, EveryTextFromTheLanguageAndHebrewMirrored) {
         const bool okOnTheLeft = ok.left - window.left < window.right - ok.right;
         EXPECT_EQ(okOnTheLeft, g_bHebrew != FALSE) << "the buttons change sides in Hebrew";
         ut::SaveWindowPng(dlg, SnapshotPath(std::string("port_") + GetParam().code).c_str());
+        for (const ut::TextOverflow& overflow : ut::CheckTextFit(dlg).overflows)
+            ADD_FAILURE() << ut::DescribeOverflow(overflow);
         WriteControl(std::string(kDevices) + "net_wait_ms = 300\n");
         Click(dlg, CPortSettingDlg::IDC_REFRESH);
         EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, CPortSettingDlg::IDC_SEARCHING)));
         ut::SaveWindowPng(dlg, SnapshotPath(std::string("port_searching_") + GetParam().code).c_str());
+        for (const ut::TextOverflow& overflow : ut::CheckTextFit(dlg).overflows)
+            ADD_FAILURE() << "searching: " << ut::DescribeOverflow(overflow);
         ASSERT_TRUE(WaitFor([&] { return Idle(dlg); }));
         Click(dlg, IDCANCEL);
     });
@@ -378,7 +382,13 @@ TEST_P(PortLookTest, EveryTextFromTheLanguageAndHebrewMirrored) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, PortLookTest,
                          ::testing::Values(Language{u"English", "enus"}, Language{u"Simplified_Chinese", "zhcn"},
-                                           Language{u"Hebrew", "he"}),
+                                           Language{u"Hebrew", "he"}, Language{u"Japanese", "ja"},
+                                           Language{u"Russian", "ru"}, Language{u"Portuguese", "pt"},
+                                           Language{u"Spanish", "esmx"}, Language{u"French", "fr"},
+                                           Language{u"Polish", "pl"}, Language{u"German", "de"},
+                                           Language{u"Italian", "it"}, Language{u"Arabic", "ar"},
+                                           Language{u"Turkish", "tr"}, Language{u"Norwegian", "no"},
+                                           Language{u"Swedish", "sv"}, Language{u"Traditional_Chinese", "zhtw"}),
                          [](const ::testing::TestParamInfo<Language>& info) { return std::string(info.param.code); });
 
 TEST_F(PortDialogTest, TheRecordIsTheHeadOfTheSettings) {
