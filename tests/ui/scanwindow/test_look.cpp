@@ -166,6 +166,7 @@ TEST_P(LookTest, TheAppModeWindow) {
     ut::RunPendingMessages();
     HWND hwnd = dialog.m_hWnd;
     ut::SaveWindowPng(hwnd, SnapshotPath(std::string("main_app_") + language.code).c_str());
+    ExpectEveryTextFits(hwnd);
     for (int id : {20001, 20002, 20003, 20005, 20006, 20007})
         ExpectTextFits(hwnd, id);
     // The panes lie between the settings and the buttons.
@@ -199,10 +200,12 @@ TEST_P(LookTest, TheSettingsPages) {
         return rect;
     }()) << "the page lies on its frame";
     ut::SaveWindowPng(dialog.m_hWnd, SnapshotPath(std::string("basic_") + language.code).c_str());
+    ExpectEveryTextFits(dialog.m_hWnd);
 
     dialog.OnClickedAdvancedTab();
     ut::RunPendingMessages();
     ut::SaveWindowPng(dialog.m_hWnd, SnapshotPath(std::string("advanced_") + language.code).c_str());
+    ExpectEveryTextFits(dialog.m_hWnd);
     // The active tab is underlined in the accent colour.
     const auto underlined = [&](int tab) {
         const CRect rect = RectIn(dialog.m_hWnd, tab);
