@@ -52,6 +52,10 @@ public:
     // Puts back the front sides' rotation if the end of a manual-duplex wait turned it for the back sides; every
     // road that ends a job calls it, so the user's rotation setting never changes by itself.
     virtual void RestoreFrontRotation() {}
+    // App mode: the save pane writes "imgSaveSettings.dat" (a new dated name first when the last one was used up),
+    // and marks its name used up once a job is over. Nothing without the pane.
+    virtual void SaveImgSaveSettings() {}
+    virtual void RenewSaveName() {}
 
 protected:
     ~CScanWindow() = default;

@@ -25,6 +25,9 @@
 #include "ui/controls/ControlTexts.h"
 #include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
+#include "ui/dialogs/CDlg_ImgINFO.h"
+#include "ui/dialogs/CDlg_ImgSaveSets.h"
+#include "ui/dialogs/CDlg_SettingInfo.h"
 #include "ui/dialogs/CErrorDlg.h"
 
 #include "platform/user/shell.h"
@@ -178,6 +181,9 @@ ON_BN_CLICKED(CTRL_TAB_ADVANCED, OnClickedAdvancedTab)
 ON_BN_CLICKED(CTRL_TAB_BASIC, OnClickedBasicTab)
 ON_MESSAGE(WM_PREVIEW_ROWS, OnPreviewRows)
 ON_MESSAGE(WM_SAVE_FOLDER_ERROR, OnSaveFolderError)
+ON_BN_CLICKED(CTRL_ABOUT, OnBnClickedAbout)
+ON_BN_CLICKED(CTRL_PORT, OnBnClickedPort)
+ON_BN_CLICKED(CTRL_SETTING_INFO, OnBnClickedSettingInfo)
 END_MESSAGE_MAP()
 
 CMainUIDialog::CMainUIDialog(CWnd* parent)
@@ -201,6 +207,11 @@ CMainUIDialog::~CMainUIDialog() {
         DestroyWindow();
     m_pBasicSetting.reset();
     m_pAdvancedSetting.reset();
+    m_pDlg_SettingInfo.reset();
+    delete m_pDlg_ImgINFO;
+    m_pDlg_ImgINFO = nullptr;
+    delete m_pDlg_ImgSaveSets;
+    m_pDlg_ImgSaveSets = nullptr;
     if (CWinApp* app = AfxGetApp(); app != nullptr && app->m_pMainWnd == this)
         app->m_pMainWnd = nullptr;
     m_pScanProgressDlg.reset();
@@ -264,6 +275,7 @@ BOOL CMainUIDialog::OnInitDialog() {
     CreateSharedToolTip(this);
     // The pages read the model's features (A3 among them) before anything builds the paper lists.
     CreateSettingPages();
+    m_pDlg_SettingInfo = std::make_unique<CDlg_SettingInfo>(this, this);
 
     // Save and Delete share one place; a saved name has at most 16 characters.
     CRect saveRect;
@@ -316,6 +328,21 @@ void CMainUIDialog::FillUnitCombo() {
 
 // App mode: the image information and the save settings panes, collapsible on small screens.
 void CMainUIDialog::CreateAppPanes() {
+    auto placeOver = [this](CDialog* pane, UINT templateId, int placeholder) {
+        if (!pane->Create(templateId, this))
+            return;
+        CRect rect;
+        if (CWnd* where = GetDlgItem(placeholder)) {
+            where->GetWindowRect(&rect);
+            ScreenToClient(&rect);
+        }
+        // Above its placeholder, which stays in the layout.
+        pane->SetWindowPos(&CWnd::wndTop, rect.left, rect.top, rect.Width(), rect.Height(), SWP_SHOWWINDOW);
+    };
+    m_pDlg_ImgINFO = new CDlg_ImgINFO(this, this);
+    placeOver(m_pDlg_ImgINFO, CDlg_ImgINFO::IDD, CTRL_PANE_INFO);
+    m_pDlg_ImgSaveSets = new CDlg_ImgSaveSets(this, this);
+    placeOver(m_pDlg_ImgSaveSets, CDlg_ImgSaveSets::IDD, CTRL_PANE_SAVE);
     m_grpSettings.SetFrameStyle(Trans_GroupBox::kCaptionOnly);
     if (::GetSystemMetrics(SM_CYSCREEN) > 768)
         return;
@@ -343,7 +370,7 @@ void CMainUIDialog::OnBnClickedExpand() {
         offset = m_nPaneHeight;
     }
     const int show = m_bPanesCollapsed ? SW_SHOW : SW_HIDE;
-    for (CWnd* pane : {m_pDlg_ImgINFO, m_pDlg_ImgSaveSets})
+    for (CWnd* pane : std::initializer_list<CWnd*>{m_pDlg_ImgINFO, m_pDlg_ImgSaveSets})
         if (pane != nullptr && pane->m_hWnd != nullptr)
             pane->ShowWindow(show);
     for (int id : {CTRL_HELP, CTRL_ABOUT, CTRL_PORT, CTRL_PREVIEW, CTRL_SCAN, CTRL_CLOSE}) {
@@ -602,6 +629,8 @@ void CMainUIDialog::OnDestroy() {
     g_LLD.UnloadDriver();
     if (!g_bNoUI)
         SaveCurrentSettingOnExit();
+    if (g_bAppMode && m_pDlg_ImgSaveSets != nullptr)
+        m_pDlg_ImgSaveSets->SaveImgSaveSettings(TRUE);
     KillTimer(kTopMostTimer);
     KillTimer(kCloseTimer);
     DestroySharedToolTip(this);
@@ -656,14 +685,14 @@ void CMainUIDialog::OnCbnSelchangeUnits() {
     }
     UpdateRulers();
     UpdateSizeInfo();
-    if (g_bAppMode && m_pDlg_ImgINFO != nullptr && m_pDlg_ImgINFO->m_hWnd != nullptr)
-        m_pDlg_ImgINFO->Invalidate(TRUE);
+    if (g_bAppMode && m_pDlg_ImgINFO != nullptr)
+        m_pDlg_ImgINFO->RefreshInfo();
 }
 
 void CMainUIDialog::UpdateSizeInfo() {
     if (g_bAppMode) {
-        if (m_pDlg_ImgINFO != nullptr && m_pDlg_ImgINFO->m_hWnd != nullptr)
-            m_pDlg_ImgINFO->Invalidate(TRUE);
+        if (m_pDlg_ImgINFO != nullptr)
+            m_pDlg_ImgINFO->RefreshInfo();
         return;
     }
     const SelectionZone zone = SelectionInches();

@@ -21,7 +21,7 @@
 #include "ui/controls/CxSkinButton.h"
 #include "ui/controls/Trans_GroupBox.h"
 #include "ui/dialogs/CAdjustmentOwner.h"
-#include "ui/dialogs/CPaneHost.h" // InchRect
+#include "ui/dialogs/CPaneHost.h"
 
 #include "platform/user/afxwin.h"
 
@@ -30,13 +30,20 @@
 class CScanProgressDlg;
 class CBasicSetting;
 class CAdvancedSetting;
+class CDlg_ImgSaveSets;
+class CDlg_ImgINFO;
+class CDlg_SettingInfo;
 
 // Posted to the parent window in app mode when the window's title changed.
 inline constexpr UINT WM_APP_TITLE_CHANGED = 0x943;
 // Posted to the window when the save folder of the app-mode pane cannot be used (wParam 10).
 inline constexpr UINT WM_SAVE_FOLDER_ERROR = 0xA41;
 
-class CMainUIDialog : public CDialog, public CScanWindow, public CAdjustmentOwner, public CPreviewOwner {
+class CMainUIDialog : public CDialog,
+                      public CScanWindow,
+                      public CAdjustmentOwner,
+                      public CPreviewOwner,
+                      public CPaneHost {
     DECLARE_MESSAGE_MAP()
 public:
     enum { IDD = 10257, IDD_APP = 1004 };
@@ -69,6 +76,12 @@ public:
     INT_PTR RunManualDuplexNote() override;
     void EndManualDuplexNote() override;
     void RestoreFrontRotation() override;
+    void SaveImgSaveSettings() override;
+    void RenewSaveName() override;
+
+    // ---- CPaneHost: what the app-mode panes and the settings details read and call ----
+    int GetUnitIndex() const override { return m_nUnitIndex; }
+    void SetManualDuplexCheck(BOOL checked) override;
 
     // ---- The window ----
     void UpdateTitle();
@@ -108,15 +121,15 @@ public:
     void ClearPreview(BOOL ask);
 
     // ---- The scan road ----
-    void OnBnClickedScan();
-    void OnBnClickedPreview();
+    void OnBnClickedScan() override;
+    void OnBnClickedPreview() override;
     // Alt+P previews and Alt+S scans (the language's keys): TRUE when `msg` is one of them and its road ran.
     BOOL OnRoadKey(const MSG* msg);
     // The app-mode save pane follows the basic page's manual-duplex box.
     void SetSavePaneManualDuplex(BOOL on);
     int UpdateNoUIScanParam(int nColorMode, int nResolution, int nScanSize, int nScanSource);
     bool OpenScanDevice();
-    void GetScanRangeFromPreview(InchRect& area);
+    void GetScanRangeFromPreview(InchRect& area) override;
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
 
@@ -173,8 +186,11 @@ public:
     std::unique_ptr<CAdvancedSetting> m_pAdvancedSetting;
     // Owned; the progress dialog exists from construction, so every road that uses it finds it.
     std::unique_ptr<CScanProgressDlg> m_pScanProgressDlg;
-    CWnd* m_pDlg_ImgSaveSets = nullptr; // the app-mode save pane (none yet)
-    CWnd* m_pDlg_ImgINFO = nullptr;     // the app-mode image information pane (none yet)
+    // App mode: the save-settings and image-information panes (null in TWAIN mode); owned.
+    CDlg_ImgSaveSets* m_pDlg_ImgSaveSets = nullptr;
+    CDlg_ImgINFO* m_pDlg_ImgINFO = nullptr;
+    // The settings details, run modally by button 10314; made in OnInitDialog.
+    std::unique_ptr<CDlg_SettingInfo> m_pDlg_SettingInfo;
     HMODULE m_hResourceLibrary = nullptr;
     CBitmap m_bmpAdvancedBackground;
     CBitmap m_bmpBasicBackground;
@@ -194,6 +210,11 @@ protected:
     void InitTexts();
     void FillUnitCombo();
     void Scan_();
+    // App mode, at scan start: the save pane renews a name already used and writes its record; FALSE (the error
+    // shown, the scan ends) when the e-mail program of e-mail mode is gone. TRUE without the pane.
+    BOOL SavePaneBeforeScan();
+    // App mode: the free bytes of the save pane's folder; FALSE (the error shown) when it is no folder to save in.
+    BOOL SaveFolderFreeBytes(ULONGLONG& freeBytes);
     void RequestCloseSource();
     // Ends the device's work for good: no event after it reaches the window, then the device is closed.
     void CloseDevice(bool endScan);
@@ -207,6 +228,9 @@ protected:
     void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
     void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
     void OnBnClickedExpand();
+    void OnBnClickedAbout();
+    void OnBnClickedPort();
+    void OnBnClickedSettingInfo();
     void OnBnClickedTool(UINT id);
     void OnCbnSelchangeUnits();
     void OnBnClickedClearPreview();

@@ -132,6 +132,8 @@ void CMainUIDialog::Scan_() {
         m_btnScan.SetFocus();
     if (m_bBusy)
         return;
+    if (!SavePaneBeforeScan())
+        return;
 
     InchRect area{};
     GetScanRangeFromPreview(area);
@@ -154,6 +156,9 @@ void CMainUIDialog::Scan_() {
     }
 
     const ULONGLONG freeBytes = FreeBytesOfWindowsDrive();
+    ULONGLONG folderFreeBytes = 0; // app mode: the save folder's
+    if (!SaveFolderFreeBytes(folderFreeBytes))
+        return;
     const ULONGLONG need = static_cast<ULONGLONG>(static_cast<unsigned>(m_nWidth)) * static_cast<unsigned>(m_nHeight) *
                                (m_ScanParam.colorMode == 2 ? 3 : 1) * 2 +
                            kReserveBytes;
@@ -164,16 +169,17 @@ void CMainUIDialog::Scan_() {
         availVirtual = statex.ullAvailVirtual;
         DebugPrint(u"CMainUIDialog::Scan_, TotalNumberOfFreeBytes.QuadPart = %I64d M, FreeBytes_File.QuadPart = %I64d "
                    u"M, statex.ullAvailPhys = %I64d M, statex.ullAvailVirtual = %I64d M, statex.dwMemoryLoad = %d%%",
-                   MiB(freeBytes), 0ULL, MiB(statex.ullAvailPhys), MiB(statex.ullAvailVirtual),
+                   MiB(freeBytes), MiB(folderFreeBytes), MiB(statex.ullAvailPhys), MiB(statex.ullAvailVirtual),
                    static_cast<int>(statex.dwMemoryLoad));
     } else {
         // A memory query that fails counts as enough memory.
         DebugPrint(u"CMainUIDialog::Scan_, GlobalMemoryStatusEx GetLastError = %d", static_cast<int>(::GetLastError()));
     }
-    if (need >= freeBytes || availVirtual < kMinVirtualBytes) {
+    const bool folderFull = g_bAppMode && m_pDlg_ImgSaveSets != nullptr && need >= folderFreeBytes + kReserveBytes;
+    if (need >= freeBytes || folderFull || availVirtual < kMinVirtualBytes) {
         DebugPrint(u"CMainUIDialog::Scan_, ERROR_NOENOUGHSPACE, TotalNumberOfFreeBytes.QuadPart = %I64d M, "
                    u"FreeBytes_File.QuadPart = %I64d M, statex.ullAvailVirtual = %I64d M",
-                   MiB(freeBytes), 0ULL, MiB(availVirtual));
+                   MiB(freeBytes), MiB(folderFreeBytes), MiB(availVirtual));
         if (g_bNoUI)
             if (CDsAssistor* assistor = g_pDsAssistor)
                 assistor->NotifyCloseDsReq();

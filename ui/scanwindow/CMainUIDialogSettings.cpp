@@ -190,7 +190,7 @@ void CMainUIDialog::SaveCurrentSettingOnExit() {
 
 // The save pane of app mode records the choice for the application; both sides of every sheet go into one PDF.
 void CMainUIDialog::SetSavePaneManualDuplex(BOOL on) {
-    auto* pane = dynamic_cast<CDlg_ImgSaveSets*>(m_pDlg_ImgSaveSets);
+    CDlg_ImgSaveSets* pane = m_pDlg_ImgSaveSets;
     if (pane == nullptr)
         return;
     pane->m_ImgSaveSettings.nManualDuplex = on ? 1 : 0;
