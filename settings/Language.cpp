@@ -109,6 +109,14 @@ int LanguageNumberOfCode(const WCHAR* code) {
     return -1;
 }
 
+std::vector<const WCHAR*> LanguageLibraryCodes() {
+    std::vector<const WCHAR*> codes;
+    for (int i = 0; i < kLanguageCount; ++i)
+        if (LanguageNumberOfCode(kLanguages[i].code) == i) // the languages without a library read another's
+            codes.push_back(kLanguages[i].code);
+    return codes;
+}
+
 int LanguageFromLcid(LCID lcid) {
     const WORD langId = LANGIDFROMLCID(lcid);
     const int primary = langId & 0x3FF;

@@ -5,6 +5,8 @@
 #include "platform/base/windows.h"
 #include "platform/base/cstring.h"
 
+#include <vector>
+
 // Set by GetLanguageCode (Quennet).
 extern int g_LangugueID;
 extern WCHAR g_chDecimalSep; // '.' at load
@@ -27,8 +29,9 @@ struct LanguageInfo {
 // The row of a language number; English for a number outside 0-21.
 const LanguageInfo& GetLanguageInfo(int number);
 // The first language number with this code (the one whose library it names: "enus" gives English), -1 for none.
-// The numbers n with LanguageNumberOfCode(GetLanguageInfo(n).code) == n list every library once.
 int LanguageNumberOfCode(const WCHAR* code);
+// Every code of the table once, in table order: the sixteen language libraries of each program.
+std::vector<const WCHAR*> LanguageLibraryCodes();
 // The language of an LCID by its language and sublanguage; 1 (English) for any LCID not listed.
 int LanguageFromLcid(LCID lcid);
 int LanguageFromSystemLcid();

@@ -220,6 +220,18 @@ TEST_F(LanguageTest, NamesOfLanguageNumbers) {
     EXPECT_TRUE(GetLanguageName(-1).IsEmpty());
 }
 
+TEST_F(LanguageTest, EveryLibraryCodeOnceAndTheSharedEnglishOne) {
+    std::vector<std::u16string> codes;
+    for (const WCHAR* code : LanguageLibraryCodes())
+        codes.emplace_back(code);
+    EXPECT_EQ(codes, (std::vector<std::u16string>{u"zhcn", u"enus", u"ja", u"ru", u"pt", u"esmx", u"fr", u"pl", u"de",
+                                                  u"it", u"ar", u"tr", u"no", u"sv", u"zhtw", u"he"}));
+    EXPECT_EQ(LanguageNumberOfCode(u"enus"), 1) << "Danish to Hungarian read English's library";
+    EXPECT_EQ(LanguageNumberOfCode(u"he"), 21);
+    EXPECT_EQ(LanguageNumberOfCode(u"da"), -1);
+    EXPECT_EQ(LanguageNumberOfCode(nullptr), -1);
+}
+
 // The libraries built from resources/strings, as the window loads them from the module folder.
 class LanguageLibraryTest : public ::testing::Test {
 protected:
@@ -349,14 +361,11 @@ std::string LayoutWithoutTexts(HMODULE module, UINT id) {
     return out;
 }
 
-// Every code of the language table once (the languages without a library of their own read another's).
+// Every code of the language table once, as file names spell it.
 std::vector<std::string> LibraryCodes() {
     std::vector<std::string> codes;
-    for (int number = 0; number < kLanguageCount; ++number) {
-        const std::u16string code = GetLanguageInfo(number).code;
-        if (LanguageNumberOfCode(code.c_str()) == number)
-            codes.emplace_back(code.begin(), code.end());
-    }
+    for (const WCHAR* code : LanguageLibraryCodes())
+        codes.push_back(platform::ToUtf8(code));
     return codes;
 }
 

@@ -220,15 +220,12 @@ int main(int argc, char** argv) {
     if (language == "all") {
         setenv("PLATFORM_HEADLESS", "1", 1);
         int result = 0;
-        for (int number = 0; number < kLanguageCount; ++number) {
-            const std::u16string code = GetLanguageInfo(number).code;
-            if (LanguageNumberOfCode(code.c_str()) != number)
-                continue; // a language that reads another's library
+        for (const WCHAR* code : LanguageLibraryCodes()) {
             HMODULE strings = LoadLanguage(platform::ToUtf8(code));
             AfxSetResourceHandle(strings);
-            g_LangugueID = number;
-            g_chDecimalSep = GetLanguageInfo(number).decimalSep;
-            g_bHebrew = IsRightToLeftCode(code.c_str());
+            g_LangugueID = LanguageNumberOfCode(code);
+            g_chDecimalSep = GetLanguageInfo(g_LangugueID).decimalSep;
+            g_bHebrew = IsRightToLeftCode(code);
             result |= RenderHeadless(pngFolder + "/" + platform::ToUtf8(code));
             AfxSetResourceHandle(nullptr);
             if (strings)

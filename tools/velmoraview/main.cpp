@@ -228,10 +228,7 @@ int main(int argc, char** argv) {
     if (g_language == "all") {
         setenv("PLATFORM_HEADLESS", "1", 1);
         int result = 0;
-        for (int number = 0; number < kLanguageCount; ++number) {
-            const std::u16string code = GetLanguageInfo(number).code;
-            if (LanguageNumberOfCode(code.c_str()) != number)
-                continue; // a language that reads another's library
+        for (const WCHAR* code : LanguageLibraryCodes()) {
             g_language = platform::ToUtf8(code);
             HMODULE strings = LoadLanguage(g_language);
             AfxSetResourceHandle(strings);
