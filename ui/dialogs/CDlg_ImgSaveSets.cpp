@@ -141,28 +141,30 @@ void CDlg_ImgSaveSets::RefreshTexts() {
     m_stcModeLabel.Invalidate();
 }
 
-void CDlg_ImgSaveSets::RegenerateNameUnlessCustom() {
+BOOL CDlg_ImgSaveSets::RunSaveDialog(CSaveImgDlg& dialog) {
     if (!m_bNameCustom)
         NextDatedFileName(m_ImgSaveSettings.szFolder, m_ImgSaveSettings.szName);
-}
-
-void CDlg_ImgSaveSets::OnBnClickedFolderMode() {
-    RegenerateNameUnlessCustom();
-    CDlg_SaveImgToFile& dialog = *m_pDlgSaveToFile;
     wcsncpy_s(dialog.m_szFolder, m_ImgSaveSettings.szFolder, _TRUNCATE);
     wcsncpy_s(dialog.m_szName, m_ImgSaveSettings.szName, _TRUNCATE);
     wcsncpy_s(dialog.m_szType, m_ImgSaveSettings.szType, _TRUNCATE);
-    dialog.m_nOpenFile = m_ImgSaveSettings.nOpenFile;
-    dialog.m_nOpenFolder = m_ImgSaveSettings.nOpenFolder;
-    dialog.m_bFeeder = m_bFeeder;
     const int source = m_pHost ? m_pHost->GetScanParam().source : 0;
     dialog.m_nManualDuplexOnFeeder = m_ImgSaveSettings.nManualDuplex && source != 0;
     dialog.m_nDuplexSource = source == 2;
     if (dialog.DoModal() != IDOK)
-        return;
+        return FALSE;
     wcsncpy_s(m_ImgSaveSettings.szFolder, dialog.m_szFolder, _TRUNCATE);
     wcsncpy_s(m_ImgSaveSettings.szName, dialog.m_szName, _TRUNCATE);
     wcsncpy_s(m_ImgSaveSettings.szType, dialog.m_szType, _TRUNCATE);
+    return TRUE;
+}
+
+void CDlg_ImgSaveSets::OnBnClickedFolderMode() {
+    CDlg_SaveImgToFile& dialog = *m_pDlgSaveToFile;
+    dialog.m_nOpenFile = m_ImgSaveSettings.nOpenFile;
+    dialog.m_nOpenFolder = m_ImgSaveSettings.nOpenFolder;
+    dialog.m_bFeeder = m_bFeeder;
+    if (!RunSaveDialog(dialog))
+        return;
     m_ImgSaveSettings.nOpenFile = dialog.m_nOpenFile;
     m_ImgSaveSettings.nOpenFolder = dialog.m_nOpenFolder;
     m_ImgSaveSettings.nMode = kImgSaveModeFolder;
@@ -172,20 +174,10 @@ void CDlg_ImgSaveSets::OnBnClickedFolderMode() {
 }
 
 void CDlg_ImgSaveSets::OnBnClickedEmailMode() {
-    RegenerateNameUnlessCustom();
     CDlg_SaveImgToEmail& dialog = *m_pDlgSaveToEmail;
-    wcsncpy_s(dialog.m_szFolder, m_ImgSaveSettings.szFolder, _TRUNCATE);
-    wcsncpy_s(dialog.m_szName, m_ImgSaveSettings.szName, _TRUNCATE);
-    wcsncpy_s(dialog.m_szType, m_ImgSaveSettings.szType, _TRUNCATE);
     wcsncpy_s(dialog.m_szProgram, m_ImgSaveSettings.szMailProgram, _TRUNCATE);
-    const int source = m_pHost ? m_pHost->GetScanParam().source : 0;
-    dialog.m_nManualDuplexOnFeeder = m_ImgSaveSettings.nManualDuplex && source != 0;
-    dialog.m_nDuplexSource = source == 2;
-    if (dialog.DoModal() != IDOK)
+    if (!RunSaveDialog(dialog))
         return;
-    wcsncpy_s(m_ImgSaveSettings.szFolder, dialog.m_szFolder, _TRUNCATE);
-    wcsncpy_s(m_ImgSaveSettings.szName, dialog.m_szName, _TRUNCATE);
-    wcsncpy_s(m_ImgSaveSettings.szType, dialog.m_szType, _TRUNCATE);
     wcsncpy_s(m_ImgSaveSettings.szMailProgram, dialog.m_szProgram, _TRUNCATE);
     m_ImgSaveSettings.nMode = dialog.m_nModeResult;
     SkinModeButtons(TRUE);

@@ -12,6 +12,7 @@
 
 #include <memory>
 
+class CSaveImgDlg;
 class CDlg_SaveImgToFile;
 class CDlg_SaveImgToEmail;
 
@@ -73,7 +74,8 @@ protected:
 private:
     // The face of the two mode buttons: the button of the current mode is highlighted.
     void SkinModeButtons(BOOL emailMode);
-    void RegenerateNameUnlessCustom();
+    // Opens a save dialog on the record: TRUE when it ended with OK, its folder, name and type then taken over.
+    BOOL RunSaveDialog(CSaveImgDlg& dialog);
     CStaticTrans& FolderText() { return m_stcTexts[6]; }
 
     CPaneHost* m_pHost;

@@ -7,8 +7,6 @@
 namespace {
 constexpr int kFolderEdit = 10263;
 constexpr int kNameEdit = 10117;
-constexpr int kLabelIds[4] = {1002, 1003, 1004, 1034};
-constexpr UINT kLabelStrings[4] = {1117, 1115, 1116, 1122};
 constexpr UINT kStringNoProgram = 1132;
 constexpr UINT kStringChooseProgram = 1133;
 } // namespace
@@ -17,29 +15,20 @@ BEGIN_MESSAGE_MAP(CDlg_SaveImgToEmail, CSaveImgDlg)
 ON_BN_CLICKED(IDC_ADD_PROGRAM, OnBnClickedAddProgram)
 END_MESSAGE_MAP()
 
-CDlg_SaveImgToEmail::CDlg_SaveImgToEmail(CWnd* parent) : CSaveImgDlg({IDD, kFolderEdit, kNameEdit}, parent) {}
+CDlg_SaveImgToEmail::CDlg_SaveImgToEmail(CWnd* parent)
+    : CSaveImgDlg({IDD, 1114, kFolderEdit, kNameEdit, {1002, 1003, 1004, 1034}, {1117, 1115, 1116, 1122}}, parent) {}
 
 void CDlg_SaveImgToEmail::DoDataExchange(CDataExchange* pDX) {
     CSaveImgDlg::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_ADD_PROGRAM, m_btnAddProgram);
-    for (int i = 0; i < 4; ++i)
-        DDX_Control(pDX, kLabelIds[i], m_stcLabels[i]);
 }
 
 BOOL CDlg_SaveImgToEmail::OnInitDialog() {
     m_nModeResult = 0;
     CSaveImgDlg::OnInitDialog();
     m_btnAddProgram.SetSkin(10431, 10429, 10432, 10430, 0, 0, 1, 0, 0);
-    const ControlText texts[] = {{this, 1114},
-                                 {&m_btnBrowse, 1118},
-                                 {&m_btnAddProgram, 1123},
-                                 {&m_btnOK, 1090},
-                                 {&m_btnCancel, 1092},
-                                 {&m_stcLabels[0], kLabelStrings[0]},
-                                 {&m_stcLabels[1], kLabelStrings[1]},
-                                 {&m_stcLabels[2], kLabelStrings[2]},
-                                 {&m_stcLabels[3], kLabelStrings[3]}};
-    SetControlTexts(texts, static_cast<int>(std::size(texts)));
+    const ControlText texts[] = {{&m_btnAddProgram, 1123}};
+    SetControlTexts(texts, 1);
     SetDlgItemText(IDC_PROGRAM, m_szProgram);
     if (m_nManualDuplexOnFeeder || m_nDuplexSource)
         m_cmbType.EnableWindow(FALSE);

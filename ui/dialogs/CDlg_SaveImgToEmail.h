@@ -12,13 +12,8 @@ public:
     WCHAR m_szProgram[MAX_PATH] = {};
     // 1 once OK accepted the program (an empty one included); 0 at each opening.
     int m_nModeResult = 0;
-    // Manual duplex on a feeder source, and a duplex source: either keeps the type as the scan needs it (the
-    // type box is disabled).
-    int m_nManualDuplexOnFeeder = 0;
-    int m_nDuplexSource = 0;
 
     CxSkinButton m_btnAddProgram; // 1035
-    CStaticTrans m_stcLabels[4];  // 1002 save location, 1003 file name, 1004 file type, 1034 e-mail program
 
     enum { IDC_ADD_PROGRAM = 1035, IDC_PROGRAM = 10262 };
 

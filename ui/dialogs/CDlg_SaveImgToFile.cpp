@@ -8,36 +8,24 @@ constexpr int kFolderEdit = 10262;
 constexpr int kNameEdit = 10116;
 constexpr int kOpenFileCheck = 10200;
 constexpr int kOpenFolderCheck = 1001;
-constexpr int kLabelIds[4] = {1002, 1003, 1004, 1005};
-constexpr UINT kLabelStrings[4] = {1117, 1115, 1116, 1119};
 constexpr COLORREF kBackgroundFace = RGB(0xFF, 0xFF, 0xFF); // the background's colour under the check boxes
 } // namespace
 
-CDlg_SaveImgToFile::CDlg_SaveImgToFile(CWnd* parent) : CSaveImgDlg({IDD, kFolderEdit, kNameEdit}, parent) {}
+CDlg_SaveImgToFile::CDlg_SaveImgToFile(CWnd* parent)
+    : CSaveImgDlg({IDD, 1113, kFolderEdit, kNameEdit, {1002, 1003, 1004, 1005}, {1117, 1115, 1116, 1119}}, parent) {}
 
 void CDlg_SaveImgToFile::DoDataExchange(CDataExchange* pDX) {
     CSaveImgDlg::DoDataExchange(pDX);
     DDX_Control(pDX, kOpenFileCheck, m_chkOpenFile);
     DDX_Control(pDX, kOpenFolderCheck, m_chkOpenFolder);
-    for (int i = 0; i < 4; ++i)
-        DDX_Control(pDX, kLabelIds[i], m_stcLabels[i]);
     DDX_Check(pDX, kOpenFileCheck, m_nOpenFile);
     DDX_Check(pDX, kOpenFolderCheck, m_nOpenFolder);
 }
 
 BOOL CDlg_SaveImgToFile::OnInitDialog() {
     CSaveImgDlg::OnInitDialog();
-    const ControlText texts[] = {{this, 1113},
-                                 {&m_chkOpenFile, 1120},
-                                 {&m_chkOpenFolder, 1121},
-                                 {&m_btnBrowse, 1118},
-                                 {&m_btnOK, 1090},
-                                 {&m_btnCancel, 1092},
-                                 {&m_stcLabels[0], kLabelStrings[0]},
-                                 {&m_stcLabels[1], kLabelStrings[1]},
-                                 {&m_stcLabels[2], kLabelStrings[2]},
-                                 {&m_stcLabels[3], kLabelStrings[3]}};
-    SetControlTexts(texts, static_cast<int>(std::size(texts)));
+    const ControlText texts[] = {{&m_chkOpenFile, 1120}, {&m_chkOpenFolder, 1121}};
+    SetControlTexts(texts, 2);
     m_chkOpenFile.SetBkColor(kBackgroundFace);
     m_chkOpenFolder.SetBkColor(kBackgroundFace);
     UpdateData(FALSE);

@@ -13,13 +13,9 @@ public:
     int m_nOpenFile = 0;    // check box 10200
     int m_nOpenFolder = 1;  // check box 1001
     BOOL m_bFeeder = FALSE; // a feeder source: the file of many pages is not opened, so 10200 is disabled
-    // Handed in by the pane with the rest; this dialog does not read them.
-    int m_nManualDuplexOnFeeder = 0;
-    int m_nDuplexSource = 0;
 
     CTransCheckBox m_chkOpenFile;
     CTransCheckBox m_chkOpenFolder;
-    CStaticTrans m_stcLabels[4]; // 1002 save location, 1003 file name, 1004 file type, 1005 after scanning
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -2,6 +2,7 @@
 
 #include "platform/user/shell.h"
 #include "settings/Language.h"
+#include "ui/controls/ControlTexts.h"
 #include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
 #include "ui/dialogs/CErrorDlg.h"
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr UINT kBackground = 1010;
+constexpr UINT kStringOK = 1090, kStringCancel = 1092, kStringBrowse = 1118;
 constexpr UINT kStringNoFolder = 1124;
 constexpr UINT kStringBadName = 1125;
 constexpr UINT kStringNoName = 1126;
@@ -74,6 +76,8 @@ void CSaveImgDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_OK, m_btnOK);
     DDX_Control(pDX, IDC_CANCEL, m_btnCancel);
     DDX_Control(pDX, IDC_TYPE, m_cmbType);
+    for (int i = 0; i < 4; ++i)
+        DDX_Control(pDX, m_controls.labels[i], m_stcLabels[i]);
 }
 
 BOOL CSaveImgDlg::OnInitDialog() {
@@ -81,6 +85,15 @@ BOOL CSaveImgDlg::OnInitDialog() {
     for (CxSkinButton* button : {&m_btnBrowse, &m_btnOK, &m_btnCancel})
         button->SetSkin(10431, 10429, 10432, 10430, 0, 0, 1, 0, 0);
     LoadModuleBitmap(m_bmpBackground, kBackground);
+    const ControlText texts[] = {{this, m_controls.caption},
+                                 {&m_btnBrowse, kStringBrowse},
+                                 {&m_btnOK, kStringOK},
+                                 {&m_btnCancel, kStringCancel},
+                                 {&m_stcLabels[0], m_controls.labelStrings[0]},
+                                 {&m_stcLabels[1], m_controls.labelStrings[1]},
+                                 {&m_stcLabels[2], m_controls.labelStrings[2]},
+                                 {&m_stcLabels[3], m_controls.labelStrings[3]}};
+    SetControlTexts(texts, static_cast<int>(std::size(texts)));
 
     SendDlgItemMessage(m_controls.nameEdit, EM_LIMITTEXT, kMaxNameLength);
     SendDlgItemMessage(m_controls.folderEdit, EM_LIMITTEXT, kMaxFolderLength);

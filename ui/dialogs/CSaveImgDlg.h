@@ -16,11 +16,16 @@ public:
     WCHAR m_szFolder[MAX_PATH] = {};
     WCHAR m_szName[MAX_PATH] = {};
     WCHAR m_szType[MAX_PATH] = {};
+    // Handed in by the pane: manual duplex on a feeder source, and a duplex source (the e-mail dialog then keeps
+    // the type the scan needs; the folder dialog does not read them).
+    int m_nManualDuplexOnFeeder = 0;
+    int m_nDuplexSource = 0;
 
-    CxSkinButton m_btnBrowse; // 1006
-    CxSkinButton m_btnOK;     // 1039
-    CxSkinButton m_btnCancel; // 10003
-    CComboBox m_cmbType;      // 10264
+    CxSkinButton m_btnBrowse;    // 1006
+    CxSkinButton m_btnOK;        // 1039
+    CxSkinButton m_btnCancel;    // 10003
+    CComboBox m_cmbType;         // 10264
+    CStaticTrans m_stcLabels[4]; // save location, file name, file type, and the dialog's own fourth label
     CBitmap m_bmpBackground;
 
     enum { IDC_BROWSE = 1006, IDC_OK = 1039, IDC_CANCEL = 10003, IDC_TYPE = 10264 };
@@ -30,8 +35,11 @@ public:
 protected:
     struct Controls {
         UINT templateId;
+        UINT caption; // string id
         int folderEdit;
         int nameEdit;
+        int labels[4];
+        UINT labelStrings[4];
     };
     CSaveImgDlg(const Controls& controls, CWnd* parent);
 
