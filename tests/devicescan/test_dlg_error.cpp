@@ -3,6 +3,7 @@
 
 #include "devicescan/CDlg_error.h"
 #include "devicescan/CMsgDlg.h"
+#include "platform/base/wstring.h"
 #include "platform/user/testing.h"
 
 namespace ut = platform::user::testing;
@@ -42,6 +43,20 @@ protected:
         return dlg.DoModal();
     }
 };
+
+TEST_F(DlgErrorTest, EveryMessageFitsTheBoxInEveryLanguage) {
+    for (const WCHAR* wide : LanguageLibraryCodes()) {
+        const std::string code = platform::ToUtf8(wide);
+        UseLanguage(code.c_str());
+        for (UINT id : {8015u, 8016u, 8017u, 8018u, 8019u, 8021u, 8022u, 8023u, 8024u, 8026u}) {
+            const CString message = LoadResString(id);
+            Run(message.GetString(), [&](HWND dlg) {
+                for (const ut::TextOverflow& overflow : ut::CheckTextFit(dlg).overflows)
+                    ADD_FAILURE() << code << " string " << id << ": " << ut::DescribeOverflow(overflow);
+            });
+        }
+    }
+}
 
 TEST_F(DlgErrorTest, ShowsTheMessageWithTheLanguagesTitleAndButton) {
     for (const char* code : {"enus", "zhcn", "he"}) {

@@ -4,9 +4,10 @@
 //
 // With --png (or without DISPLAY) every window is rendered headless, as the user sees it in that language (any
 // code of the language table, or all sixteen), and written as settings_<lang>.png, browse_<lang>.png,
-// progress_<lang>.png and error_<lang>.png into the folder (default: the current one); they run under a C:\ root
-// of their own, so no real settings are read or written. --check also measures every text against its control and
-// names each one that does not fit; the program then ends with 1.
+// progress_<lang>.png, progress_canceling_<lang>.png (once Cancel is pressed) and error_<lang>.png into the folder
+// (default: the current one); they run under a C:\ root of their own, so no real settings are read or written.
+// --check also measures every text against its control and names each one that does not fit; the program then
+// ends with 1.
 // Otherwise the chosen window (default: settings) opens on the X display under the user's C:\ root, as the
 // program shows it: the settings window reads and writes the real vazedozi_settings.dat; the progress window runs
 // a page every few seconds until Cancel.
@@ -140,6 +141,11 @@ bool SaveProgress() {
         UpdateWindow(hwnd);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         ok = Save(hwnd, "progress");
+        // Cancel turns the button into "Canceling...", which must fit it too.
+        SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        UpdateWindow(hwnd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ok &= Save(hwnd, "progress_canceling");
     }
     dlg->Release();
     return ok;
