@@ -85,6 +85,8 @@ public:
     std::uint64_t MappedSize() const;   // whole bytes a row, rows unpadded
     std::uint64_t ReadableSize() const; // what the sequential reader hands out
     Data_MapFile* GetMappedData() { return m_pMapData; }
+    // The image's section itself, for the page fixes that put a turned copy in its place.
+    Data_MapFile** GetMappedDataSlot() { return &m_pMapData; }
     const BYTE* GetBitmapInfo() const { return m_pBitmapInfo; }
     unsigned GetReadPosition() const { return m_nReadPos; }
 

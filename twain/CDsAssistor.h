@@ -6,12 +6,15 @@
 #include "twain/CDsProxy.h"
 #include "twain/TwainCall.h"
 
+#include "imaging/CImage.h"
+
 #include "platform/base/afxcore.h"
 
 #include <atomic>
 
 class CFakeUI;
 class CFakeScanner;
+class CScanWindow;
 
 class CDsAssistor : public CObject, public CDsProxy {
     DECLARE_DYNCREATE(CDsAssistor)
@@ -44,6 +47,31 @@ public:
     // MSG_CLOSEDSREQ to the application; in app mode only once the user closed the window.
     void NotifyCloseDsReq();
 
+    // ---- The scanned page (twain/CDsAssistorPage.cpp) ----
+    // Reads the page from the device into the page image and applies deskew, auto-crop and the rotation setting:
+    // 0, -10000 when the page buffer failed (reported, device closed, close requested), -1 when the rotation
+    // failed (the page stays unturned), else the mapped driver result of the read that failed.
+    int ScanToImageBuf_mapfile(CScanWindow* dlg, int width, int height, int colour, int dpi);
+    // The page fixes; each leaves the page as it was when it cannot work. AutoCrop answers auto_crop's result.
+    int AutoCrop(CScanWindow* dlg, int colour, int dpi);
+    void AutoRotate(CScanWindow* dlg, int colour, int dpi);
+    // A page waits in the page image (scanned, not yet handed over by a native or file transfer).
+    bool HasPage() { return m_PageImage.GetMappedData() != nullptr; }
+    // Drops the page and its temporary file.
+    void FreePage();
+    CImage& GetPageImage() { return m_PageImage; }
+
+    // ---- The page as a bitmap or a file (twain/CDsAssistorBitmap.cpp) ----
+    enum BuildResult { kBuilt = 0, kFileNotWritten = 1, kNotBuilt = 2 };
+    // The page as a packed DIB (BITMAPINFOHEADER, colour table, rows bottom-up padded to 4 bytes). With an empty
+    // path: answers its handle, and the page image is freed (the application owns the block). With a path: the BMP
+    // file is written and null answered; the page is freed once the file is whole, a file that cannot be written is
+    // deleted. When the bitmap cannot be built: an error box, null, and the page stays. *result tells which.
+    HGLOBAL BuildDib(int width, int height, int colour, const WCHAR* path, int* result = nullptr);
+    // The page as an uncompressed TIFF file, streamed from the page image: kBuilt (the page is freed),
+    // kFileNotWritten (the partial file is deleted, the page stays) or kNotBuilt (no page of that size).
+    int WritePageTiff(int width, int height, int colour, const WCHAR* path);
+
     int SetUI(CFakeUI* pUI);
     int SetScanner(CFakeScanner* pScanner);
     CFakeUI* GetUI() const { return m_pUI; }
@@ -58,6 +86,9 @@ public:
 
     HWND m_hParent = nullptr;
     HANDLE m_hDsMutex = nullptr;
+    // DAT_SETUPFILEXFER: where and how a file transfer writes the page (BMP until the application sets TIFF).
+    CString m_strXferFileName;
+    TW_UINT16 m_wXferFileFormat = TWFF_BMP;
 
 private:
     void FillIdentity();
@@ -71,6 +102,11 @@ private:
     CFakeUI* m_pUI = nullptr;
     CFakeScanner* m_pScanner = nullptr;
     BYTE* m_pWorkBuffer = nullptr;
+    // The scanned page lives in m_PageImage (rows in a mapped temporary file). The second image is freed and reset
+    // with it; the third has no work of its own.
+    CImage m_PageImage;
+    CImage m_SecondImage;
+    CImage m_ThirdImage;
 };
 
 // Narrows a wide INI text into a TW_STR32: at most 33 bytes, cut at a character boundary, always terminated.

@@ -1,4 +1,5 @@
-// The handler of DAT_IMAGEFILEXFER: file transfers. Until the transfers are built it refuses every message.
+// The handler of DAT_IMAGEFILEXFER: the page as a BMP or TIFF file at the name DAT_SETUPFILEXFER set (scanned
+// inside the call when it was not yet).
 #pragma once
 
 #include "twain/CMsgLib.h"

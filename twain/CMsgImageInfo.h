@@ -1,4 +1,4 @@
-// The handler of DAT_IMAGEINFO: image information. Until the transfers are built it refuses every message.
+// The handler of DAT_IMAGEINFO: size, resolution and format of the page about to be transferred (state 6).
 #pragma once
 
 #include "twain/CMsgLib.h"

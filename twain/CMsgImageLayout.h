@@ -1,4 +1,5 @@
-// The handler of DAT_IMAGELAYOUT: the image layout. Until the transfers are built it refuses every message.
+// The handler of DAT_IMAGELAYOUT: the page frame reported, and the frame an application sets for the scan without
+// the window.
 #pragma once
 
 #include "twain/CMsgLib.h"

@@ -1,4 +1,5 @@
-// The handler of DAT_IMAGENATIVEXFER: native transfers. Until the transfers are built it refuses every message.
+// The handler of DAT_IMAGENATIVEXFER: the page as one DIB in a global block the application owns and frees
+// (scanned inside the call when it was not yet).
 #pragma once
 
 #include "twain/CMsgLib.h"

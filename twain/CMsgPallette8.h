@@ -1,4 +1,4 @@
-// The handler of DAT_PALETTE8: the palette. Until the transfers are built it refuses every message.
+// The handler of DAT_PALETTE8: pages carry no palette; MSG_GET reports none.
 #pragma once
 
 #include "twain/CMsgLib.h"

@@ -1,4 +1,4 @@
-// The handler of DAT_SETUPFILEXFER: the file transfer set-up. Until the transfers are built it refuses every message.
+// The handler of DAT_SETUPFILEXFER: the name and format (BMP or TIFF) of the file transfer's file.
 #pragma once
 
 #include "twain/CMsgLib.h"

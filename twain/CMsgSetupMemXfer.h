@@ -1,4 +1,4 @@
-// The handler of DAT_SETUPMEMXFER: the memory transfer set-up. Until the transfers are built it refuses every message.
+// The handler of DAT_SETUPMEMXFER: the buffer sizes memory transfers ask for.
 #pragma once
 
 #include "twain/CMsgLib.h"

@@ -41,6 +41,10 @@ public:
     // The error box for a failed step (category) and the program's code; shows nothing for codes of 0 and above
     // except in category 5. May be called from a worker thread: the box is modal on that thread.
     virtual void ShowScanError(int, int) {}
+    // The error box with a text of the engine's own, modal on the calling thread (which may be a worker's).
+    virtual void ShowErrorMessage(const WCHAR*) {}
+    // Makes the window the active one (the end of a transfer gives it back the focus).
+    virtual void Activate() {}
     virtual void EnableMainWindow(BOOL) {}
     virtual BOOL SetTopMost(BOOL) { return FALSE; }
     // The progress dialog of the window.

@@ -1,5 +1,6 @@
 #include "twain/CTwainDsApp.h"
 
+#include "twain/CColMsg.h"
 #include "twain/CDS.h"
 #include "twain/CDsAssistor.h"
 #include "twain/CFakeScanner.h"
@@ -7,6 +8,7 @@
 #include "twain/CScanWindow.h"
 #include "twain/CScannerTemplate.h"
 #include "twain/DsEnableMutex.h"
+#include "twain/ScanState.h"
 #include "twain/TwainCall.h"
 
 #include <memory>
@@ -52,6 +54,13 @@ TW_UINT16 CTwainDsApp::DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DA
         return TWRC_FAILURE;
 
     TW_UINT16 result = TWRC_NOTDSEVENT;
+    if (g_nModalEngineCalls > 0 && DAT != DAT_STATUS && !(DAT == DAT_EVENT && MSG == MSG_PROCESSEVENT)) {
+        // A call from inside one of the engine's own modal loops (a page scan, the manual-duplex note, an error
+        // box): the engine is in the middle of another call.
+        if (CDsAssistor* assistor = g_pDsAssistor)
+            assistor->SetConditionCode(TWCC_SEQERROR);
+        return TWRC_FAILURE;
+    }
     if (DAT == DAT_EVENT && MSG == MSG_PROCESSEVENT) {
         // The window's keys go through a message hook on the host's thread instead.
         if (pData != nullptr)

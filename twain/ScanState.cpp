@@ -1,7 +1,5 @@
 #include "twain/ScanState.h"
 
-#include "twain/CColMsg.h"
-#include "twain/CDsAssistor.h"
 #include "twain/CScanWindow.h"
 
 std::atomic<BOOL> g_bNoUI{FALSE};
@@ -12,17 +10,11 @@ std::atomic<BOOL> g_bPageScanPending{FALSE};
 std::atomic<BOOL> g_bScanStarted{FALSE};
 std::atomic<BOOL> g_bAutoDeskew{FALSE};
 std::atomic<BOOL> g_bAutoCrop{FALSE};
+std::atomic<int> g_nModalEngineCalls{0};
 
 std::atomic<CScanWindow*> g_pScanWindow{nullptr};
 
 const ScanParam& CScanWindow::GetScanParam() const {
     static const ScanParam none{};
     return none;
-}
-
-// Pages are not read from the device yet: the page is announced at once, and its scan comes with the transfer.
-int ScanBeforeXferReady() {
-    if (CDsAssistor* assistor = g_pDsAssistor)
-        assistor->NotifyXferReady();
-    return 0;
 }

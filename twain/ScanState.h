@@ -16,5 +16,19 @@ extern std::atomic<BOOL> g_bAutoDeskew; // the advanced page's deskew switch
 extern std::atomic<BOOL> g_bAutoCrop;   // auto-crop for this scan, chosen by the scan road from model and paper
 
 // The page scan that runs before MSG_XFERREADY when auto-crop or deskew needs the whole page first (so that the
-// image information reports the final size); announces the page when done. 0, or the announcement's result.
+// image information reports the final size): the page is read with the progress dialog, then announced. Answers
+// the announcement's result (0); the scan's own result is left in g_iScanThreadRet (twain/PageScan.h) for the
+// transfer that follows.
 int ScanBeforeXferReady();
+
+// While the engine runs a modal loop of its own on the application's thread (a page scan with its progress dialog,
+// the manual-duplex note, an error box), the application may call in again from its window procedures: DS_Entry then
+// answers every call but DAT_STATUS and MSG_PROCESSEVENT with TWCC_SEQERROR. One object per modal loop.
+extern std::atomic<int> g_nModalEngineCalls;
+class ModalEngineCall {
+public:
+    ModalEngineCall() { ++g_nModalEngineCalls; }
+    ~ModalEngineCall() { --g_nModalEngineCalls; }
+    ModalEngineCall(const ModalEngineCall&) = delete;
+    ModalEngineCall& operator=(const ModalEngineCall&) = delete;
+};

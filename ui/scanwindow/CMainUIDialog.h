@@ -70,6 +70,8 @@ public:
     void SetPageCount(int rows) override { m_nPageCount = rows; }
     int ApplyScanParameters(BOOL sendArea) override;
     void ShowScanError(int category, int code) override;
+    void ShowErrorMessage(const WCHAR* text) override;
+    void Activate() override;
     void EnableMainWindow(BOOL enable) override;
     BOOL SetTopMost(BOOL topMost) override;
     CScanProgress* GetScanProgress() override;

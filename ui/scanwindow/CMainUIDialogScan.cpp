@@ -354,6 +354,19 @@ void CMainUIDialog::ShowScanError(int category, int code) {
     error.DoModal();
 }
 
+void CMainUIDialog::ShowErrorMessage(const WCHAR* text) {
+    if (g_bHostPhotoshopCS2)
+        SetTopMost(FALSE);
+    CErrorDlg error(this);
+    error.m_strMessage = text;
+    error.DoModal();
+}
+
+void CMainUIDialog::Activate() {
+    if (m_hWnd != nullptr && IsWindowVisible())
+        SetActiveWindow();
+}
+
 void CMainUIDialog::RestoreFrontRotation() {
     if (g_bBackSideRotation.exchange(FALSE))
         m_ScanParam.adv[kRotation] = g_nFrontRotation;

@@ -1,0 +1,307 @@
+// The end of each transfer and the pending-transfer count, with the window's stand-in: the flatbed job that ends
+// with its page, the feeder's decision on the next page from the device's page counts (with the bounded wait, the
+// cancel and the disk and memory checks), MSG_GET and MSG_RESET; and the dispatcher refusing calls while the engine
+// runs a modal loop.
+#include "TransferTestSupport.h"
+
+#include "twain/CDS.h"
+#include "twain/CFakeUI.h"
+#include "twain/CMsgIdentity.h"
+#include "twain/CMsgImageMemXfer.h"
+#include "twain/CMsgImageNativeXfer.h"
+#include "twain/CMsgPendingXfer.h"
+#include "twain/CMsgStatus.h"
+#include "twain/CTwainDsApp.h"
+#include "twain/CapabilityTable.h"
+#include "twain/DeviceState.h"
+#include "twain/HostFlags.h"
+
+#include "scanner/ScanFlags.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace transfer_test;
+
+class PendingXferTest : public TransferTestRoot {
+protected:
+    void SetUp() override {
+        TransferTestRoot::SetUp();
+        InitCapabilityTable();
+        g_nDevPageCount = 0;
+        g_nXferPageCount = 0;
+        g_bCancelScan = FALSE;
+    }
+    void TearDown() override {
+        g_bHostMsPhotoScan = FALSE;
+        g_bHostAcrobat = FALSE;
+        g_bCancelScan = FALSE;
+        g_nDevPageCount = 0;
+        g_nXferPageCount = 0;
+        platform::testing::SetTickCount(std::nullopt);
+        platform::testing::SetMemoryStatus(std::nullopt);
+        FreeCapabilityTable();
+        TransferTestRoot::TearDown();
+    }
+    TW_UINT16 Pending(TW_UINT16 msg, TW_PENDINGXFERS& pending) {
+        pending = TW_PENDINGXFERS{0xFFFF, 0x12345678};
+        return Call(m_pending, DAT_PENDINGXFERS, msg, &pending);
+    }
+    // A page of the job handed over by memory transfer (the job's device left open).
+    void TransferPage(int source) {
+        Announce(1, 75, 60, 40);
+        m_window->param.source = source;
+        std::vector<BYTE> buffer(65535);
+        TW_IMAGEMEMXFER xfer{};
+        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, 65535, buffer.data()};
+        ASSERT_EQ(Call(m_memXfer, DAT_IMAGEMEMXFER, MSG_GET, &xfer), TWRC_XFERDONE);
+        ASSERT_EQ(m_assistor->GetState(), 700);
+    }
+
+    CMsgPendingXfer m_pending;
+    CMsgImageMemXfer m_memXfer;
+};
+
+// A flatbed page ends its job: Count 0, state 600, the device closed, the application asked to close, the page's
+// temporary file gone.
+TEST_F(PendingXferTest, FlatbedPageEndsTheJob) {
+    TransferPage(0);
+    EXPECT_EQ(TempFiles(m_root).size(), 1u) << "a memory transfer's page lies in its file until the end";
+    m_manager.Clear();
+    TW_PENDINGXFERS pending{};
+    ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    EXPECT_EQ(pending.Count, 0);
+    EXPECT_EQ(pending.EOJ, 0x12345678u) << "the second field is not touched";
+    EXPECT_EQ(m_assistor->GetState(), 600);
+    EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_CLOSEDSREQ});
+    EXPECT_FALSE(g_bScanStarted);
+    EXPECT_EQ(CallsOf("ScanDrv_Close").size(), 1u);
+    ExpectJobClosed("after MSG_ENDXFER");
+}
+
+// This host scans flatbed pages one after another: the next page is left pending.
+TEST_F(PendingXferTest, PhotoScanHostKeepsTheFlatbedJobGoing) {
+    g_bHostMsPhotoScan = TRUE;
+    TransferPage(0);
+    TW_PENDINGXFERS pending{};
+    ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    EXPECT_EQ(pending.Count, 1);
+    EXPECT_TRUE(g_bPageScanPending);
+    EXPECT_FALSE(g_b_devmon_close);
+}
+
+TEST_F(PendingXferTest, AcrobatWithTheDeviceClosedIsAnsweredAtOnce) {
+    g_bHostAcrobat = TRUE;
+    m_assistor->SetState(700);
+    TW_PENDINGXFERS pending{};
+    ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    EXPECT_EQ(pending.Count, 0xFFFF) << "nothing is written";
+    EXPECT_EQ(m_assistor->GetState(), 700);
+    ASSERT_EQ(Pending(MSG_RESET, pending), TWRC_SUCCESS);
+    EXPECT_EQ(m_assistor->GetState(), 700);
+}
+
+// The feeder's next page: reported by the device (or the job's end with its count), else a wait that gives up.
+TEST_F(PendingXferTest, FeederNextPageFollowsTheDevicesCount) {
+    TransferPage(1);
+    g_nDevPageCount = 2; // the device has the second page
+    m_manager.Clear();
+    TW_PENDINGXFERS pending{};
+    ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    EXPECT_EQ(pending.Count, 1);
+    EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_XFERREADY}) << "the next page is announced at once";
+    EXPECT_EQ(m_assistor->GetState(), 600);
+    EXPECT_TRUE(g_bPageScanPending);
+    EXPECT_EQ(m_window->rows, 0);
+    EXPECT_TRUE(GetFeederEnabled());
+    EXPECT_TRUE(IsPaperInFeeder());
+    EXPECT_TRUE(m_window->busy);
+
+    // The job ended after the second page: no waiting, Count 0, the device closed, state 500.
+    m_assistor->SetState(700);
+    g_nDevPageCount = 10002;
+    m_manager.Clear();
+    ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    EXPECT_EQ(pending.Count, 0);
+    EXPECT_EQ(m_assistor->GetState(), 500);
+    EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_CLOSEDSREQ});
+    EXPECT_FALSE(GetFeederEnabled());
+    EXPECT_FALSE(IsPaperInFeeder());
+    EXPECT_EQ(g_nDevPageCount.load(), 0);
+    EXPECT_EQ(g_nXferPageCount.load(), 0);
+    EXPECT_FALSE(m_window->busy);
+    ExpectJobClosed("the job's end");
+}
+
+TEST_F(PendingXferTest, FeederWaitGivesUpAfterTwoMinutes) {
+    TransferPage(1);
+    platform::testing::SetTickCount(1000);
+    std::thread clock([] {
+        Sleep(300);
+        platform::testing::AdvanceTickCount(120000);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    TW_PENDINGXFERS pending{};
+    EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_FAILURE);
+    clock.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(pending.Count, 0);
+    EXPECT_TRUE(m_window->errors.empty()) << "a timeout shows no driver error";
+    EXPECT_EQ(m_assistor->GetState(), 500);
+    ExpectJobClosed("after the timeout");
+}
+
+// A cancelled job, a closed device, or a call outside a transfer take "no more pages" without waiting.
+TEST_F(PendingXferTest, FeederEndsAtOnceWithoutAJobToWaitFor) {
+    for (int why = 0; why < 3; ++why) {
+        SCOPED_TRACE(why);
+        TransferPage(1);
+        if (why == 0)
+            g_bCancelScan = TRUE;
+        else if (why == 1)
+            CloseJobDevice(false, true);
+        else
+            m_assistor->SetState(500);
+        const auto start = std::chrono::steady_clock::now();
+        TW_PENDINGXFERS pending{};
+        EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+        EXPECT_EQ(pending.Count, 0);
+        EXPECT_TRUE(m_window->errors.empty());
+        ExpectJobClosed("no next page");
+        g_bCancelScan = FALSE;
+    }
+}
+
+// A driver error during the wait ends it at once and is shown; the driver's second success (200) is no error.
+TEST_F(PendingXferTest, DriverErrorEndsTheWait) {
+    WriteControl("fault = ScanDrv_GetLastError 8 from\n");
+    TransferPage(1);
+    TW_PENDINGXFERS pending{};
+    EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_FAILURE);
+    EXPECT_EQ(pending.Count, 0);
+    EXPECT_EQ(m_window->errors, std::vector<std::string>{"6 -72"});
+    ExpectJobClosed("after the driver error");
+
+    WriteControl("fault = ScanDrv_GetLastError 2 from\n");
+    TransferPage(1);
+    std::thread device([] {
+        Sleep(250);
+        g_nDevPageCount = 10001;
+    });
+    EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    device.join();
+    EXPECT_EQ(pending.Count, 0) << "the job ended after its one page";
+}
+
+// Too little disk or memory for the next page ends the job with the error box.
+TEST_F(PendingXferTest, NextPageNeedsDiskAndMemory) {
+    for (int which = 0; which < 2; ++which) {
+        SCOPED_TRACE(which == 0 ? "disk" : "memory");
+        if (which == 0) {
+            platform::testing::SetDiskFreeSpace(200000000);
+        } else {
+            MEMORYSTATUSEX status{};
+            status.ullAvailPhys = status.ullTotalPhys = 8ULL << 30;
+            status.ullTotalVirtual = 8ULL << 30;
+            status.ullAvailVirtual = 200000000;
+            platform::testing::SetMemoryStatus(status);
+        }
+        TransferPage(1);
+        g_nDevPageCount = 2;
+        m_window->errors.clear();
+        m_manager.Clear();
+        TW_PENDINGXFERS pending{};
+        EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+        EXPECT_EQ(pending.Count, 0);
+        EXPECT_EQ(m_window->errors, std::vector<std::string>{"Load String Error!"}) << "string 1105";
+        EXPECT_EQ(m_manager.Count(MSG_XFERREADY), 0);
+        EXPECT_GE(m_manager.Count(MSG_CLOSEDSREQ), 1);
+        EXPECT_FALSE(m_window->busy);
+        ExpectJobClosed("short of room");
+        platform::testing::SetDiskFreeSpace(100ULL << 30);
+        platform::testing::SetMemoryStatus(std::nullopt);
+    }
+}
+
+TEST_F(PendingXferTest, GetCountsPagesByStateAndFeeder) {
+    TW_PENDINGXFERS pending{};
+    SetFeederEnabled(FALSE);
+    for (auto [state, count] : {std::pair{400, 1}, std::pair{500, 1}, std::pair{600, 1}, std::pair{700, 0}}) {
+        m_assistor->SetState(state);
+        ASSERT_EQ(Pending(MSG_GET, pending), TWRC_SUCCESS);
+        EXPECT_EQ(pending.Count, count) << "state " << state;
+    }
+    SetFeederEnabled(TRUE);
+    for (BOOL paper : {FALSE, TRUE}) {
+        g_bPaperInFeeder = paper;
+        for (TW_UINT16 state : {500, 700}) {
+            m_assistor->SetState(state);
+            ASSERT_EQ(Pending(MSG_GET, pending), TWRC_SUCCESS);
+            EXPECT_EQ(pending.Count, paper ? 1 : 0) << "state " << state;
+        }
+    }
+    g_bPaperInFeeder = FALSE;
+    m_assistor->SetState(300);
+    EXPECT_EQ(Pending(MSG_GET, pending), TWRC_FAILURE);
+    EXPECT_EQ(Condition(), TWCC_SEQERROR);
+    EXPECT_EQ(Pending(MSG_SET, pending), TWRC_FAILURE);
+    EXPECT_EQ(Condition(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(Call(m_pending, DAT_PENDINGXFERS, MSG_ENDXFER, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(Condition(), TWCC_BADVALUE);
+}
+
+// MSG_RESET drops the page and the job, in states 600 and 700 only.
+TEST_F(PendingXferTest, ResetDropsThePagesAndEndsTheJob) {
+    Announce(2, 75, 200, 100);
+    std::vector<BYTE> buffer(700);
+    TW_IMAGEMEMXFER xfer{};
+    xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, 700, buffer.data()};
+    ASSERT_EQ(Call(m_memXfer, DAT_IMAGEMEMXFER, MSG_GET, &xfer), TWRC_SUCCESS) << "half a page handed over";
+    m_manager.Clear();
+    TW_PENDINGXFERS pending{};
+    ASSERT_EQ(Pending(MSG_RESET, pending), TWRC_SUCCESS);
+    EXPECT_EQ(pending.Count, 0);
+    EXPECT_EQ(m_assistor->GetState(), 500);
+    EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_CLOSEDSREQ});
+    EXPECT_FALSE(g_bScanStarted);
+    EXPECT_FALSE(m_window->busy) << "the window may scan again";
+    ExpectJobClosed("after the reset");
+    EXPECT_EQ(Pending(MSG_RESET, pending), TWRC_FAILURE);
+    EXPECT_EQ(Condition(), TWCC_SEQERROR);
+}
+
+// While the engine runs a modal loop, the application's calls are refused, all but DAT_STATUS and
+// MSG_PROCESSEVENT.
+TEST_F(PendingXferTest, DispatcherRefusesCallsDuringAModalLoop) {
+    m_window.reset();
+    g_pDsAssistor = nullptr;
+    m_assistor.reset();
+    // The module's handlers are its static objects; a test makes those it calls.
+    CMsgIdentity identityHandler;
+    CMsgStatus statusHandler;
+    CTwainDsApp app;
+    ASSERT_TRUE(app.InitInstance());
+    TW_IDENTITY origin = MakeAppIdentity(5);
+    TW_IDENTITY identity{};
+    ASSERT_EQ(app.DS_Entry(&origin, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &identity), TWRC_SUCCESS);
+    {
+        ModalEngineCall modal;
+        TW_PENDINGXFERS pending{};
+        EXPECT_EQ(app.DS_Entry(&origin, DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &pending), TWRC_FAILURE);
+        EXPECT_EQ(app.DS_Entry(&origin, DG_CONTROL, DAT_IDENTITY, MSG_GET, &identity), TWRC_FAILURE);
+        TW_STATUS status{};
+        ASSERT_EQ(app.DS_Entry(&origin, DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_SUCCESS);
+        EXPECT_EQ(status.ConditionCode, TWCC_SEQERROR);
+        TW_EVENT event{nullptr, 7};
+        EXPECT_EQ(app.DS_Entry(&origin, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_NOTDSEVENT);
+        EXPECT_EQ(event.TWMessage, MSG_NULL);
+    }
+    TW_PENDINGXFERS pending{};
+    EXPECT_EQ(app.DS_Entry(&origin, DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &pending), TWRC_SUCCESS);
+    EXPECT_EQ(app.DS_Entry(&origin, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_SUCCESS);
+}
+
+} // namespace
