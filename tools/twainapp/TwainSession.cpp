@@ -165,6 +165,62 @@ TW_UINT16 TwainSession::ProcessEvent() {
     return Call(&m_source, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
 }
 
+void TwainSession::TransferReady() {
+    if (m_state == 5)
+        SetState(6, "a page is ready");
+}
+
+TW_UINT16 TwainSession::ImageInfo(TW_IMAGEINFO& info) {
+    return Call(&m_source, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info);
+}
+
+TW_UINT16 TwainSession::SetupMemXfer(TW_SETUPMEMXFER& setup) {
+    return Call(&m_source, DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup);
+}
+
+TW_UINT16 TwainSession::SetupFileXfer(TW_SETUPFILEXFER& setup) {
+    return Call(&m_source, DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup);
+}
+
+TW_UINT16 TwainSession::NativeXfer(TW_HANDLE& handle) {
+    handle = nullptr;
+    TW_UINT16 rc = Call(&m_source, DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle);
+    if (rc == TWRC_XFERDONE)
+        SetState(7, "the page was transferred natively");
+    return rc;
+}
+
+TW_UINT16 TwainSession::MemXfer(TW_IMAGEMEMXFER& xfer) {
+    TW_UINT16 rc = Call(&m_source, DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &xfer);
+    if ((rc == TWRC_SUCCESS || rc == TWRC_XFERDONE) && m_state == 6)
+        SetState(7, "the page is being transferred in memory");
+    return rc;
+}
+
+TW_UINT16 TwainSession::FileXfer() {
+    TW_UINT16 rc = Call(&m_source, DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr);
+    if (rc == TWRC_XFERDONE)
+        SetState(7, "the page was transferred to a file");
+    return rc;
+}
+
+TW_UINT16 TwainSession::EndXfer(TW_UINT16& count) {
+    TW_PENDINGXFERS pending{};
+    TW_UINT16 rc = Call(&m_source, DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
+    count = pending.Count;
+    if (rc == TWRC_SUCCESS || rc == TWRC_FAILURE)
+        SetState(count != 0 ? 6 : 5, count != 0 ? "more pages follow" : "no more pages");
+    return rc;
+}
+
+TW_UINT16 TwainSession::ResetXfers() {
+    TW_PENDINGXFERS pending{};
+    TW_UINT16 rc = Call(&m_source, DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending);
+    if (rc == TWRC_SUCCESS)
+        SetState(5, "the remaining pages were dropped");
+    return rc;
+}
+
 TW_UINT16 TwainSession::CloseSource() {
     TW_UINT16 rc = Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_source);
     if (rc == TWRC_SUCCESS)

@@ -37,6 +37,19 @@ public:
     TW_UINT16 Enable(bool showUI);
     TW_UINT16 Disable();
     TW_UINT16 ProcessEvent();
+    // The source announced a page (MSG_XFERREADY): the session is in state 6.
+    void TransferReady();
+    // The image calls of states 6 and 7; a transfer that hands over data moves to state 7, MSG_ENDXFER back to 6
+    // (more pages, count > 0) or 5, MSG_RESET to 5.
+    TW_UINT16 ImageInfo(TW_IMAGEINFO& info);
+    TW_UINT16 SetupMemXfer(TW_SETUPMEMXFER& setup);
+    TW_UINT16 SetupFileXfer(TW_SETUPFILEXFER& setup);
+    TW_UINT16 NativeXfer(TW_HANDLE& handle);
+    TW_UINT16 MemXfer(TW_IMAGEMEMXFER& xfer);
+    TW_UINT16 FileXfer();
+    TW_UINT16 EndXfer(TW_UINT16& count);
+    TW_UINT16 ResetXfers();
+    int State() const { return m_state; }
     TW_UINT16 CloseSource();
     TW_UINT16 CloseManager();
     void UnloadManager();

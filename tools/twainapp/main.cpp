@@ -1,10 +1,13 @@
 // twainapp: loads the data source manager, opens a data source as an imaging application does, prints its
 // identity, its capabilities with their values and every session state it goes through, sets the capabilities a
-// user sets, enables the source with or without its window and shows the notifications it receives.
+// user sets, enables the source with or without its window, shows the notifications it receives and transfers the
+// pages the source announces (natively, in memory or as files), printing each page's image information and writing
+// what it received as PNG files.
 // The manager defaults to ../lib/libtwaindsm_standin.so beside this program; the manager finds the sources in
 // $TWAIN_DS_PATH. Run twainapp --help for the options.
 
 #include "tools/twainapp/CapabilityText.h"
+#include "tools/twainapp/PageTransfer.h"
 #include "tools/twainapp/TwainSession.h"
 
 #include "platform/user/testing.h"
@@ -129,7 +132,13 @@ int Usage(FILE* to, int result) {
             "  --lang <code>  the system locale of that language for the source (enus, zhcn, zhtw, ja, ru, pt, esmx,\n"
             "                 fr, pl, de, it, ar, tr, no, sv, he); a registry value \"Language\" still comes first\n"
             "  The notifications the source sends (MSG_XFERREADY, MSG_CLOSEDSREQ) are printed; the source is\n"
-            "  disabled on MSG_CLOSEDSREQ, after MSG_XFERREADY without the window, or when the wait ends.\n");
+            "  disabled on MSG_CLOSEDSREQ, once the pages are transferred without the window, or when the wait ends.\n"
+            "transfers (each announced page; its image information is printed):\n"
+            "  --xfer native|memory|file   how pages come (default memory): a DIB, rows in buffers, or a file the\n"
+            "                 source writes (BMP, or TIFF for a name ending in .tif or .tiff; needs --out)\n"
+            "  --out <file>   where each page goes: a PNG written from what came (native, memory) or the source's\n"
+            "                 own file; as given with --pages 1, else numbered (scan.png: scan-001.png, ...)\n"
+            "  --pages <n>    transfer at most n pages (1 to 9999), then drop the rest (default: every page)\n");
     return result;
 }
 
@@ -170,14 +179,14 @@ const char* LocaleOfLanguage(const std::string& code) {
     return nullptr;
 }
 
-// Whole seconds, written as such.
-bool ParseSeconds(const std::string& text, int& seconds) {
+// A whole number from low to high, written as such.
+bool ParseWhole(const std::string& text, long low, long high, int& number) {
     char* end = nullptr;
     errno = 0;
     const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || end == text.c_str() || *end != 0 || errno != 0 || value < 0 || value > 86400)
+    if (text.empty() || end == text.c_str() || *end != 0 || errno != 0 || value < low || value > high)
         return false;
-    seconds = static_cast<int>(value);
+    number = static_cast<int>(value);
     return true;
 }
 
@@ -356,16 +365,85 @@ bool SaveSourceWindow(twainapp::TwainSession& session, const std::string& path, 
     return fit.overflows.empty();
 }
 
-// The application's event loop while the source is enabled: MSG_PROCESSEVENT gives the source its turn, and the
-// callback collects what it sends. Pages are not transferred by this application yet.
-void RunEnabled(twainapp::TwainSession& session, bool showUI, int waitSeconds) {
+struct TransferOptions {
+    twainapp::Mechanism mechanism = twainapp::Mechanism::Memory;
+    std::string out;  // empty: nothing is written
+    int maxPages = 0; // 0: every page
+};
+
+// "scan.png" numbered for page 3: "scan-003.png" (the number goes before the extension of the last component).
+std::string NumberedName(const std::string& path, int page) {
+    char number[16];
+    std::snprintf(number, sizeof number, "-%03d", page);
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
+        return path + number;
+    return path.substr(0, dot) + number + path.substr(dot);
+}
+
+// The announced page: its information, its transfer (written out as asked) and its end. Answers false when the
+// application should stop (a failure, or the page limit reached with pages left, which are then dropped).
+bool TransferAnnouncedPage(twainapp::TwainSession& session, const TransferOptions& options, int& pagesDone) {
+    session.TransferReady();
+    const int number = pagesDone + 1;
+    TW_IMAGEINFO info{};
+    if (session.ImageInfo(info) != TWRC_SUCCESS) {
+        std::printf("Page %d: no image information (%s)\n", number,
+                    twainapp::ConditionText(session.LastConditionCode()).c_str());
+        TW_UINT16 count = 0;
+        session.EndXfer(count);
+        return false;
+    }
+    std::printf("Page %d: %s\n", number, twainapp::DescribeImageInfo(info).c_str());
+    std::string target;
+    if (!options.out.empty())
+        target = options.maxPages == 1 ? options.out : NumberedName(options.out, number);
+    twainapp::ReceivedPage page;
+    std::string report;
+    const TW_UINT16 rc = twainapp::TransferPage(session, options.mechanism, info, target, page, report);
+    std::printf("Page %d: %s\n", number, report.c_str());
+    const bool ok = rc == TWRC_XFERDONE;
+    if (rc == TWRC_FAILURE)
+        std::printf("Page %d: %s\n", number, twainapp::ConditionText(session.LastConditionCode()).c_str());
+    if (ok) {
+        ++pagesDone;
+        if (!target.empty() && options.mechanism != twainapp::Mechanism::File) {
+            std::string why;
+            if (twainapp::WritePng(page, info.XResolution.Whole, target, why))
+                std::printf("Page %d: wrote %s\n", number, target.c_str());
+            else
+                std::printf("Page %d: %s\n", number, why.c_str());
+        }
+    }
+    TW_UINT16 count = 0;
+    session.EndXfer(count);
+    std::printf("Pending transfers: %u\n", count);
+    if (ok && count != 0 && options.maxPages != 0 && pagesDone >= options.maxPages) {
+        session.ResetXfers();
+        return false;
+    }
+    // With more pages the source announces the next one during MSG_ENDXFER (or soon after).
+    return ok;
+}
+
+// The application's event loop while the source is enabled: MSG_PROCESSEVENT gives the source its turn, the
+// callback collects what it sends, and each announced page is transferred.
+void RunEnabled(twainapp::TwainSession& session, bool showUI, int waitSeconds, const TransferOptions& options) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
     bool done = false;
+    int pagesDone = 0;
     while (!done) {
         for (TW_UINT16 msg : session.TakeNotifications()) {
             std::printf("Notification: %s\n", NotificationName(msg));
-            if (msg == MSG_CLOSEDSREQ || (msg == MSG_XFERREADY && !showUI))
+            if (msg == MSG_CLOSEDSREQ) {
                 done = true;
+            } else if (msg == MSG_XFERREADY && !done) {
+                const bool goOn = TransferAnnouncedPage(session, options, pagesDone);
+                // Without the window the job is the whole session; with it the user may scan again.
+                if (!goOn || (!showUI && session.State() == 5))
+                    done = true;
+            }
         }
         if (done || std::chrono::steady_clock::now() >= deadline)
             break;
@@ -386,6 +464,7 @@ int main(int argc, char** argv) {
     int waitSeconds = 10;
     std::string pngPath;
     bool checkTexts = false;
+    TransferOptions transfer;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "-h" || option == "--help")
@@ -400,7 +479,8 @@ int main(int argc, char** argv) {
         }
         // Every other option takes a value.
         if (option != "--dsm" && option != "--source" && option != "--wait" && option != "--png" &&
-            option != "--lang" && !IsSettingOption(option))
+            option != "--lang" && option != "--xfer" && option != "--out" && option != "--pages" &&
+            !IsSettingOption(option))
             return BadArgument("unknown option '" + option + "'");
         if (i + 1 >= argc)
             return BadArgument(option + " needs a value");
@@ -420,8 +500,24 @@ int main(int argc, char** argv) {
                 return BadArgument("--lang: '" + value + "' is not a language code (see --help)");
             setenv("LC_ALL", locale, 1);
         } else if (option == "--wait") {
-            if (!ParseSeconds(value, waitSeconds))
+            if (!ParseWhole(value, 0, 86400, waitSeconds))
                 return BadArgument("--wait: '" + value + "' is not a whole number of seconds from 0 to 86400");
+        } else if (option == "--xfer") {
+            if (value == "native")
+                transfer.mechanism = twainapp::Mechanism::Native;
+            else if (value == "memory")
+                transfer.mechanism = twainapp::Mechanism::Memory;
+            else if (value == "file")
+                transfer.mechanism = twainapp::Mechanism::File;
+            else
+                return BadArgument("--xfer: '" + value + "' is not native, memory or file");
+        } else if (option == "--out") {
+            if (value.empty())
+                return BadArgument("--out needs a file name");
+            transfer.out = value;
+        } else if (option == "--pages") {
+            if (!ParseWhole(value, 1, 9999, transfer.maxPages))
+                return BadArgument("--pages: '" + value + "' is not a whole number of pages from 1 to 9999");
         } else if (ParseSetting(option, value, setting, why)) {
             settings.push_back(setting);
             if (setting.cap == ICAP_XRESOLUTION) { // one resolution for both directions
@@ -431,6 +527,12 @@ int main(int argc, char** argv) {
         } else {
             return BadArgument(option + ": " + why);
         }
+    }
+    if (transfer.mechanism == twainapp::Mechanism::File) {
+        if (transfer.out.empty())
+            return BadArgument("--xfer file needs --out <file>: the source writes the page there");
+        if (transfer.out.size() > 255)
+            return BadArgument("--out: a file transfer takes names of at most 255 bytes");
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
@@ -491,7 +593,7 @@ int main(int argc, char** argv) {
                 if (!SaveSourceWindow(session, pngPath, checkTexts))
                     result = 1;
             } else {
-                RunEnabled(session, enable == 2, waitSeconds);
+                RunEnabled(session, enable == 2, waitSeconds, transfer);
             }
             if (session.Disable() != TWRC_SUCCESS) {
                 std::fprintf(stderr, "twainapp: MSG_DISABLEDS failed (%s)\n",
