@@ -39,18 +39,26 @@ protected:
         fs::copy_file(fs::path(PROJECT_SOURCE_FOLDER) / "scripts/demo.sh", m_top / "src/scripts/demo.sh");
         WriteScript(m_top / "src/scripts/deps.sh", "#!/bin/sh\nexit 0\n");
         fs::create_directories(m_top / "bin");
+        // The imaging application the build leaves: prints what it was given and creates the file of --out.
+        WriteScript(m_top / "twainapp", "#!/bin/sh\n"
+                                        "echo \"twainapp $*\"\n"
+                                        "echo \"C: $PLATFORM_ROOT\"\n"
+                                        "echo \"sources: $TWAIN_DS_PATH\"\n"
+                                        "while [ $# -gt 0 ]; do\n"
+                                        "  if [ \"$1\" = --out ]; then : > \"$2\"; fi\n"
+                                        "  shift\n"
+                                        "done\n");
         // cmake: logs each call; a build leaves stage/bin/twainapp in the build folder.
-        WriteScript(m_top / "bin/cmake",
-                    "#!/bin/sh\n"
-                    "echo \"cmake $*\" >> '" +
-                        (m_top / "cmake.log").string() +
-                        "'\n"
-                        "if [ \"$1\" = --build ]; then\n"
-                        "  mkdir -p \"$2/stage/bin\"\n"
-                        "  printf '#!/bin/sh\\necho \"twainapp $*\"\\necho \"C: $PLATFORM_ROOT\"\\n"
-                        "echo \"sources: $TWAIN_DS_PATH\"\\n' > \"$2/stage/bin/twainapp\"\n"
-                        "  chmod +x \"$2/stage/bin/twainapp\"\n"
-                        "fi\n");
+        WriteScript(m_top / "bin/cmake", "#!/bin/sh\n"
+                                         "echo \"cmake $*\" >> '" +
+                                             (m_top / "cmake.log").string() +
+                                             "'\n"
+                                             "if [ \"$1\" = --build ]; then\n"
+                                             "  mkdir -p \"$2/stage/bin\"\n"
+                                             "  cp '" +
+                                             (m_top / "twainapp").string() +
+                                             "' \"$2/stage/bin/twainapp\"\n"
+                                             "fi\n");
     }
     void TearDown() override {
         std::error_code ignored;
@@ -92,9 +100,32 @@ TEST_F(DemoScriptTest, OptionsWithoutABuildFolderUseTheDefaultOne) {
     ASSERT_EQ(Demo("--help", out), 0) << out;
     EXPECT_NE(out.find("twainapp --help\n"), std::string::npos) << out;
     EXPECT_NE(out.find("C: " + (m_top / "src/build/demo-root").string() + "\n"), std::string::npos) << out;
+}
 
+// Without options the demo scans one A4 colour page without the window and says where the page went.
+TEST_F(DemoScriptTest, WithoutOptionsOnePageIsScannedIntoTheBuildFolder) {
+    std::string out;
     ASSERT_EQ(Demo("", out), 0) << out;
-    EXPECT_NE(out.find("twainapp \n"), std::string::npos) << out;
+    const std::string page = (m_top / "src/build/demo-scan.png").string();
+    EXPECT_NE(out.find("twainapp --pixeltype rgb --resolution 300 --size a4 --enable --xfer memory --pages 1 --out " +
+                       page + "\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("The scanned page: " + page + "\n"), std::string::npos) << out;
+}
+
+// The INI names the companions by the File Prefix the build staged them with.
+TEST_F(DemoScriptTest, TheIniNamesTheCompanionsAsTheBuildStagedThem) {
+    std::string out;
+    ASSERT_EQ(Demo("--help", out), 0) << out;
+    const std::string ini = ReadText(m_top / "src/build/demo-root/Windows/Scanner.ini");
+    EXPECT_NE(ini.find("[TWAIN]\nFile Prefix=kvx\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Setting Path=\\Korvel\\kvx7731\\\nRegistry="), std::string::npos) << ini;
+
+    std::ofstream(m_top / "src/build/CMakeCache.txt") << "CMAKE_BUILD_TYPE:STRING=Release\n"
+                                                      << "SCANDRV_FILE_PREFIX:STRING=abc\n";
+    ASSERT_EQ(Demo("--help", out), 0) << out;
+    EXPECT_NE(ReadText(m_top / "src/build/demo-root/Windows/Scanner.ini").find("File Prefix=abc\n"), std::string::npos);
 }
 
 TEST_F(DemoScriptTest, ARelativeBuildFolderIsInTheSourceFolder) {
