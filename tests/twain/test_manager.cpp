@@ -1,8 +1,9 @@
 // The staged module driven as an imaging application drives it: through the data source manager stand-in, and
 // through the command-line imaging application.
 
-#include "TwainTestSupport.h"
+#include "TransferTestSupport.h"
 
+#include "platform/gdi/wingdi.h"
 #include "platform/user/winuser.h"
 
 #include <algorithm>
@@ -372,6 +373,179 @@ TEST_F(ManagerTest, ImagingApplicationSaysWhyTheSourceDidNotOpen) {
                            m_root + " (PLATFORM_ROOT)"),
               std::string::npos)
         << run.out;
+}
+
+// A whole session as an imaging application drives it, without the window and with it: open, negotiate, enable,
+// each page's information, its transfer and its end, disable, close. The page is the device's, pixel for pixel.
+class SessionTest : public ManagerTest {
+protected:
+    void SetUp() override {
+        ManagerTest::SetUp();
+        TW_HANDLE parent = nullptr;
+        ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &parent), TWRC_SUCCESS);
+        ASSERT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &m_source), TWRC_SUCCESS);
+        TW_CALLBACK2 callback{reinterpret_cast<TW_MEMREF>(&AppCallback), 0, 0};
+        ASSERT_EQ(Dsm(&m_source, DG_CONTROL, DAT_CALLBACK2, MSG_REGISTER_CALLBACK, &callback), TWRC_SUCCESS);
+    }
+    void TearDown() override {
+        TW_HANDLE parent = nullptr;
+        Dsm(nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &parent);
+        ManagerTest::TearDown();
+    }
+    TW_UINT16 Source(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data) {
+        return Dsm(&m_source, dg, dat, msg, data);
+    }
+    TW_UINT16 SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item) {
+        auto* value = static_cast<TW_ONEVALUE*>(std::calloc(1, sizeof(TW_ONEVALUE)));
+        value->ItemType = type;
+        value->Item = item;
+        TW_CAPABILITY capability{cap, TWON_ONEVALUE, value};
+        const TW_UINT16 rc = Source(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &capability);
+        std::free(value);
+        return rc;
+    }
+    bool Notified(TW_UINT16 msg) const {
+        return std::any_of(g_notifications.begin(), g_notifications.end(),
+                           [msg](const Notification& n) { return n.msg == msg; });
+    }
+    // The announced grey page by the given transfer, compared with the device's rendering; the end of the transfer
+    // then reports no more pages.
+    void TransferTheGreyPage(int how) {
+        SCOPED_TRACE("transfer " + std::to_string(how));
+        TW_IMAGEINFO info{};
+        ASSERT_EQ(Source(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
+        ASSERT_EQ(info.PixelType, TWPT_GRAY);
+        ASSERT_EQ(info.XResolution.Whole, 150);
+        const transfer_test::Page expected = transfer_test::DevicePage(1, 150, info.ImageWidth, info.ImageLength);
+        const size_t stride = (static_cast<size_t>(info.ImageWidth) + 3) / 4 * 4;
+        if (how == 0) {
+            TW_HANDLE handle = nullptr;
+            ASSERT_EQ(Source(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle), TWRC_XFERDONE);
+            ASSERT_NE(handle, nullptr);
+            EXPECT_EQ(transfer_test::FirstDifference(expected, static_cast<BYTE*>(handle) + 1064, stride, true), "");
+            std::free(handle); // the source's global block is the application's, of the C heap
+        } else if (how == 1) {
+            std::vector<BYTE> page(stride * info.ImageLength), buffer(65535);
+            TW_UINT16 rc = TWRC_SUCCESS;
+            while (rc == TWRC_SUCCESS) {
+                TW_IMAGEMEMXFER xfer{};
+                xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, 65535, buffer.data()};
+                rc = Source(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &xfer);
+                if (rc == TWRC_SUCCESS || rc == TWRC_XFERDONE)
+                    std::memcpy(page.data() + xfer.YOffset * stride, buffer.data(), xfer.BytesWritten);
+            }
+            ASSERT_EQ(rc, TWRC_XFERDONE);
+            EXPECT_EQ(transfer_test::FirstDifference(expected, page.data(), stride), "");
+        } else {
+            TW_SETUPFILEXFER setup{};
+            const std::string path = m_root + "/page.bmp";
+            std::strcpy(setup.FileName, path.c_str());
+            setup.Format = TWFF_BMP;
+            ASSERT_EQ(Source(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup), TWRC_SUCCESS);
+            ASSERT_EQ(Source(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_XFERDONE);
+            std::ifstream in(path, std::ios::binary);
+            const std::vector<BYTE> file((std::istreambuf_iterator<char>(in)), {});
+            ASSERT_EQ(file.size(), 14 + 1064 + stride * info.ImageLength);
+            EXPECT_EQ(transfer_test::FirstDifference(expected, file.data() + 1078, stride, true), "");
+        }
+        TW_PENDINGXFERS pending{};
+        ASSERT_EQ(Source(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending), TWRC_SUCCESS);
+        EXPECT_EQ(pending.Count, 0);
+        EXPECT_TRUE(Notified(MSG_CLOSEDSREQ)) << "the flatbed job is over";
+        EXPECT_TRUE(transfer_test::TempFiles(m_root).empty());
+    }
+
+    TW_IDENTITY m_source{};
+};
+
+TEST_F(SessionTest, WindowlessSessionTransfersThePageByEachMechanism) {
+    for (int how = 0; how < 3; ++how) {
+        g_notifications.clear();
+        ASSERT_EQ(SetOne(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY), TWRC_SUCCESS);
+        TW_USERINTERFACE ui{0, 0, nullptr};
+        ASSERT_EQ(Source(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+        ASSERT_TRUE(Notified(MSG_XFERREADY));
+        TransferTheGreyPage(how);
+        ASSERT_EQ(Source(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+    }
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_source), TWRC_SUCCESS);
+}
+
+TEST_F(SessionTest, SessionWithTheWindowTransfersWhatTheScanButtonScans) {
+    TW_USERINTERFACE ui{1, 0, nullptr};
+    ASSERT_EQ(Source(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    HWND window = FindWindowW(nullptr, u"KVX 7731 TWAIN (USB)");
+    ASSERT_NE(window, nullptr);
+    // The window scans with its own settings: the test takes the page's size and depth from what it announces.
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(20006, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, 20006)));
+    TW_EVENT event{};
+    MSG msg{};
+    event.pEvent = &msg;
+    for (int i = 0; i < 50 && !Notified(MSG_XFERREADY); ++i)
+        Source(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+    ASSERT_TRUE(Notified(MSG_XFERREADY)) << "the Scan button announces a page";
+    TW_IMAGEINFO info{};
+    ASSERT_EQ(Source(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
+    TW_HANDLE handle = nullptr;
+    ASSERT_EQ(Source(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle), TWRC_XFERDONE);
+    ASSERT_NE(handle, nullptr);
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(handle);
+    EXPECT_EQ(header->biWidth, info.ImageWidth);
+    EXPECT_EQ(header->biHeight, info.ImageLength);
+    EXPECT_EQ(header->biBitCount, info.BitsPerPixel);
+    std::free(handle);
+    TW_PENDINGXFERS pending{};
+    ASSERT_EQ(Source(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending), TWRC_SUCCESS);
+    EXPECT_EQ(pending.Count, 0);
+    EXPECT_TRUE(Notified(MSG_CLOSEDSREQ));
+    EXPECT_TRUE(IsWindow(window)) << "the window stays until the application disables";
+    ASSERT_EQ(Source(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_source), TWRC_SUCCESS);
+}
+
+// The imaging application by each transfer: its page's information, the page written where --out says (numbered
+// unless --pages 1), a feeder job cut short by --pages.
+TEST_F(ManagerTest, ImagingApplicationTransfersPagesByEachMechanism) {
+    const std::string out = m_root + "/out";
+    std::filesystem::create_directories(out);
+    struct Case {
+        const char* arguments;
+        const char* file;
+    };
+    for (Case c :
+         {Case{"--xfer native --pages 1 --out OUT/n.png", "n.png"}, Case{"--xfer memory --out OUT/m.png", "m-001.png"},
+          Case{"--xfer file --pages 1 --out OUT/f.bmp", "f.bmp"},
+          Case{"--xfer file --pages 1 --out OUT/f.tif", "f.tif"}}) {
+        std::string arguments = c.arguments;
+        arguments.replace(arguments.find("OUT"), 3, out);
+        const AppRun run = RunImagingApplication("--pixeltype bw --resolution 75 --enable --wait 30 " + arguments);
+        EXPECT_EQ(run.status, 0) << run.out;
+        for (const char* line : {"Page 1: 620 x 877 pixels, 75 x 75 dpi, black and white, 1 bits a pixel (1 x 1), "
+                                 "uncompressed",
+                                 "State 7 (transferring)", "Pending transfers: 0", "State 4 (source open)"})
+            EXPECT_NE(run.out.find(line), std::string::npos) << "missing \"" << line << "\" in:\n" << run.out;
+        EXPECT_TRUE(std::filesystem::exists(out + "/" + c.file)) << c.arguments << "\n" << run.out;
+    }
+
+    // Two pages of the three in the feeder, then the rest is dropped.
+    const AppRun run = RunImagingApplication(
+        "--pixeltype gray --resolution 75 --feeder on --enable --wait 30 --pages 2 --out " + out + "/feed.png");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(std::filesystem::exists(out + "/feed-001.png")) << run.out;
+    EXPECT_TRUE(std::filesystem::exists(out + "/feed-002.png")) << run.out;
+    EXPECT_FALSE(std::filesystem::exists(out + "/feed-003.png")) << run.out;
+    EXPECT_NE(run.out.find("State 5 (source enabled): the remaining pages were dropped"), std::string::npos) << run.out;
+
+    for (const auto& [arguments, message] :
+         {std::pair{"--xfer fax", "--xfer: 'fax' is not native, memory or file"},
+          std::pair{"--pages 0", "--pages: '0' is not a whole number of pages from 1 to 9999"},
+          std::pair{"--xfer file", "--xfer file needs --out <file>"}}) {
+        const AppRun bad = RunImagingApplication(arguments);
+        EXPECT_EQ(bad.status, 2) << arguments;
+        EXPECT_NE(bad.out.find(message), std::string::npos) << bad.out;
+    }
 }
 
 // An application that loaded a manager under the standard name (from anywhere) gets the notifications through it.
