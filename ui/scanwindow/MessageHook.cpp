@@ -1,7 +1,9 @@
 #include "ui/scanwindow/MessageHook.h"
 
+#include "platform/base/lifetime.h"
+
 HHOOK g_hMsgHook = nullptr;
-CToolTipCtrl g_ToolTip;
+CToolTipCtrl& g_ToolTip = *platform::KeepUntilUnload(new CToolTipCtrl);
 
 void InstallMessageHook() {
     RemoveMessageHook();

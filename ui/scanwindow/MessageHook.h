@@ -6,8 +6,9 @@
 #include "platform/user/afxwin.h"
 
 extern HHOOK g_hMsgHook;
-// The shared tooltip of the scanning window's tool buttons; it lives in the window that created it last.
-extern CToolTipCtrl g_ToolTip;
+// The shared tooltip of the scanning window's tool buttons; it lives in the window that created it last. The object
+// outlives every static object of the module, so a window the module's own teardown destroys still finds it.
+extern CToolTipCtrl& g_ToolTip;
 
 // Removes an existing hook of ours, then hooks the calling thread.
 void InstallMessageHook();
