@@ -109,6 +109,12 @@ public:
     // A record read from the settings file, made safe to use: each index outside its table takes the value of
     // `defaults` (or of the source's whole area for the paper), and both addresses end at byte 255.
     static void CheckLoadedScanParam(ScanParam& record, const ScanParam& defaults);
+    // The saved-settings combo box 10301 and its Save (10302) and Delete (10303) buttons.
+    void OnCbnSelchangeSettings();
+    void OnCbnEditchangeSettings();
+    void OnCbnSelendcancelSettings();
+    void OnBnClickedSaveSetting();
+    void OnBnClickedDeleteSetting();
 
     // ---- The preview's side in the window ----
     void UpdatePreviewPaper();
@@ -211,6 +217,10 @@ protected:
     void InitSkins();
     void InitTexts();
     void FillUnitCombo();
+    // Takes over the network scanner an installation left in the registry, once per installation: the current
+    // settings get its address under `current` (the modified label when they were the defaults). FALSE when the
+    // current settings cannot be saved.
+    BOOL TakeOverNetInstall(CString& current, ScanParam& working);
     void Scan_();
     // App mode, at scan start: the save pane renews a name already used and writes its record; FALSE (the error
     // shown, the scan ends) when the e-mail program of e-mail mode is gone. TRUE without the pane.

@@ -1,9 +1,11 @@
-// The window's settings: the defaults, the start-up load of the current settings (checked before use), the
-// saved-settings list, the controls that follow the settings, and the save when the window goes.
+// The window's settings: the defaults, the start-up load of the current settings (checked before use) and the
+// network scanner an installation chose, the saved settings (save, pick, delete), the controls that follow the
+// settings, and the save when the window goes.
 #include "ui/scanwindow/CMainUIDialog.h"
 
 #include "ui/scanwindow/CAdvancedSetting.h"
 #include "ui/scanwindow/CBasicSetting.h"
+#include "ui/scanwindow/NetInstall.h"
 
 #include "scanner/PaperTables.h"
 #include "settings/DebugOutput.h"
@@ -12,14 +14,23 @@
 #include "settings/PlatformFlags.h"
 #include "settings/SettingStore.h"
 #include "ui/dialogs/CDlg_ImgSaveSets.h"
+#include "ui/dialogs/CWarningDlg.h"
 
 #include <array>
+#include <cstring>
 #include <vector>
 
 namespace {
 constexpr UINT IDS_DEFAULT_NAME = 1019;
 constexpr UINT IDS_MODIFIED_NAME = 1020;
+constexpr UINT IDS_NAME_EXISTS = 1095;
+constexpr UINT IDS_NO_MORE_SETTINGS = 1100;
+constexpr UINT IDS_ENTER_NAME = 1108;
 constexpr int kMaxListedNames = 128;
+constexpr int kMaxSavedItems = 16;
+constexpr int kMaxNameChars = 16;
+// Characters a saved name never holds: those of file names, and the comma.
+constexpr const WCHAR* kNameForbidden = u"\\/:*?\"<>|,";
 
 ScanParam DefaultScanParam() {
     ScanParam p{};
@@ -37,6 +48,31 @@ ScanParam DefaultScanParam() {
 
 bool InRange(int value, int first, int last) {
     return value >= first && value <= last;
+}
+
+// The list item of exactly that name (the list's own search ignores case), or -1.
+int FindItemExact(const CComboBox& combo, const CString& name) {
+    const int count = combo.GetCount();
+    for (int i = 0; i < count; ++i) {
+        CString item;
+        combo.GetLBText(i, item);
+        if (item == name)
+            return i;
+    }
+    return -1;
+}
+
+CString TrimmedText(const CComboBox& combo) {
+    CString text;
+    combo.GetWindowText(text);
+    text.Trim();
+    return text;
+}
+
+// Both sides of every sheet go into one PDF.
+void SavePaneToPdf(CDlg_ImgSaveSets& pane) {
+    wcscpy_s(pane.m_ImgSaveSettings.szType, u"pdf");
+    pane.RefreshTexts();
 }
 } // namespace
 
@@ -98,15 +134,10 @@ BOOL CMainUIDialog::initializeSetting() {
             return FALSE;
     }
     CheckLoadedScanParam(working, defaults);
+    if (!TakeOverNetInstall(current, working))
+        return FALSE;
 
-    m_nSavedSettingIndex = m_cmbSettings.FindStringExact(-1, current);
-    // The list compares without case; the saved name must match exactly.
-    if (m_nSavedSettingIndex >= 0) {
-        CString item;
-        m_cmbSettings.GetLBText(m_nSavedSettingIndex, item);
-        if (item != current)
-            m_nSavedSettingIndex = -1;
-    }
+    m_nSavedSettingIndex = FindItemExact(m_cmbSettings, current);
     if (m_nSavedSettingIndex >= 0) {
         m_cmbSettings.SetCurSel(m_nSavedSettingIndex);
         m_btnDeleteSetting.ShowWindow(SW_SHOW);
@@ -130,6 +161,135 @@ BOOL CMainUIDialog::initializeSetting() {
     if (g_bIsPlatformIbis)
         m_btnPort.ShowWindow(SW_HIDE);
     return TRUE;
+}
+
+BOOL CMainUIDialog::TakeOverNetInstall(CString& current, ScanParam& working) {
+    CNetInstall install;
+    if (!install.Check(g_bAppMode))
+        return TRUE;
+    char address[256];
+    if (!install.NarrowAddress(address)) {
+        DebugPrint(u"initializeSetting: the IP value does not fit an address");
+        return TRUE;
+    }
+    if (current == LoadResString(IDS_DEFAULT_NAME)) {
+        current = LoadResString(IDS_MODIFIED_NAME);
+        m_cmbSettings.AddString(current);
+    }
+    working.portType = 2;
+    std::memcpy(working.szHostAddress, address, sizeof working.szHostAddress);
+    if (!SaveCurrentSetting(current, reinterpret_cast<const BYTE*>(&working)))
+        return FALSE;
+    install.WriteMarker();
+    return TRUE;
+}
+
+void CMainUIDialog::OnCbnSelchangeSettings() {
+    const int selection = m_cmbSettings.GetCurSel();
+    if (selection < 0)
+        return;
+    m_nSavedSettingIndex = selection;
+    CString name;
+    m_cmbSettings.GetLBText(selection, name);
+    m_cmbSettings.SetWindowText(name);
+    ScanParam loaded{};
+    if (!LoadNamedSetting(name, reinterpret_cast<BYTE*>(&loaded)))
+        return;
+    CheckLoadedScanParam(loaded, DefaultScanParam());
+    m_ScanParam = loaded;
+    RefreshSettingControls(TRUE);
+    if (name != LoadResString(IDS_DEFAULT_NAME))
+        RefreshPreviewImage();
+    else
+        ResetPreviewImage();
+    UpdateTitle();
+}
+
+void CMainUIDialog::OnCbnEditchangeSettings() {
+    CString text = TrimmedText(m_cmbSettings);
+    if (text.FindOneOf(kNameForbidden) >= 0) {
+        for (const WCHAR* c = kNameForbidden; *c != 0; ++c)
+            text.Remove(*c);
+        m_cmbSettings.SetWindowText(text);
+        m_cmbSettings.SetEditSel(text.GetLength(), text.GetLength());
+    }
+    if (text.GetLength() > kMaxNameChars) {
+        text = text.Left(kMaxNameChars);
+        m_cmbSettings.SetWindowText(text);
+        m_cmbSettings.SetEditSel(kMaxNameChars, kMaxNameChars);
+    }
+    m_btnDeleteSetting.ShowWindow(SW_HIDE);
+    m_btnDeleteSetting.EnableWindow(FALSE);
+    m_btnSaveSetting.ShowWindow(SW_SHOW);
+    m_btnSaveSetting.EnableWindow(text.CompareNoCase(LoadResString(IDS_DEFAULT_NAME)) != 0);
+}
+
+void CMainUIDialog::OnCbnSelendcancelSettings() {
+    if (TrimmedText(m_cmbSettings) != LoadResString(IDS_DEFAULT_NAME))
+        return;
+    m_btnDeleteSetting.ShowWindow(SW_HIDE);
+    m_btnDeleteSetting.EnableWindow(FALSE);
+    m_btnSaveSetting.ShowWindow(SW_SHOW);
+    m_btnSaveSetting.EnableWindow(FALSE);
+}
+
+void CMainUIDialog::OnBnClickedSaveSetting() {
+    if (m_cmbSettings.GetCount() >= kMaxSavedItems) {
+        CWarningOK full(this);
+        full.m_strMessage = LoadResString(IDS_NO_MORE_SETTINGS);
+        full.DoModal();
+        return;
+    }
+    const CString name = TrimmedText(m_cmbSettings);
+    if (name == LoadResString(IDS_DEFAULT_NAME)) {
+        m_btnDeleteSetting.ShowWindow(SW_HIDE);
+        m_btnDeleteSetting.EnableWindow(FALSE);
+        m_btnSaveSetting.ShowWindow(SW_SHOW);
+        m_btnSaveSetting.EnableWindow(FALSE);
+        return;
+    }
+    if (name.IsEmpty() || name == LoadResString(IDS_MODIFIED_NAME)) {
+        CWarningOK enterName(this);
+        enterName.m_strMessage = LoadResString(IDS_ENTER_NAME);
+        enterName.DoModal();
+        m_cmbSettings.SetFocus();
+        return;
+    }
+    const int existing = FindItemExact(m_cmbSettings, name);
+    if (existing >= 0) {
+        CWarningDlg replace(this);
+        replace.m_strMessage = LoadResString(IDS_NAME_EXISTS);
+        if (replace.DoModal() == IDCANCEL)
+            return;
+    }
+    if (!SaveNamedSetting(name, reinterpret_cast<const BYTE*>(&m_ScanParam))) {
+        // Nothing was saved: Save stays, so the name is not taken for a saved one.
+        DebugPrint(u"OnBnClickedSaveSetting: the settings could not be saved");
+        return;
+    }
+    if (existing >= 0)
+        m_cmbSettings.DeleteString(static_cast<UINT>(existing));
+    m_nSavedSettingIndex = m_cmbSettings.AddString(name);
+    m_cmbSettings.SetCurSel(m_nSavedSettingIndex);
+    m_btnDeleteSetting.ShowWindow(SW_SHOW);
+    m_btnDeleteSetting.EnableWindow(TRUE);
+    m_btnSaveSetting.ShowWindow(SW_HIDE);
+    m_btnSaveSetting.EnableWindow(FALSE);
+}
+
+// No confirmation: the name goes at once.
+void CMainUIDialog::OnBnClickedDeleteSetting() {
+    const CString name = TrimmedText(m_cmbSettings);
+    if (name.IsEmpty() || name == LoadResString(IDS_DEFAULT_NAME) || name == LoadResString(IDS_MODIFIED_NAME))
+        return;
+    if (!DeleteNamedSetting(name))
+        return;
+    const int item = FindItemExact(m_cmbSettings, name);
+    if (item >= 0)
+        m_cmbSettings.DeleteString(static_cast<UINT>(item));
+    m_nSavedSettingIndex = -1;
+    m_cmbSettings.SetCurSel(0);
+    OnCbnSelchangeSettings();
 }
 
 void CMainUIDialog::RefreshSettingControls(BOOL updateButtons) {
@@ -161,6 +321,15 @@ void CMainUIDialog::RefreshSettingControls(BOOL updateButtons) {
 void CMainUIDialog::UpdateSourceControls() {
     const bool flatbed = m_ScanParam.source == 0;
     m_btnPreview.EnableWindow(flatbed);
+    // The save pane of app mode: the many pages of a feeder job are not opened one by one.
+    if (CDlg_ImgSaveSets* pane = m_pDlg_ImgSaveSets) {
+        pane->m_bFeeder = flatbed ? FALSE : TRUE;
+        if (!flatbed) {
+            pane->m_ImgSaveSettings.nOpenFile = 0;
+            if (m_ScanParam.source == 1 && GetManualDuplexFlag())
+                SavePaneToPdf(*pane);
+        }
+    }
     const int show = flatbed ? SW_SHOW : SW_HIDE;
     for (CWnd* control :
          {static_cast<CWnd*>(&m_btnSelect), static_cast<CWnd*>(&m_btnZoomIn), static_cast<CWnd*>(&m_btnZoomOut),
@@ -194,8 +363,6 @@ void CMainUIDialog::SetSavePaneManualDuplex(BOOL on) {
     if (pane == nullptr)
         return;
     pane->m_ImgSaveSettings.nManualDuplex = on ? 1 : 0;
-    if (on) {
-        wcscpy_s(pane->m_ImgSaveSettings.szType, u"pdf");
-        pane->RefreshTexts();
-    }
+    if (on)
+        SavePaneToPdf(*pane);
 }

@@ -226,8 +226,9 @@ protected:
     }
     void RecordAndClose(HWND dlg) {
         std::u16string text;
-        if (HWND message = GetDlgItem(dlg, 10306))
-            text = TextOf(message);
+        for (int id : {10306, 10307, 10308}) // the error box, the notice and the question
+            if (HWND message = GetDlgItem(dlg, id))
+                text = TextOf(message);
         m_modalTexts.push_back(text.empty() ? TextOf(dlg) : text);
         EndDialog(dlg, IDOK);
     }

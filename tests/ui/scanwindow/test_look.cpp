@@ -226,6 +226,30 @@ TEST_P(LookTest, TheSettingsPages) {
     EXPECT_EQ(RectIn(advanced, 10243).left > RectIn(advanced, 10271).left, language.rightToLeft);
 }
 
+// The saved-settings row: the modified label with Save, and a saved name with Delete.
+TEST_P(LookTest, TheSavedSettingsRow) {
+    const Language& language = GetParam();
+    CMainUIDialog dialog;
+    ASSERT_TRUE(dialog.CreateModeless(nullptr));
+    dialog.ShowWindow(SW_SHOW);
+    ut::RunPendingMessages();
+    HWND hwnd = dialog.m_hWnd;
+    dialog.MarkSettingModified();
+    ut::RunPendingMessages();
+    EXPECT_EQ(TextOf(GetDlgItem(hwnd, 10301)), String(1020));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, 10302)));
+    ut::SaveWindowPng(hwnd, SnapshotPath(std::string("settings_modified_") + language.code).c_str());
+    ExpectEveryTextFits(hwnd);
+
+    SetDlgItemTextW(hwnd, 10301, u"Photo 600 dpi");
+    dialog.OnBnClickedSaveSetting();
+    ut::RunPendingMessages();
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd, 10303)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hwnd, 10303)));
+    ut::SaveWindowPng(hwnd, SnapshotPath(std::string("settings_saved_") + language.code).c_str());
+    ExpectEveryTextFits(hwnd);
+}
+
 TEST_P(LookTest, TheProgressDialogAndTheDuplexNote) {
     const Language& language = GetParam();
     CScanProgressDlg progress;
