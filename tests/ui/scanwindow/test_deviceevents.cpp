@@ -119,6 +119,13 @@ TEST_F(DeviceEventsTest, TheManualDuplexWaitTurnsTheRotationForTheBacks) {
         m_dialog->RestoreFrontRotation();
         EXPECT_EQ(m_dialog->m_ScanParam.adv[16], 1) << "nothing to put back twice";
     }
+    // A job that ended without putting the front rotation back: the next job starts from the user's own.
+    m_dialog->m_ScanParam.adv[16] = 1;
+    FromTheDevice({kJobStart, kWaitStart, kWaitEnd});
+    ASSERT_EQ(m_dialog->m_ScanParam.adv[16], 2);
+    FromTheDevice({kJobStart});
+    EXPECT_EQ(m_dialog->m_ScanParam.adv[16], 1);
+    EXPECT_EQ(g_nFrontRotation, 1);
 }
 
 TEST_F(DeviceEventsTest, AnAbortEndsTheJobForTheWaiterAndRestoresTheRotation) {
