@@ -222,6 +222,8 @@ protected:
     // current settings cannot be saved.
     BOOL TakeOverNetInstall(CString& current, ScanParam& working);
     void Scan_();
+    // App mode, with the INI's [Self Testing] "Testing Enable" at "TRUE": the Scan button runs a series of scans.
+    void SelfTestScan();
     // App mode, at scan start: the save pane renews a name already used and writes its record; FALSE (the error
     // shown, the scan ends) when the e-mail program of e-mail mode is gone. TRUE without the pane.
     BOOL SavePaneBeforeScan();

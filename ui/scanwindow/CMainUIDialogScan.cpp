@@ -1,8 +1,10 @@
-// The scan road of the window: the window-less settings, the page size, the disk and memory checks, opening the
-// device by its port, the feeder check and the hand-over to the engine; the scan parameters the engine's scan
-// thread sets through the window; the error box by step and code; and the scan area from the preview.
+// The scan road of the window: the self test's series of scans, the window-less settings, the page size, the disk
+// and memory checks, opening the device by its port, the feeder check and the hand-over to the engine; the scan
+// parameters the engine's scan thread sets through the window; the error box by step and code; and the scan area
+// from the preview.
 #include "ui/scanwindow/CMainUIDialog.h"
 
+#include "ui/scanwindow/CBasicSetting.h"
 #include "ui/scanwindow/CScanProgressDlg.h"
 #include "ui/scanwindow/DeviceEvents.h"
 
@@ -18,12 +20,15 @@
 #include "scanner/ScanErrors.h"
 #include "scanner/ScanFlags.h"
 #include "settings/DebugOutput.h"
+#include "settings/IniPath.h"
 #include "settings/Language.h"
 #include "settings/PlatformFlags.h"
 #include "settings/SettingStore.h"
 #include "ui/dialogs/CErrorDlg.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <limits>
 
 namespace {
@@ -33,6 +38,17 @@ constexpr ULONGLONG kMinVirtualBytes = 300000000ULL; // available virtual memory
 constexpr float kWidthMaxInchLx = 8.5f;              // the widest page of the PlatformWren models without A3
 constexpr int kRotation = 16;                        // the rotation code in ScanParam::adv
 constexpr int kThreshold = 13;
+
+constexpr const WCHAR* kSelfTesting = u"Self Testing";
+
+// [Self Testing] <key> of the INI file is exactly "TRUE".
+bool SelfTestValueIsTrue(const WCHAR* key) {
+    WCHAR ini[MAX_PATH] = {};
+    GetIniPath(ini);
+    WCHAR value[MAX_PATH] = {};
+    GetPrivateProfileStringW(kSelfTesting, key, u"", value, MAX_PATH, ini);
+    return wcscmp(value, u"TRUE") == 0;
+}
 
 constexpr ULONGLONG MiB(ULONGLONG bytes) {
     return bytes / (1024 * 1024);
@@ -60,7 +76,57 @@ ULONGLONG FreeBytesOfWindowsDrive() {
 
 void CMainUIDialog::OnBnClickedScan() {
     SetScanResetValue(0);
-    Scan_();
+    if (g_bAppMode && SelfTestValueIsTrue(u"Testing Enable"))
+        SelfTestScan();
+    else
+        Scan_();
+}
+
+// A series of scans with settings drawn at random and a countdown between them, on the window's thread: the window
+// (and the application's thread it runs on) does nothing else until the series ends.
+void CMainUIDialog::SelfTestScan() {
+    WCHAR ini[MAX_PATH] = {};
+    GetIniPath(ini);
+    const bool randomColor = SelfTestValueIsTrue(u"Color Random");
+    const bool randomResolution = SelfTestValueIsTrue(u"Resolution Random");
+    const bool randomPaper = SelfTestValueIsTrue(u"Paper Random");
+    const int count = static_cast<int>(GetPrivateProfileIntW(kSelfTesting, u"Testing Count", 3, ini));
+    const int seconds = static_cast<int>(GetPrivateProfileIntW(kSelfTesting, u"Testing Seconds", 5, ini));
+    CString title;
+    GetWindowText(title);
+
+    CString text;
+    for (int n = 1;; ++n) {
+        // Each value is drawn right after seeding with the time in seconds.
+        if (randomColor) {
+            std::srand(static_cast<unsigned>(std::time(nullptr)));
+            m_ScanParam.colorMode = std::rand() % 3;
+        }
+        if (randomResolution) {
+            std::srand(static_cast<unsigned>(std::time(nullptr)));
+            m_ScanParam.resolution = std::rand() % 5;
+        }
+        if (randomPaper) {
+            std::srand(static_cast<unsigned>(std::time(nullptr)));
+            m_ScanParam.paperSize = std::rand() % 5;
+        }
+        if (m_pBasicSetting && m_pBasicSetting->m_hWnd != nullptr)
+            m_pBasicSetting->UpdateControlsFromParam();
+        text.Format(u"%s: Scanned %d / %d", static_cast<const WCHAR*>(title), n, count);
+        SetWindowText(text);
+        Scan_();
+        if (g_bCancelScan || n >= count)
+            break;
+        for (int s = seconds; s >= 1; --s) {
+            text.Format(u"%s: Scanned %d / %d, %d seconds next scan", static_cast<const WCHAR*>(title), n, count, s);
+            SetWindowText(text);
+            ::Sleep(1000);
+        }
+        DebugPrint(u"OnBnClickedScan: self testing: Scanned %d / %d, iColorMode = %d, iResolution = %d, "
+                   u"iScansize = %d",
+                   n, count, m_ScanParam.colorMode, m_ScanParam.resolution, m_ScanParam.paperSize);
+    }
+    SetWindowText(title);
 }
 
 void CMainUIDialog::ScanWithoutUI() {

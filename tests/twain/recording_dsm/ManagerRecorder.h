@@ -19,10 +19,12 @@ public:
         if (m_library != nullptr) {
             m_take = reinterpret_cast<size_t (*)(TW_UINT16*, size_t)>(dlsym(m_library, "RecordedMessages"));
             m_clear = reinterpret_cast<void (*)()>(dlsym(m_library, "ClearRecordedMessages"));
+            m_setHandler = reinterpret_cast<void (*)(void (*)(void*), void*)>(dlsym(m_library, "SetXferReadyHandler"));
             Clear();
         }
     }
     ~ManagerRecorder() {
+        OnXferReady(nullptr, nullptr);
         unsetenv("PLATFORM_TWAIN_DSM");
         if (m_library != nullptr)
             dlclose(m_library);
@@ -45,11 +47,17 @@ public:
         if (m_clear != nullptr)
             m_clear();
     }
+    // The application's answer to MSG_XFERREADY, run inside the notification (null: none).
+    void OnXferReady(void (*handler)(void*), void* context) {
+        if (m_setHandler != nullptr)
+            m_setHandler(handler, context);
+    }
 
 private:
     void* m_library = nullptr;
     size_t (*m_take)(TW_UINT16*, size_t) = nullptr;
     void (*m_clear)() = nullptr;
+    void (*m_setHandler)(void (*)(void*), void*) = nullptr;
 };
 
 } // namespace transfer_test
