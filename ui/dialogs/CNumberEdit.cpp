@@ -216,14 +216,18 @@ void CNumberEdit::OnMButtonDown(UINT, CPoint) {}
 BOOL CNumberEdit::PreTranslateMessage(MSG* pMsg) {
     if (pMsg->message == WM_KEYDOWN && ::GetFocus() == m_hWnd) {
         if (KeyHeld(VK_CONTROL)) {
+            // The lower-case codes are taken as well (they are also Numpad1, Numpad3 and F7).
             switch (pMsg->wParam) {
             case 'A':
+            case 'a':
                 SetSel(0, -1);
                 return TRUE;
             case 'C':
+            case 'c':
                 SendMessage(WM_COPY);
                 return TRUE;
             case 'V':
+            case 'v':
                 SendMessage(WM_PASTE);
                 return TRUE;
             default:

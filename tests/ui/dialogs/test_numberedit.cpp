@@ -261,6 +261,13 @@ TEST_F(NumberEditTest, ControlKeysSelectCopyAndPasteAndTheMiddleButtonDoesNothin
     host.whole.GetSel(start, end);
     EXPECT_EQ(start, 0);
     EXPECT_EQ(end, 2) << "Ctrl+A selects the whole text";
+    host.whole.SetSel(1, 1);
+    ut::PressKey('a'); // the lower-case code, which is also Numpad1
+    ut::RunPendingMessages();
+    host.whole.GetSel(start, end);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 2) << "Ctrl with the lower-case code selects all too";
+    EXPECT_EQ(Text(host.whole), u"72");
     ut::PressKey('C');
     ut::PressKey('X'); // no cut: its character is not a digit
     ut::RunPendingMessages();
