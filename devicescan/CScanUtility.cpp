@@ -22,6 +22,14 @@ constexpr int kMaxHeaderSize = 54 + 4 * 256;
 constexpr int kPushStatusBusy = 13;
 constexpr DWORD kPushStatusPauseMs = 500;
 
+// The driver's general failure. As the status of an error report it would read as no error (it is also how a
+// PlatformOrca device says that no page follows), so a failed open, start or read is reported as -1.
+constexpr int kDriverGeneralFailure = 1;
+
+int AsJobFailure(int code) {
+    return code == kDriverGeneralFailure ? TRANSFER_STATUS_FAILED : code;
+}
+
 // Two pages at 1200 dpi are counted, plus this much room for everything else.
 constexpr LONGLONG kDiskReserve = 300LL * 1024 * 1024;
 
@@ -188,6 +196,7 @@ int CScanUtility::Scan(ScanRequest* request) {
     int result = m_scanner.DevMon_Open(request->devicePath, request->openDevice);
     if (result != 0) {
         DebugPrint(u"Scanner open fail");
+        result = AsJobFailure(result);
         ReportTransferError(callback, result);
         return result;
     }
@@ -201,6 +210,7 @@ int CScanUtility::Scan(ScanRequest* request) {
         DebugPrint(u"SetScanParameterEx fail:%d", result);
         // A key press never ends in silence: the user learns why nothing was scanned.
         m_scanner.CloseDevice();
+        result = AsJobFailure(result);
         ReportTransferError(callback, result);
         return result;
     }
@@ -257,7 +267,7 @@ int CScanUtility::ScanPages(ScanRequest* request) {
         result = ScanOnePage(request, buffer.get(), chunk);
         if (result != TRANSFER_STATUS_END_OF_PAGE) {
             DebugPrint(u"Scan thread fail: %d", result);
-            return result;
+            return AsJobFailure(result);
         }
         DebugPrintA("%s:%d", "page scanned ", ++pages);
         result = Send(callback, TRANSFER_MSG_END_OF_STREAM, 0, 0, 0);

@@ -15,6 +15,9 @@ constexpr UINT kStringGeneralError = 8017;
 
 // Statuses below this are errors; 201 (end of page) and 202 (cancelled) are not.
 constexpr int kFirstNonError = 200;
+// No error either: a PlatformOrca device ends a several-page job with it when no page follows. The scan thread
+// reports the driver's general failure 1 of an open, a start or a read as -1.
+constexpr int kStatusNoPageFollows = 1;
 
 struct ErrorText {
     int status;
@@ -110,9 +113,7 @@ int CTransferCallbackEx::TransferCallback(int, TransferMessage* message) {
         return TRANSFER_STATUS_FAILED;
     switch (message->type) {
     case TRANSFER_MSG_PROGRESS:
-        // Every status below 200 other than 0 is an error: driver code 1 (a general failure) included, so that
-        // no failed job ends without a word.
-        if (message->status != 0 && message->status < kFirstNonError) {
+        if (message->status != 0 && message->status != kStatusNoPageFollows && message->status < kFirstNonError) {
             ReleaseProgressWindow(u"Release Dialog 1");
             ShowErrorMessage(message->status);
         } else {

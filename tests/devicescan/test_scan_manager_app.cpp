@@ -493,6 +493,14 @@ TEST_F(ScanManagerAppTest, PlatformOrcaReadsEightBytesAndJoinsSeveralPagesIntoOn
     ExpectSheets("img-240305103000-001.pdf", 75, {{1, false}, {2, false}});
     EXPECT_TRUE(Logged(u"g_bIsPlatformOrca = TRUE"));
     EXPECT_TRUE(Errors().empty());
+
+    // Without a cancel the job ends when the device says that no page follows: every sheet, and no error.
+    std::filesystem::remove(Host("Scans/img-240305103000-001.pdf"));
+    WriteControl("feeder_sheets = 3\n");
+    PressScanKey({'V', k75, kGrey, kA4, kPdf, 0, 0, 1});
+    ASSERT_EQ(Saved(), std::vector<std::string>{"img-240305103000-001.pdf"}) << DebugText();
+    ExpectSheets("img-240305103000-001.pdf", 75, {{1, false}, {2, false}, {3, false}});
+    EXPECT_TRUE(Errors().empty());
 }
 
 TEST_F(ScanManagerAppTest, InsAndUniRegisterAndUnregisterTheCompanionLibraryInAnyCase) {

@@ -390,8 +390,9 @@ TEST_F(ScanUtilityTest, ADeviceFaultAtEachStepGivesOneErrorAndNoPageAfterIt) {
     const Case cases[] = {
         {"ScanDrv_Open 4", {4}, 0, false},
         {"ScanDrv_SetScanParameter 18", {18}, 0, false},
-        {"ScanDrv_GetScanParameter 1", {1}, 0, false},
-        {"ScanDrv_StartScan 3", {1}, 0, true}, // ignored: the first read then finds no job
+        // The driver's general failure 1 is reported as -1: as a status, 1 is no error.
+        {"ScanDrv_GetScanParameter 1", {-1}, 0, false},
+        {"ScanDrv_StartScan 3", {-1}, 0, true}, // ignored: the first read then finds no job (1)
         {"ScanDrv_ReadScanData 8 once 1000", {8}, 1, true},
         {"ScanDrv_GetNextPushStatus 7", {}, 1, true}, // any status but 0 means no further page
         {"ScanDrv_Close 1", {}, 3, true},

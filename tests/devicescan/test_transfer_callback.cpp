@@ -57,9 +57,8 @@ protected:
 };
 
 TEST_F(TransferCallbackTest, EachStatusShowsItsTextAndClosesTheProgressWindow) {
-    const std::pair<int, UINT> statuses[] = {{1, 8017},   {3, 8018},   {6, 8023},   {7, 8024},  {8, 8026},
-                                             {12, 8017},  {-51, 8016}, {-54, 8019}, {-55, 8021}, {-3, 8017},
-                                             {-40, 8017}, {99, 8017}};
+    const std::pair<int, UINT> statuses[] = {{3, 8018},   {6, 8023},   {7, 8024},  {8, 8026},  {12, 8017},  {-51, 8016},
+                                             {-54, 8019}, {-55, 8021}, {-3, 8017}, {-1, 8017}, {-40, 8017}, {99, 8017}};
     for (auto [status, stringId] : statuses) {
         m_shown.clear();
         CTransferCallbackEx callback;
@@ -101,6 +100,11 @@ TEST_F(TransferCallbackTest, ProgressShowsThePercentAndThePageAndEndOfPageOrCanc
         EXPECT_EQ(callback.TransferCallback(0, &done), status);
     }
     EXPECT_TRUE(m_shown.empty()) << "201 and 202 are no errors";
+    // Nor is 1, which a PlatformOrca device answers when no page follows: the window stays.
+    TransferMessage noPage = Message(TRANSFER_MSG_PROGRESS, 100, 1);
+    EXPECT_EQ(callback.TransferCallback(0, &noPage), 1);
+    EXPECT_TRUE(m_shown.empty());
+    EXPECT_EQ(ProgressWindow(), window);
     EXPECT_EQ(ItemText(window, CProgressDlg::kPercentText), u"Scanning... 100%");
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, IDCANCEL))) << "no Cancel at 100 percent";
 
