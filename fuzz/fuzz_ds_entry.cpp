@@ -197,6 +197,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::WriteDosFile(ini, text.data(), text.size());
     // Message boxes and error dialogs have no one to answer them.
     platform::user::testing::SetModalInterceptor([](HWND dialog) { EndDialog(dialog, IDCANCEL); });
+    // Timers stand still: an input gives the same calls every run, and the preview's animation does not repaint
+    // the page at every call (under the sanitizers a repaint outlasts the animation's period).
+    platform::user::testing::UseManualClock();
     if (!theApp.InitInstance())
         fuzz::Fail("the data source cannot build itself");
     return 0;
