@@ -10,6 +10,7 @@
 #include "platform/base/path.h"
 #include "platform/base/profile.h"
 #include "platform/base/wstring.h"
+#include "settings/IniPath.h"
 
 #include <cerrno>
 #include <chrono>
@@ -89,14 +90,24 @@ std::string DefaultProgram() {
     return (self.parent_path().parent_path() / "twain" / "kvx7731" / "ScannerVazeDozi.exe").string();
 }
 
+// The program's INI file as the program finds it: in the Windows folder, named after the program's file less its
+// last 12 characters (ScannerVazeDozi.exe: Scanner.ini). Empty when it cannot be formed.
+std::u16string ProgramIniPath(const std::string& program) {
+    WCHAR windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    WCHAR ini[MAX_PATH] = {};
+    FormIniPath(windows, platform::path::ToDosPath(program).c_str(), kIniDropCharsDeviceScan, ini, nullptr);
+    return ini;
+}
+
 // PlatformOrca models (File Prefix "kvx7718") send 8 bytes: the scan mode instead of source and pages.
-bool IsPlatformOrca() {
+bool IsPlatformOrca(const std::u16string& ini) {
     WCHAR prefix[MAX_PATH] = {};
-    GetPrivateProfileStringW(u"TWAIN", u"File Prefix", u"", prefix, MAX_PATH, u"C:\\Windows\\Scanner.ini");
+    GetPrivateProfileStringW(u"TWAIN", u"File Prefix", u"", prefix, MAX_PATH, ini.c_str());
     return std::u16string(prefix) == u"kvx7718";
 }
 
-std::vector<BYTE> PushCommand(const Options& o) {
+std::vector<BYTE> PushCommand(const Options& o, bool platformOrca) {
     std::vector<BYTE> command = {'V',
                                  static_cast<BYTE>(o.resolution),
                                  static_cast<BYTE>(o.colour),
@@ -104,7 +115,7 @@ std::vector<BYTE> PushCommand(const Options& o) {
                                  static_cast<BYTE>(o.type),
                                  static_cast<BYTE>(o.source),
                                  static_cast<BYTE>(o.several ? 1 : 0)};
-    if (IsPlatformOrca()) {
+    if (platformOrca) {
         command[5] = command[6] = 0;
         command.push_back(o.several ? 1 : 0);
     }
@@ -195,7 +206,15 @@ int main(int argc, char** argv) {
         ++i;
     }
 
-    const std::vector<BYTE> command = PushCommand(o);
+    // Without its INI file the program finds neither its driver nor its texts and ends at once, saving nothing.
+    const std::u16string ini = ProgramIniPath(o.program);
+    if (ini.empty() || GetFileAttributesW(ini.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        std::fprintf(stderr, "scankey: the model's INI file %s is missing (scripts/scankey.sh writes a sample one)\n",
+                     ini.empty() ? "" : platform::path::ToHostPath(ini).c_str());
+        return 1;
+    }
+
+    const std::vector<BYTE> command = PushCommand(o, IsPlatformOrca(ini));
     std::vector<std::string> arguments;
     if (o.pushParam) {
         std::string digits;

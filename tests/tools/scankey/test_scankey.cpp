@@ -115,6 +115,15 @@ TEST_F(ScanKeyTest, WithoutOptionsOneA4ColourPageFromTheFlatbedBecomesAPdfInMyPi
     EXPECT_NE(m_err.find("Exit application"), std::string::npos) << m_err;
 }
 
+TEST_F(ScanKeyTest, WithoutTheModelsIniFileItSaysSoAndStartsNothing) {
+    std::filesystem::remove(m_root + "/Windows/Scanner.ini");
+    EXPECT_EQ(PressScanKey(""), 1);
+    EXPECT_NE(m_err.find("scankey: the model's INI file " + m_root + "/Windows/Scanner.ini is missing"),
+              std::string::npos)
+        << m_err;
+    EXPECT_TRUE(Files("StillImage").empty()) << "no key was pressed";
+}
+
 TEST_F(ScanKeyTest, ThePushParamRoadScansSeveralFeederPagesIntoNumberedTiffs) {
     std::ofstream(m_root + "/scandrv.conf") << "feeder_sheets = 2\n";
     ASSERT_EQ(PressScanKey("--push-param --source feeder --several --type tiff --resolution 75 --colour grey"), 0)
