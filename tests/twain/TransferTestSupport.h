@@ -138,10 +138,13 @@ inline int BitsOf(int colour) {
     return colour == 0 ? 1 : colour == 1 ? 8 : 24;
 }
 
-// The flatbed page of that size from the bed's corner, as the simulated device scans it.
-inline Page DevicePage(int colour, int dpi, int width, int height) {
+// The flatbed page of that size from the bed's corner, as the simulated device scans it (the document turned by
+// `skew` degrees as the control file's key turns it).
+inline Page DevicePage(int colour, int dpi, int width, int height, double skew = 0) {
     scandrv::ScanSettings settings{dpi, dpi, colour, 0, 0, width * 1200 / dpi, height * 1200 / dpi, 128, 0};
-    scandrv::RowRenderer renderer(settings, scandrv::Placement{});
+    scandrv::Placement placement;
+    placement.skewDegrees = skew;
+    scandrv::RowRenderer renderer(settings, placement);
     renderer.SetPage(1, false);
     Page page{width, height, BitsOf(colour), {}};
     page.rows.resize(page.RowBytes() * height);

@@ -575,6 +575,43 @@ TEST_F(PageTransferTest, RotationSettingTurnsThePage) {
     }
 }
 
+// Deskew straightens a document lying askew on the bed (at 1200 dpi it is skipped); the page's size before the fix
+// is recorded either way, for the next page of the job.
+TEST_F(PageTransferTest, DeskewStraightensASkewedDocument) {
+    WriteControl("skew = 4\n");
+    g_bAutoDeskew = TRUE;
+    g_nPageWidthBeforeFix = 0;
+    Announce(1, 150, 1240, 1754);
+    ScanBeforeXferReady(); // as the scan road does when deskew needs the whole page first
+    int calls = 0;
+    std::string trouble;
+    const Page page = MemoryPage(65535, calls, trouble);
+    EXPECT_EQ(trouble, "");
+    auto topEdge = [](const Page& p, int x) {
+        for (int y = 0; y < p.height; ++y)
+            if (p.Row(y)[x] < 100)
+                return y;
+        return -1;
+    };
+    const Page askew = DevicePage(1, 150, 1240, 1754, 4);
+    EXPECT_GT(std::abs(topEdge(askew, 400) - topEdge(askew, 900)), 30) << "the scanned document lies askew";
+    EXPECT_NEAR(topEdge(page, 400), topEdge(page, 900), 3) << "the frame's top edge is level after deskew";
+    EXPECT_EQ(g_nPageWidthBeforeFix.load(), 1240);
+    g_LLD.DevMon_Close();
+    m_assistor->SetState(500);
+
+    WriteControl("");
+    g_nPageWidthBeforeFix = 0;
+    g_nPageHeightBeforeFix = 0;
+    Announce(1, 1200, 240, 120);
+    ScanBeforeXferReady();
+    const Page fine = MemoryPage(65535, calls, trouble);
+    EXPECT_EQ(FirstDifference(DevicePage(1, 1200, 240, 120), fine.rows.data(), fine.RowBytes()), "");
+    EXPECT_EQ(g_nPageWidthBeforeFix.load(), 240);
+    EXPECT_EQ(g_nPageHeightBeforeFix.load(), 120);
+    g_bAutoDeskew = FALSE;
+}
+
 // A rotation that cannot be made (no image-effect library, no room on the disk) answers -1 and leaves the page as
 // it was scanned; the transfer then fails and ends the job.
 TEST_F(PageTransferTest, FailedRotationKeepsTheScannedPage) {
