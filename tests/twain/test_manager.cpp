@@ -343,6 +343,22 @@ TEST_F(ManagerTest, ImagingApplicationSavesTheWindowInTheChosenLanguage) {
     EXPECT_NE(pictures[0], pictures[1]) << "German and Arabic windows look alike";
 }
 
+// --preview presses the window's Preview button before the picture is taken: the simulated page fills the preview.
+TEST_F(ManagerTest, ImagingApplicationSavesTheWindowWithItsPreview) {
+    std::vector<std::string> pictures;
+    for (const char* preview : {"", " --preview"}) {
+        const std::string png = m_root + "/window" + (preview[0] ? "_preview" : "") + ".png";
+        const AppRun run = RunImagingApplication("--png '" + png + "'" + preview);
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(run.out.find("Pressed the source's Preview button") != std::string::npos, preview[0] != 0)
+            << run.out;
+        std::ifstream file(png, std::ios::binary);
+        pictures.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        EXPECT_FALSE(pictures.back().empty()) << png;
+    }
+    EXPECT_NE(pictures[0], pictures[1]) << "the preview changes the picture";
+}
+
 // Failures are told in words beside the TWAIN codes, with the folder that was looked in.
 TEST_F(ManagerTest, ImagingApplicationSaysWhyTheSourceDidNotOpen) {
     std::filesystem::create_directories(m_root + "/none");

@@ -127,6 +127,7 @@ int Usage(FILE* to, int result) {
             "  --enable-ui    with the source's window (Scan announces a page, Close asks to be closed)\n"
             "  --wait <s>     how long to wait for notifications once enabled, 0 to 86400 (default 10)\n"
             "  --png <file>   enable with the source's window, save it as a PNG file once it has painted, and end\n"
+            "  --preview      with --png: press the window's Preview button first, so the picture shows the preview\n"
             "  --check        with --png: also measure every text of the window against its control, name each one\n"
             "                 that does not fit, and end with 1 if any does not\n"
             "  --lang <code>  the system locale of that language for the source (enus, zhcn, zhtw, ja, ru, pt, esmx,\n"
@@ -335,19 +336,38 @@ bool PaintPending(HWND hwnd) {
 
 // Gives the source turns until its window has painted (at most 5 s), then saves the window as the user sees it
 // and, with `checkTexts`, names every text of it that does not fit its control.
-bool SaveSourceWindow(twainapp::TwainSession& session, const std::string& path, bool checkTexts) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    HWND window = nullptr;
-    for (int turns = 0; std::chrono::steady_clock::now() < deadline; ++turns) {
-        session.ProcessEvent();
-        window = FindSourceWindow();
-        if (window != nullptr && turns >= 3 && !PaintPending(window))
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+bool SaveSourceWindow(twainapp::TwainSession& session, const std::string& path, bool checkTexts, bool preview) {
+    auto waitForPaint = [&session] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        HWND window = nullptr;
+        for (int turns = 0; std::chrono::steady_clock::now() < deadline; ++turns) {
+            session.ProcessEvent();
+            window = FindSourceWindow();
+            if (window != nullptr && turns >= 3 && !PaintPending(window))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return window;
+    };
+    HWND window = waitForPaint();
     if (window == nullptr) {
         std::fprintf(stderr, "twainapp: the source shows no window\n");
         return false;
+    }
+    if (preview) {
+        // The button of the scanning window's layout; the preview runs (with its progress window) before the
+        // click returns.
+        constexpr int kPreviewButton = 20005;
+        HWND button = GetDlgItem(window, kPreviewButton);
+        if (button == nullptr) {
+            std::fprintf(stderr, "twainapp: the source's window has no Preview button\n");
+            return false;
+        }
+        SendMessageW(button, BM_CLICK, 0, 0);
+        std::printf("Pressed the source's Preview button\n");
+        window = waitForPaint();
+        if (window == nullptr)
+            return false;
     }
     if (!platform::user::testing::SaveWindowPng(window, path.c_str())) {
         std::fprintf(stderr, "twainapp: cannot write %s\n", path.c_str());
@@ -465,6 +485,7 @@ int main(int argc, char** argv) {
     std::string pngPath;
     bool checkTexts = false;
     TransferOptions transfer;
+    bool preview = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "-h" || option == "--help")
@@ -475,6 +496,10 @@ int main(int argc, char** argv) {
         }
         if (option == "--check") {
             checkTexts = true;
+            continue;
+        }
+        if (option == "--preview") {
+            preview = true;
             continue;
         }
         // Every other option takes a value.
@@ -590,7 +615,7 @@ int main(int argc, char** argv) {
     if (enable != 0) {
         if (session.Enable(enable == 2) == TWRC_SUCCESS) {
             if (!pngPath.empty()) {
-                if (!SaveSourceWindow(session, pngPath, checkTexts))
+                if (!SaveSourceWindow(session, pngPath, checkTexts, preview))
                     result = 1;
             } else {
                 RunEnabled(session, enable == 2, waitSeconds, transfer);

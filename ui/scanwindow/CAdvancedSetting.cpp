@@ -228,16 +228,8 @@ void CAdvancedSetting::UpdateControlsFromParam() {
 }
 
 BOOL CAdvancedSetting::PreTranslateMessage(MSG* pMsg) {
-    if (pMsg->message == WM_SYSKEYDOWN) {
-        if (::GetKeyState(g_chPreviewKey) & 0x8000) {
-            m_pOwner->OnBnClickedPreview();
-            return TRUE;
-        }
-        if (::GetKeyState(g_chScanKey) & 0x8000) {
-            m_pOwner->OnBnClickedScan();
-            return TRUE;
-        }
-    }
+    if (m_pOwner->OnRoadKey(pMsg))
+        return TRUE;
     return CDialog::PreTranslateMessage(pMsg);
 }
 

@@ -400,18 +400,10 @@ BOOL CBasicSetting::PreTranslateMessage(MSG* pMsg) {
     DebugPrint(u"CBasicSetting::PreTranslateMessage : message = %d,wParam = %d,lParam = %d,time = %d",
                static_cast<int>(pMsg->message), static_cast<int>(pMsg->wParam), static_cast<int>(pMsg->lParam),
                static_cast<int>(pMsg->time));
-    if (pMsg->message == WM_SYSKEYDOWN) {
-        if (::GetKeyState(g_chPreviewKey) & 0x8000) {
-            m_pOwner->OnBnClickedPreview();
-            return TRUE;
-        }
-        if (::GetKeyState(g_chScanKey) & 0x8000) {
-            m_pOwner->OnBnClickedScan();
-            return TRUE;
-        }
-    } else if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_RETURN)) {
+    if (m_pOwner->OnRoadKey(pMsg))
+        return TRUE;
+    if (pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_ESCAPE || pMsg->wParam == VK_RETURN))
         return TRUE; // the page never closes
-    }
     return CDialog::PreTranslateMessage(pMsg);
 }
 

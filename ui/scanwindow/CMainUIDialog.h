@@ -29,6 +29,7 @@
 
 class CScanProgressDlg;
 class CBasicSetting;
+class CEffectLibrary;
 class CAdvancedSetting;
 class CDlg_ImgSaveSets;
 class CDlg_ImgINFO;
@@ -252,6 +253,11 @@ protected:
     LRESULT OnSaveFolderError(WPARAM wParam, LPARAM lParam);
 
 private:
+    // The preview road's two threads (the window is their argument) and the reading between.
+    static DWORD WINAPI PreviewThread(LPVOID param);
+    static DWORD WINAPI PreviewProgressThread(LPVOID param);
+    void ReadPreview(CEffectLibrary& effects);
+
     void ScrollBarTo(CScrollBar& bar, int position, bool horizontal);
     static bool ScrollRequestPosition(CScrollBar& bar, UINT code, UINT pos, int& position);
 

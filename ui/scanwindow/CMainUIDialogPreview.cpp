@@ -104,8 +104,6 @@ LRESULT CMainUIDialog::OnPreviewRows(WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
-void CMainUIDialog::OnBnClickedPreview() {}
-
 // The display copy from the raw preview with the current settings' adjustments.
 void CMainUIDialog::RefreshPreviewImage() {
     const int width = m_imgPreview.GetWidth();
