@@ -350,8 +350,7 @@ TEST_F(ManagerTest, ImagingApplicationSavesTheWindowWithItsPreview) {
         const std::string png = m_root + "/window" + (preview[0] ? "_preview" : "") + ".png";
         const AppRun run = RunImagingApplication("--png '" + png + "'" + preview);
         EXPECT_EQ(run.status, 0) << run.out;
-        EXPECT_EQ(run.out.find("Pressed the source's Preview button") != std::string::npos, preview[0] != 0)
-            << run.out;
+        EXPECT_EQ(run.out.find("Pressed the source's Preview button") != std::string::npos, preview[0] != 0) << run.out;
         std::ifstream file(png, std::ios::binary);
         pictures.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
         EXPECT_FALSE(pictures.back().empty()) << png;

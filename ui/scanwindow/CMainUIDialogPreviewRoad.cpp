@@ -146,9 +146,9 @@ DWORD WINAPI CMainUIDialog::PreviewThread(LPVOID param) {
 void CMainUIDialog::ReadPreview(CEffectLibrary& effects) {
     int width = 0, height = 0;
     PreviewSize(width, height);
-    m_nPreviewResult = g_LLD.DevMon_SetScanParameter(kPreviewDpi, kPreviewDpi, kPreviewColourMode, 0, 0,
-                                                     width * kDeviceUnitsPerPixel, height * kDeviceUnitsPerPixel,
-                                                     kPreviewThreshold, 0);
+    m_nPreviewResult =
+        g_LLD.DevMon_SetScanParameter(kPreviewDpi, kPreviewDpi, kPreviewColourMode, 0, 0, width * kDeviceUnitsPerPixel,
+                                      height * kDeviceUnitsPerPixel, kPreviewThreshold, 0);
     if (m_nPreviewResult != 0)
         return;
     m_nPreviewHeight = height;
@@ -176,8 +176,8 @@ void CMainUIDialog::ReadPreview(CEffectLibrary& effects) {
         if (!g_bPreviewFirstRowRead)
             poller = ::CreateThread(nullptr, 0, PreviewProgressThread, this, 0, nullptr);
         int count = 0;
-        const int result = g_LLD.DevMon_ReadScanData(raw + rowBytes * static_cast<size_t>(i),
-                                                     static_cast<int>(rowBytes), &count);
+        const int result =
+            g_LLD.DevMon_ReadScanData(raw + rowBytes * static_cast<size_t>(i), static_cast<int>(rowBytes), &count);
         g_bPreviewFirstRowRead = 1;
         if (poller != nullptr) {
             ::WaitForSingleObject(poller, INFINITE);

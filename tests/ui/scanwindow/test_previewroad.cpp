@@ -118,11 +118,11 @@ TEST_F(PreviewRoadTest, ThePreviewArrivesInBandsWithItsMarginsWhite) {
     EXPECT_EQ(m_dialog->m_bBusy, 0);
     EXPECT_TRUE(g_b_devmon_close);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(m_dialog->m_hWnd, kClearPreview)));
-    EXPECT_EQ(DriverCalls(), (std::vector<std::string>{"ScanDrv_SetResolution1200 0 -> 0", "ScanDrv_SetHorizontal 0 -> 0",
-                                                       "ScanDrv_Open \\\\.\\Usbscan -> 0",
-                                                       "ScanDrv_SetScanParameter 75 75 3 0 0 10208 14032 127 0 -> 0",
-                                                       "ScanDrv_StartScan -> 0", "ScanDrv_SetContinueFlag 0 -> 0",
-                                                       "ScanDrv_Close -> 0"}));
+    EXPECT_EQ(DriverCalls(),
+              (std::vector<std::string>{
+                  "ScanDrv_SetResolution1200 0 -> 0", "ScanDrv_SetHorizontal 0 -> 0",
+                  "ScanDrv_Open \\\\.\\Usbscan -> 0", "ScanDrv_SetScanParameter 75 75 3 0 0 10208 14032 127 0 -> 0",
+                  "ScanDrv_StartScan -> 0", "ScanDrv_SetContinueFlag 0 -> 0", "ScanDrv_Close -> 0"}));
 
     ASSERT_EQ(m_dialog->m_imgPreview.GetWidth(), 638);
     ASSERT_EQ(m_dialog->m_imgPreview.GetHeight(), 877);
@@ -242,8 +242,8 @@ TEST_F(PreviewRoadTest, AFailingDeviceIsReportedAndClosed) {
     };
     const Case cases[] = {
         {"fault = ScanDrv_ReadScanData 4 once 300\n", 1101, true}, // a device error in the middle
-        {"fault = ScanDrv_SetScanParameter 18\n", 1152, false},     // settings the device refuses
-        {"fault = ScanDrv_StartScan 3\n", 1104, false},             // busy with another job
+        {"fault = ScanDrv_SetScanParameter 18\n", 1152, false},    // settings the device refuses
+        {"fault = ScanDrv_StartScan 3\n", 1104, false},            // busy with another job
     };
     for (const Case& c : cases) {
         WriteControl(c.fault);
