@@ -60,12 +60,6 @@ template <typename Dialog> void RunAdjustmentDialog(const std::unique_ptr<Dialog
     if (dialog)
         dialog->DoModal();
 }
-
-// A combo box change: the selection, or -1 when nothing is selected or it is already `stored`.
-int ChangedSelection(CComboBox& combo, int stored) {
-    const int selection = combo.GetCurSel();
-    return (selection == CB_ERR || selection == stored) ? -1 : selection;
-}
 } // namespace
 
 BEGIN_MESSAGE_MAP(CAdvancedSetting, CDialog)
@@ -170,33 +164,27 @@ void CAdvancedSetting::OnBnClickedCurve() {
 }
 
 void CAdvancedSetting::OnCbnSelchangeDescreen() {
-    std::int32_t* adv = m_pOwner->m_ScanParam.adv;
-    const int selection = ChangedSelection(m_cmbDescreen, adv[kDescreen]);
-    if (selection < 0)
-        return;
-    adv[kDescreen] = selection;
-    m_pOwner->MarkSettingModified();
-    m_pOwner->RefreshPreviewImage();
+    StoreSelection(m_cmbDescreen, kDescreen, TRUE);
 }
 
 void CAdvancedSetting::OnCbnSelchangeFading() {
-    std::int32_t* adv = m_pOwner->m_ScanParam.adv;
-    const int selection = ChangedSelection(m_cmbFading, adv[kFading]);
-    if (selection < 0)
-        return;
-    adv[kFading] = selection;
-    m_pOwner->MarkSettingModified();
-    m_pOwner->RefreshPreviewImage();
+    StoreSelection(m_cmbFading, kFading, TRUE);
 }
 
 // The page turns after the scan: the preview stays as it is.
 void CAdvancedSetting::OnCbnSelchangeRotation() {
+    StoreSelection(m_cmbRotation, kRotation, FALSE);
+}
+
+void CAdvancedSetting::StoreSelection(CComboBox& combo, int index, BOOL render) {
     std::int32_t* adv = m_pOwner->m_ScanParam.adv;
-    const int selection = ChangedSelection(m_cmbRotation, adv[kRotation]);
-    if (selection < 0)
+    const int selection = combo.GetCurSel();
+    if (selection == CB_ERR || selection == adv[index])
         return;
-    adv[kRotation] = selection;
+    adv[index] = selection;
     m_pOwner->MarkSettingModified();
+    if (render)
+        m_pOwner->RefreshPreviewImage();
 }
 
 void CAdvancedSetting::OnBnClickedAutoDeskew() {

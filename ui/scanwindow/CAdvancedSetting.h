@@ -77,4 +77,7 @@ protected:
 private:
     void InitSkins();
     void InitAdvancedTexts();
+    // A list's new selection (none, or the stored one, changes nothing) into adv[index]; the settings are marked
+    // modified and, with `render`, the preview shows the change.
+    void StoreSelection(CComboBox& combo, int index, BOOL render);
 };

@@ -88,6 +88,17 @@ inline int ThreadWindowCount() {
     return count;
 }
 
+// Alt+<key> as the host's loop delivers it: with the key held, WM_SYSKEYDOWN to the focus window.
+inline void AltKey(WPARAM key, HWND focus) {
+    SetFocus(focus);
+    ut::SetKeyState(VK_MENU, true);
+    ut::SetKeyState(static_cast<int>(key), true);
+    PostMessageW(focus, WM_SYSKEYDOWN, key, 0x20000000);
+    ut::RunPendingMessages();
+    ut::SetKeyState(static_cast<int>(key), false);
+    ut::SetKeyState(VK_MENU, false);
+}
+
 class ScanWindowTestRoot : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -283,6 +294,7 @@ protected:
         g_LLD.DevMon_SetCallBackFun(nullptr, nullptr);
         g_LLD.DevMon_Close();
         g_b_devmon_close = TRUE;
+        g_bScanStarted = FALSE; // a page scanned before its announcement is not handed over here
         m_dialog->SetBusy(FALSE);
         m_assistor->SetState(500);
     }

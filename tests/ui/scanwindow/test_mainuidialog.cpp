@@ -56,17 +56,6 @@ protected:
     }
     HWND Item(int id) const { return GetDlgItem(m_dialog->m_hWnd, id); }
 
-    // Alt+<key> as the host's loop delivers it: with the key held, WM_SYSKEYDOWN to the focus window.
-    void AltKey(WPARAM key, HWND focus) {
-        SetFocus(focus);
-        ut::SetKeyState(VK_MENU, true);
-        ut::SetKeyState(static_cast<int>(key), true);
-        PostMessageW(focus, WM_SYSKEYDOWN, key, 0x20000000);
-        ut::RunPendingMessages();
-        ut::SetKeyState(static_cast<int>(key), false);
-        ut::SetKeyState(VK_MENU, false);
-    }
-
     std::unique_ptr<CMainUIDialog> m_dialog;
 };
 

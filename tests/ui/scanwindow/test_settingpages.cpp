@@ -104,17 +104,6 @@ protected:
         return centre[0] == 0 && centre[1] == 0 && centre[2] == 0;
     }
 
-    // Alt+<key> as the host's loop delivers it, to a control of a page.
-    void AltKey(WPARAM key, HWND focus) {
-        SetFocus(focus);
-        ut::SetKeyState(VK_MENU, true);
-        ut::SetKeyState(static_cast<int>(key), true);
-        PostMessageW(focus, WM_SYSKEYDOWN, key, 0x20000000);
-        ut::RunPendingMessages();
-        ut::SetKeyState(static_cast<int>(key), false);
-        ut::SetKeyState(VK_MENU, false);
-    }
-
     std::unique_ptr<CMainUIDialog> m_dialog;
 };
 
