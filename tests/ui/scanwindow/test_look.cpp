@@ -11,6 +11,8 @@
 
 #include "twain/DeviceState.h"
 
+#include "scanner/PaperTables.h"
+
 #include "platform/base/wstring.h"
 #include "platform/gdi/testing.h"
 
@@ -180,6 +182,7 @@ TEST_P(LookTest, TheAppModeWindow) {
 TEST_P(LookTest, TheSettingsPages) {
     const Language& language = GetParam();
     AddIni("HasHorizontal(" + m_model + ")=TRUE\nHasAutoRotate(" + m_model + ")=TRUE\n");
+    ResetPaperListsForTesting(); // the paper names in this language
     CMainUIDialog dialog;
     ASSERT_TRUE(dialog.CreateModeless(nullptr));
     dialog.ShowWindow(SW_SHOW);
