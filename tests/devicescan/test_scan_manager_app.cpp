@@ -311,6 +311,21 @@ TEST_F(ScanManagerAppTest, CancelInTheProgressWindowEndsAStalledScanWithNothingS
     EXPECT_TRUE(Logged(u"is cancel"));
 }
 
+TEST_F(ScanManagerAppTest, ACancelDuringAPageDropsItAndTheJobStillJoinsAndOpensThePagesBeforeIt) {
+    SaveSettings(1, 0, u"C:\\Scans\\");
+    WriteControl("feeder_sheets = 3\nstall = 2 20 0\n");
+    {
+        CancellingUser user([&] { return Logged(u"now m_lstScanFile count::1"); });
+        PressScanKey(Command(k75, kGrey, kA4, kPdf, kFeeder, 1));
+    }
+    ASSERT_EQ(Saved(), std::vector<std::string>{"img-240305103000-001.pdf"}) << DebugText();
+    ExpectSheets("img-240305103000-001.pdf", 75, {{1, false}});
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_TRUE(TempLeft().empty());
+    EXPECT_EQ(ut::ShellCalls(),
+              std::vector<std::u16string>{u"ShellExecuteExW open C:\\Scans\\img-240305103000-001.pdf "});
+}
+
 TEST_F(ScanManagerAppTest, AMissingFolderIsReportedBeforeAnyScan) {
     SaveSettings(0, 1, u"C:\\Gone\\");
     WriteControl("fault = ScanDrv_Open 99 from\n"); // would show up if the device were opened
