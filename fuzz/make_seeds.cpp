@@ -14,17 +14,22 @@
 #include "platform/base/windows.h"
 #include "platform/gdiplus/objidl.h"
 #include "settings/IniPath.h"
+#include "settings/Language.h"
 #include "settings/ScanParam.h"
 #include "settings/SettingStore.h"
 #include "twain/CColMsg.h"
 #include "twain/CDsAssistor.h"
 #include "twain/CMsgCapability.h"
 #include "twain/CapabilityTable.h"
+#include "ui/dialogs/ImgSaveSettings.h"
+#include "ui/scanwindow/NetInstall.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -351,10 +356,79 @@ void StiSeeds() {
     Put("sti_launch", "network_orca.txt", ReadHost(platform::path::ToHostPath(sti::kLaunchFile)));
 }
 
+// imgSaveSettings.dat as the save dialogs write it.
+void ImgSaveSeeds() {
+    WCHAR path[MAX_PATH];
+    GetImgSaveSettingsPath(path, MAX_PATH);
+    ImgSaveSettings record{};
+    std::char_traits<char16_t>::copy(record.szFolder, u"C:\\Scans\\", 9);
+    std::char_traits<char16_t>::copy(record.szName, u"img-001", 7);
+    std::char_traits<char16_t>::copy(record.szType, u"pdf", 3);
+    record.nOpenFolder = 1;
+    WriteImgSaveSettings(path, record);
+    Put("img_save_settings", "folder_pdf.dat", ReadHost(platform::path::ToHostPath(path)));
+    record.nMode = kImgSaveModeEmail;
+    std::char_traits<char16_t>::copy(record.szMailProgram, u"C:\\Mail\\mail.exe", 17);
+    std::char_traits<char16_t>::copy(record.szType, u"ofd", 3);
+    record.nManualDuplex = 1;
+    WriteImgSaveSettings(path, record);
+    Put("img_save_settings", "email_ofd.dat", ReadHost(platform::path::ToHostPath(path)));
+}
+
+// An installation's values as an installer leaves them, with the marker the window writes when it takes one over.
+void NetInstallSeeds() {
+    const std::u16string ip = u"192.0.2.7";
+    const std::u16string time = u"2026/12/08 10:00:00";
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Korvel\\kvx7731", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    RegSetValueExW(key, u"IP", 0, REG_SZ, reinterpret_cast<const BYTE*>(ip.c_str()),
+                   static_cast<DWORD>((ip.size() + 1) * 2));
+    RegSetValueExW(key, u"IP TIME", 0, REG_SZ, reinterpret_cast<const BYTE*>(time.c_str()),
+                   static_cast<DWORD>((time.size() + 1) * 2));
+    RegCloseKey(key);
+    WCHAR folder[MAX_PATH];
+    GetSettingsFolder(folder, kIniDropCharsDataSource);
+    const std::string marker = platform::path::ToHostPath(std::u16string(folder) + u"net_install.dat");
+    std::remove(marker.c_str());
+    {
+        CNetInstall install;
+        if (install.Check(FALSE))
+            install.WriteMarker();
+    }
+    auto seed = [&](std::uint8_t flags, const Bytes& file) {
+        Bytes bytes = {flags};
+        Add16(bytes, static_cast<unsigned>((ip.size() + 1) * 2));
+        for (const char16_t c : ip + u'\0')
+            Add16(bytes, c);
+        Add16(bytes, static_cast<unsigned>((time.size() + 1) * 2));
+        for (const char16_t c : time + u'\0')
+            Add16(bytes, c);
+        Append(bytes, file);
+        return bytes;
+    };
+    Put("net_install", "new_installation", seed(8, {}));
+    Put("net_install", "taken_by_twain", seed(1, ReadHost(marker)));
+}
+
 void TextSeeds(const std::filesystem::path& source) {
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(source / "resources"))
-        if (entry.path().extension() == ".dlg")
-            Put("dialog_template", entry.path().filename().string(), ReadHost(entry.path().string()));
+    // Every template once; of the per-language ones (named after the language's code) only English, Chinese and
+    // Hebrew.
+    std::set<std::string> otherLanguages;
+    for (int number = 0; number < kLanguageCount; ++number) {
+        const std::u16string code = GetLanguageInfo(number).code;
+        otherLanguages.insert(std::string(code.begin(), code.end()) + "_");
+    }
+    for (const char* kept : {"enus_", "zhcn_", "he_"})
+        otherLanguages.erase(kept);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(source / "resources")) {
+        const std::string name = entry.path().filename().string();
+        const bool otherLanguage =
+            std::any_of(otherLanguages.begin(), otherLanguages.end(),
+                        [&](const std::string& prefix) { return name.compare(0, prefix.size(), prefix) == 0; });
+        if (entry.path().extension() == ".dlg" && !otherLanguage)
+            Put("dialog_template", name, ReadHost(entry.path().string()));
+    }
     Put("scandrv_control", "readme.conf",
         "# the README's keys with their defaults\nfeeder_sheets = 3\nusb = 1\ndocument = 1200 1200 7200 9600\n"
         "skew = 0\npage_ms = 0\nduplex_wait_ms = 1000\n");
@@ -382,6 +456,8 @@ int main(int argc, char** argv) {
     PushSeeds();
     VazeDoziSeeds();
     StiSeeds();
+    ImgSaveSeeds();
+    NetInstallSeeds();
     TextSeeds(source);
     return 0;
 }
