@@ -490,6 +490,31 @@ TEST_F(ScanManagerAppTest, AnEventDataOfTheWrongLengthIsACommandLineErrorAndTheS
     FreeLibrary(sti);
 }
 
+TEST_F(ScanManagerAppTest, TheDevicePathIsTakenWholeUpTo259CharactersAndALongerOneIsRefused) {
+    WriteControl("journal = calls.txt\n");
+    auto press = [&](const std::u16string& path) {
+        sti::Launch launch;
+        launch.deviceName = u"KVX-7731\\0000";
+        launch.eventCode = 1;
+        launch.eventData = Command(k75, kGrey, kA4, kPdf, kFlatbed, 0);
+        launch.devicePath = path;
+        ASSERT_TRUE(sti::WriteLaunch(launch));
+        RunProgram(kStiCommandLine);
+    };
+    const std::u16string longest = u"\\\\.\\Usbscan" + std::u16string(259 - 11, u'x');
+    press(longest);
+    EXPECT_EQ(Saved().size(), 1u) << DebugText();
+    std::ifstream journal(Host("calls.txt"));
+    const std::string calls(std::istreambuf_iterator<char>(journal), {});
+    EXPECT_NE(calls.find("\\\\.\\Usbscan" + std::string(259 - 11, 'x') + " "), std::string::npos) << calls;
+
+    // One unit more does not fit the service's buffer: no device is opened, nothing is shown.
+    press(longest + u"x");
+    EXPECT_TRUE(Logged(u"Invalid device path."));
+    EXPECT_EQ(Saved().size(), 1u);
+    EXPECT_TRUE(Errors().empty());
+}
+
 TEST_F(ScanManagerAppTest, PlatformOrcaReadsEightBytesAndJoinsSeveralPagesIntoOnePdfWhateverTheType) {
     // A model folder of its own, with the companion files under the kvx7718 prefix.
     const std::string folder = Host("Orca");
