@@ -9,6 +9,8 @@
 //   u8  group      1 DG_CONTROL, 2 DG_IMAGE, anything else as it stands
 //   u16 DAT, u16 MSG, u16 length, then `length` bytes of the structure (DAT_CAPABILITY: u16 capability, then a
 //   container record of TwainInput.h; DAT_SETUPFILEXFER: the file name is kept under C:\Temp).
+// A record of group 0xFE is no call: its bytes become the current scan settings (a ScanParam) in settings.dat, which
+// the window loads when it is made. Each input starts without settings.dat.
 
 #include "FuzzSupport.h"
 #include "TwainInput.h"
@@ -17,6 +19,8 @@
 #include "platform/user/testing.h"
 #include "platform/user/winuser.h"
 #include "settings/IniPath.h"
+#include "settings/ScanParam.h"
+#include "settings/SettingStore.h"
 #include "twain/CColMsg.h"
 #include "twain/CDsAssistor.h"
 #include "twain/CTwainDsApp.h"
@@ -40,6 +44,8 @@ TW_IDENTITY Application(TW_UINT32 id, TW_UINT16 major, TW_UINT16 minor) {
     std::strcpy(app.ProductName, "fuzz application");
     return app;
 }
+
+std::string g_settingsFiles[2]; // the host paths of settings.dat and APPsettings.dat
 
 TW_IDENTITY g_app = Application(7, 2, 4);
 TW_IDENTITY g_other = Application(8, 2, 4);
@@ -200,12 +206,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Timers stand still: an input gives the same calls every run, and the preview's animation does not repaint
     // the page at every call (under the sanitizers a repaint outlasts the animation's period).
     platform::user::testing::UseManualClock();
+    for (const BOOL appMode : {FALSE, TRUE}) {
+        g_bAppMode = appMode;
+        WCHAR settings[MAX_PATH];
+        if (!GetSettingsFilePath(settings))
+            fuzz::Fail("the settings file path cannot be formed");
+        g_settingsFiles[appMode] = platform::path::ToHostPath(settings);
+    }
+    g_bAppMode = FALSE;
     if (!theApp.InitInstance())
         fuzz::Fail("the data source cannot build itself");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    for (const std::string& file : g_settingsFiles)
+        std::remove(file.c_str());
     fuzz::Reader in(data, size);
     for (int calls = 0; !in.empty() && calls < 48; ++calls) {
         const std::uint8_t flags = in.U8();
@@ -213,6 +229,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const TW_UINT16 dat = in.U16();
         const TW_UINT16 msg = in.U16();
         const std::span<const std::uint8_t> bytes = in.Bytes(in.U16());
+        if (group == 0xFE) {
+            BYTE record[kScanParamSize] = {};
+            std::memcpy(record, bytes.data(), std::min<size_t>(bytes.size(), sizeof record));
+            SaveCurrentSetting(u"fuzz", record);
+            continue;
+        }
         const TW_UINT32 dg = group == 1 ? DG_CONTROL : group == 2 ? DG_IMAGE : group;
         TW_IDENTITY* origin = nullptr;
         switch (flags & 3) {

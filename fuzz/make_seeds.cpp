@@ -228,6 +228,22 @@ void TwainSeeds() {
     record(session, 0, 1, DAT_USERINTERFACE, MSG_DISABLEDS, {});
     record(session, 0, 1, DAT_IDENTITY, MSG_CLOSEDS, {});
     Put("ds_entry", "session", session);
+    // The window made with a current setting of extreme adjustments and indexes out of every list.
+    Bytes extreme;
+    ScanParam wild = SampleRecord(2, 9);
+    wild.paperSize = 1000;
+    wild.source = 2;
+    for (int i = 0; i < 19; ++i)
+        wild.adv[i] = i % 2 ? 0x7FFFFFFF : -0x7FFFFFFF;
+    const auto* wildBytes = reinterpret_cast<const std::uint8_t*>(&wild);
+    record(extreme, 0, 0xFE, 0, 0, Bytes(wildBytes, wildBytes + sizeof wild));
+    record(extreme, 0, 1, DAT_IDENTITY, MSG_OPENDS, Bytes(sizeof(TW_IDENTITY)));
+    record(extreme, 0, 1, DAT_USERINTERFACE, MSG_ENABLEDS, window);
+    record(extreme, 0, 1, DAT_EVENT, MSG_PROCESSEVENT, Bytes(64));
+    record(extreme, 0, 2, DAT_IMAGEINFO, MSG_GET, {});
+    record(extreme, 0, 1, DAT_USERINTERFACE, MSG_DISABLEDS, {});
+    record(extreme, 0, 1, DAT_IDENTITY, MSG_CLOSEDS, {});
+    Put("ds_entry", "window_with_extreme_settings", extreme);
     Bytes other;
     record(other, 0, 1, DAT_IDENTITY, MSG_GET, {});
     record(other, 3, 1, DAT_IDENTITY, MSG_OPENDS, Bytes(sizeof(TW_IDENTITY)));
