@@ -264,7 +264,13 @@ int CScanUtility::ScanPages(ScanRequest* request) {
         if (!CheckDiskSpace(request->colour, request->width, request->height, request->saveFolder))
             return TRANSFER_STATUS_DISK_FULL;
 
-        result = ScanOnePage(request, buffer.get(), chunk);
+        IStream* stream = nullptr;
+        result = callback->NewStream(0, &stream);
+        if (result != 0 || !stream) {
+            DebugPrint(u"new stream fail");
+            return result != 0 ? result : TRANSFER_STATUS_NO_MEMORY;
+        }
+        result = ScanOnePage(callback, stream, buffer.get(), chunk);
         if (result != TRANSFER_STATUS_END_OF_PAGE) {
             DebugPrint(u"Scan thread fail: %d", result);
             return AsJobFailure(result);
@@ -280,14 +286,7 @@ int CScanUtility::ScanPages(ScanRequest* request) {
     }
 }
 
-int CScanUtility::ScanOnePage(ScanRequest* request, BYTE* buffer, int chunk) {
-    CTransferCallback* callback = request->callback;
-    IStream* stream = nullptr;
-    int result = callback->NewStream(0, &stream);
-    if (result != 0 || !stream) {
-        DebugPrint(u"new stream fail");
-        return result != 0 ? result : TRANSFER_STATUS_NO_MEMORY;
-    }
+int CScanUtility::ScanOnePage(CTransferCallback* callback, IStream* stream, BYTE* buffer, int chunk) {
     // A page whose bytes cannot all reach the stream would be saved damaged: it ends with -40 instead.
     auto append = [stream](const BYTE* data, int size) {
         LARGE_INTEGER zero{};
@@ -307,7 +306,7 @@ int CScanUtility::ScanOnePage(ScanRequest* request, BYTE* buffer, int chunk) {
     int bytes = 0, percent = 0;
     m_scanner.ResetLinesRead();
     m_bReading = true;
-    result = m_scanner.DevMon_ReadScanData(buffer, chunk, &bytes, &percent);
+    int result = m_scanner.DevMon_ReadScanData(buffer, chunk, &bytes, &percent);
     while (result == 0) {
         if (m_bStop) {
             DebugPrint(u"Scan thread is terminate2");

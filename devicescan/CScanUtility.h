@@ -52,8 +52,9 @@ public:
 private:
     // The page loop; the job's result.
     int ScanPages(ScanRequest* request);
-    // One page into a fresh stream: 201 when it is complete, else the code that ended it.
-    int ScanOnePage(ScanRequest* request, BYTE* buffer, int chunk);
+    // One page into the fresh stream, whose reference it releases: 201 when it is complete, else the code that
+    // ended it.
+    int ScanOnePage(CTransferCallback* callback, IStream* stream, BYTE* buffer, int chunk);
     // Between pages: true when another page follows; *result is the job's result when not.
     bool NextPage(ScanRequest* request, int* result);
 

@@ -373,9 +373,11 @@ TEST_F(ScanUtilityTest, AStreamThatCannotTakeThePageEndsItWithMinus40) {
     RecordingCallback none;
     none.makeStream = [] { return static_cast<IStream*>(nullptr); };
     request.callback = &none;
+    const int readFailures = CountLogged(u"Scan thread fail");
     utility.Scan(&request);
     EXPECT_EQ(none.Errors(), std::vector<int>{-40});
     EXPECT_TRUE(Logged(u"new stream fail"));
+    EXPECT_EQ(CountLogged(u"Scan thread fail"), readFailures) << "no page was read";
 }
 
 // Each entry point failing once: the job reports one error (or, where the design ignores the result, none), never
