@@ -334,9 +334,11 @@ int CScanManagerApp::OnEndOfTransfer(TransferMessage* message) {
             KeepPagesAsJpeg();
         }
     }
-    if (!joinFailed && m_lstScanFile.GetSize() > 0)
-        OpenResult();
-    DebugPrint(u"Exit utilty");
+    if (!joinFailed) {
+        if (m_lstScanFile.GetSize() > 0)
+            OpenResult();
+        DebugPrint(u"Exit utilty");
+    }
     // The progress window goes before any message of the job is shown.
     const int answer = CTransferCallbackEx::TransferCallback(0, message);
     if (joinFailed || m_nFailedSaves > 0)

@@ -410,6 +410,7 @@ TEST_F(ScanManagerAppTest, AnOfdThatCannotBeWrittenKeepsThePagesAsJpegsAndOpensN
     ExpectSheets(saved[1], 75, {{2, false}});
     EXPECT_EQ(Errors().size(), 1u);
     EXPECT_TRUE(Logged(u"-------CreateOfdFromJpg------------error"));
+    EXPECT_EQ(CountLogged(u"Exit utilty"), 1) << "only the thread's end: a failed join ends the transfer at once";
     EXPECT_TRUE(TempLeft().empty());
     EXPECT_TRUE(ut::ShellCalls().empty());
 }
