@@ -247,6 +247,7 @@ TW_UINT16 CDsAssistor::DisableDS(TW_USERINTERFACE*) {
     }
     g_bPageScanPending = TRUE;
     g_bScanStarted = FALSE;
+    FreePage(); // a page the application left behind goes with its temporary file
     DebugPrint(u"out DisableDS");
     return TWRC_SUCCESS;
 }

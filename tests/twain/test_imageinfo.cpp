@@ -44,18 +44,18 @@ TEST_F(ImageInfoTest, EachColourModeDescribesItsPixels) {
         TW_IMAGEINFO info;
         std::memset(&info, 0x5A, sizeof info);
         ASSERT_EQ(Info(info), TWRC_SUCCESS);
-        EXPECT_EQ(info.XResolution.Whole, 300);
-        EXPECT_EQ(info.XResolution.Frac, 0);
-        EXPECT_EQ(info.YResolution.Whole, 300);
-        EXPECT_EQ(info.ImageWidth, 2550);
-        EXPECT_EQ(info.ImageLength, 3300);
-        EXPECT_EQ(info.PixelType, mode.pixelType);
-        EXPECT_EQ(info.BitsPerPixel, mode.bitsPerPixel);
-        EXPECT_EQ(info.SamplesPerPixel, mode.samples);
+        EXPECT_EQ(+info.XResolution.Whole, 300);
+        EXPECT_EQ(+info.XResolution.Frac, 0);
+        EXPECT_EQ(+info.YResolution.Whole, 300);
+        EXPECT_EQ(+info.ImageWidth, 2550);
+        EXPECT_EQ(+info.ImageLength, 3300);
+        EXPECT_EQ(+info.PixelType, mode.pixelType);
+        EXPECT_EQ(+info.BitsPerPixel, mode.bitsPerPixel);
+        EXPECT_EQ(+info.SamplesPerPixel, mode.samples);
         for (int i = 0; i < 8; ++i)
-            EXPECT_EQ(info.BitsPerSample[i], mode.bits[i]) << "sample " << i;
-        EXPECT_EQ(info.Planar, 0);
-        EXPECT_EQ(info.Compression, TWCP_NONE);
+            EXPECT_EQ(+info.BitsPerSample[i], mode.bits[i]) << "sample " << i;
+        EXPECT_EQ(+info.Planar, 0);
+        EXPECT_EQ(+info.Compression, TWCP_NONE);
     }
 }
 
@@ -70,8 +70,8 @@ TEST_F(ImageInfoTest, TheReportedSizeIsTheTransferredPage) {
         m_window->param.adv[16] = rotation;
         TW_IMAGEINFO info{};
         ASSERT_EQ(Info(info), TWRC_SUCCESS);
-        EXPECT_EQ(info.ImageWidth, width) << "rotation " << rotation;
-        EXPECT_EQ(info.ImageLength, height) << "rotation " << rotation;
+        EXPECT_EQ(+info.ImageWidth, width) << "rotation " << rotation;
+        EXPECT_EQ(+info.ImageLength, height) << "rotation " << rotation;
     }
 }
 
@@ -86,10 +86,10 @@ TEST_F(ImageInfoTest, AutoCroppedPageIsReportedCropped) {
     TW_IMAGEINFO info{};
     ASSERT_EQ(Info(info), TWRC_SUCCESS);
     // The document lies at 1 inch from the corner, 6 x 8 inches: 450 x 600 pixels at 75 dpi, and a margin.
-    EXPECT_GE(info.ImageWidth, 450);
-    EXPECT_LT(info.ImageWidth, 500);
-    EXPECT_GE(info.ImageLength, 600);
-    EXPECT_LT(info.ImageLength, 650);
+    EXPECT_GE(+info.ImageWidth, 450);
+    EXPECT_LT(+info.ImageWidth, 500);
+    EXPECT_GE(+info.ImageLength, 600);
+    EXPECT_LT(+info.ImageLength, 650);
     g_bAutoCrop = FALSE;
 }
 
@@ -121,18 +121,18 @@ TEST_F(ImageInfoTest, LayoutReportsAFixedFrameAndTakesTheApplicationsOne) {
             EXPECT_EQ(Fix32ToFloat(layout.Frame.Top), 0.0f);
             EXPECT_EQ(Fix32ToFloat(layout.Frame.Right), 0.0f);
             EXPECT_EQ(Fix32ToFloat(layout.Frame.Bottom), 0.0f);
-            EXPECT_EQ(layout.DocumentNumber, 4u);
-            EXPECT_EQ(layout.PageNumber, 88u);
-            EXPECT_EQ(layout.FrameNumber, 1u);
+            EXPECT_EQ(+layout.DocumentNumber, 4u);
+            EXPECT_EQ(+layout.PageNumber, 88u);
+            EXPECT_EQ(+layout.FrameNumber, 1u);
         }
     }
     g_bHostOffice = TRUE;
     TW_IMAGELAYOUT layout{};
     ASSERT_EQ(Call(m_layout, DAT_IMAGELAYOUT, MSG_GET, &layout), TWRC_SUCCESS);
-    EXPECT_EQ(layout.Frame.Right.Whole, 8);
-    EXPECT_EQ(layout.Frame.Right.Frac, 32768);
-    EXPECT_EQ(layout.Frame.Bottom.Whole, 11);
-    EXPECT_NEAR(layout.Frame.Bottom.Frac, 45219, 1) << "11.69 inches";
+    EXPECT_EQ(+layout.Frame.Right.Whole, 8);
+    EXPECT_EQ(+layout.Frame.Right.Frac, 32768);
+    EXPECT_EQ(+layout.Frame.Bottom.Whole, 11);
+    EXPECT_NEAR(+layout.Frame.Bottom.Frac, 45219, 1) << "11.69 inches";
 
     float left = 0, top = 0, right = 0, bottom = 0;
     EXPECT_FALSE(GetApplicationFrame(left, top, right, bottom));
@@ -158,9 +158,9 @@ TEST_F(ImageInfoTest, PaletteIsEmptyAndOnlyGetDefaultSetAndResetAreTaken) {
         m_assistor->SetState(state);
         std::memset(&palette, 0x77, sizeof palette);
         ASSERT_EQ(Call(m_palette, DAT_PALETTE8, MSG_GET, &palette), TWRC_SUCCESS);
-        EXPECT_EQ(palette.NumColors, 0);
-        EXPECT_EQ(palette.PaletteType, TWPA_RGB);
-        EXPECT_EQ(palette.Colors[0].Index, 0x77) << "no entries are written";
+        EXPECT_EQ(+palette.NumColors, 0);
+        EXPECT_EQ(+palette.PaletteType, TWPA_RGB);
+        EXPECT_EQ(+palette.Colors[0].Index, 0x77) << "no entries are written";
         for (TW_UINT16 msg : {MSG_GETDEFAULT, MSG_SET, MSG_RESET})
             EXPECT_EQ(Call(m_palette, DAT_PALETTE8, msg, &palette), TWRC_SUCCESS);
     }

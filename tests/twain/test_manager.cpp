@@ -429,8 +429,8 @@ protected:
         SCOPED_TRACE("transfer " + std::to_string(how));
         TW_IMAGEINFO info{};
         ASSERT_EQ(Source(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
-        ASSERT_EQ(info.PixelType, TWPT_GRAY);
-        ASSERT_EQ(info.XResolution.Whole, 150);
+        ASSERT_EQ(+info.PixelType, TWPT_GRAY);
+        ASSERT_EQ(+info.XResolution.Whole, 150);
         const transfer_test::Page expected = transfer_test::DevicePage(1, 150, info.ImageWidth, info.ImageLength);
         const size_t stride = (static_cast<size_t>(info.ImageWidth) + 3) / 4 * 4;
         if (how == 0) {
@@ -465,7 +465,7 @@ protected:
         }
         TW_PENDINGXFERS pending{};
         ASSERT_EQ(Source(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending), TWRC_SUCCESS);
-        EXPECT_EQ(pending.Count, 0);
+        EXPECT_EQ(+pending.Count, 0);
         EXPECT_TRUE(Notified(MSG_CLOSEDSREQ)) << "the flatbed job is over";
         EXPECT_TRUE(transfer_test::TempFiles(m_root).empty());
     }
@@ -512,7 +512,7 @@ TEST_F(SessionTest, SessionWithTheWindowTransfersWhatTheScanButtonScans) {
     std::free(handle);
     TW_PENDINGXFERS pending{};
     ASSERT_EQ(Source(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending), TWRC_SUCCESS);
-    EXPECT_EQ(pending.Count, 0);
+    EXPECT_EQ(+pending.Count, 0);
     EXPECT_TRUE(Notified(MSG_CLOSEDSREQ));
     EXPECT_TRUE(IsWindow(window)) << "the window stays until the application disables";
     ASSERT_EQ(Source(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);

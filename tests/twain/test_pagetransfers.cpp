@@ -181,9 +181,9 @@ TEST_F(PageTransferTest, MemoryTransferDeliversWholeRows) {
     TW_SETUPMEMXFER setup{};
     m_assistor->SetState(600);
     ASSERT_EQ(Call(m_setupMem, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
-    EXPECT_EQ(setup.MinBufSize, 16384u);
-    EXPECT_EQ(setup.MaxBufSize, 65535u);
-    EXPECT_EQ(setup.Preferred, 65535u);
+    EXPECT_EQ(+setup.MinBufSize, 16384u);
+    EXPECT_EQ(+setup.MaxBufSize, 65535u);
+    EXPECT_EQ(+setup.Preferred, 65535u);
 
     for (int colour : {0, 1, 2}) {
         SCOPED_TRACE("colour " + std::to_string(colour));
@@ -210,18 +210,18 @@ TEST_F(PageTransferTest, MemoryTransferDeliversWholeRows) {
     std::vector<BYTE> buffer;
     TW_IMAGEMEMXFER xfer{};
     ASSERT_EQ(MemCall(buffer, xfer, 65535), TWRC_SUCCESS);
-    EXPECT_EQ(xfer.BytesPerRow, 1004u);
-    EXPECT_EQ(xfer.Rows, 65u);
-    EXPECT_EQ(xfer.BytesWritten, 65260u);
-    EXPECT_EQ(xfer.Columns, 1001u);
-    EXPECT_EQ(xfer.XOffset, 0u);
-    EXPECT_EQ(xfer.YOffset, 0u);
-    EXPECT_EQ(xfer.Compression, TWCP_NONE);
-    EXPECT_EQ(xfer.Memory.Flags, 0x19u);
+    EXPECT_EQ(+xfer.BytesPerRow, 1004u);
+    EXPECT_EQ(+xfer.Rows, 65u);
+    EXPECT_EQ(+xfer.BytesWritten, 65260u);
+    EXPECT_EQ(+xfer.Columns, 1001u);
+    EXPECT_EQ(+xfer.XOffset, 0u);
+    EXPECT_EQ(+xfer.YOffset, 0u);
+    EXPECT_EQ(+xfer.Compression, TWCP_NONE);
+    EXPECT_EQ(+xfer.Memory.Flags, 0x19u);
     EXPECT_EQ(buffer[1001], 0) << "the filler of a row is zero";
     ASSERT_EQ(MemCall(buffer, xfer, 65535), TWRC_XFERDONE);
-    EXPECT_EQ(xfer.Rows, 65u);
-    EXPECT_EQ(xfer.YOffset, 65u);
+    EXPECT_EQ(+xfer.Rows, 65u);
+    EXPECT_EQ(+xfer.YOffset, 65u);
     EXPECT_TRUE(g_bPageScanPending) << "the next page of a feeder job must be scanned";
 }
 
@@ -232,20 +232,20 @@ TEST_F(PageTransferTest, MemoryTransferDeliversLongRowsInPieces) {
     std::vector<BYTE> buffer;
     TW_IMAGEMEMXFER xfer{};
     ASSERT_EQ(MemCall(buffer, xfer, 1000), TWRC_SUCCESS);
-    EXPECT_EQ(xfer.Rows, 1u);
-    EXPECT_EQ(xfer.BytesWritten, 999u) << "cut to whole pixels";
-    EXPECT_EQ(xfer.BytesPerRow, 999u);
-    EXPECT_EQ(xfer.Columns, 333u);
-    EXPECT_EQ(xfer.XOffset, 0u);
-    EXPECT_EQ(xfer.YOffset, 0u);
+    EXPECT_EQ(+xfer.Rows, 1u);
+    EXPECT_EQ(+xfer.BytesWritten, 999u) << "cut to whole pixels";
+    EXPECT_EQ(+xfer.BytesPerRow, 999u);
+    EXPECT_EQ(+xfer.Columns, 333u);
+    EXPECT_EQ(+xfer.XOffset, 0u);
+    EXPECT_EQ(+xfer.YOffset, 0u);
     ASSERT_EQ(MemCall(buffer, xfer, 1000), TWRC_SUCCESS);
-    EXPECT_EQ(xfer.BytesWritten, 912u);
-    EXPECT_EQ(xfer.Columns, 304u);
-    EXPECT_EQ(xfer.XOffset, 333u);
-    EXPECT_EQ(xfer.YOffset, 0u);
+    EXPECT_EQ(+xfer.BytesWritten, 912u);
+    EXPECT_EQ(+xfer.Columns, 304u);
+    EXPECT_EQ(+xfer.XOffset, 333u);
+    EXPECT_EQ(+xfer.YOffset, 0u);
     ASSERT_EQ(MemCall(buffer, xfer, 1000), TWRC_SUCCESS);
-    EXPECT_EQ(xfer.XOffset, 0u);
-    EXPECT_EQ(xfer.YOffset, 1u);
+    EXPECT_EQ(+xfer.XOffset, 0u);
+    EXPECT_EQ(+xfer.YOffset, 1u);
     m_assistor->FreePage();
     g_LLD.DevMon_Close();
     m_assistor->SetState(500);
@@ -281,10 +281,24 @@ TEST_F(PageTransferTest, MemoryTransferColumnsOfBlackAndWhitePiecesStopAtTheRows
     const TW_UINT32 expected[][2] = {{8, 0}, {8, 8}, {5, 16}};
     for (const auto& piece : expected) {
         ASSERT_EQ(MemCall(buffer, xfer, 1), TWRC_SUCCESS);
-        EXPECT_EQ(xfer.Columns, piece[0]);
-        EXPECT_EQ(xfer.XOffset, piece[1]);
-        EXPECT_EQ(xfer.BytesWritten, 1u);
+        EXPECT_EQ(+xfer.Columns, piece[0]);
+        EXPECT_EQ(+xfer.XOffset, piece[1]);
+        EXPECT_EQ(+xfer.BytesWritten, 1u);
     }
+}
+
+// A page that runs out before its rows do cannot be read on: the transfer fails with TWCC_OPERATIONERROR.
+TEST_F(PageTransferTest, MemoryTransferOfAPageThatEndsEarlyFails) {
+    Announce(1, 75, 60, 40);
+    std::vector<BYTE> buffer;
+    TW_IMAGEMEMXFER xfer{};
+    ASSERT_EQ(MemCall(buffer, xfer, 120), TWRC_SUCCESS);
+    m_window->width = 100; // the rows asked for now are longer than the page's
+    TW_UINT16 rc = TWRC_SUCCESS;
+    for (int i = 0; i < 40 && rc == TWRC_SUCCESS; ++i)
+        rc = MemCall(buffer, xfer, 200);
+    EXPECT_EQ(rc, TWRC_FAILURE);
+    EXPECT_EQ(Condition(), TWCC_OPERATIONERROR);
 }
 
 // A buffer the application passes as a handle is locked; one that is missing or smaller than a pixel is refused
@@ -312,7 +326,7 @@ TEST_F(PageTransferTest, MemoryTransferBuffersAreCheckedBeforeTheScan) {
     xfer.Memory.Length = 65535;
     xfer.Memory.TheMem = block;
     ASSERT_EQ(Call(m_memXfer, DAT_IMAGEMEMXFER, MSG_GET, &xfer), TWRC_XFERDONE);
-    EXPECT_EQ(xfer.Rows, 10u);
+    EXPECT_EQ(+xfer.Rows, 10u);
     const Page expected = DevicePage(2, 75, 64, 10);
     EXPECT_EQ(FirstDifference(expected, static_cast<BYTE*>(GlobalLock(block)), 192), "");
     GlobalUnlock(block);
@@ -457,9 +471,9 @@ TEST_F(PageTransferTest, FileSetupKeepsNameAndFormat) {
     for (TW_UINT16 msg : {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT}) {
         std::memset(&setup, 0x55, sizeof setup);
         ASSERT_EQ(Call(m_setupFile, DAT_SETUPFILEXFER, msg, &setup), TWRC_SUCCESS);
-        EXPECT_EQ(setup.FileName[0], 0);
-        EXPECT_EQ(setup.Format, TWFF_BMP);
-        EXPECT_EQ(setup.VRefNum, 0);
+        EXPECT_EQ(+setup.FileName[0], 0);
+        EXPECT_EQ(+setup.Format, TWFF_BMP);
+        EXPECT_EQ(+setup.VRefNum, 0);
     }
     const std::string path = m_root + "/scan.tif";
     ASSERT_EQ(SetFile(path, TWFF_TIFF), TWRC_SUCCESS);
@@ -468,7 +482,7 @@ TEST_F(PageTransferTest, FileSetupKeepsNameAndFormat) {
     EXPECT_EQ(Condition(), TWCC_BADVALUE);
     ASSERT_EQ(Call(m_setupFile, DAT_SETUPFILEXFER, MSG_GET, &setup), TWRC_SUCCESS);
     EXPECT_EQ(std::string(setup.FileName), path);
-    EXPECT_EQ(setup.Format, TWFF_TIFF);
+    EXPECT_EQ(+setup.Format, TWFF_TIFF);
 
     EXPECT_EQ(SetFile(m_root + "/no/such/folder/x.bmp", TWFF_BMP), TWRC_FAILURE);
     EXPECT_EQ(Condition(), TWCC_BADVALUE);
@@ -546,7 +560,7 @@ TEST_F(PageTransferTest, TransfersRefuseCallsOutOfSequence) {
     EXPECT_EQ(Call(m_nativeXfer, DAT_IMAGENATIVEXFER, MSG_GET, &handle), TWRC_FAILURE);
     EXPECT_EQ(Condition(), TWCC_SEQERROR);
     EXPECT_EQ(MemCall(buffer, xfer, 400), TWRC_SUCCESS);
-    EXPECT_EQ(xfer.YOffset, 10u);
+    EXPECT_EQ(+xfer.YOffset, 10u);
 }
 
 // The rotation setting turns the page by right angles (1: 270, 2: 90, 3: 180 degrees counter-clockwise) in

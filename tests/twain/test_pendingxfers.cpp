@@ -72,8 +72,8 @@ TEST_F(PendingXferTest, FlatbedPageEndsTheJob) {
     m_manager.Clear();
     TW_PENDINGXFERS pending{};
     ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
-    EXPECT_EQ(pending.Count, 0);
-    EXPECT_EQ(pending.EOJ, 0x12345678u) << "the second field is not touched";
+    EXPECT_EQ(+pending.Count, 0);
+    EXPECT_EQ(+pending.EOJ, 0x12345678u) << "the second field is not touched";
     EXPECT_EQ(m_assistor->GetState(), 600);
     EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_CLOSEDSREQ});
     EXPECT_FALSE(g_bScanStarted);
@@ -87,7 +87,7 @@ TEST_F(PendingXferTest, PhotoScanHostKeepsTheFlatbedJobGoing) {
     TransferPage(0);
     TW_PENDINGXFERS pending{};
     ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
-    EXPECT_EQ(pending.Count, 1);
+    EXPECT_EQ(+pending.Count, 1);
     EXPECT_TRUE(g_bPageScanPending);
     EXPECT_FALSE(g_b_devmon_close);
 }
@@ -97,10 +97,23 @@ TEST_F(PendingXferTest, AcrobatWithTheDeviceClosedIsAnsweredAtOnce) {
     m_assistor->SetState(700);
     TW_PENDINGXFERS pending{};
     ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
-    EXPECT_EQ(pending.Count, 0xFFFF) << "nothing is written";
+    EXPECT_EQ(+pending.Count, 0xFFFF) << "nothing is written";
     EXPECT_EQ(m_assistor->GetState(), 700);
     ASSERT_EQ(Pending(MSG_RESET, pending), TWRC_SUCCESS);
     EXPECT_EQ(m_assistor->GetState(), 700);
+}
+
+// Without the window the job ends: Count 0, written all the same.
+TEST_F(PendingXferTest, EndOfTransferWithoutTheWindowEndsTheJob) {
+    TransferPage(1);
+    g_nDevPageCount = 3;
+    m_window.reset();
+    TW_PENDINGXFERS pending{};
+    ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    EXPECT_EQ(+pending.Count, 0);
+    EXPECT_EQ(m_assistor->GetState(), 600);
+    EXPECT_TRUE(g_b_devmon_close);
+    EXPECT_TRUE(TempFiles(m_root).empty());
 }
 
 // The feeder's next page: reported by the device (or the job's end with its count), else a wait that gives up.
@@ -110,7 +123,7 @@ TEST_F(PendingXferTest, FeederNextPageFollowsTheDevicesCount) {
     m_manager.Clear();
     TW_PENDINGXFERS pending{};
     ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
-    EXPECT_EQ(pending.Count, 1);
+    EXPECT_EQ(+pending.Count, 1);
     EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_XFERREADY}) << "the next page is announced at once";
     EXPECT_EQ(m_assistor->GetState(), 600);
     EXPECT_TRUE(g_bPageScanPending);
@@ -124,7 +137,7 @@ TEST_F(PendingXferTest, FeederNextPageFollowsTheDevicesCount) {
     g_nDevPageCount = 10002;
     m_manager.Clear();
     ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
-    EXPECT_EQ(pending.Count, 0);
+    EXPECT_EQ(+pending.Count, 0);
     EXPECT_EQ(m_assistor->GetState(), 500);
     EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_CLOSEDSREQ});
     EXPECT_FALSE(GetFeederEnabled());
@@ -147,7 +160,7 @@ TEST_F(PendingXferTest, FeederWaitGivesUpAfterTwoMinutes) {
     EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_FAILURE);
     clock.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_EQ(pending.Count, 0);
+    EXPECT_EQ(+pending.Count, 0);
     EXPECT_TRUE(m_window->errors.empty()) << "a timeout shows no driver error";
     EXPECT_EQ(m_assistor->GetState(), 500);
     ExpectJobClosed("after the timeout");
@@ -168,7 +181,7 @@ TEST_F(PendingXferTest, FeederEndsAtOnceWithoutAJobToWaitFor) {
         TW_PENDINGXFERS pending{};
         EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
-        EXPECT_EQ(pending.Count, 0);
+        EXPECT_EQ(+pending.Count, 0);
         EXPECT_TRUE(m_window->errors.empty());
         ExpectJobClosed("no next page");
         g_bCancelScan = FALSE;
@@ -181,7 +194,7 @@ TEST_F(PendingXferTest, DriverErrorEndsTheWait) {
     TransferPage(1);
     TW_PENDINGXFERS pending{};
     EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_FAILURE);
-    EXPECT_EQ(pending.Count, 0);
+    EXPECT_EQ(+pending.Count, 0);
     EXPECT_EQ(m_window->errors, std::vector<std::string>{"6 -72"});
     ExpectJobClosed("after the driver error");
 
@@ -193,7 +206,7 @@ TEST_F(PendingXferTest, DriverErrorEndsTheWait) {
     });
     EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
     device.join();
-    EXPECT_EQ(pending.Count, 0) << "the job ended after its one page";
+    EXPECT_EQ(+pending.Count, 0) << "the job ended after its one page";
 }
 
 // Too little disk or memory for the next page ends the job with the error box.
@@ -215,7 +228,7 @@ TEST_F(PendingXferTest, NextPageNeedsDiskAndMemory) {
         m_manager.Clear();
         TW_PENDINGXFERS pending{};
         EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
-        EXPECT_EQ(pending.Count, 0);
+        EXPECT_EQ(+pending.Count, 0);
         EXPECT_EQ(m_window->errors, std::vector<std::string>{"Load String Error!"}) << "string 1105";
         EXPECT_EQ(m_manager.Count(MSG_XFERREADY), 0);
         EXPECT_GE(m_manager.Count(MSG_CLOSEDSREQ), 1);
@@ -232,7 +245,7 @@ TEST_F(PendingXferTest, GetCountsPagesByStateAndFeeder) {
     for (auto [state, count] : {std::pair{400, 1}, std::pair{500, 1}, std::pair{600, 1}, std::pair{700, 0}}) {
         m_assistor->SetState(state);
         ASSERT_EQ(Pending(MSG_GET, pending), TWRC_SUCCESS);
-        EXPECT_EQ(pending.Count, count) << "state " << state;
+        EXPECT_EQ(+pending.Count, count) << "state " << state;
     }
     SetFeederEnabled(TRUE);
     for (BOOL paper : {FALSE, TRUE}) {
@@ -240,7 +253,7 @@ TEST_F(PendingXferTest, GetCountsPagesByStateAndFeeder) {
         for (TW_UINT16 state : {500, 700}) {
             m_assistor->SetState(state);
             ASSERT_EQ(Pending(MSG_GET, pending), TWRC_SUCCESS);
-            EXPECT_EQ(pending.Count, paper ? 1 : 0) << "state " << state;
+            EXPECT_EQ(+pending.Count, paper ? 1 : 0) << "state " << state;
         }
     }
     g_bPaperInFeeder = FALSE;
@@ -263,7 +276,7 @@ TEST_F(PendingXferTest, ResetDropsThePagesAndEndsTheJob) {
     m_manager.Clear();
     TW_PENDINGXFERS pending{};
     ASSERT_EQ(Pending(MSG_RESET, pending), TWRC_SUCCESS);
-    EXPECT_EQ(pending.Count, 0);
+    EXPECT_EQ(+pending.Count, 0);
     EXPECT_EQ(m_assistor->GetState(), 500);
     EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_CLOSEDSREQ});
     EXPECT_FALSE(g_bScanStarted);
@@ -271,6 +284,20 @@ TEST_F(PendingXferTest, ResetDropsThePagesAndEndsTheJob) {
     ExpectJobClosed("after the reset");
     EXPECT_EQ(Pending(MSG_RESET, pending), TWRC_FAILURE);
     EXPECT_EQ(Condition(), TWCC_SEQERROR);
+}
+
+// An application that disables in the middle of a page leaves no page file behind.
+TEST_F(PendingXferTest, DisableDropsAPageHalfHandedOver) {
+    Announce(2, 75, 200, 100);
+    std::vector<BYTE> buffer(700);
+    TW_IMAGEMEMXFER xfer{};
+    xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, 700, buffer.data()};
+    ASSERT_EQ(Call(m_memXfer, DAT_IMAGEMEMXFER, MSG_GET, &xfer), TWRC_SUCCESS);
+    ASSERT_FALSE(TempFiles(m_root).empty());
+    TW_USERINTERFACE ui{};
+    ASSERT_EQ(m_assistor->DisableDS(&ui), TWRC_SUCCESS);
+    EXPECT_EQ(m_assistor->GetState(), 400);
+    ExpectJobClosed("after the disable");
 }
 
 // While the engine runs a modal loop, the application's calls are refused, all but DAT_STATUS and

@@ -66,6 +66,9 @@ class TransferRoadTest : public ScanWindowTest {
 protected:
     void SetUp() override {
         ScanWindowTest::SetUp();
+        // No job of an earlier test goes on.
+        g_bScanStarted = FALSE;
+        g_bPageScanPending = FALSE;
         g_bCancelScan = FALSE;
         g_bAutoDeskew = FALSE;
         m_onModal = [this](HWND dlg) {
@@ -350,8 +353,8 @@ TEST_F(TransferRoadTest, AutoCropScansBeforeThePageIsAnnounced) {
     TW_IMAGEINFO info{};
     TwainCall call{nullptr, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info};
     ASSERT_EQ(infoHandler.Handle(&call), TWRC_SUCCESS);
-    EXPECT_LT(info.ImageWidth, 638);
-    EXPECT_GE(info.ImageWidth, 450);
+    EXPECT_LT(+info.ImageWidth, 638);
+    EXPECT_GE(+info.ImageWidth, 450);
     TW_UINT16 rc = 0;
     const GreyPage page = TransferPage(rc);
     EXPECT_EQ(rc, TWRC_XFERDONE);
