@@ -95,6 +95,10 @@ void CMainUIDialog::CheckLoadedScanParam(ScanParam& record, const ScanParam& def
         record.adv[16] = defaults.adv[16];
     if (!InRange(record.adv[18], 0, 2))
         record.adv[18] = defaults.adv[18];
+    // Settings saved on a model that scans across (the settings file may serve several models): a model without
+    // horizontal scanning has no box to clear the flag with, and its device must not be asked for it.
+    if (!g_bHasHorizontal)
+        record.horizontal = 0;
 }
 
 BOOL CMainUIDialog::initializeSetting() {

@@ -429,6 +429,34 @@ TEST_F(SettingPagesTest, HorizontalScanningOnlyOnModelsWithItAndForPapersFedAcro
     EXPECT_TRUE(Enabled(Basic(), kHorizontal));
 }
 
+// One settings file may serve several models: what a model that scans across saved never reaches one that cannot.
+TEST_F(SettingPagesTest, AModelWithoutHorizontalScanningNeverScansAcross) {
+    ScanParam across{};
+    across.colorMode = 2;
+    across.resolution = 2;
+    across.paperSize = 0;
+    across.horizontal = 1;
+    ASSERT_TRUE(InitSettingsFile());
+    ASSERT_TRUE(SaveNamedSetting(u"Across", reinterpret_cast<const BYTE*>(&across)));
+    ASSERT_TRUE(SaveCurrentSetting(u"Across", reinterpret_cast<const BYTE*>(&across)));
+
+    Create();
+    EXPECT_EQ(Param().horizontal, 0) << "the current settings";
+    const HWND settings = GetDlgItem(m_dialog->m_hWnd, 10301);
+    const int item = static_cast<int>(
+        SendMessageW(settings, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"Across")));
+    ASSERT_GE(item, 0);
+    Choose(*m_dialog, 10301, item);
+    EXPECT_EQ(Param().horizontal, 0) << "a saved setting picked";
+    m_dialog.reset(); // saves its current settings, across no more
+    ASSERT_TRUE(SaveCurrentSetting(u"Across", reinterpret_cast<const BYTE*>(&across)));
+
+    ModelKey("HasHorizontal", "TRUE");
+    Create();
+    EXPECT_EQ(Param().horizontal, 1) << "a model that scans across keeps it";
+    EXPECT_EQ(SendMessageW(Item(Basic(), kHorizontal), BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
 TEST_F(SettingPagesTest, ManualDuplexIsOfferedInAppModeFromTheFeeder) {
     Create();
     EXPECT_FALSE(Visible(Basic(), kManualDuplex)) << "not outside app mode";
