@@ -56,6 +56,23 @@ bool Vertical(HWND hwnd) {
     return (StyleOf(hwnd) & SBS_VERT) != 0;
 }
 
+// A horizontal bar laid out right to left runs from its right end: the minimum and the line-up arrow lie there.
+bool Mirrored(HWND hwnd) {
+    return !Vertical(hwnd) && (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+}
+
+// Where a mouse message's point lies along the bar, counted from the bar's start.
+int AlongBar(HWND hwnd, LPARAM lParam) {
+    if (Vertical(hwnd))
+        return static_cast<SHORT>(HIWORD(lParam));
+    const int x = static_cast<SHORT>(LOWORD(lParam));
+    if (!Mirrored(hwnd))
+        return x;
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    return r.right - 1 - x;
+}
+
 // Geometry along the bar: the track between the arrows and the thumb in it.
 struct Layout {
     int length = 0;
@@ -191,12 +208,14 @@ LRESULT CALLBACK ScrollBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         int code = -1;
         switch (wParam) {
         case VK_UP:
-        case VK_LEFT:
             code = SB_LINEUP;
             break;
         case VK_DOWN:
-        case VK_RIGHT:
             code = SB_LINEDOWN;
+            break;
+        case VK_LEFT:
+        case VK_RIGHT: // the arrow key moves the thumb its way, also on a mirrored bar
+            code = (wParam == VK_LEFT) != Mirrored(hwnd) ? SB_LINEUP : SB_LINEDOWN;
             break;
         case VK_PRIOR:
             code = SB_PAGEUP;
@@ -223,7 +242,7 @@ LRESULT CALLBACK ScrollBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_LBUTTONDBLCLK: {
         if (StyleOf(hwnd) & WS_TABSTOP)
             SetFocus(hwnd);
-        int at = Vertical(hwnd) ? static_cast<SHORT>(HIWORD(lParam)) : static_cast<SHORT>(LOWORD(lParam));
+        int at = AlongBar(hwnd, lParam);
         Layout l = Measure(hwnd, d->si, d->si.nPos);
         SetCapture(hwnd);
         if (at < l.trackStart) {
@@ -248,7 +267,7 @@ LRESULT CALLBACK ScrollBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     }
     case WM_MOUSEMOVE:
         if (d->dragging) {
-            int at = Vertical(hwnd) ? static_cast<SHORT>(HIWORD(lParam)) : static_cast<SHORT>(LOWORD(lParam));
+            int at = AlongBar(hwnd, lParam);
             Layout l = Measure(hwnd, d->si, d->si.nPos);
             int track = l.trackEnd - l.trackStart - l.thumbSize;
             int range = d->si.nMax - d->si.nMin + 1 - std::max<int>(static_cast<int>(d->si.nPage), 1);

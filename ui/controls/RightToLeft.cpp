@@ -16,7 +16,8 @@ void MirrorChild(HWND child, int clientWidth, HWND dialog) {
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     const LONG style = ::GetWindowLongW(child, GWL_STYLE);
     const LONG exStyle = ::GetWindowLongW(child, GWL_EXSTYLE);
-    if (ClassIs(child, u"msctls_progress32")) {
+    // A progress bar fills from the right, and a horizontal scroll bar starts there, as the view it scrolls does.
+    if (ClassIs(child, u"msctls_progress32") || (ClassIs(child, u"ScrollBar") && (style & SBS_VERT) == 0)) {
         ::SetWindowLongW(child, GWL_EXSTYLE, exStyle | WS_EX_LAYOUTRTL);
         return;
     }
@@ -31,7 +32,7 @@ void MirrorChild(HWND child, int clientWidth, HWND dialog) {
         if (box)
             ::SetWindowLongW(child, GWL_STYLE, (style & ~BS_CENTER) | BS_LEFTTEXT | BS_RIGHT);
     } else {
-        return; // edits, combo boxes and scroll bars keep their left-to-right ways
+        return; // edits, combo boxes and vertical scroll bars keep their left-to-right ways
     }
     ::SetWindowLongW(child, GWL_EXSTYLE, exStyle | WS_EX_RTLREADING);
 }

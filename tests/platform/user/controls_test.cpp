@@ -283,6 +283,45 @@ TEST_F(Controls, ScrollBarsReportCodesButLeaveThePositionToTheParent) {
     EXPECT_EQ(SetScrollInfo(bar, SB_CTL, &si, TRUE), 90) << "the position stops where the page ends";
 }
 
+// Laid out right to left, a horizontal bar starts at its right end: thumb, arrows, drag and arrow keys all mirrored.
+TEST_F(Controls, AHorizontalBarLaidOutRightToLeftStartsAtItsRightEnd) {
+    HWND bar = Item(41);
+    SetWindowLongW(bar, GWL_EXSTYLE, GetWindowLongW(bar, GWL_EXSTYLE) | WS_EX_LAYOUTRTL);
+    SCROLLINFO si{sizeof si, SIF_ALL, 0, 99, 10, 0, 0};
+    SetScrollInfo(bar, SB_CTL, &si, TRUE);
+    ut::RunPendingMessages();
+    RECT client{};
+    GetClientRect(bar, &client);
+    const int middle = client.bottom / 2;
+    EXPECT_EQ(ut::WindowPixel(bar, client.right - 20, middle), GetSysColor(COLOR_BTNFACE)) << "the thumb at 0";
+    EXPECT_EQ(ut::WindowPixel(bar, 20, middle), GetSysColor(COLOR_SCROLLBAR)) << "the track beyond it";
+
+    RECT r{};
+    GetWindowRect(bar, &r);
+    const int y = (r.top + r.bottom) / 2;
+    ut::Click(POINT{r.right - 3, y});
+    ut::Click(POINT{r.left + 3, y});
+    // The thumb dragged towards the left end moves towards the maximum.
+    ut::MouseMove(POINT{r.right - 20, y});
+    ut::MouseDown(POINT{r.right - 20, y});
+    ut::MouseMove(POINT{r.right - 40, y});
+    ut::MouseUp(POINT{r.right - 40, y});
+    SetFocus(bar);
+    ut::PressKey(VK_LEFT);
+    ut::PressKey(VK_RIGHT);
+    ut::RunPendingMessages();
+    std::vector<std::pair<int, int>> codes;
+    for (const Note& n : notes)
+        if (n.msg == WM_HSCROLL && n.id == 41 && n.code != SB_ENDSCROLL)
+            codes.emplace_back(n.code, n.code == SB_THUMBTRACK ? (n.extra > 0 ? 1 : 0) : 0);
+    EXPECT_EQ(codes, (std::vector<std::pair<int, int>>{{SB_LINEUP, 0},
+                                                       {SB_LINEDOWN, 0},
+                                                       {SB_THUMBTRACK, 1},
+                                                       {SB_THUMBPOSITION, 0},
+                                                       {SB_LINEDOWN, 0},
+                                                       {SB_LINEUP, 0}}));
+}
+
 } // namespace
 
 namespace {

@@ -126,6 +126,33 @@ TEST_F(PreviewSideTest, ZoomButtonsAndScrollBarsFollowTheZoom) {
     EXPECT_EQ(Preview().GetViewOffsetX(), -10);
 }
 
+// In Hebrew the picture is mirrored: its start lies on the right, and so does the start of the horizontal bar.
+TEST_F(PreviewSideTest, RightToLeftTheHorizontalBarStartsOnTheRightAsThePictureDoes) {
+    m_dialog.reset();
+    SetLanguage(u"Hebrew");
+    m_dialog = std::make_unique<CMainUIDialog>();
+    ASSERT_TRUE(m_dialog->CreateModeless(nullptr));
+    m_dialog->ShowWindow(SW_SHOW);
+    ut::RunPendingMessages();
+    Preview().ZoomIn(Preview().GetImageArea().CenterPoint());
+    m_dialog->SendMessage(WM_HSCROLL, SB_TOP, reinterpret_cast<LPARAM>(Item(10151)));
+    ut::RunPendingMessages();
+    ASSERT_EQ(Preview().GetViewOffsetX(), 0);
+
+    RECT bar{};
+    GetWindowRect(Item(10151), &bar);
+    const int y = (bar.top + bar.bottom) / 2;
+    ut::AdvanceClock(1000);
+    ut::Click(POINT{bar.right - 3, y}); // the arrow at the start: nothing further that way
+    ut::RunPendingMessages();
+    EXPECT_EQ(Preview().GetViewOffsetX(), 0);
+    ut::AdvanceClock(1000);
+    ut::Click(POINT{bar.left + 3, y}); // the arrow at the far end
+    ut::RunPendingMessages();
+    EXPECT_EQ(Preview().GetViewOffsetX(), -1);
+    EXPECT_EQ(GetWindowLongW(Item(10150), GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0) << "the vertical bar runs down";
+}
+
 TEST_F(PreviewSideTest, ADisabledWindowStillsThePreview) {
     m_dialog->EnableMainWindow(FALSE);
     EXPECT_FALSE(Preview().IsInteractive());
