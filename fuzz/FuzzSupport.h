@@ -4,6 +4,7 @@
 
 #include "platform/base/path.h"
 #include "platform/base/testing.h"
+#include "settings/IniPath.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -54,6 +55,15 @@ inline void WriteHostFile(const std::string& hostPath, const void* data, size_t 
 // Writes the bytes to a DOS path under the root ("C:\Windows\Scanner.ini").
 inline void WriteDosFile(const WCHAR* dosPath, const void* data, size_t size) {
     WriteHostFile(platform::path::ToHostPath(dosPath), data, size);
+}
+
+// The model's INI file of the data source (with kIniDropCharsDeviceScan: of the device-scan program): the settings
+// folders every target shares, then the lines of `more`.
+inline void WriteModelIni(const std::string& more = "", int dropChars = kIniDropCharsDataSource) {
+    WCHAR ini[MAX_PATH];
+    GetIniPath(ini, dropChars);
+    const std::string text = "[TWAIN]\nSetting Folder=\\Korvel\nSetting Path=\\Korvel\\\n" + more;
+    WriteDosFile(ini, text.data(), text.size());
 }
 
 // A broken promise is a finding like a crash: the message goes to standard error and the run stops with an input.

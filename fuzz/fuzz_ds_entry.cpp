@@ -195,12 +195,8 @@ void CloseSource() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::Root();
-    WCHAR ini[MAX_PATH];
-    GetIniPath(ini);
-    const std::string text = "[TWAIN]\nFile Prefix=fz" + std::to_string(getpid()) +
-                             "\nVersion=1.0.0.1\nManufacturer=Korvel\nSetting Folder=\\Korvel\n"
-                             "Setting Path=\\Korvel\\\nRegistry=Software\\Korvel\n";
-    fuzz::WriteDosFile(ini, text.data(), text.size());
+    fuzz::WriteModelIni("File Prefix=fz" + std::to_string(getpid()) +
+                        "\nVersion=1.0.0.1\nManufacturer=Korvel\nRegistry=Software\\Korvel\n");
     // Message boxes and error dialogs have no one to answer them.
     platform::user::testing::SetModalInterceptor([](HWND dialog) { EndDialog(dialog, IDCANCEL); });
     // Timers stand still: an input gives the same calls every run, and the preview's animation does not repaint

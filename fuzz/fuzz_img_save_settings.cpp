@@ -39,10 +39,7 @@ bool SameRecord(const ImgSaveSettings& a, const ImgSaveSettings& b) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::Root();
-    WCHAR ini[MAX_PATH];
-    GetIniPath(ini);
-    const std::string text = "[TWAIN]\nSetting Folder=\\Korvel\nSetting Path=\\Korvel\\\n";
-    fuzz::WriteDosFile(ini, text.data(), text.size());
+    fuzz::WriteModelIni();
     if (!GetImgSaveSettingsPath(g_path, MAX_PATH))
         fuzz::Fail("the path of imgSaveSettings.dat cannot be formed");
     return 0;

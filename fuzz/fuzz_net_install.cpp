@@ -25,11 +25,7 @@ constexpr DWORD kTypes[] = {REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD};
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::Root();
-    WCHAR ini[MAX_PATH];
-    GetIniPath(ini);
-    const std::string text =
-        "[TWAIN]\nSetting Folder=\\Korvel\nSetting Path=\\Korvel\\\nRegistry=SOFTWARE\\Korvel\\kvx7731\n";
-    fuzz::WriteDosFile(ini, text.data(), text.size());
+    fuzz::WriteModelIni("Registry=SOFTWARE\\Korvel\\kvx7731\n");
     WCHAR folder[MAX_PATH];
     if (!GetSettingsFolder(folder, kIniDropCharsDataSource) ||
         _snwprintf_s(g_marker, MAX_PATH, _TRUNCATE, u"%snet_install.dat", folder) < 0)

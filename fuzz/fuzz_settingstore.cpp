@@ -51,10 +51,7 @@ void ExerciseStore() {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::Root();
-    WCHAR ini[MAX_PATH];
-    GetIniPath(ini);
-    const std::string text = "[TWAIN]\nVersion=1.0.0.1\nSetting Folder=\\Korvel\nSetting Path=\\Korvel\\\n";
-    fuzz::WriteDosFile(ini, text.data(), text.size());
+    fuzz::WriteModelIni("Version=1.0.0.1\n");
     if (!GetSettingsFilePath(g_settingsPath))
         fuzz::Fail("the settings file path cannot be formed");
     return 0;

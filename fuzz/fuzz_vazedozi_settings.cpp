@@ -18,10 +18,7 @@ WCHAR g_path[MAX_PATH];
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::Root();
-    WCHAR ini[MAX_PATH];
-    GetIniPath(ini, kIniDropCharsDeviceScan);
-    const std::string text = "[TWAIN]\nFile Prefix=kvx7731\nSetting Folder=\\Korvel\nSetting Path=\\Korvel\\\n";
-    fuzz::WriteDosFile(ini, text.data(), text.size());
+    fuzz::WriteModelIni("File Prefix=kvx7731\n", kIniDropCharsDeviceScan);
     GetVazeDoziSettingsPath(g_path);
     if (g_path[0] == 0)
         fuzz::Fail("the path of vazedozi_settings.dat cannot be formed");
