@@ -7,6 +7,7 @@
 #include "platform/base/windows.h"
 #include "settings/IniPath.h"
 #include "settings/PlatformFlags.h"
+#include "tests/companions/scandrv/WriteControlFile.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +71,7 @@ protected:
         std::filesystem::remove_all(m_root, ignored);
     }
 
-    void WriteControl(const std::string& text) { std::ofstream(m_root + "/scandrv.conf", std::ios::trunc) << text; }
+    void WriteControl(const std::string& text) { scandrv_test::WriteControlFile(m_root, text); }
 
     bool DebugHas(std::u16string_view text) {
         std::lock_guard lock(m_debugLock);

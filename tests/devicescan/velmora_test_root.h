@@ -4,6 +4,7 @@
 
 #include "platform/base/path.h"
 #include "platform/base/testing.h"
+#include "tests/companions/scandrv/WriteControlFile.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,7 @@ protected:
     }
 
     // The simulated device's control file.
-    void WriteControl(const std::string& text) { std::ofstream(m_root + "/scandrv.conf", std::ios::trunc) << text; }
+    void WriteControl(const std::string& text) { scandrv_test::WriteControlFile(m_root, text); }
 
     std::string Host(const std::string& below) const { return m_root + "/" + below; }
 

@@ -4,6 +4,7 @@
 
 #include "companions/scandrv/ScanDrv.h"
 #include "companions/scandrv/TestPage.h"
+#include "tests/companions/scandrv/WriteControlFile.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +43,7 @@ public:
     SimulatedScanner& operator=(const SimulatedScanner&) = delete;
 
     // Lines of the control file (document placement, skew).
-    void Control(const std::string& text) { std::ofstream(m_root + "/scandrv.conf", std::ios::trunc) << text; }
+    void Control(const std::string& text) { scandrv_test::WriteControlFile(m_root, text); }
 
     // One flatbed page of the area (1/1200 inch) at dpi in the colour mode (0 black and white, 1 grey, 2 colour).
     ScannedPage Scan(int dpi, int colour, int left, int top, int right, int bottom) {

@@ -6,6 +6,7 @@
 #include "platform/base/testing.h"
 #include "platform/base/windows.h"
 #include "settings/IniPath.h"
+#include "tests/companions/scandrv/WriteControlFile.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,7 @@ protected:
         std::ofstream(platform::path::ToHostPath(ini), std::ios::trunc) << "[TWAIN]\nFile Prefix=" << prefix << "\n";
     }
 
-    void WriteControl(const std::string& text) { std::ofstream(m_root + "/scandrv.conf", std::ios::trunc) << text; }
+    void WriteControl(const std::string& text) { scandrv_test::WriteControlFile(m_root, text); }
 
     bool DebugHas(std::u16string_view text) {
         std::lock_guard lock(m_debugLock);

@@ -6,6 +6,7 @@
 
 #include "TwainTestSupport.h"
 #include "recording_dsm/ManagerRecorder.h"
+#include "tests/companions/scandrv/WriteControlFile.h"
 
 #include "twain/CColMsg.h"
 #include "twain/CDsAssistor.h"
@@ -264,7 +265,7 @@ protected:
 
     // The device's control file, always with a journal of its calls.
     void WriteControl(const std::string& text) {
-        std::ofstream(m_root + "/scandrv.conf", std::ios::trunc) << "journal = calls.log\n" << text;
+        scandrv_test::WriteControlFile(m_root, "journal = calls.log\n" + text);
     }
     std::vector<std::string> CallsOf(const std::string& entry) const {
         std::vector<std::string> found;

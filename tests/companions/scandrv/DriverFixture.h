@@ -4,6 +4,7 @@
 
 #include "companions/scandrv/ScanDrv.h"
 #include "companions/scandrv/TestPage.h"
+#include "tests/companions/scandrv/WriteControlFile.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +89,7 @@ protected:
     }
 
     void WriteControl(const std::string& text) {
-        std::ofstream(m_root + "/scandrv.conf", std::ios::trunc) << text;
+        scandrv_test::WriteControlFile(m_root, text);
     }
 
     void Open() {

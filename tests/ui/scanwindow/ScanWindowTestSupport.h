@@ -7,6 +7,7 @@
 #include "twain/CColMsg.h"
 #include "twain/CDsAssistor.h"
 #include "twain/ScanState.h"
+#include "tests/companions/scandrv/WriteControlFile.h"
 
 #include "ui/scanwindow/CMainUIDialog.h"
 #include "ui/scanwindow/LanguageLibrary.h"
@@ -189,11 +190,9 @@ protected:
         m_iniText += lines;
         WriteIni();
     }
-    // The simulated device's control file; every test keeps a journal of the driver calls. Written beside and
-    // renamed, so a driver call on another thread never reads it half written.
+    // The simulated device's control file; every test keeps a journal of the driver calls.
     void WriteControl(const std::string& text) {
-        std::ofstream(m_root + "/scandrv.conf.new", std::ios::trunc) << "journal = calls.log\n" << text;
-        std::filesystem::rename(m_root + "/scandrv.conf.new", m_root + "/scandrv.conf");
+        scandrv_test::WriteControlFile(m_root, "journal = calls.log\n" + text);
     }
     // The driver calls so far, one a line ("<entry> <arguments> -> <code>").
     std::vector<std::string> DriverCalls() const {
