@@ -7,6 +7,7 @@
 #include "platform/base/testing.h"
 #include "platform/base/windows.h"
 #include "platform/twain/twain.h"
+#include "twain/HostFlags.h"
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,12 @@ protected:
     void TearDown() override {
         platform::testing::SetHostProgramName(nullptr);
         unsetenv("PLATFORM_HOST_PROGRAM");
+        // The host flags last as long as the process (some are only ever set): the next test starts without them.
+        for (std::atomic<BOOL>* flag :
+             {&g_bHostOffice, &g_bHostWordExcelStore, &g_bHostPhotoshopNotCS4, &g_bHostPhotoshopCS2, &g_bHostAcdsee10,
+              &g_bHostTwainClient, &g_bHostTwainClientU, &g_bHostAcrobat, &g_bHostIedit, &g_bHostIeditExe,
+              &g_bHostPhotoshop, &g_bHostMsPhotoScan})
+            *flag = FALSE;
         std::error_code ignored;
         std::filesystem::remove_all(m_root, ignored);
     }
