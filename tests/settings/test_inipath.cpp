@@ -58,7 +58,16 @@ TEST(IniPathRule, LongFolderNamesAreKeptWhole) {
     EXPECT_EQ(std::u16string(folder), folderName);
 }
 
-using IniFlagsTest = SettingsTestRoot;
+class IniFlagsTest : public SettingsTestRoot {
+protected:
+    // The flags are never reset while the module lives: the next test starts with a freshly loaded module's.
+    void TearDown() override {
+        for (std::atomic<BOOL>* flag : {&g_bIsPlatformWren, &g_bIsPlatformWren_RGB, &g_bIsPlatformIbis, &g_bIsBriselA3,
+                                        &g_bIsPlatformOrca, &g_bHasA3, &g_bHasAutoCrop, &g_bHasHorizontal})
+            *flag = FALSE;
+        SettingsTestRoot::TearDown();
+    }
+};
 
 // The tests run inside the test program, so the model key is the name of the folder that holds it.
 std::u16string ModelKey(const std::u16string& format) {
