@@ -44,14 +44,16 @@ bool FindProgram(const char* name) {
 
 class Xvfb {
 public:
-    // Xvfb chooses a free display itself (-displayfd), so parallel test runs never share a server.
+    // Xvfb chooses a free display itself (-displayfd), so parallel test runs never share a server. Without
+    // -noreset the server resets when its last client leaves (as the probe below does), and refuses connections
+    // while it does.
     bool Start() {
         int fds[2];
         if (pipe(fds) != 0)
             return false;
         std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb",        "-displayfd", fd.c_str(), "-screen", "0",
-                              "1024x768x24", "-nolisten",  "tcp",      nullptr};
+        const char* argv[] = {"Xvfb",        "-displayfd", fd.c_str(), "-screen",  "0",
+                              "1024x768x24", "-nolisten",  "tcp",      "-noreset", nullptr};
         int spawned = posix_spawnp(&m_pid, "Xvfb", nullptr, nullptr, const_cast<char* const*>(argv), environ);
         close(fds[1]);
         if (spawned != 0) {
