@@ -43,7 +43,8 @@ TEST_F(ProgressDlgTest, ComesUpInitialisedOnAThreadOfItsOwn) {
     HWND hwnd = dlg->GetSafeHwnd();
     ASSERT_NE(hwnd, nullptr) << "the constructor returns once the window is initialised";
     EXPECT_NE(GetWindowThreadProcessId(hwnd, nullptr), GetCurrentThreadId());
-    EXPECT_TRUE(IsWindowVisible(hwnd));
+    // Its thread shows it once the initialisation has returned, after the constructor may have.
+    EXPECT_TRUE(Eventually([&] { return IsWindowVisible(hwnd) != FALSE; }));
     WCHAR title[64] = {};
     GetWindowTextW(hwnd, title, 64);
     EXPECT_EQ(std::u16string(title), u"Scan to PC");
