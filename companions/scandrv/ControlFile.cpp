@@ -73,9 +73,12 @@ bool ReadLine(const std::string& line, Control& c) {
         c.pageMs = n;
     } else if (key == "duplex_wait_ms") {
         int n;
-        if (!ReadAll(value, n) || n < 0)
+        if (Trim(value.str()) == "never")
+            c.duplexWaitMs = kDuplexWaitNever;
+        else if (ReadAll(value, n) && n >= 0)
+            c.duplexWaitMs = n;
+        else
             return false;
-        c.duplexWaitMs = n;
     } else if (key == "jam") {
         int page, row;
         if (!(value >> page >> row) || page <= 0 || row < 0)

@@ -13,7 +13,7 @@
 //   skew           = 0                   the document's angle in degrees, counter-clockwise
 //   page_ms        = 0                   time the mechanism takes to scan one page side (0: at once)
 //   duplex_wait_ms = 1000                manual duplex: once every front side is read, the pause before the backs
-//                                        (the user turns the stack over)
+//                                        (the user turns the stack over); "never": while the file says so
 //   jam            = <page> <line>       the feeder jams at that line of that page side of the job (1-based page)
 //   stall          = <page> <line> <ms>  a read stalls that long at that line (0: until cancelled or aborted)
 //   push_status    = 0 0 1               successive answers of ScanDrv_GetNextPushStatus, the last one repeating
@@ -47,6 +47,7 @@ struct Fault {
 };
 
 inline constexpr int kNetWaitNever = -1;
+inline constexpr int kDuplexWaitNever = -1;
 
 struct Control {
     int feederSheets = 3;
@@ -55,7 +56,7 @@ struct Control {
     int netWaitMs = 0; // kNetWaitNever: until the file says otherwise
     Placement document;
     int pageMs = 0;
-    int duplexWaitMs = 1000;
+    int duplexWaitMs = 1000;      // kDuplexWaitNever: until the file says otherwise
     int jamPage = 0, jamLine = 0; // jamPage 0: no jam
     int stallPage = 0, stallLine = 0, stallMs = 0;
     std::vector<int> pushStatus;

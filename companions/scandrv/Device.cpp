@@ -172,6 +172,21 @@ bool Device::PauseUnlessStopped(int ms) {
     return !m_cv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_stopped.load(); });
 }
 
+// "never" holds the pause while the control file still says so (looked at every 20 ms), as a user who takes their
+// time; a test releases it once it has seen what it waits for.
+bool Device::PauseForTheStack() {
+    if (m_job.duplexWaitMs != kDuplexWaitNever)
+        return PauseUnlessStopped(m_job.duplexWaitMs);
+    for (;;) {
+        if (!PauseUnlessStopped(20))
+            return false;
+        std::string text;
+        ReadControlFile(text);
+        if (ParseControl(text).duplexWaitMs != kDuplexWaitNever)
+            return true;
+    }
+}
+
 void Device::MechanismLoop() {
     std::unique_lock lock(m_mutex);
     std::uint64_t done = 0;
@@ -205,7 +220,7 @@ void Device::RunJob() {
                 break;
             m_paused = true;
             Emit(7, side.sheet, 1);
-            bool goOn = PauseUnlessStopped(m_job.duplexWaitMs);
+            bool goOn = PauseForTheStack();
             m_paused = false;
             if (!goOn)
                 break;

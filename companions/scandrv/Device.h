@@ -56,6 +56,7 @@ private:
     void RunJob();
     void Emit(int code, int page, int side);
     bool PauseUnlessStopped(int ms); // false when stopped meanwhile
+    bool PauseForTheStack();         // the manual-duplex pause; false when stopped meanwhile
     void Publish(std::uint64_t progress);
     int WaitForRow(int page, int row);
     int Stall(int ms);

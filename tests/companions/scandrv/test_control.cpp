@@ -56,3 +56,12 @@ TEST(ControlFile, TheNetworkWaitIsMillisecondsOrNever) {
     EXPECT_EQ(ParseControl("net_wait_ms = -5\nnet_wait_ms = soon\n", &unread).netWaitMs, 0);
     EXPECT_EQ(unread.size(), 2u);
 }
+
+TEST(ControlFile, TheManualDuplexPauseIsMillisecondsOrNever) {
+    EXPECT_EQ(ParseControl("").duplexWaitMs, 1000);
+    EXPECT_EQ(ParseControl("duplex_wait_ms = 0\n").duplexWaitMs, 0);
+    EXPECT_EQ(ParseControl("duplex_wait_ms = never\n").duplexWaitMs, scandrv::kDuplexWaitNever);
+    std::vector<std::string> unread;
+    EXPECT_EQ(ParseControl("duplex_wait_ms = -1\nduplex_wait_ms = later\n", &unread).duplexWaitMs, 1000);
+    EXPECT_EQ(unread.size(), 2u);
+}

@@ -113,6 +113,21 @@ TEST_F(JobTest, ManualDuplexScansFrontsThenWaitsThenBacks) {
     EXPECT_EQ(recorder.Events(), expected);
 }
 
+TEST_F(JobTest, AManualDuplexPauseOfNeverLastsUntilTheFileIsRewritten) {
+    WriteControl("feeder_sheets = 1\nduplex_wait_ms = never\n");
+    OpenWithRecorder();
+    Start(150, 2, 0, 0, kRight, kBottom, 2);
+    ReadPage();
+    ASSERT_TRUE(recorder.WaitFor(7)) << "the pause begins once the front is read";
+    EXPECT_FALSE(recorder.WaitFor(8, 200ms)) << "and lasts while the file says so";
+    WriteControl("feeder_sheets = 1\n");
+    ASSERT_TRUE(recorder.WaitFor(8)) << "rewritten, the pause ends";
+    ReadPage();
+    ASSERT_TRUE(recorder.WaitFor(9));
+    std::vector<Event> expected{{2, 0, 0}, {3, 1, 0}, {7, 1, 1}, {8, 1, 1}, {3, 1, 1}, {9, 0, 0}};
+    EXPECT_EQ(recorder.Events(), expected);
+}
+
 TEST_F(JobTest, EmptyFeederRefusesFeederJobsButNotTheFlatbed) {
     WriteControl("feeder_sheets = 0\n");
     Open();
