@@ -161,9 +161,10 @@ TEST_F(DeviceEventsTest, AWindowThatIsGoneIsNeverTouched) {
 }
 
 // A whole manual-duplex job of two sheets: the engine's reader takes the pages while this thread waits on the
-// device state as the end of transfer does, runs the note when the device waits and sees the device close it.
+// device state as the end of transfer does, runs the note when the device waits and sees the device close it. The
+// device pauses until the note is up, however long this thread takes to see that it waits.
 TEST_F(DeviceEventsTest, AManualDuplexJobOnTheDevice) {
-    WriteControl("feeder_sheets = 2\nduplex_wait_ms = 400\n");
+    WriteControl("feeder_sheets = 2\nduplex_wait_ms = never\n");
     SetManualDuplexFlag(1);
     ScanParam& p = m_dialog->m_ScanParam;
     p.source = 1;
@@ -190,7 +191,10 @@ TEST_F(DeviceEventsTest, AManualDuplexJobOnTheDevice) {
     });
     std::vector<int> states;
     bool noteShown = false;
-    m_onModal = [&](HWND) { noteShown = true; }; // the note stays until the device ends the wait
+    m_onModal = [&](HWND) { // the note stays until the device ends the wait, which the user now lets it do
+        noteShown = true;
+        WriteControl("feeder_sheets = 2\n");
+    };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
         if (WaitForSingleObject(g_devStateEvent.load(), 50) != WAIT_OBJECT_0)
