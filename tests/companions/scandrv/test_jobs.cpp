@@ -163,11 +163,11 @@ TEST_F(JobTest, CancelFromAnotherThreadEndsAStalledRead) {
     Start(150, 2, 0, 0, kRight, kBottom, 1);
     std::vector<uint8_t> rows(RowBytes() * 20);
     int count = 0;
+    const auto begin = std::chrono::steady_clock::now(); // before the canceller's 100 ms begin
     std::thread canceller([&] {
         std::this_thread::sleep_for(100ms);
         EXPECT_EQ(api.ScanDrv_CancelScan(m_handle), 0);
     });
-    auto begin = std::chrono::steady_clock::now();
     EXPECT_EQ(api.ScanDrv_ReadScanData(m_handle, rows.data(), static_cast<int>(rows.size()), &count), 10);
     EXPECT_GE(std::chrono::steady_clock::now() - begin, 90ms) << "the read stalled";
     canceller.join();

@@ -121,11 +121,11 @@ TEST(Waits, MultipleObjectsAnyAllAndTimeOuts) {
     EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0 + 1) << "the index of the signalled one";
     EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 30), WAIT_TIMEOUT) << "all means all";
 
+    start = Clock::now(); // before the thread starts its 30 ms, however late this thread runs on
     std::thread later([&] {
         Sleep(30);
         SetEvent(a);
     });
-    start = Clock::now();
     EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 5000), WAIT_OBJECT_0);
     EXPECT_GE(MillisecondsSince(start), 20);
     later.join();
@@ -162,14 +162,19 @@ TEST(Waits, AnAutoResetEventWakesExactlyOneOfSeveralWaiters) {
     std::vector<std::thread> waiters;
     for (int i = 0; i < 4; ++i)
         waiters.emplace_back([&] {
-            if (WaitForSingleObject(event, 300) == WAIT_OBJECT_0)
+            if (WaitForSingleObject(event, 60000) == WAIT_OBJECT_0)
                 ++woken;
         });
-    Sleep(30);
-    SetEvent(event);
+    // Each set wakes one waiter (the next to come, when none waits yet) and is used up by it.
+    for (int set = 1; set <= 4; ++set) {
+        SetEvent(event);
+        for (int i = 0; i < 2000 && woken < set; ++i)
+            Sleep(5);
+        Sleep(30); // time for any other waiter the set might wrongly wake
+        EXPECT_EQ(woken, set);
+    }
     for (auto& t : waiters)
         t.join();
-    EXPECT_EQ(woken, 1);
     CloseHandle(event);
 }
 
