@@ -263,7 +263,7 @@ void CMainUIDialog::DoDataExchange(CDataExchange* pDX) {
 BOOL CMainUIDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     m_dwThreadId = GetCurrentThreadId();
-    InstallMessageHook();
+    m_hMsgHook = InstallMessageHook();
     if (g_bHebrew) {
         MirrorChildLayout(this);
         // The size strip draws itself right to left; its window is mirrored too, so the picture reads the right way.
@@ -639,7 +639,9 @@ void CMainUIDialog::OnDestroy() {
     KillTimer(kTopMostTimer);
     KillTimer(kCloseTimer);
     DestroySharedToolTip(this);
-    RemoveMessageHook();
+    // A newer window (app mode replaces the window only once the new one stands) keeps its own hook.
+    RemoveMessageHook(m_hMsgHook);
+    m_hMsgHook = nullptr;
     CDialog::OnDestroy();
 }
 

@@ -263,4 +263,5 @@ private:
 
     DWORD m_dwThreadId = 0;
     bool m_bPumping = false;
+    HHOOK m_hMsgHook = nullptr; // the hook this window installed
 };

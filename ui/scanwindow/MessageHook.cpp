@@ -5,15 +5,21 @@
 HHOOK g_hMsgHook = nullptr;
 CToolTipCtrl& g_ToolTip = *platform::KeepUntilUnload(new CToolTipCtrl);
 
-void InstallMessageHook() {
+HHOOK InstallMessageHook() {
     RemoveMessageHook();
     g_hMsgHook = ::SetWindowsHookExW(WH_GETMESSAGE, GetMessageHookProc, AfxGetInstanceHandle(), ::GetCurrentThreadId());
+    return g_hMsgHook;
 }
 
 void RemoveMessageHook() {
     if (g_hMsgHook != nullptr)
         ::UnhookWindowsHookEx(g_hMsgHook);
     g_hMsgHook = nullptr;
+}
+
+void RemoveMessageHook(HHOOK installed) {
+    if (installed != nullptr && g_hMsgHook == installed)
+        RemoveMessageHook();
 }
 
 LRESULT CALLBACK GetMessageHookProc(int code, WPARAM wParam, LPARAM lParam) {

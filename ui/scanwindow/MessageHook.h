@@ -10,10 +10,12 @@ extern HHOOK g_hMsgHook;
 // outlives every static object of the module, so a window the module's own teardown destroys still finds it.
 extern CToolTipCtrl& g_ToolTip;
 
-// Removes an existing hook of ours, then hooks the calling thread.
-void InstallMessageHook();
+// Removes an existing hook of ours, then hooks the calling thread; returns the new hook.
+HHOOK InstallMessageHook();
 // Removes the hook, if any (also from another road that closes the window: the call is idempotent).
 void RemoveMessageHook();
+// Removes the hook only while it is still `installed`: a window that goes leaves the hook of a newer window alone.
+void RemoveMessageHook(HHOOK installed);
 LRESULT CALLBACK GetMessageHookProc(int code, WPARAM wParam, LPARAM lParam);
 
 // (Re)creates g_ToolTip on `owner`: a tooltip left from an earlier window is destroyed first.

@@ -554,6 +554,9 @@ TEST(TwainUIImp, CreatesShowsAndClosesTheWindow) {
     EXPECT_NE(imp->GetDialog(), first);
     EXPECT_FALSE(IsWindow(firstWindow));
     EXPECT_EQ(g_pScanWindow.load(), static_cast<CScanWindow*>(imp->GetDialog()));
+    EXPECT_NE(g_hMsgHook, nullptr) << "the first window's end leaves the new window's keys hooked";
+    ASSERT_NE(g_ToolTip.m_hWnd, nullptr);
+    EXPECT_EQ(GetParent(g_ToolTip.m_hWnd), imp->GetDialog()->m_hWnd) << "and its tooltip too";
 
     HWND window = imp->GetDialog()->m_hWnd;
     EXPECT_EQ(imp->Close(), 1) << "callers ignore the value";
