@@ -456,14 +456,15 @@ BOOL CMainUIDialog::OnEraseBkgnd(CDC* dc) {
 // Alt+P previews and Alt+S scans, from the window and everything in it (the settings pages too), while it takes
 // input: never from a dialog in front of it, which would start a road the window is already on.
 BOOL CMainUIDialog::PreTranslateMessage(MSG* pMsg) {
-    if (m_hWnd != nullptr && IsWindowEnabled() && (pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd)) &&
-        OnRoadKey(pMsg))
+    if (OnRoadKey(pMsg))
         return TRUE;
     return CDialog::PreTranslateMessage(pMsg);
 }
 
+// The settings pages ask here too, so the same rule holds for their controls.
 BOOL CMainUIDialog::OnRoadKey(const MSG* msg) {
-    if (msg->message != WM_SYSKEYDOWN)
+    if (msg->message != WM_SYSKEYDOWN || m_hWnd == nullptr || !IsWindowEnabled() ||
+        (msg->hwnd != m_hWnd && !::IsChild(m_hWnd, msg->hwnd)))
         return FALSE;
     if (KeyDown(g_chPreviewKey)) {
         OnBnClickedPreview();

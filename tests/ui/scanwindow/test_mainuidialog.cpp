@@ -5,6 +5,8 @@
 
 #include "ui/dialogs/CCGammaThresholdDlg.h"
 #include "ui/dialogs/CCHistogramDlg.h"
+#include "ui/scanwindow/CAdvancedSetting.h"
+#include "ui/scanwindow/CBasicSetting.h"
 #include "ui/scanwindow/CMainUIDialog.h"
 #include "ui/scanwindow/CTwainUIFactory.h"
 #include "ui/scanwindow/CTwainUIImp.h"
@@ -172,6 +174,9 @@ TEST_F(MainUIDialogTest, AltSScansFromTheWindowAndItsControlsOnlyWhileItTakesInp
     dialog.EnableMainWindow(FALSE);
     AltKey('S', dialog.m_hWnd);
     EXPECT_EQ(m_assistor->GetState(), 500) << "a disabled window (a dialog in front) starts nothing";
+    AltKey('S', dialog.m_pBasicSetting->m_cmbSource.m_hWnd);
+    AltKey('S', dialog.m_pAdvancedSetting->m_hWnd);
+    EXPECT_EQ(m_assistor->GetState(), 500) << "nor do its settings pages";
     dialog.EnableMainWindow(TRUE);
 
     // A key of another window of the thread (here an error box in front) never reaches the window's keys.
