@@ -95,18 +95,20 @@ int myScanCallBack(void* context, int code, int, int) {
         }
         CManualDuplexDlg::GetInstance().PostEnd();
         break;
+    // The state before the note's close, as at the end of the wait: a note coming up right now either finds the
+    // state no longer 5 or is already there to get the close.
     case eScnrNotify_jobEnd:
         g_nDevPageCount += 10000;
-        CManualDuplexDlg::GetInstance().PostEnd();
         Signal(kDevStateJobEnd);
+        CManualDuplexDlg::GetInstance().PostEnd();
         break;
     case eScnrNotify_abort:
         DebugPrint(u"myScanCallBack: eScnrNotify_abort");
-        CManualDuplexDlg::GetInstance().PostEnd();
         if (window != nullptr)
             window->RestoreFrontRotation();
         // The job is over: a waiter for the next page must not wait in vain.
         Signal(kDevStateJobEnd);
+        CManualDuplexDlg::GetInstance().PostEnd();
         break;
     default:
         break;
