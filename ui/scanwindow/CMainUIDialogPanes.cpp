@@ -13,6 +13,8 @@
 #include "ui/dialogs/CDlg_SettingInfo.h"
 #include "ui/dialogs/CErrorDlg.h"
 
+#include <limits>
+
 namespace {
 constexpr UINT IDS_NO_MAIL_PROGRAM = 1132;
 constexpr UINT IDS_BAD_SAVE_FOLDER = 1128;
@@ -102,7 +104,14 @@ BOOL CMainUIDialog::SaveFolderFreeBytes(ULONGLONG& freeBytes) {
     }
     ULARGE_INTEGER total{};
     ULARGE_INTEGER totalFree{};
-    if (::GetDiskFreeSpaceExW(folder, nullptr, &total, &totalFree))
+    if (::GetDiskFreeSpaceExW(folder, nullptr, &total, &totalFree)) {
         freeBytes = totalFree.QuadPart;
+    } else {
+        // A query that fails counts as enough space.
+        DebugPrint(u"CMainUIDialog::Scan_, save folder GetDiskFreeSpaceExW GetLastError = %d: the free space is not "
+                   u"checked",
+                   static_cast<int>(::GetLastError()));
+        freeBytes = std::numeric_limits<ULONGLONG>::max();
+    }
     return TRUE;
 }

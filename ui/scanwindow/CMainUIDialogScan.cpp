@@ -241,7 +241,10 @@ void CMainUIDialog::Scan_() {
         // A memory query that fails counts as enough memory.
         DebugPrint(u"CMainUIDialog::Scan_, GlobalMemoryStatusEx GetLastError = %d", static_cast<int>(::GetLastError()));
     }
-    const bool folderFull = g_bAppMode && m_pDlg_ImgSaveSets != nullptr && need >= folderFreeBytes + kReserveBytes;
+    // (A folder whose space is not known never counts as full.)
+    const bool folderFull = g_bAppMode && m_pDlg_ImgSaveSets != nullptr &&
+                            folderFreeBytes <= std::numeric_limits<ULONGLONG>::max() - kReserveBytes &&
+                            need >= folderFreeBytes + kReserveBytes;
     if (need >= freeBytes || folderFull || availVirtual < kMinVirtualBytes) {
         DebugPrint(u"CMainUIDialog::Scan_, ERROR_NOENOUGHSPACE, TotalNumberOfFreeBytes.QuadPart = %I64d M, "
                    u"FreeBytes_File.QuadPart = %I64d M, statex.ullAvailVirtual = %I64d M",
