@@ -2,12 +2,15 @@
 // information and save panes over their places, the save pane's record at scan start and when the window goes.
 #include "ScanWindowTestSupport.h"
 
+#include "ui/scanwindow/CBasicSetting.h"
 #include "ui/scanwindow/CMainUIDialog.h"
 #include "ui/scanwindow/CPortSettingDlg.h"
 
 #include "ui/dialogs/CDlg_ImgINFO.h"
 #include "ui/dialogs/CDlg_ImgSaveSets.h"
 #include "ui/dialogs/ImgSaveSettings.h"
+
+#include "scanner/PaperTables.h"
 
 #include <chrono>
 #include <cstring>
@@ -130,6 +133,20 @@ TEST_F(WindowDialogsTest, AppModePanesLieOverTheirPlacesAndShowTheSettings) {
     ASSERT_TRUE(ReadImgSaveSettings(platform::path::ToDosPath(SettingsFile()).c_str(), record))
         << "the window writes the record when it goes";
     EXPECT_EQ(std::u16string(record.szType), u"jpg");
+}
+
+TEST_F(WindowDialogsTest, TheSavedRecordsManualDuplexChecksTheBasicPagesBox) {
+    ImgSaveSettings record{};
+    record.nMode = kImgSaveModeFolder;
+    record.nManualDuplex = 1;
+    wcscpy_s(record.szFolder, u"C:\\Pictures");
+    wcscpy_s(record.szType, u"pdf");
+    std::filesystem::create_directories(m_root + "/AppData/Korvel");
+    ASSERT_TRUE(WriteImgSaveSettings(platform::path::ToDosPath(SettingsFile()).c_str(), record));
+    Open(true);
+    EXPECT_EQ(m_dialog->m_pBasicSetting->m_chkManualDuplex.GetCheck(), BST_CHECKED);
+    EXPECT_EQ(GetManualDuplexFlag(), 1);
+    SetManualDuplexFlag(0);
 }
 
 TEST_F(WindowDialogsTest, AScanInAppModeRenewsAUsedNameAndChecksTheMailProgramAndTheFolder) {
