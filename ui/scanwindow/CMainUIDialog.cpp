@@ -156,6 +156,8 @@ bool KeyDown(int virtKey) {
 
 } // namespace
 
+std::atomic<int> CMainUIDialog::s_nDriverUsers{0};
+
 BEGIN_MESSAGE_MAP(CMainUIDialog, CDialog)
 ON_BN_CLICKED(CTRL_CLOSE, OnClose)
 ON_WM_CLOSE()
@@ -299,6 +301,8 @@ BOOL CMainUIDialog::OnInitDialog() {
     RefreshSettingControls(TRUE);
     ResetPreviewImage();
     g_LLD.LoadDriver(); // a missing driver shows when the device is opened
+    m_bDriverHeld = true;
+    ++s_nDriverUsers;
 
     UpdateTitle();
     m_tabBasic.SetBitmap(IDB_TAB_ACTIVE);
@@ -632,7 +636,12 @@ void CMainUIDialog::RequestCloseSource() {
 void CMainUIDialog::OnDestroy() {
     StopDeviceEvents(this); // from here on no device event reaches this window
     RestoreFrontRotation();
-    g_LLD.UnloadDriver();
+    // The driver is shared: app mode's next window is up before the old one goes, and keeps using it.
+    if (m_bDriverHeld) {
+        m_bDriverHeld = false;
+        if (--s_nDriverUsers == 0)
+            g_LLD.UnloadDriver();
+    }
     if (!g_bNoUI)
         SaveCurrentSettingOnExit();
     if (g_bAppMode && m_pDlg_ImgSaveSets != nullptr)

@@ -25,6 +25,7 @@
 
 #include "platform/user/afxwin.h"
 
+#include <atomic>
 #include <memory>
 
 class CScanProgressDlg;
@@ -264,4 +265,7 @@ private:
     DWORD m_dwThreadId = 0;
     bool m_bPumping = false;
     HHOOK m_hMsgHook = nullptr; // the hook this window installed
+    // The windows that loaded the driver and have not yet gone: the last one unloads it.
+    static std::atomic<int> s_nDriverUsers;
+    bool m_bDriverHeld = false;
 };

@@ -196,6 +196,28 @@ TEST_F(EntryTest, CloseAndTheCloseBoxAskTheApplicationDisableEndsTheWindow) {
     EXPECT_EQ(ThreadWindowCount(), m_windowsBefore);
 }
 
+TEST_F(EntryTest, InAppModeTheNextEnablesWindowScansToo) {
+    TW_ONEVALUE on{TWTY_BOOL, 1};
+    auto* container = static_cast<TW_ONEVALUE*>(std::malloc(sizeof(TW_ONEVALUE)));
+    *container = on;
+    TW_CAPABILITY cap{0x8123, TWON_ONEVALUE, container};
+    ASSERT_EQ(Dsm(&m_source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap), TWRC_SUCCESS);
+    std::free(container);
+    ASSERT_EQ(Enable(true), TWRC_SUCCESS);
+    HWND first = SourceWindow();
+    ASSERT_EQ(Disable(), TWRC_SUCCESS);
+    ASSERT_EQ(Enable(true), TWRC_SUCCESS);
+    HWND window = SourceWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_NE(window, first);
+    EXPECT_FALSE(IsWindow(first)) << "the new window replaces the old one";
+    ut::Click(GetDlgItem(window, 20006));
+    ProcessEvent();
+    EXPECT_TRUE(m_modalTexts.empty()) << (m_modalTexts.empty() ? "" : platform::ToUtf8(m_modalTexts[0]));
+    EXPECT_TRUE(Notified(MSG_XFERREADY)) << "the old window's end leaves the driver to the new one";
+    EXPECT_EQ(CallsOf("ScanDrv_Open").size(), 1u);
+}
+
 TEST_F(EntryTest, InAppModeTheWindowOutlivesDisableAndGoesWithTheSource) {
     TW_ONEVALUE on{TWTY_BOOL, 1};
     auto* container = static_cast<TW_ONEVALUE*>(std::malloc(sizeof(TW_ONEVALUE)));
