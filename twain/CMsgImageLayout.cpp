@@ -15,11 +15,12 @@ TW_UINT16 CMsgImageLayout::Handle(TwainCall* pCall) {
     case MSG_GETDEFAULT:
         if (layout == nullptr)
             return FailWith(TWCC_BADVALUE);
-        // Office asks for an A4-wide letter frame; every other host gets an empty one.
-        layout->Frame.Left = FloatToFix32(0.0f);
-        layout->Frame.Top = FloatToFix32(0.0f);
-        layout->Frame.Right = FloatToFix32(g_bHostOffice ? 8.5f : 0.0f);
-        layout->Frame.Bottom = FloatToFix32(g_bHostOffice ? 11.69f : 0.0f);
+        // Office asks for an A4-wide letter frame (8.5 by 11.69 inches, the fractions as Office hosts have always
+        // been given them); every other host gets an empty one.
+        layout->Frame.Left = TW_FIX32{0, 0};
+        layout->Frame.Top = TW_FIX32{0, 0};
+        layout->Frame.Right = g_bHostOffice ? TW_FIX32{8, 32768} : TW_FIX32{0, 0};
+        layout->Frame.Bottom = g_bHostOffice ? TW_FIX32{11, 45219} : TW_FIX32{0, 0};
         layout->DocumentNumber = 4;
         layout->PageNumber = 88;
         layout->FrameNumber = 1;

@@ -132,7 +132,7 @@ TEST_F(ImageInfoTest, LayoutReportsAFixedFrameAndTakesTheApplicationsOne) {
     EXPECT_EQ(+layout.Frame.Right.Whole, 8);
     EXPECT_EQ(+layout.Frame.Right.Frac, 32768);
     EXPECT_EQ(+layout.Frame.Bottom.Whole, 11);
-    EXPECT_NEAR(+layout.Frame.Bottom.Frac, 45219, 1) << "11.69 inches";
+    EXPECT_EQ(+layout.Frame.Bottom.Frac, 45219) << "11.69 inches";
 
     float left = 0, top = 0, right = 0, bottom = 0;
     EXPECT_FALSE(GetApplicationFrame(left, top, right, bottom));
