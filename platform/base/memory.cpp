@@ -28,6 +28,7 @@ Blocks& TheBlocks() {
 std::atomic<SIZE_T> g_allocationCap{~SIZE_T(0)};
 std::mutex g_memoryStatusLock;
 std::optional<MEMORYSTATUSEX> g_memoryStatus;
+std::atomic<bool> g_memoryStatusFails{false};
 
 void* Allocate(SIZE_T bytes) {
     if (bytes > g_allocationCap.load()) {
@@ -178,6 +179,10 @@ BOOL GlobalMemoryStatusEx(LPMEMORYSTATUSEX status) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    if (g_memoryStatusFails) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    }
     {
         std::lock_guard guard(g_memoryStatusLock);
         if (g_memoryStatus) {
@@ -226,6 +231,10 @@ void SetAllocationCap(std::optional<SIZE_T> bytes) {
 void SetMemoryStatus(std::optional<MEMORYSTATUSEX> status) {
     std::lock_guard guard(g_memoryStatusLock);
     g_memoryStatus = status;
+}
+
+void SetMemoryStatusFails(bool fails) {
+    g_memoryStatusFails = fails;
 }
 
 } // namespace platform::testing

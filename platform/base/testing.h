@@ -38,6 +38,8 @@ void SetDiskFreeSpace(std::optional<ULONGLONG> bytes);
 
 // What GlobalMemoryStatusEx reports (dwLength is set by the call).
 void SetMemoryStatus(std::optional<MEMORYSTATUSEX> status);
+// While set, GlobalMemoryStatusEx fails (FALSE, ERROR_NOT_SUPPORTED).
+void SetMemoryStatusFails(bool fails);
 
 // GlobalAlloc/LocalAlloc/HeapAlloc of more than `bytes` in one block fail with ERROR_NOT_ENOUGH_MEMORY.
 void SetAllocationCap(std::optional<SIZE_T> bytes);

@@ -42,6 +42,7 @@ protected:
         g_nXferPageCount = 0;
         platform::testing::SetTickCount(std::nullopt);
         platform::testing::SetMemoryStatus(std::nullopt);
+        platform::testing::SetMemoryStatusFails(false);
         FreeCapabilityTable();
         TransferTestRoot::TearDown();
     }
@@ -237,6 +238,20 @@ TEST_F(PendingXferTest, NextPageNeedsDiskAndMemory) {
         platform::testing::SetDiskFreeSpace(100ULL << 30);
         platform::testing::SetMemoryStatus(std::nullopt);
     }
+}
+
+// Memory the system cannot tell about does not stop the job: the next page is announced.
+TEST_F(PendingXferTest, AFailedMemoryQueryCountsAsEnough) {
+    platform::testing::SetMemoryStatusFails(true);
+    TransferPage(1);
+    g_nDevPageCount = 2;
+    m_manager.Clear();
+    TW_PENDINGXFERS pending{};
+    EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    EXPECT_EQ(+pending.Count, 1);
+    EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_XFERREADY});
+    EXPECT_TRUE(m_window->errors.empty());
+    EXPECT_FALSE(g_b_devmon_close);
 }
 
 TEST_F(PendingXferTest, GetCountsPagesByStateAndFeeder) {
