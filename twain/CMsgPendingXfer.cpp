@@ -80,8 +80,9 @@ int ManualDuplexWait(DWORD timeoutMs, BOOL* pauseEnded) {
             }
             if (answer == kNoteCancelled || g_bCancelScan)
                 return 0; // the note's Cancel has stopped the device
+            // The device closed the note: the state that closed it (the end of the pause, of the job) is waiting.
             *pauseEnded = TRUE;
-            return 1;
+            break;
         }
         case kDevStateHideDuplexNote:
             DebugPrint(u"Hide Manual Duplex Dialog");

@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -112,6 +113,12 @@ public:
     }
     void EnableMainWindow(BOOL value) override { enabled = value; }
     CScanProgress* GetScanProgress() override { return &progress; }
+    // The manual-duplex note: what the user and the device do while it is up, then how it ended (IDOK: the device
+    // closed it).
+    INT_PTR RunManualDuplexNote() override {
+        ++notes;
+        return duplexNote ? duplexNote() : 1; // IDOK
+    }
 
     ScanParam param{};
     int dpi = 75;
@@ -123,6 +130,8 @@ public:
     BOOL closeOnActivate = TRUE;
     std::vector<std::string> errors;
     RecordingProgress progress;
+    std::function<INT_PTR()> duplexNote;
+    int notes = 0;
 };
 
 // A page as the device renders it: rows top first, packed.

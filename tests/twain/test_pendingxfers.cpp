@@ -16,6 +16,7 @@
 #include "twain/DeviceState.h"
 #include "twain/HostFlags.h"
 
+#include "scanner/PaperTables.h"
 #include "scanner/ScanFlags.h"
 
 #include <chrono>
@@ -43,6 +44,7 @@ protected:
         platform::testing::SetTickCount(std::nullopt);
         platform::testing::SetMemoryStatus(std::nullopt);
         platform::testing::SetMemoryStatusFails(false);
+        SetManualDuplexFlag(0);
         FreeCapabilityTable();
         TransferTestRoot::TearDown();
     }
@@ -252,6 +254,44 @@ TEST_F(PendingXferTest, AFailedMemoryQueryCountsAsEnough) {
     EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_XFERREADY});
     EXPECT_TRUE(m_window->errors.empty());
     EXPECT_FALSE(g_b_devmon_close);
+}
+
+// The two minutes the end of a transfer waits for the next page start again when a manual-duplex pause ends: the
+// user may take longer than that to turn the stack over.
+TEST_F(PendingXferTest, ManualDuplexPauseRestartsTheWaitForTheNextPage) {
+    SetManualDuplexFlag(1);
+    if (g_devStateEvent.load() == nullptr)
+        g_devStateEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    TransferPage(1);
+    platform::testing::SetTickCount(1000);
+    // The fronts are done: the device waits for the stack to be turned over.
+    SetDevState(kDevStateShowDuplexNote);
+    SetEvent(g_devStateEvent);
+    m_window->duplexNote = [] {
+        // Three minutes later the device has the stack back, ends its pause (which closes the note) and soon has
+        // the first back side.
+        platform::testing::AdvanceTickCount(180000);
+        SetDevState(kDevStateHideDuplexNote);
+        SetEvent(g_devStateEvent);
+        g_nDevPageCount = 2;
+        return static_cast<INT_PTR>(1); // IDOK: the device closed the note
+    };
+    m_manager.Clear();
+    std::vector<std::u16string> notes;
+    platform::debug::SetSink([&notes](std::u16string_view line) {
+        if (line.find(u"Manual Duplex Dialog") != std::u16string_view::npos)
+            notes.emplace_back(line);
+    });
+    TW_PENDINGXFERS pending{};
+    const TW_UINT16 rc = Pending(MSG_ENDXFER, pending);
+    platform::debug::SetSink(nullptr);
+    EXPECT_EQ(rc, TWRC_SUCCESS) << "no timeout: the wait started afresh at the end of the pause";
+    EXPECT_EQ(notes, (std::vector<std::u16string>{u"Show Manual Duplex Dialog", u"Hide Manual Duplex Dialog"}))
+        << "the end of the pause that closed the note is taken up";
+    EXPECT_EQ(m_window->notes, 1);
+    EXPECT_EQ(+pending.Count, 1);
+    EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_XFERREADY});
+    EXPECT_TRUE(m_window->errors.empty());
 }
 
 TEST_F(PendingXferTest, GetCountsPagesByStateAndFeeder) {
