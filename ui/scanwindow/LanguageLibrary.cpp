@@ -16,7 +16,8 @@ HMODULE g_library = nullptr;
 HINSTANCE g_previousResourceHandle = nullptr;
 
 // The module's folder (up to and including its last backslash) + the library name with the language code in place
-// of "XXXX"; sets g_bHebrew for "he" and "ar".
+// of "XXXX"; g_bHebrew follows the language: set for "he" and "ar", cleared for the others (the user may have
+// changed the language since an earlier window).
 CString GetResourceLibraryPath() {
     WCHAR module[MAX_PATH] = {};
     ::GetModuleFileNameW(AfxGetInstanceHandle(), module, MAX_PATH);
@@ -29,6 +30,8 @@ CString GetResourceLibraryPath() {
     if (wcscmp(code, u"he") == 0 || wcscmp(code, u"ar") == 0) {
         g_bHebrew = TRUE;
         DebugPrint(u"g_bHebrew = TRUE;");
+    } else {
+        g_bHebrew = FALSE;
     }
     return path;
 }

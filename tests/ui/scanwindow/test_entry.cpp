@@ -125,7 +125,9 @@ TEST_F(EntryTest, TheWindowInEachLanguage) {
     };
     const Case cases[] = {{u"English", "enus", u"KVX 7731 TWAIN (USB)", u"Scan"},
                           {u"Simplified_Chinese", "zhcn", u"KVX 7731 TWAIN (USB)", u"扫描"},
-                          {u"Hebrew", "he", u"(KVX 7731 TWAIN (USB", u"סריקה"}};
+                          {u"Hebrew", "he", u"(KVX 7731 TWAIN (USB", u"סריקה"},
+                          // The user changed back: the next window reads left to right again.
+                          {u"English", "enus", u"KVX 7731 TWAIN (USB)", u"Scan"}};
     for (const Case& c : cases) {
         SetLanguage(c.registryName);
         ASSERT_EQ(Enable(true), TWRC_SUCCESS) << c.code;
