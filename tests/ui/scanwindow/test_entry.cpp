@@ -96,6 +96,15 @@ protected:
         TW_USERINTERFACE ui{static_cast<TW_BOOL>(showUI ? 1 : 0), 0, nullptr};
         return Dsm(&m_source, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui);
     }
+    // The custom capability 0x8123 on: the source runs in app mode.
+    TW_UINT16 SetAppMode() {
+        auto* container = static_cast<TW_ONEVALUE*>(std::malloc(sizeof(TW_ONEVALUE)));
+        *container = TW_ONEVALUE{TWTY_BOOL, 1};
+        TW_CAPABILITY cap{0x8123, TWON_ONEVALUE, container};
+        const TW_UINT16 rc = Dsm(&m_source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap);
+        std::free(container);
+        return rc;
+    }
     TW_UINT16 Disable() {
         TW_USERINTERFACE ui{};
         return Dsm(&m_source, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
@@ -199,12 +208,7 @@ TEST_F(EntryTest, CloseAndTheCloseBoxAskTheApplicationDisableEndsTheWindow) {
 }
 
 TEST_F(EntryTest, InAppModeTheNextEnablesWindowScansToo) {
-    TW_ONEVALUE on{TWTY_BOOL, 1};
-    auto* container = static_cast<TW_ONEVALUE*>(std::malloc(sizeof(TW_ONEVALUE)));
-    *container = on;
-    TW_CAPABILITY cap{0x8123, TWON_ONEVALUE, container};
-    ASSERT_EQ(Dsm(&m_source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap), TWRC_SUCCESS);
-    std::free(container);
+    ASSERT_EQ(SetAppMode(), TWRC_SUCCESS);
     ASSERT_EQ(Enable(true), TWRC_SUCCESS);
     HWND first = SourceWindow();
     ASSERT_EQ(Disable(), TWRC_SUCCESS);
@@ -221,12 +225,7 @@ TEST_F(EntryTest, InAppModeTheNextEnablesWindowScansToo) {
 }
 
 TEST_F(EntryTest, InAppModeTheWindowOutlivesDisableAndGoesWithTheSource) {
-    TW_ONEVALUE on{TWTY_BOOL, 1};
-    auto* container = static_cast<TW_ONEVALUE*>(std::malloc(sizeof(TW_ONEVALUE)));
-    *container = on;
-    TW_CAPABILITY cap{0x8123, TWON_ONEVALUE, container};
-    ASSERT_EQ(Dsm(&m_source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap), TWRC_SUCCESS);
-    std::free(container);
+    ASSERT_EQ(SetAppMode(), TWRC_SUCCESS);
     ASSERT_EQ(Enable(true), TWRC_SUCCESS);
     HWND window = SourceWindow();
     ASSERT_NE(window, nullptr);
