@@ -93,6 +93,10 @@ TW_UINT16 CMsgImageMemXfer::Handle(TwainCall* pCall) {
     xfer->XOffset = 0;
     // A row that does not fit the buffer, or one already begun, goes on in pieces.
     const bool pieces = length < bytesPerRow || m_nRowOffset > 0;
+    // The window is free again once the last row has been read, while that row may still be going out in pieces:
+    // a page size changed meanwhile must not make the rest of the row reach past the row held here.
+    if (m_nRowOffset > 0 && rowBytes > m_nRowBufferSize)
+        return FailWith(TWCC_SEQERROR);
     TW_UINT32 rows = pieces ? 0 : length / bytesPerRow;
     BYTE* destination = memory;
     if (pieces && m_nRowOffset == 0) {

@@ -287,6 +287,19 @@ TEST_F(PageTransferTest, MemoryTransferColumnsOfBlackAndWhitePiecesStopAtTheRows
     }
 }
 
+// The last row of a flatbed page frees the window while the row may still be going out in pieces: a new page size
+// from a new scan is refused rather than read past the row held for the pieces.
+TEST_F(PageTransferTest, MemoryTransferPiecesOfARowOutliveNoChangeOfPageSize) {
+    Announce(2, 75, 40, 1); // one 120-byte row
+    std::vector<BYTE> buffer;
+    TW_IMAGEMEMXFER xfer{};
+    ASSERT_EQ(MemCall(buffer, xfer, 30), TWRC_SUCCESS);
+    EXPECT_FALSE(m_window->busy) << "the page's last row is read";
+    m_window->width = 4000; // the window scans again, a larger page
+    EXPECT_EQ(MemCall(buffer, xfer, 30), TWRC_FAILURE);
+    EXPECT_EQ(Condition(), TWCC_SEQERROR);
+}
+
 // A page that runs out before its rows do cannot be read on: the transfer fails with TWCC_OPERATIONERROR.
 TEST_F(PageTransferTest, MemoryTransferOfAPageThatEndsEarlyFails) {
     Announce(1, 75, 60, 40);
