@@ -87,8 +87,12 @@ void GetSystemInfo(LPSYSTEM_INFO info) {
     info->dwPageSize = kPageSize;
     info->lpMinimumApplicationAddress = reinterpret_cast<LPVOID>(0x10000);
     info->lpMaximumApplicationAddress = reinterpret_cast<LPVOID>(0x7FFFFFFEFFFFULL);
-    long processors = sysconf(_SC_NPROCESSORS_ONLN);
-    info->dwNumberOfProcessors = processors > 0 ? static_cast<DWORD>(processors) : 1;
+    // Asked once: the C library reads it from sysfs at every call, and callers ask for the granularity per view.
+    static const DWORD processors = [] {
+        const long online = sysconf(_SC_NPROCESSORS_ONLN);
+        return online > 0 ? static_cast<DWORD>(online) : 1;
+    }();
+    info->dwNumberOfProcessors = processors;
     info->dwActiveProcessorMask =
         info->dwNumberOfProcessors >= 64 ? ~DWORD_PTR(0) : (DWORD_PTR(1) << info->dwNumberOfProcessors) - 1;
     info->dwProcessorType = 8664;
