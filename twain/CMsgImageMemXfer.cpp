@@ -118,16 +118,24 @@ TW_UINT16 CMsgImageMemXfer::Handle(TwainCall* pCall) {
     CImage& page = assistor->GetPageImage();
     int rowsDone = window->GetPageCount();
     xfer->YOffset = static_cast<TW_UINT32>(rowsDone);
-    TW_UINT32 copied = 0;
-    for (; copied < rows && rowsDone < height; ++copied) {
+    const TW_UINT32 copied = rowsDone < height ? std::min(rows, static_cast<TW_UINT32>(height - rowsDone)) : 0;
+    if (copied > 0) {
+        // The rows lie one after the other in the page: one read for the buffer, then each row moves to its place
+        // (the last one first, so none is overwritten before it moved) and gets its zero filler.
+        const unsigned bytes = copied * rowBytes;
         unsigned read = 0;
-        if (page.ReadMappedData(destination, rowBytes, &read) != 0 || read != rowBytes) {
-            window->SetPageCount(rowsDone);
+        if (page.ReadMappedData(destination, bytes, &read) != 0 || read != bytes) {
+            window->SetPageCount(rowsDone + static_cast<int>(read / rowBytes));
             return FailWith(TWCC_OPERATIONERROR);
         }
-        std::memset(destination + rowBytes, 0, bytesPerRow - rowBytes);
-        destination += bytesPerRow;
-        ++rowsDone;
+        if (bytesPerRow != rowBytes) {
+            for (TW_UINT32 r = copied; r-- > 0;) {
+                BYTE* row = destination + static_cast<size_t>(r) * bytesPerRow;
+                std::memmove(row, destination + static_cast<size_t>(r) * rowBytes, rowBytes);
+                std::memset(row + rowBytes, 0, bytesPerRow - rowBytes);
+            }
+        }
+        rowsDone += static_cast<int>(copied);
         if (rowsDone == height) {
             DebugPrint(u"twain transfer end .");
             if (window->GetScanSource() == 0) {
