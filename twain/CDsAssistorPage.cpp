@@ -98,8 +98,10 @@ int CDsAssistor::ScanToImageBuf_mapfile(CScanWindow* dlg, int width, int height,
                 poller = CreateThread(nullptr, 0, ScanProgressThread, dlg, 0, nullptr);
             int count = 0;
             const int read = g_LLD.DevMon_ReadScanData(row, static_cast<int>(rowBytes), &count);
-            g_bFirstRowRead = 1;
-            if (poller != nullptr) {
+            if (poller == nullptr) {
+                g_bFirstRowRead = 1;
+            } else {
+                FirstRowRead();
                 WaitForSingleObject(poller, INFINITE);
                 CloseHandle(poller);
                 if (g_nProgressBase != 0)

@@ -12,9 +12,12 @@
 #include "settings/SystemProbes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -29,7 +32,6 @@ namespace {
 constexpr int kRotation = 16;          // the rotation code in ScanParam::adv
 constexpr int kStripe = 500;           // columns (or rows, for 180 degrees) turned in one call
 constexpr DWORD kPollMs = 200;         // the progress poll's period
-constexpr DWORD kPollStepMs = 10;      // how soon the poller notices the first row
 constexpr int kNotRun = INT_MIN;       // g_iScanThreadRet before Scanthread has set it
 constexpr int kLineScanning = 15;      // line poll status: the mechanism scans the page being read
 constexpr int kLineTransferring = 254; // the page is scanned and waits to be read
@@ -38,7 +40,19 @@ bool StatusIsScanning(int status) {
     return status == kLineScanning || status == kLineTransferring;
 }
 
+// The poller sleeps between its polls until the first row has been read, and is woken at once when it has.
+std::mutex g_firstRowLock;
+std::condition_variable g_firstRowRead;
+
 } // namespace
+
+void FirstRowRead() {
+    {
+        std::lock_guard lock(g_firstRowLock);
+        g_bFirstRowRead = 1;
+    }
+    g_firstRowRead.notify_all();
+}
 
 int PageBitsPerPixel(int colour) {
     switch (colour) {
@@ -201,8 +215,8 @@ DWORD WINAPI ScanProgressThread(void* argument) {
         g_LLD.DevMon_GetCurTransferSize(&size, &done);
         if (scanning && line == 0 && size > 0 && size >= done)
             post((static_cast<std::int64_t>(done) * 10 + 10) / size + 80);
-        for (DWORD waited = 0; waited < kPollMs && !g_bFirstRowRead; waited += kPollStepMs)
-            Sleep(kPollStepMs);
+        std::unique_lock lock(g_firstRowLock);
+        g_firstRowRead.wait_for(lock, std::chrono::milliseconds(kPollMs), [] { return g_bFirstRowRead != 0; });
     } while (!g_bFirstRowRead);
     if (StatusIsScanning(status)) {
         g_nProgressBase = 90;

@@ -34,6 +34,8 @@ extern std::atomic<int> g_nPageWidthBeforeFix;
 // Thread procedures: the argument of Scanthread is the assistor, of ScanProgressThread the window.
 DWORD WINAPI Scanthread(void* assistor);
 DWORD WINAPI ScanProgressThread(void* window);
+// Sets g_bFirstRowRead and wakes the polling thread from its wait between two polls.
+void FirstRowRead();
 
 // Scans the page now: Scanthread under the window's progress dialog (without one, the thread alone), and waits for
 // it. Answers g_iScanThreadRet; -1 when the thread could not run at all.
