@@ -19,6 +19,7 @@
 #include "scanner/PaperTables.h"
 #include "scanner/ScanFlags.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -189,6 +190,30 @@ TEST_F(PendingXferTest, FeederEndsAtOnceWithoutAJobToWaitFor) {
         ExpectJobClosed("no next page");
         g_bCancelScan = FALSE;
     }
+}
+
+// A cancel while the end of a transfer waits for the next page ends the wait and the job without an error.
+TEST_F(PendingXferTest, CancelDuringTheWaitEndsTheJob) {
+    TransferPage(1);
+    platform::testing::SetTickCount(1000); // the two minutes never pass by themselves
+    std::atomic<bool> ended{false};
+    std::thread user([&ended] {
+        Sleep(200);
+        g_bCancelScan = TRUE;
+        // Should the cancel go unnoticed, the wait's own end makes the test fail instead of hang.
+        for (int i = 0; i < 3000 && !ended; ++i)
+            Sleep(10);
+        if (!ended)
+            platform::testing::AdvanceTickCount(120000);
+    });
+    TW_PENDINGXFERS pending{};
+    const TW_UINT16 rc = Pending(MSG_ENDXFER, pending);
+    ended = true;
+    user.join();
+    EXPECT_EQ(rc, TWRC_SUCCESS) << "the cancel, not the two minutes, ended the wait";
+    EXPECT_EQ(+pending.Count, 0);
+    EXPECT_TRUE(m_window->errors.empty());
+    ExpectJobClosed("cancelled while waiting");
 }
 
 // A driver error during the wait ends it at once and is shown; the driver's second success (200) is no error.
