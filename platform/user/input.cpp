@@ -10,23 +10,19 @@ namespace platform::user {
 
 namespace {
 
-struct Cursor {
-    HINSTANCE module = nullptr;
-    ULONG_PTR id = 0;
-    std::vector<BYTE> file; // a resource cursor's .cur file, copied: the module may go before the handle
-};
-
-// Cursors are shared: loading the same one twice gives the same handle, and they are never freed (a handle may
-// outlive the module that loaded it, so the table is not destroyed with it).
+// Cursors are shared: loading the same one twice gives the same handle, and they are never freed. A handle may
+// outlive the module that loaded it (the cursor shape is the process's), so the table is the process's too, kept
+// with the state every module's copy shares: a module loaded again finds its cursors there. A resource cursor is the
+// same only with the same file, since another module may come to the address of one that is gone.
 HCURSOR SharedCursor(HINSTANCE module, ULONG_PTR id, const BYTE* file = nullptr, DWORD size = 0) {
-    static std::mutex mutex;
-    static auto* cursors = new std::vector<Cursor*>();
-    std::lock_guard<std::mutex> lock(mutex);
-    for (Cursor* c : *cursors)
-        if (c->module == module && c->id == id)
-            return reinterpret_cast<HCURSOR>(c);
-    cursors->push_back(new Cursor{module, id, file ? std::vector<BYTE>(file, file + size) : std::vector<BYTE>()});
-    return reinterpret_cast<HCURSOR>(cursors->back());
+    State& g = G();
+    std::vector<BYTE> bytes = file ? std::vector<BYTE>(file, file + size) : std::vector<BYTE>();
+    std::lock_guard<std::mutex> lock(g.cursorsLock);
+    for (const std::unique_ptr<CursorObject>& c : g.cursors)
+        if (c->module == module && c->id == id && c->file == bytes)
+            return reinterpret_cast<HCURSOR>(c.get());
+    g.cursors.push_back(std::make_unique<CursorObject>(CursorObject{module, id, std::move(bytes)}));
+    return reinterpret_cast<HCURSOR>(g.cursors.back().get());
 }
 
 std::uint32_t Read16(const BYTE* p) {
@@ -378,11 +374,11 @@ UINT GetDoubleClickTime() {
 namespace platform::user {
 // The system cursor id of a cursor handle (32512 = arrow...), 0 for a cursor from a module's resources.
 ULONG_PTR CursorSystemId(HCURSOR cursor) {
-    auto* c = reinterpret_cast<const Cursor*>(cursor);
+    auto* c = reinterpret_cast<const CursorObject*>(cursor);
     return (c && !c->module) ? c->id : 0;
 }
 bool IconResource(HICON icon, HINSTANCE* module, ULONG_PTR* id) {
-    auto* c = reinterpret_cast<const Cursor*>(icon);
+    auto* c = reinterpret_cast<const CursorObject*>(icon);
     if (!c || !c->module || !(c->id & 0x10000))
         return false;
     *module = c->module;
@@ -394,7 +390,7 @@ bool IconResource(HICON icon, HINSTANCE* module, ULONG_PTR* id) {
 // bytes, offset), then a BITMAPINFOHEADER whose height counts both masks, the colour table, the XOR mask and the
 // AND mask, bottom row first, rows padded to 4 bytes. Only 1-bit images are read.
 BOOL GetCursorPicture(HCURSOR cursor, CursorPicture* out) {
-    const auto* c = reinterpret_cast<const Cursor*>(cursor);
+    const auto* c = reinterpret_cast<const CursorObject*>(cursor);
     if (!c || !out || c->file.size() < 6 + 16)
         return FALSE;
     const BYTE* f = c->file.data();

@@ -121,6 +121,13 @@ struct ThreadQueue {
     int inSend = 0;
 };
 
+// A cursor or icon handle points to one of these.
+struct CursorObject {
+    HINSTANCE module = nullptr;
+    ULONG_PTR id = 0;
+    std::vector<BYTE> file; // a resource cursor's .cur file, copied: the module may go before the handle
+};
+
 struct State {
     std::mutex mutex;
     std::unordered_map<HWND, std::shared_ptr<Window>> windows;
@@ -137,6 +144,8 @@ struct State {
     // Input shared by the process.
     POINT cursor{0, 0};
     HCURSOR cursorShape = nullptr;
+    std::mutex cursorsLock; // the cursors alone, so they load under no other lock
+    std::vector<std::unique_ptr<CursorObject>> cursors;
     HWND foreground = nullptr;
     HWND hoverWindow = nullptr; // the window the mouse was last over
     HWND trackLeave = nullptr;  // a window that asked for WM_MOUSELEAVE

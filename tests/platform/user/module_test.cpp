@@ -30,6 +30,9 @@ TEST(ModuleUnload, WhatAModuleLeftRunningGoesWithIt) {
     PostThreadMessageW(GetCurrentThreadId(), WM_USER, 0, 0);
     ut::RunPendingMessages();
 
+    // The cursor it set is still the process's shape: the same handle as this module's own of that system cursor.
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_SIZEWE)) << "every module shares the process's cursors";
+
     // The built-in classes it may have registered first still serve this module.
     HWND button =
         CreateWindowExW(0, u"Button", u"mine", WS_OVERLAPPEDWINDOW, 0, 0, 40, 20, nullptr, nullptr, nullptr, nullptr);

@@ -1,6 +1,6 @@
 // A module with its own copy of platform_user that leaves behind, on its caller's thread, what a module unloaded in
 // the middle of its work would: a top-level window with a child, a window class, a message hook and a timer, all
-// running its code.
+// running its code, and the cursor shape it set.
 #include "platform/user/winuser.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
@@ -31,5 +31,6 @@ EXPORT HWND LeavingModuleLeaveThings() {
     SetWindowsHookExW(WH_GETMESSAGE, LeftHook, nullptr, GetCurrentThreadId());
     SetTimer(nullptr, 0, 1, LeftTimer);
     PostMessageW(window, WM_USER, 0, 0);
+    SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
     return window;
 }
