@@ -35,7 +35,7 @@ struct Shares {
     std::map<std::pair<unsigned long long, unsigned long long>, std::vector<Opener>> opens;
 };
 
-// Freed with the module only when none of its files is left open.
+// Freed with the module only when none of its files is left open; else kept by the process with them.
 Shares& TheShares() {
     static auto* shares = [] {
         auto* created = new Shares;
@@ -43,6 +43,8 @@ Shares& TheShares() {
             [](void* object) {
                 if (auto* unused = static_cast<Shares*>(object); unused->opens.empty())
                     delete unused;
+                else
+                    platform::KeepForProcess(unused);
             },
             created);
         return created;

@@ -20,11 +20,13 @@ struct Table {
 };
 
 // Kept past every static destructor (they may close handles). Freed with the module only when no handle is left
-// open: an open object stays the process's, as on Windows.
+// open: an open object stays the process's, as on Windows (an event a module keeps for its whole life, say).
 void FreeIfEmpty(void* object) {
     auto* table = static_cast<Table*>(object);
     if (std::none_of(table->slots.begin(), table->slots.end(), [](const auto& slot) { return slot != nullptr; }))
         delete table;
+    else
+        platform::KeepForProcess(table);
 }
 
 Table& TheTable() {

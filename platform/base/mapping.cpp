@@ -54,7 +54,7 @@ struct Views {
     std::map<const char*, View> byAddress;
 };
 
-// Freed with the module only when none of its views is left mapped.
+// Freed with the module only when none of its views is left mapped; else kept by the process with them.
 Views& TheViews() {
     static auto* views = [] {
         auto* created = new Views;
@@ -62,6 +62,8 @@ Views& TheViews() {
             [](void* object) {
                 if (auto* unused = static_cast<Views*>(object); unused->byAddress.empty())
                     delete unused;
+                else
+                    platform::KeepForProcess(unused);
             },
             created);
         return created;
