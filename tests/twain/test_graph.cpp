@@ -214,7 +214,7 @@ TEST_F(GraphTest, AssistorStartsAt300EvenWithoutMemory) {
     EXPECT_EQ(assistor.GetConditionCode(), TWCC_SUCCESS);
     EXPECT_EQ(assistor.GetAppId(), 0u);
     const TW_IDENTITY& identity = assistor.GetDsIdentity();
-    EXPECT_EQ(identity.Id, 0u);
+    EXPECT_EQ(+identity.Id, 0u);
     EXPECT_STREQ(identity.Manufacturer, "Korvel") << "the source still names itself to the manager";
     EXPECT_STREQ(identity.ProductName, "KVX 7731 TWAIN");
     EXPECT_STREQ(identity.Version.Info, " 1.030");

@@ -100,7 +100,7 @@ TEST_F(HostFlagsTest, SecondConnectionIsRefusedAndChangesNothing) {
     TwainCall call{&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &ds};
     ASSERT_EQ(m_assistor->ConnectApp(&call), TWRC_SUCCESS);
     EXPECT_EQ(m_assistor->GetAppId(), 21u);
-    EXPECT_EQ(m_assistor->GetDsIdentity().Id, 4u);
+    EXPECT_EQ(+m_assistor->GetDsIdentity().Id, 4u);
 
     TW_IDENTITY intruder = MakeAppIdentity(22);
     TW_IDENTITY otherDs = ds;
@@ -109,7 +109,7 @@ TEST_F(HostFlagsTest, SecondConnectionIsRefusedAndChangesNothing) {
     EXPECT_EQ(m_assistor->ConnectApp(&second), TWRC_FAILURE);
     EXPECT_EQ(m_assistor->GetConditionCode(), TWCC_MAXCONNECTIONS);
     EXPECT_EQ(m_assistor->GetAppId(), 21u);
-    EXPECT_EQ(m_assistor->GetDsIdentity().Id, 4u);
+    EXPECT_EQ(+m_assistor->GetDsIdentity().Id, 4u);
 
     EXPECT_EQ(m_assistor->CloseDS(), TWRC_SUCCESS);
     EXPECT_EQ(m_assistor->GetAppId(), 0u);

@@ -33,7 +33,8 @@ std::vector<std::uint8_t> BmpFile(int w, int h, int bpp, const std::vector<RGBQU
     std::memcpy(file.data() + sizeof(fh), &ih, sizeof(ih));
     if (!table.empty())
         std::memcpy(file.data() + sizeof(fh) + sizeof(ih), table.data(), table.size() * 4);
-    std::memcpy(file.data() + fh.bfOffBits, rows.data(), rows.size());
+    if (!rows.empty())
+        std::memcpy(file.data() + fh.bfOffBits, rows.data(), rows.size());
     return file;
 }
 
