@@ -18,9 +18,9 @@ WCHAR g_path[MAX_PATH];
 void CheckRecord(const ImgSaveSettings& r) {
     for (const WCHAR* text : {r.szFolder, r.szName, r.szType, r.szMailProgram})
         fuzz::Check(wcsnlen(text, MAX_PATH) < MAX_PATH, "every string of the record ends in its field");
-    bool known = false;
+    bool known = false; // in any case: the dialogs write lower case, a file may hold "PDF"
     for (const WCHAR* type : {u"bmp", u"jpg", u"tif", u"pdf", u"png", u"ofd"})
-        known = known || std::u16string(r.szType) == type;
+        known = known || _wcsicmp(r.szType, type) == 0;
     fuzz::Check(known, "the file type is one of the six");
     for (const std::int32_t flag : {r.nOpenFile, r.nOpenFolder, r.nMode, r.nManualDuplex})
         fuzz::Check(flag == 0 || flag == 1, "the switches are 0 or 1");
