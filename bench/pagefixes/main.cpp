@@ -40,8 +40,8 @@ Page Scan(void* lib, int colour) {
     void* device = nullptr;
     if (!open || !read || open("\\\\.\\Usbscan", &device) != 0)
         return page;
-    if (set(device, 300, 300, colour, 0, 0, 9921, 14031, 128, 0) == 0 &&
-        get(device, &page.width, &page.height) == 0 && start(device) == 0) {
+    if (set(device, 300, 300, colour, 0, 0, 9921, 14031, 128, 0) == 0 && get(device, &page.width, &page.height) == 0 &&
+        start(device) == 0) {
         const size_t rowBytes = (static_cast<size_t>(page.width) * (colour == 0 ? 1 : colour == 1 ? 8 : 24) + 7) / 8;
         page.bytes.resize(rowBytes * static_cast<size_t>(page.height));
         page.colour = colour;
@@ -128,9 +128,11 @@ int main(int argc, char** argv) {
             best.total = std::min(best.total, totalMs);
         }
         std::printf("%-16s %8.1f %8.1f %8.1f %8.1f %8.1f   skew %.0f, cropped to %d x %d of %d x %d\n",
-                    colour == 0 ? "black and white" : colour == 1 ? "grey" : "colour", best.grey, best.deskew,
-                    best.rotate, best.crop, best.total, angle, crop.outWidth, crop.outHeight, page.width,
-                    page.height);
+                    colour == 0   ? "black and white"
+                    : colour == 1 ? "grey"
+                                  : "colour",
+                    best.grey, best.deskew, best.rotate, best.crop, best.total, angle, crop.outWidth, crop.outHeight,
+                    page.width, page.height);
     }
     dlclose(lib);
     std::error_code ignored;
