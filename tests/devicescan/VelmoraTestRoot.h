@@ -11,13 +11,15 @@
 #include "platform/base/windows.h"
 #include "settings/IniPath.h"
 #include "settings/Language.h"
+#include "tests/support/IniText.h"
+#include "tests/support/TempRoot.h"
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <string>
+
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 class VelmoraTestRoot : public velmoratest::TestRoot {
 protected:
@@ -37,14 +39,8 @@ protected:
 
     // The INI file is read-only for the program: tests write it whole, keeping every value set so far.
     void SetIni(const std::u16string& section, const std::u16string& key, const std::u16string& value) {
-        m_iniValues[Narrow(section)][Narrow(key)] = Narrow(value);
-        std::string text;
-        for (const auto& [name, keys] : m_iniValues) {
-            text += "[" + name + "]\n";
-            for (const auto& [k, v] : keys)
-                text += k + "=" + v + "\n";
-        }
-        WriteBytes(platform::path::ToHostPath(m_ini), text);
+        m_iniText.Set(section, key, value);
+        WriteBytes(platform::path::ToHostPath(m_ini), m_iniText.Text());
     }
 
     // Makes the language library of `code` ("enus", "zhcn", "he") the resource module and its language the
@@ -70,21 +66,9 @@ protected:
             }
     }
 
-    static std::string Narrow(const std::u16string& text) {
-        char out[1024] = {};
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out, nullptr, nullptr);
-        return out;
-    }
-    static std::string ReadBytes(const std::string& hostPath) {
-        std::ifstream in(hostPath, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    static void WriteBytes(const std::string& hostPath, const std::string& bytes) {
-        std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
-        out << bytes;
-    }
+    static std::string Narrow(const std::u16string& text) { return platform::ToUtf8(text); }
 
     WCHAR m_ini[MAX_PATH] = {};
-    std::map<std::string, std::map<std::string, std::string>> m_iniValues;
+    testsupport::IniText m_iniText;
     HMODULE m_library = nullptr;
 };

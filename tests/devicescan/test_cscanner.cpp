@@ -7,7 +7,7 @@
 #include "platform/base/windows.h"
 #include "settings/IniPath.h"
 #include "settings/PlatformFlags.h"
-#include "tests/companions/scandrv/WriteControlFile.h"
+#include "tests/devicescan/velmora_test_root.h"
 
 #include <gtest/gtest.h>
 
@@ -15,23 +15,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <vector>
 
 namespace {
-
-// The DOS name a program passes to LoadLibraryW for a shared object.
-std::u16string LibraryName(const std::string& soPath) {
-    std::u16string dos = platform::path::ToDosPath(soPath);
-    if (dos.size() > 3 && dos.compare(dos.size() - 3, 3, u".so") == 0)
-        dos.replace(dos.size() - 3, 3, u".dll");
-    return dos;
-}
-
-std::string SimulatedDriver() {
-    const char* moduleDir = std::getenv("MODULE_DIR");
-    return std::string(moduleDir ? moduleDir : "") + "/kvxlld.so";
-}
 
 // The test driver that lacks only ScanDrv_GetCurTransferSize, built beside the
 // scanner tests.
@@ -48,41 +34,17 @@ int32_t Read32(const BYTE* p) {
 
 } // namespace
 
-class CScannerTest : public ::testing::Test {
+class CScannerTest : public velmoratest::TestRoot {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/cscanner-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        setenv("PLATFORM_ROOT", m_root.c_str(), 1);
-        platform::testing::SetRoot(m_root);
-        std::filesystem::create_directories(m_root + "/Windows");
-        platform::debug::SetSink([this](std::u16string_view line) {
-            std::lock_guard lock(m_debugLock);
-            m_debug.emplace_back(line);
-        });
-    }
     void TearDown() override {
         scanner.FreeDriver();
         g_bIsPlatformOrca = FALSE;
-        platform::debug::SetSink({});
         platform::testing::SetHostProgramName(nullptr);
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
-    }
-
-    void WriteControl(const std::string& text) { scandrv_test::WriteControlFile(m_root, text); }
-
-    bool DebugHas(std::u16string_view text) {
-        std::lock_guard lock(m_debugLock);
-        for (const std::u16string& line : m_debug)
-            if (line.find(text) != std::u16string::npos)
-                return true;
-        return false;
+        TestRoot::TearDown();
     }
 
     void LoadAndOpen() {
-        ASSERT_EQ(scanner.LoadDriver(LibraryName(SimulatedDriver()).c_str()), 0) << SimulatedDriver();
+        ASSERT_EQ(scanner.LoadDriver(velmoratest::SimulatedDriverName().c_str()), 0) << velmoratest::ModuleDir();
         ASSERT_EQ(scanner.DevMon_Open("\\\\.\\Usbscan", TRUE), 0);
     }
 
@@ -110,29 +72,27 @@ protected:
     }
 
     CScanner scanner;
-    std::string m_root;
-    std::mutex m_debugLock;
-    std::vector<std::u16string> m_debug;
 };
 
 TEST_F(CScannerTest, RefusesALibraryThatIsMissingOrIncomplete) {
     EXPECT_EQ(scanner.LoadDriver(u"C:\\nowhere\\kvxlld.dll"), -3);
-    EXPECT_TRUE(DebugHas(u"can not init Devmon interfaces"));
-    EXPECT_EQ(scanner.LoadDriver(LibraryName(PartialDriver()).c_str()), -3) << "lacks ScanDrv_GetCurTransferSize";
+    EXPECT_TRUE(Logged(u"can not init Devmon interfaces"));
+    EXPECT_EQ(scanner.LoadDriver(velmoratest::LibraryName(PartialDriver()).c_str()), -3)
+        << "lacks ScanDrv_GetCurTransferSize";
     EXPECT_FALSE(scanner.IsLoaded());
     EXPECT_EQ(scanner.DevMon_Open("\\\\.\\Usbscan", TRUE), -1);
-    EXPECT_TRUE(DebugHas(u"error:m_hLLD = NULL"));
+    EXPECT_TRUE(Logged(u"error:m_hLLD = NULL"));
     EXPECT_EQ(scanner.DevMon_AbortScan(), -3);
 }
 
 TEST_F(CScannerTest, OpensOnlyWhenAskedAndThroughTheSecondEntryOnPlatformOrca) {
-    ASSERT_EQ(scanner.LoadDriver(LibraryName(SimulatedDriver()).c_str()), 0);
+    ASSERT_EQ(scanner.LoadDriver(velmoratest::SimulatedDriverName().c_str()), 0);
     EXPECT_EQ(scanner.DevMon_Open("\\\\.\\Usbscan", FALSE), -1);
     EXPECT_FALSE(scanner.IsOpen());
     WriteControl("fault = ScanDrv_Open 4 from 1\n");
     g_bIsPlatformOrca = TRUE;
     EXPECT_EQ(scanner.DevMon_Open("\\\\.\\Usbscan", TRUE), 0);
-    EXPECT_TRUE(DebugHas(u"CScanner:: DevMon_Open_C_()"));
+    EXPECT_TRUE(Logged(u"CScanner:: DevMon_Open_C_()"));
     EXPECT_TRUE(scanner.IsOpen());
     EXPECT_EQ(scanner.DevMon_Open("\\\\.\\Usbscan", TRUE), 0) << "an open device is closed before the new open";
     ScanRequest start = Request(75, 2, 1200, 1200, 0);
@@ -248,7 +208,7 @@ TEST_F(CScannerTest, ReadsWholeLinesAndEndsThePageWith201) {
     EXPECT_EQ(bytes, 76 * 45) << "at most the lines still to come";
     EXPECT_EQ(percent, 100);
     EXPECT_EQ(scanner.DevMon_ReadScanData(buffer, sizeof buffer, &bytes, &percent), 201);
-    EXPECT_TRUE(DebugHas(u"WIA_STATUS_END_OF_MEDIA "));
+    EXPECT_TRUE(Logged(u"WIA_STATUS_END_OF_MEDIA "));
 }
 
 TEST_F(CScannerTest, BufferBelowOneLineEndsTheJob) {
@@ -274,7 +234,7 @@ TEST_F(CScannerTest, DriverErrorsComeBackUnchangedAfterAnAbort) {
     WriteControl("fault = ScanDrv_SetScanParameter 18\n");
     ScanRequest bad = Request(75, 2, 1200, 1200, 0);
     EXPECT_EQ(scanner.DevMon_StartScan(&bad), 18);
-    EXPECT_TRUE(DebugHas(u"SetScanParameterEx fail:18"));
+    EXPECT_TRUE(Logged(u"SetScanParameterEx fail:18"));
     ScanRequest colour = Request(75, 3, 1200, 1200, 0);
     EXPECT_EQ(scanner.DevMon_StartScan(&colour), -1) << "the preview colour code 3 has no depth here";
 }
@@ -345,12 +305,12 @@ TEST_F(CScannerTest, LibraryPathComesFromProgramFolderAndFilePrefix) {
     EXPECT_TRUE(GetLLDPath(path));
     EXPECT_EQ(std::u16string(path), u"C:\\Program Files\\Vazedozi\\kvx7718lld.dll");
     EXPECT_TRUE(g_bIsPlatformOrca) << "the prefix kvx7718 is PlatformOrca";
-    EXPECT_TRUE(DebugHas(u"LLDPath:"));
+    EXPECT_TRUE(Logged(u"LLDPath:"));
 }
 
 TEST_F(CScannerTest, DriverLinesWiderThanTheStrideAreCutAndItsLineCountIsKept) {
     std::string wide = std::filesystem::path(PartialDriver()).replace_filename("widelld.so").string();
-    ASSERT_EQ(scanner.LoadDriver(LibraryName(wide).c_str()), 0);
+    ASSERT_EQ(scanner.LoadDriver(velmoratest::LibraryName(wide).c_str()), 0);
     ASSERT_EQ(scanner.DevMon_Open("\\\\.\\Usbscan", TRUE), 0);
     ScanRequest r = Request(75, 2, 1200, 1200, 1); // 75 pixels asked, the driver scans 1000
     ASSERT_EQ(scanner.DevMon_StartScan(&r), 0);

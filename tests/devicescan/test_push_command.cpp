@@ -3,12 +3,12 @@
 #include "devicescan/SaveImage.h"
 #include "platform/base/testing.h"
 #include "settings/PlatformFlags.h"
+#include "tests/support/DebugLines.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,34 +16,19 @@ namespace {
 
 class PushCommandTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        platform::debug::SetSink([this](std::u16string_view line) {
-            std::lock_guard lock(m_lock);
-            m_debug.emplace_back(line);
-        });
-    }
+    void SetUp() override { m_debug.Capture(); }
     void TearDown() override {
-        platform::debug::SetSink({});
+        m_debug.Release();
         g_bIsPlatformOrca = FALSE;
     }
 
-    bool Logged(std::u16string_view text) {
-        std::lock_guard lock(m_lock);
-        for (const auto& line : m_debug)
-            if (line.find(text) != std::u16string::npos)
-                return true;
-        return false;
-    }
-    void ClearLog() {
-        std::lock_guard lock(m_lock);
-        m_debug.clear();
-    }
+    bool Logged(std::u16string_view text) const { return m_debug.Has(text); }
+    void ClearLog() { m_debug.Clear(); }
 
     // 'V', 300 dpi, colour, A4, PDF, flatbed, one page, and an eighth byte for PlatformOrca.
     static std::array<BYTE, 8> Base() { return {'V', 2, 2, 0, 2, 0, 0, 0}; }
 
-    std::mutex m_lock;
-    std::vector<std::u16string> m_debug;
+    testsupport::DebugLines m_debug;
 };
 
 } // namespace

@@ -21,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace ut = platform::user::testing;
@@ -68,7 +69,7 @@ protected:
             if (HWND message = GetDlgItem(dialog, CDlg_error::kMessage)) {
                 WCHAR text[512] = {};
                 GetWindowTextW(message, text, 512);
-                std::lock_guard lock(m_debugLock);
+                std::lock_guard lock(m_errorsLock);
                 m_errors.emplace_back(text);
             } else {
                 ++m_otherDialogs;
@@ -139,7 +140,7 @@ protected:
     std::vector<std::string> TempLeft() { return Saved("Temp"); }
 
     std::vector<std::u16string> Errors() {
-        std::lock_guard lock(m_debugLock);
+        std::lock_guard lock(m_errorsLock);
         return m_errors;
     }
 
@@ -196,6 +197,7 @@ protected:
     };
 
     std::u16string m_program;
+    std::mutex m_errorsLock; // the error window may come up on another thread than the test's
     std::vector<std::u16string> m_errors;
     int m_otherDialogs = 0;
 };

@@ -5,15 +5,14 @@
 #include "platform/base/path.h"
 #include "platform/base/testing.h"
 #include "tests/companions/scandrv/WriteControlFile.h"
+#include "tests/support/DebugLines.h"
+#include "tests/support/TempRoot.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <string>
-#include <vector>
 
 namespace velmoratest {
 
@@ -37,23 +36,17 @@ inline std::u16string SimulatedDriverName() {
 class TestRoot : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/velmora-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        setenv("PLATFORM_ROOT", m_root.c_str(), 1);
-        platform::testing::SetRoot(m_root);
+        m_root = testsupport::MakeTempFolder("velmora-test");
+        ASSERT_FALSE(m_root.empty());
+        testsupport::UseAsRoot(m_root);
         std::filesystem::create_directories(m_root + "/Windows");
         std::filesystem::create_directories(m_root + "/Scans");
-        platform::debug::SetSink([this](std::u16string_view line) {
-            std::lock_guard lock(m_debugLock);
-            m_debug.emplace_back(line);
-        });
+        m_debug.Capture();
     }
     void TearDown() override {
-        platform::debug::SetSink({});
+        m_debug.Release();
         platform::testing::SetDiskFreeSpace(std::nullopt);
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        testsupport::RemoveFolder(m_root);
     }
 
     // The simulated device's control file.
@@ -61,35 +54,12 @@ protected:
 
     std::string Host(const std::string& below) const { return m_root + "/" + below; }
 
-    bool Logged(std::u16string_view text) {
-        std::lock_guard lock(m_debugLock);
-        for (const std::u16string& line : m_debug)
-            if (line.find(text) != std::u16string::npos)
-                return true;
-        return false;
-    }
-    int CountLogged(std::u16string_view text) {
-        std::lock_guard lock(m_debugLock);
-        int n = 0;
-        for (const std::u16string& line : m_debug)
-            n += line.find(text) != std::u16string::npos;
-        return n;
-    }
-    std::string DebugText() {
-        std::lock_guard lock(m_debugLock);
-        std::string out;
-        for (const std::u16string& line : m_debug) {
-            for (char16_t c : line)
-                out += c < 0x80 ? static_cast<char>(c) : '?';
-            if (out.empty() || out.back() != '\n')
-                out += '\n';
-        }
-        return out;
-    }
+    bool Logged(std::u16string_view text) const { return m_debug.Has(text); }
+    int CountLogged(std::u16string_view text) const { return m_debug.Count(text); }
+    std::string DebugText() const { return m_debug.Text(); }
 
     std::string m_root;
-    std::mutex m_debugLock;
-    std::vector<std::u16string> m_debug;
+    testsupport::DebugLines m_debug;
 };
 
 } // namespace velmoratest

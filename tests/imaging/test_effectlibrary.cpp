@@ -8,6 +8,7 @@
 #include "platform/base/testing.h"
 #include "platform/base/wstring.h"
 #include "settings/CompanionNames.h"
+#include "tests/support/DebugLines.h"
 
 #include <gtest/gtest.h>
 
@@ -23,10 +24,10 @@ class EffectLibraryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         wcscpy_s(m_savedName, g_szEffectLibName);
-        platform::debug::SetSink([this](std::u16string_view line) { m_debug.emplace_back(line); });
+        m_debug.Capture();
     }
     void TearDown() override {
-        platform::debug::SetSink({});
+        m_debug.Release();
         wcscpy_s(g_szEffectLibName, m_savedName);
         if (m_recording)
             FreeLibrary(m_recording);
@@ -47,10 +48,7 @@ protected:
     }
     std::string Log() const { return m_log(); }
 
-    bool DebugHas(std::u16string_view text) const {
-        return std::any_of(m_debug.begin(), m_debug.end(),
-                           [&](const std::u16string& line) { return line.find(text) != std::u16string::npos; });
-    }
+    bool DebugHas(std::u16string_view text) const { return m_debug.Has(text); }
 
     static ScanParam Param(int colorMode) {
         ScanParam p{};
@@ -64,7 +62,7 @@ protected:
     HMODULE m_recording = nullptr;
     const char* (*m_log)() = nullptr;
     void (*m_setResult)(const char*, int) = nullptr;
-    std::vector<std::u16string> m_debug;
+    testsupport::DebugLines m_debug;
 };
 
 // A 24-bit strip of `rows` rows of `width` pixels, filled with 0x11.

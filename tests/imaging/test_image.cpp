@@ -3,6 +3,7 @@
 #include "imaging/CImage.h"
 
 #include "platform/base/testing.h"
+#include "tests/support/TempRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +17,15 @@ namespace {
 class ImageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/image-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
+        m_root = testsupport::MakeTempFolder("image-test");
+        ASSERT_FALSE(m_root.empty());
         platform::testing::SetRoot(m_root);
         std::filesystem::create_directories(m_root + "/Temp");
     }
     void TearDown() override {
         g_bHostPhotoshop = FALSE;
         platform::testing::SetAllocationCap(std::nullopt);
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        testsupport::RemoveFolder(m_root);
     }
     std::string m_root;
 };

@@ -3,6 +3,7 @@
 #include "imaging/Data_MapFile.h"
 
 #include "platform/base/testing.h"
+#include "tests/support/TempRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -17,19 +18,15 @@ namespace {
 class MapFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/imaging-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
+        m_root = testsupport::MakeTempFolder("imaging-test");
+        ASSERT_FALSE(m_root.empty());
         platform::testing::SetRoot(m_root);
         std::filesystem::create_directories(m_root + "/Temp");
         SYSTEM_INFO info;
         GetSystemInfo(&info);
         m_granularity = info.dwAllocationGranularity;
     }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
-    }
+    void TearDown() override { testsupport::RemoveFolder(m_root); }
     size_t TempFileCount() const {
         size_t n = 0;
         for (const auto& entry : std::filesystem::directory_iterator(m_root + "/Temp"))

@@ -48,7 +48,7 @@ protected:
 TEST_F(CLLDKorvelTest, LoadsTheLibraryNamedByModuleFolderAndFilePrefixOnce) {
     ASSERT_EQ(lld.LoadDriver(), 1);
     EXPECT_TRUE(DebugHas(u"kvxlld.dll")) << "the path is written to the debug output";
-    m_debug.clear();
+    m_debug.Clear();
     EXPECT_EQ(lld.LoadDriver(), 1);
     EXPECT_FALSE(DebugHas(u"lld.dll")) << "a second load does not load again";
 }

@@ -7,6 +7,7 @@
 #include "platform/base/testing.h"
 #include "platform/base/windows.h"
 #include "platform/twain/twain.h"
+#include "tests/support/TempRoot.h"
 #include "twain/HostFlags.h"
 
 #include <gtest/gtest.h>
@@ -85,12 +86,10 @@ private:
 class TwainTestRoot : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/twain-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
+        m_root = testsupport::MakeTempFolder("twain-test");
+        ASSERT_FALSE(m_root.empty());
+        testsupport::UseAsRoot(m_root);
         std::filesystem::create_directories(m_root + "/Windows");
-        setenv("PLATFORM_ROOT", m_root.c_str(), 1);
-        platform::testing::SetRoot(m_root);
         m_prefix = "kvx";
         m_ini = "[TWAIN]\nFile Prefix=" + m_prefix + "\nManufacturer=Korvel\nProduct Name(kvx7731)=KVX 7731\n";
         WriteIni();
@@ -104,8 +103,7 @@ protected:
               &g_bHostTwainClient, &g_bHostTwainClientU, &g_bHostAcrobat, &g_bHostIedit, &g_bHostIeditExe,
               &g_bHostPhotoshop, &g_bHostMsPhotoScan})
             *flag = FALSE;
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        testsupport::RemoveFolder(m_root);
     }
 
     void WriteIni(const std::string& name = "Scanner.ini") {

@@ -5,6 +5,7 @@
 #include "platform/base/registry.h"
 #include "platform/base/testing.h"
 #include "platform/gdiplus/sti.h"
+#include "tests/support/TempRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,9 @@ namespace {
 class StillImageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/sti-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        setenv("PLATFORM_ROOT", m_root.c_str(), 1);
-        platform::testing::SetRoot(m_root);
+        m_root = testsupport::MakeTempFolder("sti-test");
+        ASSERT_FALSE(m_root.empty());
+        testsupport::UseAsRoot(m_root);
         setenv("PLATFORM_STI", STI_PATH, 1);
         m_library = LoadLibraryW(u"sti.dll");
         ASSERT_NE(m_library, nullptr);
@@ -33,8 +32,7 @@ protected:
         if (m_library)
             FreeLibrary(m_library);
         unsetenv("PLATFORM_STI");
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        testsupport::RemoveFolder(m_root);
     }
 
     IStillImageW* Create() {

@@ -4,6 +4,7 @@
 #include "platform/base/path.h"
 #include "platform/base/testing.h"
 #include "platform/base/windows.h"
+#include "tests/support/TempRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -15,15 +16,14 @@
 class KernelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kernel-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
+        m_root = testsupport::MakeTempFolder("kernel-test");
+        ASSERT_FALSE(m_root.empty());
         platform::testing::SetRoot(m_root);
     }
     void TearDown() override {
         std::error_code ignored;
         std::filesystem::permissions(m_root, std::filesystem::perms::owner_all, ignored);
-        std::filesystem::remove_all(m_root, ignored);
+        testsupport::RemoveFolder(m_root);
     }
 
     // Writes a file under the root (POSIX path relative to it).

@@ -4,6 +4,7 @@
 #include "platform/base/testing.h"
 #include "platform/user/testing.h"
 #include "platform/user/winuser.h"
+#include "tests/support/TempRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -80,9 +81,8 @@ int CALLBACK Callback(HWND hwnd, UINT msg, LPARAM lParam, LPARAM data) {
 class FolderBrowser : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/browser-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
+        m_root = testsupport::MakeTempFolder("browser-test");
+        ASSERT_FALSE(m_root.empty());
         platform::testing::SetRoot(m_root);
         for (const char* folder : {"Scans/2024", "Scans/2025", "Scans/.hidden", "Pictures", "Documents"})
             std::filesystem::create_directories(m_root + "/" + folder);
@@ -92,8 +92,7 @@ protected:
     void TearDown() override {
         ut::SetModalInterceptor(nullptr);
         g_changes = nullptr;
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        testsupport::RemoveFolder(m_root);
     }
 
     // Runs the browser starting at `start` (none when empty); `inside` works the dialog. Answers the chosen path,

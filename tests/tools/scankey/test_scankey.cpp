@@ -2,6 +2,7 @@
 // leaves, and the settings window's single instance across processes.
 #include "companions/scandrv/TestPage.h"
 #include "tests/devicescan/page_marks.h"
+#include "tests/support/TempRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -32,9 +33,8 @@ std::string ReadText(const std::string& path) {
 class ScanKeyTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/scankey-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
+        m_root = testsupport::MakeTempFolder("scankey-test");
+        ASSERT_FALSE(m_root.empty());
         std::filesystem::create_directories(m_root + "/Windows");
         std::ofstream(m_root + "/Windows/Scanner.ini")
             << "[TWAIN]\nFile Prefix=kvx\nSetting Folder=\\Korvel\nSetting Path=\\Korvel\\kvx7731\\\n"
@@ -45,8 +45,7 @@ protected:
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        testsupport::RemoveFolder(m_root);
     }
 
     // The environment of the processes: this root, no display, the debug lines on standard error.

@@ -10,6 +10,7 @@
 #include "platform/user/testing.h"
 #include "settings/IniPath.h"
 #include "settings/Language.h"
+#include "tests/support/TempRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -49,11 +50,9 @@ class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("PLATFORM_HEADLESS", "1", 0);
-        char pattern[] = "/tmp/dialogs-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        setenv("PLATFORM_ROOT", m_root.c_str(), 1);
-        platform::testing::SetRoot(m_root);
+        m_root = testsupport::MakeTempFolder("dialogs-test");
+        ASSERT_FALSE(m_root.empty());
+        testsupport::UseAsRoot(m_root);
         std::filesystem::create_directories(m_root + "/Windows");
         ut::SetScreenSize(1920, 1080);
         ut::UseManualClock(true); // clicks in quick succession must not make double clicks
@@ -70,8 +69,7 @@ protected:
         g_LangugueID = kLanguageEnglish;
         g_chDecimalSep = u'.';
         platform::testing::SetRoot("");
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        testsupport::RemoveFolder(m_root);
     }
 
     // Makes `language`'s string library the resource module and sets the language globals as the window does.

@@ -8,6 +8,8 @@
 #include "twain/CDsAssistor.h"
 #include "twain/ScanState.h"
 #include "tests/companions/scandrv/WriteControlFile.h"
+#include "tests/support/DebugLines.h"
+#include "tests/support/TempRoot.h"
 
 #include "ui/scanwindow/CMainUIDialog.h"
 #include "ui/scanwindow/LanguageLibrary.h"
@@ -30,7 +32,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -103,11 +104,9 @@ inline void AltKey(WPARAM key, HWND focus) {
 class ScanWindowTestRoot : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/scanwindow-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_root = pattern;
-        setenv("PLATFORM_ROOT", m_root.c_str(), 1);
-        platform::testing::SetRoot(m_root);
+        m_root = testsupport::MakeTempFolder("scanwindow-test");
+        ASSERT_FALSE(m_root.empty());
+        testsupport::UseAsRoot(m_root);
         std::filesystem::create_directories(m_root + "/Windows");
         WCHAR ini[MAX_PATH] = {};
         GetIniPath(ini);
@@ -121,10 +120,7 @@ protected:
         WriteIni();
         WriteControl("");
         SetLanguage(u"English");
-        platform::debug::SetSink([this](std::u16string_view line) {
-            std::lock_guard lock(m_debugLock);
-            m_debug.emplace_back(line);
-        });
+        m_debug.Capture();
         platform::testing::SetDiskFreeSpace(100ULL << 30);
         MEMORYSTATUSEX plenty{};
         plenty.dwMemoryLoad = 10;
@@ -173,11 +169,10 @@ protected:
         g_bAppMode = FALSE;
         g_bNoUI = FALSE;
         g_bHebrew = FALSE;
-        platform::debug::SetSink({});
+        m_debug.Release();
         platform::testing::SetDiskFreeSpace(std::nullopt);
         platform::testing::SetMemoryStatus(std::nullopt);
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
+        testsupport::RemoveFolder(m_root);
     }
 
     void WriteIni() { std::ofstream(m_ini, std::ios::trunc) << m_iniText; }
@@ -243,13 +238,7 @@ protected:
         EndDialog(dlg, IDOK);
     }
 
-    bool DebugHas(std::u16string_view text) {
-        std::lock_guard lock(m_debugLock);
-        for (const std::u16string& line : m_debug)
-            if (line.find(text) != std::u16string::npos)
-                return true;
-        return false;
-    }
+    bool DebugHas(std::u16string_view text) const { return m_debug.Has(text); }
 
     std::string m_root;
     std::string m_ini;
@@ -259,8 +248,7 @@ protected:
     CColMsg m_colMsg;
     std::vector<std::u16string> m_modalTexts;
     std::function<void(HWND)> m_onModal;
-    std::mutex m_debugLock;
-    std::vector<std::u16string> m_debug;
+    testsupport::DebugLines m_debug;
     int m_languageHeld = 0;
 };
 

@@ -530,8 +530,8 @@ TEST_F(NetInstallTest, WithoutAMarkerFileTheAddressIsStillTakenOver) {
     CMainUIDialog& dialog = Create();
     EXPECT_EQ(dialog.m_ScanParam.portType, 2);
     EXPECT_TRUE(DebugHas(u"CMainUIDialog::initializeSetting, open failed: "));
-    std::lock_guard lock(m_debugLock);
-    EXPECT_TRUE(std::any_of(m_debug.begin(), m_debug.end(), [](const std::u16string& line) {
+    const std::vector<std::u16string> lines = m_debug.Lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::u16string& line) {
         return line.rfind(u"initializeSetting, open failed: ", 0) == 0;
     })) << "nor can it be made";
 }

@@ -125,9 +125,8 @@ protected:
         return found;
     }
     int SelfTestingLines() {
-        std::lock_guard lock(m_debugLock);
         int n = 0;
-        for (const std::u16string& line : m_debug)
+        for (const std::u16string& line : m_debug.Lines())
             n += line.rfind(u"OnBnClickedScan: self testing: ", 0) == 0 ? 1 : 0;
         return n;
     }
