@@ -8,17 +8,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-build=build
-if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then
-    build=$1
-    shift
-fi
-case $build in
-/*) ;;
-*) build="$PWD/$build" ;;
-esac
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target quennet twaindsm_standin twainapp
+. scripts/build-folder.sh
+take_build_folder "$@"
+shift "$build_shift"
+build_targets quennet twaindsm_standin twainapp
 
 stage="$build/stage"
 root="$build/demo-root"

@@ -36,7 +36,8 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         m_top = pattern;
         fs::create_directories(m_top / "src/scripts");
-        fs::copy_file(fs::path(PROJECT_SOURCE_FOLDER) / "scripts/demo.sh", m_top / "src/scripts/demo.sh");
+        for (const char* script : {"scripts/demo.sh", "scripts/build-folder.sh"})
+            fs::copy_file(fs::path(PROJECT_SOURCE_FOLDER) / script, m_top / "src" / script);
         WriteScript(m_top / "src/scripts/deps.sh", "#!/bin/sh\nexit 0\n");
         fs::create_directories(m_top / "bin");
         // The imaging application the build leaves: prints what it was given and creates the file of --out.
