@@ -36,7 +36,6 @@ void ReplaceAll(std::u16string& text, std::u16string_view what, std::u16string_v
         text.replace(at, what.size(), with);
 }
 
-// Entry points have their own signatures; FARPROC is only the carrier.
 // Text for XML content and attribute values: the five characters with a meaning in XML as entities.
 std::u16string EscapeXml(std::u16string_view text) {
     std::u16string escaped;
@@ -66,6 +65,7 @@ std::u16string EscapeXml(std::u16string_view text) {
     return escaped;
 }
 
+// Entry points have their own signatures; FARPROC is only the carrier.
 template <typename F> F Bind(HMODULE module, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }

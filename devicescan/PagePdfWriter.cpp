@@ -1,5 +1,6 @@
 #include "devicescan/PagePdfWriter.h"
 
+#include "devicescan/SaveImage.h"
 #include "platform/gdiplus/gdiplus.h"
 
 #include <cmath>
@@ -70,25 +71,6 @@ std::u16string UniqueSuffix() {
     static LONG counter = 0;
     return platform::Format(u"_%lu_%ld", static_cast<unsigned long>(GetCurrentProcessId()),
                             static_cast<long>(InterlockedIncrement(&counter)));
-}
-
-int GetEncoder(const WCHAR* mime, CLSID& clsid) {
-    UINT count = 0, size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
-        return -1;
-    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[size]);
-    if (!buffer)
-        return -1;
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.get());
-    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok)
-        return -1;
-    for (UINT i = 0; i < count; ++i) {
-        if (std::u16string_view(codecs[i].MimeType) == mime) {
-            clsid = codecs[i].Clsid;
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
 }
 
 // A read-only view of a whole file, closed and unmapped on every road.
@@ -204,7 +186,7 @@ std::u16string PagePdf_SaveTempJpeg(IStream* page, WCHAR* outPath, int resolutio
     Debug(platform::Format("Quality: %d", quality).c_str());
     std::u16string folder = TempFolder();
     CLSID clsid{};
-    if (folder.empty() || GetEncoder(u"image/jpeg", clsid) < 0)
+    if (folder.empty() || GetEncoderClsid(u"image/jpeg", &clsid) < 0)
         return {};
     SYSTEMTIME now{};
     GetLocalTime(&now);
@@ -231,7 +213,7 @@ std::u16string PagePdf_SaveTempJpeg(IStream* page, WCHAR* outPath, int resolutio
 std::vector<BYTE> PagePdf_SaveTempBmp(IStream* page, int width, int height) {
     std::u16string folder = TempFolder();
     CLSID clsid{};
-    if (folder.empty() || GetEncoder(u"image/bmp", clsid) < 0 || width <= 0 || height <= 0)
+    if (folder.empty() || GetEncoderClsid(u"image/bmp", &clsid) < 0 || width <= 0 || height <= 0)
         return {};
     std::u16string path = folder + u"temp" + UniqueSuffix() + u".bmp";
     Gdiplus::Bitmap image(page);
