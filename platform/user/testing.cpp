@@ -158,4 +158,27 @@ BOOL SaveWindowPng(HWND hwnd, const char* path) {
     return platform::gdi::WriteSurfacePng(*surface, area, path);
 }
 
+HWND LargestThreadWindow() {
+    struct Search {
+        HWND best = nullptr;
+        long area = 0;
+    } search;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM data) {
+            auto* s = reinterpret_cast<Search*>(data);
+            RECT r{};
+            if (IsWindowVisible(hwnd) && GetWindowRect(hwnd, &r)) {
+                const long area = static_cast<long>(r.right - r.left) * (r.bottom - r.top);
+                if (area > s->area) {
+                    s->best = hwnd;
+                    s->area = area;
+                }
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.best;
+}
+
 } // namespace platform::user::testing

@@ -57,6 +57,10 @@ std::shared_ptr<platform::gdi::Surface> WindowSurface(HWND hwnd);
 COLORREF WindowPixel(HWND hwnd, int x, int y);
 BOOL SaveWindowPng(HWND hwnd, const char* path);
 
+// The largest visible top-level window of the calling thread, or null: a program's main window, whose dialogs in
+// front of it are smaller.
+HWND LargestThreadWindow();
+
 // Texts that do not fit their controls, as a translator's check: every visible control below `window` whose text,
 // laid out with the control's font as the control draws it, needs more room than the control gives it. Single-line
 // texts (buttons, check boxes, group box captions, list and combo items, non-wrapping statics) are measured across;

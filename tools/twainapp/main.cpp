@@ -294,30 +294,6 @@ const char* NotificationName(TW_UINT16 msg) {
     }
 }
 
-// The source's window on this thread: the largest visible top-level window (its dialogs in front are smaller).
-HWND FindSourceWindow() {
-    struct Search {
-        HWND best = nullptr;
-        long area = 0;
-    } search;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM data) {
-            auto* s = reinterpret_cast<Search*>(data);
-            RECT r{};
-            if (IsWindowVisible(hwnd) && !(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) && GetWindowRect(hwnd, &r)) {
-                const long area = static_cast<long>(r.right - r.left) * (r.bottom - r.top);
-                if (area > s->area) {
-                    s->best = hwnd;
-                    s->area = area;
-                }
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.best;
-}
-
 // Whether a window or one of its visible children still waits for a paint.
 bool PaintPending(HWND hwnd) {
     if (GetUpdateRect(hwnd, nullptr, FALSE))
@@ -342,7 +318,7 @@ bool SaveSourceWindow(twainapp::TwainSession& session, const std::string& path, 
         HWND window = nullptr;
         for (int turns = 0; std::chrono::steady_clock::now() < deadline; ++turns) {
             session.ProcessEvent();
-            window = FindSourceWindow();
+            window = platform::user::testing::LargestThreadWindow(); // the source's window, not its dialogs
             if (window != nullptr && turns >= 3 && !PaintPending(window))
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -25,23 +25,7 @@ std::string StageDir() {
 
 // The source's window: the largest visible top-level window of this thread.
 HWND SourceWindow() {
-    struct Search {
-        HWND best = nullptr;
-        long area = 0;
-    } search;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM data) {
-            auto* s = reinterpret_cast<Search*>(data);
-            RECT r{};
-            if (IsWindowVisible(hwnd) && GetWindowRect(hwnd, &r) && (r.right - r.left) * (r.bottom - r.top) > s->area) {
-                s->best = hwnd;
-                s->area = (r.right - r.left) * (r.bottom - r.top);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.best;
+    return ut::LargestThreadWindow();
 }
 
 class EntryTest : public ScanWindowTestRoot {
