@@ -7,7 +7,6 @@
 // right-to-left language) into the folder (default: the current one); with --lang all, every language into a
 // subfolder named by its code. --check also measures every text against its control and names each one that does
 // not fit; the program then ends with 1.
-#include "platform/base/path.h"
 #include "platform/user/afxwin.h"
 #include "platform/user/testing.h"
 #include "settings/Language.h"
@@ -18,6 +17,7 @@
 #include "ui/controls/CTransparentSlider.h"
 #include "ui/controls/CxSkinButton.h"
 #include "ui/controls/Trans_GroupBox.h"
+#include "tools/support/ViewerSupport.h"
 #include "ui/dialogs/CErrorDlg.h"
 
 #include <cstdio>
@@ -136,32 +136,12 @@ ON_BN_CLICKED(918, OnShowError)
 END_MESSAGE_MAP()
 
 HMODULE LoadLanguage(const std::string& code) {
-    std::string folder = VIEWER_MODULE_DIR;
-    if (const char* m = std::getenv("MODULE_DIR"))
-        folder = m;
-    const std::u16string path =
-        platform::path::ToDosPath(folder) + u"\\kvxtwrc" + std::u16string(code.begin(), code.end()) + u".dll";
-    HMODULE library = LoadLibraryW(path.c_str());
-    if (!library)
-        std::fprintf(stderr, "controlviewer: no language library %s in %s; texts read \"Load String Error!\"\n",
-                     code.c_str(), folder.c_str());
-    return library;
+    return viewer::LoadLanguageLibrary("controlviewer", "kvxtwrc", code, VIEWER_MODULE_DIR);
 }
 
 bool Save(HWND hwnd, const std::string& folder, const char* name) {
     const std::string path = folder + "/" + name;
-    ut::RunPendingMessages();
-    if (!ut::SaveWindowPng(hwnd, path.c_str())) {
-        std::fprintf(stderr, "controlviewer: cannot write %s\n", path.c_str());
-        return false;
-    }
-    std::printf("%s\n", path.c_str());
-    if (!g_check)
-        return true;
-    const ut::TextFitReport fit = ut::CheckTextFit(hwnd);
-    for (const ut::TextOverflow& overflow : fit.overflows)
-        std::fprintf(stderr, "controlviewer: %s: %s\n", path.c_str(), ut::DescribeOverflow(overflow).c_str());
-    return fit.overflows.empty();
+    return viewer::SaveWindow("controlviewer", hwnd, path, g_check, path);
 }
 
 // Renders the page (plain and with the mouse over "Preview") and the error dialog, each ended by the interceptor.

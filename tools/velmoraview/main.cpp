@@ -21,6 +21,7 @@
 #include "platform/user/commctrl.h"
 #include "platform/user/testing.h"
 #include "settings/Language.h"
+#include "tools/support/ViewerSupport.h"
 
 #include <chrono>
 #include <cstdio>
@@ -80,35 +81,15 @@ std::string g_folder = ".";
 bool g_check = false;
 
 HMODULE LoadLanguage(const std::string& code) {
-    std::string folder = VIEWER_MODULE_DIR;
-    if (const char* m = std::getenv("MODULE_DIR"))
-        folder = m;
-    const std::u16string path =
-        platform::path::ToDosPath(folder) + u"\\kvxpsrc" + std::u16string(code.begin(), code.end()) + u".dll";
-    HMODULE library = LoadLibraryW(path.c_str());
-    if (!library)
-        std::fprintf(stderr, "velmoraview: no language library %s in %s; texts read \"Load String Error!\"\n",
-                     code.c_str(), folder.c_str());
+    HMODULE library = viewer::LoadLanguageLibrary("velmoraview", "kvxpsrc", code, VIEWER_MODULE_DIR);
     const int number = LanguageNumberOfCode(std::u16string(code.begin(), code.end()).c_str());
     g_nVelmoraLanguageID = number >= 0 ? number : kLanguageEnglish;
     return library;
 }
 
 bool Save(HWND hwnd, const char* window) {
-    const std::string path = g_folder + "/" + window + "_" + g_language + ".png";
-    ut::RunPendingMessages();
-    if (!ut::SaveWindowPng(hwnd, path.c_str())) {
-        std::fprintf(stderr, "velmoraview: cannot write %s\n", path.c_str());
-        return false;
-    }
-    std::printf("%s\n", path.c_str());
-    if (!g_check)
-        return true;
-    const ut::TextFitReport fit = ut::CheckTextFit(hwnd);
-    for (const ut::TextOverflow& overflow : fit.overflows)
-        std::fprintf(stderr, "velmoraview: %s_%s: %s\n", window, g_language.c_str(),
-                     ut::DescribeOverflow(overflow).c_str());
-    return fit.overflows.empty();
+    const std::string name = std::string(window) + "_" + g_language;
+    return viewer::SaveWindow("velmoraview", hwnd, g_folder + "/" + name + ".png", g_check, name);
 }
 
 // Shows `percent` of the page the way the scan does: string 8012 with each "0" replaced by the number.
