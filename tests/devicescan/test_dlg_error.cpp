@@ -5,6 +5,7 @@
 #include "devicescan/CMsgDlg.h"
 #include "platform/base/wstring.h"
 #include "platform/user/testing.h"
+#include "tests/support/WindowText.h"
 
 namespace ut = platform::user::testing;
 
@@ -12,11 +13,7 @@ namespace {
 
 const int g_headless = setenv("PLATFORM_HEADLESS", "1", 0);
 
-std::u16string TextOf(HWND hwnd) {
-    WCHAR buffer[512] = {};
-    GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
-}
+using testsupport::TextOf;
 
 bool Reddish(COLORREF c) {
     return GetRValue(c) > 180 && GetGValue(c) < 110 && GetBValue(c) < 110;

@@ -5,6 +5,7 @@
 #include "platform/user/commctrl.h"
 #include "platform/user/testing.h"
 #include "platform/user/winuser.h"
+#include "tests/support/WindowText.h"
 
 #include <chrono>
 #include <thread>
@@ -13,11 +14,7 @@ namespace ut = platform::user::testing;
 
 namespace {
 
-std::u16string ItemText(HWND dlg, int id) {
-    WCHAR text[256] = {};
-    GetDlgItemTextW(dlg, id, text, 256);
-    return text;
-}
+using testsupport::ItemText;
 
 // Waits (a few seconds at most) until `done` holds; the windows answer on their own threads meanwhile.
 template <typename Condition> bool Eventually(Condition done) {

@@ -7,6 +7,7 @@
 #include "devicescan/VazeDoziSettings.h"
 #include "platform/user/testing.h"
 #include "platform/user/winuser.h"
+#include "tests/support/WindowText.h"
 
 #include <cstring>
 #include <functional>
@@ -27,11 +28,7 @@ void Press(HWND control) {
     ut::RunPendingMessages();
 }
 
-std::u16string TextOf(HWND hwnd) {
-    WCHAR buffer[512] = {};
-    GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
-}
+using testsupport::TextOf;
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "devicescan/CTransferCallbackEx.h"
 #include "platform/user/commctrl.h"
 #include "platform/user/testing.h"
+#include "tests/support/WindowText.h"
 
 #include <chrono>
 #include <thread>
@@ -17,11 +18,7 @@ namespace {
 
 const int g_headless = setenv("PLATFORM_HEADLESS", "1", 0);
 
-std::u16string ItemText(HWND dialog, int id) {
-    WCHAR text[256] = {};
-    GetDlgItemTextW(dialog, id, text, 256);
-    return text;
-}
+using testsupport::ItemText;
 
 TransferMessage Message(int type, int percent = 0, int status = 0) {
     return TransferMessage{type, percent, 0, status};

@@ -7,6 +7,7 @@
 #include "TwainTestSupport.h"
 #include "recording_dsm/ManagerRecorder.h"
 #include "tests/companions/scandrv/WriteControlFile.h"
+#include "tests/support/CompanionNames.h"
 
 #include "twain/CColMsg.h"
 #include "twain/CDsAssistor.h"
@@ -240,11 +241,7 @@ protected:
         g_bAutoCrop = FALSE;
         g_bAutoDeskew = FALSE;
         g_bKeepOpenAfterXfer = TRUE;
-        // The module's one assistor puts the File Prefix in front of the companion names once; each test's anew.
-        wcscpy_s(g_szHelpFileName, u"twXXXX.chm");
-        wcscpy_s(g_szAppHelpFileName, u"AppXXXX.chm");
-        wcscpy_s(g_szResLibraryName, u"twrcXXXX.dll");
-        wcscpy_s(g_szEffectLibName, u"Tonalis.dll");
+        testsupport::ResetCompanionNames(); // each test's assistor prefixes them anew
         m_assistor = std::make_unique<CDsAssistor>();
         m_colMsg.SetAssistor(m_assistor.get());
         m_app = MakeAppIdentity(21);

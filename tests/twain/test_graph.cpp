@@ -16,6 +16,7 @@
 
 #include "settings/CompanionNames.h"
 #include "settings/IniPath.h"
+#include "tests/support/CompanionNames.h"
 
 #include <stdexcept>
 #include <vector>
@@ -231,10 +232,7 @@ TEST_F(GraphTest, CompanionFilesTakeTheFilePrefixOnce) {
     const std::u16string iniPath(ini);
     const std::u16string iniName = iniPath.substr(iniPath.rfind(u'\\') + 1);
     WriteIni(std::string(iniName.begin(), iniName.end()));
-    wcscpy_s(g_szHelpFileName, u"twXXXX.chm");
-    wcscpy_s(g_szAppHelpFileName, u"AppXXXX.chm");
-    wcscpy_s(g_szResLibraryName, u"twrcXXXX.dll");
-    wcscpy_s(g_szEffectLibName, u"Tonalis.dll");
+    testsupport::ResetCompanionNames();
     const std::u16string prefix(m_prefix.begin(), m_prefix.end());
     {
         CDsAssistor assistor;

@@ -5,6 +5,7 @@
 #include "platform/user/testing.h"
 #include "platform/user/winuser.h"
 #include "tests/support/TempRoot.h"
+#include "tests/support/WindowText.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +24,7 @@ constexpr int kPathEdit = 100;
 constexpr int kTitle = 101;
 constexpr int kList = 102;
 
-std::u16string TextOf(HWND hwnd) {
-    WCHAR buffer[512] = {};
-    GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
-}
+using testsupport::TextOf;
 
 std::vector<std::u16string> Entries(HWND dlg) {
     HWND list = GetDlgItem(dlg, kList);

@@ -11,6 +11,7 @@
 #include "settings/IniPath.h"
 #include "settings/Language.h"
 #include "tests/support/TempRoot.h"
+#include "tests/support/WindowText.h"
 
 #include <gtest/gtest.h>
 
@@ -26,15 +27,8 @@ namespace dialogs_test {
 
 namespace ut = platform::user::testing;
 
-inline std::u16string TextOf(HWND hwnd) {
-    WCHAR buffer[1024] = {};
-    GetWindowTextW(hwnd, buffer, 1024);
-    return buffer;
-}
-
-inline std::u16string ItemText(HWND dlg, int id) {
-    return TextOf(GetDlgItem(dlg, id));
-}
+using testsupport::ItemText;
+using testsupport::TextOf;
 
 // The languages every dialog is looked at in, each library once: code and language number.
 struct Language {

@@ -4,6 +4,7 @@
 #include "platform/gdi/testing.h"
 #include "platform/user/testing.h"
 #include "settings/Language.h"
+#include "tests/support/WindowText.h"
 #include "ui/dialogs/CErrorDlg.h"
 
 #include <gtest/gtest.h>
@@ -19,11 +20,7 @@ namespace ut = platform::user::testing;
 // The tests drive input themselves: no X windows (and no real pointer) even when DISPLAY is set.
 const int g_headless = setenv("PLATFORM_HEADLESS", "1", 0);
 
-std::u16string TextOf(HWND hwnd) {
-    WCHAR buffer[512] = {};
-    GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
-}
+using testsupport::TextOf;
 
 bool Reddish(COLORREF c) {
     return GetRValue(c) > 180 && GetGValue(c) < 110 && GetBValue(c) < 110;

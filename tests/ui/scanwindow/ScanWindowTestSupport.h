@@ -8,7 +8,9 @@
 #include "twain/CDsAssistor.h"
 #include "twain/ScanState.h"
 #include "tests/companions/scandrv/WriteControlFile.h"
+#include "tests/support/CompanionNames.h"
 #include "tests/support/DebugLines.h"
+#include "tests/support/WindowText.h"
 #include "tests/support/TempRoot.h"
 
 #include "ui/scanwindow/CMainUIDialog.h"
@@ -57,11 +59,7 @@ public:
     std::vector<BOOL> closeRequests;
 };
 
-inline std::u16string TextOf(HWND hwnd) {
-    WCHAR buffer[1024] = {};
-    GetWindowTextW(hwnd, buffer, 1024);
-    return buffer;
-}
+using testsupport::TextOf;
 
 // Where a test saves a picture to look at: "snapshots/<name>.png" beside this program.
 inline std::string SnapshotPath(const std::string& name) {
@@ -137,11 +135,7 @@ protected:
         g_bUserClose = FALSE;
         g_bHebrew = FALSE;
         g_b_devmon_close = TRUE;
-        // The assistor puts the File Prefix in front of the companion names, as the module's one assistor does once.
-        wcscpy_s(g_szHelpFileName, u"twXXXX.chm");
-        wcscpy_s(g_szAppHelpFileName, u"AppXXXX.chm");
-        wcscpy_s(g_szResLibraryName, u"twrcXXXX.dll");
-        wcscpy_s(g_szEffectLibName, u"Tonalis.dll");
+        testsupport::ResetCompanionNames(); // each test's assistor prefixes them anew
         m_assistor = std::make_unique<RecordingAssistor>();
         m_colMsg.SetAssistor(m_assistor.get());
         TW_IDENTITY app{};
