@@ -8,6 +8,18 @@ function(project_warnings target)
     endif()
 endfunction()
 
+# project_subfolders(): adds every subfolder of the current folder that has a CMakeLists.txt, in name order; each is
+# one target (or one test program). A macro, so the subfolders see the current folder's scope as their parent.
+macro(project_subfolders)
+    file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT children)
+    foreach(child ${children})
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+            add_subdirectory(${child})
+        endif()
+    endforeach()
+endmacro()
+
 # project_library(<name> [DEPS ...] [SOURCES ...]): a static library of every .cpp in the current folder.
 function(project_library name)
     cmake_parse_arguments(A "" "" "DEPS;SOURCES" ${ARGN})
