@@ -252,11 +252,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         Paint(hwnd);
         return 0;
     case WM_SETFONT: {
-        {
-            Lock lock(G().mutex);
-            if (Window* w = Find(hwnd))
-                w->font = reinterpret_cast<HFONT>(wParam);
-        }
+        KeepWindowFont(hwnd, reinterpret_cast<HFONT>(wParam));
         if (lParam)
             Repaint(hwnd);
         return 0;

@@ -374,11 +374,8 @@ LRESULT CALLBACK ComboBoxProc(HWND combo, UINT msg, WPARAM wParam, LPARAM lParam
             code |= DLGC_WANTMESSAGE;
         return code;
     }
-    case WM_SETFONT: {
-        Lock lock(G().mutex);
-        if (Window* w = Find(combo))
-            w->font = reinterpret_cast<HFONT>(wParam);
-    }
+    case WM_SETFONT:
+        KeepWindowFont(combo, reinterpret_cast<HFONT>(wParam));
         if (d->edit)
             SendMessageW(d->edit, WM_SETFONT, wParam, lParam);
         if (lParam)

@@ -146,6 +146,12 @@ HFONT WindowFont(HWND hwnd) {
     return w ? w->font : nullptr;
 }
 
+void KeepWindowFont(HWND hwnd, HFONT font) {
+    Lock lock(G().mutex);
+    if (Window* w = Find(hwnd))
+        w->font = font;
+}
+
 } // namespace platform::user
 
 using namespace platform::user;

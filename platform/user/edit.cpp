@@ -256,11 +256,8 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETTEXTLENGTH:
         return static_cast<LRESULT>(d->text.size());
-    case WM_SETFONT: {
-        Lock lock(G().mutex);
-        if (Window* w = Find(hwnd))
-            w->font = reinterpret_cast<HFONT>(wParam);
-    }
+    case WM_SETFONT:
+        KeepWindowFont(hwnd, reinterpret_cast<HFONT>(wParam));
         if (lParam)
             InvalidateRect(hwnd, nullptr, TRUE);
         return 0;

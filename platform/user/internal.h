@@ -235,6 +235,7 @@ int CompareNoCase(const std::u16string& a, const std::u16string& b); // -1, 0 or
 void NotifyParent(HWND hwnd, WORD code);           // WM_COMMAND (id, code) to the parent
 LRESULT SendCtlColor(HWND hwnd, UINT msg, HDC dc); // WM_CTLCOLOR* to the parent; default brush when unanswered
 HFONT WindowFont(HWND hwnd);
+void KeepWindowFont(HWND hwnd, HFONT font); // what WM_SETFONT stores, for WindowFont to answer
 DWORD StyleOf(HWND hwnd);
 bool HasFocus(HWND hwnd);
 void Redraw(HWND hwnd); // invalidate the whole client area (with erase)

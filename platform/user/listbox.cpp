@@ -219,11 +219,7 @@ LRESULT CALLBACK ListBoxProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_ERASEBKGND:
         return 1;
     case WM_SETFONT: {
-        {
-            Lock lock(G().mutex);
-            if (Window* w = Find(list))
-                w->font = reinterpret_cast<HFONT>(wParam);
-        }
+        KeepWindowFont(list, reinterpret_cast<HFONT>(wParam));
         if (lParam)
             Redraw(list);
         return 0;

@@ -225,11 +225,7 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return r;
     }
     case WM_SETFONT: {
-        {
-            Lock lock(G().mutex);
-            if (Window* w = Find(hwnd))
-                w->font = reinterpret_cast<HFONT>(wParam);
-        }
+        KeepWindowFont(hwnd, reinterpret_cast<HFONT>(wParam));
         if (lParam)
             InvalidateRect(hwnd, nullptr, TRUE);
         return 0;
