@@ -7,6 +7,8 @@
 int main(int argc, char** argv) {
     setenv("STAGE_DIR", PROJECT_STAGE_DIR, 0);
     setenv("MODULE_DIR", PROJECT_MODULE_DIR, 0);
+    // A test ends its dialogs itself: none is declined by the clock (children started by the tests included).
+    setenv("PLATFORM_DIALOG_TIMEOUT", "0", 0);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

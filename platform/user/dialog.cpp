@@ -3,9 +3,14 @@
 #include "platform/user/dialog_template.h"
 #include "platform/user/internal.h"
 
+#include "platform/base/wstring.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace platform::user {
 
@@ -201,6 +206,197 @@ bool LoadDialogTemplate(HINSTANCE instance, LPCWSTR name, DialogTemplate& t) {
     return true;
 }
 
+namespace {
+
+thread_local unsigned t_modalLoopsStarted = 0; // tells a modal loop that another ran inside one of its messages
+
+// The seconds a dialog nobody sees waits for input before it is declined; 0: for ever.
+double UnattendedTimeoutSeconds() {
+    constexpr double kDefault = 30;
+    const char* text = std::getenv("PLATFORM_DIALOG_TIMEOUT");
+    if (!text || !*text)
+        return kDefault;
+    char* end = nullptr;
+    const double seconds = std::strtod(text, &end);
+    return *end == 0 && seconds >= 0 && seconds <= 1e6 ? seconds : kDefault;
+}
+
+// A control's text on one line, without its mnemonic marks: line breaks become spaces, a push button's text goes in
+// brackets; pictures and the user's data (edits, lists) say nothing.
+std::string ControlSays(HWND ctl) {
+    WCHAR cls[32] = {};
+    GetClassNameW(ctl, cls, 32);
+    const std::u16string name = cls;
+    const DWORD style = StyleOf(ctl);
+    const DWORD staticType = style & SS_TYPEMASK;
+    if (name == u"Static" && (staticType == SS_ICON || staticType == SS_BITMAP))
+        return {};
+    if (name != u"Static" && name != u"Button")
+        return {};
+    const DWORD buttonType = style & BS_TYPEMASK;
+    const bool push = name == u"Button" &&
+                      (buttonType == BS_PUSHBUTTON || buttonType == BS_DEFPUSHBUTTON || buttonType == BS_OWNERDRAW);
+    const bool prefixes = name == u"Button" || !(style & SS_NOPREFIX); // "&" marks the mnemonic
+    std::u16string text;
+    const std::u16string raw = WindowText(ctl);
+    for (size_t i = 0; i < raw.size(); ++i) {
+        char16_t c = raw[i];
+        if (c == u'\r')
+            continue;
+        if (c == u'\n' || c == u'\t')
+            c = u' ';
+        if (c == u'&' && prefixes && i + 1 < raw.size())
+            c = raw[++i];
+        if (c == u' ' && (text.empty() || text.back() == u' '))
+            continue;
+        text += c;
+    }
+    while (!text.empty() && text.back() == u' ')
+        text.pop_back();
+    if (text.empty())
+        return {};
+    return push ? "[" + platform::ToUtf8(text) + "]" : "\"" + platform::ToUtf8(text) + "\"";
+}
+
+void CollectVisibleControls(HWND parent, std::vector<HWND>& out) {
+    for (HWND c : ChildrenOf(parent)) {
+        if (!(StyleOf(c) & WS_VISIBLE))
+            continue;
+        out.push_back(c);
+        if (GetWindowLongW(c, GWL_EXSTYLE) & WS_EX_CONTROLPARENT)
+            CollectVisibleControls(c, out);
+    }
+}
+
+// A modal dialog that no display shows and no test intercepts: nobody can answer it. It says what it shows on
+// standard error as it comes up and, after a time without input from anybody (keys or clicks, or another thread
+// sending to its windows, as a worker showing its progress does), answers it as a user who declines would: its
+// enabled Cancel, else its enabled OK, else WM_CLOSE; still up after another such time, it is ended with IDCANCEL.
+class UnattendedDialog {
+public:
+    explicit UnattendedDialog(HWND dlg) : m_dlg(dlg), m_timeoutMs(UnattendedTimeoutSeconds() * 1000) {
+        m_lastInput = SteadyMs();
+        {
+            Lock lock(G().mutex);
+            ThreadQueue& q = QueueOf(CurrentThreadId());
+            m_outerDialog = q.watchedDialog;
+            m_outerActivity = q.watchedActivity;
+            q.watchedDialog = dlg;
+            q.watchedActivity = 0;
+        }
+        std::string line = std::string(program_invocation_short_name) + ": " + Named(dlg) + ":";
+        std::vector<HWND> controls;
+        CollectVisibleControls(dlg, controls);
+        for (HWND c : controls)
+            if (std::string says = ControlSays(c); !says.empty())
+                line += " " + says;
+        if (m_timeoutMs > 0)
+            line +=
+                " -- no display shows it: declined after " + Seconds() + " s without input (PLATFORM_DIALOG_TIMEOUT)";
+        else
+            line += " -- no display shows it: it waits for an answer";
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
+
+    ~UnattendedDialog() {
+        Lock lock(G().mutex);
+        ThreadQueue& q = QueueOf(CurrentThreadId());
+        q.watchedDialog = m_outerDialog;
+        q.watchedActivity = m_outerActivity;
+    }
+
+    UnattendedDialog(const UnattendedDialog&) = delete;
+    UnattendedDialog& operator=(const UnattendedDialog&) = delete;
+
+    // Waits for the next message. False when the time ran out first and the dialog was answered: the loop looks
+    // whether it ended before it waits again.
+    bool WaitForMessage() {
+        if (m_timeoutMs <= 0)
+            return true;
+        for (;;) {
+            const std::uint64_t deadline = LastInput() + static_cast<std::uint64_t>(m_timeoutMs);
+            if (WaitForMessageUntil(deadline))
+                return true;
+            if (SteadyMs() >= LastInput() + static_cast<std::uint64_t>(m_timeoutMs))
+                break;
+        }
+        Decline();
+        m_lastInput = SteadyMs();
+        return false;
+    }
+
+    // A message the loop took: keys and clicks anywhere, and whatever is posted to the dialog's windows (not its
+    // timers and paints, which the queue makes itself), are input.
+    void Took(const MSG& msg) {
+        const bool input = (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+                           (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
+        const bool posted = msg.message != WM_TIMER && msg.message != WM_PAINT && msg.hwnd &&
+                            (msg.hwnd == m_dlg || IsChild(m_dlg, msg.hwnd));
+        if (input || posted)
+            m_lastInput = SteadyMs();
+    }
+
+    // Another modal loop ran inside a message: its time was not this dialog's.
+    void Resume() { m_lastInput = SteadyMs(); }
+
+private:
+    std::string Seconds() const {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", m_timeoutMs / 1000);
+        return text;
+    }
+
+    static std::string Named(HWND dlg) {
+        const std::u16string caption = WindowText(dlg);
+        return caption.empty() ? "dialog" : "dialog \"" + platform::ToUtf8(caption) + "\"";
+    }
+
+    std::uint64_t LastInput() {
+        Lock lock(G().mutex);
+        return std::max(m_lastInput, QueueOf(CurrentThreadId()).watchedActivity);
+    }
+
+    // The enabled, visible button of `id` anywhere in the dialog.
+    HWND Button(int id) const {
+        std::vector<HWND> controls;
+        CollectVisibleControls(m_dlg, controls);
+        for (HWND c : controls)
+            if (GetDlgCtrlID(c) == id && IsWindowEnabled(c))
+                return c;
+        return nullptr;
+    }
+
+    void Decline() {
+        const std::string named = Named(m_dlg);
+        const char* how = nullptr;
+        if (m_declined) {
+            how = "ended with IDCANCEL";
+            EndDialog(m_dlg, IDCANCEL);
+        } else if (HWND cancel = Button(IDCANCEL)) {
+            how = "pressed Cancel";
+            SendMessageW(cancel, BM_CLICK, 0, 0);
+        } else if (HWND ok = Button(IDOK)) {
+            how = "pressed OK";
+            SendMessageW(ok, BM_CLICK, 0, 0);
+        } else {
+            how = "closed it";
+            SendMessageW(m_dlg, WM_CLOSE, 0, 0);
+        }
+        m_declined = true;
+        std::fprintf(stderr, "%s: %s: no answer in %s s, %s\n", program_invocation_short_name, named.c_str(),
+                     Seconds().c_str(), how);
+    }
+
+    HWND m_dlg;
+    double m_timeoutMs;
+    std::uint64_t m_lastInput = 0;
+    bool m_declined = false;
+    HWND m_outerDialog = nullptr;
+    std::uint64_t m_outerActivity = 0;
+};
+
+} // namespace
+
 INT_PTR RunModalLoop(HWND dlg, HWND owner) {
     HWND top = DialogOwnerTop(owner);
     bool disabledOwner = false;
@@ -208,21 +404,27 @@ INT_PTR RunModalLoop(HWND dlg, HWND owner) {
         EnableWindow(top, FALSE);
         disabledOwner = true;
     }
+    ++t_modalLoopsStarted;
     bool ended = false;
     {
         Lock lock(G().mutex);
         if (DialogData* d = DialogOf(Find(dlg)))
             ended = d->ended;
     }
+    std::optional<UnattendedDialog> unattended;
     if (!ended && IsWindow(dlg)) {
         ShowWindow(dlg, SW_SHOWNORMAL);
         std::function<void(HWND)> interceptor;
+        bool seen = false; // on the X display
         {
             Lock lock(G().mutex);
             interceptor = G().modalInterceptor;
+            seen = G().viewRunning;
         }
         if (interceptor)
             interceptor(dlg);
+        else if (!seen && IsWindow(dlg))
+            unattended.emplace(dlg);
     }
     INT_PTR result = -1;
     for (;;) {
@@ -240,16 +442,21 @@ INT_PTR RunModalLoop(HWND dlg, HWND owner) {
         MSG msg;
         if (g_frameworkIdle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
             g_frameworkIdle();
+        if (unattended && !unattended->WaitForMessage())
+            continue;
         if (!GetMessageW(&msg, nullptr, 0, 0)) {
             PostQuitMessage(static_cast<int>(msg.wParam)); // the outer loop must see it too
             break;
         }
-        if (g_frameworkPreTranslate && g_frameworkPreTranslate(&msg))
-            continue;
-        if (!IsDialogMessageW(dlg, &msg)) {
+        if (unattended)
+            unattended->Took(msg);
+        const unsigned loopsBefore = t_modalLoopsStarted;
+        if (!(g_frameworkPreTranslate && g_frameworkPreTranslate(&msg)) && !IsDialogMessageW(dlg, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        if (unattended && t_modalLoopsStarted != loopsBefore)
+            unattended->Resume();
     }
     // The owner comes back before the dialog goes, so that it is the one activated.
     if (disabledOwner && IsWindow(top)) {

@@ -119,6 +119,10 @@ struct ThreadQueue {
     HWND capture = nullptr;
     MSG last{};
     int inSend = 0;
+    // The dialog of a modal loop nobody sees, and when (SteadyMs) another thread last sent one of its windows a
+    // message: a worker showing its progress.
+    HWND watchedDialog = nullptr;
+    std::uint64_t watchedActivity = 0;
 };
 
 // A cursor or icon handle points to one of these.
@@ -178,12 +182,16 @@ DWORD CurrentThreadId();
 ThreadQueue& QueueOf(DWORD threadId); // creates the queue (under the lock)
 ThreadQueue* FindQueue(DWORD threadId);
 std::uint64_t NowMs();
-void WakeAll(); // notify every queue (clock moved, window destroyed)
+std::uint64_t SteadyMs(); // the real clock, whatever clock the timers run on
+void WakeAll();           // notify every queue (clock moved, window destroyed)
 
 // Calls a window's procedure on the calling thread (which must own the window), without the lock.
 LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Runs the messages other threads sent to this thread. Called with the lock held; unlocks around each call.
 void ReceiveSentMessages(Lock& lock, ThreadQueue& queue);
+// Waits until a message is ready for the calling thread (answering sent messages meanwhile), or until the real
+// clock reaches `deadline` (SteadyMs). True when a message is ready.
+bool WaitForMessageUntil(std::uint64_t deadline);
 
 // Geometry (lock held): the non-client insets, client rectangle in window coordinates, origins in surface pixels.
 RECT NonClientInsets(DWORD style, DWORD exStyle);
@@ -232,7 +240,7 @@ template <typename T> T* ControlOf(HWND hwnd) {
 // Small helpers used by the controls.
 std::u16string WindowText(HWND hwnd);
 int CompareNoCase(const std::u16string& a, const std::u16string& b); // -1, 0 or 1, as the list controls sort
-void NotifyParent(HWND hwnd, WORD code);           // WM_COMMAND (id, code) to the parent
+void NotifyParent(HWND hwnd, WORD code);                             // WM_COMMAND (id, code) to the parent
 LRESULT SendCtlColor(HWND hwnd, UINT msg, HDC dc); // WM_CTLCOLOR* to the parent; default brush when unanswered
 HFONT WindowFont(HWND hwnd);
 void KeepWindowFont(HWND hwnd, HFONT font); // what WM_SETFONT stores, for WindowFont to answer

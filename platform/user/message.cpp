@@ -186,23 +186,41 @@ bool FetchMessage(Lock& lock, ThreadQueue& q, MSG* out, HWND filter, UINT first,
     return false;
 }
 
-// Waits until something may have arrived for the queue: a notification, or the next real-clock timer.
-void WaitForWork(Lock& lock, ThreadQueue& q) {
+// Waits until something may have arrived for the queue: a notification, the next real-clock timer, or the real
+// clock's `deadline` (SteadyMs).
+void WaitForWork(Lock& lock, ThreadQueue& q, std::uint64_t deadline = UINT64_MAX) {
     if (!q.sent.empty())
         return;
     State& g = G();
-    std::uint64_t next = UINT64_MAX;
-    if (!g.manualClock)
+    std::uint64_t wait = UINT64_MAX;
+    if (!g.manualClock) {
+        std::uint64_t next = UINT64_MAX;
         for (const Timer& t : q.timers)
             next = std::min(next, t.due);
-    if (next == UINT64_MAX) {
-        q.cv.wait(lock);
-        return;
+        if (next != UINT64_MAX) {
+            std::uint64_t now = NowMs();
+            if (next <= now)
+                return;
+            wait = next - now;
+        }
     }
-    std::uint64_t now = NowMs();
-    if (next <= now)
-        return;
-    q.cv.wait_for(lock, std::chrono::milliseconds(next - now));
+    if (deadline != UINT64_MAX) {
+        std::uint64_t now = SteadyMs();
+        if (deadline <= now)
+            return;
+        wait = std::min(wait, deadline - now);
+    }
+    if (wait == UINT64_MAX)
+        q.cv.wait(lock);
+    else
+        q.cv.wait_for(lock, std::chrono::milliseconds(wait));
+}
+
+bool IsWindowWithin(HWND hwnd, HWND ancestor) { // lock held
+    for (Window* w = Find(hwnd); w; w = Find(w->parent))
+        if (w->handle == ancestor)
+            return true;
+    return false;
 }
 
 void CallGetMessageHooks(ThreadQueue& q, Lock& lock, MSG* msg, UINT flags) {
@@ -370,10 +388,25 @@ ThreadQueue& QueueOf(DWORD threadId) {
 
 std::uint64_t NowMs() {
     State& g = G();
-    if (g.manualClock)
-        return g.manualNow;
+    return g.manualClock ? g.manualNow : SteadyMs();
+}
+
+std::uint64_t SteadyMs() {
     using namespace std::chrono;
     return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+bool WaitForMessageUntil(std::uint64_t deadline) {
+    Lock lock(G().mutex);
+    ThreadQueue& q = QueueOf(CurrentThreadId());
+    MSG probe{};
+    for (;;) {
+        if (FetchMessage(lock, q, &probe, nullptr, 0, 0, PM_NOREMOVE))
+            return true;
+        if (SteadyMs() >= deadline)
+            return false;
+        WaitForWork(lock, q, deadline);
+    }
 }
 
 void WakeAll() {
@@ -407,6 +440,8 @@ void ReceiveSentMessages(Lock& lock, ThreadQueue& q) {
         LRESULT result = CallProc(sm->hwnd, sm->msg, sm->wParam, sm->lParam);
         lock.lock();
         --q.inSend;
+        if (q.watchedDialog && IsWindowWithin(sm->hwnd, q.watchedDialog))
+            q.watchedActivity = SteadyMs();
         sm->result = result;
         sm->done = true;
         if (ThreadQueue* sender = FindQueue(sm->senderThread))

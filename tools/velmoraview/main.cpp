@@ -167,8 +167,10 @@ int RenderHeadless() {
     CDlg_error message;
     message.m_strMessage = LoadResString(kStringSaveFailed);
     message.DoModal();
-    ut::SetModalInterceptor(nullptr);
+    // The progress window is this tool's to end: intercepted, it is not taken for one that nobody answers.
+    ut::SetModalInterceptor([](HWND) {});
     ok &= SaveProgress();
+    ut::SetModalInterceptor(nullptr);
     std::filesystem::remove_all(root, error);
     return ok ? 0 : 1;
 }

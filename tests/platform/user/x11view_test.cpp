@@ -224,4 +224,39 @@ TEST(XView, TheDemoShowsUnderAnXServerAndClosesByItself) {
 }
 #endif
 
+#ifdef MODAL_DIALOG_CHILD
+TEST(XView, AModalDialogOnTheDisplayIsLeftToTheUser) {
+    if (!FindProgram("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    Xvfb server;
+    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+    char pattern[] = "/tmp/xview-modal-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string err = std::string(pattern) + "/err.txt";
+    const std::string command = "exec env -u PLATFORM_HEADLESS DISPLAY=" + server.name() +
+                                " PLATFORM_DIALOG_TIMEOUT=0.2 " + MODAL_DIALOG_CHILD + " box 1 2>'" + err + "'";
+    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
+    pid_t child = -1;
+    ASSERT_EQ(posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
+    Display* d = XOpenDisplay(server.name().c_str());
+    ASSERT_NE(d, nullptr);
+    ::Window xw = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!xw && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        xw = FindNamed(d, DefaultRootWindow(d), "Caption");
+    }
+    XCloseDisplay(d);
+    EXPECT_NE(xw, 0u) << "the box did not appear";
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_EQ(waitpid(child, nullptr, WNOHANG), 0) << "the box waits for the user, three timeouts on";
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    struct stat st {};
+    EXPECT_TRUE(stat(err.c_str(), &st) == 0 && st.st_size == 0) << "nothing is said on standard error";
+    std::string cleanup = std::string("rm -rf '") + pattern + "'";
+    EXPECT_EQ(std::system(cleanup.c_str()), 0);
+}
+#endif
+
 } // namespace

@@ -63,9 +63,11 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    // Starts the program with no argument (the settings road) in the background, its debug lines into `log`.
+    // Starts the program with no argument (the settings road) in the background, its debug lines into `log`. Its
+    // window waits for the user however long the test takes.
     pid_t StartSettingsWindow(const std::string& log) {
-        const std::string command = "exec " + Environment() + "'" + Program() + "' 2>'" + log + "'";
+        const std::string command =
+            "exec " + Environment() + "PLATFORM_DIALOG_TIMEOUT=0 '" + Program() + "' 2>'" + log + "'";
         const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
         pid_t pid = 0;
         EXPECT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
