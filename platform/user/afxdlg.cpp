@@ -31,6 +31,29 @@ bool FindTemplate(LPCWSTR name, const char*& text, size_t& size) {
     return false;
 }
 
+void ReadText(HWND ctl, CString& value) {
+    int n = ::GetWindowTextLengthW(ctl);
+    ::GetWindowTextW(ctl, value.GetBufferSetLength(n), n + 1);
+    value.ReleaseBuffer();
+}
+
+// The number in the control, signed or not; a text that is no number fails the exchange.
+template <typename Number> void ExchangeNumber(CDataExchange* pDX, int id, Number& value, BOOL isSigned) {
+    if (!pDX->PrepareCtrl(id))
+        return;
+    HWND dlg = pDX->m_pDlgWnd->GetSafeHwnd();
+    if (pDX->m_bSaveAndValidate) {
+        BOOL ok = FALSE;
+        UINT v = ::GetDlgItemInt(dlg, id, &ok, isSigned);
+        if (!ok)
+            pDX->Fail();
+        else
+            value = static_cast<Number>(v);
+    } else {
+        ::SetDlgItemInt(dlg, id, static_cast<UINT>(value), isSigned);
+    }
+}
+
 } // namespace
 
 // ---- CDialog ----
@@ -194,7 +217,6 @@ void DDX_Radio(CDataExchange* pDX, int id, int& value) {
     HWND first = pDX->PrepareCtrl(id);
     if (!first)
         return;
-    HWND dlg = pDX->m_pDlgWnd->GetSafeHwnd();
     if (pDX->m_bSaveAndValidate)
         value = -1;
     int index = 0;
@@ -211,52 +233,24 @@ void DDX_Radio(CDataExchange* pDX, int id, int& value) {
         }
         ctl = ::GetWindow(ctl, GW_HWNDNEXT);
     } while (ctl && !(::GetWindowLongW(ctl, GWL_STYLE) & WS_GROUP));
-    (void)dlg;
 }
 
 void DDX_Text(CDataExchange* pDX, int id, CString& value) {
     HWND ctl = pDX->PrepareCtrl(id);
     if (!ctl)
         return;
-    if (pDX->m_bSaveAndValidate) {
-        int n = ::GetWindowTextLengthW(ctl);
-        ::GetWindowTextW(ctl, value.GetBufferSetLength(n), n + 1);
-        value.ReleaseBuffer();
-    } else {
+    if (pDX->m_bSaveAndValidate)
+        ReadText(ctl, value);
+    else
         ::SetWindowTextW(ctl, value);
-    }
 }
 
 void DDX_Text(CDataExchange* pDX, int id, int& value) {
-    HWND ctl = pDX->PrepareCtrl(id);
-    if (!ctl)
-        return;
-    if (pDX->m_bSaveAndValidate) {
-        BOOL ok = FALSE;
-        UINT v = ::GetDlgItemInt(pDX->m_pDlgWnd->GetSafeHwnd(), id, &ok, TRUE);
-        if (!ok)
-            pDX->Fail();
-        else
-            value = static_cast<int>(v);
-    } else {
-        ::SetDlgItemInt(pDX->m_pDlgWnd->GetSafeHwnd(), id, static_cast<UINT>(value), TRUE);
-    }
+    ExchangeNumber(pDX, id, value, TRUE);
 }
 
 void DDX_Text(CDataExchange* pDX, int id, UINT& value) {
-    HWND ctl = pDX->PrepareCtrl(id);
-    if (!ctl)
-        return;
-    if (pDX->m_bSaveAndValidate) {
-        BOOL ok = FALSE;
-        UINT v = ::GetDlgItemInt(pDX->m_pDlgWnd->GetSafeHwnd(), id, &ok, FALSE);
-        if (!ok)
-            pDX->Fail();
-        else
-            value = v;
-    } else {
-        ::SetDlgItemInt(pDX->m_pDlgWnd->GetSafeHwnd(), id, value, FALSE);
-    }
+    ExchangeNumber(pDX, id, value, FALSE);
 }
 
 void DDX_CBIndex(CDataExchange* pDX, int id, int& index) {
@@ -274,9 +268,7 @@ void DDX_CBString(CDataExchange* pDX, int id, CString& value) {
     if (!ctl)
         return;
     if (pDX->m_bSaveAndValidate) {
-        int n = ::GetWindowTextLengthW(ctl);
-        ::GetWindowTextW(ctl, value.GetBufferSetLength(n), n + 1);
-        value.ReleaseBuffer();
+        ReadText(ctl, value);
     } else if (::SendMessageW(ctl, CB_SELECTSTRING, static_cast<WPARAM>(-1),
                               reinterpret_cast<LPARAM>(value.GetString())) == CB_ERR) {
         ::SetWindowTextW(ctl, value);

@@ -1,5 +1,6 @@
 // The framework's windows: message maps, reflection of control messages to the control's own object, the
 // PreTranslateMessage walk, data exchange, modal framework dialogs and the application's main-window pointer.
+#include "platform/base/wstring.h"
 #include "platform/user/afxwin.h"
 #include "platform/user/testing.h"
 
@@ -171,6 +172,29 @@ TEST_F(Framework, DataExchangeBindsControlsAndMovesValuesBothWays) {
     ASSERT_TRUE(page.UpdateData(TRUE));
     EXPECT_EQ(page.m_check, 0);
     EXPECT_EQ(page.m_text, u"changed");
+}
+
+TEST_F(Framework, NumbersMoveBothWaysAndATextThatIsNoNumberFailsTheExchange) {
+    int value = -5;
+    CDataExchange show(&page, FALSE);
+    DDX_Text(&show, 14, value);
+    CString text;
+    page.m_edit.GetWindowText(text);
+    EXPECT_EQ(text, u"-5");
+    page.SetDlgItemText(14, u"42");
+    CDataExchange read(&page, TRUE);
+    DDX_Text(&read, 14, value);
+    EXPECT_EQ(value, 42);
+    EXPECT_FALSE(read.m_bFailed);
+
+    UINT count = 7;
+    for (const char16_t* bad : {u"many", u"-3"}) {
+        page.SetDlgItemText(14, bad);
+        CDataExchange refused(&page, TRUE);
+        DDX_Text(&refused, 14, count);
+        EXPECT_TRUE(refused.m_bFailed) << "an unsigned number from \"" << platform::ToUtf8(bad) << "\"";
+        EXPECT_EQ(count, 7u) << "the value stays as it was";
+    }
 }
 
 TEST_F(Framework, ControlColoursAreReflectedToTheControlsOwnObject) {
