@@ -2,6 +2,7 @@
 #include "devicescan/OfdWriter.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "tests/platform/gdiplus/page_stream.h"
+#include "tests/support/DebugLines.h"
 
 #include <gtest/gtest.h>
 
@@ -192,11 +193,12 @@ TEST_F(OfdTest, FileNamesAreEscapedInTheXml) {
 
 TEST_F(OfdTest, PageImagesAreCopiedIntoResAndZippedFromThere) {
     std::u16string page = MakeJpeg(u"JpgR.tmp", 40, 30);
-    std::vector<std::u16string> lines;
-    platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    testsupport::DebugLines debug;
+    debug.Capture();
     OfdWriter writer;
     int result = writer.SaveAsOfd({CString(page.c_str())}, {40}, {30}, 300, u"C:\\Scans\\res.ofd");
-    platform::debug::SetSink({});
+    debug.Release();
+    const std::vector<std::u16string> lines = debug.Lines();
     ASSERT_EQ(result, 1);
     auto at = [&](std::u16string_view text) { return std::find(lines.begin(), lines.end(), text) - lines.begin(); };
     auto endsWith = [](const std::u16string& text, std::u16string_view tail) {
@@ -237,11 +239,12 @@ TEST_F(OfdTest, NothingHappensWithoutPagesOrWithoutTheZipLibrary) {
 
     std::u16string page = MakeJpeg(u"JpgZ.tmp", 20, 20);
     setenv("PLATFORM_ZLIBWAPI", "/nonexistent/zlibwapi.so", 1);
-    std::vector<std::u16string> lines;
-    platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    testsupport::DebugLines debug;
+    debug.Capture();
     OfdWriter without;
-    platform::debug::SetSink({});
+    debug.Release();
     unsetenv("PLATFORM_ZLIBWAPI");
+    const std::vector<std::u16string> lines = debug.Lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), u"load zlibwapi.dll fail!"), lines.end());
     EXPECT_EQ(without.SaveAsOfd({CString(page.c_str())}, {20}, {20}, 300, u"C:\\Scans\\nozip.ofd"), 0);
     EXPECT_FALSE(testpage::Exists(root.Host(u"C:\\Scans\\nozip.ofd")));

@@ -1,6 +1,7 @@
 // The TIFF writer: tags and pixels read back with libtiff, tiffinfo, and the failure roads.
 #include "devicescan/TiffPageWriter.h"
 #include "tests/platform/gdiplus/page_stream.h"
+#include "tests/support/DebugLines.h"
 
 #include <gtest/gtest.h>
 
@@ -162,8 +163,8 @@ TEST(TiffPageWriter, FailuresAnswerMinusOneAndLeaveNoFile) {
 // What libtiff has to say about a file reaches the debug output with the file's name, never standard error.
 TEST(TiffPageWriter, LibtiffMessagesGoToTheDebugOutputWithTheFileName) {
     testpage::Root root;
-    std::vector<std::u16string> lines;
-    platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    testsupport::DebugLines debug; // gone with the test, also when an assertion ends it early
+    debug.Capture();
     const std::string errors = root.Host(u"C:\\stderr.txt");
     const int saved = dup(2);
     const int capture = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -178,7 +179,8 @@ TEST(TiffPageWriter, LibtiffMessagesGoToTheDebugOutputWithTheFileName) {
     dup2(saved, 2);
     close(saved);
     close(capture);
-    platform::debug::SetSink(nullptr);
+    debug.Release();
+    const std::vector<std::u16string> lines = debug.Lines();
 
     EXPECT_TRUE(testpage::ReadAll(errors).empty()) << "libtiff wrote to standard error";
     bool named = false;

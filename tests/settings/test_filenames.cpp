@@ -3,6 +3,7 @@
 #include "settings/SystemProbes.h"
 
 #include "platform/base/path.h"
+#include "tests/support/DebugLines.h"
 
 #include "SettingsTestRoot.h"
 
@@ -119,15 +120,16 @@ TEST_F(FileNamesTest, LetterCountriesAreNotA4) {
 }
 
 TEST_F(FileNamesTest, TheBitmapProbeAsksForTheDibSize) {
-    std::vector<std::u16string> log;
-    platform::debug::SetSink([&](std::u16string_view line) { log.emplace_back(line); });
+    testsupport::DebugLines debug;
+    debug.Capture();
     EXPECT_TRUE(CheckDibMemory(1001, 10, 1));
+    std::vector<std::u16string> log = debug.Lines();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.front(), u"dwDIBSize 1: 11104") << "1004-byte rows plus the 1064-byte header";
     EXPECT_EQ(log.back(), u"checkMem ok");
     platform::testing::SetAllocationCap(1000);
     EXPECT_FALSE(CheckDibMemory(5100, 7020, 2));
-    EXPECT_EQ(log.back(), u"checkMem fasle");
+    EXPECT_EQ(debug.Lines().back(), u"checkMem fasle");
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "twain/ScanState.h"
 
 #include "settings/SettingStore.h"
+#include "tests/support/DebugLines.h"
 
 #include <algorithm>
 #include <climits>
@@ -221,9 +222,10 @@ TEST_F(EnableTest, DebugLinesTellTheExistingMutexAndTheDisable) {
         EXPECT_EQ(std::system(command.c_str()), 0) << "the switched debug lines, checked in a child process";
         return;
     }
-    std::vector<std::u16string> lines;
-    platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    testsupport::DebugLines debug; // gone with the test, also when an assertion ends it early
+    debug.Capture();
     auto logged = [&](const std::u16string& line) {
+        const std::vector<std::u16string> lines = debug.Lines();
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     };
 
@@ -237,8 +239,6 @@ TEST_F(EnableTest, DebugLinesTellTheExistingMutexAndTheDisable) {
     ASSERT_EQ(Disable(), TWRC_SUCCESS);
     EXPECT_FALSE(IsDsEnableMutexPresent()) << "the one handle is let go of";
     EXPECT_TRUE(logged(u"out DisableDS"));
-
-    platform::debug::SetSink({});
 }
 
 TEST_F(EnableTest, AppModeKeepsTheWindowAcrossDisable) {

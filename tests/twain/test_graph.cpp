@@ -17,6 +17,7 @@
 #include "settings/CompanionNames.h"
 #include "settings/IniPath.h"
 #include "tests/support/CompanionNames.h"
+#include "tests/support/DebugLines.h"
 
 #include <stdexcept>
 #include <vector>
@@ -195,8 +196,8 @@ TEST_F(GraphTest, TeardownClosesTheWindowBeforeTheEngineGoes) {
 }
 
 TEST_F(GraphTest, AssistorStartsAt300EvenWithoutMemory) {
-    std::vector<std::u16string> lines;
-    platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    testsupport::DebugLines debug;
+    debug.Capture();
     // This program's own INI file and model key, as the assistor in it reads them.
     WCHAR ini[MAX_PATH];
     GetIniPath(ini);
@@ -222,6 +223,7 @@ TEST_F(GraphTest, AssistorStartsAt300EvenWithoutMemory) {
     EXPECT_EQ(identity.ProtocolMinor, 8);
     EXPECT_EQ(g_nTwainXResolution, 150) << "the window-less resolution is the table's also without memory";
     EXPECT_EQ(g_nTwainYResolution, 150);
+    const std::vector<std::u16string> lines = debug.Lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), u"not enough mem"), lines.end());
 }
 

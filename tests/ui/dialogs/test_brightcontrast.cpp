@@ -7,6 +7,7 @@
 #include "ui/dialogs/CCImageBrightContrastDlg.h"
 
 #include "platform/base/testing.h"
+#include "tests/support/DebugLines.h"
 
 namespace {
 
@@ -191,8 +192,8 @@ TEST_F(BrightContrastTest, ASelectionChangeWithoutASelectionIsIgnored) {
 }
 
 TEST_F(BrightContrastTest, EnterAndEscapeLeaveItOpenTheCloseButtonEndsIt) {
-    std::vector<std::u16string> debug;
-    platform::debug::SetSink([&](std::u16string_view line) { debug.emplace_back(line); });
+    testsupport::DebugLines debug;
+    debug.Capture();
     CCImageBrightContrastDlg dlg(window);
     bool open = false;
     Run(dlg, [&](HWND hwnd) {
@@ -202,9 +203,10 @@ TEST_F(BrightContrastTest, EnterAndEscapeLeaveItOpenTheCloseButtonEndsIt) {
         ut::RunPendingMessages();
         open = IsWindowVisible(hwnd) != FALSE;
     });
-    platform::debug::SetSink({});
+    debug.Release();
     EXPECT_TRUE(open);
-    EXPECT_NE(std::find(debug.begin(), debug.end(), u" CCImageBrightContrastDlg::OnOK()"), debug.end());
+    const std::vector<std::u16string> lines = debug.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), u" CCImageBrightContrastDlg::OnOK()"), lines.end());
     CCImageBrightContrastDlg again(window);
     ut::SetModalInterceptor([](HWND hwnd) {
         ut::RunPendingMessages();

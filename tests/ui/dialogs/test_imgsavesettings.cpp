@@ -3,6 +3,7 @@
 #include "DialogTest.h"
 
 #include "platform/base/testing.h"
+#include "tests/support/DebugLines.h"
 #include "ui/dialogs/ImgSaveSettings.h"
 
 #include <cstring>
@@ -155,16 +156,17 @@ TEST_F(ImgSaveSettingsTest, ItLiesInTheSettingsFolderWhichIsMadeWhenMissing) {
 }
 
 TEST_F(ImgSaveSettingsTest, AFailedWriteIsLoggedAndKeepsThePreviousFile) {
-    std::vector<std::u16string> debug;
-    platform::debug::SetSink([&](std::u16string_view line) { debug.emplace_back(line); });
+    testsupport::DebugLines debug;
+    debug.Capture();
     EXPECT_FALSE(WriteImgSaveSettings(Dos("missing/folder/out.dat").c_str(), Sample()));
     std::filesystem::create_directories(Host("target.dat")); // a folder stands where the file should go
     EXPECT_FALSE(WriteImgSaveSettings(Dos("target.dat").c_str(), Sample()));
-    platform::debug::SetSink({});
+    debug.Release();
     EXPECT_TRUE(std::filesystem::is_directory(Host("target.dat")));
     EXPECT_FALSE(std::filesystem::exists(Host("target.dat.new")));
-    ASSERT_EQ(debug.size(), 2u);
-    EXPECT_NE(debug[0].find(u"imgSaveSettings.dat failed with error"), std::u16string::npos);
+    const std::vector<std::u16string> lines = debug.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(u"imgSaveSettings.dat failed with error"), std::u16string::npos);
 }
 
 } // namespace

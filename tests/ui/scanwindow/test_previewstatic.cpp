@@ -11,6 +11,7 @@
 #include "scanner/PaperTables.h"
 #include "settings/Language.h"
 #include "settings/PlatformFlags.h"
+#include "tests/support/DebugLines.h"
 
 #include <gtest/gtest.h>
 
@@ -270,8 +271,8 @@ TEST_F(PreviewStaticTest, AZoneInInchesBecomesPixelsAndBack) {
 }
 
 TEST_F(PreviewStaticTest, AListedPaperGivesItsSizeAndUnitAndLeavesThePositionAlone) {
-    std::vector<std::u16string> lines;
-    platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    testsupport::DebugLines debug;
+    debug.Capture();
     SelectionZone zone{0.25f, 0.5f, 0, 0};
     _PaperInfo first{};
     getPeperInfo(&first, 0, 0);
@@ -289,7 +290,8 @@ TEST_F(PreviewStaticTest, AListedPaperGivesItsSizeAndUnitAndLeavesThePositionAlo
     SelectionZone damaged;
     EXPECT_EQ(preview().GetTrackerZone(&damaged, 0, -1), 0) << "a negative index is no listed paper";
     EXPECT_EQ(damaged.width, 4.0f);
-    platform::debug::SetSink({});
+    debug.Release();
+    const std::vector<std::u16string> lines = debug.Lines();
     CString expected;
     expected.Format(u"GetTrackerZone(): nMaxSanSizeNum = %d, nScanSize = 0", custom);
     const auto line = std::find_if(lines.begin(), lines.end(),
@@ -317,12 +319,13 @@ TEST_F(PreviewStaticTest, APictureThatCannotBeDrawnLeavesTheAreaWhite) {
     FillPicture(kPicture);
     UndrawableImage broken;
     ASSERT_TRUE(broken.Create(3, 8, 10, 10, 75, 75));
-    std::vector<std::u16string> lines;
-    platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+    testsupport::DebugLines debug;
+    debug.Capture();
     preview().SetImage(&broken);
     preview().InvalidateRows(0, 0, 10);
     ut::RunPendingMessages();
-    platform::debug::SetSink({});
+    debug.Release();
+    const std::vector<std::u16string> lines = debug.Lines();
     EXPECT_EQ(Pixel(100, 300), kWhite);
     EXPECT_EQ(Pixel(131, 10), kStrip) << "the rulers are still drawn";
     ASSERT_FALSE(lines.empty());
