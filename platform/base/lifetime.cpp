@@ -4,9 +4,13 @@
 #include <link.h>
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <unordered_set>
 
 namespace platform {
@@ -68,6 +72,22 @@ namespace platform {
 void KeepForProcess(const void* object) {
     if (&__lsan_ignore_object != nullptr)
         __lsan_ignore_object(object);
+}
+
+void* ProcessWideObject(const char* variable, void* (*make)()) {
+    if (const char* value = std::getenv(variable)) {
+        long pid = 0;
+        unsigned long long address = 0;
+        if (std::sscanf(value, "%ld:%llx", &pid, &address) == 2 && pid == static_cast<long>(getpid()) && address)
+            return reinterpret_cast<void*>(static_cast<std::uintptr_t>(address));
+    }
+    void* object = make();
+    KeepForProcess(object);
+    char value[64];
+    std::snprintf(value, sizeof value, "%ld:%llx", static_cast<long>(getpid()),
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(object)));
+    setenv(variable, value, 1);
+    return object;
 }
 
 bool Unloading() {

@@ -19,6 +19,15 @@ bool Unloading();
 // platform shares, found through the environment): leak checkers count it, and all it holds, as kept.
 void KeepForProcess(const void* object);
 
+// The one object of this process that every module's copy of platform shares, published in the environment
+// variable `variable` as "<pid>:<address>" (a child process, which inherits the variable, makes its own). The first
+// copy to ask makes it with `make`; it is kept for the process (KeepForProcess). Version the variable's name with
+// the object's layout.
+void* ProcessWideObject(const char* variable, void* (*make)());
+template <class T> T* ProcessWide(const char* variable) {
+    return static_cast<T*>(ProcessWideObject(variable, []() -> void* { return new T(); }));
+}
+
 // A singleton that lives as long as the code that uses it: `static auto* x = KeepUntilUnload(new X);`.
 template <class T> T* KeepUntilUnload(T* object) {
     FreeAtUnload([](void* p) { delete static_cast<T*>(p); }, object);

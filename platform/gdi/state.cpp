@@ -26,22 +26,6 @@ template <class T> T* Stock(SharedState& g, T* obj) {
     return obj;
 }
 
-SharedState* Publish() {
-    if (const char* value = std::getenv(kStateVariable)) {
-        long pid = 0;
-        unsigned long long address = 0;
-        if (std::sscanf(value, "%ld:%llx", &pid, &address) == 2 && pid == static_cast<long>(getpid()) && address)
-            return reinterpret_cast<SharedState*>(static_cast<std::uintptr_t>(address));
-    }
-    auto* state = new SharedState; // lives as long as the process: DCs may be used during exit
-    platform::KeepForProcess(state);
-    char value[64];
-    std::snprintf(value, sizeof value, "%ld:%llx", static_cast<long>(getpid()),
-                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(state)));
-    setenv(kStateVariable, value, 1);
-    return state;
-}
-
 } // namespace
 
 SharedState::SharedState() {
@@ -75,7 +59,8 @@ SharedState::SharedState() {
 }
 
 SharedState& G() {
-    static SharedState* state = Publish();
+    // Lives as long as the process: DCs may be used during exit.
+    static SharedState* state = platform::ProcessWide<SharedState>(kStateVariable);
     return *state;
 }
 

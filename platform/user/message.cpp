@@ -22,22 +22,6 @@ namespace {
 // copy publishes its state in the environment (tagged with the process id, so a child process ignores it).
 constexpr const char* kStateVariable = "PLATFORM_USER_STATE_V1";
 
-State* PublishState() {
-    if (const char* value = std::getenv(kStateVariable)) {
-        long pid = 0;
-        unsigned long long address = 0;
-        if (std::sscanf(value, "%ld:%llx", &pid, &address) == 2 && pid == static_cast<long>(getpid()) && address)
-            return reinterpret_cast<State*>(static_cast<std::uintptr_t>(address));
-    }
-    auto* state = new State(); // lives as long as the process: windows may be touched during exit
-    platform::KeepForProcess(state);
-    char value[64];
-    std::snprintf(value, sizeof value, "%ld:%llx", static_cast<long>(getpid()),
-                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(state)));
-    setenv(kStateVariable, value, 1);
-    return state;
-}
-
 // Ends a thread's queue when the thread ends: pending senders get 0, its windows leave the table.
 void ThreadExit(DWORD tid) {
     State& g = G();
@@ -359,7 +343,7 @@ void ForgetModuleCode() {
 State& G() {
     static State* state = [] {
         platform::FreeAtUnload([](void*) { ForgetModuleCode(); }, nullptr);
-        return PublishState();
+        return platform::ProcessWide<State>(kStateVariable); // windows may be touched during exit
     }();
     return *state;
 }
