@@ -3,6 +3,7 @@
 #include "platform/base/registry.h"
 #include "platform/base/testing.h"
 #include "platform/base/windows.h"
+#include "tests/support/TempRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -27,10 +28,9 @@ std::u16string ReadServer(const WCHAR* name) {
 } // namespace
 
 TEST(Quillet, RegisteringRecordsTheLibraryAndUnregisteringRemovesIt) {
-    char pattern[] = "/tmp/quillet-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    setenv("PLATFORM_ROOT", pattern, 1); // the library has a platform of its own, which reads it
-    platform::testing::SetRoot(pattern);
+    const std::string root = testsupport::MakeTempFolder("quillet-test");
+    ASSERT_FALSE(root.empty());
+    testsupport::UseAsRoot(root); // the library has a platform of its own, which reads PLATFORM_ROOT
 
     const std::u16string dosPath = platform::path::ToDosPath(QUILLET_PATH);
     HMODULE library = LoadLibraryW((dosPath.substr(0, dosPath.size() - 3) + u".dll").c_str());
@@ -49,5 +49,5 @@ TEST(Quillet, RegisteringRecordsTheLibraryAndUnregisteringRemovesIt) {
     EXPECT_EQ(ReadServer(u"ThreadingModel"), u"<none>");
 
     FreeLibrary(library);
-    std::filesystem::remove_all(pattern);
+    testsupport::RemoveFolder(root);
 }
