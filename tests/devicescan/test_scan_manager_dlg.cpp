@@ -7,6 +7,7 @@
 #include "devicescan/VazeDoziSettings.h"
 #include "platform/user/testing.h"
 #include "platform/user/winuser.h"
+#include "tests/support/CheckBoxSides.h"
 #include "tests/support/WindowText.h"
 
 #include <cstring>
@@ -263,6 +264,18 @@ TEST_F(ScanManagerDlgTest, HelpOpensTheProgramsHelpFileInTheCurrentLanguage) {
     const auto calls = ut::ShellCalls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0], u"HtmlHelpW " + folder + u"kvxpshe.chm 0");
+}
+
+TEST_F(ScanManagerDlgTest, InHebrewAndArabicTheCheckBoxesShowTheirBoxRightOfTheirText) {
+    for (const char* code : {"enus", "he", "ar"}) {
+        const bool rightToLeft = std::strcmp(code, "enus") != 0;
+        UseLanguage(code);
+        Run([&](HWND dlg) {
+            for (int id : {CScanManagerDlg::kOpenFile, CScanManagerDlg::kOpenFolder})
+                EXPECT_TRUE(testsupport::BoxOnReadingSide(GetDlgItem(dlg, id), rightToLeft))
+                    << code << ", control " << id;
+        });
+    }
 }
 
 TEST_F(ScanManagerDlgTest, InHebrewTheWindowIsTheMirrorOfItsLayout) {

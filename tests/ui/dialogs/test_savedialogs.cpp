@@ -4,6 +4,7 @@
 #include "DialogTest.h"
 
 #include "platform/base/testing.h"
+#include "tests/support/CheckBoxSides.h"
 #include "ui/dialogs/CDlg_SaveImgToEmail.h"
 #include "ui/dialogs/CDlg_SaveImgToFile.h"
 
@@ -271,6 +272,9 @@ TEST_F(SaveDialogsTest, SnapshotsInEachLanguage) {
                 EXPECT_EQ(TextOf(dlg), Str(1113));
             }
             EXPECT_EQ(ItemText(dlg, 10200), Str(1120));
+            for (int id : {10200, 1001})
+                EXPECT_TRUE(testsupport::BoxOnReadingSide(GetDlgItem(dlg, id), g_bHebrew != FALSE))
+                    << language.code << ", check box " << id;
             Snapshot(dlg, "save_to_file");
         });
         CDlg_SaveImgToEmail mail;

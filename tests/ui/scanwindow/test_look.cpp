@@ -3,6 +3,7 @@
 // test saves the pictures as PNG files in "snapshots" beside this program, to look at when the layout changes.
 #include "ScanWindowTestSupport.h"
 
+#include "tests/support/CheckBoxSides.h"
 #include "ui/scanwindow/CAdvancedSetting.h"
 #include "ui/scanwindow/CBasicSetting.h"
 #include "ui/scanwindow/CMainUIDialog.h"
@@ -202,6 +203,7 @@ TEST_P(LookTest, TheSettingsPages) {
         MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
         return rect;
     }()) << "the page lies on its frame";
+    EXPECT_TRUE(testsupport::BoxOnReadingSide(GetDlgItem(basic, 21004), language.rightToLeft)) << "Horizontal Scan";
     ut::SaveWindowPng(dialog.m_hWnd, SnapshotPath(std::string("basic_") + language.code).c_str());
     ExpectEveryTextFits(dialog.m_hWnd);
 
@@ -226,6 +228,7 @@ TEST_P(LookTest, TheSettingsPages) {
     for (int list : {10027, 10268, 10264})
         EXPECT_GT(SendDlgItemMessageW(advanced, list, CB_GETCOUNT, 0, 0), 1) << "list " << list;
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(advanced, 21003)));
+    EXPECT_TRUE(testsupport::BoxOnReadingSide(GetDlgItem(advanced, 21003), language.rightToLeft)) << "auto deskew";
     EXPECT_EQ(RectIn(advanced, 10243).left > RectIn(advanced, 10271).left, language.rightToLeft);
 }
 

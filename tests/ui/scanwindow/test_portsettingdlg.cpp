@@ -3,6 +3,7 @@
 // are cancelled.
 #include "ScanWindowTestSupport.h"
 
+#include "tests/support/CheckBoxSides.h"
 #include "ui/scanwindow/CPortSettingDlg.h"
 
 #include <chrono>
@@ -367,6 +368,8 @@ TEST_P(PortLookTest, EveryTextFromTheLanguageAndHebrewMirrored) {
         GetWindowRect(dlg, &window);
         const bool okOnTheLeft = ok.left - window.left < window.right - ok.right;
         EXPECT_EQ(okOnTheLeft, g_bHebrew != FALSE) << "the buttons change sides in Hebrew";
+        for (int id : {CPortSettingDlg::IDC_USB, CPortSettingDlg::IDC_FOUND, CPortSettingDlg::IDC_HOST})
+            EXPECT_TRUE(testsupport::BoxOnReadingSide(GetDlgItem(dlg, id), g_bHebrew != FALSE)) << "radio " << id;
         ut::SaveWindowPng(dlg, SnapshotPath(std::string("port_") + GetParam().code).c_str());
         for (const ut::TextOverflow& overflow : ut::CheckTextFit(dlg).overflows)
             ADD_FAILURE() << ut::DescribeOverflow(overflow);
