@@ -1,15 +1,14 @@
 // A modal dialog that no display shows and no test intercepts: the window layer says what it shows on standard
 // error and, after PLATFORM_DIALOG_TIMEOUT seconds without input, answers it as a user who declines. Each case runs
 // the dialog in a child process (tests/platform/user/programs/modal_dialog_child.cpp) with a short timeout.
+#include "tests/support/TempRoot.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -23,24 +22,13 @@ struct ChildRun {
     std::string err;
 };
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class UnattendedDialog : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/unattended-dialog-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_dir = pattern;
+        m_dir = testsupport::MakeTempFolder("unattended-dialog");
+        ASSERT_FALSE(m_dir.empty());
     }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
-    }
+    void TearDown() override { testsupport::RemoveFolder(m_dir); }
 
     std::string Command(const std::string& timeout, const std::string& arguments) const {
         return "env -u DISPLAY PLATFORM_HEADLESS=1 PLATFORM_DIALOG_TIMEOUT=" + timeout + " " MODAL_DIALOG_CHILD " " +
@@ -50,8 +38,8 @@ protected:
     ChildRun Start(const std::string& timeout, const std::string& arguments) {
         ChildRun run;
         EXPECT_EQ(std::system(Command(timeout, arguments).c_str()), 0) << arguments;
-        std::sscanf(ReadText(m_dir + "/out.txt").c_str(), "result %d after %d ms", &run.result, &run.ms);
-        run.err = ReadText(m_dir + "/err.txt");
+        std::sscanf(testsupport::ReadBytes(m_dir + "/out.txt").c_str(), "result %d after %d ms", &run.result, &run.ms);
+        run.err = testsupport::ReadBytes(m_dir + "/err.txt");
         return run;
     }
 
@@ -111,15 +99,16 @@ TEST_F(UnattendedDialog, ATimeoutOfZeroWaitsForAnAnswer) {
         _exit(127);
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (ReadText(m_dir + "/err.txt").find("dialog \"Caption\"") == std::string::npos &&
+    while (testsupport::ReadBytes(m_dir + "/err.txt").find("dialog \"Caption\"") == std::string::npos &&
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the box is still up";
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
-    EXPECT_NE(ReadText(m_dir + "/err.txt").find("-- no display shows it: it waits for an answer"), std::string::npos)
-        << ReadText(m_dir + "/err.txt");
+    EXPECT_NE(testsupport::ReadBytes(m_dir + "/err.txt").find("-- no display shows it: it waits for an answer"),
+              std::string::npos)
+        << testsupport::ReadBytes(m_dir + "/err.txt");
 }
 
 } // namespace

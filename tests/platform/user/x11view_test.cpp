@@ -2,6 +2,7 @@
 // on that X window reaches the control under it. Skipped when Xvfb is not installed.
 #include "platform/user/testing.h"
 #include "platform/user/winuser.h"
+#include "tests/support/TempRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -195,6 +196,21 @@ END
 
 namespace {
 
+// Waits up to ten seconds for a window titled `name` to appear on the X server; 0 if none did.
+::Window WaitForNamed(const std::string& server, const char* name) {
+    Display* d = XOpenDisplay(server.c_str());
+    if (!d)
+        return 0;
+    ::Window xw = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!xw && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        xw = FindNamed(d, DefaultRootWindow(d), name);
+    }
+    XCloseDisplay(d);
+    return xw;
+}
+
 #ifdef DIALOGDEMO_PATH
 TEST(XView, TheDemoShowsUnderAnXServerAndClosesByItself) {
     if (!FindProgram("Xvfb"))
@@ -208,16 +224,7 @@ TEST(XView, TheDemoShowsUnderAnXServerAndClosesByItself) {
     ASSERT_EQ(posix_spawn(&demo, DIALOGDEMO_PATH, nullptr, nullptr, const_cast<char* const*>(argv),
                           const_cast<char* const*>(envp)),
               0);
-    Display* d = XOpenDisplay(server.name().c_str());
-    ASSERT_NE(d, nullptr);
-    ::Window xw = 0;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!xw && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        xw = FindNamed(d, DefaultRootWindow(d), "Dialog demo");
-    }
-    EXPECT_NE(xw, 0u) << "the demo's dialog did not appear";
-    XCloseDisplay(d);
+    EXPECT_NE(WaitForNamed(server.name(), "Dialog demo"), 0u) << "the demo's dialog did not appear";
     int status = -1;
     waitpid(demo, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the demo ended with status " << status;
@@ -230,32 +237,21 @@ TEST(XView, AModalDialogOnTheDisplayIsLeftToTheUser) {
         GTEST_SKIP() << "Xvfb is not installed";
     Xvfb server;
     ASSERT_TRUE(server.Start()) << "Xvfb did not start";
-    char pattern[] = "/tmp/xview-modal-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string err = std::string(pattern) + "/err.txt";
+    const std::string folder = testsupport::MakeTempFolder("xview-modal");
+    ASSERT_FALSE(folder.empty());
+    const std::string err = folder + "/err.txt";
     const std::string command = "exec env -u PLATFORM_HEADLESS DISPLAY=" + server.name() +
                                 " PLATFORM_DIALOG_TIMEOUT=0.2 " + MODAL_DIALOG_CHILD + " box 1 2>'" + err + "'";
     const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
     pid_t child = -1;
     ASSERT_EQ(posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
-    Display* d = XOpenDisplay(server.name().c_str());
-    ASSERT_NE(d, nullptr);
-    ::Window xw = 0;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!xw && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        xw = FindNamed(d, DefaultRootWindow(d), "Caption");
-    }
-    XCloseDisplay(d);
-    EXPECT_NE(xw, 0u) << "the box did not appear";
+    EXPECT_NE(WaitForNamed(server.name(), "Caption"), 0u) << "the box did not appear";
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     EXPECT_EQ(waitpid(child, nullptr, WNOHANG), 0) << "the box waits for the user, three timeouts on";
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
-    struct stat st {};
-    EXPECT_TRUE(stat(err.c_str(), &st) == 0 && st.st_size == 0) << "nothing is said on standard error";
-    std::string cleanup = std::string("rm -rf '") + pattern + "'";
-    EXPECT_EQ(std::system(cleanup.c_str()), 0);
+    EXPECT_EQ(testsupport::ReadBytes(err), "") << "nothing is said on standard error";
+    testsupport::RemoveFolder(folder);
 }
 #endif
 
