@@ -268,34 +268,20 @@ void CollectVisibleControls(HWND parent, std::vector<HWND>& out) {
     }
 }
 
-// A modal dialog that no display shows and no test intercepts: nobody can answer it. It says what it shows on
-// standard error as it comes up and, after a time without input from anybody (keys or clicks, or another thread
+// A modal dialog that no display shows and no test intercepts: nobody can answer it. Once it has gone two seconds
+// without input it says what it shows on standard error and, after a time without input from anybody (keys or clicks, or another thread
 // sending to its windows, as a worker showing its progress does), answers it as a user who declines would: its
 // enabled Cancel, else its enabled OK, else WM_CLOSE; still up after another such time, it is ended with IDCANCEL.
 class UnattendedDialog {
 public:
     explicit UnattendedDialog(HWND dlg) : m_dlg(dlg), m_timeoutMs(UnattendedTimeoutSeconds() * 1000) {
         m_lastInput = SteadyMs();
-        {
-            Lock lock(G().mutex);
-            ThreadQueue& q = QueueOf(CurrentThreadId());
-            m_outerDialog = q.watchedDialog;
-            m_outerActivity = q.watchedActivity;
-            q.watchedDialog = dlg;
-            q.watchedActivity = 0;
-        }
-        std::string line = std::string(program_invocation_short_name) + ": " + Named(dlg) + ":";
-        std::vector<HWND> controls;
-        CollectVisibleControls(dlg, controls);
-        for (HWND c : controls)
-            if (std::string says = ControlSays(c); !says.empty())
-                line += " " + says;
-        if (m_timeoutMs > 0)
-            line +=
-                " -- no display shows it: declined after " + Seconds() + " s without input (PLATFORM_DIALOG_TIMEOUT)";
-        else
-            line += " -- no display shows it: it waits for an answer";
-        std::fprintf(stderr, "%s\n", line.c_str());
+        Lock lock(G().mutex);
+        ThreadQueue& q = QueueOf(CurrentThreadId());
+        m_outerDialog = q.watchedDialog;
+        m_outerActivity = q.watchedActivity;
+        q.watchedDialog = dlg;
+        q.watchedActivity = 0;
     }
 
     ~UnattendedDialog() {
@@ -309,16 +295,25 @@ public:
     UnattendedDialog& operator=(const UnattendedDialog&) = delete;
 
     // Waits for the next message. False when the time ran out first and the dialog was answered: the loop looks
-    // whether it ended before it waits again.
+    // whether it ended before it waits again. A dialog that has gone a while without input says on standard error
+    // what it shows, once; one that its program keeps moving (a progress dialog) says nothing.
     bool WaitForMessage() {
-        if (m_timeoutMs <= 0)
-            return true;
         for (;;) {
-            const std::uint64_t deadline = LastInput() + static_cast<std::uint64_t>(m_timeoutMs);
+            const std::uint64_t last = LastInput();
+            std::uint64_t deadline = UINT64_MAX;
+            if (!m_announced)
+                deadline = last + static_cast<std::uint64_t>(AnnounceMs());
+            if (m_timeoutMs > 0)
+                deadline = std::min(deadline, last + static_cast<std::uint64_t>(m_timeoutMs));
+            if (deadline == UINT64_MAX)
+                return true; // said, and waiting for ever: the loop's own wait
             if (WaitForMessageUntil(deadline))
                 return true;
-            if (SteadyMs() >= LastInput() + static_cast<std::uint64_t>(m_timeoutMs))
+            const std::uint64_t quiet = SteadyMs() - LastInput();
+            if (m_timeoutMs > 0 && quiet >= static_cast<std::uint64_t>(m_timeoutMs))
                 break;
+            if (!m_announced && quiet >= static_cast<std::uint64_t>(AnnounceMs()))
+                Announce();
         }
         Decline();
         m_lastInput = SteadyMs();
@@ -340,6 +335,25 @@ public:
     void Resume() { m_lastInput = SteadyMs(); }
 
 private:
+    // How long a dialog goes without input before it says what it shows: two seconds, or its timeout if shorter.
+    double AnnounceMs() const { return m_timeoutMs > 0 ? std::min(m_timeoutMs, 2000.0) : 2000.0; }
+
+    void Announce() {
+        m_announced = true;
+        std::string line = std::string(program_invocation_short_name) + ": " + Named(m_dlg) + ":";
+        std::vector<HWND> controls;
+        CollectVisibleControls(m_dlg, controls);
+        for (HWND c : controls)
+            if (std::string says = ControlSays(c); !says.empty())
+                line += " " + says;
+        if (m_timeoutMs > 0)
+            line +=
+                " -- no display shows it: declined after " + Seconds() + " s without input (PLATFORM_DIALOG_TIMEOUT)";
+        else
+            line += " -- no display shows it: it waits for an answer";
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
+
     std::string Seconds() const {
         char text[32];
         std::snprintf(text, sizeof text, "%g", m_timeoutMs / 1000);
@@ -367,6 +381,8 @@ private:
     }
 
     void Decline() {
+        if (!m_announced)
+            Announce();
         const std::string named = Named(m_dlg);
         const char* how = nullptr;
         if (m_declined) {
@@ -391,6 +407,7 @@ private:
     double m_timeoutMs;
     std::uint64_t m_lastInput = 0;
     bool m_declined = false;
+    bool m_announced = false;
     HWND m_outerDialog = nullptr;
     std::uint64_t m_outerActivity = 0;
 };
