@@ -7,6 +7,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <vector>
+
 using namespace platform::kernel;
 
 namespace {
@@ -63,6 +65,44 @@ void* Run(void* raw) {
     return nullptr;
 }
 
+// A thread's handle is signalled while the thread still runs a little of this module's code (the end of Run, the
+// destructors of its per-thread objects). A host that waited for the thread and then unloads the module must not
+// pull the code from under it, so threads stay joinable and are joined once they have signalled: at the next
+// thread's start, and when this copy's static objects are destroyed (at the module's unload, or the program's exit).
+struct Reaper {
+    std::mutex lock;
+    std::vector<std::pair<std::shared_ptr<Thread>, pthread_t>> unjoined;
+
+    // Joins every thread that has signalled; they are at most a few instructions from their end.
+    void JoinFinished() {
+        std::vector<pthread_t> ending;
+        {
+            std::lock_guard guard(lock);
+            std::lock_guard dispatch(DispatchLock());
+            std::erase_if(unjoined, [&](const auto& entry) {
+                if (!entry.first->finished)
+                    return false;
+                ending.push_back(entry.second);
+                return true;
+            });
+        }
+        for (pthread_t native : ending)
+            pthread_join(native, nullptr);
+    }
+};
+
+Reaper& TheReaper() {
+    static auto* reaper = platform::KeepUntilUnload(new Reaper);
+    return *reaper;
+}
+
+struct JoinAtUnload {
+    JoinAtUnload() = default;
+    JoinAtUnload(const JoinAtUnload&) = delete;
+    JoinAtUnload& operator=(const JoinAtUnload&) = delete;
+    ~JoinAtUnload() { TheReaper().JoinFinished(); }
+} g_joinAtUnload;
+
 } // namespace
 
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUTINE routine, LPVOID parameter,
@@ -77,9 +117,10 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUT
     if (!handle)
         return nullptr;
 
+    Reaper& reaper = TheReaper();
+    reaper.JoinFinished();
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
-    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     if (stackSize > 0)
         pthread_attr_setstacksize(&attributes, std::max<SIZE_T>(stackSize, PTHREAD_STACK_MIN));
     auto start = std::make_unique<Start>(Start{thread, routine, parameter});
@@ -92,6 +133,10 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUT
         return nullptr;
     }
     static_cast<void>(start.release()); // the thread owns it now
+    {
+        std::lock_guard guard(reaper.lock);
+        reaper.unjoined.emplace_back(thread, native);
+    }
 
     // The id is the kernel's thread id, which the new thread reports itself.
     std::unique_lock lock(DispatchLock());

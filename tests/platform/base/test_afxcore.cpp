@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -152,6 +153,20 @@ TEST_F(LibraryApp, TheApplicationIsNamedAfterItsModule) {
     EXPECT_EQ(std::u16string(name()), u"TestLib");
     EXPECT_EQ(AfxGetApp(), nullptr) << "the test program has no application object of its own";
     FreeLibrary(lib);
+}
+
+// A host that waited for the library's worker and unloads the library at once: the thread, which still ran the
+// library's code when its handle was signalled (its per-thread objects end after that), is gone before the unload
+// ends, instead of running on in code that is no longer there.
+TEST_F(LibraryApp, AThreadWhoseHandleWasSignalledIsGoneBeforeTheUnloadEnds) {
+    HMODULE lib = LoadLibraryW(Path().c_str());
+    ASSERT_NE(lib, nullptr);
+    auto run = reinterpret_cast<BOOL (*)()>(GetProcAddress(lib, "TestLib_RunThreadThatEndsSlowly"));
+    ASSERT_NE(run, nullptr);
+    ASSERT_TRUE(run()) << "the thread's handle was signalled";
+    FreeLibrary(lib);
+    const std::vector<std::string> log = TakeLog();
+    EXPECT_NE(std::find(log.begin(), log.end(), "thread gone"), log.end()) << "the unload did not wait for the thread";
 }
 
 // Runs the test program with the given shell arguments; answers its output and exit code.

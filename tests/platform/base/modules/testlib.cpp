@@ -1,10 +1,11 @@
 // A library that links platform: an application object whose start and end are logged, a static object built
-// before it, and entry points that report the module's view of itself.
+// before it, entry points that report the module's view of itself, and a thread that ends slowly.
 #include "platform/base/afx.h"
 #include "platform/base/windows.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <pthread.h>
 
 #define TESTLIB_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -42,6 +43,20 @@ public:
 
 CTestLibApp theApp;
 
+// A thread's value whose destructor takes its time: it runs as the thread ends, after the thread's handle is
+// signalled. The key is kept: the one thread that set it has ended by the time the library is unloaded.
+pthread_key_t SlowToEndKey() {
+    static const pthread_key_t key = [] {
+        pthread_key_t created{};
+        pthread_key_create(&created, [](void*) {
+            Sleep(200);
+            Log("thread gone");
+        });
+        return created;
+    }();
+    return key;
+}
+
 } // namespace
 
 TESTLIB_EXPORT HMODULE TestLib_Instance() {
@@ -67,6 +82,23 @@ TESTLIB_EXPORT DWORD TestLib_OwnDataSize() {
 
 TESTLIB_EXPORT const WCHAR* TestLib_AppName() {
     return AfxGetApp() ? AfxGetApp()->m_pszAppName : nullptr;
+}
+
+// Runs a thread that ends slowly and waits for its handle, as a host waits for a worker before it unloads a library.
+TESTLIB_EXPORT BOOL TestLib_RunThreadThatEndsSlowly() {
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            static const char kSet = 1; // any value but null has its destructor run
+            pthread_setspecific(SlowToEndKey(), &kSet);
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    if (!thread)
+        return FALSE;
+    const bool ended = WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    return ended;
 }
 
 // Loads a module by a bare name, as code inside this library would: its own folder is searched first.
