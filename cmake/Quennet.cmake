@@ -15,10 +15,19 @@ set_target_properties(quennet PROPERTIES
 target_link_options(quennet PRIVATE -Wl,--no-undefined -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/Quennet.map)
 project_warnings(quennet)
 
-# The image-effect library stands beside the module as installed.
-if(TARGET tonalis)
-    add_dependencies(quennet tonalis)
-endif()
+# What the module loads at run time stands beside it as installed: the driver library, the image-effect library and
+# a language library for every language it speaks.
+get_property(quennet_languages GLOBAL PROPERTY LANGUAGE_CODES)
+foreach(companion scandrv tonalis)
+    if(TARGET ${companion})
+        add_dependencies(quennet ${companion})
+    endif()
+endforeach()
+foreach(code ${quennet_languages})
+    if(TARGET kvxtwrc${code})
+        add_dependencies(quennet kvxtwrc${code})
+    endif()
+endforeach()
 if(TARGET twaindsm_standin)
     set_target_properties(twaindsm_standin PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${STAGE_DIR}/lib)
 endif()

@@ -7,10 +7,17 @@ add_executable(velmora ${PROJECT_SOURCE_DIR}/devicescan/program/VelmoraProgram.c
 target_link_libraries(velmora PRIVATE devicescan velmora_resources platform_main)
 set_target_properties(velmora PROPERTIES OUTPUT_NAME "ScannerVazeDozi.exe" RUNTIME_OUTPUT_DIRECTORY ${MODULE_DIR})
 project_warnings(velmora)
-# What the program loads at run time.
-foreach(companion scandrv sti_standin quillet_standin kvxpsrcenus kvxpsrczhcn kvxpsrche)
+# What the program loads at run time: the driver library, the still-image service and registration stand-ins and a
+# language library for every language it speaks.
+get_property(velmora_languages GLOBAL PROPERTY LANGUAGE_CODES)
+foreach(companion scandrv sti_standin quillet_standin)
     if(TARGET ${companion})
         add_dependencies(velmora ${companion})
+    endif()
+endforeach()
+foreach(code ${velmora_languages})
+    if(TARGET kvxpsrc${code})
+        add_dependencies(velmora kvxpsrc${code})
     endif()
 endforeach()
 if(TARGET scankey)
