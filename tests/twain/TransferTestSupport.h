@@ -107,9 +107,11 @@ public:
     void ShowScanError(int category, int code) override {
         if (category != 5 && code >= 0)
             return; // nothing to show, as the window decides
+        NoteModal();
         errors.push_back(std::to_string(category) + " " + std::to_string(code));
     }
     void ShowErrorMessage(const WCHAR* text) override {
+        NoteModal();
         errors.push_back(std::string(text, text + std::char_traits<char16_t>::length(text)));
     }
     void EnableMainWindow(BOOL value) override { enabled = value; }
@@ -117,6 +119,7 @@ public:
     // The manual-duplex note: what the user and the device do while it is up, then how it ended (IDOK: the device
     // closed it).
     INT_PTR RunManualDuplexNote() override {
+        NoteModal();
         ++notes;
         return duplexNote ? duplexNote() : 1; // IDOK
     }
@@ -133,6 +136,14 @@ public:
     RecordingProgress progress;
     std::function<INT_PTR()> duplexNote;
     int notes = 0;
+    // Dialogs shown while the engine still answered the application's calls.
+    std::atomic<int> unguardedDialogs{0};
+
+private:
+    void NoteModal() {
+        if (g_nModalEngineCalls.load() == 0)
+            ++unguardedDialogs;
+    }
 };
 
 // A page as the device renders it: rows top first, packed.
@@ -254,6 +265,9 @@ protected:
         ASSERT_EQ(g_LLD.LoadDriver(), 1) << "the simulated device beside the test program";
     }
     void TearDown() override {
+        if (m_window) {
+            EXPECT_EQ(m_window->unguardedDialogs.load(), 0) << "an error box or note left the engine open to calls";
+        }
         m_window.reset();
         if (!g_b_devmon_close) {
             g_LLD.DevMon_Close();

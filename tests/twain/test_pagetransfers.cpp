@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 #include <thread>
 #include <tiffio.h>
+#include <tuple>
 
 namespace {
 
@@ -553,12 +554,18 @@ TEST_F(PageTransferTest, TransfersRefuseCallsOutOfSequence) {
     EXPECT_EQ(Condition(), TWCC_BADPROTOCOL);
     EXPECT_EQ(Call(m_nativeXfer, DAT_IMAGENATIVEXFER, MSG_GET, nullptr), TWRC_FAILURE);
     EXPECT_EQ(Condition(), TWCC_BADVALUE);
+    ASSERT_EQ(SetFile(m_root + "/none.bmp", TWFF_BMP), TWRC_SUCCESS);
+    EXPECT_EQ(Call(m_fileXfer, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(Condition(), TWCC_SEQERROR);
+    EXPECT_EQ(std::filesystem::file_size(m_root + "/none.bmp"), 0u) << "nothing is written without a page";
 
     // Without a window there is no page either.
     g_bPageScanPending = TRUE;
     m_window.reset();
+    handle = reinterpret_cast<TW_HANDLE>(1);
     EXPECT_EQ(Call(m_nativeXfer, DAT_IMAGENATIVEXFER, MSG_GET, &handle), TWRC_FAILURE);
     EXPECT_EQ(Condition(), TWCC_SEQERROR);
+    EXPECT_EQ(handle, nullptr);
     EXPECT_EQ(Call(m_fileXfer, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_FAILURE);
     EXPECT_EQ(Condition(), TWCC_SEQERROR);
     EXPECT_EQ(MemCall(buffer, xfer, 65535), TWRC_FAILURE);
@@ -639,17 +646,29 @@ TEST_F(PageTransferTest, DeskewStraightensASkewedDocument) {
     g_bAutoDeskew = FALSE;
 }
 
-// A rotation that cannot be made (no image-effect library, no room on the disk) answers -1 and leaves the page as
-// it was scanned; the transfer then fails and ends the job.
+// A rotation that cannot be made (no image-effect library, no room on the disk, a turn the library refuses)
+// answers -1 and leaves the page as it was scanned; the transfer then fails and ends the job.
 TEST_F(PageTransferTest, FailedRotationKeepsTheScannedPage) {
     WCHAR saved[MAX_PATH];
     wcscpy_s(saved, g_szEffectLibName);
-    for (int cause = 0; cause < 2; ++cause) {
-        SCOPED_TRACE(cause == 0 ? "no library" : "no disk space");
-        if (cause == 0)
+    HMODULE recording = nullptr;
+    for (int cause = 0; cause < 3; ++cause) {
+        SCOPED_TRACE(cause == 0 ? "no library" : cause == 1 ? "no disk space" : "the library's turn fails");
+        if (cause == 0) {
             wcscpy_s(g_szEffectLibName, u"kvxMissing.dll");
-        else
+        } else if (cause == 1) {
             platform::testing::SetDiskFreeSpace(1000);
+        } else {
+            // Held loaded by the test, so the answer it is given outlives each use of the library.
+            wcscpy_s(g_szEffectLibName, u"recTonalis.dll");
+            WCHAR path[MAX_PATH];
+            ASSERT_TRUE(GetCompanionPath(g_szEffectLibName, path));
+            recording = LoadLibraryW(path);
+            ASSERT_NE(recording, nullptr);
+            reinterpret_cast<void (*)()>(GetProcAddress(recording, "Recording_Reset"))();
+            reinterpret_cast<void (*)(const char*, int)>(GetProcAddress(recording, "Recording_SetResult"))(
+                "RotationImg", 1);
+        }
         Announce(1, 75, 100, 60, 2);
         ASSERT_EQ(g_LLD.DevMon_SetScanParameter(75, 75, 1, 0, 0, 1600, 960, 128, 0), 0);
         ASSERT_EQ(g_LLD.DevMon_StartScan(), 0);
@@ -676,6 +695,35 @@ TEST_F(PageTransferTest, FailedRotationKeepsTheScannedPage) {
         wcscpy_s(g_szEffectLibName, saved);
         platform::testing::SetDiskFreeSpace(100ULL << 30);
     }
+    const std::string log = reinterpret_cast<const char* (*)()>(GetProcAddress(recording, "Recording_Log"))();
+    EXPECT_NE(log.find("RotationImg 90"), std::string::npos) << "the library was asked to turn the page";
+    FreeLibrary(recording);
+}
+
+// The room a turned page needs on the disk is its packed rows, whole bytes each, not padded.
+TEST_F(PageTransferTest, TheDiskCheckOfATurnCountsWholeBytesOfEachRow) {
+    for (auto [bpp, width, height, needed] :
+         {std::tuple{1, 13, 10, 20ULL}, std::tuple{8, 13, 10, 130ULL}, std::tuple{24, 5, 3, 45ULL}}) {
+        SCOPED_TRACE(std::to_string(bpp) + " bits, " + std::to_string(width) + " x " + std::to_string(height));
+        platform::testing::SetDiskFreeSpace(needed);
+        EXPECT_TRUE(CheckDiskSpaceForImage(bpp, width, height));
+        platform::testing::SetDiskFreeSpace(needed - 1);
+        EXPECT_FALSE(CheckDiskSpaceForImage(bpp, width, height));
+    }
+}
+
+// The driver's second kind of success (its code 2) starts the page like the first: its rows are read.
+TEST_F(PageTransferTest, TheDriversSecondSuccessStartsThePage) {
+    // The simulated device does not really start on that answer: its first read is made to fail with a code of its
+    // own, which shows that the read was made. A start taken as failed reads nothing and shows nothing.
+    WriteControl("fault = ScanDrv_StartScan 2\nfault = ScanDrv_ReadScanData 12 once 1\n");
+    Announce(1, 75, 40, 20);
+    std::vector<BYTE> buffer(65535);
+    TW_IMAGEMEMXFER xfer{};
+    xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, 65535, buffer.data()};
+    EXPECT_EQ(Call(m_memXfer, DAT_IMAGEMEMXFER, MSG_GET, &xfer), TWRC_CANCEL);
+    EXPECT_EQ(m_window->errors, std::vector<std::string>{"6 -210"});
+    ExpectJobClosed("after the failed read");
 }
 
 // The page buffer that cannot be had: no page of that size (nothing at all, or 4 GiB and more) ends the job with

@@ -319,6 +319,51 @@ TEST_F(PendingXferTest, ManualDuplexPauseRestartsTheWaitForTheNextPage) {
     EXPECT_TRUE(m_window->errors.empty());
 }
 
+// During a manual-duplex job the wait for the device's word lasts only what is left of the two minutes: a device
+// that falls silent ends the job on time.
+TEST_F(PendingXferTest, ManualDuplexWaitKeepsToTheTwoMinutes) {
+    SetManualDuplexFlag(1);
+    if (g_devStateEvent.load() == nullptr)
+        g_devStateEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    TransferPage(1);
+    platform::testing::SetTickCount(1000);
+    // The device says a page is ready but never counts it, and then says nothing more. Once its word is taken up,
+    // the clock stands 5 ms short of the end of the wait and runs on slowly.
+    SetDevState(kDevStatePageReady);
+    SetEvent(g_devStateEvent);
+    std::atomic<bool> running{false}, ended{false};
+    platform::debug::SetSink([&running](std::u16string_view line) {
+        if (!running && line == u"m_devState: 2") {
+            platform::testing::SetTickCount(1000 + 120000 - 5);
+            running = true;
+        }
+    });
+    std::thread clock([&] {
+        for (int i = 0; i < 1000 && !ended; ++i) {
+            Sleep(20);
+            if (running)
+                platform::testing::AdvanceTickCount(1);
+        }
+        if (!ended) { // a wait that does not end by itself is ended here, so the test fails instead of hanging
+            g_bCancelScan = TRUE;
+            SetDevState(kDevStateJobEnd);
+            SetEvent(g_devStateEvent);
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    TW_PENDINGXFERS pending{};
+    const TW_UINT16 rc = Pending(MSG_ENDXFER, pending);
+    ended = true;
+    clock.join();
+    platform::debug::SetSink(nullptr);
+    EXPECT_TRUE(running) << "the device's word was taken up";
+    EXPECT_EQ(rc, TWRC_FAILURE) << "the two minutes, not the rescue, ended the wait";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    EXPECT_EQ(+pending.Count, 0);
+    EXPECT_EQ(m_assistor->GetState(), 500);
+    ExpectJobClosed("after the silent device");
+}
+
 TEST_F(PendingXferTest, GetCountsPagesByStateAndFeeder) {
     TW_PENDINGXFERS pending{};
     SetFeederEnabled(FALSE);
