@@ -88,6 +88,7 @@ void CloseJobDevice(bool stop, bool end) {
         g_LLD.DevMon_StopScan();
     if (end)
         g_LLD.DevMon_EndScan();
+    g_LLD.DevMon_SetCallBackFun(nullptr, nullptr); // no device event after this may reach the window
     g_LLD.DevMon_Close();
     g_b_devmon_close = TRUE;
 }

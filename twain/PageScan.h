@@ -63,7 +63,8 @@ std::uint64_t PageRowBytes(int width, int bpp);
 // The page as it is handed over: the window's page size, width and height exchanged for rotation settings 1 and 2.
 void GetTransferredPageSize(CScanWindow* window, int& width, int& height);
 
-// Ends the job's device unless it is closed already: stop, end, close as asked; marks it closed.
+// Ends the job's device unless it is closed already: stop and end as asked, its events unregistered, closed;
+// marks it closed.
 void CloseJobDevice(bool stop, bool end);
 // The engine's error boxes, shown by the window (nothing without one) under the modal guard.
 void ShowEngineError(CScanWindow* window, const WCHAR* text);

@@ -173,6 +173,19 @@ protected:
         EXPECT_FALSE(g_LLD.IsDeviceOpen()) << what;
         EXPECT_FALSE(m_dialog->m_bBusy) << what << ": the window may scan again";
         EXPECT_TRUE(TempFiles().empty()) << what;
+        // A device that reported events is told to stop before it is closed.
+        const std::vector<std::string> calls = DriverCalls();
+        int lastCallback = -1, lastClose = -1;
+        for (int i = 0; i < static_cast<int>(calls.size()); ++i) {
+            if (calls[i].rfind("ScanDrv_SetCallBackFun ", 0) == 0)
+                lastCallback = i;
+            else if (calls[i].rfind("ScanDrv_Close ", 0) == 0)
+                lastClose = i;
+        }
+        if (lastCallback >= 0) {
+            EXPECT_EQ(calls[lastCallback], "ScanDrv_SetCallBackFun (null) -> 0") << what;
+            EXPECT_LT(lastCallback, lastClose) << what;
+        }
     }
 
     transfer_test::ManagerRecorder m_manager;
