@@ -123,6 +123,7 @@ public:
         ++notes;
         return duplexNote ? duplexNote() : 1; // IDOK
     }
+    void RestoreFrontRotation() override { ++rotationsRestored; }
 
     ScanParam param{};
     int dpi = 75;
@@ -136,6 +137,7 @@ public:
     RecordingProgress progress;
     std::function<INT_PTR()> duplexNote;
     int notes = 0;
+    int rotationsRestored = 0; // the job's end gave the window its front rotation back
     // Dialogs shown while the engine still answered the application's calls.
     std::atomic<int> unguardedDialogs{0};
 

@@ -167,6 +167,7 @@ TEST_F(PendingXferTest, FeederWaitGivesUpAfterTwoMinutes) {
     EXPECT_EQ(+pending.Count, 0);
     EXPECT_TRUE(m_window->errors.empty()) << "a timeout shows no driver error";
     EXPECT_EQ(m_assistor->GetState(), 500);
+    EXPECT_EQ(m_window->rotationsRestored, 1) << "the user's own rotation is back";
     ExpectJobClosed("after the timeout");
 }
 
@@ -406,6 +407,7 @@ TEST_F(PendingXferTest, ResetDropsThePagesAndEndsTheJob) {
     EXPECT_EQ(m_manager.Messages(), std::vector<TW_UINT16>{MSG_CLOSEDSREQ});
     EXPECT_FALSE(g_bScanStarted);
     EXPECT_FALSE(m_window->busy) << "the window may scan again";
+    EXPECT_EQ(m_window->rotationsRestored, 1) << "the user's own rotation is back";
     ExpectJobClosed("after the reset");
     EXPECT_EQ(Pending(MSG_RESET, pending), TWRC_FAILURE);
     EXPECT_EQ(Condition(), TWCC_SEQERROR);
