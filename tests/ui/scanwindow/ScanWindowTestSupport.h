@@ -14,6 +14,7 @@
 #include "tests/support/TempRoot.h"
 
 #include "ui/scanwindow/CMainUIDialog.h"
+#include "ui/scanwindow/CScanProgressDlg.h"
 #include "ui/scanwindow/LanguageLibrary.h"
 
 #include "scanner/CLLDKorvel.h"
@@ -98,6 +99,12 @@ inline void AltKey(WPARAM key, HWND focus) {
     ut::SetKeyState(static_cast<int>(key), false);
     ut::SetKeyState(VK_MENU, false);
 }
+
+// A progress dialog whose worker thread cannot be made (the system is out of threads).
+class NoThreadProgress : public CScanProgressDlg {
+public:
+    INT_PTR RunWithWorker(LPTHREAD_START_ROUTINE, void*) override { return -1; }
+};
 
 class ScanWindowTestRoot : public ::testing::Test {
 protected:

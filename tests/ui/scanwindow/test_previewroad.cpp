@@ -34,11 +34,6 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
 }
 
 // A progress dialog that cannot start its worker, as when no thread can be made.
-class NoThreadProgress : public CScanProgressDlg {
-public:
-    INT_PTR RunWithWorker(LPTHREAD_START_ROUTINE, void*) override { return -1; }
-};
-
 class PreviewRoadTest : public ScanWindowTestRoot {
 protected:
     void SetUp() override {
@@ -288,6 +283,25 @@ TEST_F(PreviewRoadTest, APreviewThreadThatCannotBeMadeShowsNoProgressAndClosesTh
     EXPECT_TRUE(CallsOf("ScanDrv_StartScan").empty());
     EXPECT_EQ(m_dialog->m_bBusy, 0);
     EXPECT_TRUE(ShowsBlankPage());
+}
+
+TEST_F(PreviewRoadTest, AltPPreviewsFromTheWindowOnlyWhileItTakesInput) {
+    Create();
+    m_onModal = [&](HWND dlg) {
+        if (GetDlgItem(dlg, 10350) != nullptr)
+            ++m_progressRuns;
+        else
+            RecordAndClose(dlg);
+    };
+    m_dialog->EnableMainWindow(FALSE); // a dialog in front
+    AltKey('P', m_dialog->m_hWnd);
+    EXPECT_EQ(m_progressRuns, 0);
+    EXPECT_TRUE(DriverCalls().empty());
+    m_dialog->EnableMainWindow(TRUE);
+    AltKey('P', GetDlgItem(m_dialog->m_hWnd, 20004)); // from the units list
+    EXPECT_EQ(m_progressRuns, 1);
+    EXPECT_EQ(m_dialog->m_nPreviewResult, 0);
+    EXPECT_TRUE(g_b_devmon_close);
 }
 
 TEST_F(PreviewRoadTest, APreviewResetsTheViewAndAWhileBusyClickDoesNothing) {

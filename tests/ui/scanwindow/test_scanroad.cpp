@@ -175,7 +175,7 @@ TEST_F(ScanRoadTest, DiskSpaceAndMemoryDecideAtTheirLimits) {
     EXPECT_TRUE(Announced()) << "300,000,000 are enough";
 }
 
-TEST_F(ScanRoadTest, AFreeSpaceQueryThatFailsCountsAsPassed) {
+TEST_F(ScanRoadTest, DiskAndMemoryQueriesThatFailCountAsPassed) {
     Settings(0);
     platform::testing::SetDiskFreeSpace(std::nullopt);
     std::ofstream(m_root + "/not-a-folder") << "";
@@ -184,6 +184,14 @@ TEST_F(ScanRoadTest, AFreeSpaceQueryThatFailsCountsAsPassed) {
     platform::testing::SetRoot(m_root);
     EXPECT_TRUE(Announced());
     EXPECT_TRUE(DebugHas(u"GetDiskFreeSpaceExW GetLastError"));
+    EndJob();
+
+    platform::testing::SetMemoryStatusFails(true);
+    ClickScan();
+    platform::testing::SetMemoryStatusFails(false);
+    EXPECT_TRUE(Announced());
+    EXPECT_TRUE(m_modalTexts.empty());
+    EXPECT_TRUE(DebugHas(u"GlobalMemoryStatusEx GetLastError"));
 }
 
 TEST_F(ScanRoadTest, AnEmptyFeederIsReportedAndTheDeviceClosed) {

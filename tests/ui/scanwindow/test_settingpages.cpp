@@ -562,6 +562,20 @@ TEST_F(SettingPagesTest, UnknownValuesShowNothingAndChangeNothing) {
         EXPECT_EQ(Selection(Advanced(), list), CB_ERR) << list;
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(Param().adv[i], 5) << "a colour mode without rules resets nothing";
+
+    // A change that leaves a list without a selection changes nothing either.
+    const ScanParam before = Param();
+    ForgetModified();
+    for (int list : {kSource, kColour, kPaper, kResolution})
+        Choose(Basic(), list, -1);
+    for (int list : {kDescreen, kFading, kRotation})
+        Choose(Advanced(), list, -1);
+    EXPECT_EQ(Param().source, before.source);
+    EXPECT_EQ(Param().colorMode, before.colorMode);
+    EXPECT_EQ(Param().paperSize, before.paperSize);
+    EXPECT_EQ(Param().resolution, before.resolution);
+    EXPECT_TRUE(std::equal(std::begin(before.adv), std::end(before.adv), std::begin(Param().adv)));
+    EXPECT_FALSE(Modified());
 }
 
 TEST_F(SettingPagesTest, AltKeysFromAPageRunTheWindowsRoadsAndEnterEscapeAreSwallowed) {

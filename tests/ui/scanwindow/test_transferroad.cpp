@@ -328,6 +328,20 @@ TEST_F(TransferRoadTest, CancelInTheProgressDialogEndsAStalledRead) {
     ExpectJobOver(500, "cancelled");
 }
 
+// A scan thread that cannot be made: no progress dialog waits for it, the device is closed and the error shown.
+TEST_F(TransferRoadTest, AScanThreadThatCannotBeMadeEndsTheJobWithAnError) {
+    StartJob(0);
+    ASSERT_TRUE(Announced());
+    m_dialog->m_pScanProgressDlg = std::make_unique<NoThreadProgress>();
+    TW_UINT16 rc = 0;
+    TransferPage(rc);
+    EXPECT_EQ(rc, TWRC_CANCEL);
+    EXPECT_EQ(m_progressRuns, 0);
+    EXPECT_EQ(m_modalTexts.size(), 1u);
+    EXPECT_TRUE(CallsOf("ScanDrv_ReadScanData").empty());
+    ExpectJobOver(500, "no scan thread");
+}
+
 // The device failing at each step of the job: one error box, the transfer cancelled (or no page announced), state
 // 500, the device closed and no page file.
 TEST_F(TransferRoadTest, DeviceFailureAtEachStepEndsTheJob) {
