@@ -228,6 +228,12 @@ void SetAllocationCap(std::optional<SIZE_T> bytes) {
     g_allocationCap = bytes ? *bytes : ~SIZE_T(0);
 }
 
+size_t LiveMemoryBlocks() {
+    Blocks& blocks = TheBlocks();
+    std::lock_guard guard(blocks.lock);
+    return blocks.sizes.size();
+}
+
 void SetMemoryStatus(std::optional<MEMORYSTATUSEX> status) {
     std::lock_guard guard(g_memoryStatusLock);
     g_memoryStatus = status;

@@ -43,6 +43,8 @@ void SetMemoryStatusFails(bool fails);
 
 // GlobalAlloc/LocalAlloc/HeapAlloc of more than `bytes` in one block fail with ERROR_NOT_ENOUGH_MEMORY.
 void SetAllocationCap(std::optional<SIZE_T> bytes);
+// How many GlobalAlloc/LocalAlloc/HeapAlloc blocks are allocated and not yet freed.
+size_t LiveMemoryBlocks();
 
 // The last RegisterApplicationRestart of this process: its command line and flags; nullopt when none. Clear it
 // with ClearRestartRegistration.

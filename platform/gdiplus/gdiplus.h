@@ -295,3 +295,8 @@ private:
 };
 
 } // namespace Gdiplus
+
+namespace platform::gdiplus::testing {
+// Start-ups not yet shut down: a token shut down twice, or one never given, closes nothing.
+size_t OpenSessions();
+} // namespace platform::gdiplus::testing

@@ -6,12 +6,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <set>
 
 namespace platform::gdiplus {
 namespace {
 
 std::atomic<ULONG_PTR> g_startupCount{0};
+std::mutex g_sessionsLock;
+std::set<ULONG_PTR> g_openSessions; // tokens given and not yet shut down
 
 DWORD ReadLE32(const BYTE* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
@@ -233,6 +237,11 @@ bool FileSink::commit() {
     return good;
 }
 
+size_t testing::OpenSessions() {
+    std::lock_guard lock(g_sessionsLock);
+    return g_openSessions.size();
+}
+
 } // namespace platform::gdiplus
 
 namespace Gdiplus {
@@ -249,10 +258,15 @@ Status GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input, Gdiplu
     if (output)
         *output = GdiplusStartupOutput{};
     *token = ++platform::gdiplus::g_startupCount;
+    std::lock_guard lock(platform::gdiplus::g_sessionsLock);
+    platform::gdiplus::g_openSessions.insert(*token);
     return Ok;
 }
 
-void GdiplusShutdown(ULONG_PTR) {}
+void GdiplusShutdown(ULONG_PTR token) {
+    std::lock_guard lock(platform::gdiplus::g_sessionsLock);
+    platform::gdiplus::g_openSessions.erase(token);
+}
 
 Image::Image(IStream* stream, BOOL) {
     auto data = std::shared_ptr<ImageData>(new (std::nothrow) ImageData);

@@ -9,6 +9,7 @@
 #include "devicescan/VazeDoziSettings.h"
 #include "platform/base/commandline.h"
 #include "platform/base/registry.h"
+#include "platform/gdiplus/gdiplus.h"
 #include "platform/user/testing.h"
 #include "settings/PlatformFlags.h"
 #include "tests/devicescan/page_marks.h"
@@ -63,10 +64,14 @@ protected:
         platform::testing::SetSystemLocale(0x0409);
         platform::testing::SetUserLocale(0x0409);
         ut::SetModalInterceptor([this](HWND dialog) {
-            if (GetDlgItem(dialog, kProgressBar))
+            if (GetDlgItem(dialog, kProgressBar)) {
+                ++m_progressWindows;
                 return; // the progress window runs on its own
+            }
             // The error window: its message is kept, then it is closed as a user would.
             if (HWND message = GetDlgItem(dialog, CDlg_error::kMessage)) {
+                // No error is shown under a progress window: every one shown so far has had its last release.
+                EXPECT_GE(CountLogged(u"End Progress Dialog"), m_progressWindows.load()) << DebugText();
                 WCHAR text[512] = {};
                 GetWindowTextW(message, text, 512);
                 std::lock_guard lock(m_errorsLock);
@@ -109,11 +114,19 @@ protected:
 
     // Runs the program with this command line in this process: InitInstance (which always answers FALSE), then
     // ExitInstance.
+    // Every road ends with what it started shut down: no GDI+ session, no COM apartment, no argument array.
     void RunProgram(const std::string& commandLine) {
         setenv(platform::kCommandLineVariable, commandLine.c_str(), 1);
-        CScanManagerApp app;
-        EXPECT_FALSE(app.InitInstance());
-        app.ExitInstance();
+        const size_t blocks = platform::testing::LiveMemoryBlocks();
+        {
+            CScanManagerApp app;
+            EXPECT_FALSE(app.InitInstance());
+            app.ExitInstance();
+        }
+        EXPECT_EQ(platform::gdiplus::testing::OpenSessions(), 0u) << commandLine;
+        EXPECT_EQ(CoInitialize(nullptr), S_OK) << commandLine << ": an apartment was left open";
+        CoUninitialize();
+        EXPECT_EQ(platform::testing::LiveMemoryBlocks(), blocks) << commandLine;
     }
 
     // The device's scan key: the launch information, then the program as the still-image service starts it.
@@ -200,6 +213,7 @@ protected:
     std::mutex m_errorsLock; // the error window may come up on another thread than the test's
     std::vector<std::u16string> m_errors;
     int m_otherDialogs = 0;
+    std::atomic<int> m_progressWindows{0};
 };
 
 TEST_F(ScanManagerAppTest, TheScanKeySavesOnePageInEachFileTypeUnderADatedNumberedName) {
