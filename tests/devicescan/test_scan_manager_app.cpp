@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -412,6 +413,24 @@ TEST_F(ScanManagerAppTest, PagesThatCannotBeWrittenLeaveNoPartOfThemselvesAndOne
         EXPECT_EQ(Errors(), std::vector<std::u16string>{u"The scanned images could not be saved. Check that there "
                                                         u"is enough free disk space."})
             << static_cast<int>(type);
+    }
+
+    // A page saved as an OFD document of its own: the disk fills while its JPEG is written, or the JPEG is written
+    // and the package cannot be made.
+    for (bool packable : {true, false}) {
+        m_errors.clear();
+        if (!packable)
+            setenv("PLATFORM_ZLIBWAPI", "/nonexistent/libminizip.so", 1);
+        {
+            std::optional<testpage::FileSizeLimit> full;
+            if (packable)
+                full.emplace(20000);
+            PressScanKey(Command(k150, kColour, kA4, kOfd, kFlatbed, 0));
+        }
+        unsetenv("PLATFORM_ZLIBWAPI");
+        EXPECT_TRUE(Saved().empty()) << packable << DebugText();
+        EXPECT_TRUE(TempLeft().empty()) << packable;
+        EXPECT_EQ(Errors().size(), 1u) << packable;
     }
 }
 
