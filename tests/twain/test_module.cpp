@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <csignal>
 #include <fcntl.h>
@@ -70,6 +71,14 @@ bool ModuleIsMapped() {
     return false;
 }
 
+// The threads of this process, from its task folder.
+int CountThreads() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
 int CountThreadWindows() {
     int count = 0;
     EnumThreadWindows(
@@ -91,6 +100,7 @@ TEST_F(ModuleTest, UnloadInAnyStateLeavesNothingBehindAndTheNextLoadOpens) {
                                                    {Left::EnabledWithoutWindow, "enabled without its window"},
                                                    {Left::AppModeDisabled, "disabled in app mode"}};
     const int windowsBefore = CountThreadWindows();
+    const int threadsBefore = CountThreads();
     for (const auto& [left, name] : states) {
         SCOPED_TRACE(name);
         {
@@ -115,6 +125,7 @@ TEST_F(ModuleTest, UnloadInAnyStateLeavesNothingBehindAndTheNextLoadOpens) {
         }
         EXPECT_FALSE(ModuleIsMapped()) << "the library stayed in the process after its unload";
         EXPECT_EQ(CountThreadWindows(), windowsBefore) << "windows outlived the library";
+        EXPECT_EQ(CountThreads(), threadsBefore) << "threads outlived the library";
         HANDLE mutex = OpenMutexW(READ_CONTROL, FALSE, MutexName().c_str());
         EXPECT_EQ(mutex, nullptr) << "the enable mutex outlived the library";
         if (mutex != nullptr)

@@ -329,7 +329,17 @@ TEST_F(SettingPagesTest, ChangesReachThePreviewOnlyWhereThePictureChanges) {
         {"the same descreen again", [&] { Choose(Advanced(), kDescreen, 1); }, false, false},
         {"no selection", [&] { Choose(Advanced(), kFading, -1); }, false, false},
         {"no colour selection", [&] { Choose(Basic(), kColour, -1); }, false, false},
+        {"no source selection", [&] { Choose(Basic(), kSource, -1); }, false, false},
+        {"no resolution selection", [&] { Choose(Basic(), kResolution, -1); }, false, false},
+        {"no paper selection", [&] { Choose(Basic(), kPaper, -1); }, false, false},
+        {"no descreen or rotation selection",
+         [&] {
+             Choose(Advanced(), kDescreen, -1);
+             Choose(Advanced(), kRotation, -1);
+         },
+         false, false},
     };
+    const int source = Param().source, paper = Param().paperSize;
     for (const Step& step : steps) {
         m_dialog->ResetPreviewImage();
         ForgetModified();
@@ -339,6 +349,9 @@ TEST_F(SettingPagesTest, ChangesReachThePreviewOnlyWhereThePictureChanges) {
         EXPECT_EQ(Modified(), step.modified) << step.what;
     }
     EXPECT_EQ(Param().colorMode, 1);
+    EXPECT_EQ(Param().source, source);
+    EXPECT_EQ(Param().resolution, 1);
+    EXPECT_EQ(Param().paperSize, paper);
     EXPECT_EQ(Param().adv[14], 1);
     EXPECT_EQ(Param().adv[15], 3);
     EXPECT_EQ(Param().adv[16], 2);
