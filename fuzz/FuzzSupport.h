@@ -18,13 +18,16 @@ namespace fuzz {
 
 // A fresh C:\ root with the folders the readers expect, removed when the process ends normally; also the
 // PLATFORM_ROOT of modules that read the environment. In memory where the system has a RAM folder: the writers
-// flush every file they save, and each input is saved many times.
+// flush every file they save, and each input is saved many times. Under $FUZZ_ROOTS when set, a folder whose
+// owner removes it whole, so the root of a run that crashed or was stopped does not stay behind.
 inline const std::string& Root() {
     static const std::string root = [] {
         std::error_code error;
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
+        const char* roots = std::getenv("FUZZ_ROOTS");
+        const std::filesystem::path base =
+            roots != nullptr && std::filesystem::is_directory(roots, error) ? std::filesystem::path(roots)
+            : std::filesystem::is_directory("/dev/shm", error)              ? std::filesystem::path("/dev/shm")
+                                                                            : std::filesystem::temp_directory_path();
         std::string pattern = (base / "fuzz-root-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) {
             std::perror("mkdtemp");

@@ -40,6 +40,13 @@ if [ "$target" != all ]; then
     targets=("${wanted[@]}")
 fi
 
+# The targets' C:\ roots, removed with this run, also those of targets that crashed, timed out or were stopped.
+roots_base=/dev/shm
+[ -d "$roots_base" ] && [ -w "$roots_base" ] || roots_base=${TMPDIR:-/tmp}
+FUZZ_ROOTS=$(mktemp -d "$roots_base/fuzz-roots-XXXXXX")
+export FUZZ_ROOTS
+trap 'rm -rf "$FUZZ_ROOTS"' EXIT
+
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 command -v llvm-symbolizer >/dev/null || export ASAN_SYMBOLIZER_PATH=/usr/bin/llvm-symbolizer-14
