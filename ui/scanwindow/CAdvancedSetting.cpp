@@ -40,7 +40,9 @@ constexpr int CTRL_AUTO_DESKEW = 21003;
 constexpr int CTRL_RESTORE = 10291;
 
 constexpr UINT IDB_BACKGROUND = 10446;
-constexpr COLORREF kAutoDeskewBackground = 0xDADADA;
+// The colour of the page's background bitmap, so the auto-deskew box paints no patch of its own.
+constexpr COLORREF kPageBackground = 0xF9F9F9;
+constexpr UINT kStringAutoDeskew = 1196;
 
 constexpr UINT kDescreenStrings[] = {1051, 1050};             // off, on
 constexpr UINT kFadingStrings[] = {1053, 1054, 1055, 1056};   // off, low, medium, high
@@ -139,10 +141,11 @@ void CAdvancedSetting::InitAdvancedTexts() {
         for (const auto& [button, id] : tips)
             g_ToolTip.AddTool(button, CString(u" ") + LoadResString(id) + u" ");
     const ControlText texts[] = {{&m_grpProcessing, 1048}, {&m_stcDescreen, 1049},   {&m_stcFading, 1052},
-                                 {&m_stcRotation, 1057},   {&m_grpAdjustment, 1062}, {&m_btnRestore, 1046}};
+                                 {&m_stcRotation, 1057},   {&m_grpAdjustment, 1062}, {&m_btnRestore, 1046},
+                                 {&m_chkAutoDeskew, kStringAutoDeskew}};
     SetControlTexts(texts, static_cast<int>(std::size(texts)));
     if (ModelValueIs(u"HasAutoRotate(%s)", u"TRUE")) {
-        m_chkAutoDeskew.SetBkColor(kAutoDeskewBackground);
+        m_chkAutoDeskew.SetBkColor(kPageBackground);
         m_chkAutoDeskew.ShowWindow(SW_SHOW);
     }
 }

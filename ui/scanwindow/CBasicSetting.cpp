@@ -32,7 +32,10 @@ constexpr int CTRL_RESTORE = 10243;
 constexpr int CTRL_HORIZONTAL = 21004;
 
 constexpr UINT IDB_BACKGROUND = 10445;
-constexpr COLORREF kManualDuplexBackground = 0xF9F9F9;
+// The colour of the page's background bitmap where the check boxes stand, so they paint no patch of their own.
+constexpr COLORREF kPageBackground = 0xF9F9F9;
+constexpr UINT kStringHorizontal = 1197;
+constexpr UINT kStringManualDuplex = 1198;
 
 // Sources: flatbed, feeder, feeder duplex; the model offers the first one, two or three.
 constexpr UINT kSourceStrings[] = {1026, 1138, 1145};
@@ -148,9 +151,12 @@ void CBasicSetting::ReadFeatureKeys() {
                                  {&m_stcColorMode, 1027},
                                  {&m_stcResolution, 1031},
                                  {&m_stcScanArea, 1037},
-                                 {&m_btnRestore, 1046}};
+                                 {&m_btnRestore, 1046},
+                                 {&m_chkManualDuplex, kStringManualDuplex},
+                                 {&m_chkHorizontal, kStringHorizontal}};
     SetControlTexts(texts, static_cast<int>(std::size(texts)));
-    m_chkManualDuplex.SetBkColor(kManualDuplexBackground);
+    m_chkManualDuplex.SetBkColor(kPageBackground);
+    m_chkHorizontal.SetBkColor(kPageBackground);
 }
 
 void CBasicSetting::RebuildResolutionList(int paper) {

@@ -170,6 +170,15 @@ TEST_P(LookTest, TheAppModeWindow) {
     HWND hwnd = dialog.m_hWnd;
     ut::SaveWindowPng(hwnd, SnapshotPath(std::string("main_app_") + language.code).c_str());
     ExpectEveryTextFits(hwnd);
+    // From the feeder the manual-duplex box shows, in the language.
+    HWND basic = dialog.m_pBasicSetting->m_hWnd;
+    SendDlgItemMessageW(basic, 10297, CB_SETCURSEL, 1, 0);
+    SendMessageW(basic, WM_COMMAND, MAKEWPARAM(10297, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(basic, 10297)));
+    ut::RunPendingMessages();
+    ASSERT_TRUE(IsWindowVisible(GetDlgItem(basic, 10200)));
+    EXPECT_EQ(TextOf(GetDlgItem(basic, 10200)), String(1198)) << "the manual-duplex box speaks the language";
+    ExpectTextFits(basic, 10200);
+    ut::SaveWindowPng(hwnd, SnapshotPath(std::string("main_app_feeder_") + language.code).c_str());
     for (int id : {20001, 20002, 20003, 20005, 20006, 20007})
         ExpectTextFits(hwnd, id);
     // The panes lie between the settings and the buttons.
@@ -204,6 +213,7 @@ TEST_P(LookTest, TheSettingsPages) {
         return rect;
     }()) << "the page lies on its frame";
     EXPECT_TRUE(testsupport::BoxOnReadingSide(GetDlgItem(basic, 21004), language.rightToLeft)) << "Horizontal Scan";
+    EXPECT_EQ(TextOf(GetDlgItem(basic, 21004)), String(1197)) << "the horizontal-scan box speaks the language";
     ut::SaveWindowPng(dialog.m_hWnd, SnapshotPath(std::string("basic_") + language.code).c_str());
     ExpectEveryTextFits(dialog.m_hWnd);
 
@@ -228,6 +238,8 @@ TEST_P(LookTest, TheSettingsPages) {
     for (int list : {10027, 10268, 10264})
         EXPECT_GT(SendDlgItemMessageW(advanced, list, CB_GETCOUNT, 0, 0), 1) << "list " << list;
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(advanced, 21003)));
+    EXPECT_EQ(TextOf(GetDlgItem(advanced, 21003)), String(1196)) << "the auto-deskew box speaks the language";
+    ExpectTextFits(advanced, 21003);
     EXPECT_TRUE(testsupport::BoxOnReadingSide(GetDlgItem(advanced, 21003), language.rightToLeft)) << "auto deskew";
     EXPECT_EQ(RectIn(advanced, 10243).left > RectIn(advanced, 10271).left, language.rightToLeft);
 }

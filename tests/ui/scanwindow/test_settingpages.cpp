@@ -510,7 +510,39 @@ TEST_F(SettingPagesTest, AutoDeskewOnlyOnModelsThatTurnThePage) {
     Create();
     m_dialog->OnClickedAdvancedTab();
     EXPECT_TRUE(Visible(Advanced(), kAutoDeskew));
-    EXPECT_EQ(Advanced().m_chkAutoDeskew.GetBkColor(), 0xDADADAu);
+}
+
+// The three check boxes of the pages read in the interface's language and show the page under their captions: the
+// pixel just beside each box's end is the page's own colour, and so is the box's unpainted end.
+TEST_F(SettingPagesTest, TheCheckBoxesSpeakTheLanguageOnThePagesBackground) {
+    g_bAppMode = TRUE;
+    ModelKey("HasHorizontal", "TRUE");
+    ModelKey("HasAutoRotate", "TRUE");
+    Create();
+    Choose(Basic(), kSource, 1);
+    const struct {
+        CWnd* page;
+        int id;
+        const char16_t* caption;
+    } boxes[] = {{&Basic(), kManualDuplex, u"Manual Duplex"},
+                 {&Basic(), kHorizontal, u"Horizontal Scan"},
+                 {&Advanced(), kAutoDeskew, u"Auto Deskew"}};
+    for (const auto& box : boxes) {
+        if (box.page == &Advanced()) {
+            m_dialog->OnClickedAdvancedTab();
+            ut::RunPendingMessages();
+        }
+        HWND hwnd = Item(*box.page, box.id);
+        EXPECT_EQ(TextOf(hwnd), box.caption) << "control " << box.id << " takes its caption from the library";
+        ASSERT_TRUE(IsWindowVisible(hwnd)) << "control " << box.id;
+        CRect rect;
+        GetWindowRect(hwnd, &rect);
+        ScreenToClient(box.page->m_hWnd, &rect.TopLeft());
+        ScreenToClient(box.page->m_hWnd, &rect.BottomRight());
+        const COLORREF page = ut::WindowPixel(box.page->m_hWnd, rect.right + 2, rect.CenterPoint().y);
+        EXPECT_EQ(ut::WindowPixel(hwnd, rect.Width() - 2, rect.Height() / 2), page)
+            << "control " << box.id << " paints a patch of another colour than the page";
+    }
 }
 
 TEST_F(SettingPagesTest, TheHistogramNeedsAFlatbedPreviewInColourOrGrey) {
