@@ -65,7 +65,10 @@ HWND LargestThreadWindow();
 // laid out with the control's font as the control draws it, needs more room than the control gives it. Single-line
 // texts (buttons, check boxes, group box captions, list and combo items, non-wrapping statics) are measured across;
 // wrapping statics are wrapped to the control's width and need no more lines than it shows above any sibling that
-// overlaps its lower part (a button under a message). Edit controls hold the user's data and are not checked.
+// overlaps its lower part (a button under a message), each line clear of it. A static's text that fits its control
+// still has to stay on one plain stretch of the parent's background (not into a skin's button strip or a frame
+// painted there), and a single-line text must not reach into a sibling control that overlaps its control. Edit
+// controls hold the user's data and are not checked.
 struct TextOverflow {
     HWND control = nullptr;
     int id = 0;
@@ -74,13 +77,14 @@ struct TextOverflow {
     int needed = 0;    // pixels across, or lines for a wrapping static
     int available = 0; // the same unit
     bool lines = false;
+    std::string into; // what the text runs into: empty for its control's own edge, else the background or a control
 };
 struct TextFitReport {
     int checked = 0; // texts measured
     std::vector<TextOverflow> overflows;
 };
 TextFitReport CheckTextFit(HWND window);
-// One line a person can read: `<class> <id> "<text>" needs N px, has M` (or lines).
+// One line a person can read: `<class> <id> "<text>" needs N px, has M` (or lines), and what it runs into.
 std::string DescribeOverflow(const TextOverflow& overflow);
 
 // ---- Shell stand-ins ----

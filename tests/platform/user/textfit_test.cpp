@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 namespace {
@@ -79,10 +80,69 @@ TEST_F(TextFitTest, AWrappedStaticNeedsNoMoreLinesThanItShows) {
     EXPECT_GE(it->needed, 2);
     EXPECT_EQ(it->available, 1);
     EXPECT_NE(ut::DescribeOverflow(*it).find("Static 14 \"Save scanned images"), std::string::npos);
-    // A static tall enough for its lines, but with a button over its lower part, shows only the lines above it.
+    // A static tall enough for its lines, but with a button over its lower part, shows only the lines that end a
+    // few pixels above the button (two of its three would touch it).
     it = std::find_if(report.overflows.begin(), report.overflows.end(), [](const auto& o) { return o.id == 23; });
     ASSERT_NE(it, report.overflows.end());
-    EXPECT_EQ(it->available, 2);
+    EXPECT_EQ(it->available, 1);
+    EXPECT_EQ(it->into, "Button 24");
+    EXPECT_NE(ut::DescribeOverflow(*it).find("runs into Button 24"), std::string::npos);
+}
+
+// A skinned box: a white message area over a grey button strip painted by the dialog itself, a message that fits
+// its control but reaches the strip, one that ends well above it, and labels that fit their own controls but
+// overlap a neighbour.
+constexpr const char* kSkinnedLayout = R"(DIALOGEX 0, 0, 300, 120
+STYLE WS_POPUP | WS_VISIBLE
+FONT 8, "MS Shell Dlg"
+BEGIN
+    LTEXT "A long message of several lines that wraps down into the strip painted under the buttons", 30, 10, 40, 60, 60
+    LTEXT "A short message", 31, 100, 10, 80, 30
+    LTEXT "Resolution of the scan", 32, 190, 10, 100, 8
+    COMBOBOX 33, 230, 8, 60, 60, CBS_DROPDOWNLIST
+    AUTOCHECKBOX "Automatic page deskew", 34, 190, 30, 100, 10
+    PUSHBUTTON "Go", 35, 250, 30, 40, 14
+    GROUPBOX "Frame", 36, 185, 0, 110, 60
+END
+)";
+constexpr int kStripTop = 70; // pixels
+
+INT_PTR CALLBACK SkinnedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_ERASEBKGND)
+        return FALSE;
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+    HBRUSH grey = CreateSolidBrush(RGB(0xED, 0xF1, 0xF6));
+    const RECT area{0, 0, client.right, kStripTop};
+    const RECT strip{0, kStripTop, client.right, client.bottom};
+    FillRect(reinterpret_cast<HDC>(wParam), &area, white);
+    FillRect(reinterpret_cast<HDC>(wParam), &strip, grey);
+    DeleteObject(white);
+    DeleteObject(grey);
+    SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, TRUE);
+    return TRUE;
+}
+
+TEST(TextFitSkinTest, FlagsTextsThatRunIntoTheSkinsStripOrANeighbour) {
+    HWND dlg = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kSkinnedLayout), nullptr,
+                                          SkinnedProc, 0);
+    ASSERT_NE(dlg, nullptr);
+    ut::RunPendingMessages();
+    std::map<int, ut::TextOverflow> flagged;
+    for (const ut::TextOverflow& o : ut::CheckTextFit(dlg).overflows)
+        flagged.emplace(o.id, o);
+    ASSERT_EQ(flagged.count(30), 1u) << "the message ends in the button strip, though its control holds it";
+    EXPECT_EQ(flagged.at(30).into, "the background");
+    EXPECT_TRUE(flagged.at(30).lines);
+    EXPECT_LT(flagged.at(30).available, flagged.at(30).needed);
+    EXPECT_EQ(flagged.count(31), 0u) << "a message on the plain area";
+    ASSERT_EQ(flagged.count(32), 1u) << "a label reaching under the list beside it";
+    EXPECT_EQ(flagged.at(32).into, "ComboBox 33");
+    ASSERT_EQ(flagged.count(34), 1u) << "a check box whose caption runs under the button beside it";
+    EXPECT_EQ(flagged.at(34).into, "Button 35");
+    EXPECT_EQ(flagged.count(36), 0u) << "the frame around them is no neighbour";
+    DestroyWindow(dlg);
 }
 
 TEST_F(TextFitTest, WhatIsFlaggedIsWhatTheControlCutsOnScreen) {
