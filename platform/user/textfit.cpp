@@ -242,6 +242,14 @@ private:
             Across(control, cls, text, widest, width);
             return;
         }
+        // Japanese may break between any two characters, but a katakana word broken in two reads as two words.
+        for (const std::u16string& word : KatakanaWords(text)) {
+            const int needed = measure.Width(word, format);
+            if (needed > width) {
+                Across(control, cls, text, needed, width);
+                return;
+            }
+        }
         // Lines may lack a pixel or two at the control's own bottom, but none may reach into a control below.
         HWND below = nullptr;
         const int room = RoomAbove(control, &below);
@@ -263,6 +271,24 @@ private:
         }
         OnPlainBackground(control, cls, text, TextSpan(control, type, width, widest, top, top + textHeight + kClearance),
                           lines, pitch);
+    }
+
+    // The runs of katakana (with the prolonged sound mark and the middle dot) in a text.
+    static std::vector<std::u16string> KatakanaWords(const std::u16string& text) {
+        std::vector<std::u16string> words;
+        std::u16string word;
+        for (char16_t c : text) {
+            if (c >= u'\u30A0' && c <= u'\u30FF') {
+                word += c;
+                continue;
+            }
+            if (word.size() > 1)
+                words.push_back(word);
+            word.clear();
+        }
+        if (word.size() > 1)
+            words.push_back(word);
+        return words;
     }
 
     static bool Mirrored(HWND control) { return (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0; }

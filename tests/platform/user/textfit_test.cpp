@@ -103,6 +103,8 @@ BEGIN
     AUTOCHECKBOX "Automatic page deskew", 34, 190, 30, 100, 10
     PUSHBUTTON "Go", 35, 250, 30, 40, 14
     GROUPBOX "Frame", 36, 185, 0, 110, 60
+    LTEXT "", 37, 100, 45, 20, 16
+    LTEXT "", 38, 130, 45, 40, 16
 END
 )";
 constexpr int kStripTop = 70; // pixels
@@ -128,6 +130,9 @@ TEST(TextFitSkinTest, FlagsTextsThatRunIntoTheSkinsStripOrANeighbour) {
     HWND dlg = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kSkinnedLayout), nullptr,
                                           SkinnedProc, 0);
     ASSERT_NE(dlg, nullptr);
+    // A katakana word too wide for its label breaks in the middle; a sentence may wrap between its words.
+    SetDlgItemTextW(dlg, 37, u"\u30B3\u30F3\u30C8\u30E9\u30B9\u30C8"); // contrast
+    SetDlgItemTextW(dlg, 38, u"\u660E\u308B\u3055\u3068\u30B3\u30F3\u30C8"); // brightness and con...
     ut::RunPendingMessages();
     std::map<int, ut::TextOverflow> flagged;
     for (const ut::TextOverflow& o : ut::CheckTextFit(dlg).overflows)
@@ -142,6 +147,9 @@ TEST(TextFitSkinTest, FlagsTextsThatRunIntoTheSkinsStripOrANeighbour) {
     ASSERT_EQ(flagged.count(34), 1u) << "a check box whose caption runs under the button beside it";
     EXPECT_EQ(flagged.at(34).into, "Button 35");
     EXPECT_EQ(flagged.count(36), 0u) << "the frame around them is no neighbour";
+    ASSERT_EQ(flagged.count(37), 1u) << "a katakana word broken over two lines";
+    EXPECT_FALSE(flagged.at(37).lines);
+    EXPECT_EQ(flagged.count(38), 0u) << "wrapped between a hiragana word and a katakana one";
     DestroyWindow(dlg);
 }
 
