@@ -4,6 +4,7 @@
 #include "ui/controls/ControlTexts.h"
 #include "ui/controls/StretchBackground.h"
 #include "ui/dialogs/AdjustmentDialogs.h"
+#include "ui/dialogs/ScanParamNames.h"
 
 namespace {
 constexpr int kGammaSlider = 10287, kThresholdSlider = 10236;
@@ -60,6 +61,9 @@ BOOL CCGammaThresholdDlg::OnInitDialog() {
                                  {&m_stcGamma, kStringGamma},
                                  {&m_stcThreshold, kStringThreshold}};
     SetControlTexts(texts, 5);
+    // The gamma range ends are decimals, written as the value beside them is.
+    m_stcGammaMin.SetWindowText(WithDecimalSeparator(u"0.1"));
+    m_stcGammaMax.SetWindowText(WithDecimalSeparator(u"9.9"));
 
     m_sldGamma.SetRange(1, 99, TRUE);
     m_sldThreshold.SetRange(0, 255, TRUE);

@@ -5,7 +5,6 @@
 #include "ui/controls/ControlTexts.h"
 #include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
-#include "ui/dialogs/ScanParamNames.h"
 
 namespace {
 constexpr UINT kBackground = 10443;
@@ -55,7 +54,8 @@ BOOL CDlg_About::OnInitDialog() {
 
     WCHAR version[MAX_PATH] = {};
     GetPrivateProfileStringW(u"TWAIN", u"Version", u"", version, MAX_PATH, ini);
-    m_stcVersion.SetWindowText(WithDecimalSeparator(LoadResString(kStringVersion) + version));
+    // A version ("1.0.2") is no decimal number: its dots stay in every language.
+    m_stcVersion.SetWindowText(LoadResString(kStringVersion) + version);
 
     m_btnOK.SetSkin(10431, 10429, 10432, 10430, 0, 0, 1, 0, 0);
     LoadModuleBitmap(m_bmpBackground, kBackground);

@@ -64,6 +64,21 @@ TEST_F(GammaThresholdTest, ShowsTheStoredValuesAndTheLanguagesTexts) {
     EXPECT_EQ(window.refreshed, 0);
 }
 
+// The range ends of the gamma slider read with the same separator as the value beside them.
+TEST_F(GammaThresholdTest, TheGammaRangeUsesTheLanguagesDecimalSeparator) {
+    for (const Language& language : {kEnglish, Language{"de", 8}, Language{"fr", 6}}) {
+        UseLanguage(language);
+        window.param.adv[12] = 18;
+        CCGammaThresholdDlg dlg(window);
+        Run(dlg, [&](HWND hwnd) {
+            const std::u16string sep(1, g_chDecimalSep);
+            EXPECT_EQ(ItemText(hwnd, kGammaEdit), u"1" + sep + u"8") << language.code;
+            EXPECT_EQ(ItemText(hwnd, 10316), u"0" + sep + u"1") << language.code << ": the low end";
+            EXPECT_EQ(ItemText(hwnd, 10317), u"9" + sep + u"9") << language.code << ": the high end";
+        });
+    }
+}
+
 TEST_F(GammaThresholdTest, ThresholdControlsAreEnabledOnlyInBlackAndWhite) {
     for (int mode : {2, 1, 0}) {
         window.param.colorMode = mode;

@@ -115,12 +115,13 @@ TEST_F(InfoDialogsTest, TheAboutBoxShowsProductVersionAndTheLanguagesCopyright) 
                        }),
               IDOK);
 
-    // On a comma language every '.' of the version is the separator; the copyright comes from its own section.
+    // A version is no decimal number: on a comma language it keeps its dots. The copyright comes from the
+    // language's own section.
     g_LangugueID = 6;
     g_chDecimalSep = u',';
     CDlg_About french;
     RunModal(french, [&](HWND dlg) {
-        EXPECT_EQ(ItemText(dlg, CDlg_About::IDC_VERSION), Str(1088) + u"1,2,3,4");
+        EXPECT_EQ(ItemText(dlg, CDlg_About::IDC_VERSION), Str(1088) + u"1.2.3.4");
         EXPECT_EQ(ItemText(dlg, CDlg_About::IDC_COPYRIGHT),
                   u"Copyright (C) 2024 Korvel\r\nTous droits r\u00E9serv\u00E9s.");
     });
