@@ -420,7 +420,11 @@ void SelectionTracker::AutoScrollStep(CPreviewStatic* control) {
 
 void SelectionTracker::Draw(CDC* dc) {
     const int saved = dc->SaveDC();
-    dc->IntersectClipRect(&m_rcVisible);
+    // The outline is drawn on the rectangle's right and bottom lines themselves, which for a selection of the whole
+    // area are the area's right and bottom ends: the clip keeps them (the control has a pixel's margin there).
+    CRect clip = m_rcVisible;
+    clip.InflateRect(0, 0, 1, 1);
+    dc->IntersectClipRect(&clip);
     dc->OffsetViewportOrg(static_cast<int>(m_fOffsetX), static_cast<int>(m_fOffsetY));
     auto outline = [dc](const CRect& r) {
         const POINT corners[5] = {

@@ -270,6 +270,23 @@ TEST_F(PreviewStaticTest, AZoneInInchesBecomesPixelsAndBack) {
     EXPECT_TRUE(preview().IsFeederView());
 }
 
+// The whole bed selected (the "Auto" size) has all four edges on screen: the right and bottom ones lie on the
+// last column and row of the image area.
+TEST_F(PreviewStaticTest, AWholeBedSelectionShowsAllFourEdges) {
+    const CRect whole = PlaceSelection(0, {0, 0, 8.503937f, 11.692913f});
+    preview().RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    auto dashes = [&](bool column, int at, int from, int to) {
+        int black = 0;
+        for (int i = from; i < to; ++i)
+            black += Pixel(column ? at : i, column ? i : at) == RGB(0, 0, 0) ? 1 : 0;
+        return black;
+    };
+    EXPECT_GT(dashes(false, whole.top, whole.left, whole.right), 0) << "top edge";
+    EXPECT_GT(dashes(true, whole.left, whole.top, whole.bottom), 0) << "left edge";
+    EXPECT_GT(dashes(true, whole.right, whole.top + 1, whole.bottom), 0) << "right edge at x " << whole.right;
+    EXPECT_GT(dashes(false, whole.bottom, whole.left + 1, whole.right), 0) << "bottom edge at y " << whole.bottom;
+}
+
 TEST_F(PreviewStaticTest, AListedPaperGivesItsSizeAndUnitAndLeavesThePositionAlone) {
     testsupport::DebugLines debug;
     debug.Capture();
