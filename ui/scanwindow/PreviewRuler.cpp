@@ -9,13 +9,13 @@
 namespace {
 
 constexpr COLORREF kStripColour = RGB(198, 198, 188);
-constexpr int kLanguageArabic = 10;
 constexpr float kFeederShrink = 85.0f / 101.8f;
 constexpr float kFeederLengthTenths = 140.0f; // 14.015748 in, the longest feeder paper
 constexpr float kFeederLengthMillimetres = 355.6f;
 constexpr int kShortTick = 2;
 constexpr int kLongTick = 5;
 constexpr int kDigitStep = 10; // vertical numbers are written one digit under the other, 10 pixels apart
+constexpr int kCornerFactorHeight = 9;
 
 int DigitCount(int value) {
     int digits = 1;
@@ -82,14 +82,8 @@ void PreviewRuler::Draw(CDC* dc, float zoom, int offsetX, int offsetY, BOOL feed
     both.CombineRgn(&top, &left, RGN_OR);
     dc->SelectClipRgn(&both);
 
-    CFont numberFont;
-    CFont* numbers = &font;
-    if (g_LangugueID == kLanguageArabic) {
-        numberFont.CreateFont(16, 0, 0, 0, 100, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                              CLIP_DEFAULT_PRECIS, 2, 6, u"Arial");
-        numbers = &numberFont;
-    }
-    dc->SelectObject(numbers);
+    // The numbers keep the 12-pixel face in every language: stacked 10 pixels apart, anything taller runs the
+    // digits into each other and into the ticks.
 
     // Scale lengths in steps: tenths of an inch (inch and pixel units) or millimetres.
     const bool millimetres = m_nUnit == kMillimetre;
@@ -141,7 +135,13 @@ void PreviewRuler::DrawCornerLabel(CDC* dc) {
         Text(dc, 3, 3, u"mm");
     } else if (g_bHasA3) {
         Text(dc, 5, 0, u"px");
-        Text(dc, 0, 10, u"x100");
+        // The 20-pixel corner square holds "x100" only in a smaller face than the numbers'.
+        CFont small;
+        small.CreateFont(kCornerFactorHeight, 0, 0, 0, 100, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, 2, 6, u"Arial");
+        CFont* old = dc->SelectObject(&small);
+        Text(dc, 1, 10, u"x100");
+        dc->SelectObject(old);
     } else {
         Text(dc, 5, 3, u"px");
     }

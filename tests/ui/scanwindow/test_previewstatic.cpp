@@ -663,12 +663,64 @@ TEST_F(PreviewStaticTest, TheA3RulerCountsHundredsOfPixels) {
     g_bHasA3 = TRUE;
     PaintRulers(2, 300);
     EXPECT_TRUE(Drawn(u"px", 5, 0));
-    EXPECT_TRUE(Drawn(u"x100", 0, 10));
+    EXPECT_TRUE(Drawn(u"x100", 1, 10));
     EXPECT_TRUE(Drawn(u"6", static_cast<int>(21.5 + 20 * 340 / 116.92913) - 2, 3));
     // The long A3 bed has room for every other inch from 10 on.
     PaintRulers(0, 300);
     EXPECT_TRUE(Drawn(u"2", 6, 361)) << "12";
     EXPECT_FALSE(Drawn(u"1", 6, 332)) << "11";
+}
+
+// The ruler's numbers in every language, Arabic included, stand digit under digit with a gap between them and
+// clear of the ticks; the A3 ruler's "x100" stays inside the corner square.
+TEST_F(PreviewStaticTest, RulerNumbersAndTheCornerLabelKeepClearOfEachOther) {
+    const int band = static_cast<int>(preview().GetRuler().GetBand());
+    CRect client;
+    preview().GetClientRect(&client);
+    for (int language : {kLanguageEnglish, 10}) {
+        g_LangugueID = language;
+        const bool mirrored = language == 10;
+        // A physical pixel of the left ruler as it is drawn (on the right when mirrored).
+        auto ink = [&](int x, int y) {
+            const COLORREF c = Pixel(mirrored ? client.right - 1 - x : x, y);
+            return GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128;
+        };
+        PaintRulers(2, 300); // "600" written downwards around y = 98
+        int runs = 0;
+        bool inside = false;
+        for (int y = 80; y < 118; ++y) {
+            bool row = false;
+            for (int x = 1; x < band - 5; ++x)
+                row = row || ink(x, y);
+            runs += row && !inside ? 1 : 0;
+            inside = row;
+        }
+        EXPECT_EQ(runs, 3) << "language " << language << ": the three digits of 600 stand apart";
+        // Ticks run from the strip's inner edge 2 or 5 pixels out; beside them only a tick's own row has ink.
+        for (int y = 80; y < 118; ++y)
+            for (int x = band - 4; x < band - 1; ++x)
+                EXPECT_FALSE(ink(x, y) && !ink(band - 1, y))
+                    << "language " << language << ": a digit reaches the ticks at (" << x << ", " << y << ")";
+        if (HasFailure())
+            break;
+    }
+    g_LangugueID = kLanguageEnglish;
+
+    g_bHasA3 = TRUE;
+    PaintRulers(2, 300);
+    // The corner square's inside is x and y 1 to band - 1; its outline at band + 1 is the left strip's edge, and
+    // the top ruler's first tick stands well to the right of the corner.
+    int lastInk = -1;
+    for (int x = 1; x < band + 10; ++x)
+        for (int y = 10; y < band; ++y) {
+            const COLORREF c = Pixel(x, y);
+            if (x != band + 1 && GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100)
+                lastInk = std::max(lastInk, x);
+        }
+    EXPECT_GT(lastInk, 0) << "\"x100\" is written";
+    EXPECT_LE(lastInk, band) << "\"x100\" runs out of the corner";
+    if (const char* out = std::getenv("PREVIEW_PNG_DIR"))
+        ut::SaveWindowPng(host.m_hWnd, (std::string(out) + "/preview_a3.png").c_str());
 }
 
 TEST_F(PreviewStaticTest, InTheFeederViewTheSelectionStaysOnTheFeederPaper) {
