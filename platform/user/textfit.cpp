@@ -15,12 +15,12 @@ namespace platform::user::testing {
 namespace {
 
 // Room the controls of this layer leave around their text (button.cpp, combobox.cpp, listbox.cpp).
-constexpr int kPushInset = 3;      // each side: the raised edge and the focus rectangle
-constexpr int kCheckBox = 13 + 4;  // the box and its gap
-constexpr int kGroupCaption = 10;  // the caption's left end; as much again is kept clear at the right
-constexpr int kComboFace = 5 + 20; // text start, and the drop button with its edges
-constexpr int kListItemInset = 3;  // items start 3 pixels in
-constexpr int kLineTolerance = 2;  // pixels a control may lack for its last line without cutting it
+constexpr int kPushInset = 3;       // each side: the raised edge and the focus rectangle
+constexpr int kCheckBox = 13 + 4;   // the box and its gap
+constexpr int kGroupCaption = 10;   // the caption's left end; as much again is kept clear at the right
+constexpr int kComboFace = 5 + 20;  // text start, and the drop button with its edges
+constexpr int kListItemInset = 3;   // items start 3 pixels in
+constexpr int kLineTolerance = 2;   // pixels a control may lack for its last line without cutting it
 constexpr int kShadeTolerance = 12; // a channel may differ this much on a background that counts as plain
 constexpr int kClearance = 6;       // pixels a wrapped text's last line keeps clear of a control or strip below it
 
@@ -269,8 +269,8 @@ private:
             --report.checked; // counted once above
             return;
         }
-        OnPlainBackground(control, cls, text, TextSpan(control, type, width, widest, top, top + textHeight + kClearance),
-                          lines, pitch);
+        OnPlainBackground(control, cls, text,
+                          TextSpan(control, type, width, widest, top, top + textHeight + kClearance), lines, pitch);
     }
 
     // The runs of katakana (with the prolonged sound mark and the middle dot) in a text.

@@ -140,8 +140,12 @@ void CAdvancedSetting::InitAdvancedTexts() {
     if (g_ToolTip.m_hWnd != nullptr)
         for (const auto& [button, id] : tips)
             g_ToolTip.AddTool(button, CString(u" ") + LoadResString(id) + u" ");
-    const ControlText texts[] = {{&m_grpProcessing, 1048}, {&m_stcDescreen, 1049},   {&m_stcFading, 1052},
-                                 {&m_stcRotation, 1057},   {&m_grpAdjustment, 1062}, {&m_btnRestore, 1046},
+    const ControlText texts[] = {{&m_grpProcessing, 1048},
+                                 {&m_stcDescreen, 1049},
+                                 {&m_stcFading, 1052},
+                                 {&m_stcRotation, 1057},
+                                 {&m_grpAdjustment, 1062},
+                                 {&m_btnRestore, 1046},
                                  {&m_chkAutoDeskew, kStringAutoDeskew}};
     SetControlTexts(texts, static_cast<int>(std::size(texts)));
     if (ModelValueIs(u"HasAutoRotate(%s)", u"TRUE")) {

@@ -127,11 +127,11 @@ INT_PTR CALLBACK SkinnedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
 }
 
 TEST(TextFitSkinTest, FlagsTextsThatRunIntoTheSkinsStripOrANeighbour) {
-    HWND dlg = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kSkinnedLayout), nullptr,
-                                          SkinnedProc, 0);
+    HWND dlg =
+        CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(kSkinnedLayout), nullptr, SkinnedProc, 0);
     ASSERT_NE(dlg, nullptr);
     // A katakana word too wide for its label breaks in the middle; a sentence may wrap between its words.
-    SetDlgItemTextW(dlg, 37, u"\u30B3\u30F3\u30C8\u30E9\u30B9\u30C8"); // contrast
+    SetDlgItemTextW(dlg, 37, u"\u30B3\u30F3\u30C8\u30E9\u30B9\u30C8");       // contrast
     SetDlgItemTextW(dlg, 38, u"\u660E\u308B\u3055\u3068\u30B3\u30F3\u30C8"); // brightness and con...
     ut::RunPendingMessages();
     std::map<int, ut::TextOverflow> flagged;

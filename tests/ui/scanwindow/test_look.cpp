@@ -173,7 +173,8 @@ TEST_P(LookTest, TheAppModeWindow) {
     // From the feeder the manual-duplex box shows, in the language.
     HWND basic = dialog.m_pBasicSetting->m_hWnd;
     SendDlgItemMessageW(basic, 10297, CB_SETCURSEL, 1, 0);
-    SendMessageW(basic, WM_COMMAND, MAKEWPARAM(10297, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(basic, 10297)));
+    SendMessageW(basic, WM_COMMAND, MAKEWPARAM(10297, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(basic, 10297)));
     ut::RunPendingMessages();
     ASSERT_TRUE(IsWindowVisible(GetDlgItem(basic, 10200)));
     EXPECT_EQ(TextOf(GetDlgItem(basic, 10200)), String(1198)) << "the manual-duplex box speaks the language";
