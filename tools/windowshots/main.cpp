@@ -60,6 +60,8 @@ constexpr UINT kNotices[] = {1100, 1108};
 constexpr int kAbout = 20001, kPort = 20003, kSettingInfo = 10314;
 constexpr int kBrightContrast = 10243, kGamma = 10269, kHistogram = 10270, kCurve = 10271;
 constexpr int kSourceList = 10297;
+constexpr int kPreview = 20005;
+constexpr int kProgressText = 10350, kProgressPercent = 10351;
 
 // One run: where the pictures go, the language, and whether every text was found to fit.
 struct Run {
@@ -81,7 +83,11 @@ struct Run {
 std::string g_modalName;
 Run* g_run = nullptr;
 
+bool g_previewing = false; // a preview runs: its progress dialog is left to the preview, which ends it
+
 void OnModal(HWND dlg) {
+    if (g_previewing && GetDlgItem(dlg, kProgressText) && GetDlgItem(dlg, kProgressPercent))
+        return;
     ut::RunPendingMessages();
     if (!g_modalName.empty() && g_run) {
         g_run->Save(dlg, g_modalName);
@@ -133,6 +139,12 @@ public:
     static void Press(HWND parent, int id) {
         SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(parent, id)));
         ut::RunPendingMessages();
+    }
+    // Previews the simulated page, as the Preview button does.
+    void Preview() {
+        g_previewing = true;
+        Press(Hwnd(), kPreview);
+        g_previewing = false;
     }
     void ChooseSource(int index) {
         HWND basic = m_dialog->m_pBasicSetting->m_hWnd;
@@ -233,9 +245,16 @@ const std::vector<Window>& Windows() {
              window.ChooseSource(1);
              run.Save(window.Hwnd(), "feeder");
          }},
-        {"zoom", "the preview zoomed in twice, with its scroll bars",
+        {"preview", "the scanning window with the simulated page previewed",
          [](Run& run) {
              ScanWindow window(false);
+             window.Preview();
+             run.Save(window.Hwnd(), "preview");
+         }},
+        {"zoom", "the previewed page zoomed in twice, with the preview's scroll bars",
+         [](Run& run) {
+             ScanWindow window(false);
+             window.Preview();
              window.Dialog().m_Preview.ZoomIn(CPoint(120, 160));
              window.Dialog().m_Preview.ZoomIn(CPoint(120, 160));
              ut::RunPendingMessages();
