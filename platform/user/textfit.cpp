@@ -273,12 +273,12 @@ private:
                           TextSpan(control, type, width, widest, top, top + textHeight + kClearance), lines, pitch);
     }
 
-    // The runs of katakana (with the prolonged sound mark and the middle dot) in a text.
+    // The runs of katakana (with the prolonged sound mark) in a text; the middle dot between two words parts them.
     static std::vector<std::u16string> KatakanaWords(const std::u16string& text) {
         std::vector<std::u16string> words;
         std::u16string word;
         for (char16_t c : text) {
-            if (c >= u'\u30A0' && c <= u'\u30FF') {
+            if (c >= u'\u30A0' && c <= u'\u30FF' && c != u'\u30FB') {
                 word += c;
                 continue;
             }
