@@ -1,13 +1,12 @@
 #include "platform/base/commandline.h"
 
 #include "platform/base/module.h"
+#include "platform/base/readfile.h"
 #include "platform/base/winbase.h"
 #include "platform/base/wstring.h"
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -36,8 +35,8 @@ std::u16string Quote(const std::u16string& arg) {
 std::u16string ProcessCommandLine() {
     if (const char* line = std::getenv(platform::kCommandLineVariable))
         return platform::ToUtf16(line);
-    std::ifstream in("/proc/self/cmdline", std::ios::binary);
-    const std::string raw{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string raw;
+    platform::file::ReadWholeFile("/proc/self/cmdline", raw);
     std::u16string line;
     size_t start = 0;
     for (size_t i = 0; i <= raw.size(); ++i) {

@@ -2,13 +2,13 @@
 // the sizes asked for are kept in a side table, since the allocator's usable size is rounded up.
 #include "platform/base/kernel.h"
 #include "platform/base/lifetime.h"
+#include "platform/base/readfile.h"
 #include "platform/base/testing.h"
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <unordered_map>
 #include <unistd.h>
@@ -191,8 +191,8 @@ BOOL GlobalMemoryStatusEx(LPMEMORYSTATUSEX status) {
             return TRUE;
         }
     }
-    std::ifstream file("/proc/meminfo");
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string text;
+    platform::file::ReadWholeFile("/proc/meminfo", text);
     ULONGLONG total = MemInfo(text, "MemTotal:");
     ULONGLONG available = MemInfo(text, "MemAvailable:");
     if (!total) {

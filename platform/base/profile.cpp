@@ -1,13 +1,12 @@
 #include "platform/base/profile.h"
 
 #include "platform/base/path.h"
+#include "platform/base/readfile.h"
 #include "platform/base/winbase.h"
 #include "platform/base/wstring.h"
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -41,10 +40,9 @@ std::optional<std::u16string> ReadText(const WCHAR* fileName) {
             return std::nullopt;
         dos = std::u16string(windows) + u"\\" + dos;
     }
-    std::ifstream in(path::ToHostPath(dos.c_str()), std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    const std::string raw{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string raw;
+    if (!file::ReadWholeFile(path::ToHostPath(dos.c_str()), raw))
+        return std::nullopt; // missing, a folder, unreadable: every key reads as absent
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(raw[i]); };
     if (raw.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
         const bool little = byte(0) == 0xFF;

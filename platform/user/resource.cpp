@@ -2,12 +2,11 @@
 #include "platform/user/internal.h"
 
 #include "platform/base/path.h"
+#include "platform/base/readfile.h"
 
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <vector>
+#include <string>
 
 using namespace platform::user;
 
@@ -33,10 +32,9 @@ HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int, int, UINT fl
         return LoadBitmapW(instance, name);
     if (!name || IS_INTRESOURCE(name))
         return nullptr;
-    std::ifstream file(platform::path::ToHostPath(name), std::ios::binary);
-    if (!file)
+    std::string bytes;
+    if (!platform::file::ReadWholeFile(platform::path::ToHostPath(name), bytes))
         return nullptr;
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     return platform::gdi::CreateBitmapFromBmpFile(bytes.data(), bytes.size());
 }
 

@@ -125,6 +125,13 @@ TEST_F(Profile, TheFileIsReadAfreshAtEveryCall) {
     EXPECT_EQ(Read(u"TWAIN", u"Version"), "2");
 }
 
+// A file that cannot be read (here a folder in its place) is a missing file, never an error that ends the program.
+TEST_F(Profile, AnIniThatCannotBeReadGivesTheDefaults) {
+    std::filesystem::create_directories(root_ / "Windows" / "Scanner.ini");
+    EXPECT_EQ(Read(u"TWAIN", u"File Prefix", u"none"), "none") << "a folder named Scanner.ini reads as no file";
+    EXPECT_EQ(GetPrivateProfileIntW(u"Self Testing", u"Testing Count", 3, u"C:\\Windows\\Scanner.ini"), 3u);
+}
+
 TEST_F(Profile, ABareFileNameLiesInTheWindowsFolder) {
     Write("Scanner.ini", "[TWAIN]\nVersion=3\n");
     EXPECT_EQ(Read(u"TWAIN", u"Version", u"", 260, u"Scanner.ini"), "3");

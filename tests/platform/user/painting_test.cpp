@@ -212,3 +212,18 @@ TEST(Painting, CaptionedWindowsDrawTheirFrameAndTitleBar) {
 }
 
 } // namespace
+
+// A bitmap file that cannot be read (a folder in its place, an empty file) gives no bitmap and ends nothing.
+TEST(BitmapFiles, AFileThatCannotBeReadGivesNoBitmap) {
+    char folder[] = "/tmp/bitmap-file-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string dos = std::string("Z:") + folder;
+    const std::u16string name(dos.begin(), dos.end());
+    EXPECT_EQ(LoadImageW(nullptr, name.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr) << "a folder";
+    const std::string empty = std::string(folder) + "/empty.bmp";
+    std::ofstream(empty).close();
+    const std::u16string emptyName = name + u"/empty.bmp";
+    EXPECT_EQ(LoadImageW(nullptr, emptyName.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr) << "an empty file";
+    std::remove(empty.c_str());
+    rmdir(folder);
+}
