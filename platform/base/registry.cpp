@@ -1,10 +1,13 @@
 #include "platform/base/registry.h"
 
 #include "platform/base/path.h"
+#include "platform/base/readfile.h"
 #include "platform/base/winbase.h"
 #include "platform/base/wstring.h"
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -12,7 +15,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -24,7 +26,8 @@
 //   platform-registry 1
 //   key "Software\Vendor\Product"
 //   value "Language" 1 456e676c69736800
-// A value belongs to the key line before it. The root key of a hive has no line of its own.
+// A value belongs to the key line before it. The root key of a hive has no line of its own. A line that cannot be
+// read stays as it is, after the values of the key it follows.
 namespace platform::registry {
 namespace {
 
@@ -39,9 +42,11 @@ struct Value {
 struct Key {
     std::u16string path; // components joined by backslashes, no leading or trailing one
     std::vector<Value> values;
+    std::vector<std::string> unreadable; // lines after the key line that could not be read, as they stand
 };
 
 struct Hive {
+    std::vector<std::string> unreadable; // lines before the first key that could not be read
     std::vector<Key> keys;
 };
 
@@ -159,48 +164,90 @@ bool Unquote(std::istream& in, std::u16string& out) {
     return true;
 }
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Two digits a byte, in one pass: values of several MiB (a long "Language" string) are read as fast as copied.
 bool ParseHex(const std::string& hex, std::vector<BYTE>& out) {
     if (hex.size() % 2)
         return false;
     out.clear();
+    out.reserve(hex.size() / 2);
     for (size_t i = 0; i < hex.size(); i += 2) {
-        unsigned v = 0;
-        if (std::sscanf(hex.c_str() + i, "%2x", &v) != 1)
+        const int high = HexDigit(hex[i]);
+        const int low = HexDigit(hex[i + 1]);
+        if (high < 0 || low < 0)
             return false;
-        out.push_back(static_cast<BYTE>(v));
+        out.push_back(static_cast<BYTE>(high << 4 | low));
     }
     return true;
 }
 
-// A missing hive is empty; a damaged line ends the load with what was read before it.
+// One line of the hive into `hive`; false when it is no record this version can read.
+bool ParseLine(const std::string& line, Hive& hive) {
+    std::istringstream fields(line);
+    std::string kind;
+    fields >> kind;
+    if (kind == "key") {
+        Key key;
+        if (!Unquote(fields, key.path))
+            return false;
+        hive.keys.push_back(std::move(key));
+        return true;
+    }
+    if (kind == "value" && !hive.keys.empty()) {
+        Value value;
+        std::string hex;
+        if (!Unquote(fields, value.name) || !(fields >> value.type))
+            return false;
+        fields >> hex; // empty data has no hex field
+        if (!ParseHex(hex, value.data))
+            return false;
+        hive.keys.back().values.push_back(std::move(value));
+        return true;
+    }
+    return false;
+}
+
+// A missing hive is empty. A line that cannot be read is kept as it stands, with the key it follows, and written
+// back with it, so that a damaged line costs nothing but itself. False (and an empty hive) when the hive exists
+// but cannot be read: then it must not be written either, or everything in it would be lost.
+bool Load(HKEY root, Hive& hive) {
+    hive = Hive();
+    std::string text;
+    if (!file::ReadWholeFile(HiveFile(root), text)) {
+        struct stat status {};
+        return lstat(HiveFile(root).c_str(), &status) != 0 && errno == ENOENT;
+    }
+    bool first = true;
+    for (size_t pos = 0; pos < text.size();) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back(); // a hive that went through an editor with CR LF line ends
+        const bool header = first && line == kHeader;
+        first = false;
+        if (header || line.find_first_not_of(" \t") == std::string::npos)
+            continue;
+        if (!ParseLine(line, hive))
+            (hive.keys.empty() ? hive.unreadable : hive.keys.back().unreadable).push_back(std::move(line));
+    }
+    return true;
+}
+
 Hive Load(HKEY root) {
     Hive hive;
-    std::ifstream in(HiveFile(root), std::ios::binary);
-    std::string line;
-    if (!in || !std::getline(in, line) || line != kHeader)
-        return hive;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string kind;
-        fields >> kind;
-        if (kind == "key") {
-            Key key;
-            if (!Unquote(fields, key.path))
-                break;
-            hive.keys.push_back(std::move(key));
-        } else if (kind == "value" && !hive.keys.empty()) {
-            Value value;
-            std::string hex;
-            if (!Unquote(fields, value.name) || !(fields >> value.type))
-                break;
-            fields >> hex; // empty data has no hex field
-            if (!ParseHex(hex, value.data))
-                break;
-            hive.keys.back().values.push_back(std::move(value));
-        } else if (!kind.empty()) {
-            break;
-        }
-    }
+    Load(root, hive);
     return hive;
 }
 
@@ -211,6 +258,8 @@ bool Save(HKEY root, const Hive& hive) {
     std::filesystem::create_directories(file.parent_path(), error);
     std::ostringstream out;
     out << kHeader << "\n";
+    for (const std::string& line : hive.unreadable)
+        out << line << "\n";
     for (const Key& key : hive.keys) {
         out << "key " << Quote(key.path) << "\n";
         for (const Value& value : key.values) {
@@ -220,6 +269,8 @@ bool Save(HKEY root, const Hive& hive) {
                 out << kDigits[b >> 4] << kDigits[b & 15];
             out << "\n";
         }
+        for (const std::string& line : key.unreadable)
+            out << line << "\n";
     }
     const std::string temp = file.string() + "." + std::to_string(getpid()) + ".tmp";
     {
@@ -316,7 +367,9 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM, LPS
     const std::u16string keyPath = Join(base, subKey);
 
     HiveLock lock(root);
-    Hive hive = Load(root);
+    Hive hive;
+    if (!Load(root, hive))
+        return ERROR_CANTREAD; // rewriting a hive that cannot be read would empty it
     const bool existed = KeyExists(hive, keyPath);
     if (!existed) {
         // Every missing key on the way is created too.
@@ -375,7 +428,9 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
         return ERROR_INVALID_HANDLE;
 
     HiveLock lock(root);
-    Hive hive = Load(root);
+    Hive hive;
+    if (!Load(root, hive))
+        return ERROR_CANTREAD; // rewriting a hive that cannot be read would empty it
     Key* found = FindKey(hive, keyPath);
     if (!found) {
         if (!keyPath.empty())
@@ -400,7 +455,9 @@ LONG RegDeleteValueW(HKEY key, LPCWSTR valueName) {
         return ERROR_INVALID_HANDLE;
 
     HiveLock lock(root);
-    Hive hive = Load(root);
+    Hive hive;
+    if (!Load(root, hive))
+        return ERROR_CANTREAD; // rewriting a hive that cannot be read would empty it
     Key* found = FindKey(hive, keyPath);
     Value* value = found ? FindValue(*found, valueName) : nullptr;
     if (!value)

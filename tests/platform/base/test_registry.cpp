@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -174,6 +176,75 @@ TEST_F(Registry, ADamagedHiveReadsAsFarAsItIsWhole) {
     DWORD read = 0, size = sizeof read;
     EXPECT_EQ(RegQueryValueExW(key, u"IP", nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size), ERROR_SUCCESS);
     EXPECT_EQ(read, 1u);
+    RegCloseKey(key);
+}
+
+// A line this version cannot read (damaged, or written by someone else) stays in the hive through every write,
+// and so does everything after it.
+TEST_F(Registry, ADamagedLineIsKeptAndHidesNothingAfterIt) {
+    const std::string hive = "platform-registry 1\n"
+                             "stray line before any key\n"
+                             "key \"Software\\\\A\"\n"
+                             "value \"One\" 4 01000000\n"
+                             "value \"broken 1 00\n"
+                             "value \"Odd\" 3 abc\n"
+                             "key \"Software\\\\B\"\r\n"
+                             "value \"Two\" 4 02000000\r\n";
+    std::filesystem::create_directories(root_ / "Registry");
+    std::ofstream(root_ / "Registry" / "HKLM.reg", std::ios::binary) << hive;
+
+    HKEY a = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\A", 0, KEY_ALL_ACCESS, &a), ERROR_SUCCESS);
+    const DWORD three = 3;
+    ASSERT_EQ(RegSetValueExW(a, u"Three", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&three), 4), ERROR_SUCCESS);
+    RegCloseKey(a);
+
+    HKEY b = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\B", 0, KEY_READ, &b), ERROR_SUCCESS)
+        << "the key after the damaged lines was lost by the write";
+    DWORD two = 0, size = sizeof two;
+    EXPECT_EQ(RegQueryValueExW(b, u"Two", nullptr, nullptr, reinterpret_cast<BYTE*>(&two), &size), ERROR_SUCCESS);
+    EXPECT_EQ(two, 2u) << "a hive with CR LF line ends reads like any other";
+    RegCloseKey(b);
+
+    std::ifstream in(root_ / "Registry" / "HKLM.reg", std::ios::binary);
+    const std::string written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    for (const char* line : {"\nstray line before any key\n", "\nvalue \"broken 1 00\n", "\nvalue \"Odd\" 3 abc\n"})
+        EXPECT_NE(written.find(line), std::string::npos) << "the unreadable line " << line << " was not written back:\n"
+                                                         << written;
+    EXPECT_LT(written.find("value \"broken"), written.find("key \"Software\\\\B\""))
+        << "an unreadable line stays with the key it followed";
+}
+
+// A hive that exists but cannot be read (here a folder in its place) reads as empty and is never written over.
+TEST_F(Registry, AHiveThatCannotBeReadIsNotReplaced) {
+    std::filesystem::create_directories(root_ / "Registry" / "HKLM.reg");
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\A", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\A", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    const DWORD one = 1;
+    EXPECT_EQ(RegSetValueExW(HKEY_LOCAL_MACHINE, u"One", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
+              ERROR_CANTREAD);
+    EXPECT_TRUE(std::filesystem::is_directory(root_ / "Registry" / "HKLM.reg"));
+}
+
+// Reading a value costs time in proportion to its size: a multi-MiB value comes back at once.
+TEST_F(Registry, ALongValueIsReadInTimeProportionalToItsSize) {
+    std::vector<BYTE> big(4 << 20);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<BYTE>(i * 7 + 1);
+    HKEY key = Create(HKEY_LOCAL_MACHINE, u"Software\\Big");
+    ASSERT_EQ(RegSetValueExW(key, u"Language", 0, REG_BINARY, big.data(), static_cast<DWORD>(big.size())),
+              ERROR_SUCCESS);
+    std::vector<BYTE> back(big.size());
+    DWORD size = static_cast<DWORD>(back.size());
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(RegQueryValueExW(key, u"Language", nullptr, nullptr, back.data(), &size), ERROR_SUCCESS);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_TRUE(back == big) << "the value did not come back as stored";
+    EXPECT_LT(seconds, 15.0) << "reading a 4 MiB value took " << seconds << " s (about 0.1 s expected)";
     RegCloseKey(key);
 }
 
