@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
@@ -181,12 +182,19 @@ template <typename T, typename Make> HANDLE CreateOrOpen(LPCWSTR rawName, bool c
     case NamePresence::Result::Failed:
         registry.objects.erase(name);
         return nullptr;
+    case NamePresence::Result::Unshared:
+        if (!create) {
+            registry.objects.erase(name);
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return nullptr;
+        }
+        break;
     case NamePresence::Result::Created:
     case NamePresence::Result::Opened:
         break;
     }
     // When another process holds the name, this process gets its own object of that name (initial state unset).
-    const bool created = result == NamePresence::Result::Created;
+    const bool created = result != NamePresence::Result::Opened;
     std::shared_ptr<T> object = make(created);
     object->name = name;
     object->presence = std::move(presence);
@@ -285,7 +293,8 @@ private:
     int m_fd = -1;
 };
 
-// The per-user folder that holds one folder per root.
+// The per-user folder that holds one folder per root; "" when the only candidate is not private to this user, and
+// named objects are then kept within each process.
 const std::string& BaseFolder() {
     static const std::string base = [] {
         std::string folder;
@@ -295,8 +304,14 @@ const std::string& BaseFolder() {
             folder = "/dev/shm/platform-objects-" + std::to_string(getuid());
         else
             folder = "/tmp/platform-objects-" + std::to_string(getuid());
-        mkdir(folder.c_str(), 0700);
-        return folder;
+        const std::string problem = MakePrivateFolder(folder);
+        if (problem.empty())
+            return folder;
+        // Another user's folder (or link) there could fake or remove our names: better no names across processes.
+        const std::string line = "platform: named objects are not shared with other processes: " + folder + " " +
+                                 problem + "; remove it to share them again\n";
+        (void)!write(STDERR_FILENO, line.data(), line.size());
+        return std::string();
     }();
     return base;
 }
@@ -305,6 +320,8 @@ const std::string& BaseFolder() {
 // that nothing of a process that died outlives the next name. A folder another process has locked is left for later.
 void ReclaimDeadNames() {
     const std::string& base = BaseFolder();
+    if (base.empty())
+        return;
     DIR* dir = opendir(base.c_str());
     if (dir == nullptr)
         return;
@@ -324,7 +341,32 @@ void ReclaimDeadNames() {
 
 } // namespace
 
+std::string MakePrivateFolder(const std::string& folder) {
+    if (mkdir(folder.c_str(), 0700) == 0) {
+        if (chmod(folder.c_str(), 0700) != 0) // whatever the umask took away
+            return "cannot be given mode 0700";
+    } else if (errno != EEXIST) {
+        return std::string("cannot be made (") + std::strerror(errno) + ")";
+    }
+    // lstat: a symbolic link planted under the name is refused, not followed. In a sticky folder such as /dev/shm
+    // nobody else can rename or remove a folder of ours once it passed these checks.
+    struct stat status {};
+    if (lstat(folder.c_str(), &status) != 0)
+        return std::string("cannot be examined (") + std::strerror(errno) + ")";
+    if (S_ISLNK(status.st_mode))
+        return "is a symbolic link";
+    if (!S_ISDIR(status.st_mode))
+        return "is not a folder";
+    if (status.st_uid != geteuid())
+        return "belongs to user " + std::to_string(status.st_uid);
+    if ((status.st_mode & 07777) != 0700)
+        return Format("has mode %04o instead of 0700", static_cast<unsigned>(status.st_mode & 07777));
+    return std::string();
+}
+
 std::string NamePresence::Folder() {
+    if (BaseFolder().empty())
+        return std::string();
     // One namespace per C:\ root: the processes of one installation (or of one test) see each other's names.
     std::string root = path::Root();
     unsigned long long hash = 14695981039346656037ULL; // FNV-1a
@@ -335,6 +377,8 @@ std::string NamePresence::Folder() {
 
 NamePresence::Result NamePresence::Acquire(const std::u16string& name, char kind, bool create,
                                            std::unique_ptr<NamePresence>& out) {
+    if (BaseFolder().empty())
+        return Result::Unshared;
     if (create)
         ReclaimDeadNames();
     std::string folder = Folder();

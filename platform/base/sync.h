@@ -15,14 +15,15 @@ namespace platform::kernel {
 // sub-folder with its last name; files of processes that died are removed by the next process that uses names.
 class NamePresence {
 public:
-    enum class Result { Created, Opened, Missing, WrongKind, Failed };
+    // Unshared: there is no private folder of names (see MakePrivateFolder), so the name lives in this process only.
+    enum class Result { Created, Opened, Missing, WrongKind, Failed, Unshared };
     // kind is one letter stored in the file ('M' mutex, 'E' event) so that another kind of the same name is refused.
     static Result Acquire(const std::u16string& name, char kind, bool create, std::unique_ptr<NamePresence>& out);
     ~NamePresence();
     NamePresence(const NamePresence&) = delete;
     NamePresence& operator=(const NamePresence&) = delete;
 
-    // The folder of the lock files of the current root.
+    // The folder of the lock files of the current root; "" when names are not shared between processes.
     static std::string Folder();
 
 private:
@@ -32,5 +33,10 @@ private:
     std::string m_file;
     std::string m_folder;
 };
+
+// Makes `folder` with mode 0700 when it is missing, then checks without following links that it is a real folder,
+// owned by this user, of mode 0700: "" when it is, else what is wrong with it ("is a symbolic link", ...). A folder
+// of names that another user could have made or can write would let that user fake or remove our names.
+std::string MakePrivateFolder(const std::string& folder);
 
 } // namespace platform::kernel

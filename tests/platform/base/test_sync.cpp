@@ -8,9 +8,14 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <climits>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -472,3 +477,98 @@ TEST(Interlocked, OperationsAnswerTheWindowsValues) {
 }
 
 } // namespace
+
+namespace {
+
+// A scratch folder of this test, removed with everything in it.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        char path[] = "/tmp/kernel-private-XXXXXX";
+        m_path = mkdtemp(path) != nullptr ? path : "";
+    }
+    ~ScratchFolder() {
+        std::error_code error;
+        std::filesystem::remove_all(m_path, error);
+    }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+} // namespace
+
+// The folder of names sits at a predictable place, often in a folder every user may write: one that another user
+// made first, or a link planted under its name, must not be taken for ours.
+TEST(NamedObjects, OnlyAPrivateFolderOfOursHoldsNames) {
+    ScratchFolder scratch;
+    ASSERT_FALSE(scratch.path().empty());
+    using platform::kernel::MakePrivateFolder;
+
+    const std::string fresh = scratch.path() + "/fresh";
+    umask(022);
+    EXPECT_EQ(MakePrivateFolder(fresh), "");
+    struct stat status {};
+    ASSERT_EQ(lstat(fresh.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0700u) << "a folder made here is private to its user";
+    EXPECT_EQ(MakePrivateFolder(fresh), "") << "and is taken again as it is";
+
+    const std::string target = scratch.path() + "/target";
+    const std::string link = scratch.path() + "/link";
+    ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    EXPECT_EQ(MakePrivateFolder(link), "is a symbolic link") << "a link to a folder of the right mode is refused";
+
+    const std::string open = scratch.path() + "/open";
+    ASSERT_EQ(mkdir(open.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+    EXPECT_EQ(MakePrivateFolder(open), "has mode 0777 instead of 0700") << "a folder others may write is refused";
+
+    const std::string file = scratch.path() + "/file";
+    std::ofstream(file).close();
+    EXPECT_EQ(MakePrivateFolder(file), "is not a folder");
+
+    if (geteuid() == 0) { // only root can plant a folder owned by another user here
+        const std::string foreign = scratch.path() + "/foreign";
+        ASSERT_EQ(mkdir(foreign.c_str(), 0700), 0);
+        ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(MakePrivateFolder(foreign), "belongs to user 65534");
+    }
+}
+
+// A process whose folder of names was planted as a link says so, leaves the link's target alone, and keeps its
+// named objects to itself. Checked in a fresh process, since a process chooses its folder once.
+TEST(NamedObjects, APlantedLinkIsRefusedAndNamesStayInTheProcess) {
+    if (const char* target = std::getenv("KERNEL_TEST_PLANTED_TARGET")) {
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, u"Global\\planted_sign");
+        ASSERT_NE(mutex, nullptr) << "named objects still work within the process";
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(NO_ERROR));
+        HANDLE again = OpenMutexW(READ_CONTROL, FALSE, u"Global\\planted_sign");
+        EXPECT_NE(again, nullptr);
+        CloseHandle(again);
+        EXPECT_EQ(OpenMutexW(READ_CONTROL, FALSE, u"Global\\never_made"), nullptr);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+        EXPECT_TRUE(std::filesystem::is_empty(target)) << "names were made through the planted link";
+        CloseHandle(mutex);
+        return;
+    }
+    ScratchFolder scratch;
+    ASSERT_FALSE(scratch.path().empty());
+    const std::string target = scratch.path() + "/target";
+    ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
+    ASSERT_EQ(symlink(target.c_str(), (scratch.path() + "/platform-objects").c_str()), 0);
+    char self[PATH_MAX] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    const std::string errors = scratch.path() + "/stderr";
+    const std::string command =
+        "XDG_RUNTIME_DIR='" + scratch.path() + "' KERNEL_TEST_PLANTED_TARGET='" + target + "' '" + self +
+        "' --gtest_filter=NamedObjects.APlantedLinkIsRefusedAndNamesStayInTheProcess" + " >&2 2>'" + errors + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << "the checks in the child process failed";
+    std::ifstream in(errors);
+    const std::string said{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(said.find(scratch.path() + "/platform-objects is a symbolic link"), std::string::npos)
+        << "the refusal was not reported:\n"
+        << said;
+    EXPECT_TRUE(std::filesystem::is_empty(target));
+}
