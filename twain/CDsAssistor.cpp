@@ -190,7 +190,8 @@ TW_UINT16 CDsAssistor::EnableDS(TW_USERINTERFACE* pUI) {
         return FailWith(TWCC_SEQERROR);
 
     // Probed every time, so an existing mark is logged also when it is this process's own from an earlier attempt.
-    if (!IsDsEnableMutexPresent() && m_hDsMutex == nullptr) {
+    IsDsEnableMutexPresent();
+    if (m_hDsMutex == nullptr) {
         WCHAR name[MAX_PATH];
         FormDsEnableMutexName(name);
         SECURITY_DESCRIPTOR descriptor{};
@@ -198,6 +199,13 @@ TW_UINT16 CDsAssistor::EnableDS(TW_USERINTERFACE* pUI) {
         SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE); // null DACL: every user and log-on may open it
         SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), &descriptor, FALSE};
         m_hDsMutex = CreateMutexW(&attributes, FALSE, name);
+        // Creating the mark is the one atomic test: a mark that already exists belongs to another process that
+        // enabled the source after this one opened it, and only one of them may scan.
+        if (m_hDsMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+            CloseHandle(m_hDsMutex);
+            m_hDsMutex = nullptr;
+            return FailWith(TWCC_DENIED);
+        }
     }
 
     m_hParent = static_cast<HWND>(pUI->hParent);

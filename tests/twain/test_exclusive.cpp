@@ -30,8 +30,9 @@ public:
             close(m_fromParent);
     }
 
-    // TRUE once the child has opened and enabled the source.
-    bool Start() {
+    // TRUE once the child has opened and enabled the source; with `openOnly`, once it has opened it (Enable then
+    // asks it to enable).
+    bool Start(bool openOnly = false) {
         int up[2];
         int down[2];
         if (pipe2(up, O_CLOEXEC) != 0)
@@ -48,7 +49,7 @@ public:
             int devnull = open("/dev/null", O_WRONLY);
             dup2(devnull, 1);
             dup2(devnull, 2);
-            setenv("TWAIN_TEST_ENABLE_SOURCE", "1", 1);
+            setenv("TWAIN_TEST_ENABLE_SOURCE", openOnly ? "open" : "1", 1);
             execl("/proc/self/exe", "twain_tests", "--gtest_filter=EnabledSourceHolder.EnablesWhenAsked",
                   static_cast<char*>(nullptr));
             _exit(127);
@@ -58,7 +59,18 @@ public:
         m_toParent = up[0];
         m_fromParent = down[1];
         char byte = 0;
-        return m_pid > 0 && ReadByte(m_toParent, byte, 30000) && byte == 'e';
+        return m_pid > 0 && ReadByte(m_toParent, byte, 30000) && byte == (openOnly ? 'o' : 'e');
+    }
+
+    // Asks the child that only opened the source to enable it, without waiting for the answer.
+    bool AskToEnable() {
+        const char ask = 'e';
+        return write(m_fromParent, &ask, 1) == 1;
+    }
+    // The child's answer to AskToEnable: 'e' enabled, 'n' refused, 0 no answer.
+    char EnableAnswer() {
+        char byte = 0;
+        return ReadByte(m_toParent, byte, 30000) ? byte : 0;
     }
 
     // Asks the child to disable the source; TRUE once it did (it stays alive until the pipe closes).
@@ -100,11 +112,19 @@ TEST(EnabledSourceHolder, EnablesWhenAsked) {
     assigned.Id = 9;
     TW_USERINTERFACE ui{0, 0, nullptr};
     char state = 'n';
-    if (ds.ok() && ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &assigned) == TWRC_SUCCESS &&
-        ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui) == TWRC_SUCCESS)
-        state = 'e';
-    (void)!write(kToParentFd, &state, 1);
     char asked = 0;
+    if (std::string(std::getenv("TWAIN_TEST_ENABLE_SOURCE")) == "open") {
+        const bool opened = ds.ok() && ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &assigned) == TWRC_SUCCESS;
+        state = opened ? 'o' : 'n';
+        (void)!write(kToParentFd, &state, 1);
+        if (!opened || !ReadByte(kFromParentFd, asked, 60000) || asked != 'e')
+            return;
+        state = ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui) == TWRC_SUCCESS ? 'e' : 'n';
+    } else if (ds.ok() && ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &assigned) == TWRC_SUCCESS &&
+               ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui) == TWRC_SUCCESS) {
+        state = 'e';
+    }
+    (void)!write(kToParentFd, &state, 1);
     while (ReadByte(kFromParentFd, asked, 60000) && asked == 'd') {
         ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
         (void)!write(kToParentFd, &asked, 1);
@@ -136,6 +156,43 @@ TEST_F(ExclusiveTest, SecondProcessIsAdmittedWhenTheFirstDies) {
 
     holder.Kill();
     EXPECT_EQ(Open(ds, app), TWRC_SUCCESS) << "a dead process holds nothing";
+}
+
+// Two processes that both opened the source before either enabled it: the one that enables second is refused,
+// also when both enable at the same moment, so that only one of them scans.
+TEST_F(ExclusiveTest, OfTwoProcessesEnablingTheSourceOnlyOneScans) {
+    LoadedModule ds(StagedModule());
+    ASSERT_TRUE(ds.ok());
+    TW_IDENTITY app = MakeAppIdentity(44);
+    TW_USERINTERFACE ui{0, 0, nullptr};
+    TW_IDENTITY identity{};
+    {
+        SourceHolderProcess other;
+        ASSERT_TRUE(other.Start(true)) << "the other process could not open the source";
+        ASSERT_EQ(Open(ds, app), TWRC_SUCCESS) << "the other process has only opened the source";
+        ASSERT_TRUE(other.AskToEnable());
+        ASSERT_EQ(other.EnableAnswer(), 'e') << "the other process could not enable the source";
+        EXPECT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_FAILURE)
+            << "enabled while another process has the source enabled: both scan";
+        EXPECT_EQ(ds.Status(&app), TWCC_DENIED);
+        EXPECT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_FAILURE)
+            << "a refused enable leaves the source open, not enabled";
+        EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_SUCCESS);
+    }
+    for (int round = 0; round < 3; ++round) {
+        SourceHolderProcess other;
+        ASSERT_TRUE(other.Start(true));
+        ASSERT_EQ(Open(ds, app), TWRC_SUCCESS);
+        ASSERT_TRUE(other.AskToEnable());
+        const bool mine = ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui) == TWRC_SUCCESS;
+        const char theirs = other.EnableAnswer();
+        ASSERT_NE(theirs, 0) << "round " << round << ": the other process did not answer";
+        EXPECT_NE(mine, theirs == 'e') << "round " << round << ": " << (mine ? "both" : "neither")
+                                       << " of two processes enabling at once enabled the source";
+        if (mine)
+            ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
+        ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity);
+    }
 }
 
 // Every user of named objects, each in a process of its own, against a folder of names of this test alone: when
