@@ -1,4 +1,5 @@
-// Private-profile (INI) files, read-only: the file is read afresh at every call.
+// Private-profile (INI) files, read-only: every call sees the file as it is then. A file that has not changed since
+// a call read it (same file, size, modification and change times) is not read again.
 // Section and key names compare without regard to case; values are trimmed of blanks and of one pair of
 // surrounding quotes (" or '); lines starting with ';' are comments. Files may be UTF-16 LE with a byte-order mark
 // or 8-bit (UTF-8, with or without a byte-order mark). A file name without a folder lies in the Windows folder.

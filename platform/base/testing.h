@@ -46,6 +46,10 @@ void SetAllocationCap(std::optional<SIZE_T> bytes);
 // How many GlobalAlloc/LocalAlloc/HeapAlloc blocks are allocated and not yet freed.
 size_t LiveMemoryBlocks();
 
+// How many times an INI file was read from disk by GetPrivateProfileString and GetPrivateProfileInt (an unchanged
+// file is not read again).
+size_t ProfileFileReads();
+
 // The last RegisterApplicationRestart of this process: its command line and flags; nullopt when none. Clear it
 // with ClearRestartRegistration.
 struct RestartRegistration {

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include <unistd.h>
 
@@ -130,6 +132,41 @@ TEST_F(Profile, AnIniThatCannotBeReadGivesTheDefaults) {
     std::filesystem::create_directories(root_ / "Windows" / "Scanner.ini");
     EXPECT_EQ(Read(u"TWAIN", u"File Prefix", u"none"), "none") << "a folder named Scanner.ini reads as no file";
     EXPECT_EQ(GetPrivateProfileIntW(u"Self Testing", u"Testing Count", 3, u"C:\\Windows\\Scanner.ini"), 3u);
+}
+
+// A large INI file is read once for all the keys a program asks while it stays unchanged, and read again as soon as
+// it changes, even in place and to the same size.
+TEST_F(Profile, AnUnchangedFileIsReadOnceForAllItsKeys) {
+    std::string ini = "[TWAIN]\nFile Prefix=kvx\nVersion=1.0\n";
+    std::string filler = "[Filler]\n";
+    for (int i = 0; filler.size() < (16u << 20); ++i)
+        filler += "Key" + std::to_string(i) + "=" + std::string(100, 'x') + "\n";
+    ini += filler + "[Self Testing]\nTesting Count=7\n";
+    Write("Scanner.ini", ini);
+    // A file changed within the last second is read at every call: let it settle first.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+
+    const size_t readsBefore = platform::testing::ProfileFileReads();
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(Read(u"TWAIN", u"File Prefix"), "kvx");
+        ASSERT_EQ(GetPrivateProfileIntW(u"Self Testing", u"Testing Count", 3, u"C:\\Windows\\Scanner.ini"), 7u);
+        ASSERT_EQ(Read(u"Filler", u"Key12345"), std::string(100, 'x'));
+        ASSERT_EQ(Read(u"Filler", u"NoSuchKey", u"none"), "none");
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LE(platform::testing::ProfileFileReads() - readsBefore, 1u)
+        << "an unchanged 16 MiB INI file was read again for each of 400 keys";
+    EXPECT_LT(seconds, 20.0) << "400 keys of an unchanged 16 MiB INI file took " << seconds << " s";
+
+    ini.replace(ini.find("File Prefix=kvx"), 15, "File Prefix=abc"); // the same size, in place
+    std::ofstream(root_ / "Windows" / "Scanner.ini", std::ios::binary | std::ios::in | std::ios::out) << ini;
+    EXPECT_EQ(Read(u"TWAIN", u"File Prefix"), "abc") << "a file changed in place was not read again";
+    std::filesystem::rename(root_ / "Windows" / "Scanner.ini", root_ / "Windows" / "Old.ini");
+    Write("Scanner.ini", "[TWAIN]\nFile Prefix=new\n");
+    EXPECT_EQ(Read(u"TWAIN", u"File Prefix"), "new") << "a file replaced by another was not read again";
+    std::filesystem::remove(root_ / "Windows" / "Scanner.ini");
+    EXPECT_EQ(Read(u"TWAIN", u"File Prefix", u"gone"), "gone") << "a removed file still answered";
 }
 
 TEST_F(Profile, ABareFileNameLiesInTheWindowsFolder) {
