@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -216,16 +217,8 @@ bool ParseLine(const std::string& line, Hive& hive) {
     return false;
 }
 
-// A missing hive is empty. A line that cannot be read is kept as it stands, with the key it follows, and written
-// back with it, so that a damaged line costs nothing but itself. False (and an empty hive) when the hive exists
-// but cannot be read: then it must not be written either, or everything in it would be lost.
-bool Load(HKEY root, Hive& hive) {
-    hive = Hive();
-    std::string text;
-    if (!file::ReadWholeFile(HiveFile(root), text)) {
-        struct stat status {};
-        return lstat(HiveFile(root).c_str(), &status) != 0 && errno == ENOENT;
-    }
+// The lines of a hive file into `hive`; unreadable lines are kept with the key they follow.
+void ParseHive(const std::string& text, Hive& hive) {
     bool first = true;
     for (size_t pos = 0; pos < text.size();) {
         size_t end = text.find('\n', pos);
@@ -241,6 +234,24 @@ bool Load(HKEY root, Hive& hive) {
             continue;
         if (!ParseLine(line, hive))
             (hive.keys.empty() ? hive.unreadable : hive.keys.back().unreadable).push_back(std::move(line));
+    }
+}
+
+// A missing hive is empty. A line that cannot be read is kept as it stands, with the key it follows, and written
+// back with it, so that a damaged line costs nothing but itself. False (and an empty hive) when the hive exists
+// but cannot be read: then it must not be written either, or everything in it would be lost.
+bool Load(HKEY root, Hive& hive) {
+    hive = Hive();
+    std::string text;
+    if (!file::ReadWholeFile(HiveFile(root), text)) {
+        struct stat status {};
+        return lstat(HiveFile(root).c_str(), &status) != 0 && errno == ENOENT;
+    }
+    try {
+        ParseHive(text, hive);
+    } catch (const std::bad_alloc&) {
+        hive = Hive(); // too large to hold: as unreadable as a damaged disk
+        return false;
     }
     return true;
 }
