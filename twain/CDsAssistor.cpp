@@ -204,7 +204,7 @@ TW_UINT16 CDsAssistor::EnableDS(TW_USERINTERFACE* pUI) {
         if (m_hDsMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
             CloseHandle(m_hDsMutex);
             m_hDsMutex = nullptr;
-            return FailWith(TWCC_DENIED);
+            return FailWith(TWCC_MAXCONNECTIONS);
         }
     }
 

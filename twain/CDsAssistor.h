@@ -40,8 +40,8 @@ public:
     TW_UINT16 GetDsIdInfo(TwainCall* pCall);
     // MSG_CLOSEDS: drops the connection and the capability table, lets go of the enable mutex.
     TW_UINT16 CloseDS();
-    // MSG_ENABLEDS: takes the enable mutex; TWCC_DENIED when another process holds it (it enabled the source
-    // after this one opened it), so that of two processes enabling at once only one scans.
+    // MSG_ENABLEDS: takes the enable mutex; TWCC_MAXCONNECTIONS when another process holds it (that process enabled
+    // the source after this one opened it), so that of two processes enabling at once only one scans.
     TW_UINT16 EnableDS(TW_USERINTERFACE* pUI);
     TW_UINT16 DisableDS(TW_USERINTERFACE* pUI);
     // State 600 and MSG_XFERREADY to the application (the state changes also when nothing can be sent).

@@ -174,7 +174,7 @@ TEST_F(ExclusiveTest, OfTwoProcessesEnablingTheSourceOnlyOneScans) {
         ASSERT_EQ(other.EnableAnswer(), 'e') << "the other process could not enable the source";
         EXPECT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_FAILURE)
             << "enabled while another process has the source enabled: both scan";
-        EXPECT_EQ(ds.Status(&app), TWCC_DENIED);
+        EXPECT_EQ(ds.Status(&app), TWCC_MAXCONNECTIONS) << "the source is in use by another application";
         EXPECT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_FAILURE)
             << "a refused enable leaves the source open, not enabled";
         EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_SUCCESS);
