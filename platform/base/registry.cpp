@@ -391,7 +391,7 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM, LPS
                 end = keyPath.size();
             partial = keyPath.substr(0, end);
             if (!FindKey(hive, partial))
-                hive.keys.push_back(Key{partial, {}});
+                hive.keys.push_back(Key{partial, {}, {}});
             start = end + 1;
         }
         if (!Save(root, hive))
@@ -446,7 +446,7 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
     if (!found) {
         if (!keyPath.empty())
             return ERROR_KEY_DELETED; // the key went away while it was open
-        hive.keys.push_back(Key{u"", {}});
+        hive.keys.push_back(Key{u"", {}, {}});
         found = &hive.keys.back();
     }
     Value* value = FindValue(*found, valueName);
