@@ -273,7 +273,11 @@ void CPreviewStatic::OnPaint() {
     const int saved = mem->SaveDC();
     mem->SetLayout(layout);
     mem->FillSolidRect(&client, RGB(255, 255, 255));
+    // The page itself is drawn as scanned, only its place follows the mirrored layout.
+    if (layout)
+        mem->SetLayout(layout | LAYOUT_BITMAPORIENTATIONPRESERVED);
     DrawImage(mem);
+    mem->SetLayout(layout);
     m_ruler.Draw(mem, m_fZoom, static_cast<int>(m_fOffsetX), static_cast<int>(m_fOffsetY), m_nFeederView);
     m_tracker.Draw(mem);
     // The screen copy keeps the surface's direction, whatever the window's own layout is, so the control is
@@ -301,6 +305,12 @@ void CPreviewStatic::DrawImage(CDC* dc) {
                                static_cast<float>(areaHeight - 1));
     src.right = std::min(imageWidth, src.left + static_cast<int>(static_cast<float>(imageWidth) / m_fZoom));
     src.bottom = std::min(imageHeight, src.top + static_cast<int>(static_cast<float>(imageHeight) / m_fZoom));
+    if (IsRightToLeft()) {
+        // The view's columns counted from the page's right edge, as the mirrored area shows them.
+        const LONG left = src.left;
+        src.left = std::max<LONG>(0, imageWidth - (left + static_cast<int>(static_cast<float>(imageWidth) / m_fZoom)));
+        src.right = imageWidth - left;
+    }
     CRect dest = m_rcImage;
     if (m_nFeederView) {
         dest.right = dest.left + static_cast<int>(static_cast<float>(areaWidth) * kFeederShrinkX);

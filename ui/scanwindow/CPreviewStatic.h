@@ -5,7 +5,8 @@
 // and reads the selection back in inches.
 //
 // Everything is drawn into an off-screen surface and copied to the screen in one block. In Arabic and Hebrew the
-// whole control is mirrored, and the mouse's x with it, so the selection follows the pointer.
+// control is mirrored, and the mouse's x with it, so the selection follows the pointer; the page itself keeps its
+// orientation, and the selection's inches are counted on the page as it is shown.
 #pragma once
 
 #include "ui/controls/COffscreenDC.h"

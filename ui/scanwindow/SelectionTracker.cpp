@@ -66,6 +66,16 @@ void SelectionTracker::UpdateEffectiveRight() {
         static_cast<float>(IsFeederSource() ? m_rcImage.left + (right - m_rcImage.left) * kFeederShrink : right);
 }
 
+CRect SelectionTracker::MirroredOnPage(const CRect& rect) const {
+    if (!CPreviewStatic::IsRightToLeft())
+        return rect;
+    // The picture keeps the page's own orientation in a mirrored control, so the page's left edge is drawn at the
+    // selection's right end: a rectangle as drawn and the page's part under it mirror about the page's middle.
+    const int pageLeft = m_rcImage.left;
+    const int pageRight = m_rcImage.left + static_cast<int>(m_fEffectiveRight - static_cast<float>(m_rcImage.left));
+    return CRect(pageLeft + pageRight - rect.right, rect.top, pageLeft + pageRight - rect.left, rect.bottom);
+}
+
 double SelectionTracker::MaxLengthInch() const {
     return IsFeederSource() ? kFeederLengthInch : GetMaxScanLengthInch();
 }
@@ -101,6 +111,7 @@ CRect SelectionTracker::SetZoneInches(const SelectionZone& zone, int source, CWn
     m_rect.top = m_rcImage.top + static_cast<int>(imageHeight * zone.y / maxLength);
     m_rect.right = static_cast<int>(m_rect.left + span * zone.width / maxWidth + 0.5);
     m_rect.bottom = static_cast<int>(m_rect.top + imageHeight * zone.height / maxLength + 0.5);
+    m_rect = MirroredOnPage(m_rect);
     if (control && control->GetSafeHwnd())
         control->Invalidate(TRUE);
     return m_rect;
@@ -386,7 +397,8 @@ void SelectionTracker::UpdateInches() {
     if (span <= 0 || imageHeight <= 0)
         return;
     SelectionZone& zone = m_zones[m_nSource];
-    zone.x = static_cast<float>((m_rect.left - m_rcImage.left) * maxWidth / span);
+    const CRect onPage = MirroredOnPage(m_rect);
+    zone.x = static_cast<float>((onPage.left - m_rcImage.left) * maxWidth / span);
     zone.y = static_cast<float>((m_rect.top - m_rcImage.top) * maxLength / imageHeight);
     if (m_bWidthChanged)
         zone.width = static_cast<float>(std::max(std::min(m_rect.Width() * maxWidth / span, maxWidth), kMinSideInch));

@@ -94,6 +94,8 @@ private:
     void UpdateEffectiveRight();
     void UpdateInches();
     double MaxLengthInch() const;
+    // Right to left, the page's part under a rectangle as drawn (and back); left to right the rectangle itself.
+    CRect MirroredOnPage(const CRect& rect) const;
     BOOL NewRectangle(CPoint start, CPoint current, int dx, int dy);
     void MoveRectangle(int dx, int dy);
     void DrawDashes(CDC* dc) const;

@@ -819,6 +819,45 @@ TEST_F(PreviewStaticTest, RightToLeftTheControlIsMirroredAndTheSelectionFollowsT
         ut::SaveWindowPng(host.m_hWnd, (std::string(out) + "/preview_he.png").c_str());
 }
 
+TEST_F(PreviewStaticTest, RightToLeftThePageShowsAsScannedAndTheSelectionMarksWhatIsScanned) {
+    // The page's first 100 columns red, the rest blue; 340 columns fill the 340-pixel area one to one.
+    constexpr COLORREF kRed = RGB(200, 30, 30);
+    constexpr COLORREF kBlue = RGB(30, 30, 200);
+    ASSERT_TRUE(picture.Create(3, 8, 340, 468, 75, 75));
+    BYTE* bits = picture.GetBits();
+    for (int y = 0; y < 468; ++y)
+        for (int x = 0; x < 340; ++x) {
+            BYTE* p = bits + (y * 340 + x) * 3;
+            const COLORREF c = x < 100 ? kRed : kBlue;
+            p[0] = GetRValue(c);
+            p[1] = GetGValue(c);
+            p[2] = GetBValue(c);
+        }
+    g_LangugueID = 21;
+    preview().SetImage(&picture);
+    preview().InvalidateRows(0, 0, 468);
+    ut::RunPendingMessages();
+    // Mirrored, the area runs from the physical left edge to the side ruler; the page's left edge is at the left.
+    const int pageLeft = kWidth - 361;
+    EXPECT_EQ(Pixel(pageLeft + 50, 300), kRed) << "the page's left part is drawn at the left, not reversed";
+    EXPECT_EQ(Pixel(pageLeft + 300, 300), kBlue) << "the page's right part is drawn at the right";
+    EXPECT_EQ(Pixel(kWidth - 1 - 10, 300), kStrip) << "the side ruler still follows the mirrored layout";
+
+    // A selection drawn over the red columns 20 to 80 (as the user sees them) scans those columns of the page.
+    Drag(CPoint(pageLeft + 20, 100), {CPoint(pageLeft + 50, 150), CPoint(pageLeft + 80, 200)});
+    SelectionZone zone;
+    preview().GetTrackerZone(&zone, 0, GetMaxSanSizeNum(0));
+    const double inchPerColumn = 8.503937 / 340;
+    EXPECT_NEAR(zone.x / inchPerColumn, 20, 1.5) << "the scan starts where the selection's left edge is shown";
+    EXPECT_NEAR((zone.x + zone.width) / inchPerColumn, 80, 1.5) << "and ends under its right edge";
+
+    // A zone in inches is placed over the same part of the page as shown: the left inch lies at the physical left.
+    PlaceSelection(0, {0, 1, 1, 2});
+    const CRect drawn = selection();
+    EXPECT_EQ(Physical({drawn.right - 1, 0}).x, pageLeft) << "the page's left edge under the selection's edge";
+    EXPECT_NEAR(drawn.Width(), 340 / 8.503937, 1.0);
+}
+
 TEST_F(PreviewStaticTest, SnapshotOfThePreviewWithAPictureAndASelection) {
     // A page with a dark frame and a patch, to look at (CONTROLS_PNG_DIR) and to find again in the pixels.
     ASSERT_TRUE(picture.Create(3, 8, 340, 468, 75, 75));
