@@ -9,6 +9,7 @@ int g_nVelmoraLanguageID = kLanguageEnglish;
 
 void GetVelmoraLanguageCode(WCHAR code[MAX_PATH]) {
     g_nVelmoraLanguageID = ChooseLanguageNumber(kIniDropCharsDeviceScan);
+    SetUiLanguage(g_nVelmoraLanguageID);
     wcscpy_s(code, MAX_PATH, GetLanguageInfo(g_nVelmoraLanguageID).code);
 }
 

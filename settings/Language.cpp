@@ -3,6 +3,8 @@
 #include "settings/DebugOutput.h"
 #include "settings/IniPath.h"
 
+#include "platform/base/winnls.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -156,12 +158,32 @@ int ChooseLanguageNumber(int nDropChars) {
     return ChooseLanguage(false, nDropChars);
 }
 
+LANGID LanguageLangId(int number) {
+    // The first LCID of each language in the system-locale table.
+    static constexpr LANGID kLangIds[kLanguageCount] = {
+        0x0804, 0x0409, 0x0411, 0x0419, 0x0416, 0x080A, 0x040C, 0x0415, 0x0407, 0x0410, 0x0401,
+        0x041F, 0x0406, 0x040B, 0x0413, 0x0405, 0x0414, 0x041D, 0x041B, 0x040E, 0x0404, 0x040D,
+    };
+    return kLangIds[number >= 0 && number < kLanguageCount ? number : kLanguageEnglish];
+}
+
+void SetUiLanguage(int number) {
+    // The renderer reads the user-interface language for the forms of Han characters, whatever the locale.
+    WCHAR list[6] = {};
+    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    const LANGID id = LanguageLangId(number);
+    for (int i = 0; i < 4; ++i)
+        list[i] = kHex[(id >> (12 - 4 * i)) & 0xF];
+    SetProcessPreferredUILanguages(MUI_LANGUAGE_ID, list, nullptr);
+}
+
 void GetLanguageCode(WCHAR code[MAX_PATH]) {
     g_chDecimalSep = u'.';
     g_chPreviewKey = 'P';
     g_chScanKey = 'S';
     g_LangugueID = ChooseLanguage(true, kIniDropCharsDataSource);
     DebugPrint(u"g_LangugueID == %d", g_LangugueID);
+    SetUiLanguage(g_LangugueID);
     const LanguageInfo& info = GetLanguageInfo(g_LangugueID);
     wcscpy_s(code, MAX_PATH, info.code);
     g_chDecimalSep = info.decimalSep;

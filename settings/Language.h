@@ -38,7 +38,12 @@ int LanguageFromSystemLcid();
 // Registry value "Language" under HKEY_LOCAL_MACHINE\<INI [TWAIN] "Registry">, else the system locale. Velmora's
 // copy of the choice: no log lines, no globals; nDropChars as for GetIniPath (12 for the device-scan program).
 int ChooseLanguageNumber(int nDropChars);
-// Chooses the language, sets g_LangugueID and the separator and keys, and writes the code into `code`.
+// The LANGID a language number stands for (its first system locale); English's for a number outside 0-21.
+LANGID LanguageLangId(int number);
+// Makes the language the process's user-interface language, which decides among others the forms of Han text.
+void SetUiLanguage(int number);
+// Chooses the language, sets g_LangugueID and the separator and keys, makes it the process's user-interface
+// language, and writes the code into `code`.
 void GetLanguageCode(WCHAR code[MAX_PATH]);
 // The English name of a language number; empty outside 0-21.
 CString GetLanguageName(int number);

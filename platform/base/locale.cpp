@@ -2,7 +2,9 @@
 // the items the system reads; also the version the system reports.
 #include "platform/base/kernel.h"
 #include "platform/base/testing.h"
+#include "platform/base/winnls.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -143,6 +145,85 @@ LANGID GetUserDefaultUILanguage() {
 }
 LANGID GetSystemDefaultUILanguage() {
     return LANGIDFROMLCID(SystemLcid());
+}
+
+namespace {
+
+// The process's preferred user-interface language, 0 while none is set.
+std::atomic<LANGID> g_preferredUiLanguage{0};
+
+int HexDigit(char16_t c) {
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+BOOL SetProcessPreferredUILanguages(DWORD flags, PCZZWSTR languages, PULONG count) {
+    if (flags != MUI_LANGUAGE_ID) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!languages || !languages[0]) { // an empty list forgets the preference
+        g_preferredUiLanguage = 0;
+        if (count)
+            *count = 0;
+        return TRUE;
+    }
+    // Only the first language counts here: four hexadecimal digits, as "0804".
+    unsigned value = 0;
+    int digits = 0;
+    for (; languages[digits]; ++digits) {
+        const int d = HexDigit(languages[digits]);
+        if (d < 0 || digits >= 4) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        value = value * 16 + static_cast<unsigned>(d);
+    }
+    if (digits != 4 || value == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    g_preferredUiLanguage = static_cast<LANGID>(value);
+    if (count)
+        *count = 1;
+    return TRUE;
+}
+
+BOOL GetProcessPreferredUILanguages(DWORD flags, PULONG count, PZZWSTR buffer, PULONG size) {
+    if (flags != MUI_LANGUAGE_ID || !count || !size) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const LANGID id = g_preferredUiLanguage;
+    const ULONG needed = id ? 6 : 1; // "XXXX", its zero and the list's zero; an empty list is one zero
+    if (!buffer) {
+        *count = id ? 1 : 0;
+        *size = needed;
+        return TRUE;
+    }
+    if (*size < needed) {
+        *size = needed;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    ULONG at = 0;
+    if (id) {
+        for (int shift = 12; shift >= 0; shift -= 4)
+            buffer[at++] = kHex[(id >> shift) & 0xF];
+        buffer[at++] = 0;
+    }
+    buffer[at++] = 0;
+    *count = id ? 1 : 0;
+    *size = at;
+    return TRUE;
 }
 
 int GetLocaleInfoW(LCID locale, DWORD type, LPWSTR data, int size) {

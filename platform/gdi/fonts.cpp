@@ -4,6 +4,7 @@
 #include "platform/gdi/fonts.h"
 
 #include "platform/base/winbase.h"
+#include "platform/base/winnls.h"
 #include "platform/gdi/internal.h"
 #include "platform/gdi/state.h"
 #include "platform/gdi/textlayout.h"
@@ -155,8 +156,47 @@ std::string LatinFile(const LOGFONTW& lf) {
     return std::string(kLatinDir) + family + "-" + style + ".ttf";
 }
 
-// Which regional forms Han characters take: the font's character set when it names one, else the system's
-// locale; other locales get the Japanese forms first, as Windows links its Japanese face first.
+// The Han forms of a Chinese, Japanese or Korean language; false for any other language.
+bool RegionOfLanguage(LANGID lang, HanRegion& region) {
+    switch (lang & 0x3FF) {
+    case 0x04: // Chinese: Taiwan 1, PRC 2, Hong Kong 3, Singapore 4, Macao 5
+        switch (lang >> 10) {
+        case 1:
+            region = HanRegion::Traditional;
+            break;
+        case 3:
+        case 5:
+            region = HanRegion::HongKong;
+            break;
+        default:
+            region = HanRegion::Simplified;
+            break;
+        }
+        return true;
+    case 0x11:
+        region = HanRegion::Japanese;
+        return true;
+    case 0x12:
+        region = HanRegion::Korean;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The process's preferred user-interface language, 0 when none is set.
+LANGID PreferredUiLanguage() {
+    WCHAR list[16] = {};
+    ULONG count = 0;
+    ULONG size = 16;
+    if (!GetProcessPreferredUILanguages(MUI_LANGUAGE_ID, &count, list, &size) || count == 0)
+        return 0;
+    return static_cast<LANGID>(wcstoul(list, nullptr, 16));
+}
+
+// Which regional forms Han characters take: the font's character set when it names one, else the language the
+// user interface speaks when it is Chinese, Japanese or Korean (a Chinese window on any locale reads Chinese forms),
+// else the system's locale; other locales get the Japanese forms first, as Windows links its Japanese face first.
 HanRegion RegionOf(const LOGFONTW& lf) {
     switch (lf.lfCharSet) {
     case SHIFTJIS_CHARSET:
@@ -170,23 +210,11 @@ HanRegion RegionOf(const LOGFONTW& lf) {
     default:
         break;
     }
-    const LANGID lang = LANGIDFROMLCID(GetSystemDefaultLCID());
-    switch (lang & 0x3FF) {
-    case 0x04: // Chinese: Taiwan 1, PRC 2, Hong Kong 3, Singapore 4, Macao 5
-        switch (lang >> 10) {
-        case 1:
-            return HanRegion::Traditional;
-        case 3:
-        case 5:
-            return HanRegion::HongKong;
-        default:
-            return HanRegion::Simplified;
-        }
-    case 0x12:
-        return HanRegion::Korean;
-    default:
-        return HanRegion::Japanese;
-    }
+    HanRegion region = HanRegion::Japanese;
+    if (RegionOfLanguage(PreferredUiLanguage(), region))
+        return region;
+    RegionOfLanguage(LANGIDFROMLCID(GetSystemDefaultLCID()), region);
+    return region;
 }
 
 // The requested font at the size its height asks for, with the metrics Windows reports for it.

@@ -4,6 +4,7 @@
 
 #include "platform/base/afxcore.h"
 #include "platform/base/path.h"
+#include "platform/base/winnls.h"
 #include "platform/base/wstring.h"
 
 #include "SettingsTestRoot.h"
@@ -115,6 +116,38 @@ TEST_F(LanguageTest, WithoutAKeyTheLocaleDecides) {
     EXPECT_EQ(g_chPreviewKey, 'V');
     EXPECT_EQ(g_chScanKey, 'E');
     EXPECT_EQ(g_chDecimalSep, u'.');
+}
+
+// The renderer takes the forms of Han characters from the user-interface language; the language chosen from the
+// registry is that language on any locale.
+TEST_F(LanguageTest, TheChosenLanguageBecomesTheProcessUserInterfaceLanguage) {
+    auto preferred = []() {
+        WCHAR list[16] = {};
+        ULONG count = 0, size = 16;
+        EXPECT_TRUE(GetProcessPreferredUILanguages(MUI_LANGUAGE_ID, &count, list, &size));
+        return std::u16string(list);
+    };
+    struct Case {
+        LCID locale;
+        const WCHAR* registry;
+        const char16_t* expected;
+    };
+    const Case cases[] = {
+        {0x0409, u"Simplified_Chinese", u"0804"},  {0x0411, u"Simplified_Chinese", u"0804"},
+        {0x0409, u"Traditional_Chinese", u"0404"}, {0x0804, u"Traditional_Chinese", u"0404"},
+        {0x0804, u"Japanese", u"0411"},            {0x0409, u"Hebrew", u"040D"},
+        {0x0411, u"Danish", u"0411"}, // not one of the sixteen: the locale's language
+    };
+    for (const Case& c : cases) {
+        platform::testing::SetSystemLocale(c.locale);
+        SetRegistryValue(c.registry);
+        Code();
+        EXPECT_EQ(preferred(), c.expected) << "registry " << platform::ToUtf8(c.registry) << ", locale "
+                                           << std::hex << c.locale;
+    }
+    SetUiLanguage(2);
+    EXPECT_EQ(preferred(), u"0411");
+    SetProcessPreferredUILanguages(MUI_LANGUAGE_ID, nullptr, nullptr);
 }
 
 TEST_F(LanguageTest, SeparatorAndKeysBelongToTheLanguageJustChosen) {

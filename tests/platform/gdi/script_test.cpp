@@ -4,6 +4,7 @@
 #include "test_support.h"
 
 #include "platform/base/testing.h"
+#include "platform/base/winnls.h"
 #include "platform/gdi/textline.h"
 
 #include <algorithm>
@@ -188,6 +189,84 @@ TEST(CjkText, EachLanguageDrawsRealGlyphsInItsRegionalForms) {
         EXPECT_EQ(seen.end(), std::find(seen.begin(), seen.end(), pixels));
         seen.push_back(pixels);
     }
+}
+
+// The user-interface language as the programs set it: four hexadecimal digits of its LANGID.
+class UiLanguageScope {
+public:
+    explicit UiLanguageScope(const char16_t* langId) {
+        const char16_t list[6] = {langId[0], langId[1], langId[2], langId[3], 0, 0};
+        EXPECT_TRUE(SetProcessPreferredUILanguages(MUI_LANGUAGE_ID, list, nullptr)) << "language set";
+    }
+    ~UiLanguageScope() { SetProcessPreferredUILanguages(MUI_LANGUAGE_ID, nullptr, nullptr); }
+};
+
+std::vector<std::uint32_t> DrawnChar(char16_t c) {
+    MemDC dc(32, 32);
+    ScopedFont font(dc, -24);
+    TextOutW(dc, 2, 2, &c, 1);
+    return platform::gdi::ReadBitmapPixels(dc.bitmap);
+}
+
+TEST(CjkText, TheUserInterfaceLanguageDecidesTheHanFormsWhateverTheLocale) {
+    // U+76F4 and U+9AA8 are drawn differently in Simplified Chinese, Traditional Chinese and Japanese.
+    for (LCID locale : {LCID{0x0409}, LCID{0x0411}, LCID{0x0804}}) {
+        LocaleScope scope(locale);
+        struct Expected {
+            const char16_t* ui;
+            const char* family;
+        };
+        for (const Expected& e : {Expected{u"0804", "Noto Sans CJK SC"}, Expected{u"0404", "Noto Sans CJK TC"},
+                                  Expected{u"0411", "Noto Sans CJK JP"}}) {
+            UiLanguageScope ui(e.ui);
+            MemDC dc(10, 10);
+            ScopedFont font(dc, -16);
+            for (const ShapedGlyph& g : Shape(dc, u"\u76F4\u9AA8"))
+                EXPECT_EQ(e.family, g.family) << "UI language " << std::string(e.ui, e.ui + 4) << " on locale "
+                                              << std::hex << locale;
+        }
+        // On pixels: the three languages draw the two characters three ways.
+        std::vector<std::vector<std::uint32_t>> forms;
+        for (const char16_t* ui : {u"0804", u"0404", u"0411"}) {
+            UiLanguageScope scope2(ui);
+            auto a = DrawnChar(u'\u76F4');
+            auto b = DrawnChar(u'\u9AA8');
+            a.insert(a.end(), b.begin(), b.end());
+            EXPECT_EQ(forms.end(), std::find(forms.begin(), forms.end(), a))
+                << "UI language " << std::string(ui, ui + 4) << " draws the forms of another, locale " << std::hex
+                << locale;
+            forms.push_back(a);
+        }
+    }
+    // Without a language of its own the locale decides, as before.
+    LocaleScope chinese(0x0804);
+    MemDC dc(10, 10);
+    ScopedFont font(dc, -16);
+    for (const ShapedGlyph& g : Shape(dc, u"\u76F4"))
+        EXPECT_EQ("Noto Sans CJK SC", g.family);
+}
+
+TEST(UiLanguage, TheProcessKeepsOneLanguageAndRefusesWhatIsNoLanguageId) {
+    ULONG count = 0, size = 0;
+    EXPECT_TRUE(SetProcessPreferredUILanguages(MUI_LANGUAGE_ID, u"0404\0", &count));
+    EXPECT_EQ(1u, count);
+    char16_t buffer[8] = {};
+    size = 8;
+    ASSERT_TRUE(GetProcessPreferredUILanguages(MUI_LANGUAGE_ID, &count, buffer, &size));
+    EXPECT_EQ(std::u16string(u"0404"), std::u16string(buffer));
+    EXPECT_EQ(6u, size);
+    size = 3;
+    EXPECT_FALSE(GetProcessPreferredUILanguages(MUI_LANGUAGE_ID, &count, buffer, &size)) << "a buffer too small";
+    EXPECT_EQ(6u, size) << "the size needed";
+    EXPECT_FALSE(SetProcessPreferredUILanguages(MUI_LANGUAGE_ID, u"04G4\0", nullptr));
+    EXPECT_FALSE(SetProcessPreferredUILanguages(MUI_LANGUAGE_ID, u"040\0", nullptr));
+    EXPECT_FALSE(SetProcessPreferredUILanguages(MUI_LANGUAGE_NAME, u"zh-TW\0", nullptr)) << "names are not taken";
+    size = 8;
+    ASSERT_TRUE(GetProcessPreferredUILanguages(MUI_LANGUAGE_ID, &count, buffer, &size));
+    EXPECT_EQ(std::u16string(u"0404"), std::u16string(buffer)) << "a refused list leaves the language";
+    EXPECT_TRUE(SetProcessPreferredUILanguages(MUI_LANGUAGE_ID, nullptr, nullptr));
+    ASSERT_TRUE(GetProcessPreferredUILanguages(MUI_LANGUAGE_ID, &count, nullptr, &size));
+    EXPECT_EQ(0u, count) << "an empty list forgets it";
 }
 
 TEST(TextMeasurement, ExtentsMatchTheInkInEveryScript) {
