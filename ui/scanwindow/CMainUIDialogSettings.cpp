@@ -5,6 +5,7 @@
 
 #include "ui/scanwindow/CAdvancedSetting.h"
 #include "ui/scanwindow/CBasicSetting.h"
+#include "ui/scanwindow/LanguageLibrary.h"
 #include "ui/scanwindow/NetInstall.h"
 
 #include "scanner/PaperTables.h"
@@ -69,6 +70,16 @@ CString TrimmedText(const CComboBox& combo) {
     return text;
 }
 
+// A stored name that is the defaults' name of another language and holds the model's defaults. A setting of the
+// user's that happens to carry such a name holds other values and stays.
+bool IsDefaultsOfAnotherLanguage(const WCHAR* name, const CString& defaultName, const ScanParam& defaults) {
+    if (defaultName == name || !IsStringOfAnyLanguage(IDS_DEFAULT_NAME, name))
+        return false;
+    ScanParam stored{};
+    return LoadNamedSetting(name, reinterpret_cast<BYTE*>(&stored)) &&
+           std::memcmp(&stored, &defaults, sizeof stored) == 0;
+}
+
 // Both sides of every sheet go into one PDF.
 void SavePaneToPdf(CDlg_ImgSaveSets& pane) {
     wcscpy_s(pane.m_ImgSaveSettings.szType, u"pdf");
@@ -122,13 +133,26 @@ BOOL CMainUIDialog::initializeSetting() {
     for (auto& buffer : buffers)
         names.push_back(buffer.data());
     const int count = ListNamedSettings(names.data(), kMaxListedNames);
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
+        if (IsDefaultsOfAnotherLanguage(names[i], defaultName, defaults)) {
+            // The model's defaults saved while the window spoke another language: they are the defaults listed
+            // under this language's name, and never a setting of the user's to delete.
+            DeleteNamedSetting(names[i]);
+            continue;
+        }
         m_cmbSettings.AddString(names[i]);
+    }
 
     WCHAR currentName[128] = u"CurrentSettingName";
     CString current;
     if (LoadCurrentSetting(reinterpret_cast<BYTE*>(&working), currentName)) {
         current = currentName;
+        // The labels of the defaults and of changed settings read in the window's language, whichever it had.
+        if (current != defaultName && FindItemExact(m_cmbSettings, current) < 0 &&
+            IsStringOfAnyLanguage(IDS_DEFAULT_NAME, current))
+            current = defaultName;
+        else if (current != LoadResString(IDS_MODIFIED_NAME) && IsStringOfAnyLanguage(IDS_MODIFIED_NAME, current))
+            current = LoadResString(IDS_MODIFIED_NAME);
         m_cmbSettings.SetWindowText(current);
     } else {
         current = defaultName;

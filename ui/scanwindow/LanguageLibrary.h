@@ -5,6 +5,7 @@
 // no string is ever loaded from a freed library, also when windows overlap in app mode.
 #pragma once
 
+#include "platform/base/cstring.h"
 #include "platform/base/windows.h"
 
 // The library (null when it could not be loaded: strings then read "Load String Error!"). Sets g_bHebrew for a
@@ -14,3 +15,7 @@ HMODULE AcquireLanguageLibrary();
 void ReleaseLanguageLibrary();
 // How many windows hold the library (tests).
 int LanguageLibraryUsers();
+
+// Whether `text` is the string `id` of any language library of the module (the window's own language included):
+// names a window saved in one language are known again in another.
+BOOL IsStringOfAnyLanguage(UINT id, const CString& text);

@@ -287,6 +287,56 @@ TEST_F(SavedSettingsTest, DeleteLeavesTheDefaultsAndTheModifiedLabelAlone) {
     EXPECT_EQ(Items(), std::vector<std::u16string>{u"Default"});
 }
 
+TEST_F(SavedSettingsTest, AfterALanguageChangeTheDefaultsReadInTheNewLanguageAndStayUndeletable) {
+    CMainUIDialog& english = Create();
+    english.m_ScanParam.colorMode = 1;
+    english.MarkSettingModified();
+    TypeName(u"Photo");
+    ClickItem(10302);
+    Select(0);
+    EXPECT_EQ(TextOf(Combo()), u"Default");
+    Close();
+
+    SetLanguage(u"German");
+    Create();
+    EXPECT_EQ(Items(), (std::vector<std::u16string>{u"Photo", u"Standard"}))
+        << "the defaults saved in English are the German defaults, listed once";
+    EXPECT_EQ(TextOf(Combo()), u"Standard") << "the current setting was the defaults";
+    EXPECT_TRUE(DeleteShown());
+    EXPECT_FALSE(IsWindowEnabled(Item(10303))) << "the defaults cannot be deleted in any language";
+    ClickItem(10303);
+    EXPECT_EQ(StoredNames(), (std::vector<std::u16string>{u"Photo", u"Standard"}));
+    ScanParam photo{};
+    ASSERT_TRUE(Stored(u"Photo", photo)) << "the user's own setting stays";
+    EXPECT_EQ(photo.colorMode, 1);
+
+    // Changed settings carry the label of the language the window speaks when it comes back.
+    m_dialog->MarkSettingModified();
+    Close();
+    SetLanguage(u"Hebrew");
+    Create();
+    EXPECT_EQ(TextOf(Combo()), u"\u05D4\u05D2\u05D3\u05E8\u05D5\u05EA \u05DE\u05D5\u05EA\u05D0\u05DE\u05D5\u05EA");
+    EXPECT_TRUE(SaveShown());
+    Select(static_cast<int>(Items().size()) - 1);
+    EXPECT_EQ(TextOf(Combo()), u"\u05D1\u05E8\u05D9\u05E8\u05EA \u05DE\u05D7\u05D3\u05DC");
+    EXPECT_FALSE(IsWindowEnabled(Item(10303))) << "the Hebrew defaults cannot be deleted either";
+}
+
+TEST_F(SavedSettingsTest, ASettingOfTheUsersNamedLikeAnotherLanguagesDefaultsStays) {
+    CMainUIDialog& english = Create();
+    english.m_ScanParam.resolution = 4;
+    english.MarkSettingModified();
+    TypeName(u"Standard");
+    ClickItem(10302);
+    Close();
+    SetLanguage(u"Hebrew");
+    Create();
+    const std::vector<std::u16string> items = Items();
+    EXPECT_EQ(items.size(), 2u) << "the Hebrew defaults in place of the English ones, and the user's setting";
+    EXPECT_NE(std::find(items.begin(), items.end(), u"Standard"), items.end())
+        << "the user's own setting of that name is no defaults and stays";
+}
+
 TEST_F(SavedSettingsTest, APickedSettingIsCheckedBeforeUse) {
     ASSERT_TRUE(InitSettingsFile());
     ScanParam damaged{};
