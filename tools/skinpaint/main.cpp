@@ -619,15 +619,14 @@ void GlyphMark(Canvas& c, double cx, double cy, double rad, Rgb colour, char gly
 }
 
 // The question and notice boxes' background: the error box's panel and footer with a mark of their own left of the
-// text. Those boxes are laid out mirrored in a right-to-left language, so that picture is the plain mirror.
+// text. Those boxes are laid out mirrored in a right-to-left language, so that picture has the mark on the right,
+// the mark itself unmirrored: a question mark reads the same in every language.
 Canvas WarningBackground(char glyph, bool rightToLeft) {
     Canvas c(277, 124, kPage);
     c.FillRect(0, 0, 277, 86, kPanel);
     c.FillRect(0, 86, 277, 87, kHairline);
     c.FillRect(0, 87, 277, 124, kFooter);
-    GlyphMark(c, 40, 38, 18, glyph == '?' ? Hex(0xE0A020) : kAccent, glyph);
-    if (rightToLeft)
-        c.MirrorHorizontally();
+    GlyphMark(c, rightToLeft ? 277 - 40 : 40, 38, 18, glyph == '?' ? Hex(0xE0A020) : kAccent, glyph);
     return c;
 }
 

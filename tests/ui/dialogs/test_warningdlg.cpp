@@ -135,4 +135,27 @@ TEST_F(WarningDlgTest, ARightToLeftLanguageMirrorsTheLayoutAndTheBackground) {
     EXPECT_LT(GetBValue(markRtl), 100);
 }
 
+TEST_F(WarningDlgTest, TheQuestionMarkReadsTheSameWayRightToLeft) {
+    // The mark's square, 40 pixels in from the side where reading starts, as it is drawn.
+    auto mark = [&](std::vector<COLORREF>& pixels) {
+        CWarningDlg question;
+        RunModal(question, [&](HWND dlg) {
+            RECT client{};
+            GetClientRect(dlg, &client);
+            EXPECT_EQ(client.right, 277) << "the background is drawn at its own size";
+            const int centre = g_bHebrew ? client.right - 40 : 40;
+            for (int y = 38 - 18; y <= 38 + 18; ++y)
+                for (int x = centre - 18; x <= centre + 18; ++x)
+                    pixels.push_back(ut::WindowPixel(dlg, x, y));
+            ClickItem(dlg, IDOK);
+        });
+    };
+    std::vector<COLORREF> ltr, rtl;
+    mark(ltr);
+    UseLanguage(kHebrew);
+    mark(rtl);
+    ASSERT_EQ(ltr.size(), rtl.size());
+    EXPECT_TRUE(ltr == rtl) << "the question mark of the right-to-left box is drawn mirrored";
+}
+
 } // namespace
