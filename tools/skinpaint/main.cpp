@@ -137,20 +137,14 @@ void AlertMark(Canvas& c, double cx, double cy, double rad) {
 }
 
 // The error dialog's background: white message area, a footer strip for the OK button, and the error mark where
-// reading starts. The message text starts 79 pixels in from the left and may run to 268, so the left-to-right mark
-// sits left of it; the right-to-left picture is the mirror with a smaller mark in the top right corner, above the
-// text's first line, so it stays clear of the text whichever way the dialog itself is laid out.
+// reading starts. The message text starts 79 pixels in from that side and may run to 268, so the mark sits beside
+// it: at the left, or at the right in the right-to-left picture, whose dialog is laid out mirrored.
 Canvas ErrorBackground(bool rightToLeft) {
     Canvas c(277, 124, kPage);
     c.FillRect(0, 0, 277, 86, kPanel);
     c.FillRect(0, 86, 277, 87, kHairline);
     c.FillRect(0, 87, 277, 124, kFooter);
-    if (rightToLeft)
-        c.MirrorHorizontally();
-    if (rightToLeft)
-        AlertMark(c, 262, 12, 9);
-    else
-        AlertMark(c, 40, 38, 18);
+    AlertMark(c, rightToLeft ? 277 - 40 : 40, 38, 18);
     return c;
 }
 

@@ -2,6 +2,7 @@
 
 #include "settings/Language.h"
 #include "ui/controls/ControlTexts.h"
+#include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
 #include "ui/dialogs/BoxInput.h"
 
@@ -48,6 +49,8 @@ BOOL CErrorDlg::OnInitDialog() {
     const ControlText texts[] = {{this, kStringErrorCaption}, {&m_btnOK, kStringOK}};
     SetControlTexts(texts, 2);
     m_stcMessage.SetWindowText(m_strMessage);
+    if (g_bHebrew)
+        MirrorChildLayout(this);
     return TRUE;
 }
 

@@ -122,17 +122,43 @@ TEST_F(ErrorDlgTest, EnterEscapeSpaceAndRightClicksLeaveItOpen) {
     EXPECT_EQ(result, IDOK);
 }
 
-TEST_F(ErrorDlgTest, TheBackgroundIsMirroredForRightToLeftLanguages) {
+TEST_F(ErrorDlgTest, RightToLeftTheBoxIsLaidOutAsTheMirrorOfItsLeftToRightLayout) {
     auto redAt = [](HWND dlg, int x, int y) { return Reddish(ut::WindowPixel(dlg, x, y)); };
+    struct Layout {
+        RECT text{}, ok{};
+        int clientWidth = 0;
+        LONG textStyle = 0, exStyle = 0;
+    };
+    auto layoutOf = [](HWND dlg) {
+        Layout l;
+        RECT client{};
+        GetClientRect(dlg, &client);
+        l.clientWidth = client.right;
+        for (auto [id, rect] : {std::pair{10306, &l.text}, std::pair{int(IDOK), &l.ok}}) {
+            GetWindowRect(GetDlgItem(dlg, id), rect);
+            MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(rect), 2);
+        }
+        l.textStyle = GetWindowLongW(GetDlgItem(dlg, 10306), GWL_STYLE);
+        l.exStyle = GetWindowLongW(dlg, GWL_EXSTYLE);
+        return l;
+    };
+    Layout ltr, rtl;
     Run(CString(u"LTR"), [&](HWND dlg) {
         EXPECT_TRUE(redAt(dlg, 30, 37)) << "bitmap 10439: the error mark sits left of the text";
-        EXPECT_FALSE(redAt(dlg, 256, 11));
+        ltr = layoutOf(dlg);
     });
     g_bHebrew = TRUE;
     Run(CString(u"RTL"), [&](HWND dlg) {
         EXPECT_FALSE(redAt(dlg, 30, 37));
-        EXPECT_TRUE(redAt(dlg, 256, 11)) << "bitmap 10456: the mark at the right, above the text";
+        EXPECT_TRUE(redAt(dlg, 277 - 1 - 30, 37)) << "bitmap 10456: the mark, as large, right of the text";
+        rtl = layoutOf(dlg);
     });
+    EXPECT_EQ(rtl.text.left, ltr.clientWidth - ltr.text.right) << "the message block stands at the mirror place";
+    EXPECT_EQ(rtl.text.right - rtl.text.left, ltr.text.right - ltr.text.left);
+    EXPECT_EQ(rtl.ok.left, ltr.clientWidth - ltr.ok.right);
+    EXPECT_EQ(rtl.textStyle & SS_TYPEMASK, SS_RIGHT) << "the message lines start at the right";
+    EXPECT_NE(rtl.exStyle & WS_EX_RTLREADING, 0) << "the caption and texts read right to left";
+    EXPECT_EQ(ltr.textStyle & SS_TYPEMASK, SS_LEFT);
 }
 
 TEST_F(ErrorDlgTest, TheApplicationWindowFlagAddsATaskbarButton) {
