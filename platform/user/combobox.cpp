@@ -44,6 +44,34 @@ ComboData* DataOf(HWND combo) {
     return ControlOf<ComboData>(combo);
 }
 
+// A combo box laid out right to left (WS_EX_LAYOUTRTL) draws its field mirrored: the drop button at the left, the
+// text from the right. Its edit and its list follow it.
+bool Mirrored(HWND hwnd) {
+    return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+}
+
+// Puts the edit where the field's text goes and lays it out the combo box's way; the combo box's layout may have
+// changed since the edit was made.
+void PlaceEdit(HWND combo, const ComboData& d) {
+    if (!d.edit)
+        return;
+    const bool mirrored = Mirrored(combo);
+    const LONG exStyle = GetWindowLongW(d.edit, GWL_EXSTYLE);
+    const LONG wanted = mirrored ? (exStyle | WS_EX_LAYOUTRTL) : (exStyle & ~static_cast<LONG>(WS_EX_LAYOUTRTL));
+    RECT client{}, edit{};
+    GetClientRect(combo, &client);
+    GetWindowRect(d.edit, &edit);
+    MapWindowPoints(nullptr, combo, reinterpret_cast<POINT*>(&edit), 2);
+    const int width = edit.right - edit.left;
+    const int x = mirrored ? client.right - 3 - width : 3;
+    if (wanted != exStyle) {
+        SetWindowLongW(d.edit, GWL_EXSTYLE, wanted);
+        InvalidateRect(d.edit, nullptr, TRUE);
+    }
+    if (x != edit.left)
+        SetWindowPos(d.edit, nullptr, x, edit.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void SetEditText(ComboData& d, const std::u16string& text) {
     if (!d.edit)
         return;
@@ -101,8 +129,11 @@ void DropDown(HWND combo, ComboData& d) {
     int width = std::max<int>(r.right - r.left, d.droppedWidth);
     d.dropped = true;
     d.hot = d.sel;
-    d.list = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, u"ComboLBox", u"", WS_POPUP | WS_BORDER, r.left,
-                             r.bottom, width, height, combo, nullptr, nullptr, nullptr);
+    // A mirrored list stands under the field from its right edge and reads from the right, as the field does.
+    const bool mirrored = Mirrored(combo);
+    d.list = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | (mirrored ? WS_EX_LAYOUTRTL : 0), u"ComboLBox", u"",
+                             WS_POPUP | WS_BORDER, mirrored ? r.right - width : r.left, r.bottom, width, height, combo,
+                             nullptr, nullptr, nullptr);
     if (d.list) {
         SetWindowLongPtrW(d.list, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(combo));
         ShowWindow(d.list, SW_SHOWNA);
@@ -211,6 +242,7 @@ LRESULT CALLBACK ComboEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam
 }
 
 void PaintField(HWND combo, ComboData& d) {
+    PlaceEdit(combo, d);
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(combo, &ps);
     if (!dc) {

@@ -1,4 +1,5 @@
-// The edit control (single line, as the dialogs use it): text limit, selection, typing, clipboard, EN_CHANGE.
+// The edit control (single line, as the dialogs use it): text limit, selection, typing, clipboard, EN_CHANGE. Laid
+// out right to left (WS_EX_LAYOUTRTL) its line starts at the right edge and reads right to left.
 #include "platform/gdi/textline.h"
 #include "platform/user/internal.h"
 
@@ -87,6 +88,11 @@ constexpr int kMargin = 2;
 
 // The caret index under client x.
 int CharAt(HWND hwnd, EditData& d, int x) {
+    if (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) { // the line is laid out from the right edge
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        x = client.right - 1 - x;
+    }
     HDC dc = GetDC(hwnd);
     if (HFONT font = WindowFont(hwnd))
         SelectObject(dc, font);

@@ -21,6 +21,12 @@ void MirrorChild(HWND child, int clientWidth, HWND dialog) {
         ::SetWindowLongW(child, GWL_EXSTYLE, exStyle | WS_EX_LAYOUTRTL);
         return;
     }
+    // Edits and combo boxes are laid out right to left themselves: text from the right edge, the drop button left.
+    if (ClassIs(child, u"Edit") || ClassIs(child, u"ComboBox")) {
+        ::SetWindowLongW(child, GWL_EXSTYLE, exStyle | WS_EX_LAYOUTRTL);
+        ::InvalidateRect(child, nullptr, TRUE);
+        return;
+    }
     if (ClassIs(child, u"Static")) {
         const LONG type = style & SS_TYPEMASK;
         if (type == SS_LEFT || type == SS_RIGHT)
@@ -32,7 +38,7 @@ void MirrorChild(HWND child, int clientWidth, HWND dialog) {
         if (box)
             ::SetWindowLongW(child, GWL_STYLE, (style & ~BS_CENTER) | BS_LEFTTEXT | BS_RIGHT);
     } else {
-        return; // edits, combo boxes and vertical scroll bars keep their left-to-right ways
+        return; // vertical scroll bars keep their left-to-right ways
     }
     ::SetWindowLongW(child, GWL_EXSTYLE, exStyle | WS_EX_RTLREADING);
 }
@@ -49,4 +55,19 @@ void MirrorChildLayout(CWnd* dialog) {
         MirrorChild(child, client.right - client.left, hwnd);
     ::SetWindowLongW(hwnd, GWL_EXSTYLE, ::GetWindowLongW(hwnd, GWL_EXSTYLE) | WS_EX_RTLREADING);
     ::InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void KeepNumberOrder(CWnd* dialog, std::initializer_list<int> ids) {
+    HWND hwnd = HwndOf(dialog);
+    if (hwnd == nullptr)
+        return;
+    for (int id : ids) {
+        HWND edit = ::GetDlgItem(hwnd, id);
+        const LONG exStyle = edit ? ::GetWindowLongW(edit, GWL_EXSTYLE) : 0;
+        if ((exStyle & WS_EX_LAYOUTRTL) == 0)
+            continue;
+        // Reading order reversed once more inside the mirrored edit: a sign or a decimal point stays where it is.
+        ::SetWindowLongW(edit, GWL_EXSTYLE, exStyle | WS_EX_RTLREADING);
+        ::InvalidateRect(edit, nullptr, TRUE);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "settings/PlatformFlags.h"
 #include "ui/controls/ControlTexts.h"
+#include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
 #include "ui/dialogs/AdjustmentDialogs.h"
 #include "ui/dialogs/ScanParamNames.h"
@@ -54,6 +55,7 @@ BOOL CCGammaThresholdDlg::OnInitDialog() {
     DressAdjustmentDialog(this, m_bmpBackground, kBackground, {&m_btnClose, &m_btnReset});
     KeepSliderEndLabels(this, kGammaSlider, kGammaMin, kGammaMax);
     KeepSliderEndLabels(this, kThresholdSlider, kThresholdMin, kThresholdMax);
+    KeepNumberOrder(this, {kGammaEdit, kThresholdEdit});
     // The labels carry the language's words rather than the layout's fixed ones.
     const ControlText texts[] = {{this, kStringTitle},
                                  {&m_btnClose, kStringClose},

@@ -3,6 +3,7 @@
 #include "imaging/CEffectLibrary.h"
 #include "settings/DebugOutput.h"
 #include "ui/controls/ControlTexts.h"
+#include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
 #include "ui/dialogs/AdjustmentDialogs.h"
 
@@ -58,6 +59,7 @@ void CCImageBrightContrastDlg::DoDataExchange(CDataExchange* pDX) {
 BOOL CCImageBrightContrastDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     DressAdjustmentDialog(this, m_bmpBackground, kBackground, {&m_btnReset, &m_btnClose});
+    KeepNumberOrder(this, {kBrightnessEdit, kContrastEdit});
     const ControlText texts[] = {{this, kStringTitle},
                                  {&m_stcChannel, kStringChannel},
                                  {&m_stcBrightness, kStringBrightness},

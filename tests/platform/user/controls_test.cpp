@@ -326,6 +326,110 @@ TEST_F(Controls, AHorizontalBarLaidOutRightToLeftStartsAtItsRightEnd) {
 
 namespace {
 
+// Columns [first, last] of `hwnd`'s client area, from x = `from` on, that hold anything but `background` in rows
+// [top, bottom).
+std::pair<int, int> InkColumns(HWND hwnd, int top, int bottom, COLORREF background, int from = 0) {
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    int first = -1, last = -1;
+    for (int x = from; x < client.right; ++x)
+        for (int y = top; y < bottom; ++y)
+            if (ut::WindowPixel(hwnd, x, y) != background) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+    return {first, last};
+}
+
+TEST_F(Controls, CombosLaidOutRightToLeftHaveTheirButtonLeftAndTheirTextRight) {
+    HWND list = Item(30);
+    HWND editable = Item(31);
+    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"300 dpi"));
+    SendMessageW(list, CB_SETCURSEL, 0, 0);
+    for (HWND combo : {list, editable})
+        SetWindowLongW(combo, GWL_EXSTYLE, GetWindowLongW(combo, GWL_EXSTYLE) | WS_EX_LAYOUTRTL);
+    SetWindowTextW(editable, u"\u05E9\u05DD"); // a Hebrew name
+    InvalidateRect(dlg, nullptr, TRUE);
+    ut::RunPendingMessages();
+    RECT client{};
+    GetClientRect(list, &client);
+    const int middle = client.bottom / 2;
+    EXPECT_EQ(ut::WindowPixel(list, 5, middle), GetSysColor(COLOR_BTNFACE)) << "the drop button at the left";
+    EXPECT_EQ(ut::WindowPixel(list, client.right - 4, middle), GetSysColor(COLOR_WINDOW)) << "the field at the right";
+    const auto [first, last] = InkColumns(list, 4, client.bottom - 4, GetSysColor(COLOR_WINDOW), 22);
+    EXPECT_GT(first, client.right / 2) << "the chosen text stands at the right, nothing between it and the button";
+    EXPECT_GE(last, client.right - 12);
+
+    // The edit of a drop-down lies right of the button, laid out right to left itself.
+    HWND edit = GetWindow(editable, GW_CHILD);
+    ASSERT_NE(edit, nullptr);
+    RECT field{}, box{};
+    GetWindowRect(edit, &field);
+    GetWindowRect(editable, &box);
+    EXPECT_EQ(box.right - field.right, 3) << "the edit at the right end of the field";
+    EXPECT_NE(GetWindowLongW(edit, GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0);
+
+    // The dropped list stands under the field and reads from its right edge.
+    ut::Click(list);
+    ut::RunPendingMessages();
+    ASSERT_TRUE(SendMessageW(list, CB_GETDROPPEDSTATE, 0, 0));
+    HWND dropped = nullptr;
+    for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        WCHAR name[32] = {};
+        GetClassNameW(w, name, 32);
+        if (std::u16string(name) == u"ComboLBox" && IsWindowVisible(w))
+            dropped = w;
+    }
+    if (dropped) {
+        RECT r{};
+        GetWindowRect(dropped, &r);
+        EXPECT_EQ(r.right, box.right);
+        EXPECT_NE(GetWindowLongW(dropped, GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0) << "the list reads from the right";
+    }
+    ut::PressKey(VK_ESCAPE);
+    ut::RunPendingMessages();
+}
+
+TEST_F(Controls, AnEditLaidOutRightToLeftStartsAtTheRightAndHitsWhatItShows) {
+    HWND edit = Item(20);
+    SetWindowLongW(edit, GWL_EXSTYLE, GetWindowLongW(edit, GWL_EXSTYLE) | WS_EX_LAYOUTRTL);
+    SetWindowTextW(edit, u"abc");
+    ut::RunPendingMessages();
+    RECT client{};
+    GetClientRect(edit, &client);
+    const auto [first, last] = InkColumns(edit, 0, client.bottom, GetSysColor(COLOR_WINDOW));
+    EXPECT_GT(first, client.right / 2) << "the text stands at the right";
+    SetFocus(edit);
+    auto caretAfterClick = [&](int x) {
+        POINT p{x, client.bottom / 2};
+        ClientToScreen(edit, &p);
+        ut::Click(p);
+        ut::RunPendingMessages();
+        DWORD start = 0, end = 0;
+        SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        return static_cast<int>(end);
+    };
+    EXPECT_EQ(caretAfterClick(client.right - 2), 3) << "right of the Latin word is its end";
+    EXPECT_EQ(caretAfterClick(first - 1), 0) << "left of it its start";
+
+    // A number keeps its own order when the edit reads left to right inside its mirrored place.
+    SetWindowLongW(edit, GWL_EXSTYLE, GetWindowLongW(edit, GWL_EXSTYLE) | WS_EX_RTLREADING);
+    SetWindowTextW(edit, u"-42");
+    ut::RunPendingMessages();
+    HDC dc = GetDC(edit);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)));
+    const auto line = platform::gdi::MeasureTextLine(dc, u"-42", 3, ETO_RTLREADING);
+    SelectObject(dc, old);
+    ReleaseDC(edit, dc);
+    ASSERT_EQ(line.spans.size(), 3u);
+    // On screen (the DC is mirrored) the minus is left of the digits: its span lies further from the left edge.
+    EXPECT_GT(line.spans[0].from, line.spans[2].from) << "the sign stays in front of the number";
+    const auto [numberFirst, numberLast] = InkColumns(edit, 0, client.bottom, GetSysColor(COLOR_WINDOW));
+    EXPECT_GT(numberFirst, client.right / 2) << "and the number stays at the right";
+}
+
 TEST_F(Controls, EditKeysMoveTheCaretSelectAndDelete) {
     HWND edit = Item(20);
     SetWindowTextW(edit, u"abcdef");

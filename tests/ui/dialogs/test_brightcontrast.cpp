@@ -234,6 +234,36 @@ TEST_F(BrightContrastTest, Snapshots) {
                 GetWindowRect(GetDlgItem(hwnd, kBrightnessEdit), &edit);
                 GetWindowRect(GetDlgItem(hwnd, kBrightnessSlider), &slider);
                 EXPECT_LT(edit.right, slider.left) << "mirrored: the edit stands left of its slider";
+                // The list is laid out right to left; the numbers right-aligned but in their own order.
+                EXPECT_NE(GetWindowLongW(GetDlgItem(hwnd, kCombo), GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0) << language.code;
+                for (int id : {kBrightnessEdit, kContrastEdit}) {
+                    const LONG ex = GetWindowLongW(GetDlgItem(hwnd, id), GWL_EXSTYLE);
+                    EXPECT_EQ(ex & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING), WS_EX_LAYOUTRTL | WS_EX_RTLREADING)
+                        << language.code << " edit " << id;
+                }
+                // "-40" of the blue channel reads with its sign in front: the leftmost ink is the minus, one thin
+                // stroke, and the rightmost the round 0.
+                SelectItem(hwnd, kCombo, 3);
+                HWND number = GetDlgItem(hwnd, kBrightnessEdit);
+                EXPECT_EQ(TextOf(number), u"-40");
+                RECT client{};
+                GetClientRect(number, &client);
+                auto inked = [&](int x) {
+                    int n = 0;
+                    for (int y = 0; y < client.bottom; ++y)
+                        n += ut::WindowPixel(number, x, y) != GetSysColor(COLOR_WINDOW) ? 1 : 0;
+                    return n;
+                };
+                int first = -1, last = -1;
+                for (int x = 1; x < client.right - 1; ++x)
+                    if (inked(x) > 0) {
+                        if (first < 0)
+                            first = x;
+                        last = x;
+                    }
+                EXPECT_GT(first, client.right / 3) << "the number stands at the right";
+                EXPECT_LE(inked(first), 2) << "the sign is left of the digits";
+                EXPECT_GT(inked(last), 2) << "the last digit ends the number at the right";
             }
         });
     }
