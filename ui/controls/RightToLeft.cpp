@@ -71,3 +71,28 @@ void KeepNumberOrder(CWnd* dialog, std::initializer_list<int> ids) {
         ::InvalidateRect(edit, nullptr, TRUE);
     }
 }
+
+BOOL HoldsRightToLeftText(const CString& text) {
+    for (int i = 0; i < text.GetLength(); ++i) {
+        const WCHAR c = text[i];
+        // Hebrew, Arabic and their supplements and presentation forms.
+        if ((c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF))
+            return TRUE;
+    }
+    return FALSE;
+}
+
+void ReadAsItsTextReads(CWnd* control) {
+    HWND hwnd = HwndOf(control);
+    if (hwnd == nullptr)
+        return;
+    CString text;
+    control->GetWindowText(text);
+    const LONG exStyle = ::GetWindowLongW(hwnd, GWL_EXSTYLE);
+    const LONG wanted = HoldsRightToLeftText(text) ? (exStyle | WS_EX_RTLREADING)
+                                                   : (exStyle & ~static_cast<LONG>(WS_EX_RTLREADING));
+    if (wanted != exStyle) {
+        ::SetWindowLongW(hwnd, GWL_EXSTYLE, wanted);
+        ::InvalidateRect(hwnd, nullptr, TRUE);
+    }
+}

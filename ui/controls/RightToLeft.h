@@ -15,3 +15,9 @@ void MirrorChildLayout(CWnd* dialog);
 // The mirrored edits of `dialog` with these ids hold numbers: they keep their place at the right but read left to
 // right, so "-42" and "1.8" stay as they are written.
 void KeepNumberOrder(CWnd* dialog, std::initializer_list<int> ids);
+
+// Whether a text holds Hebrew or Arabic letters.
+BOOL HoldsRightToLeftText(const CString& text);
+// A mirrored value of numbers, units and Latin letters reads left to right ("300 dpi", "RGB:0  R:0"); one with
+// Hebrew or Arabic words reads right to left, so that a label before a word stays before it ("RGB:" + name).
+void ReadAsItsTextReads(CWnd* control);

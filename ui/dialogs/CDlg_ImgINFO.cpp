@@ -7,6 +7,8 @@
 #include "ui/dialogs/BoxInput.h"
 #include "ui/dialogs/ScanParamNames.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr UINT kBackground = 1008;
@@ -42,6 +44,7 @@ CString FormatDataSize(double bytes) {
 BEGIN_MESSAGE_MAP(CDlg_ImgINFO, CDialog)
 ON_WM_ERASEBKGND()
 ON_WM_PAINT()
+ON_WM_SIZE()
 END_MESSAGE_MAP()
 
 CDlg_ImgINFO::CDlg_ImgINFO(CPaneHost* host, CWnd* parent) : CDialog(IDD, parent), m_pHost(host) {}
@@ -59,10 +62,32 @@ BOOL CDlg_ImgINFO::OnInitDialog() {
         m_stcTexts[6 + i].SetWindowText(u"");
     }
     LoadModuleBitmap(m_bmpBackground, kBackground);
-    if (g_bHebrew)
+    m_nMirroredWidth = 0;
+    if (g_bHebrew) {
         MirrorChildLayout(this);
+        CRect client;
+        GetClientRect(&client);
+        m_nMirroredWidth = client.Width();
+    }
     RefreshInfo();
     return TRUE;
+}
+
+// The window places the pane over its placeholder after it is made: mirrored, the labels and values keep their
+// distance from the right edge, as they keep it from the left edge left to right.
+void CDlg_ImgINFO::OnSize(UINT type, int cx, int cy) {
+    CDialog::OnSize(type, cx, cy);
+    if (m_nMirroredWidth <= 0 || cx == m_nMirroredWidth)
+        return;
+    const int shift = cx - m_nMirroredWidth;
+    m_nMirroredWidth = cx;
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        CRect rect;
+        ::GetWindowRect(child, &rect);
+        ScreenToClient(&rect);
+        ::SetWindowPos(child, nullptr, rect.left + shift, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    Invalidate(TRUE);
 }
 
 void CDlg_ImgINFO::RefreshInfo() {
@@ -118,13 +143,13 @@ CString CDlg_ImgINFO::DataSizeText() {
     return FormatDataSize(bytes);
 }
 
-CPoint CDlg_ImgINFO::ValueOrigin(int id) {
+CRect CDlg_ImgINFO::ValuePlace(int id) {
     CRect rect;
     if (CWnd* control = GetDlgItem(id)) {
         control->GetWindowRect(&rect);
         ScreenToClient(&rect);
     }
-    return rect.TopLeft();
+    return rect;
 }
 
 void CDlg_ImgINFO::OnPaint() {
@@ -138,9 +163,20 @@ void CDlg_ImgINFO::OnPaint() {
         font = GetFont();
     CFont* oldFont = dc.SelectObject(font);
 
+    // Right to left the values stand against their labels: they end at their place's right edge, where the
+    // mirrored label begins, and a value with Hebrew or Arabic words in it reads right to left.
+    const bool rightToLeft = g_LangugueID == kLanguageArabic || g_LangugueID == kLanguageHebrew;
     auto draw = [&](int id, const CString& text) {
-        const CPoint at = ValueOrigin(id);
-        dc.TextOut(at.x, at.y, text, text.GetLength());
+        const CRect place = ValuePlace(id);
+        if (!rightToLeft) {
+            dc.TextOut(place.left, place.top, text, text.GetLength());
+            return;
+        }
+        const UINT oldAlign = dc.SetTextAlign(TA_LEFT | TA_TOP | (HoldsRightToLeftText(text) ? TA_RTLREADING : 0));
+        const int width = dc.GetTextExtent(text, text.GetLength()).cx;
+        // A value wider than its place runs on towards its label rather than off the pane.
+        dc.TextOut(std::max<int>(place.left, place.right - width), place.top, text, text.GetLength());
+        dc.SetTextAlign(oldAlign);
     };
     draw(IDC_SOURCE, SourceName(param.source));
     draw(IDC_COLOR_MODE, ColorModeName(param.colorMode));
@@ -148,7 +184,7 @@ void CDlg_ImgINFO::OnPaint() {
     draw(IDC_PAPER, GetPaperName(param.source, param.paperSize));
     draw(IDC_DATA_SIZE, DataSizeText());
 
-    if (g_LangugueID != kLanguageArabic && g_LangugueID != kLanguageHebrew) {
+    if (!rightToLeft) {
         draw(IDC_IMAGE_SIZE, ImageSizeText());
     } else {
         // Right to left the size is drawn as two pieces, width first, each keeping its '.' as decimal point.
@@ -165,10 +201,12 @@ void CDlg_ImgINFO::OnPaint() {
             first.Format(u"%dpx \u00D7 ", Pixels(e.width, e.dpi));
             second.Format(u"%dpx", Pixels(e.height, e.dpi));
         }
-        const CPoint at = ValueOrigin(IDC_IMAGE_SIZE);
-        dc.TextOut(at.x, at.y, first, first.GetLength());
+        const CRect place = ValuePlace(IDC_IMAGE_SIZE);
         const CSize extent = dc.GetTextExtent(first, first.GetLength());
-        dc.TextOut(at.x + extent.cx, at.y, second, second.GetLength());
+        const CSize total(extent.cx + dc.GetTextExtent(second, second.GetLength()).cx, extent.cy);
+        const int x = std::max<int>(place.left, place.right - total.cx);
+        dc.TextOut(x, place.top, first, first.GetLength());
+        dc.TextOut(x + extent.cx, place.top, second, second.GetLength());
     }
     dc.SelectObject(oldFont);
 }

@@ -42,6 +42,7 @@ protected:
     void OnCancel() override {}
     BOOL OnEraseBkgnd(CDC* dc);
     void OnPaint();
+    void OnSize(UINT type, int cx, int cy);
 
 private:
     struct Extent {
@@ -50,9 +51,10 @@ private:
         int dpi;
     };
     Extent ScanExtent();
-    CPoint ValueOrigin(int id);
+    CRect ValuePlace(int id); // where a value is painted: the place of its empty static
 
     CPaneHost* m_pHost;
+    int m_nMirroredWidth = 0; // right to left: the client width the children were mirrored in, 0 left to right
 };
 
 // "%.2f GB", "MB", "KB" above 2^30, 2^20 and 1024 bytes, else "%d B"; the language's decimal separator; French

@@ -41,6 +41,8 @@ void CDlg_SettingInfo::DoDataExchange(CDataExchange* pDX) {
 
 void CDlg_SettingInfo::SetValue(Row row, const CString& text) {
     m_stcTexts[2 * row + 1].SetWindowText(text);
+    if (g_bHebrew)
+        ReadAsItsTextReads(&m_stcTexts[2 * row + 1]);
 }
 
 void CDlg_SettingInfo::HideRow(Row row) {
@@ -67,7 +69,8 @@ BOOL CDlg_SettingInfo::OnInitDialog() {
         m_stcTexts[2 * row].SetWindowText(LoadResString(kRows[row].labelString));
     if (g_bHebrew) {
         MirrorChildLayout(this);
-        // Values hold numbers, dpi and channel letters: they read left to right, at the right side.
+        // Values of numbers, dpi and channel letters read left to right, at the right side; values with words of
+        // the language read right to left (SetValue).
         for (const RowControls& row : kRows)
             GetDlgItem(row.value)->ModifyStyleEx(WS_EX_RTLREADING, 0);
     }

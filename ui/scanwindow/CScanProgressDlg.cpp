@@ -111,8 +111,11 @@ void CScanProgressDlg::WorkerFinished() {
 BOOL CScanProgressDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     DebugPrint(u"CScanProgressDlg::OnInitDialog()");
-    if (g_bHebrew)
+    if (g_bHebrew) {
         MirrorChildLayout(this);
+        // "42 %": the number first, as Hebrew and Arabic write a percentage, not the sign first.
+        m_stcPercent.ModifyStyleEx(WS_EX_RTLREADING, 0);
+    }
 
     m_progress.SetRange(0, 100);
     m_progress.SetStep(1);

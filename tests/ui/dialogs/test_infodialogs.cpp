@@ -294,6 +294,46 @@ TEST_F(InfoDialogsTest, GreyAndBlackAndWhiteDetailsCloseTheirGaps) {
     RunDetails([&](HWND dlg) { EXPECT_EQ(ItemText(dlg, 10328), Str(1148)); });
 }
 
+TEST_F(InfoDialogsTest, RightToLeftThePaneDrawsEachValueAgainstItsLabel) {
+    UseLanguage(kHebrew);
+    OpenPane();
+    const int ids[] = {CDlg_ImgINFO::IDC_SOURCE, CDlg_ImgINFO::IDC_RESOLUTION, CDlg_ImgINFO::IDC_COLOR_MODE,
+                       CDlg_ImgINFO::IDC_PAPER, CDlg_ImgINFO::IDC_IMAGE_SIZE, CDlg_ImgINFO::IDC_DATA_SIZE};
+    for (int id : ids) {
+        const CRect place = RectIn(pane.m_hWnd, id);
+        CRect nearLabel = place;
+        nearLabel.left = place.right - 12;
+        EXPECT_GT(InkIn(pane.m_hWnd, nearLabel), 0) << "value " << id << " ends beside its label";
+        if (id == CDlg_ImgINFO::IDC_IMAGE_SIZE)
+            continue; // wider than its place: it runs on towards the label
+        const CRect gap(place.right + 1, place.top, place.right + 4, place.bottom);
+        EXPECT_EQ(InkIn(pane.m_hWnd, gap), 0) << "value " << id << " stays in its place";
+    }
+    // Placed wider than its template, the pane keeps its labels at its right edge, as left to right at its left.
+    CRect client;
+    pane.GetClientRect(&client);
+    const CRect label = RectIn(pane.m_hWnd, 1012);
+    UseLanguage(kEnglish);
+    pane.DestroyWindow();
+    OpenPane();
+    EXPECT_EQ(client.right - label.right, RectIn(pane.m_hWnd, 1012).left) << "mirrored about the pane's own width";
+}
+
+TEST_F(InfoDialogsTest, RightToLeftDetailsWithWordsReadRightToLeftAndNumbersLeftToRight) {
+    UseLanguage(kHebrew);
+    host.param.colorMode = 2;
+    RunDetails([&](HWND dlg) {
+        auto rightToLeft = [&](int id) {
+            return (GetWindowLongW(GetDlgItem(dlg, id), GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
+        };
+        EXPECT_TRUE(rightToLeft(10337)) << "\"RGB:\" and a curve's name: the label is read first, at the right";
+        EXPECT_TRUE(rightToLeft(10326)) << "the source's name";
+        EXPECT_FALSE(rightToLeft(10333)) << "\"RGB:0  R:0 ...\" keeps its order";
+        EXPECT_FALSE(rightToLeft(10328)) << "\"300 dpi\" keeps its order";
+        ClickItem(dlg, IDOK);
+    });
+}
+
 TEST_F(InfoDialogsTest, SnapshotsInEachLanguage) {
     const std::string key = ProductKey();
     WriteIni("[TWAIN]\n" + key +

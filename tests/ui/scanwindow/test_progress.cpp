@@ -123,6 +123,23 @@ TEST_F(ProgressTest, PercentsMoveTheBarAndTheSameOneRepaintsOnce) {
     });
 }
 
+TEST_F(ProgressTest, RightToLeftThePercentReadsNumberFirst) {
+    g_bHebrew = TRUE;
+    Worker worker;
+    worker.percents = {42};
+    Run(worker, [&](HWND dlg) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (m_dialog->m_nLastPercent != 42 && std::chrono::steady_clock::now() < deadline)
+            ut::RunPendingMessages();
+        HWND percent = GetDlgItem(dlg, 10351);
+        EXPECT_EQ(TextOf(percent), u"42 %");
+        // Read right to left the sign, a neutral after a space, would stand left of the number: "% 42".
+        EXPECT_EQ(GetWindowLongW(percent, GWL_EXSTYLE) & WS_EX_RTLREADING, 0) << "the percent reads \"42 %\"";
+        EXPECT_NE(GetWindowLongW(GetDlgItem(dlg, 10349), GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0)
+            << "while the bar fills from the right";
+    });
+}
+
 TEST_F(ProgressTest, EnterEscCloseBoxAndCancelLeaveItOpenCancelStopsTheDevice) {
     ASSERT_EQ(g_LLD.LoadDriver(), 1);
     ASSERT_EQ(g_LLD.DevMon_Open("\\\\.\\Usbscan"), 0);
