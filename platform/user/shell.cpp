@@ -3,7 +3,9 @@
 #include "platform/user/internal.h"
 #include "platform/user/testing.h"
 
+#include "platform/base/afxcore.h"
 #include "platform/base/path.h"
+#include "platform/base/winnls.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -52,8 +54,8 @@ CAPTION "Browse For Folder"
 BEGIN
     LTEXT "", 101, 7, 7, 246, 16
     CONTROL "", 102, "ListBox", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 7, 26, 246, 134
-    LTEXT "Folder:", 103, 7, 170, 30, 8
-    EDITTEXT 100, 40, 168, 213, 14, ES_AUTOHSCROLL
+    LTEXT "Folder:", 103, 7, 170, 44, 8
+    EDITTEXT 100, 54, 168, 199, 14, ES_AUTOHSCROLL
     DEFPUSHBUTTON "OK", IDOK, 149, 193, 50, 14
     PUSHBUTTON "Cancel", IDCANCEL, 203, 193, 50, 14
 END
@@ -70,6 +72,68 @@ END
 )";
 
 constexpr char16_t kParentEntry[] = u"..";
+constexpr int kFolderLabel = 103;
+
+// A text of the browser in the user-interface language: the program's resource module, else English.
+std::u16string BrowseText(UINT id) {
+    static const struct {
+        UINT id;
+        const char16_t* english;
+    } kEnglish[] = {{IDS_BROWSE_CAPTION, u"Browse For Folder"}, {IDS_BROWSE_LOOK_IN, u"Look in:"},
+                    {IDS_BROWSE_DRIVES, u"Drives"},             {IDS_BROWSE_FOLDER, u"Folder:"},
+                    {IDS_BROWSE_OK, u"OK"},                     {IDS_BROWSE_CANCEL, u"Cancel"}};
+    const WCHAR* text = nullptr;
+    if (HINSTANCE module = AfxGetResourceHandle())
+        if (const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0); length > 0 && text)
+            return std::u16string(text, static_cast<size_t>(length));
+    for (const auto& row : kEnglish)
+        if (row.id == id)
+            return row.english;
+    return std::u16string();
+}
+
+// Whether the process's user-interface language is written right to left (Hebrew, Arabic).
+bool RightToLeftUiLanguage() {
+    WCHAR list[16] = {};
+    ULONG count = 0, size = 16;
+    if (!GetProcessPreferredUILanguages(MUI_LANGUAGE_ID, &count, list, &size) || count == 0)
+        return false;
+    const auto language = static_cast<LANGID>(wcstoul(list, nullptr, 16)) & 0x3FF;
+    return language == 0x0D || language == 0x01;
+}
+
+// The browser of a right-to-left language is the mirror of its layout: every control at its mirror place, labels
+// from the right and read right to left, the path box from the right (a path still reads left to right), the
+// caption from the right.
+void MirrorBrowser(HWND dlg) {
+    RECT client{};
+    GetClientRect(dlg, &client);
+    for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+        SetWindowPos(child, nullptr, client.right - r.right, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        LONG exStyle = GetWindowLongW(child, GWL_EXSTYLE) | WS_EX_RTLREADING;
+        const int id = GetDlgCtrlID(child);
+        if (id == kBrowseTitle || id == kFolderLabel)
+            SetWindowLongW(child, GWL_STYLE, (style & ~SS_TYPEMASK) | SS_RIGHT);
+        else if (id == kPathEdit)
+            exStyle |= WS_EX_LAYOUTRTL;
+        SetWindowLongW(child, GWL_EXSTYLE, exStyle);
+    }
+    SetWindowLongW(dlg, GWL_EXSTYLE, GetWindowLongW(dlg, GWL_EXSTYLE) | WS_EX_RTLREADING);
+    InvalidateRect(dlg, nullptr, TRUE);
+}
+
+void DressBrowser(HWND dlg) {
+    SetWindowTextW(dlg, BrowseText(IDS_BROWSE_CAPTION).c_str());
+    SetDlgItemTextW(dlg, kFolderLabel, BrowseText(IDS_BROWSE_FOLDER).c_str());
+    SetDlgItemTextW(dlg, IDOK, BrowseText(IDS_BROWSE_OK).c_str());
+    SetDlgItemTextW(dlg, IDCANCEL, BrowseText(IDS_BROWSE_CANCEL).c_str());
+    if (RightToLeftUiLanguage())
+        MirrorBrowser(dlg);
+}
 
 struct BrowseContext {
     BROWSEINFOW* bi = nullptr;
@@ -162,7 +226,8 @@ void ShowPlace(HWND dlg, BrowseContext& ctx, const std::u16string& place, const 
     // Without a title of the caller's, the line above the list tells where it looks.
     if (!ctx.bi->lpszTitle || !*ctx.bi->lpszTitle)
         SetDlgItemTextW(dlg, kBrowseTitle,
-                        (u"Look in: " + (place.empty() ? std::u16string(u"Drives") : place)).c_str());
+                        (BrowseText(IDS_BROWSE_LOOK_IN) + u" " + (place.empty() ? BrowseText(IDS_BROWSE_DRIVES) : place))
+                            .c_str());
 }
 
 std::u16string ListEntry(HWND dlg, int index) {
@@ -211,6 +276,7 @@ INT_PTR CALLBACK BrowseProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_INITDIALOG:
         ctx = reinterpret_cast<BrowseContext*>(lParam);
         SetWindowLongPtrW(dlg, DWLP_USER, lParam);
+        DressBrowser(dlg);
         if (ctx->bi->lpszTitle)
             SetDlgItemTextW(dlg, kBrowseTitle, ctx->bi->lpszTitle);
         ShowPlace(dlg, *ctx, std::u16string(), std::u16string());

@@ -44,6 +44,16 @@ using LPBROWSEINFOW = BROWSEINFOW*;
 #define BFFM_SETSELECTIONW (WM_USER + 103)
 #define BFFM_ENABLEOK (WM_USER + 101)
 
+// The folder browser speaks the user-interface language: it reads its texts from the program's current resource
+// module (the framework's resource handle, a program's language library) under these ids, in English where the
+// module has none, and is laid out right to left when the process's user-interface language is Hebrew or Arabic.
+#define IDS_BROWSE_CAPTION 9000 // "Browse For Folder"
+#define IDS_BROWSE_LOOK_IN 9001 // "Look in:", followed by the place listed
+#define IDS_BROWSE_DRIVES 9002  // "Drives", the place above every drive
+#define IDS_BROWSE_FOLDER 9003  // "Folder:", the label of the path box
+#define IDS_BROWSE_OK 9004
+#define IDS_BROWSE_CANCEL 9005
+
 PIDLIST_ABSOLUTE SHBrowseForFolderW(LPBROWSEINFOW bi);
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, LPWSTR path);
 HRESULT SHParseDisplayName(LPCWSTR name, void* bindContext, PIDLIST_ABSOLUTE* pidl, ULONG sfgaoIn, ULONG* sfgaoOut);

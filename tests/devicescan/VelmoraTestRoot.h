@@ -62,6 +62,7 @@ protected:
         for (int number = 0; number < kLanguageCount; ++number)
             if (wide == GetLanguageInfo(number).code) {
                 g_nVelmoraLanguageID = number;
+                SetUiLanguage(number);
                 break;
             }
     }

@@ -204,6 +204,7 @@ int main(int argc, char** argv) {
             HMODULE strings = LoadLanguage(platform::ToUtf8(code));
             AfxSetResourceHandle(strings);
             g_LangugueID = LanguageNumberOfCode(code);
+            SetUiLanguage(g_LangugueID);
             g_chDecimalSep = GetLanguageInfo(g_LangugueID).decimalSep;
             g_bHebrew = IsRightToLeftCode(code);
             result |= RenderHeadless(pngFolder + "/" + platform::ToUtf8(code));
@@ -217,6 +218,7 @@ int main(int argc, char** argv) {
         AfxSetResourceHandle(strings);
     const int number = LanguageNumberOfCode(std::u16string(language.begin(), language.end()).c_str());
     g_LangugueID = number >= 0 ? number : kLanguageEnglish;
+    SetUiLanguage(g_LangugueID);
     g_chDecimalSep = GetLanguageInfo(g_LangugueID).decimalSep;
     g_bHebrew = IsRightToLeftCode(std::u16string(language.begin(), language.end()).c_str());
 

@@ -84,6 +84,7 @@ HMODULE LoadLanguage(const std::string& code) {
     HMODULE library = viewer::LoadLanguageLibrary("velmoraview", "kvxpsrc", code, VIEWER_MODULE_DIR);
     const int number = LanguageNumberOfCode(std::u16string(code.begin(), code.end()).c_str());
     g_nVelmoraLanguageID = number >= 0 ? number : kLanguageEnglish;
+    SetUiLanguage(g_nVelmoraLanguageID); // as the program does when it chooses its language
     return library;
 }
 

@@ -1,7 +1,9 @@
 // The folder browser a person uses: the drives, a folder's subfolders, choosing, opening and going up, typing a
 // path, and OK only for a folder that exists.
+#include "platform/base/afxcore.h"
 #include "platform/base/path.h"
 #include "platform/base/testing.h"
+#include "platform/base/winnls.h"
 #include "platform/user/testing.h"
 #include "platform/user/winuser.h"
 #include "tests/support/TempRoot.h"
@@ -179,6 +181,71 @@ TEST_F(FolderBrowser, EnterInTheListOpensTheChosenFolder) {
         EXPECT_TRUE(IsWindowVisible(dlg));
     });
     EXPECT_EQ(chosen, u"<cancelled>");
+}
+
+} // namespace
+
+namespace {
+
+// The process speaks Hebrew, and its resource module (the test program's) carries the browser's Hebrew texts.
+class HebrewFolderBrowser : public FolderBrowser {
+protected:
+    void SetUp() override {
+        FolderBrowser::SetUp();
+        ASSERT_TRUE(SetProcessPreferredUILanguages(MUI_LANGUAGE_ID, u"040D\0", nullptr));
+        m_texts = LoadLibraryW(platform::path::ToDosPath(BROWSER_TEXTS_HE).c_str());
+        ASSERT_NE(m_texts, nullptr);
+        AfxSetResourceHandle(m_texts);
+    }
+    void TearDown() override {
+        SetProcessPreferredUILanguages(MUI_LANGUAGE_ID, nullptr, nullptr);
+        AfxSetResourceHandle(nullptr);
+        if (m_texts)
+            FreeLibrary(m_texts);
+        FolderBrowser::TearDown();
+    }
+    HMODULE m_texts = nullptr;
+};
+
+RECT RectIn(HWND dlg, int id) {
+    RECT r{};
+    GetWindowRect(GetDlgItem(dlg, id), &r);
+    MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+TEST_F(FolderBrowser, SpeaksEnglishWithoutTextsOfTheProgramsAndReadsLeftToRight) {
+    Run(u"", [&](HWND dlg) {
+        EXPECT_EQ(TextOf(dlg), u"Browse For Folder");
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, 103)), u"Folder:");
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), u"OK");
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, IDCANCEL)), u"Cancel");
+        EXPECT_LT(RectIn(dlg, IDOK).left, RectIn(dlg, IDCANCEL).left) << "OK left of Cancel";
+        EXPECT_EQ(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_RTLREADING, 0);
+    });
+}
+
+TEST_F(HebrewFolderBrowser, TakesItsTextsFromTheLanguageAndIsLaidOutRightToLeft) {
+    const std::u16string chosen = Run(u"", [&](HWND dlg) {
+        EXPECT_EQ(TextOf(dlg), u"\u05E2\u05D9\u05D5\u05DF \u05D0\u05D7\u05E8 \u05EA\u05D9\u05E7\u05D9\u05D9\u05D4");
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, kTitle)), u"\u05D7\u05D9\u05E4\u05D5\u05E9 \u05D1: \u05DB\u05D5\u05E0\u05E0\u05D9\u05DD")
+            << "\"Look in: Drives\" in Hebrew";
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), u"\u05D0\u05D9\u05E9\u05D5\u05E8");
+        RECT client{};
+        GetClientRect(dlg, &client);
+        EXPECT_GT(RectIn(dlg, IDOK).left, RectIn(dlg, IDCANCEL).left) << "mirrored: OK right of Cancel";
+        EXPECT_GT(RectIn(dlg, 103).left, RectIn(dlg, kPathEdit).left) << "the label right of the path box";
+        EXPECT_LT(RectIn(dlg, IDCANCEL).right, client.right / 2) << "the buttons stand at the left";
+        EXPECT_NE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_RTLREADING, 0) << "the caption reads from the right";
+        EXPECT_EQ(GetWindowLongW(GetDlgItem(dlg, 103), GWL_STYLE) & SS_TYPEMASK, SS_RIGHT);
+        const LONG pathBox = GetWindowLongW(GetDlgItem(dlg, kPathEdit), GWL_EXSTYLE);
+        EXPECT_EQ(pathBox & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING), WS_EX_LAYOUTRTL | WS_EX_RTLREADING)
+            << "the path box starts at the right, the path reads left to right";
+        Open(dlg, u"C:\\");
+        Choose(dlg, u"Pictures");
+        PressOk(dlg);
+    });
+    EXPECT_EQ(chosen, u"C:\\Pictures") << "mirrored, it still answers the folder chosen";
 }
 
 } // namespace

@@ -83,6 +83,7 @@ protected:
             AfxSetResourceHandle(m_strings);
         m_language = language;
         g_LangugueID = language.number;
+        SetUiLanguage(language.number);
         g_chDecimalSep = GetLanguageInfo(language.number).decimalSep;
         g_bHebrew = IsRightToLeftCode(GetLanguageInfo(language.number).code);
     }
