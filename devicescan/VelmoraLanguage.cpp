@@ -48,6 +48,12 @@ void MirrorChild(HWND child, int clientWidth, HWND dialog) {
         SetWindowLongW(child, GWL_EXSTYLE, exStyle | WS_EX_LAYOUTRTL);
         return;
     }
+    // An edit holds a folder path: it stands at the right of its box, and the path still reads left to right.
+    if (ClassIs(child, u"Edit")) {
+        SetWindowLongW(child, GWL_EXSTYLE, exStyle | WS_EX_LAYOUTRTL | WS_EX_RTLREADING);
+        InvalidateRect(child, nullptr, TRUE);
+        return;
+    }
     if (ClassIs(child, u"Static")) {
         const LONG type = style & SS_TYPEMASK;
         if (type == SS_LEFT || type == SS_RIGHT)
@@ -59,7 +65,7 @@ void MirrorChild(HWND child, int clientWidth, HWND dialog) {
         if (box)
             SetWindowLongW(child, GWL_STYLE, (style & ~BS_CENTER) | BS_LEFTTEXT | BS_RIGHT);
     } else {
-        return; // edits keep their left-to-right paths
+        return;
     }
     SetWindowLongW(child, GWL_EXSTYLE, exStyle | WS_EX_RTLREADING);
 }

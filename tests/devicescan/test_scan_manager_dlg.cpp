@@ -300,6 +300,20 @@ TEST_F(ScanManagerDlgTest, InHebrewTheWindowIsTheMirrorOfItsLayout) {
                 HWND label = GetDlgItem(dlg, CScanManagerDlg::kFolderLabel);
                 EXPECT_EQ(GetWindowLongW(label, GWL_STYLE) & SS_TYPEMASK, SS_RIGHT);
                 EXPECT_TRUE(GetWindowLongW(label, GWL_EXSTYLE) & WS_EX_RTLREADING);
+                // The save folder stands at the right of its box, the path reading left to right.
+                HWND path = GetDlgItem(dlg, CScanManagerDlg::kFolderEdit);
+                EXPECT_EQ(GetWindowLongW(path, GWL_EXSTYLE) & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING),
+                          WS_EX_LAYOUTRTL | WS_EX_RTLREADING);
+                RECT box{};
+                GetClientRect(path, &box);
+                int first = -1;
+                for (int x = 0; x < box.right && first < 0; ++x)
+                    for (int y = 0; y < box.bottom; ++y)
+                        if (GetRValue(ut::WindowPixel(path, x, y)) < 128) {
+                            first = x;
+                            break;
+                        }
+                EXPECT_GT(first, box.right / 3) << "the path is drawn against the box's right edge";
             }
         });
         return std::make_pair(width, rects);
