@@ -505,6 +505,7 @@ int main(int argc, char** argv) {
         AcquireLanguageLibrary();
         ResetPaperListsForTesting(); // the paper names are read once, in the language of their first use
         g_LangugueID = LanguageNumberOfCode(wide.c_str());
+        SetUiLanguage(g_LangugueID); // the renderer's Han forms and the folder browser follow it
         g_chDecimalSep = GetLanguageInfo(g_LangugueID).decimalSep;
         g_bHebrew = IsRightToLeftCode(wide.c_str());
         Run run{out, oneFile, code, check};
