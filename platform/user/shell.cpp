@@ -223,11 +223,13 @@ void ShowPlace(HWND dlg, BrowseContext& ctx, const std::u16string& place, const 
             selected = index;
     }
     SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
-    // Without a title of the caller's, the line above the list tells where it looks.
+    // Without a title of the caller's, the line above the list tells where it looks. Read right to left, a path
+    // ends with a left-to-right mark, so that "C:\" keeps its backslash at its end.
+    const std::u16string where = place.empty()               ? BrowseText(IDS_BROWSE_DRIVES)
+                                 : RightToLeftUiLanguage() ? place + u"\u200E"
+                                                             : place;
     if (!ctx.bi->lpszTitle || !*ctx.bi->lpszTitle)
-        SetDlgItemTextW(dlg, kBrowseTitle,
-                        (BrowseText(IDS_BROWSE_LOOK_IN) + u" " + (place.empty() ? BrowseText(IDS_BROWSE_DRIVES) : place))
-                            .c_str());
+        SetDlgItemTextW(dlg, kBrowseTitle, (BrowseText(IDS_BROWSE_LOOK_IN) + u" " + where).c_str());
 }
 
 std::u16string ListEntry(HWND dlg, int index) {

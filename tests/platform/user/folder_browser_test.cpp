@@ -4,6 +4,7 @@
 #include "platform/base/path.h"
 #include "platform/base/testing.h"
 #include "platform/base/winnls.h"
+#include "platform/gdi/testing.h"
 #include "platform/user/testing.h"
 #include "platform/user/winuser.h"
 #include "tests/support/TempRoot.h"
@@ -242,6 +243,23 @@ TEST_F(HebrewFolderBrowser, TakesItsTextsFromTheLanguageAndIsLaidOutRightToLeft)
         EXPECT_EQ(pathBox & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING), WS_EX_LAYOUTRTL | WS_EX_RTLREADING)
             << "the path box starts at the right, the path reads left to right";
         Open(dlg, u"C:\\");
+        // "C:\" after the label, read right to left, keeps its own order: C left of the backslash.
+        HWND title = GetDlgItem(dlg, kTitle);
+        const std::u16string text = TextOf(title);
+        const size_t drive = text.find(u"C:\\");
+        ASSERT_NE(drive, std::u16string::npos);
+        HDC dc = GetDC(title);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(title, WM_GETFONT, 0, 0)));
+        int letterAt = -1, slashAt = -1;
+        for (const auto& g : platform::gdi::ShapeText(dc, text.c_str(), static_cast<int>(text.size()), ETO_RTLREADING)) {
+            if (g.unit == static_cast<int>(drive))
+                letterAt = g.x;
+            if (g.unit == static_cast<int>(drive) + 2)
+                slashAt = g.x;
+        }
+        SelectObject(dc, old);
+        ReleaseDC(title, dc);
+        EXPECT_LT(letterAt, slashAt) << "the drive reads \"C:\\\", not \"\\:C\"";
         Choose(dlg, u"Pictures");
         PressOk(dlg);
     });
