@@ -79,9 +79,12 @@ std::u16string BrowseText(UINT id) {
     static const struct {
         UINT id;
         const char16_t* english;
-    } kEnglish[] = {{IDS_BROWSE_CAPTION, u"Browse For Folder"}, {IDS_BROWSE_LOOK_IN, u"Look in:"},
-                    {IDS_BROWSE_DRIVES, u"Drives"},             {IDS_BROWSE_FOLDER, u"Folder:"},
-                    {IDS_BROWSE_OK, u"OK"},                     {IDS_BROWSE_CANCEL, u"Cancel"}};
+    } kEnglish[] = {{IDS_BROWSE_CAPTION, u"Browse For Folder"},
+                    {IDS_BROWSE_LOOK_IN, u"Look in:"},
+                    {IDS_BROWSE_DRIVES, u"Drives"},
+                    {IDS_BROWSE_FOLDER, u"Folder:"},
+                    {IDS_BROWSE_OK, u"OK"},
+                    {IDS_BROWSE_CANCEL, u"Cancel"}};
     const WCHAR* text = nullptr;
     if (HINSTANCE module = AfxGetResourceHandle())
         if (const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0); length > 0 && text)
@@ -225,9 +228,9 @@ void ShowPlace(HWND dlg, BrowseContext& ctx, const std::u16string& place, const 
     SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
     // Without a title of the caller's, the line above the list tells where it looks. Read right to left, a path
     // ends with a left-to-right mark, so that "C:\" keeps its backslash at its end.
-    const std::u16string where = place.empty()               ? BrowseText(IDS_BROWSE_DRIVES)
+    const std::u16string where = place.empty()             ? BrowseText(IDS_BROWSE_DRIVES)
                                  : RightToLeftUiLanguage() ? place + u"\u200E"
-                                                             : place;
+                                                           : place;
     if (!ctx.bi->lpszTitle || !*ctx.bi->lpszTitle)
         SetDlgItemTextW(dlg, kBrowseTitle, (BrowseText(IDS_BROWSE_LOOK_IN) + u" " + where).c_str());
 }

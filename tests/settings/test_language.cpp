@@ -133,17 +133,20 @@ TEST_F(LanguageTest, TheChosenLanguageBecomesTheProcessUserInterfaceLanguage) {
         const char16_t* expected;
     };
     const Case cases[] = {
-        {0x0409, u"Simplified_Chinese", u"0804"},  {0x0411, u"Simplified_Chinese", u"0804"},
-        {0x0409, u"Traditional_Chinese", u"0404"}, {0x0804, u"Traditional_Chinese", u"0404"},
-        {0x0804, u"Japanese", u"0411"},            {0x0409, u"Hebrew", u"040D"},
+        {0x0409, u"Simplified_Chinese", u"0804"},
+        {0x0411, u"Simplified_Chinese", u"0804"},
+        {0x0409, u"Traditional_Chinese", u"0404"},
+        {0x0804, u"Traditional_Chinese", u"0404"},
+        {0x0804, u"Japanese", u"0411"},
+        {0x0409, u"Hebrew", u"040D"},
         {0x0411, u"Danish", u"0411"}, // not one of the sixteen: the locale's language
     };
     for (const Case& c : cases) {
         platform::testing::SetSystemLocale(c.locale);
         SetRegistryValue(c.registry);
         Code();
-        EXPECT_EQ(preferred(), c.expected) << "registry " << platform::ToUtf8(c.registry) << ", locale "
-                                           << std::hex << c.locale;
+        EXPECT_EQ(preferred(), c.expected)
+            << "registry " << platform::ToUtf8(c.registry) << ", locale " << std::hex << c.locale;
     }
     SetUiLanguage(2);
     EXPECT_EQ(preferred(), u"0411");

@@ -89,8 +89,8 @@ void ReadAsItsTextReads(CWnd* control) {
     CString text;
     control->GetWindowText(text);
     const LONG exStyle = ::GetWindowLongW(hwnd, GWL_EXSTYLE);
-    const LONG wanted = HoldsRightToLeftText(text) ? (exStyle | WS_EX_RTLREADING)
-                                                   : (exStyle & ~static_cast<LONG>(WS_EX_RTLREADING));
+    const LONG wanted =
+        HoldsRightToLeftText(text) ? (exStyle | WS_EX_RTLREADING) : (exStyle & ~static_cast<LONG>(WS_EX_RTLREADING));
     if (wanted != exStyle) {
         ::SetWindowLongW(hwnd, GWL_EXSTYLE, wanted);
         ::InvalidateRect(hwnd, nullptr, TRUE);

@@ -222,8 +222,8 @@ TEST(CjkText, TheUserInterfaceLanguageDecidesTheHanFormsWhateverTheLocale) {
             MemDC dc(10, 10);
             ScopedFont font(dc, -16);
             for (const ShapedGlyph& g : Shape(dc, u"\u76F4\u9AA8"))
-                EXPECT_EQ(e.family, g.family) << "UI language " << std::string(e.ui, e.ui + 4) << " on locale "
-                                              << std::hex << locale;
+                EXPECT_EQ(e.family, g.family)
+                    << "UI language " << std::string(e.ui, e.ui + 4) << " on locale " << std::hex << locale;
         }
         // On pixels: the three languages draw the two characters three ways.
         std::vector<std::vector<std::uint32_t>> forms;

@@ -229,7 +229,8 @@ TEST_F(FolderBrowser, SpeaksEnglishWithoutTextsOfTheProgramsAndReadsLeftToRight)
 TEST_F(HebrewFolderBrowser, TakesItsTextsFromTheLanguageAndIsLaidOutRightToLeft) {
     const std::u16string chosen = Run(u"", [&](HWND dlg) {
         EXPECT_EQ(TextOf(dlg), u"\u05E2\u05D9\u05D5\u05DF \u05D0\u05D7\u05E8 \u05EA\u05D9\u05E7\u05D9\u05D9\u05D4");
-        EXPECT_EQ(TextOf(GetDlgItem(dlg, kTitle)), u"\u05D7\u05D9\u05E4\u05D5\u05E9 \u05D1: \u05DB\u05D5\u05E0\u05E0\u05D9\u05DD")
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, kTitle)),
+                  u"\u05D7\u05D9\u05E4\u05D5\u05E9 \u05D1: \u05DB\u05D5\u05E0\u05E0\u05D9\u05DD")
             << "\"Look in: Drives\" in Hebrew";
         EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), u"\u05D0\u05D9\u05E9\u05D5\u05E8");
         RECT client{};
@@ -251,7 +252,8 @@ TEST_F(HebrewFolderBrowser, TakesItsTextsFromTheLanguageAndIsLaidOutRightToLeft)
         HDC dc = GetDC(title);
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(title, WM_GETFONT, 0, 0)));
         int letterAt = -1, slashAt = -1;
-        for (const auto& g : platform::gdi::ShapeText(dc, text.c_str(), static_cast<int>(text.size()), ETO_RTLREADING)) {
+        for (const auto& g :
+             platform::gdi::ShapeText(dc, text.c_str(), static_cast<int>(text.size()), ETO_RTLREADING)) {
             if (g.unit == static_cast<int>(drive))
                 letterAt = g.x;
             if (g.unit == static_cast<int>(drive) + 2)

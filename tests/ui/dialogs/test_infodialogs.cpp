@@ -298,7 +298,7 @@ TEST_F(InfoDialogsTest, RightToLeftThePaneDrawsEachValueAgainstItsLabel) {
     UseLanguage(kHebrew);
     OpenPane();
     const int ids[] = {CDlg_ImgINFO::IDC_SOURCE, CDlg_ImgINFO::IDC_RESOLUTION, CDlg_ImgINFO::IDC_COLOR_MODE,
-                       CDlg_ImgINFO::IDC_PAPER, CDlg_ImgINFO::IDC_IMAGE_SIZE, CDlg_ImgINFO::IDC_DATA_SIZE};
+                       CDlg_ImgINFO::IDC_PAPER,  CDlg_ImgINFO::IDC_IMAGE_SIZE, CDlg_ImgINFO::IDC_DATA_SIZE};
     for (int id : ids) {
         const CRect place = RectIn(pane.m_hWnd, id);
         CRect nearLabel = place;
