@@ -10,6 +10,7 @@
 //       (progress dialog modal)      set parameters, start
 //                                    first read ──creates──────────▶  polls every 200 ms
 //                                    ... rows, bands, WM_PREVIEW_ROWS   until the first row is read
+//                                        (posted, never sent)
 //                                    WorkerFinished
 //     result: blank page and error, or the new preview
 #include "ui/scanwindow/CMainUIDialog.h"
@@ -166,7 +167,9 @@ void CMainUIDialog::ReadPreview(CEffectLibrary& effects) {
     BYTE* display = m_imgDisplay.GetBits();
     std::memset(display, 0xFF, rowBytes * static_cast<size_t>(height));
     m_Preview.SetImage(&m_imgDisplay);
-    ::SendMessageW(m_hWnd, WM_PREVIEW_ROWS, 0, static_cast<LPARAM>(height));
+    // Posted, as the page scan's thread does: the window's thread may have left the progress dialog (it ended early
+    // or never came up) and be waiting for this thread, so a sent message would never return.
+    ::PostMessageW(m_hWnd, WM_PREVIEW_ROWS, 0, static_cast<LPARAM>(height));
 
     const ScanParam adjustments = m_ScanParam; // the window is disabled meanwhile
     CScanProgressDlg& progress = *m_pScanProgressDlg;
@@ -200,7 +203,7 @@ void CMainUIDialog::ReadPreview(CEffectLibrary& effects) {
             CEffectLibrary::WhiteOutMargins(band, raw + first * rowBytes, kPreviewMargins, i - rows, height);
             std::memcpy(display + first * rowBytes, raw + first * rowBytes, rowBytes * static_cast<size_t>(rows));
             effects.ApplyPreviewEffects(band, display + first * rowBytes, adjustments);
-            ::SendMessageW(m_hWnd, WM_PREVIEW_ROWS, static_cast<WPARAM>(i), static_cast<LPARAM>(height));
+            ::PostMessageW(m_hWnd, WM_PREVIEW_ROWS, static_cast<WPARAM>(i), static_cast<LPARAM>(height));
         }
 
         const int percent = g_nPreviewProgressBase + (i + 1) * (100 - g_nPreviewProgressBase) / height;

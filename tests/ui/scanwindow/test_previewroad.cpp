@@ -13,6 +13,13 @@
 #include "scanner/ScanFlags.h"
 #include "settings/PlatformFlags.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
 #include <unistd.h>
 
 namespace {
@@ -283,6 +290,78 @@ TEST_F(PreviewRoadTest, APreviewThreadThatCannotBeMadeShowsNoProgressAndClosesTh
     EXPECT_TRUE(CallsOf("ScanDrv_StartScan").empty());
     EXPECT_EQ(m_dialog->m_bBusy, 0);
     EXPECT_TRUE(ShowsBlankPage());
+}
+
+// Ends the test program with a message if the window's thread is not back within the time: a hang is the fault.
+class HangGuard {
+public:
+    explicit HangGuard(const char* what) {
+        m_thread = std::thread([this, what] {
+            std::unique_lock lock(m_lock);
+            if (!m_done.wait_for(lock, std::chrono::seconds(30), [this] { return m_finished; })) {
+                std::fprintf(stderr, "%s: the window's thread never came back (deadlock)\n", what);
+                std::_Exit(1);
+            }
+        });
+    }
+    ~HangGuard() {
+        {
+            std::lock_guard lock(m_lock);
+            m_finished = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+    HangGuard(const HangGuard&) = delete;
+    HangGuard& operator=(const HangGuard&) = delete;
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
+
+TEST_F(PreviewRoadTest, AProgressDialogThatEndsEarlyOrNeverComesUpLeavesThePreviewToFinish) {
+    // The dialog goes before the preview thread has reported a row (as a dialog nobody answers is declined); the
+    // device stalls a moment in the middle.
+    WriteControl("stall = 1 50 300\n");
+    Create();
+    {
+        HangGuard guard("a progress dialog ended early");
+        Preview([](HWND progress) { EndDialog(progress, IDCANCEL); });
+    }
+    EXPECT_EQ(m_progressRuns, 1);
+    EXPECT_TRUE(m_modalTexts.empty());
+    EXPECT_EQ(m_dialog->m_nPreviewResult, 0);
+    EXPECT_EQ(m_dialog->m_bBusy, 0);
+    EXPECT_EQ(CallsOf("ScanDrv_Close").size(), 1u);
+    EXPECT_FALSE(ShowsBlankPage());
+    EXPECT_TRUE(IsDark(Raw(76, 300))) << "the page was read to its end";
+    ASSERT_FALSE(g_reportedRows.empty());
+    EXPECT_EQ(g_reportedRows.back(), 876) << "every band was still shown";
+    m_dialog.reset();
+    g_windowProc = nullptr;
+
+    // A progress dialog whose layout cannot be loaded never comes up at all.
+    class NoLayoutProgress : public CScanProgressDlg {
+    public:
+        NoLayoutProgress() { m_lpszTemplateName = MAKEINTRESOURCEW(4); }
+    };
+    WriteControl("");
+    Create();
+    g_reportedRows.clear();
+    m_dialog->m_pScanProgressDlg = std::make_unique<NoLayoutProgress>();
+    {
+        HangGuard guard("a progress dialog without its layout");
+        Preview();
+    }
+    EXPECT_EQ(m_progressRuns, 1) << "no second dialog came up";
+    EXPECT_EQ(m_dialog->m_nPreviewResult, 0);
+    EXPECT_EQ(CallsOf("ScanDrv_Close").size(), 1u);
+    EXPECT_TRUE(IsDark(Raw(76, 300)));
+    ASSERT_FALSE(g_reportedRows.empty());
+    EXPECT_EQ(g_reportedRows.back(), 876);
 }
 
 TEST_F(PreviewRoadTest, AltPPreviewsFromTheWindowOnlyWhileItTakesInput) {
