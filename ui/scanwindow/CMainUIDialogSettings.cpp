@@ -33,6 +33,20 @@ constexpr int kMaxNameChars = 16;
 // Characters a saved name never holds: those of file names, and the comma.
 constexpr const WCHAR* kNameForbidden = u"\\/:*?\"<>|,";
 
+// ScanParam::adv: brightness, contrast and tone curve per channel (combined, red, green, blue), then one each.
+constexpr int kAdvBrightness = 0;
+constexpr int kAdvContrast = 4;
+constexpr int kAdvCurve = 8;
+constexpr int kAdvGamma = 12; // gamma x 10
+constexpr int kAdvThreshold = 13;
+constexpr int kAdvDescreen = 14;
+constexpr int kAdvFading = 15;
+constexpr int kAdvRotation = 16;
+constexpr int kAdvAutoDeskew = 17;
+constexpr int kAdvUnits = 18;
+constexpr int kBrightContrastLimit = 100;
+constexpr int kCurvePresets = 5;
+
 ScanParam DefaultScanParam() {
     ScanParam p{};
     p.portType = 0;
@@ -102,10 +116,27 @@ void CMainUIDialog::CheckLoadedScanParam(ScanParam& record, const ScanParam& def
     const int papers = GetMaxSanSizeNum(static_cast<unsigned>(record.source));
     if (!InRange(record.paperSize, 0, papers))
         record.paperSize = InRange(defaults.paperSize, 0, papers) ? defaults.paperSize : papers;
-    if (!InRange(record.adv[16], 0, 3))
-        record.adv[16] = defaults.adv[16];
-    if (!InRange(record.adv[18], 0, 2))
-        record.adv[18] = defaults.adv[18];
+    // The adjustments, each within what its slider, edit or list can show and the driver is told.
+    for (int channel = 0; channel < 4; ++channel) {
+        for (int block : {kAdvBrightness, kAdvContrast}) {
+            if (!InRange(record.adv[block + channel], -kBrightContrastLimit, kBrightContrastLimit))
+                record.adv[block + channel] = defaults.adv[block + channel];
+        }
+        if (!InRange(record.adv[kAdvCurve + channel], 0, kCurvePresets - 1))
+            record.adv[kAdvCurve + channel] = defaults.adv[kAdvCurve + channel];
+    }
+    struct Limit {
+        int index, first, last;
+    };
+    constexpr Limit kLimits[] = {{kAdvGamma, 1, 99}, {kAdvThreshold, 0, 255}, {kAdvDescreen, 0, 1},
+                                 {kAdvFading, 0, 3}, {kAdvRotation, 0, 3},    {kAdvAutoDeskew, 0, 1},
+                                 {kAdvUnits, 0, 2}};
+    for (const Limit& limit : kLimits) {
+        if (!InRange(record.adv[limit.index], limit.first, limit.last))
+            record.adv[limit.index] = defaults.adv[limit.index];
+    }
+    if (!InRange(record.horizontal, 0, 1))
+        record.horizontal = defaults.horizontal;
     // Settings saved on a model that scans across (the settings file may serve several models): a model without
     // horizontal scanning has no box to clear the flag with, and its device must not be asked for it.
     if (!g_bHasHorizontal)

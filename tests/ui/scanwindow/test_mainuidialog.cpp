@@ -22,6 +22,7 @@
 #include "platform/gdi/testing.h"
 #include "platform/user/shell.h"
 
+#include <cstdint>
 #include <thread>
 
 namespace {
@@ -429,6 +430,52 @@ TEST_F(MainUIDialogTest, ALoadedRecordIsCheckedBeforeUse) {
     ScanParam checked = good;
     CMainUIDialog::CheckLoadedScanParam(checked, defaults);
     EXPECT_EQ(std::memcmp(&checked, &good, sizeof good), 0) << "a valid record stays as it was";
+}
+
+TEST_F(MainUIDialogTest, ALoadedRecordsAdjustmentsOutOfRangeTakeTheDefaults) {
+    ScanParam defaults{};
+    defaults.colorMode = 2;
+    defaults.resolution = 2;
+    defaults.adv[12] = 18;
+    defaults.adv[13] = 72;
+    defaults.adv[18] = 2;
+    struct Field {
+        int index;
+        int lowest, highest; // the range the dialogs show
+    };
+    const Field fields[] = {
+        {0, -100, 100}, {1, -100, 100}, {2, -100, 100}, {3, -100, 100}, // brightness per channel
+        {4, -100, 100}, {5, -100, 100}, {6, -100, 100}, {7, -100, 100}, // contrast per channel
+        {8, 0, 4},      {9, 0, 4},      {10, 0, 4},     {11, 0, 4},     // tone-curve preset per channel
+        {12, 1, 99},                                                    // gamma x 10
+        {13, 0, 255},                                                   // threshold
+        {14, 0, 1},     {15, 0, 3},     {16, 0, 3},     {17, 0, 1},     // descreen, fading, rotation, deskew
+        {18, 0, 2},                                                     // units
+    };
+    for (const Field& f : fields) {
+        for (int value : {f.lowest, f.highest}) {
+            ScanParam record = defaults;
+            record.adv[f.index] = value;
+            CMainUIDialog::CheckLoadedScanParam(record, defaults);
+            EXPECT_EQ(record.adv[f.index], value) << "adv[" << f.index << "] = " << value << " is a valid value";
+        }
+        for (int value : {f.lowest - 1, f.highest + 1, INT32_MIN, INT32_MAX}) {
+            ScanParam record = defaults;
+            record.adv[f.index] = value;
+            CMainUIDialog::CheckLoadedScanParam(record, defaults);
+            EXPECT_EQ(record.adv[f.index], defaults.adv[f.index])
+                << "adv[" << f.index << "] = " << value << " is damage and takes the default";
+        }
+    }
+    g_bHasHorizontal = TRUE;
+    ScanParam across = defaults;
+    across.horizontal = 7;
+    CMainUIDialog::CheckLoadedScanParam(across, defaults);
+    EXPECT_EQ(across.horizontal, 0) << "the horizontal flag is 0 or 1";
+    across.horizontal = 1;
+    CMainUIDialog::CheckLoadedScanParam(across, defaults);
+    EXPECT_EQ(across.horizontal, 1);
+    g_bHasHorizontal = FALSE;
 }
 
 TEST_F(MainUIDialogTest, StartsFromTheSavedCurrentSettingsChecked) {
