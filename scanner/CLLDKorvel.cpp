@@ -120,6 +120,8 @@ void CLLDKorvel::ClearEntryPoints() {
 void CLLDKorvel::UnloadDriver() {
     if (m_hDevice.load())
         DevMon_Close();
+    // A driver without a close entry leaves its handle behind: it means nothing to the next driver loaded.
+    m_hDevice = nullptr;
     // No entry point may outlive the library it points into.
     ClearEntryPoints();
     if (m_hModule) {
@@ -173,10 +175,12 @@ int CLLDKorvel::DevMon_Open(const char* deviceName) {
     } else {
         r = CallDriver(m_pfnOpen, deviceName, &device);
     }
-    // Only a successful open replaces the handle, so a refused second open cannot lose the open device.
-    if (r == 0 && device)
+    // Only a successful open replaces the handle, so a refused second open cannot lose the open device. The driver
+    // has three codes of success (0, 5 and 21, all mapped to 0); each leaves a device open.
+    const int mapped = MapDriverResult(r);
+    if (mapped == 0 && device)
         m_hDevice = device;
-    return MapDriverResult(r);
+    return mapped;
 }
 
 int CLLDKorvel::DevMon_Close() {

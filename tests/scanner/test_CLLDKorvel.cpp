@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -239,6 +240,38 @@ TEST_F(CLLDKorvelTest, UnloadingClosesTheOpenDeviceFirst) {
     EXPECT_EQ(lld.DevMon_Open(kUsb), -1) << "no entry point survives the unload";
     ASSERT_EQ(lld.LoadDriver(), 1);
     EXPECT_EQ(lld.DevMon_Open(kUsb), 0) << "the device was closed, not left busy";
+}
+
+TEST_F(CLLDKorvelTest, EveryOpenTheDriverCallsASuccessKeepsItsDevice) {
+    SetFilePrefix("quirk");
+    ASSERT_EQ(lld.LoadDriver(), 1);
+    for (const char* code : {"0", "5", "21"}) {
+        setenv("QUIRK_OPEN_CODE", code, 1);
+        EXPECT_EQ(lld.DevMon_Open(kUsb), 0) << "driver code " << code << " maps to success";
+        EXPECT_TRUE(lld.IsDeviceOpen()) << "driver code " << code << " opened the device";
+        EXPECT_EQ(lld.DevMon_StartScan(), 0) << "driver code " << code << ": the next start reaches the device";
+        lld.UnloadDriver();
+        ASSERT_EQ(lld.LoadDriver(), 1);
+    }
+    setenv("QUIRK_OPEN_CODE", "4", 1);
+    EXPECT_EQ(lld.DevMon_Open(kUsb), -4);
+    EXPECT_FALSE(lld.IsDeviceOpen()) << "a failed open keeps no handle";
+    unsetenv("QUIRK_OPEN_CODE");
+}
+
+TEST_F(CLLDKorvelTest, ADriverWithoutACloseLeavesNoDeviceOpenForTheNextDriver) {
+    SetFilePrefix("quirk");
+    ASSERT_EQ(lld.LoadDriver(), 1);
+    ASSERT_EQ(lld.DevMon_Open(kUsb), 0);
+    lld.UnloadDriver();
+    EXPECT_FALSE(lld.IsDeviceOpen()) << "the unloaded driver's handle is gone with it";
+
+    SetFilePrefix("kvx");
+    ASSERT_EQ(lld.LoadDriver(), 1);
+    EXPECT_EQ(lld.DevMon_StartScan(), -1) << "nothing is open in the new driver";
+    EXPECT_EQ(lld.DevMon_Close(), -1);
+    EXPECT_EQ(lld.DevMon_Open(kUsb), 0);
+    EXPECT_EQ(lld.DevMon_Close(), 0);
 }
 
 TEST_F(CLLDKorvelTest, PlatformOrcaOpensThroughTheSecondEntry) {

@@ -1,20 +1,31 @@
 // Test driver libraries with Velmora's entry points.
 // partiallld: no ScanDrv_GetCurTransferSize, none of the optional setters, and a start and a read that throw.
 // widelld (WIDE_DRIVER): all twelve; 1000-pixel lines of 0x11 bytes and 10 lines, whatever area was asked for.
+// quirklld (QUIRK_DRIVER): no ScanDrv_Close, an open that answers a chosen code, and a start and reads that work.
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
 #define PARTIAL_EXPORT extern "C" __attribute__((visibility("default")))
 
+#ifdef QUIRK_DRIVER
+// The open answers the code in QUIRK_OPEN_CODE (0 when unset) and fills the handle whatever it answers.
+PARTIAL_EXPORT int ScanDrv_Open(const char*, void** handle) {
+    *handle = reinterpret_cast<void*>(0x1000);
+    const char* code = std::getenv("QUIRK_OPEN_CODE");
+    return code ? std::atoi(code) : 0;
+}
+#else
 PARTIAL_EXPORT int ScanDrv_Open(const char*, void** handle) {
     *handle = reinterpret_cast<void*>(0x1000);
     return 0;
 }
-PARTIAL_EXPORT int ScanDrv_Open_C(const char* name, void** handle) {
-    return ScanDrv_Open(name, handle);
-}
 PARTIAL_EXPORT int ScanDrv_Close(void*) {
     return 0;
+}
+#endif
+PARTIAL_EXPORT int ScanDrv_Open_C(const char* name, void** handle) {
+    return ScanDrv_Open(name, handle);
 }
 PARTIAL_EXPORT int ScanDrv_SetScanParameter(void*, int, int, int, int, int, int, int, int, int) {
     return 0;
@@ -43,7 +54,7 @@ PARTIAL_EXPORT int ScanDrv_GetScanParameter(void*, int* pixels, int* lines) {
     return 0;
 }
 
-#ifdef WIDE_DRIVER
+#if defined(WIDE_DRIVER) || defined(QUIRK_DRIVER)
 PARTIAL_EXPORT int ScanDrv_StartScan(void*) {
     return 0;
 }
