@@ -151,7 +151,7 @@ std::string SerializeCfgTree(const CfgObject* root) {
     return out;
 }
 
-CfgObject* ParseCfgTree(const char* bytes, size_t size) {
+CfgObject* ParseCfgTree(const char* bytes, size_t size, bool salvage) {
     enum class State { Outside, InTag, Data };
     State state = State::Outside;
     std::string tag;
@@ -248,6 +248,25 @@ CfgObject* ParseCfgTree(const char* bytes, size_t size) {
             dataDone = 0;
         }
     }
+    if (salvage && !damaged && root && !rootClosed && state == State::Data) {
+        // The file ends inside a data block: that node is incomplete and goes; its parent stays open like the rest.
+        if (current == root) {
+            damaged = true;
+        } else {
+            auto& siblings = current->parent->children;
+            siblings.erase(std::find(siblings.begin(), siblings.end(), current));
+            DeleteCfgObject(current);
+            current = root;
+            state = State::Outside;
+        }
+    }
+    if (salvage && !damaged && root && !rootClosed) {
+        // Cut short after whole nodes: the nodes still open end where the file ends.
+        current = root;
+        rootClosed = true;
+        if (state == State::InTag)
+            state = State::Outside; // a tag cut in the middle made no node
+    }
     for (CfgObject* node : refused)
         DeleteCfgObject(node);
     // An empty file, a cut tag or data block, or nodes still open: the file is not a tree.
@@ -303,6 +322,25 @@ CfgFile* LoadCfgFile(const WCHAR* path) {
             return nullptr;
     }
     CfgObject* root = ParseCfgTree(bytes.data(), bytes.size());
+    if (!root)
+        return nullptr;
+    auto* result = new CfgFile;
+    wcscpy_s(result->path, MAX_PATH, path);
+    result->root = root;
+    return result;
+}
+
+CfgFile* SalvageCfgFile(const WCHAR* path) {
+    if (!path || wcsnlen(path, MAX_PATH) >= MAX_PATH)
+        return nullptr;
+    std::string bytes;
+    {
+        FileHandle file(
+            CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid() || !ReadAll(file.get(), bytes))
+            return nullptr;
+    }
+    CfgObject* root = ParseCfgTree(bytes.data(), bytes.size(), true);
     if (!root)
         return nullptr;
     auto* result = new CfgFile;

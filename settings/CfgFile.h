@@ -35,13 +35,18 @@ CfgFile* LoadCfgFile(const WCHAR* path);
 // Writes the tree to a temporary file beside the target and renames it over the target, so an interrupted save
 // keeps the previous content. FALSE when nothing could be written.
 bool SaveCfgFile(CfgFile* file);
+// What can still be read of a file that LoadCfgFile refuses because it was cut short (see ParseCfgTree); null when
+// even that fails. Reads the file only.
+CfgFile* SalvageCfgFile(const WCHAR* path);
 void CloseCfgFile(CfgFile* file);
 // Writes the new-file tree: root "cfgobj" with the child "version" holding the INI [TWAIN] "Version".
 bool CreateDefaultCfgFile(const WCHAR* path);
 
 // The in-memory forms of the writer and the loader, used by the file operations above.
 std::string SerializeCfgTree(const CfgObject* root);
-CfgObject* ParseCfgTree(const char* bytes, size_t size); // null for an empty, truncated or damaged tree
+// Null for an empty, truncated or damaged tree. With `salvage`, a tree cut short keeps its whole nodes: the nodes
+// still open end with the file and a node whose data was cut is left out.
+CfgObject* ParseCfgTree(const char* bytes, size_t size, bool salvage = false);
 CfgObject* NewCfgObject(const char* name, const char* type, const void* data, std::int32_t len);
 void DeleteCfgObject(CfgObject* node);
 

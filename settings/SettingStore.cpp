@@ -1,6 +1,7 @@
 #include "settings/SettingStore.h"
 
 #include "settings/CfgFileHlper.h"
+#include "settings/DebugOutput.h"
 #include "settings/IniPath.h"
 #include "settings/ScanParam.h"
 
@@ -43,6 +44,24 @@ bool CanOpenForUpdate(const WCHAR* path) {
 CfgObject* FindContainer(CfgFileHlper& helper, CfgFile* file, const WCHAR* name) {
     CfgObject* scanParam = helper.FindObject(file->root, u"ScanParam", true);
     return scanParam ? helper.FindObject(scanParam, name, true) : nullptr;
+}
+
+// A store that holds no whole tree (cut short by a full disk or a crash): the file is copied aside as it is, so the
+// user's settings are never lost with it, and what can still be read of it is kept. Null when nothing can be.
+LoadedCfgFile KeepDamagedStore(const WCHAR* path, CfgFileHlper& helper) {
+    WCHAR aside[MAX_PATH];
+    if (_snwprintf_s(aside, MAX_PATH, _TRUNCATE, u"%s.damaged", path) < 0 || !CopyFileW(path, aside, FALSE)) {
+        DebugPrint(u"InitSettingsFile: %s is damaged and cannot be kept aside", path);
+    } else {
+        DebugPrint(u"InitSettingsFile: %s is damaged; kept as %s", path, aside);
+    }
+    LoadedCfgFile file(SalvageCfgFile(path));
+    CfgObject* saved = file ? FindContainer(helper, file.get(), u"savesetting") : nullptr;
+    CfgObject* current = file ? FindContainer(helper, file.get(), u"cursetting") : nullptr;
+    DebugPrint(u"InitSettingsFile: %d saved and %d current settings can still be read of the damaged file",
+               saved ? static_cast<int>(saved->children.size()) : 0,
+               current ? static_cast<int>(current->children.size()) : 0);
+    return file;
 }
 
 } // namespace
@@ -94,6 +113,8 @@ BOOL InitSettingsFile() {
     if (!file && !CanOpenForUpdate(path))
         return FALSE;
     CfgFileHlper helper;
+    if (!file)
+        file = KeepDamagedStore(path, helper);
     // The whole narrowed INI value is compared with the node's text up to its terminating zero (the zero bytes
     // behind every data block end it); a "version" node without data never matches.
     std::string version = ReadNarrowVersion();

@@ -11,6 +11,8 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -141,15 +143,63 @@ TEST_F(SettingStoreTest, TheWholeVersionTextIsCompared) {
     EXPECT_TRUE(Names().empty());
 }
 
-TEST_F(SettingStoreTest, ADamagedFileIsStartedAfresh) {
+TEST_F(SettingStoreTest, AFileCutShortKeepsEveryWholeSettingAndIsKeptAside) {
     ASSERT_TRUE(InitSettingsFile());
     ASSERT_TRUE(SaveNamedSetting(u"Photo", MakeRecord(1).data()));
-    std::string bytes = FileBytes();
-    WriteBytes(Host("AppData/Kvx/Scan/settings.dat"), bytes.substr(0, bytes.size() / 2));
+    ASSERT_TRUE(SaveNamedSetting(u"Text", MakeRecord(3).data()));
+    ASSERT_TRUE(SaveCurrentSetting(u"Text", MakeRecord(3).data()));
+    const std::string whole = FileBytes();
+    std::vector<std::u16string> log;
+    platform::debug::SetSink([&log](std::u16string_view line) { log.emplace_back(line); });
+    // Only the closing tags are lost, or a container's tag is cut in the middle: every record is still whole.
+    for (size_t cut : {2u, 9u, 30u, 60u}) {
+        const std::string damaged = whole.substr(0, whole.size() - cut);
+        WriteBytes(Host("AppData/Kvx/Scan/settings.dat"), damaged);
+        log.clear();
+        ASSERT_TRUE(InitSettingsFile()) << cut;
+        EXPECT_EQ(Names(), (std::vector<std::u16string>{u"Photo", u"Text"})) << "cut by " << cut;
+        Record record{};
+        EXPECT_TRUE(LoadNamedSetting(u"Photo", record.data())) << cut;
+        EXPECT_EQ(record, MakeRecord(1)) << cut;
+        WCHAR name[128] = {};
+        EXPECT_TRUE(LoadCurrentSetting(record.data(), name)) << cut;
+        EXPECT_EQ(std::u16string(name), u"Text") << cut;
+        EXPECT_EQ(record, MakeRecord(3)) << cut;
+        EXPECT_EQ(FileBytes(), whole) << "cut by " << cut << ": the store is whole again";
+        EXPECT_EQ(FileBytes("settings.dat.damaged"), damaged) << "the damaged file is kept as it was";
+        bool said = false;
+        for (const std::u16string& line : log)
+            said = said || (line.find(u"settings.dat is damaged; kept as ") != std::u16string::npos &&
+                            line.find(u"settings.dat.damaged") != std::u16string::npos);
+        EXPECT_TRUE(said) << "cut by " << cut << ": the debug output tells where the damaged file went";
+    }
+
+    // Cut inside the second record: it goes, the first stays.
+    const size_t textRecord = whole.find("<object:Text,");
+    ASSERT_NE(textRecord, std::string::npos);
+    WriteBytes(Host("AppData/Kvx/Scan/settings.dat"), whole.substr(0, textRecord + 100));
+    ASSERT_TRUE(InitSettingsFile());
+    EXPECT_EQ(Names(), std::vector<std::u16string>{u"Photo"});
+    platform::debug::SetSink({});
+}
+
+TEST_F(SettingStoreTest, AFileWithoutAUsableTreeIsKeptAsideAndStartedAfresh) {
+    ASSERT_TRUE(InitSettingsFile());
+    ASSERT_TRUE(SaveNamedSetting(u"Photo", MakeRecord(1).data()));
+    const std::string bytes = FileBytes();
+    // Cut before the version's text is whole: nothing tells which package wrote it.
+    const std::string damaged = bytes.substr(0, bytes.find("1.0.0.1") + 3);
+    WriteBytes(Host("AppData/Kvx/Scan/settings.dat"), damaged);
     EXPECT_EQ(ListNamedSettings(nullptr, 0), 0) << "a cut file is no tree";
     ASSERT_TRUE(InitSettingsFile());
     EXPECT_TRUE(Names().empty());
+    EXPECT_EQ(FileBytes("settings.dat.damaged"), damaged);
     EXPECT_TRUE(SaveNamedSetting(u"Again", MakeRecord(1).data()));
+
+    WriteBytes(Host("AppData/Kvx/Scan/settings.dat"), "no tree at all");
+    ASSERT_TRUE(InitSettingsFile());
+    EXPECT_TRUE(Names().empty());
+    EXPECT_EQ(FileBytes("settings.dat.damaged"), "no tree at all");
 }
 
 TEST_F(SettingStoreTest, AFileThatCannotBeOpenedIsUnavailableNotReset) {
