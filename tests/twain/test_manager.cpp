@@ -563,6 +563,28 @@ TEST_F(ManagerTest, ImagingApplicationTransfersPagesByEachMechanism) {
     }
 }
 
+// The exit status says whether the pages came, and transfer options that would do nothing are refused.
+TEST_F(ManagerTest, ImagingApplicationFailsWhenAPageDoesNotArriveAndRefusesTransfersItWouldNotMake) {
+    const std::string missing = m_root + "/no such folder/f.bmp";
+    const AppRun run = RunImagingApplication("--pixeltype bw --resolution 75 --enable --wait 30 --xfer file --pages 1 "
+                                             "--out '" +
+                                             missing + "'");
+    EXPECT_EQ(run.status, 1) << "a file the source could not write is a failed run:\n" << run.out;
+    EXPECT_NE(run.out.find("twainapp: a page failed to transfer"), std::string::npos) << run.out;
+    EXPECT_FALSE(std::filesystem::exists(missing));
+
+    const std::vector<std::string> refused = {"--xfer native", "--out '" + m_root + "/x.png'", "--pages 2",
+                                              "--png '" + m_root + "/w.png' --xfer memory"};
+    for (const std::string& arguments : refused) {
+        const AppRun bad = RunImagingApplication(arguments);
+        EXPECT_EQ(bad.status, 2) << arguments << ":\n" << bad.out;
+        EXPECT_NE(bad.out.find("twainapp: --xfer, --out and --pages transfer pages: "), std::string::npos)
+            << arguments << ":\n"
+            << bad.out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(m_root + "/w.png")) << "a refused command line does nothing";
+}
+
 // An application that loaded a manager under the standard name (from anywhere) gets the notifications through it.
 class StandardNamedManagerTest : public ManagerTest {
 protected:

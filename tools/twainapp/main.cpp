@@ -139,7 +139,8 @@ int Usage(FILE* to, int result) {
             "                 source writes (BMP, or TIFF for a name ending in .tif or .tiff; needs --out)\n"
             "  --out <file>   where each page goes: a PNG written from what came (native, memory) or the source's\n"
             "                 own file; as given with --pages 1, else numbered (scan.png: scan-001.png, ...)\n"
-            "  --pages <n>    transfer at most n pages (1 to 9999), then drop the rest (default: every page)\n");
+            "  --pages <n>    transfer at most n pages (1 to 9999), then drop the rest (default: every page)\n"
+            "  These need --enable or --enable-ui; the exit status is 1 when a page failed to transfer.\n");
     return result;
 }
 
@@ -379,14 +380,17 @@ std::string NumberedName(const std::string& path, int page) {
 }
 
 // The announced page: its information, its transfer (written out as asked) and its end. Answers false when the
-// application should stop (a failure, or the page limit reached with pages left, which are then dropped).
-bool TransferAnnouncedPage(twainapp::TwainSession& session, const TransferOptions& options, int& pagesDone) {
+// application should stop (a failure, or the page limit reached with pages left, which are then dropped); `failed`
+// is set when the page did not arrive or could not be written.
+bool TransferAnnouncedPage(twainapp::TwainSession& session, const TransferOptions& options, int& pagesDone,
+                           bool& failed) {
     session.TransferReady();
     const int number = pagesDone + 1;
     TW_IMAGEINFO info{};
     if (session.ImageInfo(info) != TWRC_SUCCESS) {
         std::printf("Page %d: no image information (%s)\n", number,
                     twainapp::ConditionText(session.LastConditionCode()).c_str());
+        failed = true;
         TW_UINT16 count = 0;
         session.EndXfer(count);
         return false;
@@ -400,16 +404,20 @@ bool TransferAnnouncedPage(twainapp::TwainSession& session, const TransferOption
     const TW_UINT16 rc = twainapp::TransferPage(session, options.mechanism, info, target, page, report);
     std::printf("Page %d: %s\n", number, report.c_str());
     const bool ok = rc == TWRC_XFERDONE;
+    if (rc != TWRC_XFERDONE && rc != TWRC_CANCEL)
+        failed = true; // a page the user cancelled is no failure of the transfer
     if (rc == TWRC_FAILURE)
         std::printf("Page %d: %s\n", number, twainapp::ConditionText(session.LastConditionCode()).c_str());
     if (ok) {
         ++pagesDone;
         if (!target.empty() && options.mechanism != twainapp::Mechanism::File) {
             std::string why;
-            if (twainapp::WritePng(page, info.XResolution.Whole, target, why))
+            if (twainapp::WritePng(page, info.XResolution.Whole, target, why)) {
                 std::printf("Page %d: wrote %s\n", number, target.c_str());
-            else
+            } else {
                 std::printf("Page %d: %s\n", number, why.c_str());
+                failed = true;
+            }
         }
     }
     TW_UINT16 count = 0;
@@ -424,10 +432,11 @@ bool TransferAnnouncedPage(twainapp::TwainSession& session, const TransferOption
 }
 
 // The application's event loop while the source is enabled: MSG_PROCESSEVENT gives the source its turn, the
-// callback collects what it sends, and each announced page is transferred.
-void RunEnabled(twainapp::TwainSession& session, bool showUI, int waitSeconds, const TransferOptions& options) {
+// callback collects what it sends, and each announced page is transferred. False when a page failed.
+bool RunEnabled(twainapp::TwainSession& session, bool showUI, int waitSeconds, const TransferOptions& options) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
     bool done = false;
+    bool failed = false;
     int pagesDone = 0;
     while (!done) {
         for (TW_UINT16 msg : session.TakeNotifications()) {
@@ -435,7 +444,7 @@ void RunEnabled(twainapp::TwainSession& session, bool showUI, int waitSeconds, c
             if (msg == MSG_CLOSEDSREQ) {
                 done = true;
             } else if (msg == MSG_XFERREADY && !done) {
-                const bool goOn = TransferAnnouncedPage(session, options, pagesDone);
+                const bool goOn = TransferAnnouncedPage(session, options, pagesDone, failed);
                 // Without the window the job is the whole session; with it the user may scan again.
                 if (!goOn || (!showUI && session.State() == 5))
                     done = true;
@@ -448,6 +457,9 @@ void RunEnabled(twainapp::TwainSession& session, bool showUI, int waitSeconds, c
     }
     if (!done)
         std::printf("No request to close within %d s\n", waitSeconds);
+    if (failed)
+        std::fprintf(stderr, "twainapp: a page failed to transfer\n");
+    return !failed;
 }
 
 } // namespace
@@ -461,6 +473,7 @@ int main(int argc, char** argv) {
     std::string pngPath;
     bool checkTexts = false;
     TransferOptions transfer;
+    bool transferOption = false; // --xfer, --out or --pages given
     bool preview = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
@@ -504,6 +517,7 @@ int main(int argc, char** argv) {
             if (!ParseWhole(value, 0, 86400, waitSeconds))
                 return BadArgument("--wait: '" + value + "' is not a whole number of seconds from 0 to 86400");
         } else if (option == "--xfer") {
+            transferOption = true;
             if (value == "native")
                 transfer.mechanism = twainapp::Mechanism::Native;
             else if (value == "memory")
@@ -513,10 +527,12 @@ int main(int argc, char** argv) {
             else
                 return BadArgument("--xfer: '" + value + "' is not native, memory or file");
         } else if (option == "--out") {
+            transferOption = true;
             if (value.empty())
                 return BadArgument("--out needs a file name");
             transfer.out = value;
         } else if (option == "--pages") {
+            transferOption = true;
             if (!ParseWhole(value, 1, 9999, transfer.maxPages))
                 return BadArgument("--pages: '" + value + "' is not a whole number of pages from 1 to 9999");
         } else if (ParseSetting(option, value, setting, why)) {
@@ -535,6 +551,11 @@ int main(int argc, char** argv) {
         if (transfer.out.size() > 255)
             return BadArgument("--out: a file transfer takes names of at most 255 bytes");
     }
+    // Pages come only while the source is enabled, and the window's picture takes none.
+    if (transferOption && (enable == 0 || !pngPath.empty()))
+        return BadArgument(pngPath.empty()
+                               ? "--xfer, --out and --pages transfer pages: they need --enable or --enable-ui"
+                               : "--xfer, --out and --pages transfer pages: --png takes none");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     twainapp::TwainSession session([](int state, const std::string& why) {
@@ -593,8 +614,8 @@ int main(int argc, char** argv) {
             if (!pngPath.empty()) {
                 if (!SaveSourceWindow(session, pngPath, checkTexts, preview))
                     result = 1;
-            } else {
-                RunEnabled(session, enable == 2, waitSeconds, transfer);
+            } else if (!RunEnabled(session, enable == 2, waitSeconds, transfer)) {
+                result = 1;
             }
             if (session.Disable() != TWRC_SUCCESS) {
                 std::fprintf(stderr, "twainapp: MSG_DISABLEDS failed (%s)\n",
