@@ -8,6 +8,7 @@
 
 #include "imaging/CEffectLibrary.h"
 #include "scanner/CLLDKorvel.h"
+#include "scanner/ScanFlags.h"
 #include "settings/DebugOutput.h"
 #include "settings/SystemProbes.h"
 
@@ -102,7 +103,8 @@ void ShowEngineError(CScanWindow* window, const WCHAR* text) {
 }
 
 void ShowEngineScanError(CScanWindow* window, int category, int code) {
-    if (window == nullptr)
+    // The user's own Cancel stops the device, which then fails the read: that is no error to show.
+    if (window == nullptr || g_bCancelScan)
         return;
     ModalEngineCall modal;
     window->ShowScanError(category, code);

@@ -66,6 +66,7 @@ void GetTransferredPageSize(CScanWindow* window, int& width, int& height);
 // Ends the job's device unless it is closed already: stop and end as asked, its events unregistered, closed;
 // marks it closed.
 void CloseJobDevice(bool stop, bool end);
-// The engine's error boxes, shown by the window (nothing without one) under the modal guard.
+// The engine's error boxes, shown by the window (nothing without one) under the modal guard; a scan error is not
+// shown once the user has cancelled the job.
 void ShowEngineError(CScanWindow* window, const WCHAR* text);
 void ShowEngineScanError(CScanWindow* window, int category, int code);

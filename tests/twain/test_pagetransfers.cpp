@@ -841,25 +841,40 @@ TEST_F(PageTransferTest, DeviceFaultsCancelTheTransfer) {
     }
 }
 
-// A read that stalls until the user cancels: the transfer ends when the device gives up.
-TEST_F(PageTransferTest, StalledReadEndsWithTheCancel) {
-    WriteControl("stall = 1 30 0\n");
-    Announce(2, 75, 300, 100);
-    std::thread cancel([] {
-        for (int i = 0; i < 500 && !g_bFirstRowRead; ++i)
-            Sleep(2);
-        Sleep(100);
-        g_bCancelScan = TRUE;
-        g_LLD.DevMon_CancelScan();
-    });
-    std::vector<BYTE> buffer(65535);
-    TW_IMAGEMEMXFER xfer{};
-    xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, 65535, buffer.data()};
-    EXPECT_EQ(Call(m_memXfer, DAT_IMAGEMEMXFER, MSG_GET, &xfer), TWRC_CANCEL);
-    cancel.join();
-    EXPECT_EQ(m_assistor->GetState(), 500);
-    ExpectJobClosed("after the cancel");
-    g_bCancelScan = FALSE;
+// A read that stalls until the user cancels: the transfer ends when the device gives up, by every mechanism, and
+// the user's own Cancel is shown as no error.
+TEST_F(PageTransferTest, StalledReadEndsWithTheCancelAndNoError) {
+    for (int how = 0; how < 3; ++how) {
+        SCOPED_TRACE("transfer " + std::to_string(how));
+        WriteControl("stall = 1 30 0\n# transfer " + std::to_string(how) + "\n");
+        m_manager.Clear();
+        m_window->errors.clear();
+        Announce(2, 75, 300, 100);
+        const std::string path = m_root + "/page.bmp";
+        ASSERT_EQ(SetFile(path, TWFF_BMP), TWRC_SUCCESS);
+        std::thread cancel([] {
+            for (int i = 0; i < 500 && !g_bFirstRowRead; ++i)
+                Sleep(2);
+            Sleep(100);
+            g_bCancelScan = TRUE;
+            g_LLD.DevMon_CancelScan();
+        });
+        TW_HANDLE handle = nullptr;
+        std::vector<BYTE> buffer(65535);
+        TW_IMAGEMEMXFER xfer{};
+        xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, 65535, buffer.data()};
+        const TW_UINT16 rc = how == 0   ? Call(m_nativeXfer, DAT_IMAGENATIVEXFER, MSG_GET, &handle)
+                             : how == 1 ? Call(m_fileXfer, DAT_IMAGEFILEXFER, MSG_GET, nullptr)
+                                        : Call(m_memXfer, DAT_IMAGEMEMXFER, MSG_GET, &xfer);
+        cancel.join();
+        EXPECT_EQ(rc, TWRC_CANCEL);
+        EXPECT_EQ(m_assistor->GetState(), 500);
+        EXPECT_TRUE(m_window->errors.empty())
+            << "a cancel is no error, yet the user was shown " << (m_window->errors.empty() ? "" : m_window->errors[0]);
+        EXPECT_EQ(m_manager.Count(MSG_CLOSEDSREQ), 1);
+        ExpectJobClosed("after the cancel");
+        g_bCancelScan = FALSE;
+    }
 }
 
 } // namespace

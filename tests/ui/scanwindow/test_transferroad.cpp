@@ -306,7 +306,7 @@ TEST_F(TransferRoadTest, EmptyFeederAnnouncesNoPage) {
     ExpectJobOver(500, "empty feeder");
 }
 
-// A read that stalls: the user's Cancel in the progress dialog stops the device and the transfer cancels.
+// A read that stalls: the user's Cancel in the progress dialog stops the device and the transfer cancels, silently.
 TEST_F(TransferRoadTest, CancelInTheProgressDialogEndsAStalledRead) {
     WriteControl("stall = 1 20 0\n");
     m_inProgress = [](HWND dlg) {
@@ -324,7 +324,7 @@ TEST_F(TransferRoadTest, CancelInTheProgressDialogEndsAStalledRead) {
     TransferPage(rc);
     EXPECT_EQ(rc, TWRC_CANCEL);
     EXPECT_TRUE(g_bCancelScan);
-    EXPECT_EQ(m_modalTexts.size(), 1u) << "the failed transfer is shown";
+    EXPECT_TRUE(m_modalTexts.empty()) << "the user's own Cancel is no error to show";
     ExpectJobOver(500, "cancelled");
 }
 
