@@ -83,3 +83,22 @@ BOOL ModelValueIs(LPCWSTR keyFormat, LPCWSTR literal) {
     ReadModelValue(keyFormat, value);
     return wcscmp(value, literal) == 0 ? TRUE : FALSE;
 }
+
+BOOL IsIniFileUsable(WCHAR* path, int nDropChars) {
+    WCHAR ini[MAX_PATH] = {};
+    GetIniPath(ini, nDropChars);
+    if (path != nullptr)
+        wcscpy_s(path, MAX_PATH, ini);
+    const DWORD attributes = ini[0] != 0 ? GetFileAttributesW(ini) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return FALSE;
+    // A default no value can have tells a missing key from an empty one.
+    constexpr WCHAR kAbsent[] = u"\x01";
+    WCHAR prefix[MAX_PATH] = {};
+    try {
+        GetPrivateProfileStringW(u"TWAIN", u"File Prefix", kAbsent, prefix, MAX_PATH, ini);
+    } catch (...) {
+        return FALSE;
+    }
+    return wcscmp(prefix, kAbsent) != 0 ? TRUE : FALSE;
+}

@@ -34,3 +34,8 @@ void ReadModelValue(LPCWSTR keyFormat, WCHAR out[MAX_PATH]);
 
 // TRUE when [TWAIN] <model key> is exactly `literal` ("TRUE" or "FALSE"; compared case-sensitively, untrimmed).
 BOOL ModelValueIs(LPCWSTR keyFormat, LPCWSTR literal);
+
+// TRUE when the INI file is a readable file that names the [TWAIN] "File Prefix", by which every companion file (the
+// driver, the language libraries) is found; a missing, unreadable, empty or damaged INI file is not. `path`
+// (MAX_PATH units, may be null) receives the INI file's path.
+BOOL IsIniFileUsable(WCHAR* path = nullptr, int nDropChars = kIniDropCharsDataSource);

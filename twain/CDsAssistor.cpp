@@ -210,8 +210,9 @@ TW_UINT16 CDsAssistor::EnableDS(TW_USERINTERFACE* pUI) {
 
     m_hParent = static_cast<HWND>(pUI->hParent);
     g_bNoUI = pUI->ShowUI ? FALSE : TRUE;
+    // A window that cannot be made for want of the INI file is no shortage of memory: the user was told why.
     if (m_pUI == nullptr || m_pUI->CreateUI(this, m_hParent) != 0)
-        return FailWith(TWCC_LOWMEMORY);
+        return FailWith(IsIniFileUsable() ? TWCC_LOWMEMORY : TWCC_BUMMER);
 
     if (pUI->ShowUI) {
         g_bNoUI = FALSE;

@@ -14,12 +14,15 @@
 #include "twain/DsEnableMutex.h"
 #include "twain/ScanState.h"
 
+#include "settings/IniPath.h"
 #include "settings/SettingStore.h"
+#include "platform/base/path.h"
 #include "tests/support/DebugLines.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -198,6 +201,10 @@ TEST_F(EnableTest, FailedWindowlessScanLeavesTheSourceEnabled) {
 }
 
 TEST_F(EnableTest, WindowThatCannotBeCreatedGivesLowMemory) {
+    // The INI file is there: the window failed for want of resources.
+    WCHAR ini[MAX_PATH] = {};
+    GetIniPath(ini);
+    std::ofstream(platform::path::ToHostPath(ini), std::ios::trunc) << m_ini;
     g_log.failCreate = true;
     ASSERT_EQ(Open(), TWRC_SUCCESS);
     EXPECT_EQ(Enable(true), TWRC_FAILURE);
@@ -210,6 +217,15 @@ TEST_F(EnableTest, WindowThatCannotBeCreatedGivesLowMemory) {
     TW_IDENTITY ds{};
     ASSERT_EQ(Call(DAT_IDENTITY, MSG_CLOSEDS, &ds), TWRC_SUCCESS);
     EXPECT_FALSE(IsDsEnableMutexPresent());
+}
+
+TEST_F(EnableTest, WindowThatCannotBeCreatedForWantOfTheIniFileGivesBummer) {
+    // The program's own INI file is missing: the window told the user why; it is no shortage of memory.
+    g_log.failCreate = true;
+    ASSERT_EQ(Open(), TWRC_SUCCESS);
+    EXPECT_EQ(Enable(true), TWRC_FAILURE);
+    EXPECT_EQ(Code(), TWCC_BUMMER);
+    EXPECT_EQ(State(), 400);
 }
 
 TEST_F(EnableTest, DebugLinesTellTheExistingMutexAndTheDisable) {

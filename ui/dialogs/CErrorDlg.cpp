@@ -1,7 +1,6 @@
 #include "ui/dialogs/CErrorDlg.h"
 
 #include "settings/Language.h"
-#include "ui/controls/ControlTexts.h"
 #include "ui/controls/RightToLeft.h"
 #include "ui/controls/StretchBackground.h"
 #include "ui/dialogs/BoxInput.h"
@@ -12,6 +11,12 @@ constexpr UINT kBackground = 10439;
 constexpr UINT kBackgroundRightToLeft = 10456;
 constexpr UINT kStringErrorCaption = 1094;
 constexpr UINT kStringOK = 1090;
+
+// The language library's text, or `fallback` when the library lacks it.
+CString TextOr(UINT id, const WCHAR* fallback) {
+    CString text = LoadResString(id);
+    return text == u"Load String Error!" ? CString(fallback) : text;
+}
 } // namespace
 
 BEGIN_MESSAGE_MAP(CErrorDlg, CDialog)
@@ -46,8 +51,9 @@ BOOL CErrorDlg::OnInitDialog() {
     m_btnOK.SetSkin(10431, 10429, 10432, 10430, 0, 0, 1, 0, 0);
     LoadModuleBitmap(m_bmpBackground, g_bHebrew ? kBackgroundRightToLeft : kBackground);
 
-    const ControlText texts[] = {{this, kStringErrorCaption}, {&m_btnOK, kStringOK}};
-    SetControlTexts(texts, 2);
+    // Without a language library (its INI file lost) the box still reads as an error box with an OK button.
+    SetWindowText(TextOr(kStringErrorCaption, u"Error"));
+    m_btnOK.SetWindowText(TextOr(kStringOK, u"OK"));
     m_stcMessage.SetWindowText(m_strMessage);
     if (g_bHebrew)
         MirrorChildLayout(this);

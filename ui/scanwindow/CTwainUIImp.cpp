@@ -4,6 +4,11 @@
 #include "ui/scanwindow/MessageHook.h"
 
 #include "twain/CScanWindow.h"
+#include "twain/ScanState.h"
+
+#include "settings/DebugOutput.h"
+#include "settings/IniPath.h"
+#include "ui/dialogs/CErrorDlg.h"
 
 #include <memory>
 
@@ -47,8 +52,22 @@ int CTwainUIImp::ProcessEvent(MSG* pMsg) {
     return 0;
 }
 
-// The proxy is not kept: the window reaches the engine through the global assistor.
+// The proxy is not kept: the window reaches the engine through the global assistor. Without a usable INI file there
+// is no driver and no language library to be found: the user is told which file is at fault (in English, as no
+// language's texts can be had), and no window is made.
 int CTwainUIImp::Create(CDsProxy*, HWND hParent) {
+    WCHAR ini[MAX_PATH] = {};
+    if (!IsIniFileUsable(ini)) {
+        DebugPrint(u"CTwainUIImp::Create: the INI file %s is missing, unreadable or names no File Prefix", ini);
+        CString message;
+        message.Format(u"The scanner's settings file %s is missing or damaged. Install the scanner software again.",
+                       ini);
+        ModalEngineCall modal;
+        CErrorDlg error(CWnd::FromHandle(hParent));
+        error.m_strMessage = message;
+        error.DoModal();
+        return 1;
+    }
     CMainUIDialog* previous = GetDialog();
     auto dialog = std::make_unique<CMainUIDialog>();
     if (!dialog->CreateModeless(CWnd::FromHandle(hParent))) {

@@ -79,6 +79,19 @@ TEST_F(ErrorDlgTest, ShowsTheCallersTextWithTheLanguagesCaptionAndOkLabel) {
     EXPECT_EQ(result, IDOK) << "a click on OK ends it";
 }
 
+TEST_F(ErrorDlgTest, WithoutALanguageLibraryItStillReadsAsAnErrorBox) {
+    AfxSetResourceHandle(nullptr); // as when the INI file that names the library is lost
+    ASSERT_EQ(LoadResString(1094), CString(u"Load String Error!"));
+    bool seen = false;
+    Run(CString(u"The scanner's settings file is missing."), [&](HWND dlg) {
+        seen = true;
+        EXPECT_EQ(TextOf(dlg), u"Error") << "the caption";
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), u"OK") << "the button";
+        EXPECT_EQ(TextOf(GetDlgItem(dlg, 10306)), u"The scanner's settings file is missing.");
+    });
+    EXPECT_TRUE(seen);
+}
+
 TEST_F(ErrorDlgTest, OpensInTheMiddleOfThePrimaryScreenWhereverItsParentIs) {
     ut::SetScreenSize(1601, 901);
     CWnd parent;

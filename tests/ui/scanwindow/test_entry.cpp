@@ -175,6 +175,53 @@ TEST_F(EntryTest, WithoutItsWindowTheSourceScansAtOnce) {
     EXPECT_EQ(CallsOf("ScanDrv_Open").size(), 1u);
 }
 
+// Without a usable INI file there is no driver and no language to be found: the enable is refused with one box that
+// names the file, readable without any language library, in place of a window of "Load String Error!".
+TEST_F(EntryTest, AnUnusableIniFileIsNamedOnceAndTheEnableRefused) {
+    const std::string ini = m_root + "/Windows/Scanner.ini";
+    std::ifstream in(ini);
+    const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    struct Box {
+        std::u16string caption, text, button;
+    };
+    std::vector<Box> boxes;
+    m_onModal = [&](HWND dlg) {
+        boxes.push_back({TextOf(dlg), TextOf(GetDlgItem(dlg, 10306)), TextOf(GetDlgItem(dlg, IDOK))});
+        EndDialog(dlg, IDOK);
+    };
+    const std::pair<const char*, std::string> cases[] = {
+        {"missing", ""},
+        {"empty", ""},
+        {"not an INI file", std::string("\x89PNG\r\n\x1a\n\0\0garbage")},
+        {"without its File Prefix", "[TWAIN]\nVersion=1.0.0.1\n"}};
+    for (const auto& [what, content] : cases) {
+        SCOPED_TRACE(what);
+        std::filesystem::remove(ini);
+        if (std::string(what) != "missing")
+            std::ofstream(ini, std::ios::binary) << content;
+        boxes.clear();
+        for (bool showUI : {true, false}) {
+            EXPECT_EQ(Enable(showUI), TWRC_FAILURE);
+            TW_STATUS status{};
+            Dsm(&m_source, DG_CONTROL, DAT_STATUS, MSG_GET, &status);
+            EXPECT_EQ(status.ConditionCode, TWCC_BUMMER) << "the source could not start; no shortage of memory";
+        }
+        ASSERT_EQ(boxes.size(), 2u) << "one box for each enable";
+        for (const Box& box : boxes) {
+            EXPECT_EQ(box.caption, u"Error");
+            EXPECT_EQ(box.text, u"The scanner's settings file C:\\Windows\\Scanner.ini is missing or damaged. Install "
+                                u"the scanner software again.");
+            EXPECT_EQ(box.button, u"OK");
+        }
+        EXPECT_EQ(SourceWindow(), nullptr) << "no window";
+        EXPECT_TRUE(CallsOf("ScanDrv_Open").empty());
+    }
+    std::ofstream(ini, std::ios::trunc) << good;
+    m_onModal = nullptr;
+    ASSERT_EQ(Enable(false), TWRC_SUCCESS) << "the INI file back, the source scans";
+    EXPECT_TRUE(Notified(MSG_XFERREADY));
+}
+
 TEST_F(EntryTest, CloseAndTheCloseBoxAskTheApplicationDisableEndsTheWindow) {
     ASSERT_EQ(Enable(true), TWRC_SUCCESS);
     HWND window = SourceWindow();

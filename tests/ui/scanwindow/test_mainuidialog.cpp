@@ -580,7 +580,10 @@ TEST_F(MainUIDialogTest, TheWindowSweepsOldTemporaryImageFiles) {
     EXPECT_TRUE(std::filesystem::exists(folder + "/Kor3C.dat"));
 }
 
-TEST(TwainUIImp, CreatesShowsAndClosesTheWindow) {
+// The window stands on a root with its INI file, as the source's does.
+class TwainUIImp : public ScanWindowTestRoot {};
+
+TEST_F(TwainUIImp, CreatesShowsAndClosesTheWindow) {
     CTwainUIFactory factory;
     CUIImp* made = nullptr;
     ASSERT_EQ(factory.CreateUI(&made), 0);
