@@ -100,6 +100,7 @@ public:
 
     // ---- Settings ----
     BOOL initializeSetting();
+    void ReportUnusableStore();
     void RefreshSettingControls(BOOL updateButtons);
     void UpdateSourceControls();
     void MarkSettingModified() override;
@@ -185,6 +186,7 @@ public:
     int m_nPaneHeight = 0;
     ScanParam m_ScanParam{};
     int m_nSavedSettingIndex = -1;
+    bool m_bStoreReported = false; // the settings store's failure has been told in this window
     int m_nPreviewResult = 0;
 
     // The 75-dpi preview as the device gave it, and the copy shown with the current adjustments.

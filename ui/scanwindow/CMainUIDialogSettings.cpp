@@ -17,6 +17,8 @@
 #include "ui/dialogs/CDlg_ImgSaveSets.h"
 #include "ui/dialogs/CWarningDlg.h"
 
+#include "twain/ScanState.h"
+
 #include <array>
 #include <cstring>
 #include <vector>
@@ -27,6 +29,7 @@ constexpr UINT IDS_MODIFIED_NAME = 1020;
 constexpr UINT IDS_NAME_EXISTS = 1095;
 constexpr UINT IDS_NO_MORE_SETTINGS = 1100;
 constexpr UINT IDS_ENTER_NAME = 1108;
+constexpr UINT IDS_STORE_UNUSABLE = 1159; // %s: the settings file's name
 constexpr int kMaxListedNames = 128;
 constexpr int kMaxSavedItems = 16;
 constexpr int kMaxNameChars = 16;
@@ -143,8 +146,27 @@ void CMainUIDialog::CheckLoadedScanParam(ScanParam& record, const ScanParam& def
         record.horizontal = 0;
 }
 
+// Told once per window, when the store first fails: the window goes on with the default settings. The box names the
+// file (its whole path would not fit the box); the debug output has the path.
+void CMainUIDialog::ReportUnusableStore() {
+    if (m_bStoreReported)
+        return;
+    m_bStoreReported = true;
+    WCHAR path[MAX_PATH] = {};
+    GetSettingsFilePath(path);
+    DebugPrint(u"initializeSetting: the settings store %s cannot be read or written", path);
+    CString format = LoadResString(IDS_STORE_UNUSABLE);
+    if (format.Find(u"%s") < 0) // a language library without the text
+        format = u"The saved settings (%s) cannot be read or written. The default settings are used.";
+    CString message;
+    message.Format(format, g_bAppMode ? u"APPsettings.dat" : u"settings.dat");
+    ModalEngineCall modal;
+    ShowErrorMessage(message);
+}
+
 BOOL CMainUIDialog::initializeSetting() {
-    InitSettingsFile();
+    m_bStoreReported = false;
+    const bool store = InitSettingsFile() != FALSE;
     ReadPlatformWrenFlags();
     ReadPlatformIbisFlag();
     ReadBriselA3Flag();
@@ -152,10 +174,12 @@ BOOL CMainUIDialog::initializeSetting() {
     const ScanParam defaults = DefaultScanParam();
     ScanParam working = defaults;
     const CString defaultName = LoadResString(IDS_DEFAULT_NAME);
+    if (!store)
+        ReportUnusableStore();
     if (!LoadNamedSetting(defaultName, reinterpret_cast<BYTE*>(&working))) {
         working = defaults;
         if (!SaveNamedSetting(defaultName, reinterpret_cast<const BYTE*>(&defaults)))
-            return FALSE;
+            ReportUnusableStore();
     }
 
     m_cmbSettings.ResetContent();
@@ -190,11 +214,13 @@ BOOL CMainUIDialog::initializeSetting() {
         if (!LoadNamedSetting(current, reinterpret_cast<BYTE*>(&working)))
             working = defaults;
         if (!SaveCurrentSetting(current, reinterpret_cast<const BYTE*>(&working)))
-            return FALSE;
+            ReportUnusableStore();
     }
     CheckLoadedScanParam(working, defaults);
     if (!TakeOverNetInstall(current, working))
-        return FALSE;
+        ReportUnusableStore();
+    if (m_cmbSettings.GetCount() == 0)
+        m_cmbSettings.AddString(defaultName); // the list always offers the defaults
 
     m_nSavedSettingIndex = FindItemExact(m_cmbSettings, current);
     if (m_nSavedSettingIndex >= 0) {

@@ -28,6 +28,12 @@ TEST_F(MessageFitTest, EveryMessageFitsItsBoxInEveryLanguage) {
             box.m_strMessage = LoadResString(id);
             RunModal(box, [&](HWND dlg) { Snapshot(dlg, "error_" + std::to_string(id)); });
         }
+        {
+            // The settings store's failure, with the longer of the two file names it gives.
+            CErrorDlg box;
+            box.m_strMessage.Format(LoadResString(1159), u"APPsettings.dat");
+            RunModal(box, [&](HWND dlg) { Snapshot(dlg, "error_1159"); });
+        }
         for (UINT id : kQuestions) {
             CWarningDlg box;
             box.m_strMessage = LoadResString(id);

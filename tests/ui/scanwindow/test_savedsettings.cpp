@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 
 namespace {
@@ -153,6 +154,23 @@ TEST_F(SavedSettingsTest, TheWindowStartsFromWhatItLastHad) {
     EXPECT_EQ(third.m_ScanParam.resolution, 1);
     EXPECT_EQ(third.m_nSavedSettingIndex, -1);
     EXPECT_TRUE(SaveShown());
+}
+
+TEST_F(SavedSettingsTest, AStoreThatCannotBeUsedIsToldOnceByItsFileAndTheWindowGoesOnWithTheDefaults) {
+    std::filesystem::create_directories(m_root + "/AppData/Korvel/settings.dat"); // a folder where the file belongs
+    CMainUIDialog& dialog = Create();
+    ASSERT_EQ(m_modalTexts.size(), 1u) << "told once";
+    EXPECT_EQ(m_modalTexts[0], u"The saved settings (settings.dat) cannot be read or written. The default settings are "
+                               u"used.");
+    EXPECT_TRUE(DebugHas(u"initializeSetting: the settings store C:\\AppData\\Korvel\\settings.dat cannot be read"));
+    EXPECT_EQ(TextOf(Combo()), u"Default");
+    EXPECT_EQ(dialog.m_ScanParam.resolution, 2) << "the defaults";
+    EXPECT_EQ(dialog.m_ScanParam.colorMode, 2) << "the defaults";
+    EXPECT_TRUE(g_LLD.IsLoaded()) << "the driver is loaded for the scan, which does not blame the scanner";
+    dialog.m_ScanParam.resolution = 1;
+    dialog.MarkSettingModified();
+    Close();
+    EXPECT_EQ(m_modalTexts.size(), 1u) << "nothing more when the window goes";
 }
 
 TEST_F(SavedSettingsTest, TypedNamesLoseForbiddenCharactersAndStopAtSixteen) {
