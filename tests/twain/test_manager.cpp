@@ -381,13 +381,31 @@ TEST_F(ManagerTest, ImagingApplicationSaysWhyTheSourceDidNotOpen) {
               std::string::npos)
         << run.out;
 
-    std::filesystem::remove(m_root + "/Windows/Scanner.ini");
+    // A source file that does not answer is told apart from an empty folder.
+    std::filesystem::create_directories(m_root + "/broken/model");
+    std::ofstream(m_root + "/broken/model/Scanner64.ds") << "not a library";
+    setenv("TWAIN_DS_PATH", (m_root + "/broken").c_str(), 1);
     run = RunImagingApplication("");
-    EXPECT_NE(run.out.find("twainapp: the source has no INI file: it reads Windows/<its file name less the last 5 "
-                           "characters>.ini (Windows/Scanner.ini for Scanner64.ds) in C:\\, which is " +
-                           m_root + " (PLATFORM_ROOT)"),
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("MSG_OPENDS failed: no data source in " + m_root + "/broken (TWAIN_DS_PATH) told its " +
+                           "identity: " + m_root + "/broken/model/Scanner64.ds did not answer; a source that cannot " +
+                           "read its INI file may fail so (it reads Windows/"),
               std::string::npos)
         << run.out;
+    setenv("TWAIN_DS_PATH", m_dsPath.c_str(), 1);
+
+    for (const char* content : {"", "\x01\x02 not an INI file"}) {
+        std::filesystem::remove(m_root + "/Windows/Scanner.ini");
+        if (content[0] != 0)
+            std::ofstream(m_root + "/Windows/Scanner.ini") << content;
+        run = RunImagingApplication("");
+        EXPECT_NE(run.out.find("twainapp: the source has no usable INI file (missing, empty or damaged): it reads "
+                               "Windows/<its file name less the last 5 characters>.ini (Windows/Scanner.ini for "
+                               "Scanner64.ds) in C:\\, which is " +
+                               m_root + " (PLATFORM_ROOT)"),
+                  std::string::npos)
+            << run.out;
+    }
 }
 
 // A whole session as an imaging application drives it, without the window and with it: open, negotiate, enable,

@@ -90,12 +90,41 @@ std::string RootFolder() {
     return std::string(home != nullptr ? home : "~") + "/.cdrive (PLATFORM_ROOT is not set)";
 }
 
+// The data source files the manager would try: those in the subfolders of the folder it looks in (files in that
+// folder itself are no sources).
+std::vector<std::string> SourceFiles() {
+    const char* path = std::getenv("TWAIN_DS_PATH");
+    const std::string folder = path != nullptr && *path != 0 ? path : "/usr/local/lib/twain";
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it.depth() > 0 && it->path().filename().string().find(".ds") != std::string::npos && !it->is_directory(ec))
+            files.push_back(it->path().string());
+    }
+    return files;
+}
+
+// What a source needs beside it that it could not have: its INI file, the one outside file every source reads.
+std::string IniFileHint() {
+    return "it reads Windows/<its file name less the last 5 characters>.ini (Windows/Scanner.ini for Scanner64.ds) "
+           "in C:\\, which is " +
+           RootFolder();
+}
+
 // Why MSG_OPENDS failed, in words, from the manager's condition code.
 std::string OpenFailure(TW_UINT16 code, const std::vector<TW_IDENTITY>& sources, const std::string& wanted) {
     switch (code) {
     case TWCC_NODS:
-        if (sources.empty())
-            return "no data source found in " + SourceFolder();
+        if (sources.empty()) {
+            const std::vector<std::string> files = SourceFiles();
+            if (files.empty())
+                return "no data source found in " + SourceFolder();
+            // The manager lists only the sources that tell their identity.
+            return "no data source in " + SourceFolder() + " told its identity: " + files.front() +
+                   (files.size() > 1 ? " and " + std::to_string(files.size() - 1) + " more" : "") +
+                   " did not answer; a source that cannot read its INI file may fail so (" + IniFileHint() + ")";
+        }
         return "no data source named \"" + wanted + "\" among the " + std::to_string(sources.size()) + " in " +
                SourceFolder();
     case TWCC_OPERATIONERROR:
@@ -587,13 +616,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     PrintIdentity(session.SourceIdentity());
-    // A source without its INI file knows neither its maker nor its model.
+    // A source without a usable INI file (missing, empty or damaged) knows neither its maker nor its model.
     const TW_IDENTITY& identity = session.SourceIdentity();
     if (identity.Manufacturer[0] == 0 && Str32(identity.ProductName) == " TWAIN")
-        std::fprintf(stderr,
-                     "twainapp: the source has no INI file: it reads Windows/<its file name less the last 5 "
-                     "characters>.ini (Windows/Scanner.ini for Scanner64.ds) in C:\\, which is %s\n",
-                     RootFolder().c_str());
+        std::fprintf(stderr, "twainapp: the source has no usable INI file (missing, empty or damaged): %s\n",
+                     IniFileHint().c_str());
     TW_UINT16 condition = 0;
     rc = session.SourceStatus(condition);
     std::printf("Status: return code %u, condition code %u\n", rc, condition);
