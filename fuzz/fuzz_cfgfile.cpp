@@ -36,6 +36,13 @@ void ExerciseNames(CfgObject* root) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (CfgObject* salvaged = ParseCfgTree(reinterpret_cast<const char*>(data), size, true)) {
+        const std::string kept = SerializeCfgTree(salvaged);
+        CfgObject* back = ParseCfgTree(kept.data(), kept.size());
+        fuzz::Check(back != nullptr, "what is salvaged of a file writes back as a file the loader reads");
+        DeleteCfgObject(back);
+        DeleteCfgObject(salvaged);
+    }
     CfgObject* root = ParseCfgTree(reinterpret_cast<const char*>(data), size);
     if (root == nullptr)
         return 0;

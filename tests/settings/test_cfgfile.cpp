@@ -226,6 +226,45 @@ TEST_F(CfgFileTest, ARootThatCannotBeParsedIsNoTree) {
     EXPECT_EQ(Parse("<object:" + field + ",type:null,len:0,childobjs:0>\n<endobj>\n"), nullptr);
 }
 
+// A file cut at any byte: the strict reader refuses it, the salvaging one keeps exactly the nodes that lie whole in
+// what is left (a record cut in its data goes), and what it keeps writes back as a file the strict reader takes.
+TEST_F(CfgFileTest, AFileCutAtAnyByteIsSalvagedToItsWholeNodes) {
+    Tree root(NewCfgObject("cfgobj", "null", nullptr, 0));
+    for (const char* name : {"first", "second"}) {
+        CfgObject* node = NewCfgObject(name, "binary", "<data>\0<endobj>", 15);
+        node->parent = root.get();
+        root->children.push_back(node);
+    }
+    const std::string whole = SerializeCfgTree(root.get());
+    for (size_t cut = 0; cut < whole.size(); ++cut) {
+        const std::string part = whole.substr(0, cut);
+        if (cut + 1 < whole.size()) { // the last line feed alone is not missed
+            EXPECT_EQ(Parse(part), nullptr) << "cut at " << cut << ": no whole tree";
+        }
+        Tree salvaged(ParseCfgTree(part.data(), part.size(), true));
+        const size_t rootTagEnd = whole.find('\n');
+        if (cut < rootTagEnd) {
+            EXPECT_EQ(salvaged, nullptr) << "cut at " << cut << ": not even the root";
+            continue;
+        }
+        ASSERT_NE(salvaged, nullptr) << "cut at " << cut;
+        // A record is kept once its tag and all its data are there.
+        size_t kept = 0;
+        for (const CfgObject* child : root->children) {
+            const size_t tag = whole.find(std::string("<object:") + child->name);
+            const size_t dataEnd = whole.find('>', tag) + 1 + static_cast<size_t>(child->len);
+            if (cut >= dataEnd)
+                ++kept;
+        }
+        ASSERT_EQ(salvaged->children.size(), kept) << "cut at " << cut;
+        for (size_t i = 0; i < kept; ++i)
+            ExpectSameTree(root->children[i], salvaged->children[i], "cut at " + std::to_string(cut));
+        const std::string written = SerializeCfgTree(salvaged.get());
+        EXPECT_NE(Parse(written), nullptr) << "cut at " << cut << ": what is kept is a file again";
+    }
+    EXPECT_NE(Parse(whole), nullptr);
+}
+
 TEST_F(CfgFileTest, SaveAndLoadGiveTheSameTree) {
     std::unique_ptr<CfgFile, decltype(&CloseCfgFile)> file(LoadCfgFile(u"C:\\AppData\\t.dat"), &CloseCfgFile);
     ASSERT_NE(file, nullptr);
