@@ -12,19 +12,30 @@ TW_UINT16 CMsgImageLayout::Handle(TwainCall* pCall) {
     switch (pCall->MSG) {
     case MSG_GET:
     case MSG_GETCURRENT:
-    case MSG_GETDEFAULT:
+    case MSG_GETDEFAULT: {
         if (layout == nullptr)
             return FailWith(TWCC_BADVALUE);
-        // Office asks for an A4-wide letter frame (8.5 by 11.69 inches, the fractions as Office hosts have always
-        // been given them); every other host gets an empty one.
-        layout->Frame.Left = TW_FIX32{0, 0};
-        layout->Frame.Top = TW_FIX32{0, 0};
-        layout->Frame.Right = g_bHostOffice ? TW_FIX32{8, 32768} : TW_FIX32{0, 0};
-        layout->Frame.Bottom = g_bHostOffice ? TW_FIX32{11, 45219} : TW_FIX32{0, 0};
+        // The frame the next window-less scan takes: the application's own, else its paper's. Office has always
+        // been given an A4-wide letter frame (8.5 by 11.69 inches, the fractions exactly so) as its default.
+        float left = 0, top = 0, right = 0, bottom = 0;
+        const bool own = pCall->MSG != MSG_GETDEFAULT && GetApplicationFrame(left, top, right, bottom);
+        if (!own)
+            WindowlessPaperFrame(left, top, right, bottom);
+        layout->Frame.Left = FloatToFix32(left);
+        layout->Frame.Top = FloatToFix32(top);
+        layout->Frame.Right = FloatToFix32(right);
+        layout->Frame.Bottom = FloatToFix32(bottom);
+        if (g_bHostOffice && !own) {
+            layout->Frame.Left = TW_FIX32{0, 0};
+            layout->Frame.Top = TW_FIX32{0, 0};
+            layout->Frame.Right = TW_FIX32{8, 32768};
+            layout->Frame.Bottom = TW_FIX32{11, 45219};
+        }
         layout->DocumentNumber = 4;
         layout->PageNumber = 88;
         layout->FrameNumber = 1;
         return TWRC_SUCCESS;
+    }
     case MSG_SET:
         if (layout == nullptr)
             return FailWith(TWCC_BADVALUE);

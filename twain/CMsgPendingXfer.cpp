@@ -261,6 +261,7 @@ TW_UINT16 CMsgPendingXfer::NextPage(CDsAssistor* assistor, CScanWindow* window, 
     DebugPrint(u"nADFRet: %d", more ? 0 : -1);
     SetFeederEnabled(more ? TRUE : FALSE);
     g_bPaperInFeeder = more ? TRUE : FALSE;
+    g_bFeederStatusKnown = TRUE;
 
     if (!more) {
         DebugPrint(u"FeederEnable fasle");

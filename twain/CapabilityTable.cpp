@@ -5,6 +5,11 @@
 #include "twain/CScanWindow.h"
 #include "twain/HostFlags.h"
 
+#include "twain/ScanState.h"
+
+#include "scanner/CLLDKorvel.h"
+#include "scanner/PaperTables.h"
+#include "settings/PlatformFlags.h"
 #include "settings/SettingStore.h"
 
 #include <algorithm>
@@ -19,11 +24,14 @@ std::atomic<int> g_nTwainScanSize{1};
 std::atomic<int> g_nTwainScanSource{0};
 std::atomic<BOOL> g_bSkipScanAdjust{FALSE};
 std::atomic<BOOL> g_bPaperInFeeder{FALSE};
+std::atomic<BOOL> g_bFeederStatusKnown{FALSE};
 
 namespace {
 
 // The application set the frame (ICAP_FRAMES or DAT_IMAGELAYOUT): it becomes the window-less scan area.
 std::atomic<BOOL> g_bApplicationFrame{FALSE};
+// The application set CAP_XFERCOUNT (and has not reset it): a feeder job ends after that many pages.
+std::atomic<BOOL> g_bApplicationXferCount{FALSE};
 
 constexpr TW_UINT32 kGet = 0x0D;    // get, get-default, get-current
 constexpr TW_UINT32 kGetSet = 0x0F; // the same plus set
@@ -55,7 +63,7 @@ const RowDefinition kRows[] = {
      {0x1005, 0x0103, 0x111F, 0x1120, 0x0100, 0x1111, 0x1112, 0x1130, 0x1131, 0x0102, 0x100F, 0x1100, 0x1101, 0x1103,
       0x110A, 0x1110, 0x1113, 0x1124, 0x1125, 0x0101, 0x112B, 0x112C, 0x111C, 0x1109, 0x1123, 0x1114, 0x111A, 0x1122,
       0x1116, 0x1117, 0x1118, 0x1119, 0x0001, 0x110C, 0x112D, 0x100B, 0x100E, 0x8123, 0x8124, 0x1013, 0, 0, 0}, 0},
-    {CAP_FEEDERENABLED, TWTY_BOOL, TWON_ONEVALUE, kAll, {1}, 1},
+    {CAP_FEEDERENABLED, TWTY_BOOL, TWON_ONEVALUE, kAll, {1}, 0},
     {ICAP_PIXELFLAVOR, TWTY_UINT16, TWON_ENUMERATION, kAll, {0, 1}, 0},
     {ICAP_XFERMECH, TWTY_UINT16, TWON_ENUMERATION, kAll, {0, 2}, 0},
     {ICAP_PLANARCHUNKY, TWTY_UINT16, TWON_ENUMERATION, kGet, {0, 1}, 0},
@@ -99,7 +107,7 @@ const RowDefinition kRows[] = {
     {CAP_UICONTROLLABLE, TWTY_BOOL, TWON_ONEVALUE, kGet, {1, 0}, 1},
     {CAP_APPMODE, TWTY_BOOL, TWON_ONEVALUE, kAll, {1}, 0},
     {CAP_SKIPSCANADJUST, TWTY_BOOL, TWON_ONEVALUE, kAll, {1}, 0},
-    {CAP_DUPLEXENABLED, TWTY_BOOL, TWON_ONEVALUE, kAll, {1}, 1},
+    {CAP_DUPLEXENABLED, TWTY_BOOL, TWON_ONEVALUE, kAll, {1}, 0},
 };
 // clang-format on
 constexpr int kUsedRows = static_cast<int>(std::size(kRows));
@@ -184,6 +192,12 @@ RowValues* Values() {
 }
 
 CapabilityEntry g_CapabilityTable[kCapabilityRows] = {};
+
+// What the feeder and duplex switches say is what the next window-less scan takes: its source.
+TW_BOOL WindowlessSourceSwitch(TW_UINT16 cap) {
+    const int source = g_nTwainScanSource;
+    return cap == CAP_FEEDERENABLED ? (source != 0 ? 1 : 0) : (source == 2 ? 1 : 0);
+}
 
 int RowIndexOf(TW_UINT16 cap) {
     for (int i = 0; i < kUsedRows; ++i)
@@ -445,6 +459,8 @@ void ApplySetEffects(const CapabilityEntry& row) {
     case CAP_DUPLEXENABLED:
         if (value16 == 1)
             g_nTwainScanSource = 2;
+        else if (g_nTwainScanSource == 2)
+            g_nTwainScanSource = 1; // one side of the feeder still
         break;
     case ICAP_SUPPORTEDSIZES:
         g_nTwainScanSize = value16;
@@ -458,18 +474,93 @@ void ApplySetEffects(const CapabilityEntry& row) {
     case ICAP_FRAMES:
         g_bApplicationFrame = TRUE;
         break;
+    case CAP_XFERCOUNT:
+        g_bApplicationXferCount = TRUE;
+        break;
     default:
         break;
     }
 }
 
-bool StoreCurrent(CapabilityEntry& row, const unsigned char* from, size_t available) {
+float ItemAsNumber(TW_UINT16 type, const unsigned char* internal) {
+    switch (type) {
+    case TWTY_FIX32: {
+        float v;
+        std::memcpy(&v, internal, 4);
+        return v;
+    }
+    case TWTY_INT16: {
+        TW_INT16 v;
+        std::memcpy(&v, internal, 2);
+        return v;
+    }
+    default: {
+        TW_UINT16 v;
+        std::memcpy(&v, internal, 2);
+        return v;
+    }
+    }
+}
+
+enum class Offered { Exactly, Nearest, No };
+
+// Whether the capability offers the application's value. A number between the offered ones of a FIX32 list is
+// changed to the nearest of them; a RANGE takes anything from its minimum to its maximum. Codes, switches and
+// strings must be offered as they are. The file transfer is accepted beside the two mechanisms the list offers,
+// since the source performs it.
+Offered CheckOffered(const CapabilityEntry& row, unsigned char* internal) {
+    const TW_UINT32 size = CapItemSize(row.ItemType);
+    const auto* list = static_cast<const unsigned char*>(row.List.items);
+    if (row.ItemType == TWTY_FRAME)
+        return Offered::Exactly; // the scan keeps a frame inside the bed
+    if (row.ItemType == TWTY_BOOL) {
+        TW_UINT16 v;
+        std::memcpy(&v, internal, 2);
+        return v <= 1 ? Offered::Exactly : Offered::No;
+    }
+    if (row.CapId == ICAP_XFERMECH) {
+        TW_UINT16 v;
+        std::memcpy(&v, internal, 2);
+        return v == TWSX_NATIVE || v == TWSX_FILE || v == TWSX_MEMORY ? Offered::Exactly : Offered::No;
+    }
+    if (row.GetConType == TWON_RANGE) {
+        const float v = ItemAsNumber(row.ItemType, internal);
+        return v >= ItemAsNumber(row.ItemType, list) && v <= ItemAsNumber(row.ItemType, list + size) ? Offered::Exactly
+                                                                                                     : Offered::No;
+    }
+    if (IndexInList(row, internal) < row.List.count)
+        return Offered::Exactly;
+    if (row.ItemType != TWTY_FIX32 || row.List.count == 0)
+        return Offered::No;
+    const float v = ItemAsNumber(row.ItemType, internal);
+    const unsigned char* nearest = nullptr;
+    float low = v;
+    float high = v;
+    for (TW_UINT32 i = 0; i < row.List.count; ++i) {
+        const float item = ItemAsNumber(row.ItemType, list + size * i);
+        low = std::min(low, item);
+        high = std::max(high, item);
+        if (nearest == nullptr || std::fabs(item - v) < std::fabs(ItemAsNumber(row.ItemType, nearest) - v))
+            nearest = list + size * i;
+    }
+    if (v <= low || v >= high)
+        return Offered::No; // outside the offered numbers
+    std::memcpy(internal, nearest, size);
+    return Offered::Nearest;
+}
+
+// The application's value read and checked, then stored with its effects: TWRC_SUCCESS, TWRC_CHECKSTATUS when the
+// nearest offered number was taken instead, TWRC_FAILURE (nothing stored) when it is not offered or not readable.
+TW_UINT16 StoreCurrent(CapabilityEntry& row, const unsigned char* from, size_t available) {
     unsigned char internal[kValueBytes] = {};
     if (!ReadOneValue(row.ItemType, from, available, internal))
-        return false;
+        return TWRC_FAILURE;
+    const Offered offered = CheckOffered(row, internal);
+    if (offered == Offered::No)
+        return TWRC_FAILURE;
     std::memcpy(row.Current.items, internal, CapItemSize(row.ItemType));
     ApplySetEffects(row);
-    return true;
+    return offered == Offered::Nearest ? TWRC_CHECKSTATUS : TWRC_SUCCESS;
 }
 
 // A container is read only as far as it declares itself (its kind, item type and item count), as TWAIN sources do:
@@ -500,10 +591,10 @@ TW_UINT16 SetCapability(CapabilityEntry& row, const TW_CAPABILITY& cap, TW_UINT1
             }
             return TWRC_FAILURE;
         }
-        if (!StoreCurrent(row, block + 2, size))
-            return TWRC_FAILURE;
-        code = TWCC_SUCCESS;
-        return TWRC_SUCCESS;
+        const TW_UINT16 rc = StoreCurrent(row, block + 2, size);
+        if (rc != TWRC_FAILURE)
+            code = TWCC_SUCCESS;
+        return rc;
     }
     if (cap.ConType == TWON_ENUMERATION) {
         // The item at CurrentIndex is taken as a ONEVALUE's item would be.
@@ -516,10 +607,10 @@ TW_UINT16 SetCapability(CapabilityEntry& row, const TW_CAPABILITY& cap, TW_UINT1
         if (numItems > kMaxSetItems || currentIndex >= numItems)
             return TWRC_FAILURE;
         const size_t offset = 14 + size_t{currentIndex} * size; // at most 14 + 0xFFFF * 34
-        if (!StoreCurrent(row, block + offset, size))
-            return TWRC_FAILURE;
-        code = TWCC_SUCCESS;
-        return TWRC_SUCCESS;
+        const TW_UINT16 rc = StoreCurrent(row, block + offset, size);
+        if (rc != TWRC_FAILURE)
+            code = TWCC_SUCCESS;
+        return rc;
     }
     return TWRC_FAILURE;
 }
@@ -536,6 +627,11 @@ TW_UINT16 RunOperation(CapabilityEntry& row, TW_CAPABILITY& cap, TW_UINT16 msg, 
             const TW_BOOL loaded = IsPaperInFeeder() ? 1 : 0;
             std::memcpy(row.Current.items, &loaded, 2);
         }
+        if (row.CapId == CAP_FEEDERENABLED || row.CapId == CAP_DUPLEXENABLED) {
+            TW_BOOL source = WindowlessSourceSwitch(row.CapId);
+            ok = BuildOneValue(row.ItemType, reinterpret_cast<const unsigned char*>(&source), built);
+            break;
+        }
         ok = BuildGet(row, built);
         if (ok && row.CapId == ICAP_PIXELFLAVOR && g_bHostPhotoshop) {
             if (CScanWindow* window = g_pScanWindow)
@@ -543,6 +639,11 @@ TW_UINT16 RunOperation(CapabilityEntry& row, TW_CAPABILITY& cap, TW_UINT16 msg, 
         }
         break;
     case MSG_GETCURRENT:
+        if (row.CapId == CAP_FEEDERENABLED || row.CapId == CAP_DUPLEXENABLED) {
+            TW_BOOL source = WindowlessSourceSwitch(row.CapId);
+            ok = BuildOneValue(row.ItemType, reinterpret_cast<const unsigned char*>(&source), built);
+            break;
+        }
         ok = BuildSecond(row, row.Current, built);
         break;
     case MSG_GETDEFAULT:
@@ -556,11 +657,13 @@ TW_UINT16 RunOperation(CapabilityEntry& row, TW_CAPABILITY& cap, TW_UINT16 msg, 
         ApplySetEffects(row);
         if (row.CapId == ICAP_FRAMES)
             g_bApplicationFrame = FALSE;
+        if (row.CapId == CAP_XFERCOUNT)
+            g_bApplicationXferCount = FALSE; // every page of the feeder again
         ok = BuildSecond(row, row.Default, built);
         break;
     default: { // MSG_QUERYSUPPORT
         const TW_UINT32 mask = row.Operations;
-        ok = BuildOneValue(TWTY_UINT32, reinterpret_cast<const unsigned char*>(&mask), built);
+        ok = BuildOneValue(TWTY_INT32, reinterpret_cast<const unsigned char*>(&mask), built);
         break;
     }
     }
@@ -711,8 +814,56 @@ void SetFeederEnabled(BOOL enabled) {
     std::memcpy(Values()[RowIndexOf(CAP_FEEDERENABLED)].currentValue, &value, 2);
 }
 
+namespace {
+
+// No job has told yet whether paper lies in the feeder: the device is asked, opened for the question when no job
+// holds it (with the port of the window's settings when a window exists).
+BOOL AskFeederStatus() {
+    if (!g_b_devmon_close)
+        return g_LLD.DevMon_GetADFStatus() == 0 ? TRUE : FALSE;
+    const bool wasLoaded = g_LLD.IsLoaded();
+    if (!wasLoaded && g_LLD.LoadDriver() != 1)
+        return FALSE;
+    char name[256] = "\\\\.\\Usbscan";
+    if (CScanWindow* window = g_pScanWindow) {
+        const ScanParam& param = window->GetScanParam();
+        const char* address = param.portType == 1   ? param.szFoundAddress
+                              : param.portType == 2 ? param.szHostAddress
+                                                    : nullptr;
+        if (address != nullptr) {
+            const size_t length = strnlen(address, sizeof name - 1);
+            std::memcpy(name, address, length);
+            name[length] = 0;
+        }
+    }
+    BOOL paper = FALSE;
+    if (g_LLD.DevMon_Open(name) == 0) {
+        paper = g_LLD.DevMon_GetADFStatus() == 0 ? TRUE : FALSE;
+        g_LLD.DevMon_Close();
+    }
+    if (!wasLoaded)
+        g_LLD.UnloadDriver();
+    return paper;
+}
+
+} // namespace
+
 BOOL IsPaperInFeeder() {
-    return g_bPaperInFeeder;
+    if (g_bFeederStatusKnown)
+        return g_bPaperInFeeder;
+    return AskFeederStatus();
+}
+
+int GetTransferCountLimit() {
+    if (!g_bApplicationXferCount)
+        return -1;
+    TW_INT16 count = 0;
+    std::memcpy(&count, Values()[RowIndexOf(CAP_XFERCOUNT)].currentValue, 2);
+    return count;
+}
+
+float GetCurrentNumber(TW_UINT16 cap) {
+    return CurrentFloat(cap);
 }
 
 TW_UINT16 SetImageLayoutFrame(const TW_IMAGELAYOUT* pLayout) {
@@ -741,4 +892,50 @@ float GetCurrentXResolution() {
 
 float GetCurrentYResolution() {
     return CurrentFloat(ICAP_YRESOLUTION);
+}
+
+int WindowlessPaperIndex(int twainSize, int source) {
+    switch (twainSize) {
+    case TWSS_JISB5:
+        return 3;
+    case TWSS_USLETTER:
+        return 4;
+    case TWSS_USLEGAL:
+        return 5;
+    case TWSS_A5:
+        return 1;
+    case TWSS_A3:
+        return source != 0 ? 7 : 6;
+    case TWSS_A6:
+        return 2;
+    default: // A4 and anything unknown
+        return 0;
+    }
+}
+
+int WindowlessBrightnessContrast(float value) {
+    return static_cast<int>(std::lround(std::clamp(value, -1000.0f, 1000.0f) / 10.0f));
+}
+
+int WindowlessThreshold(float value) {
+    return static_cast<int>(std::lround(std::clamp(value, 0.0f, 255.0f)));
+}
+
+void WindowlessPaperFrame(float& left, float& top, float& right, float& bottom) {
+    const int source = g_nTwainScanSource == 1 || g_nTwainScanSource == 2 ? g_nTwainScanSource.load() : 0;
+    const unsigned list = source != 0 ? 1 : 0;
+    const int index = WindowlessPaperIndex(g_nTwainScanSize, source);
+    left = top = 0;
+    if (index < GetMaxSanSizeNum(list)) {
+        _PaperInfo row{};
+        getPeperInfo(&row, list, index);
+        const float scale = row.unit == kPaperUnitMillimetre ? 25.4f : 1.0f;
+        right = row.width / scale;
+        bottom = row.height / scale;
+    } else { // the source's whole area
+        right = static_cast<float>(GetMaxScanWidthInch());
+        bottom = source == 0 ? static_cast<float>(GetMaxScanLengthInch()) : kFeederMaxLengthInch;
+    }
+    if (g_bIsPlatformWren && !g_bHasA3)
+        right = std::min(right, kWidthMaxInchLx);
 }

@@ -29,6 +29,8 @@ extern std::atomic<int> g_nTwainScanSource;
 extern std::atomic<BOOL> g_bSkipScanAdjust;
 // The paper flag the end-of-transfer handler keeps; MSG_GET of CAP_FEEDERLOADED reports it.
 extern std::atomic<BOOL> g_bPaperInFeeder;
+// A feeder job has told the paper flag; until then CAP_FEEDERLOADED asks the device.
+extern std::atomic<BOOL> g_bFeederStatusKnown;
 
 inline constexpr TW_UINT16 CAP_APPMODE = 0x8123;
 inline constexpr TW_UINT16 CAP_SKIPSCANADJUST = 0x8124;
@@ -67,6 +69,11 @@ float Fix32ToFloat(TW_FIX32 value);
 BOOL GetFeederEnabled();
 void SetFeederEnabled(BOOL enabled);
 BOOL IsPaperInFeeder();
+// The pages a feeder job delivers before it ends: CAP_XFERCOUNT as the application set it, -1 (all the feeder
+// holds) while it has not set it or after a reset.
+int GetTransferCountLimit();
+// The current value of a FIX32 capability (ICAP_THRESHOLD, ICAP_BRIGHTNESS, ICAP_CONTRAST ...), from its storage.
+float GetCurrentNumber(TW_UINT16 cap);
 TW_UINT16 SetImageLayoutFrame(const TW_IMAGELAYOUT* pLayout);
 // The frame the application set (ICAP_FRAMES MSG_SET or DAT_IMAGELAYOUT MSG_SET since the table was built, and not
 // reset since), in inches: FALSE when it set none.
@@ -75,3 +82,18 @@ BOOL GetApplicationFrame(float& left, float& top, float& right, float& bottom);
 // The current values of ICAP_XRESOLUTION and ICAP_YRESOLUTION in dpi, read from their storage.
 float GetCurrentXResolution();
 float GetCurrentYResolution();
+
+// The window-less scan's paper index for the ICAP_SUPPORTEDSIZES code and source (0 flatbed, 1 and 2 feeder):
+// A4 0, A5 1, A6 2, JIS B5 3, US Letter 4, US Legal 5, A3 6 on the flatbed and 7 in the feeder, anything else 0.
+int WindowlessPaperIndex(int twainSize, int source);
+// The window's adjustments from the application's values: ICAP_BRIGHTNESS and ICAP_CONTRAST (-1000 to 1000) become
+// the combined brightness and contrast of the window (-100 to 100, a tenth, rounded); ICAP_THRESHOLD (0 to 255)
+// is the device's threshold as it stands.
+int WindowlessBrightnessContrast(float value);
+int WindowlessThreshold(float value);
+// The frame of the window-less scan's paper (ICAP_SUPPORTEDSIZES for the feeder or flatbed switch) in inches, from
+// the bed's corner, as the scan takes it when the application set no frame of its own.
+void WindowlessPaperFrame(float& left, float& top, float& right, float& bottom);
+// The longest paper of the feeder, and the widest page of the PlatformWren models without A3, in inches.
+inline constexpr float kFeederMaxLengthInch = 14.015748f;
+inline constexpr float kWidthMaxInchLx = 8.5f;

@@ -102,6 +102,8 @@ protected:
         g_nTwainYResolution = 150;
         g_nTwainScanSize = 1;
         g_nTwainScanSource = 0;
+        g_bFeederStatusKnown = FALSE;
+        g_bPaperInFeeder = FALSE;
         FreeCapabilityTable();
         g_pDsAssistor = nullptr;
         m_assistor.reset();
@@ -276,13 +278,18 @@ TEST_F(CapabilityTest, HalftonesAreStr32ItemsIn34ByteSlots) {
     EXPECT_EQ(current.allocated, 34u + 6);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(current.bytes.data() + 2)), "FLOYD/STEINBURG");
 
-    // A string longer than 32 characters is kept as its first 32.
-    std::vector<unsigned char> set(2 + 34, 'x');
+    // An offered string is taken; one the list does not hold is refused and changes nothing.
+    std::vector<unsigned char> set(2 + 34, 0);
     const TW_UINT16 type = TWTY_STR32;
     std::memcpy(set.data(), &type, 2);
+    std::memcpy(set.data() + 2, "ORDERED", 7);
     ASSERT_EQ(Set(ICAP_HALFTONES, TWON_ONEVALUE, set).rc, TWRC_SUCCESS);
+    std::memset(set.data() + 2, 'x', 34);
+    Reply refused = Set(ICAP_HALFTONES, TWON_ONEVALUE, set);
+    EXPECT_EQ(refused.rc, TWRC_FAILURE);
+    EXPECT_EQ(refused.code, TWCC_BADVALUE);
     current = Ask(ICAP_HALFTONES, MSG_GETCURRENT);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(current.bytes.data() + 2)), std::string(32, 'x'));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(current.bytes.data() + 2)), "ORDERED");
 }
 
 TEST_F(CapabilityTest, ShortItemsAreZeroExtendedInAOneValue) {
@@ -291,7 +298,7 @@ TEST_F(CapabilityTest, ShortItemsAreZeroExtendedInAOneValue) {
     EXPECT_EQ(feeder.conType, TWON_ONEVALUE);
     EXPECT_EQ(feeder.allocated, 2u + 6);
     EXPECT_EQ(feeder.U16(0), TWTY_BOOL);
-    EXPECT_EQ(feeder.U32(2), 1u);
+    EXPECT_EQ(feeder.U32(2), 0u) << "the window-less scan starts on the flatbed";
 
     Reply frames = Ask(ICAP_MAXFRAMES, MSG_GET);
     EXPECT_EQ(frames.allocated, 2u + 6);
@@ -305,7 +312,7 @@ TEST_F(CapabilityTest, ShortItemsAreZeroExtendedInAOneValue) {
     Reply support = Ask(ICAP_PIXELTYPE, MSG_QUERYSUPPORT);
     EXPECT_EQ(support.conType, TWON_ONEVALUE);
     EXPECT_EQ(support.allocated, 4u + 6);
-    EXPECT_EQ(support.U16(0), TWTY_UINT32);
+    EXPECT_EQ(support.U16(0), TWTY_INT32) << "TWAIN defines the answer as a TW_INT32";
     EXPECT_EQ(support.U32(2), 0x1Fu);
     EXPECT_EQ(Ask(CAP_UICONTROLLABLE, MSG_QUERYSUPPORT).U32(2), 0x0Du);
     EXPECT_EQ(Ask(CAP_AUTOFEED, MSG_QUERYSUPPORT).U32(2), 0x0Fu);
@@ -339,14 +346,14 @@ TEST_F(CapabilityTest, MasksAndCodesForNewAndOldApplications) {
 }
 
 TEST_F(CapabilityTest, EverySetEffectReachesTheWindowlessSettings) {
-    Reply r = Set(ICAP_XRESOLUTION, TWON_ONEVALUE, OneFix(TWTY_FIX32, 400.7));
+    Reply r = Set(ICAP_XRESOLUTION, TWON_ONEVALUE, OneFix(TWTY_FIX32, 600));
     EXPECT_EQ(r.rc, TWRC_SUCCESS);
     EXPECT_EQ(r.code, TWCC_SUCCESS);
-    EXPECT_EQ(g_nTwainXResolution, 400) << "truncated to an integer";
+    EXPECT_EQ(g_nTwainXResolution, 600);
     ASSERT_EQ(Set(ICAP_YRESOLUTION, TWON_ONEVALUE, OneFix(TWTY_FIX32, 600)).rc, TWRC_SUCCESS);
     EXPECT_EQ(g_nTwainYResolution, 600);
 
-    const std::pair<TW_UINT32, int> pixelTypes[] = {{TWPT_BW, 1}, {TWPT_GRAY, 8}, {TWPT_RGB, 24}, {TWPT_CMYK, 24}};
+    const std::pair<TW_UINT32, int> pixelTypes[] = {{TWPT_BW, 1}, {TWPT_GRAY, 8}, {TWPT_RGB, 24}};
     for (auto [type, bits] : pixelTypes) {
         ASSERT_EQ(Set(ICAP_PIXELTYPE, TWON_ONEVALUE, OneValue(TWTY_UINT16, type)).rc, TWRC_SUCCESS);
         EXPECT_EQ(g_nTwainPixelBits, bits) << "pixel type " << type;
@@ -357,7 +364,7 @@ TEST_F(CapabilityTest, EverySetEffectReachesTheWindowlessSettings) {
     ASSERT_EQ(Set(CAP_DUPLEXENABLED, TWON_ONEVALUE, OneValue(TWTY_BOOL, 1)).rc, TWRC_SUCCESS);
     EXPECT_EQ(g_nTwainScanSource, 2);
     ASSERT_EQ(Set(CAP_DUPLEXENABLED, TWON_ONEVALUE, OneValue(TWTY_BOOL, 0)).rc, TWRC_SUCCESS);
-    EXPECT_EQ(g_nTwainScanSource, 2) << "duplex off leaves the source alone";
+    EXPECT_EQ(g_nTwainScanSource, 1) << "duplex off leaves one side of the feeder";
     ASSERT_EQ(Set(CAP_FEEDERENABLED, TWON_ONEVALUE, OneValue(TWTY_BOOL, 0)).rc, TWRC_SUCCESS);
     EXPECT_EQ(g_nTwainScanSource, 0);
 
@@ -377,20 +384,50 @@ TEST_F(CapabilityTest, EverySetEffectReachesTheWindowlessSettings) {
     Ask(ICAP_XFERMECH, MSG_RESET);
 }
 
-TEST_F(CapabilityTest, UnlistedValuesAreStoredAndReportedAsOneMoreItem) {
-    ASSERT_EQ(Set(ICAP_XRESOLUTION, TWON_ONEVALUE, OneFix(TWTY_FIX32, 400)).rc, TWRC_SUCCESS);
-    Reply r = Ask(ICAP_XRESOLUTION, MSG_GET);
-    EXPECT_EQ(r.U32(2), 6u) << "the current value joins the list";
-    EXPECT_EQ(r.allocated, 6u * 4 + 15);
-    EXPECT_EQ(r.U32(6), 5u) << "CurrentIndex points at it";
-    EXPECT_EQ(r.U32(10), 1u) << "DefaultIndex stays on 150";
-    EXPECT_TRUE(SameFix(r.Fix(14 + 4 * 5), Fix(400, 0)));
-
-    // A listed value brings the plain list back.
-    ASSERT_EQ(Set(ICAP_XRESOLUTION, TWON_ONEVALUE, OneFix(TWTY_FIX32, 300)).rc, TWRC_SUCCESS);
+// A value the capability does not offer is refused, or for a number between offered ones the nearest is taken with
+// TWRC_CHECKSTATUS; a RANGE takes what lies between its ends.
+TEST_F(CapabilityTest, ValuesNotOfferedAreRefusedOrTakeTheNearestOffered) {
+    Reply r = Set(ICAP_XRESOLUTION, TWON_ONEVALUE, OneFix(TWTY_FIX32, 400.7));
+    EXPECT_EQ(r.rc, TWRC_CHECKSTATUS);
+    EXPECT_EQ(r.code, TWCC_SUCCESS);
+    EXPECT_EQ(g_nTwainXResolution, 300) << "400.7 dpi lies nearest 300";
     r = Ask(ICAP_XRESOLUTION, MSG_GET);
-    EXPECT_EQ(r.U32(2), 5u);
-    EXPECT_EQ(r.U32(6), 2u);
+    EXPECT_EQ(r.U32(2), 5u) << "the list stays as it is";
+    EXPECT_EQ(r.U32(6), 2u) << "CurrentIndex on 300";
+    EXPECT_EQ(Set(ICAP_YRESOLUTION, TWON_ONEVALUE, OneFix(TWTY_FIX32, 1000)).rc, TWRC_CHECKSTATUS);
+    EXPECT_EQ(g_nTwainYResolution, 1200);
+
+    struct Refused {
+        TW_UINT16 cap;
+        std::vector<unsigned char> value;
+        const char* what;
+    };
+    const Refused refused[] = {
+        {ICAP_PIXELTYPE, OneValue(TWTY_UINT16, 77), "pixel type 77"},
+        {ICAP_PIXELTYPE, OneValue(TWTY_UINT16, TWPT_CMYK), "CMYK"},
+        {ICAP_XRESOLUTION, OneFix(TWTY_FIX32, 50), "below the lowest resolution"},
+        {ICAP_XRESOLUTION, OneFix(TWTY_FIX32, 2400), "above the highest resolution"},
+        {ICAP_SUPPORTEDSIZES, OneValue(TWTY_UINT16, 54), "a size not offered"},
+        {CAP_XFERCOUNT, OneValue(TWTY_INT16, 0), "a count of 0"},
+        {CAP_XFERCOUNT, OneValue(TWTY_INT16, 26), "a count above 25"},
+        {ICAP_BRIGHTNESS, OneFix(TWTY_FIX32, 1001), "brightness above the range"},
+        {ICAP_THRESHOLD, OneFix(TWTY_FIX32, -1), "threshold below the range"},
+        {CAP_FEEDERENABLED, OneValue(TWTY_BOOL, 2), "a switch that is neither on nor off"},
+    };
+    for (const Refused& c : refused) {
+        r = Set(c.cap, TWON_ONEVALUE, c.value);
+        EXPECT_EQ(r.rc, TWRC_FAILURE) << c.what;
+        EXPECT_EQ(r.code, TWCC_BADVALUE) << c.what;
+    }
+    EXPECT_EQ(Ask(ICAP_PIXELTYPE, MSG_GETCURRENT).U32(2), TWPT_RGB) << "a refused value is not stored";
+    EXPECT_EQ(g_nTwainPixelBits, 24);
+    EXPECT_EQ(g_nTwainScanSize, TWSS_A4);
+
+    EXPECT_EQ(Set(ICAP_BRIGHTNESS, TWON_ONEVALUE, OneFix(TWTY_FIX32, 250)).rc, TWRC_SUCCESS);
+    EXPECT_EQ(Set(CAP_XFERCOUNT, TWON_ONEVALUE, OneValue(TWTY_INT16, 0xFFFF)).rc, TWRC_SUCCESS) << "-1: every page";
+    // The source does file transfers, so asking for them is not refused.
+    EXPECT_EQ(Set(ICAP_XFERMECH, TWON_ONEVALUE, OneValue(TWTY_UINT16, TWSX_FILE)).rc, TWRC_SUCCESS);
+    Ask(ICAP_XFERMECH, MSG_RESET);
 }
 
 TEST_F(CapabilityTest, WrongItemTypesFailWithTheDesignsSideEffects) {
@@ -444,13 +481,13 @@ TEST_F(CapabilityTest, MalformedContainersAreRefusedWithBadValue) {
     Reply r = Run(cap, MSG_SET);
     EXPECT_EQ(r.code, TWCC_BADVALUE) << "no container";
 
-    // An unterminated TW_STR32 that ends with its container: cut to 32 characters, nothing read past it.
+    // An unterminated TW_STR32 that ends with its container: nothing read past it, and not offered.
     std::vector<unsigned char> text(2 + 34, 'y');
     const TW_UINT16 type = TWTY_STR32;
     std::memcpy(text.data(), &type, 2);
-    EXPECT_EQ(Set(ICAP_HALFTONES, TWON_ONEVALUE, text).code, TWCC_SUCCESS);
+    EXPECT_EQ(Set(ICAP_HALFTONES, TWON_ONEVALUE, text).code, TWCC_BADVALUE);
     Reply current = Ask(ICAP_HALFTONES, MSG_GETCURRENT);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(current.bytes.data() + 2)), std::string(32, 'y'));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(current.bytes.data() + 2)), "FLOYD/STEINBURG");
 
     EXPECT_EQ(Set(ICAP_BRIGHTNESS, TWON_ARRAY, OneFix(TWTY_FIX32, 1)).code, TWCC_BADVALUE);
     // A one-byte block of a kind that sets nothing ends its page: not even its item type is read.
@@ -511,9 +548,33 @@ TEST_F(CapabilityTest, ResetTakesBackTheEffectsOfASet) {
     EXPECT_EQ(g_nTwainScanSize, TWSS_A4);
     EXPECT_EQ(g_bAppMode, 0) << "app mode stayed on";
     EXPECT_EQ(g_bSkipScanAdjust, 0);
-    EXPECT_EQ(g_nTwainScanSource, 1) << "the default feeder switch is on";
+    EXPECT_EQ(g_nTwainScanSource, 0) << "the default feeder switch is off: the flatbed";
     ASSERT_EQ(Ask(CAP_DUPLEXENABLED, MSG_RESET).rc, TWRC_SUCCESS);
-    EXPECT_EQ(g_nTwainScanSource, 2) << "the default duplex switch is on";
+    EXPECT_EQ(g_nTwainScanSource, 0) << "a reset of the duplex switch chose the feeder the application turned off";
+
+    // The duplex switch's reset leaves one side of the feeder when the application asked for both.
+    ASSERT_EQ(Set(CAP_DUPLEXENABLED, TWON_ONEVALUE, OneValue(TWTY_BOOL, 1)).rc, TWRC_SUCCESS);
+    ASSERT_EQ(Ask(CAP_DUPLEXENABLED, MSG_RESET).rc, TWRC_SUCCESS);
+    EXPECT_EQ(g_nTwainScanSource, 1);
+}
+
+// What the feeder and duplex switches read, by every form of the question, is the source the next window-less scan
+// takes.
+TEST_F(CapabilityTest, FeederAndDuplexSwitchesReadAsTheWindowlessScanTakesThem) {
+    const struct {
+        int source;
+        TW_UINT32 feeder;
+        TW_UINT32 duplex;
+    } cases[] = {{0, 0, 0}, {1, 1, 0}, {2, 1, 1}};
+    for (const auto& c : cases) {
+        g_nTwainScanSource = c.source;
+        for (TW_UINT16 msg : {MSG_GET, MSG_GETCURRENT}) {
+            EXPECT_EQ(Ask(CAP_FEEDERENABLED, msg).U32(2), c.feeder) << "source " << c.source << " msg " << msg;
+            EXPECT_EQ(Ask(CAP_DUPLEXENABLED, msg).U32(2), c.duplex) << "source " << c.source << " msg " << msg;
+        }
+    }
+    EXPECT_EQ(Ask(CAP_FEEDERENABLED, MSG_GETDEFAULT).U32(2), 0u) << "the default is the flatbed";
+    EXPECT_EQ(Ask(CAP_DUPLEXENABLED, MSG_GETDEFAULT).U32(2), 0u);
 }
 
 TEST_F(CapabilityTest, BitDepthFollowsThePixelType) {
@@ -549,6 +610,7 @@ TEST_F(CapabilityTest, ValuesOutliveCloseAndCallsBetweenFindNoRow) {
 }
 
 TEST_F(CapabilityTest, FeederLoadedIsRefreshedByGet) {
+    g_bFeederStatusKnown = TRUE; // as a feeder job leaves it
     g_bPaperInFeeder = TRUE;
     EXPECT_EQ(Ask(CAP_FEEDERLOADED, MSG_GET).U32(2), 1u);
     g_bPaperInFeeder = FALSE;

@@ -107,9 +107,10 @@ TEST_F(ImageInfoTest, OnlyMsgGetInStateSix) {
     EXPECT_EQ(Condition(), TWCC_BADVALUE);
 }
 
-// The layout reports an empty frame (Office: the letter-wide A4 frame) and fixed numbers in every state; a frame
-// the application sets becomes the area of the scan without the window.
-TEST_F(ImageInfoTest, LayoutReportsAFixedFrameAndTakesTheApplicationsOne) {
+// The layout reports the frame the next window-less scan takes (its paper from the bed's corner, or the frame the
+// application set; Office: the letter-wide A4 frame as its default) and fixed numbers in every state; a frame the
+// application sets becomes the area of the scan without the window.
+TEST_F(ImageInfoTest, LayoutReportsTheWindowlessFrameAndTakesTheApplicationsOne) {
     InitCapabilityTable();
     for (TW_UINT16 state : {300, 500, 700}) {
         m_assistor->SetState(state);
@@ -119,13 +120,19 @@ TEST_F(ImageInfoTest, LayoutReportsAFixedFrameAndTakesTheApplicationsOne) {
             ASSERT_EQ(Call(m_layout, DAT_IMAGELAYOUT, msg, &layout), TWRC_SUCCESS) << "state " << state;
             EXPECT_EQ(Fix32ToFloat(layout.Frame.Left), 0.0f);
             EXPECT_EQ(Fix32ToFloat(layout.Frame.Top), 0.0f);
-            EXPECT_EQ(Fix32ToFloat(layout.Frame.Right), 0.0f);
-            EXPECT_EQ(Fix32ToFloat(layout.Frame.Bottom), 0.0f);
+            EXPECT_NEAR(Fix32ToFloat(layout.Frame.Right), 210 / 25.4, 1e-4) << "A4 is the window-less paper";
+            EXPECT_NEAR(Fix32ToFloat(layout.Frame.Bottom), 297 / 25.4, 1e-4);
             EXPECT_EQ(+layout.DocumentNumber, 4u);
             EXPECT_EQ(+layout.PageNumber, 88u);
             EXPECT_EQ(+layout.FrameNumber, 1u);
         }
     }
+    g_nTwainScanSize = TWSS_USLETTER;
+    TW_IMAGELAYOUT letter{};
+    ASSERT_EQ(Call(m_layout, DAT_IMAGELAYOUT, MSG_GET, &letter), TWRC_SUCCESS);
+    EXPECT_NEAR(Fix32ToFloat(letter.Frame.Right), 8.5, 1e-4);
+    EXPECT_NEAR(Fix32ToFloat(letter.Frame.Bottom), 11, 1e-4);
+    g_nTwainScanSize = TWSS_A4;
     g_bHostOffice = TRUE;
     TW_IMAGELAYOUT layout{};
     ASSERT_EQ(Call(m_layout, DAT_IMAGELAYOUT, MSG_GET, &layout), TWRC_SUCCESS);
@@ -143,6 +150,10 @@ TEST_F(ImageInfoTest, LayoutReportsAFixedFrameAndTakesTheApplicationsOne) {
     EXPECT_EQ(top, 1.0f);
     EXPECT_EQ(right, 4.25f);
     EXPECT_EQ(bottom, 6.5f);
+    TW_IMAGELAYOUT back{};
+    ASSERT_EQ(Call(m_layout, DAT_IMAGELAYOUT, MSG_GETCURRENT, &back), TWRC_SUCCESS);
+    EXPECT_EQ(Fix32ToFloat(back.Frame.Right), 4.25f) << "the application's frame is the one the scan takes";
+    EXPECT_EQ(Fix32ToFloat(back.Frame.Bottom), 6.5f);
     EXPECT_EQ(Call(m_layout, DAT_IMAGELAYOUT, MSG_RESET, &layout), TWRC_SUCCESS);
     EXPECT_TRUE(GetApplicationFrame(left, top, right, bottom)) << "a reset changes nothing";
     EXPECT_EQ(Call(m_layout, DAT_IMAGELAYOUT, MSG_GETFIRST, &layout), TWRC_FAILURE);

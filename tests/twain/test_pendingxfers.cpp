@@ -40,6 +40,8 @@ protected:
         g_bHostMsPhotoScan = FALSE;
         g_bHostAcrobat = FALSE;
         g_bCancelScan = FALSE;
+        g_bFeederStatusKnown = FALSE;
+        g_bPaperInFeeder = FALSE;
         g_nDevPageCount = 0;
         g_nXferPageCount = 0;
         platform::testing::SetTickCount(std::nullopt);
@@ -374,6 +376,7 @@ TEST_F(PendingXferTest, GetCountsPagesByStateAndFeeder) {
         EXPECT_EQ(+pending.Count, count) << "state " << state;
     }
     SetFeederEnabled(TRUE);
+    g_bFeederStatusKnown = TRUE; // as a feeder job leaves it
     for (BOOL paper : {FALSE, TRUE}) {
         g_bPaperInFeeder = paper;
         for (TW_UINT16 state : {500, 700}) {

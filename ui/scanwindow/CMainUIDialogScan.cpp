@@ -35,7 +35,6 @@ namespace {
 constexpr UINT IDS_NO_SPACE = 1105;
 constexpr ULONGLONG kReserveBytes = 314572800ULL;    // 300 MiB kept free beside the page
 constexpr ULONGLONG kMinVirtualBytes = 300000000ULL; // available virtual memory a scan needs
-constexpr float kWidthMaxInchLx = 8.5f;              // the widest page of the PlatformWren models without A3
 constexpr int kRotation = 16;                        // the rotation code in ScanParam::adv
 constexpr int kThreshold = 13;
 
@@ -156,38 +155,17 @@ int CMainUIDialog::UpdateNoUIScanParam(int nColorMode, int nResolution, int nSca
         break;
     }
     // Brightness, contrast and curve per channel (12 values), then gamma, threshold, descreen, fading, rotation.
+    // The application's brightness, contrast and threshold take the combined channel and the threshold.
     for (int i = 0; i < 12; ++i)
         m_ScanParam.adv[i] = 0;
+    m_ScanParam.adv[0] = WindowlessBrightnessContrast(GetCurrentNumber(ICAP_BRIGHTNESS));
+    m_ScanParam.adv[4] = WindowlessBrightnessContrast(GetCurrentNumber(ICAP_CONTRAST));
     m_ScanParam.adv[12] = GetDefaultGamma();
-    m_ScanParam.adv[13] = GetDefaultThreshold();
+    m_ScanParam.adv[13] = WindowlessThreshold(GetCurrentNumber(ICAP_THRESHOLD));
     m_ScanParam.adv[14] = 0;
     m_ScanParam.adv[15] = 0;
     m_ScanParam.adv[16] = 0;
-
-    const bool feeder = m_ScanParam.source != 0;
-    switch (nScanSize) {
-    case TWSS_JISB5:
-        m_ScanParam.paperSize = 3;
-        break;
-    case TWSS_USLETTER:
-        m_ScanParam.paperSize = 4;
-        break;
-    case TWSS_USLEGAL:
-        m_ScanParam.paperSize = 5;
-        break;
-    case TWSS_A5:
-        m_ScanParam.paperSize = 1;
-        break;
-    case TWSS_A3:
-        m_ScanParam.paperSize = feeder ? 7 : 6;
-        break;
-    case TWSS_A6:
-        m_ScanParam.paperSize = 2;
-        break;
-    default: // A4 and anything unknown
-        m_ScanParam.paperSize = 0;
-        break;
-    }
+    m_ScanParam.paperSize = WindowlessPaperIndex(nScanSize, m_ScanParam.source);
     DebugPrint(u"UpdateNoUIScanParam(): nColorMode = %d, nResolution = %d, nScanSize = %d, nScanSource = %d\r\n",
                nColorMode, nResolution, nScanSize, nScanSource);
     return 0;

@@ -358,7 +358,8 @@ TEST_F(ScanRoadTest, WindowlessScanTakesTheCapabilitiesAndTheApplicationsFrame) 
     EXPECT_EQ(m_dialog->m_nHeight, 750);
     EXPECT_EQ(m_dialog->ApplyScanParameters(TRUE), 0);
     EXPECT_EQ(CallsOf("ScanDrv_SetScanParameter"),
-              std::vector<std::string>{"ScanDrv_SetScanParameter 150 150 1 1200 2400 6000 8400 72 0 -> 0"});
+              std::vector<std::string>{"ScanDrv_SetScanParameter 150 150 1 1200 2400 6000 8400 128 0 -> 0"})
+        << "the threshold is ICAP_THRESHOLD's";
     EndJob();
 
     // A frame beyond the bed is held to it.
@@ -395,7 +396,7 @@ TEST_F(ScanRoadTest, WindowlessSettingsMapUnknownValuesToDefaults) {
         EXPECT_EQ(m_dialog->m_ScanParam.adv[0], 0) << "adjustments start from neutral";
         EXPECT_EQ(m_dialog->m_ScanParam.adv[16], 0);
         EXPECT_EQ(m_dialog->m_ScanParam.adv[12], GetDefaultGamma());
-        EXPECT_EQ(m_dialog->m_ScanParam.adv[13], GetDefaultThreshold());
+        EXPECT_EQ(m_dialog->m_ScanParam.adv[13], 128) << "ICAP_THRESHOLD as the application reads it";
     }
 }
 

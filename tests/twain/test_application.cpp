@@ -1,0 +1,306 @@
+// What an application meets through DS_Entry alone, with the staged module and the simulated device: feeder jobs
+// whose pages are dropped, counted or cut short by a jam; the capabilities that feed the scan without the window;
+// the file transfer that fails; the calls after a job has ended; and the answers that say why a call failed.
+#include "TwainTestSupport.h"
+#include "TransferTestSupport.h"
+
+#include "twain/CapabilityTable.h"
+
+#include "companions/scandrv/TestPage.h"
+#include "platform/user/winuser.h"
+
+#include <chrono>
+#include <sstream>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+using transfer_test::ManagerRecorder;
+
+constexpr int kDpi = 75;
+
+// A page as the application received it by native transfer: grey, 8 bits.
+struct GreyPage {
+    int width = 0;
+    int height = 0;
+    std::vector<BYTE> rows; // top first, unpadded
+    int At(int x, int y) const { return rows[static_cast<size_t>(y) * width + x]; }
+};
+
+// The sheet number a page of the simulated device shows in its mark cells (0 when the marks are not there).
+int SheetOf(const GreyPage& page) {
+    auto black = [&](int cell) {
+        const scandrv::Point centre = scandrv::MarkCellCentre(cell);
+        const scandrv::Point pixel =
+            scandrv::BedToPixel(scandrv::DocumentToBed(scandrv::Placement{}, centre.x, centre.y), 0, 0, kDpi, kDpi);
+        const int x = static_cast<int>(pixel.x + 0.5), y = static_cast<int>(pixel.y + 0.5);
+        return x >= 0 && y >= 0 && x < page.width && y < page.height && page.At(x, y) < 100;
+    };
+    if (!black(0))
+        return 0;
+    int sheet = 0;
+    for (int bit = 0; bit < 8; ++bit)
+        if (black(bit + 1))
+            sheet |= 1 << bit;
+    return sheet;
+}
+
+// Standard error of the process, into a file while the object lives: the module's debug channel and the lines of
+// the boxes nobody sees go there.
+class StderrCapture {
+public:
+    explicit StderrCapture(const std::string& file) : m_file(file) {
+        std::fflush(stderr);
+        m_saved = dup(2);
+        const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 2);
+        close(fd);
+    }
+    ~StderrCapture() { Stop(); }
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+    std::string Text() {
+        Stop();
+        std::ifstream in(m_file);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    }
+
+private:
+    void Stop() {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(m_saved, 2);
+        close(m_saved);
+        m_saved = -1;
+    }
+    std::string m_file;
+    int m_saved = -1;
+};
+
+class ApplicationTest : public TwainTestRoot {
+protected:
+    static constexpr TW_UINT32 kAppId = 31;
+
+    void SetUp() override {
+        TwainTestRoot::SetUp();
+        setenv("PLATFORM_HEADLESS", "1", 1);
+        setenv("PLATFORM_DIALOG_TIMEOUT", "0.2", 1); // an error box of the source declines itself at once
+        Control("");
+        m_manager = std::make_unique<ManagerRecorder>();
+        Load();
+    }
+    void TearDown() override {
+        m_ds.reset();
+        m_manager.reset();
+        unsetenv("PLATFORM_DIALOG_TIMEOUT");
+        unsetenv("PLATFORM_DEBUG");
+        TwainTestRoot::TearDown();
+    }
+
+    // The staged module loaded and opened by the application.
+    void Load() {
+        m_ds = std::make_unique<LoadedModule>(StagedModule());
+        ASSERT_TRUE(m_ds->ok());
+        m_app = MakeAppIdentity(kAppId);
+        TW_IDENTITY assigned{};
+        (*m_ds)(&m_app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &assigned);
+        assigned.Id = 9;
+        ASSERT_EQ((*m_ds)(&m_app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &assigned), TWRC_SUCCESS);
+    }
+    // The device's control file, with a new journal of its calls.
+    void Control(const std::string& text) {
+        std::filesystem::remove(m_root + "/calls.log");
+        scandrv_test::WriteControlFile(m_root, "journal = calls.log\n" + text);
+    }
+    std::vector<std::string> CallsOf(const std::string& entry) const {
+        std::vector<std::string> found;
+        std::ifstream in(m_root + "/calls.log");
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(entry + " ", 0) == 0)
+                found.push_back(line);
+        return found;
+    }
+
+    TW_UINT16 Ds(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data) { return (*m_ds)(&m_app, dg, dat, msg, data); }
+    TW_UINT16 Status() { return m_ds->Status(&m_app); }
+
+    TW_UINT16 SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item) {
+        TW_ONEVALUE value{type, item};
+        TW_CAPABILITY capability{cap, TWON_ONEVALUE, &value};
+        return Ds(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &capability);
+    }
+    TW_UINT16 SetFix(TW_UINT16 cap, float number) {
+        const TW_FIX32 fix = FloatToFix32(number);
+        TW_UINT32 item = 0;
+        std::memcpy(&item, &fix, 4);
+        return SetOne(cap, TWTY_FIX32, item);
+    }
+    // The item of a ONEVALUE answer (MSG_GETCURRENT, or MSG_GET of a ONEVALUE capability), 0xFFFFFFFF on failure.
+    TW_UINT32 Read(TW_UINT16 cap, TW_UINT16 msg = MSG_GETCURRENT, TW_UINT16* itemType = nullptr) {
+        TW_CAPABILITY capability{cap, TWON_DONTCARE16, nullptr};
+        if (Ds(DG_CONTROL, DAT_CAPABILITY, msg, &capability) != TWRC_SUCCESS || capability.hContainer == nullptr)
+            return 0xFFFFFFFF;
+        auto* one = static_cast<TW_ONEVALUE*>(GlobalLock(capability.hContainer));
+        const TW_UINT32 item = one->Item;
+        if (itemType != nullptr)
+            *itemType = one->ItemType;
+        GlobalUnlock(capability.hContainer);
+        GlobalFree(capability.hContainer);
+        return item;
+    }
+    TW_UINT16 Reset(TW_UINT16 cap) {
+        TW_CAPABILITY capability{cap, TWON_DONTCARE16, nullptr};
+        const TW_UINT16 rc = Ds(DG_CONTROL, DAT_CAPABILITY, MSG_RESET, &capability);
+        if (capability.hContainer != nullptr)
+            GlobalFree(capability.hContainer);
+        return rc;
+    }
+
+    // Grey pages at 75 dpi from the source the capabilities name, enabled without the window.
+    void EnableWindowless(bool feeder) {
+        ASSERT_EQ(SetOne(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY), TWRC_SUCCESS);
+        ASSERT_EQ(SetFix(ICAP_XRESOLUTION, kDpi), TWRC_SUCCESS);
+        ASSERT_EQ(SetOne(CAP_FEEDERENABLED, TWTY_BOOL, feeder ? 1 : 0), TWRC_SUCCESS);
+        m_manager->Clear();
+        TW_USERINTERFACE ui{0, 0, nullptr};
+        ASSERT_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    }
+    bool Announced() const { return m_manager->Count(MSG_XFERREADY) > 0; }
+
+    // The announced page by native transfer; its sheet number.
+    int TransferSheet() {
+        TW_IMAGEINFO info{};
+        if (Ds(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info) != TWRC_SUCCESS)
+            return -1;
+        TW_HANDLE handle = nullptr;
+        if (Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle) != TWRC_XFERDONE || handle == nullptr)
+            return -2;
+        GreyPage page{info.ImageWidth, info.ImageLength, {}};
+        const size_t stride = (static_cast<size_t>(page.width) + 3) / 4 * 4;
+        const auto* dib = static_cast<const BYTE*>(handle) + 1064;
+        for (int y = 0; y < page.height; ++y) // bottom-up
+            page.rows.insert(page.rows.end(), dib + stride * (page.height - 1 - y),
+                             dib + stride * (page.height - 1 - y) + page.width);
+        std::free(handle);
+        return SheetOf(page);
+    }
+    // MSG_ENDXFER: its return code and Count.
+    std::pair<TW_UINT16, int> EndXfer() {
+        m_manager->Clear();
+        TW_PENDINGXFERS pending{0xFFFF, 0};
+        const TW_UINT16 rc = Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
+        return {rc, pending.Count};
+    }
+    void Disable() {
+        TW_USERINTERFACE ui{0, 0, nullptr};
+        Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
+    }
+
+    // A feeder job to its end: each page transferred or (its index in `drop`) dropped with MSG_ENDXFER alone. The
+    // sheets transferred in order; every MSG_ENDXFER must succeed and offer the next page at once.
+    std::vector<int> FeederJob(const std::vector<int>& drop, int& endCalls) {
+        std::vector<int> sheets;
+        endCalls = 0;
+        for (int page = 0; Announced(); ++page) {
+            if (std::find(drop.begin(), drop.end(), page) == drop.end())
+                sheets.push_back(TransferSheet());
+            const auto [rc, count] = EndXfer();
+            ++endCalls;
+            EXPECT_EQ(rc, TWRC_SUCCESS) << "page " << page;
+            if (count == 0)
+                break;
+            EXPECT_TRUE(Announced()) << "Count " << count << " but no page announced after page " << page;
+            if (page > 10)
+                break;
+        }
+        return sheets;
+    }
+
+    std::unique_ptr<ManagerRecorder> m_manager;
+    std::unique_ptr<LoadedModule> m_ds;
+    TW_IDENTITY m_app{};
+};
+
+// The feeder and duplex switches read what the next window-less scan does, and a reset never picks a source the
+// application did not ask for; the paper flag asks the device before any job.
+TEST_F(ApplicationTest, FeederSwitchesSayWhatTheWindowlessScanDoes) {
+    for (TW_UINT16 msg : {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT}) {
+        EXPECT_EQ(Read(CAP_FEEDERENABLED, msg), 0u) << "msg " << msg << ": the flatbed is scanned";
+        EXPECT_EQ(Read(CAP_DUPLEXENABLED, msg), 0u) << "msg " << msg;
+    }
+    EXPECT_EQ(Read(CAP_FEEDERLOADED, MSG_GET), 1u) << "three sheets lie in the feeder";
+
+    ASSERT_EQ(SetOne(CAP_FEEDERENABLED, TWTY_BOOL, 0), TWRC_SUCCESS);
+    ASSERT_EQ(Reset(CAP_DUPLEXENABLED), TWRC_SUCCESS);
+    EXPECT_EQ(Read(CAP_FEEDERENABLED), 0u);
+    TW_USERINTERFACE ui{0, 0, nullptr};
+    ASSERT_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    TW_HANDLE handle = nullptr;
+    ASSERT_EQ(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle), TWRC_XFERDONE);
+    std::free(handle);
+    const std::vector<std::string> sent = CallsOf("ScanDrv_SetScanParameter");
+    ASSERT_EQ(sent.size(), 1u);
+    const std::string flatbed = " 128 0 -> 0"; // threshold, source 0
+    EXPECT_EQ(sent[0].substr(sent[0].size() - std::min(sent[0].size(), flatbed.size())), flatbed) << sent[0];
+    EXPECT_EQ(EndXfer().second, 0);
+    Disable();
+
+    Control("feeder_sheets = 0\n");
+    EXPECT_EQ(Read(CAP_FEEDERLOADED, MSG_GET), 0u) << "the feeder is empty";
+}
+
+// The application's threshold, brightness and contrast reach the device on the window's adjustments (brightness
+// and contrast as a tenth); 0x8124 keeps the adjustments away, never the threshold.
+TEST_F(ApplicationTest, ThresholdBrightnessAndContrastReachTheDevice) {
+    ASSERT_EQ(SetFix(ICAP_THRESHOLD, 200), TWRC_SUCCESS);
+    ASSERT_EQ(SetFix(ICAP_BRIGHTNESS, 500), TWRC_SUCCESS);
+    ASSERT_EQ(SetFix(ICAP_CONTRAST, -300), TWRC_SUCCESS);
+    ASSERT_EQ(SetOne(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_BW), TWRC_SUCCESS);
+    for (bool skip : {false, true}) {
+        SCOPED_TRACE(skip ? "adjustments skipped" : "adjustments sent");
+        ASSERT_EQ(SetOne(0x8124, TWTY_BOOL, skip ? 1 : 0), TWRC_SUCCESS);
+        Control("");
+        TW_USERINTERFACE ui{0, 0, nullptr};
+        ASSERT_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+        TW_HANDLE handle = nullptr;
+        ASSERT_EQ(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle), TWRC_XFERDONE);
+        std::free(handle);
+        const std::vector<std::string> adjustments = CallsOf("ScanDrv_SetScanParameterAdj");
+        if (skip) {
+            EXPECT_TRUE(adjustments.empty());
+        } else {
+            ASSERT_EQ(adjustments.size(), 1u);
+            EXPECT_NE(adjustments[0].find(" 50,0,0,0 -30,0,0,0 0,0,0,0 "), std::string::npos) << adjustments[0];
+            EXPECT_NE(adjustments[0].find(" 200 0 0 -> "), std::string::npos) << adjustments[0];
+        }
+        const std::vector<std::string> parameters = CallsOf("ScanDrv_SetScanParameter");
+        ASSERT_EQ(parameters.size(), 1u);
+        EXPECT_NE(parameters[0].find(" 200 0 -> "), std::string::npos) << parameters[0];
+        EndXfer();
+        Disable();
+    }
+    ASSERT_EQ(SetOne(0x8124, TWTY_BOOL, 0), TWRC_SUCCESS);
+}
+
+// A value a capability does not offer is refused, a number between offered ones takes the nearest; the support
+// query answers a TW_INT32.
+TEST_F(ApplicationTest, CapabilitiesTakeOnlyWhatTheyOffer) {
+    EXPECT_EQ(SetOne(ICAP_PIXELTYPE, TWTY_UINT16, 77), TWRC_FAILURE);
+    EXPECT_EQ(Status(), TWCC_BADVALUE);
+    EXPECT_EQ(Read(ICAP_PIXELTYPE), static_cast<TW_UINT32>(TWPT_RGB));
+    EXPECT_EQ(SetFix(ICAP_XRESOLUTION, 400), TWRC_CHECKSTATUS);
+    const TW_UINT32 resolution = Read(ICAP_XRESOLUTION);
+    TW_FIX32 fix{};
+    std::memcpy(&fix, &resolution, 4);
+    EXPECT_EQ(fix.Whole, 300) << "the nearest offered resolution";
+
+    TW_UINT16 type = 0;
+    EXPECT_EQ(Read(ICAP_PIXELTYPE, MSG_QUERYSUPPORT, &type), 0x1Fu);
+    EXPECT_EQ(type, TWTY_INT32);
+}
+
+} // namespace
