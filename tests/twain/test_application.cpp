@@ -303,4 +303,44 @@ TEST_F(ApplicationTest, CapabilitiesTakeOnlyWhatTheyOffer) {
     EXPECT_EQ(type, TWTY_INT32);
 }
 
+// The window-less scan with the application's frame: a model without A3 scans no wider than 8.5 inches; a frame
+// too short for a row is refused as a scan error, without opening the device.
+TEST_F(ApplicationTest, ApplicationsFrameIsHeldToTheModelAndTooShortAFrameIsRefused) {
+    m_ds.reset();
+    m_ini += "IsPlatformWren(kvx7731)=TRUE\n";
+    WriteIni();
+    Load();
+    ASSERT_EQ(SetFix(ICAP_XRESOLUTION, 600), TWRC_SUCCESS);
+    TW_IMAGELAYOUT layout{};
+    layout.Frame = {FloatToFix32(0), FloatToFix32(0), FloatToFix32(9), FloatToFix32(1)};
+    ASSERT_EQ(Ds(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &layout), TWRC_SUCCESS);
+    m_manager->Clear();
+    TW_USERINTERFACE ui{0, 0, nullptr};
+    ASSERT_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    ASSERT_TRUE(Announced());
+    TW_IMAGEINFO info{};
+    ASSERT_EQ(Ds(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
+    EXPECT_EQ(info.ImageWidth, static_cast<int>(8.5 * info.XResolution.Whole + 0.5)) << "8.5 inches";
+    Disable();
+
+    // An Office host without the window rounds the page to even sizes and takes two rows off.
+    m_ds.reset();
+    platform::testing::SetHostProgramName(u"WINWORD.EXE");
+    setenv("PLATFORM_DEBUG", "1", 1);
+    StderrCapture capture(m_root + "/stderr.txt");
+    Load();
+    layout.Frame = {FloatToFix32(0), FloatToFix32(0), FloatToFix32(4), FloatToFix32(0.002f)};
+    ASSERT_EQ(Ds(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &layout), TWRC_SUCCESS);
+    Control("");
+    m_manager->Clear();
+    ASSERT_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    const std::string said = capture.Text();
+    unsetenv("PLATFORM_DEBUG");
+    EXPECT_FALSE(Announced());
+    EXPECT_EQ(m_manager->Count(MSG_CLOSEDSREQ), 1);
+    EXPECT_TRUE(CallsOf("ScanDrv_Open").empty()) << "the device was opened for a page of no rows";
+    EXPECT_EQ(said.find("ERROR_NOENOUGHSPACE"), std::string::npos) << "a short frame is no lack of space";
+    Disable();
+}
+
 } // namespace

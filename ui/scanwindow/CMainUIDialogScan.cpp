@@ -198,6 +198,15 @@ void CMainUIDialog::Scan_() {
         else
             m_nWidth &= ~3;
     }
+    if (m_nWidth <= 0 || m_nHeight <= 0) {
+        // A frame too small to hold a pixel (or one row, once the host's rounding took its share) is no page.
+        DebugPrint(u"CMainUIDialog::Scan_, no page: %d x %d", m_nWidth, m_nHeight);
+        if (g_bNoUI)
+            if (CDsAssistor* assistor = g_pDsAssistor)
+                assistor->NotifyCloseDsReq();
+        ShowScanError(kScanErrorParameters, -1);
+        return;
+    }
 
     const ULONGLONG freeBytes = FreeBytesOfWindowsDrive();
     ULONGLONG folderFreeBytes = 0; // app mode: the save folder's
@@ -363,25 +372,27 @@ int CMainUIDialog::ApplyScanParameters(BOOL sendArea) {
 // The selection of the preview in inches; for a window-less scan, the frame the application set, when it set one.
 void CMainUIDialog::GetScanRangeFromPreview(InchRect& area) {
     DebugPrint(u"GetScanRangeFromPreview()");
+    area = InchRect{};
     const int source = m_ScanParam.source;
     float left = 0, top = 0, right = 0, bottom = 0;
     if (g_bNoUI && GetApplicationFrame(left, top, right, bottom)) {
         const float maxWidth = static_cast<float>(GetMaxScanWidthInch());
-        const float maxLength = source == 0 ? static_cast<float>(GetMaxScanLengthInch()) : 14.015748f;
+        const float maxLength = source == 0 ? static_cast<float>(GetMaxScanLengthInch()) : kFeederMaxLengthInch;
         left = std::clamp(left, 0.0f, maxWidth);
         right = std::clamp(right, 0.0f, maxWidth);
         top = std::clamp(top, 0.0f, maxLength);
         bottom = std::clamp(bottom, 0.0f, maxLength);
-        if (right > left && bottom > top) {
+        if (right > left && bottom > top)
             area = {top, left, right, bottom};
-            return;
-        }
     }
-    const SelectionZone zone = SelectionInches();
-    area.Top = zone.y;
-    area.Left = zone.x;
-    area.Right = zone.x + zone.width;
-    area.Bottom = zone.y + zone.height;
+    if (area.Right <= area.Left || area.Bottom <= area.Top) {
+        const SelectionZone zone = SelectionInches();
+        area.Top = zone.y;
+        area.Left = zone.x;
+        area.Right = zone.x + zone.width;
+        area.Bottom = zone.y + zone.height;
+    }
+    // The application's frame is held to the same width as the selection.
     if (g_bIsPlatformWren && !g_bHasA3 && area.Right > kWidthMaxInchLx) {
         area.Right = kWidthMaxInchLx;
         DebugPrint(u"inchRect.Right = WIDTH_MAX_INCH_LX;");
