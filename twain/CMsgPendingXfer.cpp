@@ -28,6 +28,8 @@ constexpr DWORD kPollMs = 100;
 constexpr ULONGLONG kMinFreeBytes = 300000000ULL; // free disk and available virtual memory the next page needs
 constexpr int kDriverSuccess2 = 200;              // the driver's second kind of success
 constexpr INT_PTR kNoteCancelled = 2;             // IDCANCEL: the manual-duplex note ended by its Cancel button
+constexpr int kLineScanning = 15;                 // line poll status: the device scans a page
+constexpr int kLineTransferring = 254;            // a scanned page waits to be read
 
 constexpr ULONGLONG MiB(ULONGLONG bytes) {
     return bytes / (1024 * 1024);
@@ -167,7 +169,11 @@ TW_UINT16 CMsgPendingXfer::EndXfer(CDsAssistor* assistor, TW_PENDINGXFERS* pendi
         if (g_bHostIedit) {
             count = 0;
         } else if (window->GetScanSource() != 0) {
-            count = NextPage(assistor, window, rc);
+            // A page announced but never transferred (the application drops it) is still on the device.
+            int dropped = 0;
+            if (assistor->GetState() == 600 && !g_b_devmon_close)
+                dropped = DiscardPendingPage(window);
+            count = NextPage(assistor, window, rc, dropped);
             if (count != 0 && rc == TWRC_FAILURE) {
                 pending->Count = count;
                 return rc; // the window could not prepare the next page, and has said so
@@ -218,34 +224,57 @@ TW_UINT16 CMsgPendingXfer::EndXfer(CDsAssistor* assistor, TW_PENDINGXFERS* pendi
     return rc;
 }
 
-TW_UINT16 CMsgPendingXfer::NextPage(CDsAssistor* assistor, CScanWindow* window, TW_UINT16& rc) {
+TW_UINT16 CMsgPendingXfer::NextPage(CDsAssistor* assistor, CScanWindow* window, TW_UINT16& rc, int dropped) {
     g_nXferPageCount += 1;
     const int handed = g_nXferPageCount;
     DebugPrint(u"MSG_ENDXFER, read pages: %d", handed);
 
     // A job whose device is closed, or a call outside a transfer, has no next page to wait for.
     const TW_UINT16 state = assistor->GetState();
+    const int limit = GetTransferCountLimit();
     bool more = false;
-    if (!g_bCancelScan && !g_b_devmon_close && (state == 600 || state == 700)) {
+    bool stopFeeder = false;
+    if (dropped != 0) {
+        // The dropped page could not be read off the device: the job cannot go on.
+        if (dropped < 0 && dropped != -10000)
+            ShowEngineScanError(window, kScanErrorTransfer, dropped);
+        rc = TWRC_FAILURE;
+    } else if (limit > 0 && handed >= limit) {
+        DebugPrint(u"MSG_ENDXFER, the application's %d pages are done", limit);
+        stopFeeder = true;
+    } else if (!g_bCancelScan && !g_b_devmon_close && (state == 600 || state == 700)) {
         ULONGLONG deadline = GetTickCount64() + kNextPageTimeoutMs;
         for (;;) {
             if (g_bCancelScan)
                 break;
+            // Pages the device has fully scanned go to the application before any error of a later sheet.
+            const int reported = g_nDevPageCount;
+            if (handed < (reported > 9999 ? reported - 10000 : reported)) {
+                more = true;
+                break;
+            }
             const int error = g_LLD.DevMon_GetLLDError();
-            if (GetTickCount64() >= deadline || (error != 0 && error != kDriverSuccess2)) {
+            const bool failed = error != 0 && error != kDriverSuccess2;
+            if (reported > 9999 && !failed)
+                break; // the job is over
+            if (!failed && g_bDeviceEventsRefused) {
+                // No events: the device's line poll tells whether it is on a further page.
+                int line = 0;
+                int status = 0;
+                g_LLD.DevMon_GetCurScanLineNum(&line, &status);
+                if (status == kLineScanning || status == kLineTransferring) {
+                    more = true;
+                    break;
+                }
+                if (g_LLD.DevMon_GetLLDError() == 0)
+                    break; // the job is over
+                continue;
+            }
+            if (GetTickCount64() >= deadline || failed) {
                 DebugPrint(u"CMsgPendingXfer::Handle: get next page TIMEOUT or DevMon_GetLLDError = %d", error);
                 if (error != 0)
                     ShowEngineScanError(window, kScanErrorTransfer, error);
                 rc = TWRC_FAILURE;
-                break;
-            }
-            const int reported = g_nDevPageCount;
-            if (reported > 9999) {
-                more = handed < reported - 10000;
-                break;
-            }
-            if (handed < reported) {
-                more = true;
                 break;
             }
             Sleep(kPollMs);
@@ -267,7 +296,7 @@ TW_UINT16 CMsgPendingXfer::NextPage(CDsAssistor* assistor, CScanWindow* window, 
         DebugPrint(u"FeederEnable fasle");
         if (!g_b_devmon_close) {
             DebugPrint(u"g_b_devmon_close fasle");
-            CloseJobDevice(false, true);
+            CloseJobDevice(stopFeeder, true);
             assistor->SetState(500);
             assistor->NotifyCloseDsReq();
         }

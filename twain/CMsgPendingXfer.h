@@ -18,7 +18,7 @@ private:
     TW_UINT16 Reset(CDsAssistor* assistor, TW_PENDINGXFERS* pending);
     TW_UINT16 EndXfer(CDsAssistor* assistor, TW_PENDINGXFERS* pending);
     // The feeder's next page: the Count to report; rc becomes TWRC_FAILURE when the wait failed.
-    TW_UINT16 NextPage(CDsAssistor* assistor, CScanWindow* window, TW_UINT16& rc);
+    TW_UINT16 NextPage(CDsAssistor* assistor, CScanWindow* window, TW_UINT16& rc, int dropped);
 };
 
 // One pass of the manual-duplex pause while the end of a transfer waits for the next page: waits (at most

@@ -10,6 +10,7 @@ std::atomic<int> g_nFrontRotation{0};
 std::atomic<BOOL> g_bBackSideRotation{FALSE};
 std::atomic<HANDLE> g_hManualDuplexEvent{nullptr};
 std::atomic<BYTE> g_bSkipFirstPageSignal{0};
+std::atomic<BOOL> g_bDeviceEventsRefused{FALSE};
 
 void SetDevState(int state) {
     DebugPrint(u"SetDevState: %d", state);

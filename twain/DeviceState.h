@@ -33,6 +33,9 @@ extern std::atomic<HANDLE> g_hManualDuplexEvent;
 // Set by the scan road just before it registers the callback: the first page of the job is not signalled.
 extern std::atomic<BYTE> g_bSkipFirstPageSignal;
 
+// The driver refused the device-event callback of the current job: the end of transfer polls the device instead.
+extern std::atomic<BOOL> g_bDeviceEventsRefused;
+
 void SetDevState(int state);
 int GetDevState();
 

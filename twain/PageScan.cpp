@@ -110,6 +110,58 @@ void ShowEngineScanError(CScanWindow* window, int category, int code) {
     window->ShowScanError(category, code);
 }
 
+namespace {
+
+// The device's job for the first page: the parameters set, the scan started. 0, 1 when the window failed to set the
+// parameters (it has reported and asked to close), else the mapped result of the start.
+int StartJobIfNeeded(CScanWindow* window) {
+    if (g_bScanStarted)
+        return 0; // a further page of a running feeder job
+    if (window->ApplyScanParameters(TRUE) == -1)
+        return 1;
+    // Signals left from an earlier job must not speak for this one.
+    if (HANDLE event = g_devStateEvent.load())
+        ResetEvent(event);
+    int result = g_LLD.DevMon_StartScan();
+    // 200 is the driver's second kind of success.
+    if (result == 100 || result == 200)
+        result = 0;
+    return result;
+}
+
+// Reads the pending page's rows from the device and drops them, so that the device moves on to the next one.
+DWORD WINAPI DiscardThread(void*) {
+    CScanWindow* window = g_pScanWindow;
+    CScanProgress* progress = window != nullptr ? window->GetScanProgress() : nullptr;
+    if (progress != nullptr)
+        progress->WaitUntilShown();
+    int result = window != nullptr ? StartJobIfNeeded(window) : -1;
+    if (result == 0) {
+        g_bScanStarted = TRUE;
+        int width = 0;
+        int height = 0;
+        window->GetPageSize(width, height);
+        const std::uint64_t rowBytes = PageRowBytes(width, PageBitsPerPixel(window->GetScanParam().colorMode));
+        std::vector<BYTE> row;
+        if (rowBytes == 0 || rowBytes > INT_MAX)
+            result = -1;
+        else
+            row.resize(static_cast<size_t>(rowBytes));
+        for (int y = 0; result == 0 && y < height; ++y) {
+            int count = 0;
+            result = g_LLD.DevMon_ReadScanData(row.data(), static_cast<int>(rowBytes), &count);
+            if (progress != nullptr)
+                progress->PostProgress(static_cast<int>((static_cast<std::int64_t>(y) + 1) * 100 / height));
+        }
+    }
+    g_iScanThreadRet = result;
+    if (progress != nullptr)
+        progress->WorkerFinished();
+    return 0;
+}
+
+} // namespace
+
 DWORD WINAPI Scanthread(void* argument) {
     auto* assistor = static_cast<CDsAssistor*>(argument);
     CScanWindow* window = g_pScanWindow;
@@ -119,21 +171,10 @@ DWORD WINAPI Scanthread(void* argument) {
         progress->WaitUntilShown();
 
     int result = 0;
-    if (assistor == nullptr || window == nullptr) {
+    if (assistor == nullptr || window == nullptr)
         result = -1;
-    } else if (!g_bScanStarted) {
-        if (window->ApplyScanParameters(TRUE) == -1) {
-            result = 1; // the window has reported and asked to close
-        } else {
-            // Signals left from an earlier job must not speak for this one.
-            if (HANDLE event = g_devStateEvent.load())
-                ResetEvent(event);
-            result = g_LLD.DevMon_StartScan();
-            // 200 is the driver's second kind of success.
-            if (result == 100 || result == 200)
-                result = 0;
-        }
-    }
+    else
+        result = StartJobIfNeeded(window);
     if (result == 0) {
         g_bScanStarted = TRUE;
         g_iScanThreadRet = 0;
@@ -151,15 +192,16 @@ DWORD WINAPI Scanthread(void* argument) {
     return 0;
 }
 
-int RunPageScan(CScanWindow* window) {
-    CDsAssistor* assistor = g_pDsAssistor;
+namespace {
+
+int RunPageWorker(CScanWindow* window, LPTHREAD_START_ROUTINE worker, void* argument) {
     g_iScanThreadRet = kNotRun;
     {
         ModalEngineCall modal;
         CScanProgress* progress = window != nullptr ? window->GetScanProgress() : nullptr;
         if (progress != nullptr) {
-            progress->RunWithWorker(Scanthread, assistor);
-        } else if (HANDLE thread = CreateThread(nullptr, 0, Scanthread, assistor, 0, nullptr)) {
+            progress->RunWithWorker(worker, argument);
+        } else if (HANDLE thread = CreateThread(nullptr, 0, worker, argument, 0, nullptr)) {
             WaitForSingleObject(thread, INFINITE);
             CloseHandle(thread);
         }
@@ -169,6 +211,22 @@ int RunPageScan(CScanWindow* window) {
         g_iScanThreadRet = -1;
     }
     return g_iScanThreadRet;
+}
+
+} // namespace
+
+int RunPageScan(CScanWindow* window) {
+    return RunPageWorker(window, Scanthread, g_pDsAssistor.load());
+}
+
+int DiscardPendingPage(CScanWindow* window) {
+    if (!g_bPageScanPending)
+        return 0;
+    g_bPageScanPending = FALSE;
+    if (g_bAutoCrop || g_bAutoDeskew)
+        return 0; // scanned before it was announced: nothing is left on the device
+    DebugPrint(u"discard the pending page");
+    return RunPageWorker(window, DiscardThread, nullptr);
 }
 
 int ScanPendingPage(CScanWindow* window, const WCHAR* debugLine, bool checkDibMemory) {

@@ -41,6 +41,10 @@ void FirstRowRead();
 // it. Answers g_iScanThreadRet; -1 when the thread could not run at all.
 int RunPageScan(CScanWindow* window);
 
+// The application drops the announced page without transferring it: a page still on the device is read and
+// thrown away (the job started first when it was the job's first), under the progress dialog, so that the device
+// moves on to the next page. 0, else the failing step's code as RunPageScan gives it.
+int DiscardPendingPage(CScanWindow* window);
 // The scan a transfer makes when its page is still to be scanned (g_bPageScanPending, cleared here): with auto-crop
 // or deskew on the page was scanned before MSG_XFERREADY and that scan's result answers; the native transfer first
 // makes sure the bitmap will fit (-100 when not). 0 when the page waits in the page image.

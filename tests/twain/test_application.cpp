@@ -225,6 +225,102 @@ protected:
     TW_IDENTITY m_app{};
 };
 
+using Clock = std::chrono::steady_clock;
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// MSG_ENDXFER in state 6 drops the announced page: the job moves on to the next sheet at once, for the first,
+// a middle and the last page alike.
+TEST_F(ApplicationTest, DroppedFeederPagesAreSkippedAndTheNextIsOfferedAtOnce) {
+    const struct {
+        std::vector<int> drop;
+        std::vector<int> sheets;
+    } cases[] = {{{0}, {2, 3}}, {{1}, {1, 3}}, {{2}, {1, 2}}, {{0, 1, 2}, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("dropping page " + std::to_string(c.drop.front()) + " of " + std::to_string(c.drop.size()));
+        const auto start = Clock::now();
+        EnableWindowless(true);
+        ASSERT_TRUE(Announced());
+        int ends = 0;
+        EXPECT_EQ(FeederJob(c.drop, ends), c.sheets);
+        EXPECT_EQ(ends, 3) << "one MSG_ENDXFER a sheet";
+        EXPECT_LT(SecondsSince(start), 20.0) << "the job waited for a page that was never read";
+        EXPECT_EQ(m_manager->Count(MSG_CLOSEDSREQ), 1) << "the job's end asks once to close";
+        Disable();
+    }
+}
+
+// Both sides of each sheet: dropping a back side still hands over the next front.
+TEST_F(ApplicationTest, DroppedDuplexSideIsSkipped) {
+    ASSERT_EQ(SetOne(CAP_DUPLEXENABLED, TWTY_BOOL, 1), TWRC_SUCCESS);
+    ASSERT_EQ(SetOne(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY), TWRC_SUCCESS);
+    ASSERT_EQ(SetFix(ICAP_XRESOLUTION, kDpi), TWRC_SUCCESS);
+    m_manager->Clear();
+    TW_USERINTERFACE ui{0, 0, nullptr};
+    ASSERT_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    int ends = 0;
+    EXPECT_EQ(FeederJob({1}, ends), (std::vector<int>{1, 2, 2, 3, 3})) << "sheet 1's back dropped";
+    EXPECT_EQ(ends, 6);
+}
+
+// The job ends after the pages CAP_XFERCOUNT asks for, with the feeder stopped; -1 and a reset mean every sheet.
+TEST_F(ApplicationTest, TransferCountEndsTheFeederJob) {
+    const struct {
+        int count;
+        bool reset;
+        std::vector<int> sheets;
+    } cases[] = {{1, false, {1}}, {2, false, {1, 2}}, {-1, false, {1, 2, 3}}, {2, true, {1, 2, 3}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("count " + std::to_string(c.count) + (c.reset ? ", reset" : ""));
+        ASSERT_EQ(SetOne(CAP_XFERCOUNT, TWTY_INT16, static_cast<TW_UINT16>(c.count)), TWRC_SUCCESS);
+        EXPECT_EQ(static_cast<TW_INT16>(Read(CAP_XFERCOUNT)), c.count);
+        if (c.reset) {
+            ASSERT_EQ(Reset(CAP_XFERCOUNT), TWRC_SUCCESS);
+        }
+        Control("");
+        EnableWindowless(true);
+        int ends = 0;
+        EXPECT_EQ(FeederJob({}, ends), c.sheets);
+        EXPECT_EQ(m_manager->Count(MSG_CLOSEDSREQ), 1);
+        if (c.sheets.size() < 3) {
+            EXPECT_FALSE(CallsOf("ScanDrv_AbortScan").empty()) << "the feeder was not stopped";
+        }
+        Disable();
+    }
+}
+
+// A jam on sheet 3 while the device scans ahead: sheets 1 and 2, scanned whole, reach the application first; the
+// jam ends the job after them.
+TEST_F(ApplicationTest, JamOnALaterSheetDeliversThePagesScannedBeforeIt) {
+    Control("jam = 3 100\n");
+    EnableWindowless(true);
+    std::vector<int> sheets;
+    TW_UINT16 lastRc = TWRC_SUCCESS;
+    for (int page = 0; Announced() && page < 5; ++page) {
+        sheets.push_back(TransferSheet());
+        const auto [rc, count] = EndXfer();
+        lastRc = rc;
+        if (count == 0)
+            break;
+    }
+    EXPECT_EQ(sheets, (std::vector<int>{1, 2}));
+    EXPECT_EQ(lastRc, TWRC_FAILURE) << "the jam is reported after the pages";
+    EXPECT_GE(m_manager->Count(MSG_CLOSEDSREQ), 1);
+}
+
+// A driver that refuses the device-event callback: the job goes on by polling the device, without the long wait.
+TEST_F(ApplicationTest, FeederJobGoesOnWhenTheDriverRefusesTheEventCallback) {
+    Control("fault = ScanDrv_SetCallBackFun 1 from 1\n");
+    const auto start = Clock::now();
+    EnableWindowless(true);
+    ASSERT_TRUE(Announced());
+    int ends = 0;
+    EXPECT_EQ(FeederJob({}, ends), (std::vector<int>{1, 2, 3}));
+    EXPECT_LT(SecondsSince(start), 20.0);
+    EXPECT_EQ(m_manager->Count(MSG_CLOSEDSREQ), 1);
+}
+
 // The feeder and duplex switches read what the next window-less scan does, and a reset never picks a source the
 // application did not ask for; the paper flag asks the device before any job.
 TEST_F(ApplicationTest, FeederSwitchesSayWhatTheWindowlessScanDoes) {

@@ -39,7 +39,10 @@ void StartDeviceEvents(CMainUIDialog* window) {
         std::lock_guard lock(g_windowLock);
         g_pEventWindow = window;
     }
-    g_LLD.DevMon_SetCallBackFun(myScanCallBack, window);
+    const int result = g_LLD.DevMon_SetCallBackFun(myScanCallBack, window);
+    g_bDeviceEventsRefused = result != 0 ? TRUE : FALSE;
+    if (result != 0)
+        DebugPrint(u"DevMon_SetCallBackFun failed: %d; the job goes on without device events", result);
 }
 
 void StopDeviceEvents(CMainUIDialog* window) {
