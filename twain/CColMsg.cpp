@@ -1,5 +1,6 @@
 #include "twain/CColMsg.h"
 
+#include "twain/CDsAssistor.h"
 #include "twain/CMsgLib.h"
 
 IMPLEMENT_DYNCREATE(CColMsg, CObject)
@@ -13,8 +14,11 @@ CMapWordToPtr& GetMsgLibMap() {
 
 TW_UINT16 CColMsg::Dispatch(TwainCall* pCall) {
     void* handler = nullptr;
-    if (!GetMsgLibMap().Lookup(pCall->DAT, handler) || handler == nullptr)
+    if (!GetMsgLibMap().Lookup(pCall->DAT, handler) || handler == nullptr) {
+        if (CDsAssistor* assistor = g_pDsAssistor)
+            assistor->SetConditionCode(TWCC_BADPROTOCOL); // a triplet this source does not support
         return TWRC_FAILURE;
+    }
     return static_cast<CMsgLib*>(handler)->Handle(pCall);
 }
 

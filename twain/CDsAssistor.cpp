@@ -188,6 +188,7 @@ TW_UINT16 CDsAssistor::EnableDS(TW_USERINTERFACE* pUI) {
     // sequence error that leaves the machine-wide mark alone.
     if (GetState() != 400)
         return FailWith(TWCC_SEQERROR);
+    g_bUserClose = FALSE; // a close by the user of an earlier session lets no close request through now
 
     // Probed every time, so an existing mark is logged also when it is this process's own from an earlier attempt.
     IsDsEnableMutexPresent();
@@ -265,6 +266,7 @@ void CDsAssistor::NotifyXferReady() {
     if (GetAppId() == 0)
         return; // a page for nobody: no state to move, no one to tell
     SetState(600);
+    g_bJobEnded = FALSE;
     SendToManager(MSG_XFERREADY);
 }
 

@@ -13,7 +13,7 @@ TW_UINT16 CMsgImageFileXfer::Handle(TwainCall* pCall) {
     CDsAssistor* assistor = g_pDsAssistor;
     if (assistor == nullptr)
         return TWRC_FAILURE;
-    if (assistor->GetState() != 600)
+    if (assistor->GetState() != 600 || g_bJobEnded)
         return FailWith(TWCC_SEQERROR);
     if (pCall->MSG != MSG_GET)
         return FailWith(TWCC_BADPROTOCOL);

@@ -5,6 +5,7 @@
 #include "twain/CScanWindow.h"
 #include "twain/CapabilityTable.h"
 #include "twain/PageScan.h"
+#include "twain/ScanState.h"
 
 #include "settings/DebugOutput.h"
 
@@ -15,7 +16,7 @@ TW_UINT16 CMsgImageInfo::Handle(TwainCall* pCall) {
     if (pCall->MSG != MSG_GET)
         return FailWith(TWCC_BADPROTOCOL);
     CScanWindow* window = g_pScanWindow;
-    if (assistor->GetState() != 600 || window == nullptr)
+    if (assistor->GetState() != 600 || g_bJobEnded || window == nullptr)
         return FailWith(TWCC_SEQERROR);
     auto* info = static_cast<TW_IMAGEINFO*>(pCall->pData);
     if (info == nullptr)

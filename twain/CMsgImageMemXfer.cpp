@@ -23,7 +23,7 @@ TW_UINT16 CMsgImageMemXfer::Handle(TwainCall* pCall) {
     if (assistor == nullptr)
         return TWRC_FAILURE;
     const TW_UINT16 state = assistor->GetState();
-    if (state != 600 && state != 700) {
+    if ((state != 600 && state != 700) || (state == 600 && g_bJobEnded)) {
         g_bScanStarted = FALSE;
         assistor->SetConditionCode(TWCC_SEQERROR);
         return g_bHostTwainClientU ? TWRC_SUCCESS : TWRC_FAILURE;

@@ -142,6 +142,7 @@ TW_UINT16 CMsgPendingXfer::Reset(CDsAssistor* assistor, TW_PENDINGXFERS* pending
         assistor->NotifyCloseDsReq();
     }
     g_bScanStarted = FALSE;
+    g_bJobEnded = TRUE;
     assistor->FreePage();
     // The window may scan again.
     if (CScanWindow* window = g_pScanWindow) {
@@ -210,6 +211,7 @@ TW_UINT16 CMsgPendingXfer::EndXfer(CDsAssistor* assistor, TW_PENDINGXFERS* pendi
     }
     g_nXferPageCount = 0;
     g_nDevPageCount = 0;
+    g_bJobEnded = TRUE;
     if (window != nullptr)
         window->RestoreFrontRotation();
     static int s_switch = -1;

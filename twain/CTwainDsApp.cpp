@@ -46,24 +46,28 @@ TW_UINT16 CTwainDsApp::DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DA
     }
 
     TwainCall call{pOrigin, DG, DAT, MSG, pData};
-    if (MSG == MSG_OPENDS && IsDsEnableMutexPresent())
-        return TWRC_FAILURE; // another process has the source enabled
+    if (MSG == MSG_OPENDS && IsDsEnableMutexPresent()) {
+        // Another process has the source enabled.
+        if (CDsAssistor* assistor = g_pDsAssistor)
+            assistor->SetConditionCode(TWCC_MAXCONNECTIONS);
+        return TWRC_FAILURE;
+    }
 
     TW_UINT32 appId = m_pDS->GetAppId();
     if (appId != 0 && (pOrigin == nullptr || pOrigin->Id != appId))
         return TWRC_FAILURE;
 
     TW_UINT16 result = TWRC_NOTDSEVENT;
-    if (g_nModalEngineCalls > 0 && DAT != DAT_STATUS && !(DAT == DAT_EVENT && MSG == MSG_PROCESSEVENT)) {
+    if (g_nModalEngineCalls > 0 && DAT != DAT_STATUS && MSG != MSG_PROCESSEVENT) {
         // A call from inside one of the engine's own modal loops (a page scan, the manual-duplex note, an error
         // box): the engine is in the middle of another call.
         if (CDsAssistor* assistor = g_pDsAssistor)
             assistor->SetConditionCode(TWCC_SEQERROR);
         return TWRC_FAILURE;
     }
-    if (DAT == DAT_EVENT && MSG == MSG_PROCESSEVENT) {
-        // The window's keys go through a message hook on the host's thread instead.
-        if (pData != nullptr)
+    if (MSG == MSG_PROCESSEVENT) {
+        // The window's keys go through a message hook on the host's thread instead. Only a TW_EVENT is written.
+        if (DAT == DAT_EVENT && pData != nullptr)
             static_cast<pTW_EVENT>(pData)->TWMessage = MSG_NULL;
     } else {
         result = m_pDS->Dispatch(&call);

@@ -10,6 +10,7 @@ std::atomic<BOOL> g_bPageScanPending{FALSE};
 std::atomic<BOOL> g_bScanStarted{FALSE};
 std::atomic<BOOL> g_bAutoDeskew{FALSE};
 std::atomic<BOOL> g_bAutoCrop{FALSE};
+std::atomic<BOOL> g_bJobEnded{FALSE};
 std::atomic<int> g_nModalEngineCalls{0};
 
 std::atomic<CScanWindow*> g_pScanWindow{nullptr};

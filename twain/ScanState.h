@@ -14,6 +14,9 @@ extern std::atomic<BOOL> g_bPageScanPending;   // a page is prepared and its sca
 extern std::atomic<BOOL> g_bScanStarted;
 extern std::atomic<BOOL> g_bAutoDeskew; // the advanced page's deskew switch
 extern std::atomic<BOOL> g_bAutoCrop;   // auto-crop for this scan, chosen by the scan road from model and paper
+// The job has ended (MSG_ENDXFER answered Count 0, or MSG_RESET dropped the pages): no page is announced until the
+// next MSG_XFERREADY, so transfers and image information are out of sequence.
+extern std::atomic<BOOL> g_bJobEnded;
 
 // The page scan that runs before MSG_XFERREADY when auto-crop or deskew needs the whole page first (so that the
 // image information reports the final size): the page is read with the progress dialog, then announced. Answers

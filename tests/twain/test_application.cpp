@@ -225,6 +225,21 @@ protected:
     TW_IDENTITY m_app{};
 };
 
+// The scanning window of this thread: the one with the Scan button.
+HWND ScanningWindow() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM out) -> BOOL {
+            if (GetDlgItem(window, 20006) == nullptr)
+                return TRUE;
+            *reinterpret_cast<HWND*>(out) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 using Clock = std::chrono::steady_clock;
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -397,6 +412,87 @@ TEST_F(ApplicationTest, CapabilitiesTakeOnlyWhatTheyOffer) {
     TW_UINT16 type = 0;
     EXPECT_EQ(Read(ICAP_PIXELTYPE, MSG_QUERYSUPPORT, &type), 0x1Fu);
     EXPECT_EQ(type, TWTY_INT32);
+}
+
+// After the job ended with Count 0 nothing is announced: transfers and image information are out of sequence and
+// the device is not started again.
+TEST_F(ApplicationTest, AfterTheLastPageTransfersAreOutOfSequence) {
+    EnableWindowless(false);
+    TW_HANDLE handle = nullptr;
+    ASSERT_EQ(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle), TWRC_XFERDONE);
+    std::free(handle);
+    ASSERT_EQ(EndXfer().second, 0);
+    const size_t starts = CallsOf("ScanDrv_StartScan").size();
+
+    handle = nullptr;
+    EXPECT_EQ(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle), TWRC_FAILURE);
+    EXPECT_EQ(Status(), TWCC_SEQERROR);
+    TW_IMAGEMEMXFER xfer{};
+    std::vector<BYTE> buffer(65535);
+    xfer.Memory = {TWMF_APPOWNS | TWMF_POINTER, 65535, buffer.data()};
+    EXPECT_EQ(Ds(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &xfer), TWRC_FAILURE);
+    EXPECT_EQ(Status(), TWCC_SEQERROR);
+    TW_IMAGEINFO info{};
+    EXPECT_EQ(Ds(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_FAILURE);
+    EXPECT_EQ(Status(), TWCC_SEQERROR);
+    EXPECT_EQ(CallsOf("ScanDrv_StartScan").size(), starts) << "a scan started on the closed device";
+    Disable();
+
+    // The next enable announces a page again.
+    EnableWindowless(false);
+    EXPECT_EQ(Ds(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
+    Disable();
+}
+
+// Triplets the source does not support say so, and the layout reports the frame the window-less scan takes.
+TEST_F(ApplicationTest, AnswersSayWhatTheSourceDoes) {
+    std::vector<BYTE> ext(1024);
+    EXPECT_EQ(Ds(DG_IMAGE, DAT_EXTIMAGEINFO, MSG_GET, ext.data()), TWRC_FAILURE);
+    EXPECT_EQ(Status(), TWCC_BADPROTOCOL);
+
+    TW_IMAGELAYOUT layout{};
+    ASSERT_EQ(Ds(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &layout), TWRC_SUCCESS);
+    EXPECT_NEAR(Fix32ToFloat(layout.Frame.Right), 210 / 25.4, 1e-3) << "the A4 paper of the window-less scan";
+    EXPECT_NEAR(Fix32ToFloat(layout.Frame.Bottom), 297 / 25.4, 1e-3);
+}
+
+// In app mode a close request goes out only after the user closed the window, in that session: the next enable
+// starts without the user's earlier close.
+TEST_F(ApplicationTest, UsersCloseLetsCloseRequestsThroughForItsSessionOnly) {
+    ASSERT_EQ(SetOne(0x8123, TWTY_BOOL, 1), TWRC_SUCCESS);
+    TW_USERINTERFACE ui{1, 0, nullptr};
+    ASSERT_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    HWND window = ScanningWindow();
+    ASSERT_NE(window, nullptr);
+    m_manager->Clear();
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    TW_EVENT event{};
+    MSG msg{};
+    event.pEvent = &msg;
+    for (int i = 0; i < 20 && m_manager->Count(MSG_CLOSEDSREQ) == 0; ++i)
+        Ds(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+    ASSERT_EQ(m_manager->Count(MSG_CLOSEDSREQ), 1) << "the user's close is passed on";
+    ASSERT_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
+
+    ASSERT_EQ(Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+    window = ScanningWindow();
+    ASSERT_NE(window, nullptr);
+    m_manager->Clear();
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(20006, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, 20006)));
+    for (int i = 0; i < 50 && !Announced(); ++i)
+        Ds(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+    ASSERT_TRUE(Announced());
+    m_manager->Clear();
+    TW_HANDLE handle = nullptr;
+    ASSERT_EQ(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle), TWRC_XFERDONE);
+    std::free(handle);
+    TW_PENDINGXFERS pending{};
+    EXPECT_EQ(Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending), TWRC_SUCCESS);
+    EXPECT_EQ(+pending.Count, 0);
+    EXPECT_EQ(m_manager->Count(MSG_CLOSEDSREQ), 0) << "the end of the job asked to close in app mode";
+    Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
+    ASSERT_EQ(SetOne(0x8123, TWTY_BOOL, 0), TWRC_SUCCESS);
 }
 
 // The window-less scan with the application's frame: a model without A3 scans no wider than 8.5 inches; a frame

@@ -123,12 +123,12 @@ TEST_F(ManagerTest, RefusedOpenLeavesTheReasonWithTheManager) {
     EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source), TWRC_FAILURE);
     EXPECT_EQ(ManagerStatus(), TWCC_NODS);
 
-    // Held by someone else: the source refuses without a code, and the manager says so.
+    // Held by someone else: the source refuses with its reason, and the manager passes it on.
     HANDLE mutex = CreateMutexW(nullptr, FALSE, MutexName().c_str());
     ASSERT_NE(mutex, nullptr);
     source = TW_IDENTITY{};
     EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source), TWRC_FAILURE);
-    EXPECT_EQ(ManagerStatus(), TWCC_OPERATIONERROR);
+    EXPECT_EQ(ManagerStatus(), TWCC_MAXCONNECTIONS);
     CloseHandle(mutex);
     EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source), TWRC_SUCCESS);
     EXPECT_EQ(Dsm(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);

@@ -226,16 +226,19 @@ TEST_F(ModuleTest, DispatchChecksBeforeAnyHandler) {
     EXPECT_EQ(ds(&app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_NOTDSEVENT);
     EXPECT_EQ(event.TWMessage, MSG_NULL);
 
-    // MSG_PROCESSEVENT with another data argument is no event: its smaller structure is not written as a TW_EVENT.
+    // MSG_PROCESSEVENT with another data argument is no event of ours either, and reaches no handler: nothing is
+    // written into its smaller structure and no condition code is set.
     struct {
         TW_PENDINGXFERS pending;
         TW_UINT16 padding;
         TW_UINT16 behind; // where a TW_EVENT keeps TWMessage
     } notAnEvent{{2, 0}, 0, 0x5A5A};
-    EXPECT_EQ(ds(&app, DG_CONTROL, DAT_PENDINGXFERS, MSG_PROCESSEVENT, &notAnEvent), TWRC_FAILURE);
-    EXPECT_EQ(notAnEvent.behind, 0x5A5A);
-    EXPECT_EQ(notAnEvent.pending.Count, 2);
-    EXPECT_EQ(ds.Status(&app), TWCC_BADPROTOCOL) << "the pending-transfer handler knows no MSG_PROCESSEVENT";
+    for (TW_UINT16 dat : {DAT_PENDINGXFERS, DAT_CAPABILITY, DAT_IMAGEINFO, DAT_NULL}) {
+        EXPECT_EQ(ds(&app, DG_CONTROL, dat, MSG_PROCESSEVENT, &notAnEvent), TWRC_NOTDSEVENT) << "DAT " << dat;
+        EXPECT_EQ(notAnEvent.behind, 0x5A5A);
+        EXPECT_EQ(notAnEvent.pending.Count, 2);
+        EXPECT_EQ(ds.Status(&app), TWCC_SUCCESS) << "DAT " << dat;
+    }
 
     // A second application, or no origin, is refused while one is connected; the event stays as it was.
     event.TWMessage = 0x1234;
@@ -431,7 +434,7 @@ TEST_F(ModuleTest, OpenIsRefusedWhileAnotherProcessHoldsTheEnableMutex) {
     ASSERT_TRUE(ds.ok());
     TW_IDENTITY app = MakeAppIdentity(kAppId);
     EXPECT_EQ(Open(ds, app), TWRC_FAILURE);
-    EXPECT_EQ(ds.Status(&app), TWCC_SUCCESS) << "the refusal sets no condition code";
+    EXPECT_EQ(ds.Status(&app), TWCC_MAXCONNECTIONS) << "the refusal says why";
     TW_IDENTITY identity{};
     EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_FAILURE);
     EXPECT_EQ(ds.Status(&app), TWCC_SEQERROR) << "the state must have stayed 300";

@@ -42,6 +42,7 @@ protected:
         g_bCancelScan = FALSE;
         g_bFeederStatusKnown = FALSE;
         g_bPaperInFeeder = FALSE;
+        g_bJobEnded = FALSE;
         g_nDevPageCount = 0;
         g_nXferPageCount = 0;
         platform::testing::SetTickCount(std::nullopt);

@@ -127,6 +127,7 @@ std::string OpenFailure(TW_UINT16 code, const std::vector<TW_IDENTITY>& sources,
         }
         return "no data source named \"" + wanted + "\" among the " + std::to_string(sources.size()) + " in " +
                SourceFolder();
+    case TWCC_MAXCONNECTIONS:
     case TWCC_OPERATIONERROR:
         return "the source refused to open: another application has it in use";
     case TWCC_BUMMER:
