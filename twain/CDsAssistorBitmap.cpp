@@ -51,11 +51,13 @@ template <typename RowFn> bool ForEachPageRow(CImage& page, int height, std::uin
     return true;
 }
 
-// A file written front to back; every write is checked, and a file that was not finished is deleted.
+// A file written front to back under a temporary name beside it; every write is checked. Only a file that was
+// finished replaces the target, so a failure leaves whatever file had that name as it was.
 class OutputFile {
 public:
-    explicit OutputFile(const WCHAR* path) : m_path(path) {
-        m_file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    explicit OutputFile(const WCHAR* path) : m_path(path), m_partPath(path) {
+        m_partPath += u".part";
+        m_file = CreateFileW(m_partPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         m_ok = m_opened = m_file != INVALID_HANDLE_VALUE;
         if (!m_ok)
             LogLastError(u"CreateFileW");
@@ -64,7 +66,7 @@ public:
         if (m_file != INVALID_HANDLE_VALUE)
             CloseHandle(m_file);
         if (m_opened && !m_finished)
-            DeleteFileW(m_path);
+            DeleteFileW(m_partPath);
     }
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -88,12 +90,17 @@ public:
         if (m_ok && !CloseHandle(m_file))
             m_ok = false;
         m_file = INVALID_HANDLE_VALUE;
+        if (m_ok && !MoveFileExW(m_partPath, m_path, MOVEFILE_REPLACE_EXISTING)) {
+            LogLastError(u"MoveFileExW");
+            m_ok = false;
+        }
         m_finished = m_ok;
         return m_ok;
     }
 
 private:
     const WCHAR* m_path;
+    CString m_partPath;
     HANDLE m_file = INVALID_HANDLE_VALUE;
     bool m_opened = false;
     bool m_ok = false;

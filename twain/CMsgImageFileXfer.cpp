@@ -25,7 +25,7 @@ TW_UINT16 CMsgImageFileXfer::Handle(TwainCall* pCall) {
     window->SetCloseOnActivate(FALSE);
     const int result = ScanPendingPage(window, u"in FileXfer", false);
     if (result != 0) {
-        DeleteFileW(path);
+        // The application's file stays as it was: nothing was written to it.
         assistor->SetState(500);
         CloseJobDevice(true, false);
         static int s_switch = -1;

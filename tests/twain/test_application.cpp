@@ -414,6 +414,46 @@ TEST_F(ApplicationTest, CapabilitiesTakeOnlyWhatTheyOffer) {
     EXPECT_EQ(type, TWTY_INT32);
 }
 
+// A file transfer that fails leaves the application's file as it was: a folder that cannot be written, a full disk.
+// The page stays for the next try.
+TEST_F(ApplicationTest, FailedFileTransferKeepsTheApplicationsFile) {
+    const std::string folder = m_root + "/out";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/page.bmp";
+    const std::string before = "the application's own file";
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << before;
+    EnableWindowless(false);
+    TW_SETUPFILEXFER setup{};
+    std::strcpy(setup.FileName, path.c_str());
+    setup.Format = TWFF_BMP;
+    ASSERT_EQ(Ds(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &setup), TWRC_SUCCESS);
+    for (int way = 0; way < 2; ++way) {
+        SCOPED_TRACE(way == 0 ? "read-only folder" : "disk full");
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        if (way == 0) {
+            std::filesystem::permissions(folder,
+                                         std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        } else {
+            rlimit small{2000, old.rlim_max}; // the page was scanned by the first try: only the file grows
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+        const TW_UINT16 rc = Ds(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+        EXPECT_EQ(rc, TWRC_FAILURE);
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_TRUE(std::string((std::istreambuf_iterator<char>(in)), {}) == before)
+            << "the file was changed or removed";
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1) << "something was left beside it";
+    }
+    EXPECT_EQ(Ds(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_XFERDONE) << "the page was not kept";
+    EXPECT_GT(std::filesystem::file_size(path), before.size());
+    Disable();
+}
+
 // After the job ended with Count 0 nothing is announced: transfers and image information are out of sequence and
 // the device is not started again.
 TEST_F(ApplicationTest, AfterTheLastPageTransfersAreOutOfSequence) {

@@ -438,7 +438,7 @@ TEST_F(PageTransferTest, FileTransferThatCannotWriteKeepsThePage) {
     EXPECT_EQ(m_assistor->GetState(), 600);
     EXPECT_TRUE(m_assistor->HasPage());
 
-    // A file that fills up on the way is deleted.
+    // A file that fills up on the way leaves the application's file as it was, and nothing beside it.
     const std::string full = m_root + "/full.tif";
     ASSERT_EQ(SetFile(full, TWFF_TIFF), TWRC_SUCCESS);
     rlimit old{};
@@ -451,7 +451,9 @@ TEST_F(PageTransferTest, FileTransferThatCannotWriteKeepsThePage) {
     std::signal(SIGXFSZ, previous);
     EXPECT_EQ(rc, TWRC_FAILURE);
     EXPECT_EQ(Condition(), TWCC_FILEWRITEERROR);
-    EXPECT_FALSE(std::filesystem::exists(full)) << "the partial file is deleted";
+    EXPECT_TRUE(std::filesystem::exists(full)) << "the file the application named is gone";
+    EXPECT_EQ(std::filesystem::file_size(full), 0u) << "the file was written over";
+    EXPECT_FALSE(std::filesystem::exists(full + ".part")) << "the partial file is left";
 
     const std::string good = m_root + "/good.bmp";
     ASSERT_EQ(SetFile(good, TWFF_BMP), TWRC_SUCCESS);
@@ -834,7 +836,7 @@ TEST_F(PageTransferTest, DeviceFaultsCancelTheTransfer) {
                 EXPECT_EQ(handle, nullptr);
             }
             if (how == 1) {
-                EXPECT_FALSE(std::filesystem::exists(path)) << "the file transfer's file is deleted";
+                EXPECT_TRUE(std::filesystem::exists(path)) << "the application's file is deleted";
             }
             ExpectJobClosed("after the fault");
         }
