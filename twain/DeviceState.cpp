@@ -12,6 +12,18 @@ std::atomic<HANDLE> g_hManualDuplexEvent{nullptr};
 std::atomic<BYTE> g_bSkipFirstPageSignal{0};
 std::atomic<BOOL> g_bDeviceEventsRefused{FALSE};
 
+namespace {
+// The events live as long as the module: an open handle would keep the process's handle table after the unload.
+struct CloseEventsAtUnload {
+    ~CloseEventsAtUnload() {
+        if (HANDLE event = g_devStateEvent.exchange(nullptr))
+            CloseHandle(event);
+        if (HANDLE event = g_hManualDuplexEvent.exchange(nullptr))
+            CloseHandle(event);
+    }
+} s_closeEventsAtUnload;
+} // namespace
+
 void SetDevState(int state) {
     DebugPrint(u"SetDevState: %d", state);
     m_devState = state;

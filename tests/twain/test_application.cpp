@@ -240,6 +240,18 @@ HWND ScanningWindow() {
     return found;
 }
 
+// What a shell command writes to its standard output.
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe)
+        return out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
+        out.append(buffer, n);
+    return out;
+}
+
 using Clock = std::chrono::steady_clock;
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -533,6 +545,45 @@ TEST_F(ApplicationTest, UsersCloseLetsCloseRequestsThroughForItsSessionOnly) {
     EXPECT_EQ(m_manager->Count(MSG_CLOSEDSREQ), 0) << "the end of the job asked to close in app mode";
     Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
     ASSERT_EQ(SetOne(0x8123, TWTY_BOOL, 0), TWRC_SUCCESS);
+}
+
+// Three loads of the module, each with a feeder job: run by the test below under valgrind, as a process of its own.
+TEST_F(ApplicationTest, ThreeLoadsWithAFeederJobEach) {
+    if (std::getenv("TWAIN_TEST_FEEDER_LOADS") == nullptr)
+        GTEST_SKIP() << "run under valgrind by FeederJobsLeaveNothingBehindAtUnload";
+    for (int load = 0; load < 3; ++load) {
+        if (load > 0)
+            Load();
+        EnableWindowless(true);
+        int ends = 0;
+        EXPECT_EQ(FeederJob({}, ends).size(), 3u);
+        Disable();
+        TW_IDENTITY identity{};
+        Ds(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity);
+        m_ds.reset();
+    }
+}
+
+// The device-state event of a feeder job goes with the module: what a load leaves behind once is no loss, but a
+// block lost at every load that ran a feeder job is.
+TEST_F(ApplicationTest, FeederJobsLeaveNothingBehindAtUnload) {
+    const std::string valgrind = RunCommand("command -v valgrind");
+    if (valgrind.empty())
+        GTEST_SKIP() << "valgrind is not installed";
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    const std::string out = RunCommand("TWAIN_TEST_FEEDER_LOADS=1 valgrind --leak-check=full '" + self +
+                                       "' --gtest_filter=ApplicationTest.ThreeLoadsWithAFeederJobEach 2>&1");
+    ASSERT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos)
+        << out.substr(out.size() > 4000 ? out.size() - 4000 : 0);
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t lost = line.find(" blocks are definitely lost");
+        if (lost == std::string::npos)
+            continue;
+        const size_t in = line.rfind(" in ", lost);
+        const int blocks = in == std::string::npos ? 0 : std::atoi(line.c_str() + in + 4);
+        EXPECT_LT(blocks, 3) << "lost at every load: " << line;
+    }
 }
 
 // The window-less scan with the application's frame: a model without A3 scans no wider than 8.5 inches; a frame
