@@ -268,9 +268,10 @@ TW_UINT16 CMsgPendingXfer::NextPage(CDsAssistor* assistor, CScanWindow* window, 
                     more = true;
                     break;
                 }
-                if (g_LLD.DevMon_GetLLDError() == 0)
+                const int after = g_LLD.DevMon_GetLLDError();
+                if (after == 0 || after == kDriverSuccess2)
                     break; // the job is over
-                continue;
+                continue; // the error is reported next round
             }
             if (GetTickCount64() >= deadline || failed) {
                 DebugPrint(u"CMsgPendingXfer::Handle: get next page TIMEOUT or DevMon_GetLLDError = %d", error);

@@ -147,11 +147,13 @@ DWORD WINAPI DiscardThread(void*) {
             result = -1;
         else
             row.resize(static_cast<size_t>(rowBytes));
+        int posted = -1;
         for (int y = 0; result == 0 && y < height; ++y) {
             int count = 0;
             result = g_LLD.DevMon_ReadScanData(row.data(), static_cast<int>(rowBytes), &count);
-            if (progress != nullptr)
-                progress->PostProgress(static_cast<int>((static_cast<std::int64_t>(y) + 1) * 100 / height));
+            const int percent = static_cast<int>((static_cast<std::int64_t>(y) + 1) * 100 / height);
+            if (progress != nullptr && percent != posted)
+                progress->PostProgress(posted = percent);
         }
     }
     g_iScanThreadRet = result;
