@@ -630,6 +630,8 @@ int main(int argc, char** argv) {
         rc = session.SetOneValue(setting.cap, setting.type, setting.item);
         if (rc == TWRC_SUCCESS)
             std::printf("Set %s: ok\n", setting.text.c_str());
+        else if (rc == TWRC_CHECKSTATUS)
+            std::printf("Set %s: the source took the nearest value it offers\n", setting.text.c_str());
         else
             std::printf("Set %s: failed (%s)\n", setting.text.c_str(),
                         twainapp::ConditionText(session.LastConditionCode()).c_str());
