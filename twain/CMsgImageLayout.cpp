@@ -19,17 +19,12 @@ TW_UINT16 CMsgImageLayout::Handle(TwainCall* pCall) {
         // been given an A4-wide letter frame (8.5 by 11.69 inches, the fractions exactly so) as its default.
         float left = 0, top = 0, right = 0, bottom = 0;
         const bool own = pCall->MSG != MSG_GETDEFAULT && GetApplicationFrame(left, top, right, bottom);
-        if (!own)
-            WindowlessPaperFrame(left, top, right, bottom);
-        layout->Frame.Left = FloatToFix32(left);
-        layout->Frame.Top = FloatToFix32(top);
-        layout->Frame.Right = FloatToFix32(right);
-        layout->Frame.Bottom = FloatToFix32(bottom);
-        if (g_bHostOffice && !own) {
-            layout->Frame.Left = TW_FIX32{0, 0};
-            layout->Frame.Top = TW_FIX32{0, 0};
-            layout->Frame.Right = TW_FIX32{8, 32768};
-            layout->Frame.Bottom = TW_FIX32{11, 45219};
+        if (!own && g_bHostOffice) {
+            layout->Frame = {TW_FIX32{0, 0}, TW_FIX32{0, 0}, TW_FIX32{8, 32768}, TW_FIX32{11, 45219}};
+        } else {
+            if (!own)
+                WindowlessPaperFrame(left, top, right, bottom);
+            layout->Frame = {FloatToFix32(left), FloatToFix32(top), FloatToFix32(right), FloatToFix32(bottom)};
         }
         layout->DocumentNumber = 4;
         layout->PageNumber = 88;
