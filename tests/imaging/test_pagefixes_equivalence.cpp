@@ -1,0 +1,228 @@
+// The page fixes give, for every page, exactly what their first, plain form gave: the same angle from auto_deskew
+// and DetectSkewAngle, the same bytes from the conversions, normal_rotate and auto_crop. Pages of the simulated
+// device at every resolution, skew and colour mode, cut to odd sizes, and drawn point sets for the Hough step.
+#include "imaging/ImageProcessing.h"
+
+#include "ReferencePageFixes.h"
+#include "SimulatedScanner.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace ref = reference_fixes;
+
+// "" when the two buffers hold the same bytes, else where they first differ.
+std::string FirstDifference(const BYTE* got, const BYTE* want, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i)
+        if (got[i] != want[i])
+            return "byte " + std::to_string(i) + " of " + std::to_string(size) + " is " + std::to_string(got[i]) +
+                   ", the reference has " + std::to_string(want[i]);
+    return "";
+}
+
+std::size_t RowBytes(int width, int mode) {
+    return (static_cast<std::size_t>(width) * (mode == 0 ? 1 : mode == 1 ? 8 : 24) + 7) / 8;
+}
+
+// The grey image of a page by mode, from both forms of the conversions; they must agree.
+std::vector<BYTE> GreyOfPage(const BYTE* data, int width, int height, int mode) {
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    std::vector<BYTE> grey(pixels, 0x33), want(pixels, 0x33);
+    if (mode == 0) {
+        BwToGray(data, grey.data(), width, height);
+        ref::BwToGray(data, want.data(), width, height);
+    } else if (mode == 2) {
+        RgbToGray(data, grey.data(), width, height);
+        ref::RgbToGray(data, want.data(), width, height);
+    } else {
+        std::memcpy(grey.data(), data, pixels);
+        want = grey;
+    }
+    EXPECT_EQ(FirstDifference(grey.data(), want.data(), pixels), "") << "grey conversion";
+    return grey;
+}
+
+void ExpectSameCrop(const BYTE* data, int mode, int dpi, int width, int height, const std::string& what) {
+    const std::size_t size = RowBytes(width, mode) * static_cast<std::size_t>(height);
+    std::vector<BYTE> out(size, 0x5A), want(size, 0x5A);
+    ImgProcParam param{mode, dpi, width, height, -1, -1, 0};
+    ref::ImgProcParam wantParam{mode, dpi, width, height, -1, -1, 0};
+    const int found = auto_crop(data, out.data(), &param);
+    ASSERT_EQ(found, ref::auto_crop(data, want.data(), &wantParam)) << what << ": whether a box was found";
+    EXPECT_EQ(param.outWidth, wantParam.outWidth) << what << ": cropped width";
+    EXPECT_EQ(param.outHeight, wantParam.outHeight) << what << ": cropped height";
+    EXPECT_EQ(FirstDifference(out.data(), want.data(), size), "") << what << ": cropped page";
+}
+
+// normal_rotate by the angle against the reference; returns the turned page (empty when it failed).
+std::vector<BYTE> ExpectSameTurn(const BYTE* input, int mode, int dpi, int width, int height, float angle,
+                                 const std::string& what) {
+    ImgProcParam param{mode, dpi, width, height, 0, 0, angle};
+    ref::ImgProcParam wantParam{mode, dpi, width, height, 0, 0, angle};
+    std::unique_ptr<BYTE[]> got = normal_rotate(input, &param);
+    std::unique_ptr<BYTE[]> want = ref::normal_rotate(input, &wantParam);
+    if (!got || !want) {
+        ADD_FAILURE() << what << ": a turn by " << angle << " failed";
+        return {};
+    }
+    EXPECT_EQ(param.outWidth, width) << what;
+    EXPECT_EQ(param.outHeight, height) << what;
+    const std::size_t size = RowBytes(width, mode) * static_cast<std::size_t>(height);
+    EXPECT_EQ(FirstDifference(got.get(), want.get(), size), "") << what << ": page turned by " << angle;
+    return std::vector<BYTE>(got.get(), got.get() + size);
+}
+
+// Every fix of the scan thread, in its order, on one page: grey copy, skew, turn, crop of the turned page; the crop
+// of the page as scanned too.
+void ExpectSameFixes(const BYTE* data, int mode, int dpi, int width, int height, const std::string& what) {
+    SCOPED_TRACE(what + ", " + std::to_string(width) + " x " + std::to_string(height));
+    std::vector<BYTE> grey = GreyOfPage(data, width, height, mode);
+    const float angle = auto_deskew(grey.data(), width, height, mode, dpi);
+    ASSERT_EQ(angle, ref::auto_deskew(grey.data(), width, height, mode, dpi)) << "skew angle";
+    ExpectSameCrop(data, mode, dpi, width, height, "page as scanned");
+    std::vector<BYTE> turned = ExpectSameTurn(mode == 0 ? grey.data() : data, mode, dpi, width, height, angle, "turn");
+    if (!turned.empty())
+        ExpectSameCrop(turned.data(), mode, dpi, width, height, "turned page");
+}
+
+void ExpectSameFixes(const ScannedPage& page, const std::string& what) {
+    ExpectSameFixes(page.bytes.data(), page.colour, page.dpi, page.width, page.height, what);
+}
+
+// The top-left width x height pixels of a page, in its own format.
+std::vector<BYTE> Cut(const ScannedPage& page, int width, int height) {
+    const std::size_t rowBytes = RowBytes(width, page.colour);
+    std::vector<BYTE> out(rowBytes * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y)
+        std::memcpy(out.data() + rowBytes * y, page.bytes.data() + page.RowBytes() * y, rowBytes);
+    if (page.colour == 0 && width % 8 != 0) // the spare bits of a cut row are not part of the page
+        for (int y = 0; y < height; ++y)
+            out[rowBytes * y + rowBytes - 1] &= static_cast<BYTE>(0xFF00u >> (width % 8));
+    return out;
+}
+
+const char* ModeName(int mode) {
+    return mode == 0 ? "black and white" : mode == 1 ? "grey" : "colour";
+}
+
+float Hough(const std::vector<int>& rows, const std::vector<int>& columns, int width, int height) {
+    const float got = DetectSkewAngle(rows.data(), columns.data(), static_cast<int>(rows.size()), width, height);
+    EXPECT_EQ(got, ref::DetectSkewAngle(rows.data(), columns.data(), static_cast<int>(rows.size()), width, height))
+        << rows.size() << " points on " << width << " x " << height;
+    return got;
+}
+
+// Points (round(row0 + x * slope), x) for x in [from, to).
+void Line(std::vector<int>& rows, std::vector<int>& columns, double row0, double slope, int from, int to) {
+    for (int x = from; x < to; ++x) {
+        rows.push_back(static_cast<int>(std::lround(row0 + x * slope)));
+        columns.push_back(x);
+    }
+}
+
+} // namespace
+
+TEST(PageFixesEquivalence, EverySkewFromMinus10To10GivesTheSameAngleTurnAndCrop) {
+    SimulatedScanner scanner;
+    for (int skew = -10; skew <= 10; ++skew) {
+        scanner.Control("skew = " + std::to_string(skew) + "\ndocument = 1200 1200 4800 6000\n");
+        for (int mode : {0, 1, 2}) {
+            ScannedPage page = scanner.ScanA4(75, mode);
+            ExpectSameFixes(page, "75 dpi " + std::string(ModeName(mode)) + ", skew " + std::to_string(skew));
+        }
+        const int mode = (skew + 12) % 3; // every mode takes a third of the skews at 150 dpi
+        ScannedPage page = scanner.Scan(150, mode, 0, 0, 7200, 9600);
+        ExpectSameFixes(page, "150 dpi " + std::string(ModeName(mode)) + ", skew " + std::to_string(skew));
+    }
+}
+
+TEST(PageFixesEquivalence, EveryResolutionAndModeGivesTheSameAngleTurnAndCrop) {
+    SimulatedScanner scanner;
+    // A smaller document in a smaller area keeps 600 and 1200 dpi quick; A4 at 300 as the device scans it.
+    struct Case {
+        int dpi, skew, right, bottom;
+        const char* document;
+    };
+    for (const Case& c :
+         {Case{300, 2, 9921, 14031, "1200 1200 7200 9600"}, Case{600, -3, 4800, 6000, "600 600 3600 4800"},
+          Case{1200, 4, 2400, 2800, "300 300 1800 2200"}, Case{300, 0, 4800, 6000, "600 600 3600 4800"}}) {
+        scanner.Control("skew = " + std::to_string(c.skew) + "\ndocument = " + c.document + "\n");
+        for (int mode : {0, 1, 2}) {
+            ScannedPage page = scanner.Scan(c.dpi, mode, 0, 0, c.right, c.bottom);
+            ExpectSameFixes(page,
+                            std::to_string(c.dpi) + " dpi " + ModeName(mode) + ", skew " + std::to_string(c.skew));
+        }
+    }
+}
+
+TEST(PageFixesEquivalence, OddSizesAndResolutionsOutsideTheTableGiveTheSameResults) {
+    SimulatedScanner scanner;
+    scanner.Control("skew = -6\ndocument = 300 300 4000 5200\n");
+    for (int mode : {0, 1, 2}) {
+        ScannedPage page = scanner.Scan(300, mode, 0, 0, 4800, 6000);
+        ASSERT_GE(page.width, 1021);
+        ASSERT_GE(page.height, 1021);
+        // 101 and 102 sit at the smallest page the deskew examines; 1009 and 1021 are primes.
+        for (auto [w, h] :
+             {std::pair{101, 1009}, std::pair{102, 1021}, std::pair{1009, 101}, std::pair{1021, 102},
+              std::pair{1009, 1021}, std::pair{157, 1013}, std::pair{1, 1}, std::pair{2, 3}, std::pair{13, 7}}) {
+            std::vector<BYTE> cut = Cut(page, w, h);
+            for (int dpi : {300, 600, 200})
+                ExpectSameFixes(cut.data(), mode, dpi, w, h,
+                                std::string(ModeName(mode)) + " cut, " + std::to_string(dpi) + " dpi");
+        }
+    }
+}
+
+TEST(PageFixesEquivalence, TurnsByAnyAngleGiveTheSameBytes) {
+    SimulatedScanner scanner;
+    scanner.Control("skew = 5\ndocument = 300 300 2400 3000\n");
+    for (int mode : {0, 1, 2}) {
+        ScannedPage page = scanner.Scan(150, mode, 0, 0, 3000, 3600);
+        std::vector<BYTE> grey = GreyOfPage(page.bytes.data(), page.width, page.height, mode);
+        const BYTE* input = mode == 0 ? grey.data() : page.bytes.data();
+        for (float angle : {0.0f, 1.0f, -1.0f, 14.0f, -14.0f, 2.5f, -7.3f, 90.0f, 180.0f, 269.0f, 0.001f})
+            ExpectSameTurn(input, mode, 150, page.width, page.height, angle, ModeName(mode));
+    }
+}
+
+TEST(PageFixesEquivalence, TheHoughStepFoldsAndBreaksTiesAsBefore) {
+    std::vector<int> rows, columns;
+    // Candidate 178: a line rising 2 degrees to the right close to the top edge, seen from its far side.
+    Line(rows, columns, -40, std::tan(2 * M_PI / 180), 200, 2000);
+    EXPECT_EQ(Hough(rows, columns, 2000, 1000), 2.0f) << "178 folds to 2";
+
+    // Candidate 269: a nearly vertical line at negative columns.
+    rows.clear(), columns.clear();
+    for (int y = 0; y < 1500; ++y) {
+        rows.push_back(y);
+        columns.push_back(static_cast<int>(std::lround(-300 - y * std::tan(1 * M_PI / 180))));
+    }
+    EXPECT_EQ(Hough(rows, columns, 2000, 2000), 1.0f) << "269 folds to 1";
+
+    // Skews -10..10 on a line, and two equal lines a few degrees apart (a tie of peaks).
+    for (int skew = -10; skew <= 10; ++skew) {
+        rows.clear(), columns.clear();
+        Line(rows, columns, 900, -std::tan(skew * M_PI / 180), 100, 1900);
+        EXPECT_EQ(Hough(rows, columns, 2000, 1800), static_cast<float>(skew)) << "skew " << skew;
+        Line(rows, columns, 300, -std::tan((skew + 3) * M_PI / 180), 100, 1900);
+        Hough(rows, columns, 2000, 1800);
+    }
+
+    // Points beyond the diagonal, far from the origin, on the edges and none at all.
+    rows.clear(), columns.clear();
+    Line(rows, columns, 29000, -std::tan(3 * M_PI / 180), 20000, 23000);
+    EXPECT_EQ(Hough(rows, columns, 30000, 30000), 3.0f);
+    Line(rows, columns, 0, 0, 0, 100);
+    Hough(rows, columns, 100, 100);
+    for (int i = 0; i < 50; ++i)
+        rows.push_back(i * 7919 % 3001 - 1000), columns.push_back(i * 104729 % 2999 - 500);
+    Hough(rows, columns, 2000, 2000);
+    EXPECT_EQ(Hough({}, {}, 2000, 1000), 0.0f) << "no points";
+}
