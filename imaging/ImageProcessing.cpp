@@ -1,8 +1,11 @@
 #include "imaging/ImageProcessing.h"
 
+#include "imaging/ParallelBands.h"
 #include "platform/base/winbase.h"
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -26,9 +29,9 @@ private:
     std::u16string m_name;
 };
 
-// A zeroed buffer, or null when it cannot be had.
-std::unique_ptr<BYTE[]> TryAllocate(std::size_t bytes) {
-    return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[bytes]());
+// Uninitialised, for buffers that are written whole; null when it cannot be had.
+std::unique_ptr<BYTE[]> TryAllocateUninitialised(std::size_t bytes) {
+    return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[bytes]);
 }
 
 std::size_t PixelCount(int width, int height) {
@@ -40,6 +43,78 @@ std::size_t BitRowBytes(int width) {
 }
 
 constexpr int kMargin = 50; // pixels on every side that crop and deskew do not examine
+
+// The fewest rows a band of parallel work takes: about 64 KiB, so that a band is worth waking a thread for.
+int MinRows(std::size_t rowBytes) {
+    return static_cast<int>(std::max<std::size_t>(1, (std::size_t{1} << 16) / std::max<std::size_t>(rowBytes, 1)));
+}
+
+// ---- conversions ----
+
+void GreyFromRgb(const BYTE* rgb, BYTE* out, int width, int height) {
+    if (width <= 0 || height <= 0)
+        return;
+    const std::size_t w = static_cast<std::size_t>(width);
+    ParallelBands(height, MinRows(3 * w), [&](int y0, int y1, int) {
+        const BYTE* __restrict in = rgb + static_cast<std::size_t>(y0) * w * 3;
+        BYTE* __restrict o = out + static_cast<std::size_t>(y0) * w;
+        const std::size_t n = static_cast<std::size_t>(y1 - y0) * w;
+        for (std::size_t i = 0; i < n; ++i)
+            o[i] = std::min(std::min(in[3 * i], in[3 * i + 1]), in[3 * i + 2]);
+    });
+}
+
+// One-bit rows to a byte a pixel: `one` for a set bit, 0 for a clear one.
+void ExpandBits(const BYTE* bits, BYTE* out, int width, int height, BYTE one) {
+    if (width <= 0 || height <= 0)
+        return;
+    std::uint64_t table[256];
+    for (int v = 0; v < 256; ++v) {
+        BYTE eight[8];
+        for (int b = 0; b < 8; ++b)
+            eight[b] = ((v >> (7 - b)) & 1) != 0 ? one : 0;
+        std::memcpy(&table[v], eight, 8);
+    }
+    const std::size_t w = static_cast<std::size_t>(width), rowBytes = BitRowBytes(width);
+    ParallelBands(height, MinRows(w), [&](int y0, int y1, int) {
+        for (int y = y0; y < y1; ++y) {
+            const BYTE* in = bits + static_cast<std::size_t>(y) * rowBytes;
+            BYTE* o = out + static_cast<std::size_t>(y) * w;
+            const int full = width / 8;
+            for (int k = 0; k < full; ++k)
+                std::memcpy(o + 8 * k, &table[in[k]], 8);
+            for (int x = full * 8; x < width; ++x)
+                o[x] = ((in[x >> 3] >> (7 - (x & 7))) & 1) != 0 ? one : 0;
+        }
+    });
+}
+
+// A row of bytes to bits, most significant first: a non-zero byte sets its bit; the spare bits stay clear.
+void PackRow(const BYTE* in, BYTE* out, int width) {
+    const int full = width / 8;
+    for (int k = 0; k < full; ++k, in += 8) {
+        unsigned v = 0;
+        for (int b = 0; b < 8; ++b)
+            v |= static_cast<unsigned>(in[b] != 0) << (7 - b);
+        out[k] = static_cast<BYTE>(v);
+    }
+    if (width % 8 != 0) {
+        unsigned v = 0;
+        for (int b = 0; b < width % 8; ++b)
+            v |= static_cast<unsigned>(in[b] != 0) << (7 - b);
+        out[full] = static_cast<BYTE>(v);
+    }
+}
+
+void PackBits(const BYTE* bytes, BYTE* out, int width, int height) {
+    if (width <= 0 || height <= 0)
+        return;
+    const std::size_t w = static_cast<std::size_t>(width), rowBytes = BitRowBytes(width);
+    ParallelBands(height, MinRows(w), [&](int y0, int y1, int) {
+        for (int y = y0; y < y1; ++y)
+            PackRow(bytes + static_cast<std::size_t>(y) * w, out + static_cast<std::size_t>(y) * rowBytes, width);
+    });
+}
 
 // ---- auto_crop ----
 
@@ -72,55 +147,81 @@ struct Box {
 
 // The rows and columns that count: a row counts when at least N of its examined pixels have a dark pixel within 15
 // above or below; a column when at least N have one within 15 to the left or right. An empty page gives an
-// inverted box (top > bottom or left > right).
+// inverted box (top > bottom or left > right). Bands of rows run in parallel; each keeps, per column, the last row
+// with a dark pixel, and counts the columns per row in a sliding window.
 Box FindContent(const BYTE* grey, int width, int height, const CropRule& rule) {
     Box box{height, 0, width, 0};
     const int y0 = kMargin, y1 = height - kMargin - 1; // examined rows, inclusive
     const int x0 = kMargin, x1 = width - kMargin - 1;
     if (y0 > y1 || x0 > x1)
         return box;
-    auto dark = [&](int y, int x) { return grey[static_cast<std::size_t>(y) * width + x] <= rule.dark; };
+    const std::size_t w = static_cast<std::size_t>(width);
+    const int columns = x1 - x0 + 1;
+    const int dark = rule.dark;
+    const int slots = ParallelSlots();
+    std::vector<Box> found(static_cast<std::size_t>(slots), Box{height, 0, width, 0});
+    std::vector<std::vector<int>> columnCounts(static_cast<std::size_t>(slots));
+    std::atomic<bool> failed{false};
 
-    // Rows: per column the dark pixels among rows y-15 .. y+15, and how many columns have any.
-    std::vector<int> window(static_cast<std::size_t>(width), 0);
-    int columnsWithDark = 0;
-    auto addRow = [&](int y, int delta) {
-        for (int x = x0; x <= x1; ++x)
-            if (dark(y, x)) {
-                int& n = window[static_cast<std::size_t>(x)];
-                columnsWithDark += (delta > 0 && n == 0) - (delta < 0 && n == 1);
-                n += delta;
+    ParallelBands(y1 - y0 + 1, 64, [&](int b, int e, int slot) {
+        const int ya = y0 + b, yb = y0 + e - 1;
+        std::vector<int> lastDark;
+        std::vector<int>& columnCount = columnCounts[static_cast<std::size_t>(slot)];
+        try {
+            lastDark.assign(static_cast<std::size_t>(columns), INT_MIN / 2);
+            if (columnCount.empty())
+                columnCount.assign(static_cast<std::size_t>(columns), 0);
+        } catch (const std::bad_alloc&) {
+            failed = true;
+            return;
+        }
+        int* __restrict last = lastDark.data();
+        auto note = [&](int y) {
+            const BYTE* __restrict row = grey + static_cast<std::size_t>(y) * w + x0;
+            for (int i = 0; i < columns; ++i)
+                last[i] = row[i] <= dark ? y : last[i];
+        };
+        for (int y = ya - 15; y < ya + 15; ++y)
+            note(y);
+        Box& mine = found[static_cast<std::size_t>(slot)];
+        int* __restrict counts = columnCount.data();
+        for (int y = ya; y <= yb; ++y) {
+            note(y + 15);
+            const int from = y - 15;
+            int n = 0;
+            for (int i = 0; i < columns; ++i)
+                n += last[i] >= from;
+            if (n >= rule.count) {
+                mine.top = std::min(mine.top, y);
+                mine.bottom = std::max(mine.bottom, y);
             }
-    };
-    for (int y = y0 - 15; y < y0 + 15; ++y)
-        addRow(y, 1);
-    for (int y = y0; y <= y1; ++y) {
-        addRow(y + 15, 1);
-        if (columnsWithDark >= rule.count) {
-            box.top = std::min(box.top, y);
-            box.bottom = std::max(box.bottom, y);
+            // Columns: the dark pixels among columns x-15 .. x+15 of this row.
+            const BYTE* row = grey + static_cast<std::size_t>(y) * w;
+            int m = 0;
+            for (int x = x0 - 15; x < x0 + 15; ++x)
+                m += row[x] <= dark;
+            for (int x = x0; x <= x1; ++x) {
+                m += row[x + 15] <= dark;
+                counts[x - x0] += m > 0;
+                m -= row[x - 15] <= dark;
+            }
         }
-        addRow(y - 15, -1);
+    });
+    if (failed)
+        return box;
+    for (const Box& mine : found) {
+        box.top = std::min(box.top, mine.top);
+        box.bottom = std::max(box.bottom, mine.bottom);
     }
-
-    // Columns: per row the dark pixels among columns x-15 .. x+15, counted into each column.
-    std::vector<int> columnCount(static_cast<std::size_t>(width), 0);
-    for (int y = y0; y <= y1; ++y) {
+    for (int i = 0; i < columns; ++i) {
         int n = 0;
-        for (int x = x0 - 15; x < x0 + 15; ++x)
-            n += dark(y, x);
-        for (int x = x0; x <= x1; ++x) {
-            n += dark(y, x + 15);
-            if (n > 0)
-                ++columnCount[static_cast<std::size_t>(x)];
-            n -= dark(y, x - 15);
+        for (const std::vector<int>& counts : columnCounts)
+            n += counts.empty() ? 0 : counts[static_cast<std::size_t>(i)];
+        if (n >= rule.count) {
+            box.left = std::min(box.left, x0 + i);
+            box.right = std::max(box.right, x0 + i);
         }
     }
-    for (int x = x0; x <= x1; ++x)
-        if (columnCount[static_cast<std::size_t>(x)] >= rule.count) {
-            box.left = std::min(box.left, x);
-            box.right = std::max(box.right, x);
-        }
     return box;
 }
 
@@ -139,24 +240,57 @@ void Extend(Box& box, int by, int width, int height) {
 
 // Moves each side of the extended box back towards the content over rows and columns with fewer than N pixels of
 // 250 or darker, at most E1 of them, stopping at the first one with content and never past the content itself.
+// The rows and columns a side may pass are counted first, in parallel, then walked in order.
 void Trim(Box& box, const Box& content, const BYTE* grey, int width, const CropRule& rule) {
-    auto rowHasContent = [&](int y) {
-        const BYTE* row = grey + static_cast<std::size_t>(y) * width;
-        return std::count_if(row + box.left, row + box.right + 1, [](BYTE v) { return v <= 250; }) >= rule.count;
-    };
-    auto columnHasContent = [&](int x) {
-        int n = 0;
-        for (int y = box.top; y <= box.bottom; ++y)
-            n += grey[static_cast<std::size_t>(y) * width + x] <= 250;
-        return n >= rule.count;
-    };
-    for (int i = 0; i < rule.extend && box.top < content.top && !rowHasContent(box.top); ++i)
+    const std::size_t w = static_cast<std::size_t>(width);
+    auto light = [](BYTE v) { return v <= 250; };
+
+    // Rows: the first few below the top and above the bottom, over the box's columns.
+    const int topRows = std::max(0, std::min(rule.extend, content.top - box.top));
+    const int bottomRows = std::max(0, std::min(rule.extend, box.bottom - content.bottom));
+    std::vector<int> rowCount(static_cast<std::size_t>(topRows + bottomRows));
+    ParallelBands(topRows + bottomRows, 16, [&](int b, int e, int) {
+        for (int i = b; i < e; ++i) {
+            const int y = i < topRows ? box.top + i : box.bottom - (i - topRows);
+            const BYTE* row = grey + static_cast<std::size_t>(y) * w;
+            int n = 0;
+            for (int x = box.left; x <= box.right; ++x)
+                n += light(row[x]);
+            rowCount[static_cast<std::size_t>(i)] = n;
+        }
+    });
+    for (int i = 0; i < topRows && rowCount[static_cast<std::size_t>(i)] < rule.count; ++i)
         ++box.top;
-    for (int i = 0; i < rule.extend && box.bottom > content.bottom && !rowHasContent(box.bottom); ++i)
+    for (int i = 0; i < bottomRows && rowCount[static_cast<std::size_t>(topRows + i)] < rule.count; ++i)
         --box.bottom;
-    for (int i = 0; i < rule.extend && box.left < content.left && !columnHasContent(box.left); ++i)
+
+    // Columns: the first few right of the left side and left of the right side, over the trimmed rows.
+    const int leftColumns = std::max(0, std::min(rule.extend, content.left - box.left));
+    const int rightColumns = std::max(0, std::min(rule.extend, box.right - content.right));
+    if (leftColumns + rightColumns == 0)
+        return;
+    const int slots = ParallelSlots();
+    std::vector<std::vector<int>> counts(static_cast<std::size_t>(slots),
+                                         std::vector<int>(static_cast<std::size_t>(leftColumns + rightColumns), 0));
+    ParallelBands(box.bottom - box.top + 1, 64, [&](int b, int e, int slot) {
+        int* __restrict n = counts[static_cast<std::size_t>(slot)].data();
+        for (int y = box.top + b; y < box.top + e; ++y) {
+            const BYTE* row = grey + static_cast<std::size_t>(y) * w;
+            for (int i = 0; i < leftColumns; ++i)
+                n[i] += light(row[box.left + i]);
+            for (int i = 0; i < rightColumns; ++i)
+                n[leftColumns + i] += light(row[box.right - i]);
+        }
+    });
+    auto columnCount = [&](int i) {
+        int n = 0;
+        for (const std::vector<int>& c : counts)
+            n += c[static_cast<std::size_t>(i)];
+        return n;
+    };
+    for (int i = 0; i < leftColumns && columnCount(i) < rule.count; ++i)
         ++box.left;
-    for (int i = 0; i < rule.extend && box.right > content.right && !columnHasContent(box.right); ++i)
+    for (int i = 0; i < rightColumns && columnCount(leftColumns + i) < rule.count; ++i)
         --box.right;
 }
 
@@ -186,17 +320,17 @@ int Crop(const BYTE* data, BYTE* out, ImgProcParam* param) {
     std::unique_ptr<BYTE[]> converted;
     const BYTE* grey = data;
     if (mode == 0 || mode == 2) {
-        converted = TryAllocate(pixels);
+        converted = TryAllocateUninitialised(pixels);
         if (!converted) {
             OutputDebugStringW(u"pGray == NULL");
             return 0;
         }
         if (mode == 0) {
-            BwToGray(data, converted.get(), width, height);
-            std::transform(converted.get(), converted.get() + pixels, converted.get(),
-                           [](BYTE v) { return static_cast<BYTE>(v ? 255 : 0); });
+            RoutineTrace trace(u"BwToGray");
+            ExpandBits(data, converted.get(), width, height, 255);
         } else {
-            RgbToGray(data, converted.get(), width, height);
+            RoutineTrace trace(u"RgbToGray");
+            GreyFromRgb(data, converted.get(), width, height);
         }
         grey = converted.get();
     }
@@ -218,23 +352,25 @@ int Crop(const BYTE* data, BYTE* out, ImgProcParam* param) {
     }
 
     const int outWidth = box.right - box.left, outHeight = box.bottom - box.top;
-    for (int y = 0; y < outHeight; ++y) {
-        const std::size_t sourceRow = static_cast<std::size_t>(box.top) + static_cast<std::size_t>(y);
-        switch (mode) {
-        case 0:
-            CopyBits(data + sourceRow * BitRowBytes(width), BitRowBytes(width), box.left, outWidth,
-                     out + static_cast<std::size_t>(y) * BitRowBytes(outWidth));
-            break;
-        case 2:
-            std::memcpy(out + static_cast<std::size_t>(y) * outWidth * 3, data + (sourceRow * width + box.left) * 3,
-                        static_cast<std::size_t>(outWidth) * 3);
-            break;
-        default:
-            std::memcpy(out + static_cast<std::size_t>(y) * outWidth, grey + sourceRow * width + box.left,
-                        static_cast<std::size_t>(outWidth));
-            break;
+    const std::size_t outRow =
+        mode == 0 ? BitRowBytes(outWidth) : static_cast<std::size_t>(outWidth) * (mode == 2 ? 3 : 1);
+    ParallelBands(outHeight, MinRows(outRow), [&](int y0, int y1, int) {
+        for (int y = y0; y < y1; ++y) {
+            const std::size_t sourceRow = static_cast<std::size_t>(box.top) + static_cast<std::size_t>(y);
+            BYTE* target = out + static_cast<std::size_t>(y) * outRow;
+            switch (mode) {
+            case 0:
+                CopyBits(data + sourceRow * BitRowBytes(width), BitRowBytes(width), box.left, outWidth, target);
+                break;
+            case 2:
+                std::memcpy(target, data + (sourceRow * width + box.left) * 3, outRow);
+                break;
+            default:
+                std::memcpy(target, grey + sourceRow * width + box.left, outRow);
+                break;
+            }
         }
-    }
+    });
     param->outWidth = outWidth;
     param->outHeight = outHeight;
     return 1;
@@ -265,55 +401,47 @@ DeskewRule DeskewRuleFor(int dpi, double mean) {
     }
 }
 
-float Deskew(const BYTE* grey, int width, int height, int mode, int dpi) {
-    constexpr int kMinSize = 2 * kMargin + 1; // pages this small or smaller have nothing to examine
-    if (grey == nullptr || width <= kMinSize || height <= kMinSize)
-        return 0;
-    const std::size_t w = static_cast<std::size_t>(width);
-    auto at = [&](int y, int x) { return grey[static_cast<std::size_t>(y) * w + x]; };
-    const int y0 = kMargin, y1 = height - kMargin - 1, x0 = kMargin, x1 = width - kMargin - 1;
-
-    // The mean of the row means inside the margins.
-    double mean = 0;
-    for (int y = y0; y <= y1; ++y) {
-        double sum = 0;
-        for (int x = x0; x <= x1; ++x)
-            sum += at(y, x);
-        mean += sum / (x1 - x0 + 1);
-    }
-    mean /= (y1 - y0 + 1);
-
-    const DeskewRule rule = DeskewRuleFor(dpi, mean);
-    std::uint64_t darkTotal = 0;
-    bool anyContentRow = false;
-    for (int y = y0; y <= y1; ++y) {
-        int n = 0;
-        for (int x = x0; x <= x1; ++x)
-            n += at(y, x) <= rule.dark;
-        darkTotal += static_cast<std::uint64_t>(n);
-        anyContentRow = anyContentRow || n >= rule.count;
-    }
-    if (static_cast<double>(darkTotal) <= static_cast<double>(PixelCount(width, height)) * 0.001 || !anyContentRow)
-        return 0;
-
-    std::unique_ptr<BYTE[]> edges = TryAllocate(PixelCount(width, height));
-    std::unique_ptr<BYTE[]> widened = TryAllocate(PixelCount(width, height));
-    std::vector<BYTE> rowMax;
+// Edge points (row, column) of one band of rows.
+struct PointList {
     std::vector<int> rows, columns;
-    try {
-        rowMax.resize(w);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    if (!edges || !widened)
-        return 0;
+};
+
+// A run of points for the Hough step.
+struct PointSpan {
+    const int* rows;
+    const int* columns;
+    std::size_t count;
+};
+
+float Hough(const std::vector<PointSpan>& points, int width, int height);
+
+// Scratch of one thread for the edge points of a band: the edge map and its widened form over the band's rows and
+// the few around them.
+struct EdgeScratch {
+    std::vector<BYTE> edges, widened, rowMax;
+};
+
+// The edge points of rows ya .. yb (inclusive). The edge map of a row needs the grey rows 2 above and below it,
+// the widened map the edge rows 2 above and below, the points a row's widened map and the next: so the band
+// computes the edge rows ya-2 .. yb+3 and the widened rows ya .. yb+1. Rows and columns outside the ranges that
+// the full-page maps would fill stay zero.
+void BandEdgePoints(const BYTE* grey, int width, int height, int ya, int yb, int minStep, EdgeScratch& scratch,
+                    PointList& points) {
+    const std::size_t w = static_cast<std::size_t>(width);
+    const int edgeFirst = ya - 2, edgeRows = yb - ya + 6, widenedRows = yb - ya + 2;
+    scratch.edges.resize(static_cast<std::size_t>(edgeRows) * w);
+    scratch.widened.resize(static_cast<std::size_t>(widenedRows) * w);
+    scratch.rowMax.resize(w);
 
     // Edges: the larger difference across the two diagonals at distance 2, light values (129 and up) taken as
     // white, where the four are not (nearly) all light.
-    for (int y = 52; y <= height - 53; ++y) {
-        const BYTE* above = grey + static_cast<std::size_t>(y - 2) * w;
-        const BYTE* below = grey + static_cast<std::size_t>(y + 2) * w;
-        BYTE* out = edges.get() + static_cast<std::size_t>(y) * w;
+    for (int q = edgeFirst; q < edgeFirst + edgeRows; ++q) {
+        BYTE* __restrict out = scratch.edges.data() + static_cast<std::size_t>(q - edgeFirst) * w;
+        std::memset(out, 0, w);
+        if (q < 52 || q > height - 53)
+            continue;
+        const BYTE* __restrict above = grey + static_cast<std::size_t>(q - 2) * w;
+        const BYTE* __restrict below = grey + static_cast<std::size_t>(q + 2) * w;
         for (int x = 52; x <= width - 53; ++x) {
             auto light = [](int v) { return v >= 129 ? 255 : v; };
             const int tl = light(above[x - 2]), tr = light(above[x + 2]);
@@ -324,43 +452,116 @@ float Deskew(const BYTE* grey, int width, int height, int mode, int dpi) {
     }
 
     // Widened: the largest edge in the 5 x 5 square, as a vertical then a horizontal maximum.
-    for (int y = 53; y <= height - 53; ++y) {
+    for (int r = ya; r <= yb + 1; ++r) {
+        BYTE* __restrict out = scratch.widened.data() + static_cast<std::size_t>(r - ya) * w;
+        std::memset(out, 0, w);
+        if (r < 53 || r > height - 53)
+            continue;
         const BYTE* rows5[5];
-        for (int dy = 0; dy < 5; ++dy)
-            rows5[dy] = edges.get() + static_cast<std::size_t>(y - 2 + dy) * w;
+        for (int d = 0; d < 5; ++d)
+            rows5[d] = scratch.edges.data() + static_cast<std::size_t>(r - 2 + d - edgeFirst) * w;
+        BYTE* __restrict m = scratch.rowMax.data();
         for (int x = 51; x <= width - 51; ++x)
-            rowMax[static_cast<std::size_t>(x)] =
-                std::max({rows5[0][x], rows5[1][x], rows5[2][x], rows5[3][x], rows5[4][x]});
-        BYTE* out = widened.get() + static_cast<std::size_t>(y) * w;
-        const BYTE* m = rowMax.data();
+            m[x] =
+                std::max(std::max(std::max(rows5[0][x], rows5[1][x]), std::max(rows5[2][x], rows5[3][x])), rows5[4][x]);
         for (int x = 53; x <= width - 53; ++x)
-            out[x] = std::max({m[x - 2], m[x - 1], m[x], m[x + 1], m[x + 2]});
+            out[x] = std::max(std::max(std::max(m[x - 2], m[x - 1]), std::max(m[x], m[x + 1])), m[x + 2]);
     }
 
     // Edge points: where the widened edges of a row differ enough from the next row's over five columns.
-    const int minStep = mode == 0 ? 1 : 145;
-    try {
-        for (int y = 53; y <= height - 53; ++y) {
-            const BYTE* here = widened.get() + static_cast<std::size_t>(y) * w;
-            const BYTE* next = here + w;
-            int sum = 0;
-            for (int x = 51; x < 55; ++x)
-                sum += here[x] - next[x];
-            for (int x = 53; x <= width - 53; ++x) {
-                sum += here[x + 2] - next[x + 2];
-                if (std::abs(sum) >= minStep) {
-                    rows.push_back(y);
-                    columns.push_back(x);
-                }
-                sum -= here[x - 2] - next[x - 2];
+    for (int y = ya; y <= yb; ++y) {
+        const BYTE* here = scratch.widened.data() + static_cast<std::size_t>(y - ya) * w;
+        const BYTE* next = here + w;
+        int sum = 0;
+        for (int x = 51; x < 55; ++x)
+            sum += here[x] - next[x];
+        for (int x = 53; x <= width - 53; ++x) {
+            sum += here[x + 2] - next[x + 2];
+            if (std::abs(sum) >= minStep) {
+                points.rows.push_back(y);
+                points.columns.push_back(x);
             }
+            sum -= here[x - 2] - next[x - 2];
         }
-    } catch (const std::bad_alloc&) {
-        return 0;
     }
-    edges.reset();
-    widened.reset();
-    return DetectSkewAngle(rows.data(), columns.data(), static_cast<int>(rows.size()), width, height);
+}
+
+float Deskew(const BYTE* grey, int width, int height, int mode, int dpi) {
+    constexpr int kMinSize = 2 * kMargin + 1; // pages this small or smaller have nothing to examine
+    if (grey == nullptr || width <= kMinSize || height <= kMinSize)
+        return 0;
+    const std::size_t w = static_cast<std::size_t>(width);
+    const int y0 = kMargin, y1 = height - kMargin - 1, x0 = kMargin, x1 = width - kMargin - 1;
+    const int rows = y1 - y0 + 1, columns = x1 - x0 + 1;
+
+    // The mean of the row means inside the margins. A row's sum is exact in 32 bits and in a double, so adding
+    // the row means in row order gives the same mean however the sums were made.
+    std::vector<std::uint32_t> rowSum(static_cast<std::size_t>(rows));
+    ParallelBands(rows, MinRows(w), [&](int b, int e, int) {
+        for (int r = b; r < e; ++r) {
+            const BYTE* __restrict p = grey + static_cast<std::size_t>(y0 + r) * w + x0;
+            std::uint32_t sum = 0;
+            for (int i = 0; i < columns; ++i)
+                sum += p[i];
+            rowSum[static_cast<std::size_t>(r)] = sum;
+        }
+    });
+    double mean = 0;
+    for (std::uint32_t sum : rowSum)
+        mean += static_cast<double>(sum) / columns;
+    mean /= rows;
+
+    const DeskewRule rule = DeskewRuleFor(dpi, mean);
+    std::vector<std::uint32_t> rowDark(static_cast<std::size_t>(rows));
+    ParallelBands(rows, MinRows(w), [&](int b, int e, int) {
+        for (int r = b; r < e; ++r) {
+            const BYTE* __restrict p = grey + static_cast<std::size_t>(y0 + r) * w + x0;
+            std::uint32_t n = 0;
+            for (int i = 0; i < columns; ++i)
+                n += p[i] <= rule.dark;
+            rowDark[static_cast<std::size_t>(r)] = n;
+        }
+    });
+    std::uint64_t darkTotal = 0;
+    bool anyContentRow = false;
+    for (std::uint32_t n : rowDark) {
+        darkTotal += n;
+        anyContentRow = anyContentRow || static_cast<int>(n) >= rule.count;
+    }
+    if (static_cast<double>(darkTotal) <= static_cast<double>(PixelCount(width, height)) * 0.001 || !anyContentRow)
+        return 0;
+
+    // Edge points of the rows 53 .. height - 53, band by band in parallel.
+    const int first = 53, last = height - 53;
+    const int minStep = mode == 0 ? 1 : 145;
+    std::vector<PointList> points;
+    if (last >= first) {
+        const int pointRows = last - first + 1;
+        const int slots = ParallelSlots();
+        const int bands = std::clamp(pointRows / 64, 1, slots * 8);
+        points.resize(static_cast<std::size_t>(bands));
+        std::vector<EdgeScratch> scratch(static_cast<std::size_t>(slots));
+        std::atomic<bool> failed{false};
+        ParallelBands(bands, 1, [&](int b, int e, int slot) {
+            for (int band = b; band < e; ++band) {
+                const int ya = first + static_cast<int>(static_cast<long long>(pointRows) * band / bands);
+                const int yb = first + static_cast<int>(static_cast<long long>(pointRows) * (band + 1) / bands) - 1;
+                try {
+                    BandEdgePoints(grey, width, height, ya, yb, minStep, scratch[static_cast<std::size_t>(slot)],
+                                   points[static_cast<std::size_t>(band)]);
+                } catch (const std::bad_alloc&) {
+                    failed = true;
+                }
+            }
+        });
+        if (failed)
+            return 0;
+    }
+    std::vector<PointSpan> spans;
+    for (const PointList& list : points)
+        spans.push_back({list.rows.data(), list.columns.data(), list.rows.size()});
+    RoutineTrace trace(u"DetectSkewAngle");
+    return Hough(spans, width, height);
 }
 
 // ---- DetectSkewAngle ----
@@ -376,46 +577,70 @@ struct HoughTables {
     }
 };
 
-float Hough(const int rows[], const int columns[], int count, int width, int height) {
-    if (rows == nullptr || columns == nullptr || count <= 0 || width <= 0 || height <= 0)
+// Votes of the points for the angles of one column of the accumulator; rho is truncated toward zero, and only
+// 0 < rho < rhoRows counts.
+void Vote(const int* __restrict rows, const int* __restrict columns, std::size_t count, std::int64_t cosine,
+          std::int64_t sine, std::uint32_t* __restrict column, std::int64_t rhoRows) {
+    const std::uint64_t limit = static_cast<std::uint64_t>(rhoRows - 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int64_t rho = (rows[i] * cosine + (static_cast<std::int64_t>(columns[i]) + 1) * sine) / 100000;
+        if (static_cast<std::uint64_t>(rho - 1) < limit)
+            ++column[rho];
+    }
+}
+
+float Hough(const std::vector<PointSpan>& points, int width, int height) {
+    std::size_t count = 0;
+    for (const PointSpan& span : points)
+        count += span.count;
+    if (count == 0 || width <= 0 || height <= 0)
         return 0;
     static const HoughTables tables;
     const double diagonal = std::sqrt(static_cast<double>(width) * width + static_cast<double>(height) * height);
     const std::int64_t rhoRows = static_cast<std::int64_t>(diagonal) + 1;
-    // Votes by angle, then rho: the points come in rows, so for one angle neighbouring points vote in
-    // neighbouring cells.
-    std::vector<std::uint32_t> votes;
-    try {
-        votes.assign(static_cast<std::size_t>(rhoRows) * 360, 0);
-    } catch (const std::bad_alloc&) {
+    const std::size_t rhoCount = static_cast<std::size_t>(rhoRows);
+    // Votes by angle, then rho; the angles are shared out among the threads, each clearing and filling its own
+    // columns and noting each column's largest count.
+    std::unique_ptr<std::uint32_t[]> votes(new (std::nothrow) std::uint32_t[rhoCount * 360]);
+    if (!votes)
         return 0;
-    }
-    for (int k = 0; k < 360; ++k) {
-        std::uint32_t* column = votes.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(rhoRows);
-        const std::int64_t cosine = tables.cosine[k], sine = tables.sine[k];
-        for (int i = 0; i < count; ++i) {
-            const std::int64_t rho = (rows[i] * cosine + (static_cast<std::int64_t>(columns[i]) + 1) * sine) / 100000;
-            if (rho > 0 && rho < rhoRows)
-                ++column[rho];
+    std::uint32_t columnBest[360];
+    constexpr std::size_t kBlock = 4096; // points voted for all of a band's angles while they are in cache
+    ParallelBands(360, 1, [&](int kb, int ke, int) {
+        for (int k = kb; k < ke; ++k)
+            std::fill_n(votes.get() + static_cast<std::size_t>(k) * rhoCount, rhoCount, 0u);
+        for (const PointSpan& span : points)
+            for (std::size_t from = 0; from < span.count; from += kBlock) {
+                const std::size_t n = std::min(kBlock, span.count - from);
+                for (int k = kb; k < ke; ++k)
+                    Vote(span.rows + from, span.columns + from, n, tables.cosine[k], tables.sine[k],
+                         votes.get() + static_cast<std::size_t>(k) * rhoCount, rhoRows);
+            }
+        for (int k = kb; k < ke; ++k) {
+            const std::uint32_t* column = votes.get() + static_cast<std::size_t>(k) * rhoCount;
+            columnBest[k] = *std::max_element(column, column + rhoCount);
         }
-    }
-    const std::uint32_t best = *std::max_element(votes.begin(), votes.end());
+    });
+    const std::uint32_t best = *std::max_element(columnBest, columnBest + 360);
     if (best == 0)
         return 0; // every cell is a peak: no direction stands out
 
     // The peaks in order of rho, then k: the last one names the angle; their spread must stay within 4 degrees.
     int lastK = 0, lastRho = -1, lowest = 180, highest = -1;
-    for (int k = 0; k < 360; ++k)
-        for (std::int64_t rho = 1; rho < rhoRows; ++rho)
-            if (votes[static_cast<std::size_t>(k) * static_cast<std::size_t>(rhoRows) +
-                      static_cast<std::size_t>(rho)] == best) {
-                if (rho >= lastRho) {
-                    lastRho = static_cast<int>(rho);
-                    lastK = k;
-                }
-                lowest = std::min(lowest, k % 180);
-                highest = std::max(highest, k % 180);
-            }
+    for (int k = 0; k < 360; ++k) {
+        if (columnBest[k] != best)
+            continue;
+        const std::uint32_t* column = votes.get() + static_cast<std::size_t>(k) * rhoCount;
+        std::int64_t rho = rhoRows - 1;
+        while (column[rho] != best)
+            --rho;
+        if (rho >= lastRho) {
+            lastRho = static_cast<int>(rho);
+            lastK = k;
+        }
+        lowest = std::min(lowest, k % 180);
+        highest = std::max(highest, k % 180);
+    }
     if (highest - lowest > 4)
         return 0;
     int angle = lastK + 1;
@@ -430,80 +655,100 @@ float Hough(const int rows[], const int columns[], int count, int width, int hei
 
 // ---- normal_rotate ----
 
-// Turns a page of one byte (channels 1) or three bytes (channels 3) a pixel into `out`.
-void Rotate(const BYTE* data, BYTE* out, int width, int height, int channels, float angle, BYTE white) {
+// Turns a page of N bytes a pixel into `out`, rows in parallel. Mode 0 (pack) turns rows of 0/1 bytes and packs
+// each to bits. The source position of a pixel is computed term by term as the plain formula does, in single
+// precision, with the column terms taken from tables made once.
+template <int N> bool Rotate(const BYTE* data, BYTE* out, int width, int height, float angle, BYTE white, bool pack) {
     const float rad = angle * 3.1415927f / 180;
     const float cosA = std::cos(rad), sinA = std::sin(rad);
     const int halfW = width / 2, halfH = height / 2;
-    const std::size_t n = static_cast<std::size_t>(channels);
-    const std::size_t stride = static_cast<std::size_t>(width) * n;
+    const std::size_t stride = static_cast<std::size_t>(width) * N;
     auto f = [](int v) { return static_cast<float>(v); };
-    for (int i = 0; i < height; ++i) {
-        BYTE* dst = out + static_cast<std::size_t>(i) * stride;
-        for (int j = 0; j < width; ++j, dst += n) {
-            const float srcRow = f(i - halfH) * cosA + f(halfW - j) * sinA + f(halfH);
-            const float srcCol = f(i - halfH) * sinA + f(j - halfW) * cosA + f(halfW);
-            const int r0 = static_cast<int>(srcRow), c0 = static_cast<int>(srcCol);
-            if (!(0 < r0 && r0 < height - 2 && 0 < c0 && c0 < width - 2)) {
-                std::memset(dst, white, n);
-                continue;
-            }
-            const float fx = srcCol - f(c0), fy = srcRow - f(r0);
-            const BYTE* p = data + static_cast<std::size_t>(r0) * stride + static_cast<std::size_t>(c0) * n;
-            for (std::size_t c = 0; c < n; ++c) {
-                const float top = f(p[c]) + fx * f(p[n + c] - p[c]);
-                const float bottom = f(p[stride + c]) + fx * f(p[stride + n + c] - p[stride + c]);
-                dst[c] = static_cast<BYTE>(static_cast<int>(top + fy * (bottom - top)));
-            }
-        }
+    std::vector<float> rowTerm(static_cast<std::size_t>(width)), columnTerm(static_cast<std::size_t>(width));
+    for (int j = 0; j < width; ++j) {
+        rowTerm[static_cast<std::size_t>(j)] = f(halfW - j) * sinA;
+        columnTerm[static_cast<std::size_t>(j)] = f(j - halfW) * cosA;
     }
+    const int slots = ParallelSlots();
+    std::vector<std::vector<BYTE>> rowBuffers(static_cast<std::size_t>(pack ? slots : 0));
+    for (std::vector<BYTE>& buffer : rowBuffers)
+        buffer.resize(static_cast<std::size_t>(width));
+    const std::size_t outRow = pack ? BitRowBytes(width) : stride;
+    ParallelBands(height, MinRows(stride), [&](int i0, int i1, int slot) {
+        for (int i = i0; i < i1; ++i) {
+            BYTE* dst =
+                pack ? rowBuffers[static_cast<std::size_t>(slot)].data() : out + static_cast<std::size_t>(i) * outRow;
+            const float a = f(i - halfH) * cosA, e = f(i - halfH) * sinA;
+            for (int j = 0; j < width; ++j, dst += N) {
+                const float srcRow = a + rowTerm[static_cast<std::size_t>(j)] + f(halfH);
+                const float srcCol = e + columnTerm[static_cast<std::size_t>(j)] + f(halfW);
+                const int r0 = static_cast<int>(srcRow), c0 = static_cast<int>(srcCol);
+                if (!(0 < r0 && r0 < height - 2 && 0 < c0 && c0 < width - 2)) {
+                    for (int c = 0; c < N; ++c)
+                        dst[c] = white;
+                    continue;
+                }
+                const float fx = srcCol - f(c0), fy = srcRow - f(r0);
+                const BYTE* p = data + static_cast<std::size_t>(r0) * stride + static_cast<std::size_t>(c0) * N;
+                for (int c = 0; c < N; ++c) {
+                    const float top = f(p[c]) + fx * f(p[N + c] - p[c]);
+                    const float bottom = f(p[stride + c]) + fx * f(p[stride + N + c] - p[stride + c]);
+                    dst[c] = static_cast<BYTE>(static_cast<int>(top + fy * (bottom - top)));
+                }
+            }
+            if (pack)
+                PackRow(rowBuffers[static_cast<std::size_t>(slot)].data(), out + static_cast<std::size_t>(i) * outRow,
+                        width);
+        }
+    });
+    return true;
 }
 
 } // namespace
 
 void RgbToGray(const BYTE* rgb, BYTE* out, int width, int height) {
     RoutineTrace trace(u"RgbToGray");
-    const std::size_t pixels = PixelCount(std::max(width, 0), std::max(height, 0));
-    for (std::size_t i = 0; i < pixels; ++i, rgb += 3)
-        out[i] = std::min({rgb[0], rgb[1], rgb[2]});
+    GreyFromRgb(rgb, out, width, height);
 }
 
 void BwToGray(const BYTE* bits, BYTE* out, int width, int height) {
     RoutineTrace trace(u"BwToGray");
-    const std::size_t rowBytes = BitRowBytes(std::max(width, 0));
-    for (int y = 0; y < height; ++y, bits += rowBytes)
-        for (int x = 0; x < width; ++x)
-            *out++ = static_cast<BYTE>((bits[x >> 3] >> (7 - (x & 7))) & 1);
+    ExpandBits(bits, out, width, height, 1);
 }
 
 void GrayToBW(const BYTE* bytes, BYTE* out, int width, int height) {
     RoutineTrace trace(u"GrayToBW");
-    const std::size_t rowBytes = BitRowBytes(std::max(width, 0));
-    for (int y = 0; y < height; ++y, bytes += width, out += rowBytes)
-        for (std::size_t k = 0; k < rowBytes; ++k) {
-            BYTE v = 0;
-            for (int b = 0; b < 8; ++b) {
-                const std::size_t x = k * 8 + static_cast<std::size_t>(b);
-                if (x < static_cast<std::size_t>(width) && bytes[x] != 0)
-                    v |= static_cast<BYTE>(0x80u >> b);
-            }
-            out[k] = v;
-        }
+    PackBits(bytes, out, width, height);
 }
 
 int auto_crop(const BYTE* data, BYTE* out, ImgProcParam* param) {
     RoutineTrace trace(u"auto_crop");
-    return Crop(data, out, param);
+    try {
+        return Crop(data, out, param);
+    } catch (const std::bad_alloc&) {
+        OutputDebugStringW(u"pGray == NULL");
+        return 0;
+    }
 }
 
 float auto_deskew(const BYTE* grey, int width, int height, int mode, int dpi) {
     RoutineTrace trace(u"auto_deskew");
-    return Deskew(grey, width, height, mode, dpi);
+    try {
+        return Deskew(grey, width, height, mode, dpi);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
 
 float DetectSkewAngle(const int rows[], const int columns[], int count, int width, int height) {
     RoutineTrace trace(u"DetectSkewAngle");
-    return Hough(rows, columns, count, width, height);
+    if (rows == nullptr || columns == nullptr || count <= 0)
+        return 0;
+    try {
+        return Hough({PointSpan{rows, columns, static_cast<std::size_t>(count)}}, width, height);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
 
 std::unique_ptr<BYTE[]> normal_rotate(const BYTE* data, ImgProcParam* param) {
@@ -514,19 +759,26 @@ std::unique_ptr<BYTE[]> normal_rotate(const BYTE* data, ImgProcParam* param) {
     const int width = param->width, height = param->height;
     const std::size_t pixels = PixelCount(width, height);
     std::unique_ptr<BYTE[]> result;
-    if (param->mode == 0) {
-        std::unique_ptr<BYTE[]> turned = TryAllocate(pixels);
-        result = TryAllocate(BitRowBytes(width) * static_cast<std::size_t>(height));
-        if (!turned || !result)
-            return nullptr;
-        Rotate(data, turned.get(), width, height, 1, param->angle, 1);
-        GrayToBW(turned.get(), result.get(), width, height);
-    } else {
-        const int channels = param->mode == 2 ? 3 : 1;
-        result = TryAllocate(pixels * static_cast<std::size_t>(channels));
-        if (!result)
-            return nullptr;
-        Rotate(data, result.get(), width, height, channels, param->angle, 255);
+    try {
+        if (param->mode == 0) {
+            result = TryAllocateUninitialised(BitRowBytes(width) * static_cast<std::size_t>(height));
+            if (!result)
+                return nullptr;
+            Rotate<1>(data, result.get(), width, height, param->angle, 1, true);
+            RoutineTrace packed(u"GrayToBW"); // the rows were packed as they were turned
+        } else if (param->mode == 1) {
+            result = TryAllocateUninitialised(pixels);
+            if (!result)
+                return nullptr;
+            Rotate<1>(data, result.get(), width, height, param->angle, 255, false);
+        } else {
+            result = TryAllocateUninitialised(pixels * 3);
+            if (!result)
+                return nullptr;
+            Rotate<3>(data, result.get(), width, height, param->angle, 255, false);
+        }
+    } catch (const std::bad_alloc&) {
+        return nullptr;
     }
     param->outWidth = width;
     param->outHeight = height;
