@@ -6,6 +6,8 @@ packages=(build-essential cmake ninja-build pkg-config googletest libgtest-dev l
           libgif-dev libfreetype-dev libharfbuzz-dev libfribidi-dev fonts-liberation fonts-dejavu-core
           fonts-droid-fallback fonts-noto-core fonts-noto-ui-core fonts-noto-cjk libx11-dev xvfb qpdf
           poppler-utils unzip libxml2-utils locales)
+# bench_pagefixes times leptonica beside the page fixes when its development files are present.
+packages+=(libleptonica-dev)
 # The fuzz configuration (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes, and the symbolizer.
 packages+=(clang libclang-rt-14-dev llvm)
 missing=()
