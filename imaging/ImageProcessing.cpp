@@ -401,12 +401,20 @@ DeskewRule DeskewRuleFor(int dpi, double mean) {
     }
 }
 
-// Edge points (row, column) of one band of rows.
+// Edge points of one band of rows, grouped by row: the columns of row rows[g] are columns[starts[g] ..
+// starts[g + 1]). Columns are 16-bit: pages up to 65535 pixels wide (wider ones take the plain point lists).
+struct RowPoints {
+    std::vector<int> rows;
+    std::vector<std::uint32_t> starts{0};
+    std::vector<std::uint16_t> columns;
+};
+
+// Points as two lists, for pages too wide for RowPoints.
 struct PointList {
     std::vector<int> rows, columns;
 };
 
-// A run of points for the Hough step.
+// Points as two arrays, for DetectSkewAngle's callers and pages too wide for RowPoints.
 struct PointSpan {
     const int* rows;
     const int* columns;
@@ -414,75 +422,100 @@ struct PointSpan {
 };
 
 float Hough(const std::vector<PointSpan>& points, int width, int height);
+float Hough(const std::vector<RowPoints>& points, int width, int height);
+
+// The row kernels below are built twice, for AVX2 and for any x86-64, and chosen when the module loads; both give the
+// same bytes (integer work only, and the float steps of the turn are the same single operations either way).
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define PAGEFIX_KERNEL __attribute__((target_clones("avx2", "default")))
+#else
+#define PAGEFIX_KERNEL
+#endif
+
+// Edges of columns from .. to of a row: the larger difference across the two diagonals at distance 2, light values
+// (129 and up) taken as white, where the four are not (nearly) all light.
+PAGEFIX_KERNEL void EdgeRow(const BYTE* __restrict above, const BYTE* __restrict below, BYTE* __restrict out, int from,
+                            int to) {
+    for (int x = from; x <= to; ++x) {
+        auto light = [](int v) { return v >= 129 ? 255 : v; };
+        const int tl = light(above[x - 2]), tr = light(above[x + 2]);
+        const int bl = light(below[x - 2]), br = light(below[x + 2]);
+        const int edge = (std::abs(tl + bl - tr - br) + std::abs(tl + tr - bl - br)) / 2;
+        out[x] = static_cast<BYTE>(tl + bl + tr + br < 765 ? edge : 0);
+    }
+}
+
+PAGEFIX_KERNEL void MaxOfFiveRows(const BYTE* __restrict r0, const BYTE* __restrict r1, const BYTE* __restrict r2,
+                                  const BYTE* __restrict r3, const BYTE* __restrict r4, BYTE* __restrict out, int from,
+                                  int to) {
+    for (int x = from; x <= to; ++x)
+        out[x] = std::max(std::max(std::max(r0[x], r1[x]), std::max(r2[x], r3[x])), r4[x]);
+}
+
+PAGEFIX_KERNEL void MaxOfFiveColumns(const BYTE* __restrict m, BYTE* __restrict out, int from, int to) {
+    for (int x = from; x <= to; ++x)
+        out[x] = std::max(std::max(std::max(m[x - 2], m[x - 1]), std::max(m[x], m[x + 1])), m[x + 2]);
+}
+
+// The step between a row's widened edges and the next row's, summed over the five columns around each column.
+PAGEFIX_KERNEL void StepRow(const BYTE* __restrict here, const BYTE* __restrict next, std::int16_t* __restrict step,
+                            int from, int to) {
+    for (int x = from; x <= to; ++x) {
+        int sum = 0;
+        for (int d = -2; d <= 2; ++d)
+            sum += here[x + d] - next[x + d];
+        step[x] = static_cast<std::int16_t>(sum);
+    }
+}
 
 // Scratch of one thread for the edge points of a band: the edge map and its widened form over the band's rows and
 // the few around them.
 struct EdgeScratch {
     std::vector<BYTE> edges, widened, rowMax;
+    std::vector<std::int16_t> step;
 };
 
-// The edge points of rows ya .. yb (inclusive). The edge map of a row needs the grey rows 2 above and below it,
-// the widened map the edge rows 2 above and below, the points a row's widened map and the next: so the band
-// computes the edge rows ya-2 .. yb+3 and the widened rows ya .. yb+1. Rows and columns outside the ranges that
-// the full-page maps would fill stay zero.
+// The edge points of rows ya .. yb (inclusive), handed to emit(row, column) in row order. The edge map of a row
+// needs the grey rows 2 above and below it, the widened map the edge rows 2 above and below, the points a row's
+// widened map and the next: so the band computes the edge rows ya-2 .. yb+3 and the widened rows ya .. yb+1. Rows
+// and columns outside the ranges that the full-page maps would fill stay zero.
+template <class Emit>
 void BandEdgePoints(const BYTE* grey, int width, int height, int ya, int yb, int minStep, EdgeScratch& scratch,
-                    PointList& points) {
+                    Emit&& emit) {
     const std::size_t w = static_cast<std::size_t>(width);
     const int edgeFirst = ya - 2, edgeRows = yb - ya + 6, widenedRows = yb - ya + 2;
     scratch.edges.resize(static_cast<std::size_t>(edgeRows) * w);
     scratch.widened.resize(static_cast<std::size_t>(widenedRows) * w);
     scratch.rowMax.resize(w);
+    scratch.step.resize(w);
 
-    // Edges: the larger difference across the two diagonals at distance 2, light values (129 and up) taken as
-    // white, where the four are not (nearly) all light.
     for (int q = edgeFirst; q < edgeFirst + edgeRows; ++q) {
-        BYTE* __restrict out = scratch.edges.data() + static_cast<std::size_t>(q - edgeFirst) * w;
+        BYTE* out = scratch.edges.data() + static_cast<std::size_t>(q - edgeFirst) * w;
         std::memset(out, 0, w);
-        if (q < 52 || q > height - 53)
-            continue;
-        const BYTE* __restrict above = grey + static_cast<std::size_t>(q - 2) * w;
-        const BYTE* __restrict below = grey + static_cast<std::size_t>(q + 2) * w;
-        for (int x = 52; x <= width - 53; ++x) {
-            auto light = [](int v) { return v >= 129 ? 255 : v; };
-            const int tl = light(above[x - 2]), tr = light(above[x + 2]);
-            const int bl = light(below[x - 2]), br = light(below[x + 2]);
-            const int edge = (std::abs(tl + bl - tr - br) + std::abs(tl + tr - bl - br)) / 2;
-            out[x] = static_cast<BYTE>(tl + bl + tr + br < 765 ? edge : 0);
-        }
+        if (q >= 52 && q <= height - 53)
+            EdgeRow(grey + static_cast<std::size_t>(q - 2) * w, grey + static_cast<std::size_t>(q + 2) * w, out, 52,
+                    width - 53);
     }
 
     // Widened: the largest edge in the 5 x 5 square, as a vertical then a horizontal maximum.
     for (int r = ya; r <= yb + 1; ++r) {
-        BYTE* __restrict out = scratch.widened.data() + static_cast<std::size_t>(r - ya) * w;
+        BYTE* out = scratch.widened.data() + static_cast<std::size_t>(r - ya) * w;
         std::memset(out, 0, w);
         if (r < 53 || r > height - 53)
             continue;
-        const BYTE* rows5[5];
-        for (int d = 0; d < 5; ++d)
-            rows5[d] = scratch.edges.data() + static_cast<std::size_t>(r - 2 + d - edgeFirst) * w;
-        BYTE* __restrict m = scratch.rowMax.data();
-        for (int x = 51; x <= width - 51; ++x)
-            m[x] =
-                std::max(std::max(std::max(rows5[0][x], rows5[1][x]), std::max(rows5[2][x], rows5[3][x])), rows5[4][x]);
-        for (int x = 53; x <= width - 53; ++x)
-            out[x] = std::max(std::max(std::max(m[x - 2], m[x - 1]), std::max(m[x], m[x + 1])), m[x + 2]);
+        const BYTE* e = scratch.edges.data() + static_cast<std::size_t>(r - 2 - edgeFirst) * w;
+        MaxOfFiveRows(e, e + w, e + 2 * w, e + 3 * w, e + 4 * w, scratch.rowMax.data(), 51, width - 51);
+        MaxOfFiveColumns(scratch.rowMax.data(), out, 53, width - 53);
     }
 
     // Edge points: where the widened edges of a row differ enough from the next row's over five columns.
     for (int y = ya; y <= yb; ++y) {
         const BYTE* here = scratch.widened.data() + static_cast<std::size_t>(y - ya) * w;
-        const BYTE* next = here + w;
-        int sum = 0;
-        for (int x = 51; x < 55; ++x)
-            sum += here[x] - next[x];
-        for (int x = 53; x <= width - 53; ++x) {
-            sum += here[x + 2] - next[x + 2];
-            if (std::abs(sum) >= minStep) {
-                points.rows.push_back(y);
-                points.columns.push_back(x);
-            }
-            sum -= here[x - 2] - next[x - 2];
-        }
+        const std::int16_t* step = scratch.step.data();
+        StepRow(here, here + w, scratch.step.data(), 53, width - 53);
+        for (int x = 53; x <= width - 53; ++x)
+            if (std::abs(step[x]) >= minStep)
+                emit(y, x);
     }
 }
 
@@ -534,29 +567,57 @@ float Deskew(const BYTE* grey, int width, int height, int mode, int dpi) {
     // Edge points of the rows 53 .. height - 53, band by band in parallel.
     const int first = 53, last = height - 53;
     const int minStep = mode == 0 ? 1 : 145;
-    std::vector<PointList> points;
-    if (last >= first) {
-        const int pointRows = last - first + 1;
-        const int slots = ParallelSlots();
-        const int bands = std::clamp(pointRows / 64, 1, slots * 8);
-        points.resize(static_cast<std::size_t>(bands));
-        std::vector<EdgeScratch> scratch(static_cast<std::size_t>(slots));
-        std::atomic<bool> failed{false};
+    if (last < first) {
+        RoutineTrace trace(u"DetectSkewAngle");
+        return 0; // no points
+    }
+    const int pointRows = last - first + 1;
+    const int slots = ParallelSlots();
+    const int bands = std::clamp(pointRows / 64, 1, slots * 8);
+    std::vector<EdgeScratch> scratch(static_cast<std::size_t>(slots));
+    std::atomic<bool> failed{false};
+    // Edge points band by band in parallel, each band into its own list, so the lists hold the points in row order.
+    auto collect = [&](auto& lists, auto&& add) {
+        lists.resize(static_cast<std::size_t>(bands));
         ParallelBands(bands, 1, [&](int b, int e, int slot) {
             for (int band = b; band < e; ++band) {
                 const int ya = first + static_cast<int>(static_cast<long long>(pointRows) * band / bands);
                 const int yb = first + static_cast<int>(static_cast<long long>(pointRows) * (band + 1) / bands) - 1;
+                auto& list = lists[static_cast<std::size_t>(band)];
                 try {
                     BandEdgePoints(grey, width, height, ya, yb, minStep, scratch[static_cast<std::size_t>(slot)],
-                                   points[static_cast<std::size_t>(band)]);
+                                   [&](int y, int x) { add(list, y, x); });
                 } catch (const std::bad_alloc&) {
                     failed = true;
                 }
             }
         });
+    };
+    if (width <= 65535) {
+        std::vector<RowPoints> points;
+        collect(points, [](RowPoints& list, int y, int x) {
+            if (list.rows.empty() || list.rows.back() != y) {
+                if (!list.rows.empty())
+                    list.starts.push_back(static_cast<std::uint32_t>(list.columns.size()));
+                list.rows.push_back(y);
+            }
+            list.columns.push_back(static_cast<std::uint16_t>(x));
+        });
         if (failed)
             return 0;
+        for (RowPoints& list : points)
+            if (!list.rows.empty())
+                list.starts.push_back(static_cast<std::uint32_t>(list.columns.size()));
+        RoutineTrace trace(u"DetectSkewAngle");
+        return Hough(points, width, height);
     }
+    std::vector<PointList> points;
+    collect(points, [](PointList& list, int y, int x) {
+        list.rows.push_back(y);
+        list.columns.push_back(x);
+    });
+    if (failed)
+        return 0;
     std::vector<PointSpan> spans;
     for (const PointList& list : points)
         spans.push_back({list.rows.data(), list.columns.data(), list.rows.size()});
@@ -577,47 +638,26 @@ struct HoughTables {
     }
 };
 
-// Votes of the points for the angles of one column of the accumulator; rho is truncated toward zero, and only
-// 0 < rho < rhoRows counts.
-void Vote(const int* __restrict rows, const int* __restrict columns, std::size_t count, std::int64_t cosine,
-          std::int64_t sine, std::uint32_t* __restrict column, std::int64_t rhoRows) {
-    const std::uint64_t limit = static_cast<std::uint64_t>(rhoRows - 1);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::int64_t rho = (rows[i] * cosine + (static_cast<std::int64_t>(columns[i]) + 1) * sine) / 100000;
-        if (static_cast<std::uint64_t>(rho - 1) < limit)
-            ++column[rho];
-    }
+std::int64_t RhoRows(int width, int height) {
+    const double diagonal = std::sqrt(static_cast<double>(width) * width + static_cast<double>(height) * height);
+    return static_cast<std::int64_t>(diagonal) + 1;
 }
 
-float Hough(const std::vector<PointSpan>& points, int width, int height) {
-    std::size_t count = 0;
-    for (const PointSpan& span : points)
-        count += span.count;
-    if (count == 0 || width <= 0 || height <= 0)
-        return 0;
+// The Hough accumulator, column by column: vote(k, cosine, sine, column, slot) adds the points' votes for the angle
+// k into its zeroed column of rhoRows counters, the threads sharing the angles out. Then the peak rule on the whole.
+template <class Vote> float HoughPeaks(int width, int height, Vote&& vote) {
     static const HoughTables tables;
-    const double diagonal = std::sqrt(static_cast<double>(width) * width + static_cast<double>(height) * height);
-    const std::int64_t rhoRows = static_cast<std::int64_t>(diagonal) + 1;
+    const std::int64_t rhoRows = RhoRows(width, height);
     const std::size_t rhoCount = static_cast<std::size_t>(rhoRows);
-    // Votes by angle, then rho; the angles are shared out among the threads, each clearing and filling its own
-    // columns and noting each column's largest count.
     std::unique_ptr<std::uint32_t[]> votes(new (std::nothrow) std::uint32_t[rhoCount * 360]);
     if (!votes)
         return 0;
     std::uint32_t columnBest[360];
-    constexpr std::size_t kBlock = 4096; // points voted for all of a band's angles while they are in cache
-    ParallelBands(360, 1, [&](int kb, int ke, int) {
-        for (int k = kb; k < ke; ++k)
-            std::fill_n(votes.get() + static_cast<std::size_t>(k) * rhoCount, rhoCount, 0u);
-        for (const PointSpan& span : points)
-            for (std::size_t from = 0; from < span.count; from += kBlock) {
-                const std::size_t n = std::min(kBlock, span.count - from);
-                for (int k = kb; k < ke; ++k)
-                    Vote(span.rows + from, span.columns + from, n, tables.cosine[k], tables.sine[k],
-                         votes.get() + static_cast<std::size_t>(k) * rhoCount, rhoRows);
-            }
+    ParallelBands(360, 1, [&](int kb, int ke, int slot) {
         for (int k = kb; k < ke; ++k) {
-            const std::uint32_t* column = votes.get() + static_cast<std::size_t>(k) * rhoCount;
+            std::uint32_t* column = votes.get() + static_cast<std::size_t>(k) * rhoCount;
+            std::fill_n(column, rhoCount, 0u);
+            vote(k, tables.cosine[k], tables.sine[k], column, slot);
             columnBest[k] = *std::max_element(column, column + rhoCount);
         }
     });
@@ -651,6 +691,102 @@ float Hough(const std::vector<PointSpan>& points, int width, int height) {
     else if (angle > 90)
         angle = 180 - angle;
     return std::abs(angle) >= 15 ? 0.0f : static_cast<float>(angle);
+}
+
+// rho = (row x cosine + (column + 1) x sine) / 100000, truncated toward zero; a vote when 0 < rho < rhoRows.
+inline void VoteOne(std::int64_t row, std::int64_t column, std::int64_t cosine, std::int64_t sine,
+                    std::uint32_t* column0, std::int64_t rhoRows) {
+    const std::int64_t rho = (row * cosine + (column + 1) * sine) / 100000;
+    if (static_cast<std::uint64_t>(rho - 1) < static_cast<std::uint64_t>(rhoRows - 1))
+        ++column0[rho];
+}
+
+float Hough(const std::vector<PointSpan>& points, int width, int height) {
+    std::size_t count = 0;
+    for (const PointSpan& span : points)
+        count += span.count;
+    if (count == 0 || width <= 0 || height <= 0)
+        return 0;
+    const std::int64_t rhoRows = RhoRows(width, height);
+    return HoughPeaks(width, height, [&](int, std::int64_t cosine, std::int64_t sine, std::uint32_t* column, int) {
+        for (const PointSpan& span : points)
+            for (std::size_t i = 0; i < span.count; ++i)
+                VoteOne(span.rows[i], span.columns[i], cosine, sine, column, rhoRows);
+    });
+}
+
+// The rho of each point of a row in 32-bit arithmetic: base = row x cosine + sine and u = base + column x sine,
+// both modulo 2^32, and 0 for a point without a vote. Exact where the caller has checked that every true value
+// lies within 2^32 of the counted range (below).
+PAGEFIX_KERNEL void RhoOfRow(const std::uint16_t* __restrict columns, std::size_t count, std::uint32_t base,
+                             std::uint32_t sine, std::uint32_t limit, std::uint32_t* __restrict rho) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t u = base + columns[i] * sine;
+        rho[i] = u - 100000u < limit ? u / 100000u : 0u;
+    }
+}
+
+float Hough(const std::vector<RowPoints>& points, int width, int height) {
+    std::size_t count = 0, widest = 0;
+    for (const RowPoints& list : points) {
+        count += list.columns.size();
+        for (std::size_t g = 0; g + 1 < list.starts.size(); ++g)
+            widest = std::max<std::size_t>(widest, list.starts[g + 1] - list.starts[g]);
+    }
+    if (count == 0 || width <= 0 || height <= 0)
+        return 0;
+    const std::int64_t rhoRows = RhoRows(width, height);
+    const std::size_t rhoCount = static_cast<std::size_t>(rhoRows);
+    // Per thread four partial columns, so that neighbouring points voting for the same rho do not wait on each
+    // other's counter, and the rho of one row at a time.
+    constexpr std::size_t kPartials = 4;
+    const std::size_t slots = static_cast<std::size_t>(ParallelSlots());
+    std::vector<std::uint32_t> partials(slots * kPartials * rhoCount),
+        rhoBuffer(slots * std::max<std::size_t>(widest, 1));
+    constexpr std::int64_t kWrap = std::int64_t{1} << 32;
+    return HoughPeaks(width, height, [&](int, std::int64_t cosine, std::int64_t sine, std::uint32_t* column, int slot) {
+        // The values row x cosine + (column + 1) x sine lie in [low, high]; 32 bits are exact when no value outside
+        // the counted range [100000, rhoRows x 100000) meets it modulo 2^32.
+        const std::int64_t low =
+            (height - 1) * std::min<std::int64_t>(cosine, 0) + width * std::min<std::int64_t>(sine, 0);
+        const std::int64_t high =
+            (height - 1) * std::max<std::int64_t>(cosine, 0) + width * std::max<std::int64_t>(sine, 0);
+        const bool exact = rhoRows * 100000 <= kWrap && high < kWrap + 100000 && rhoRows * 100000 - low < kWrap;
+        if (!exact) {
+            for (const RowPoints& list : points)
+                for (std::size_t g = 0; g < list.rows.size(); ++g)
+                    for (std::uint32_t i = list.starts[g]; i < list.starts[g + 1]; ++i)
+                        VoteOne(list.rows[g], list.columns[i], cosine, sine, column, rhoRows);
+            return;
+        }
+        std::uint32_t* part = partials.data() + static_cast<std::size_t>(slot) * kPartials * rhoCount;
+        std::uint32_t* rho = rhoBuffer.data() + static_cast<std::size_t>(slot) * std::max<std::size_t>(widest, 1);
+        std::fill_n(part, kPartials * rhoCount, 0u);
+        std::uint32_t* p0 = part;
+        std::uint32_t* p1 = part + rhoCount;
+        std::uint32_t* p2 = part + 2 * rhoCount;
+        std::uint32_t* p3 = part + 3 * rhoCount;
+        const std::uint32_t c = static_cast<std::uint32_t>(cosine), s = static_cast<std::uint32_t>(sine);
+        const std::uint32_t limit = static_cast<std::uint32_t>((rhoRows - 1) * 100000);
+        for (const RowPoints& list : points)
+            for (std::size_t g = 0; g < list.rows.size(); ++g) {
+                const std::size_t n = list.starts[g + 1] - list.starts[g];
+                RhoOfRow(list.columns.data() + list.starts[g], n, static_cast<std::uint32_t>(list.rows[g]) * c + s, s,
+                         limit, rho);
+                std::size_t i = 0;
+                for (; i + 4 <= n; i += 4) {
+                    ++p0[rho[i]];
+                    ++p1[rho[i + 1]];
+                    ++p2[rho[i + 2]];
+                    ++p3[rho[i + 3]];
+                }
+                for (; i < n; ++i)
+                    ++p0[rho[i]];
+            }
+        // Rho 0 gathered the points without a vote.
+        for (std::size_t r = 1; r < rhoCount; ++r)
+            column[r] = p0[r] + p1[r] + p2[r] + p3[r];
+    });
 }
 
 // ---- normal_rotate ----
