@@ -226,3 +226,24 @@ TEST(PageFixesEquivalence, TheHoughStepFoldsAndBreaksTiesAsBefore) {
     Hough(rows, columns, 2000, 2000);
     EXPECT_EQ(Hough({}, {}, 2000, 1000), 0.0f) << "no points";
 }
+
+TEST(PageFixesEquivalence, VeryWidePagesGiveTheSameAngle) {
+    // Wide enough that 32 bits no longer hold every vote's value for some angles, and wider than 16-bit columns.
+    for (int width : {40000, 66000}) {
+        const int height = 400;
+        std::vector<BYTE> grey(static_cast<std::size_t>(width) * height, 240);
+        for (int x = 0; x < width; ++x) // dark bars rising by 3 degrees (1 row in 19 columns), 250 rows tall
+            for (int t = 0; t < 6; ++t)
+                grey[static_cast<std::size_t>(320 - (x / 19) % 250 + t) * width + x] = 10;
+        for (int mode : {1, 0}) {
+            std::vector<BYTE> input = grey;
+            if (mode == 0)
+                for (BYTE& v : input)
+                    v = v > 128 ? 1 : 0;
+            const float angle = auto_deskew(input.data(), width, height, mode, 300);
+            EXPECT_EQ(angle, ref::auto_deskew(input.data(), width, height, mode, 300))
+                << width << " pixels wide, mode " << mode;
+            EXPECT_NE(angle, 0.0f) << width << " pixels wide, mode " << mode;
+        }
+    }
+}
