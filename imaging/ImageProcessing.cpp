@@ -647,22 +647,30 @@ std::int64_t RhoRows(int width, int height) {
     return static_cast<std::int64_t>(diagonal) + 1;
 }
 
-// The Hough accumulator, column by column: vote(k, cosine, sine, column, slot) adds the points' votes for the angle
-// k into its zeroed column of rhoRows counters, the threads sharing the angles out. Then the peak rule on the whole.
-template <class Vote> float HoughPeaks(int width, int height, Vote&& vote) {
+const HoughTables& Tables() {
     static const HoughTables tables;
+    return tables;
+}
+
+// The Hough accumulator, two columns at a time: vote(k, column, opposite, slot) adds the points' votes for the angle
+// k into `column` and for the angle k + 180 into `opposite`, both zeroed, rhoRows counters each; the threads share
+// the angles out. Then the peak rule on the whole.
+template <class Vote> float HoughPeaks(int width, int height, Vote&& vote) {
     const std::int64_t rhoRows = RhoRows(width, height);
     const std::size_t rhoCount = static_cast<std::size_t>(rhoRows);
     std::unique_ptr<std::uint32_t[]> votes(new (std::nothrow) std::uint32_t[rhoCount * 360]);
     if (!votes)
         return 0;
     std::uint32_t columnBest[360];
-    ParallelBands(360, 1, [&](int kb, int ke, int slot) {
+    ParallelBands(180, 1, [&](int kb, int ke, int slot) {
         for (int k = kb; k < ke; ++k) {
             std::uint32_t* column = votes.get() + static_cast<std::size_t>(k) * rhoCount;
+            std::uint32_t* opposite = votes.get() + static_cast<std::size_t>(k + 180) * rhoCount;
             std::fill_n(column, rhoCount, 0u);
-            vote(k, tables.cosine[k], tables.sine[k], column, slot);
+            std::fill_n(opposite, rhoCount, 0u);
+            vote(k, column, opposite, slot);
             columnBest[k] = *std::max_element(column, column + rhoCount);
+            columnBest[k + 180] = *std::max_element(opposite, opposite + rhoCount);
         }
     });
     const std::uint32_t best = *std::max_element(columnBest, columnBest + 360);
@@ -698,9 +706,8 @@ template <class Vote> float HoughPeaks(int width, int height, Vote&& vote) {
 }
 
 // rho = (row x cosine + (column + 1) x sine) / 100000, truncated toward zero; a vote when 0 < rho < rhoRows.
-inline void VoteOne(std::int64_t row, std::int64_t column, std::int64_t cosine, std::int64_t sine,
-                    std::uint32_t* column0, std::int64_t rhoRows) {
-    const std::int64_t rho = (row * cosine + (column + 1) * sine) / 100000;
+inline void VoteOne(std::int64_t row, std::int64_t column, int k, std::uint32_t* column0, std::int64_t rhoRows) {
+    const std::int64_t rho = (row * Tables().cosine[k] + (column + 1) * Tables().sine[k]) / 100000;
     if (static_cast<std::uint64_t>(rho - 1) < static_cast<std::uint64_t>(rhoRows - 1))
         ++column0[rho];
 }
@@ -712,22 +719,30 @@ float Hough(const std::vector<PointSpan>& points, int width, int height) {
     if (count == 0 || width <= 0 || height <= 0)
         return 0;
     const std::int64_t rhoRows = RhoRows(width, height);
-    return HoughPeaks(width, height, [&](int, std::int64_t cosine, std::int64_t sine, std::uint32_t* column, int) {
+    return HoughPeaks(width, height, [&](int k, std::uint32_t* column, std::uint32_t* opposite, int) {
         for (const PointSpan& span : points)
-            for (std::size_t i = 0; i < span.count; ++i)
-                VoteOne(span.rows[i], span.columns[i], cosine, sine, column, rhoRows);
+            for (std::size_t i = 0; i < span.count; ++i) {
+                VoteOne(span.rows[i], span.columns[i], k, column, rhoRows);
+                VoteOne(span.rows[i], span.columns[i], k + 180, opposite, rhoRows);
+            }
     });
 }
 
-// The rho of each point of a row in 32-bit arithmetic: base = row x cosine + sine and u = base + column x sine,
-// both modulo 2^32, and 0 for a point without a vote. Exact where the caller has checked that every true value
-// lies within 2^32 of the counted range (below).
-PAGEFIX_KERNEL void RhoOfRow(const std::uint16_t* __restrict columns, std::size_t count, std::uint32_t base,
-                             std::uint32_t sine, std::uint32_t limit, std::uint32_t* __restrict rho) {
+// The votes of a row's points for the angles k and k + 180 in 32-bit arithmetic: u = base + column x sine modulo
+// 2^32 for each angle, a vote when u - 100000 < limit. A point votes for at most one of two opposite angles (their
+// values have opposite signs but for a few units), so each point gets one counter: rho for k, offset + rho for
+// k + 180, 0 for none. Returns whether any point voted for both after all; the caller then adds the second votes.
+PAGEFIX_KERNEL bool RhoOfRowPair(const std::uint16_t* __restrict columns, std::size_t count, std::uint32_t base,
+                                 std::uint32_t sine, std::uint32_t oppositeBase, std::uint32_t oppositeSine,
+                                 std::uint32_t limit, std::uint32_t offset, std::uint32_t* __restrict counter) {
+    std::uint32_t both = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t u = base + columns[i] * sine;
-        rho[i] = u - 100000u < limit ? u / 100000u : 0u;
+        const std::uint32_t u = base + columns[i] * sine, v = oppositeBase + columns[i] * oppositeSine;
+        const std::uint32_t inU = u - 100000u < limit, inV = v - 100000u < limit;
+        counter[i] = inU ? u / 100000u : inV ? offset + v / 100000u : 0u;
+        both |= inU & inV;
     }
+    return both != 0;
 }
 
 float Hough(const std::vector<RowPoints>& points, int width, int height) {
@@ -741,55 +756,73 @@ float Hough(const std::vector<RowPoints>& points, int width, int height) {
         return 0;
     const std::int64_t rhoRows = RhoRows(width, height);
     const std::size_t rhoCount = static_cast<std::size_t>(rhoRows);
-    // Per thread four partial columns, so that neighbouring points voting for the same rho do not wait on each
-    // other's counter, and the rho of one row at a time.
+    // Per thread four partial pairs of columns, so that neighbouring points voting for the same rho do not wait on
+    // each other's counter, and the counters of one row at a time.
     constexpr std::size_t kPartials = 4;
-    const std::size_t slots = static_cast<std::size_t>(ParallelSlots());
-    std::vector<std::uint32_t> partials(slots * kPartials * rhoCount),
-        rhoBuffer(slots * std::max<std::size_t>(widest, 1));
+    const std::size_t slots = static_cast<std::size_t>(ParallelSlots()), pair = 2 * rhoCount;
+    widest = std::max<std::size_t>(widest, 1);
+    std::vector<std::uint32_t> partials(slots * kPartials * pair), counters(slots * widest);
     constexpr std::int64_t kWrap = std::int64_t{1} << 32;
-    return HoughPeaks(width, height, [&](int, std::int64_t cosine, std::int64_t sine, std::uint32_t* column, int slot) {
-        // The values row x cosine + (column + 1) x sine lie in [low, high]; 32 bits are exact when no value outside
-        // the counted range [100000, rhoRows x 100000) meets it modulo 2^32.
+    // The values row x cosine + (column + 1) x sine of the angle lie in [low, high]; 32 bits are exact when no
+    // value outside the counted range [100000, rhoRows x 100000) meets it modulo 2^32.
+    auto exact = [&](int k) {
+        const std::int64_t cosine = Tables().cosine[k], sine = Tables().sine[k];
         const std::int64_t low =
             (height - 1) * std::min<std::int64_t>(cosine, 0) + width * std::min<std::int64_t>(sine, 0);
         const std::int64_t high =
             (height - 1) * std::max<std::int64_t>(cosine, 0) + width * std::max<std::int64_t>(sine, 0);
-        const bool exact = rhoRows * 100000 <= kWrap && high < kWrap + 100000 && rhoRows * 100000 - low < kWrap;
-        if (!exact) {
+        return rhoRows * 100000 <= kWrap && high < kWrap + 100000 && rhoRows * 100000 - low < kWrap;
+    };
+    return HoughPeaks(width, height, [&](int k, std::uint32_t* column, std::uint32_t* opposite, int slot) {
+        if (!exact(k) || !exact(k + 180)) {
             for (const RowPoints& list : points)
                 for (std::size_t g = 0; g < list.rows.size(); ++g)
-                    for (std::uint32_t i = list.starts[g]; i < list.starts[g + 1]; ++i)
-                        VoteOne(list.rows[g], list.columns[i], cosine, sine, column, rhoRows);
+                    for (std::uint32_t i = list.starts[g]; i < list.starts[g + 1]; ++i) {
+                        VoteOne(list.rows[g], list.columns[i], k, column, rhoRows);
+                        VoteOne(list.rows[g], list.columns[i], k + 180, opposite, rhoRows);
+                    }
             return;
         }
-        std::uint32_t* part = partials.data() + static_cast<std::size_t>(slot) * kPartials * rhoCount;
-        std::uint32_t* rho = rhoBuffer.data() + static_cast<std::size_t>(slot) * std::max<std::size_t>(widest, 1);
-        std::fill_n(part, kPartials * rhoCount, 0u);
+        std::uint32_t* part = partials.data() + static_cast<std::size_t>(slot) * kPartials * pair;
+        std::uint32_t* counter = counters.data() + static_cast<std::size_t>(slot) * widest;
+        std::fill_n(part, kPartials * pair, 0u);
         std::uint32_t* p0 = part;
-        std::uint32_t* p1 = part + rhoCount;
-        std::uint32_t* p2 = part + 2 * rhoCount;
-        std::uint32_t* p3 = part + 3 * rhoCount;
-        const std::uint32_t c = static_cast<std::uint32_t>(cosine), s = static_cast<std::uint32_t>(sine);
+        std::uint32_t* p1 = part + pair;
+        std::uint32_t* p2 = part + 2 * pair;
+        std::uint32_t* p3 = part + 3 * pair;
+        const std::uint32_t c = static_cast<std::uint32_t>(Tables().cosine[k]),
+                            s = static_cast<std::uint32_t>(Tables().sine[k]);
+        const std::uint32_t oc = static_cast<std::uint32_t>(Tables().cosine[k + 180]);
+        const std::uint32_t os = static_cast<std::uint32_t>(Tables().sine[k + 180]);
         const std::uint32_t limit = static_cast<std::uint32_t>((rhoRows - 1) * 100000);
+        const std::uint32_t offset = static_cast<std::uint32_t>(rhoCount);
         for (const RowPoints& list : points)
             for (std::size_t g = 0; g < list.rows.size(); ++g) {
+                const std::uint16_t* rowColumns = list.columns.data() + list.starts[g];
                 const std::size_t n = list.starts[g + 1] - list.starts[g];
-                RhoOfRow(list.columns.data() + list.starts[g], n, static_cast<std::uint32_t>(list.rows[g]) * c + s, s,
-                         limit, rho);
+                const std::uint32_t row = static_cast<std::uint32_t>(list.rows[g]);
+                if (RhoOfRowPair(rowColumns, n, row * c + s, s, row * oc + os, os, limit, offset, counter))
+                    for (std::size_t i = 0; i < n; ++i) { // the rare second vote, for k + 180
+                        const std::uint32_t u = row * c + s + rowColumns[i] * s;
+                        const std::uint32_t v = row * oc + os + rowColumns[i] * os;
+                        if (u - 100000u < limit && v - 100000u < limit)
+                            ++p0[offset + v / 100000u];
+                    }
                 std::size_t i = 0;
                 for (; i + 4 <= n; i += 4) {
-                    ++p0[rho[i]];
-                    ++p1[rho[i + 1]];
-                    ++p2[rho[i + 2]];
-                    ++p3[rho[i + 3]];
+                    ++p0[counter[i]];
+                    ++p1[counter[i + 1]];
+                    ++p2[counter[i + 2]];
+                    ++p3[counter[i + 3]];
                 }
                 for (; i < n; ++i)
-                    ++p0[rho[i]];
+                    ++p0[counter[i]];
             }
-        // Rho 0 gathered the points without a vote.
-        for (std::size_t r = 1; r < rhoCount; ++r)
+        // Counter 0 of each partial gathered the points without a vote, as does counter 0 of the opposite half.
+        for (std::size_t r = 1; r < rhoCount; ++r) {
             column[r] = p0[r] + p1[r] + p2[r] + p3[r];
+            opposite[r] = p0[rhoCount + r] + p1[rhoCount + r] + p2[rhoCount + r] + p3[rhoCount + r];
+        }
     });
 }
 
