@@ -728,21 +728,49 @@ float Hough(const std::vector<PointSpan>& points, int width, int height) {
     });
 }
 
-// The votes of a row's points for the angles k and k + 180 in 32-bit arithmetic: u = base + column x sine modulo
-// 2^32 for each angle, a vote when u - 100000 < limit. A point votes for at most one of two opposite angles (their
-// values have opposite signs but for a few units), so each point gets one counter: rho for k, offset + rho for
-// k + 180, 0 for none. Returns whether any point voted for both after all; the caller then adds the second votes.
-PAGEFIX_KERNEL bool RhoOfRowPair(const std::uint16_t* __restrict columns, std::size_t count, std::uint32_t base,
-                                 std::uint32_t sine, std::uint32_t oppositeBase, std::uint32_t oppositeSine,
-                                 std::uint32_t limit, std::uint32_t offset, std::uint32_t* __restrict counter) {
-    std::uint32_t both = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t u = base + columns[i] * sine, v = oppositeBase + columns[i] * oppositeSine;
-        const std::uint32_t inU = u - 100000u < limit, inV = v - 100000u < limit;
-        counter[i] = inU ? u / 100000u : inV ? offset + v / 100000u : 0u;
-        both |= inU & inV;
+// The votes of a band's points for the angles k and k + 180 in 32-bit arithmetic, row by row: for each angle
+// u = row x cosine + (column + 1) x sine modulo 2^32, a vote when u - 100000 < limit, for rho = u / 100000. A point
+// votes for at most one of two opposite angles (their values have opposite signs but for a few units), so each point
+// first gets one counter number (rho for k, offset + rho for k + 180, 0 for none), eight points at a time, and then
+// one increment, spread over four partial counter sets; a point that votes for both after all gets its second vote
+// on its own.
+struct AngleTerms {
+    std::uint32_t cosine, sine, oppositeCosine, oppositeSine, limit, offset;
+};
+
+PAGEFIX_KERNEL void VoteBand(const int* rows, const std::uint32_t* starts, std::size_t groups,
+                             const std::uint16_t* columns, const AngleTerms& t, std::uint32_t* __restrict counter,
+                             std::uint32_t* __restrict p0, std::uint32_t* __restrict p1, std::uint32_t* __restrict p2,
+                             std::uint32_t* __restrict p3) {
+    const std::uint32_t sine = t.sine, oppositeSine = t.oppositeSine, limit = t.limit, offset = t.offset;
+    for (std::size_t g = 0; g < groups; ++g) {
+        const std::uint16_t* __restrict x = columns + starts[g];
+        const std::size_t n = starts[g + 1] - starts[g];
+        const std::uint32_t row = static_cast<std::uint32_t>(rows[g]);
+        const std::uint32_t base = row * t.cosine + sine, oppositeBase = row * t.oppositeCosine + oppositeSine;
+        std::uint32_t both = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t u = base + x[i] * sine, v = oppositeBase + x[i] * oppositeSine;
+            const std::uint32_t inU = u - 100000u < limit, inV = v - 100000u < limit;
+            counter[i] = inU ? u / 100000u : inV ? offset + v / 100000u : 0u;
+            both |= inU & inV;
+        }
+        if (both != 0)
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::uint32_t u = base + x[i] * sine, v = oppositeBase + x[i] * oppositeSine;
+                if (u - 100000u < limit && v - 100000u < limit)
+                    ++p0[offset + v / 100000u];
+            }
+        std::size_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+            ++p0[counter[i]];
+            ++p1[counter[i + 1]];
+            ++p2[counter[i + 2]];
+            ++p3[counter[i + 3]];
+        }
+        for (; i < n; ++i)
+            ++p0[counter[i]];
     }
-    return both != 0;
 }
 
 float Hough(const std::vector<RowPoints>& points, int width, int height) {
@@ -790,34 +818,14 @@ float Hough(const std::vector<RowPoints>& points, int width, int height) {
         std::uint32_t* p1 = part + pair;
         std::uint32_t* p2 = part + 2 * pair;
         std::uint32_t* p3 = part + 3 * pair;
-        const std::uint32_t c = static_cast<std::uint32_t>(Tables().cosine[k]),
-                            s = static_cast<std::uint32_t>(Tables().sine[k]);
-        const std::uint32_t oc = static_cast<std::uint32_t>(Tables().cosine[k + 180]);
-        const std::uint32_t os = static_cast<std::uint32_t>(Tables().sine[k + 180]);
-        const std::uint32_t limit = static_cast<std::uint32_t>((rhoRows - 1) * 100000);
-        const std::uint32_t offset = static_cast<std::uint32_t>(rhoCount);
+        const AngleTerms terms{
+            static_cast<std::uint32_t>(Tables().cosine[k]),       static_cast<std::uint32_t>(Tables().sine[k]),
+            static_cast<std::uint32_t>(Tables().cosine[k + 180]), static_cast<std::uint32_t>(Tables().sine[k + 180]),
+            static_cast<std::uint32_t>((rhoRows - 1) * 100000),   static_cast<std::uint32_t>(rhoCount)};
         for (const RowPoints& list : points)
-            for (std::size_t g = 0; g < list.rows.size(); ++g) {
-                const std::uint16_t* rowColumns = list.columns.data() + list.starts[g];
-                const std::size_t n = list.starts[g + 1] - list.starts[g];
-                const std::uint32_t row = static_cast<std::uint32_t>(list.rows[g]);
-                if (RhoOfRowPair(rowColumns, n, row * c + s, s, row * oc + os, os, limit, offset, counter))
-                    for (std::size_t i = 0; i < n; ++i) { // the rare second vote, for k + 180
-                        const std::uint32_t u = row * c + s + rowColumns[i] * s;
-                        const std::uint32_t v = row * oc + os + rowColumns[i] * os;
-                        if (u - 100000u < limit && v - 100000u < limit)
-                            ++p0[offset + v / 100000u];
-                    }
-                std::size_t i = 0;
-                for (; i + 4 <= n; i += 4) {
-                    ++p0[counter[i]];
-                    ++p1[counter[i + 1]];
-                    ++p2[counter[i + 2]];
-                    ++p3[counter[i + 3]];
-                }
-                for (; i < n; ++i)
-                    ++p0[counter[i]];
-            }
+            if (!list.rows.empty())
+                VoteBand(list.rows.data(), list.starts.data(), list.rows.size(), list.columns.data(), terms, counter,
+                         p0, p1, p2, p3);
         // Counter 0 of each partial gathered the points without a vote, as does counter 0 of the opposite half.
         for (std::size_t r = 1; r < rhoCount; ++r) {
             column[r] = p0[r] + p1[r] + p2[r] + p3[r];

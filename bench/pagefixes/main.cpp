@@ -18,6 +18,7 @@
 #include <fstream>
 #include <string>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -31,6 +32,13 @@ using Clock = std::chrono::steady_clock;
 
 double Milliseconds(Clock::time_point from) {
     return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+}
+
+// Processor time of every thread of the process, in milliseconds: what the fixes cost with the cores shared.
+double ProcessorMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
 const char* ModeName(int colour) {
@@ -89,6 +97,7 @@ void ResetPeakMemory() {
 
 struct Times {
     double grey = 1e300, deskew = 1e300, rotate = 1e300, crop = 1e300, total = 1e300;
+    double deskewProcessor = 1e300, totalProcessor = 1e300;
 };
 
 struct Result {
@@ -103,6 +112,7 @@ Result RunFixes(Page& page) {
     Result result;
     const int width = page.width, height = page.height, colour = page.colour, dpi = page.dpi;
     const auto start = Clock::now();
+    const double startProcessor = ProcessorMilliseconds();
     std::vector<BYTE> grey;
     if (colour == 0) {
         grey.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
@@ -115,8 +125,10 @@ Result RunFixes(Page& page) {
     result.best.grey = Milliseconds(start);
 
     auto step = Clock::now();
+    const double stepProcessor = ProcessorMilliseconds();
     result.angle = auto_deskew(greyData, width, height, colour, dpi);
     result.best.deskew = Milliseconds(step);
+    result.best.deskewProcessor = ProcessorMilliseconds() - stepProcessor;
 
     step = Clock::now();
     ImgProcParam turn{colour, dpi, width, height, 0, 0, result.angle};
@@ -137,6 +149,7 @@ Result RunFixes(Page& page) {
         result.ok = false;
     result.best.crop = Milliseconds(step);
     result.best.total = Milliseconds(start);
+    result.best.totalProcessor = ProcessorMilliseconds() - startProcessor;
     return result;
 }
 
@@ -223,13 +236,17 @@ int RunCase(void* lib, int dpi, int colour, int repeats) {
         result.best.rotate = std::min(result.best.rotate, once.best.rotate);
         result.best.crop = std::min(result.best.crop, once.best.crop);
         result.best.total = std::min(result.best.total, once.best.total);
+        result.best.deskewProcessor = std::min(result.best.deskewProcessor, once.best.deskewProcessor);
+        result.best.totalProcessor = std::min(result.best.totalProcessor, once.best.totalProcessor);
     }
     const double pageMiB = static_cast<double>(pageBytes) / (1 << 20);
-    std::printf(
-        "%4d dpi %-16s %8.1f %8.1f %8.1f %8.1f %8.1f %8.0f MiB = %4.2f x page   skew %.0f, %d x %d of %d x %d\n", dpi,
-        ModeName(colour), result.best.grey, result.best.deskew, result.best.rotate, result.best.crop, result.best.total,
-        static_cast<double>(peak) / (1 << 20), static_cast<double>(peak) / (1 << 20) / pageMiB, result.angle,
-        result.crop.outWidth, result.crop.outHeight, page.width, page.height);
+    std::printf("%4d dpi %-16s %8.1f %8.1f %8.1f %8.1f %8.1f %8.0f MiB = %4.2f x page %8.1f %8.1f   skew %.0f, %d x %d "
+                "of %d x %d\n",
+                dpi, ModeName(colour), result.best.grey, result.best.deskew, result.best.rotate, result.best.crop,
+                result.best.total, static_cast<double>(peak) / (1 << 20),
+                static_cast<double>(peak) / (1 << 20) / pageMiB, result.best.deskewProcessor,
+                result.best.totalProcessor, result.angle, result.crop.outWidth, result.crop.outHeight, page.width,
+                page.height);
     std::fflush(stdout);
     page = Scan(lib, dpi, colour);
 #ifdef HAVE_LEPTONICA
@@ -271,7 +288,9 @@ int main(int argc, char** argv) {
 #ifndef HAVE_LEPTONICA
     std::printf("(built without leptonica: no comparison)\n");
 #endif
-    std::printf("%-25s %8s %8s %8s %8s %8s %14s\n", "page", "grey", "deskew", "rotate", "crop", "total", "peak memory");
+    std::printf("%-25s %8s %8s %8s %8s %8s %22s %8s %8s\n", "page", "grey", "deskew", "rotate", "crop", "total",
+                "peak memory", "deskew", "total");
+    std::printf("%-25s %44s %22s %17s\n", "", "(wall clock)", "", "(processor, all threads)");
     std::fflush(stdout);
     int status = 0;
     for (int dpi : resolutions)
