@@ -53,6 +53,14 @@ int MinRows(std::size_t rowBytes) {
     return static_cast<int>(std::max<std::size_t>(1, (std::size_t{1} << 16) / std::max<std::size_t>(rowBytes, 1)));
 }
 
+// The row kernels (PAGEFIX_KERNEL) are built twice, for AVX2 and for any x86-64, and chosen when the module loads; both
+// give the same bytes (integer work only, and the float steps of the turn are the same single operations either way).
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define PAGEFIX_KERNEL __attribute__((target_clones("avx2", "default")))
+#else
+#define PAGEFIX_KERNEL
+#endif
+
 // ---- conversions ----
 
 void GreyFromRgb(const BYTE* rgb, BYTE* out, int width, int height) {
@@ -149,10 +157,39 @@ struct Box {
     int top, bottom, left, right; // bottom and right are the last row and column that count
 };
 
+// Per column, the last row with a dark pixel: `row` if its pixel is dark.
+PAGEFIX_KERNEL void NoteDarkRows(const BYTE* __restrict pixels, int* __restrict last, int count, int dark, int row) {
+    for (int i = 0; i < count; ++i)
+        last[i] = pixels[i] <= dark ? row : last[i];
+}
+
+// The columns whose last dark row is `from` or later.
+PAGEFIX_KERNEL int CountSince(const int* __restrict last, int count, int from) {
+    int n = 0;
+    for (int i = 0; i < count; ++i)
+        n += last[i] >= from;
+    return n;
+}
+
+PAGEFIX_KERNEL void DarkFlags(const BYTE* __restrict pixels, BYTE* __restrict flags, int count, int dark) {
+    for (int i = 0; i < count; ++i)
+        flags[i] = pixels[i] <= dark;
+}
+
+PAGEFIX_KERNEL void MaxWithShifted(const BYTE* __restrict in, BYTE* __restrict out, int count, int step) {
+    for (int i = 0; i < count; ++i)
+        out[i] = std::max(in[i], in[i + step]);
+}
+
+PAGEFIX_KERNEL void AddAnyOfTwo(const BYTE* __restrict a, const BYTE* __restrict b, int* __restrict counts, int count) {
+    for (int i = 0; i < count; ++i)
+        counts[i] += a[i] | b[i];
+}
+
 // The rows and columns that count: a row counts when at least N of its examined pixels have a dark pixel within 15
 // above or below; a column when at least N have one within 15 to the left or right. An empty page gives an
 // inverted box (top > bottom or left > right). Bands of rows run in parallel; each keeps, per column, the last row
-// with a dark pixel, and counts the columns per row in a sliding window.
+// with a dark pixel, and adds to each column's count whether a row has a dark pixel near it.
 Box FindContent(const BYTE* grey, int width, int height, const CropRule& rule) {
     Box box{height, 0, width, 0};
     const int y0 = kMargin, y1 = height - kMargin - 1; // examined rows, inclusive
@@ -169,46 +206,39 @@ Box FindContent(const BYTE* grey, int width, int height, const CropRule& rule) {
 
     ParallelBands(y1 - y0 + 1, 64, [&](int b, int e, int slot) {
         const int ya = y0 + b, yb = y0 + e - 1;
+        const std::size_t span = static_cast<std::size_t>(columns) + 30; // columns x0-15 .. x1+15
         std::vector<int> lastDark;
+        std::vector<BYTE> flags, wider;
         std::vector<int>& columnCount = columnCounts[static_cast<std::size_t>(slot)];
         try {
             lastDark.assign(static_cast<std::size_t>(columns), INT_MIN / 2);
+            flags.resize(span);
+            wider.resize(span);
             if (columnCount.empty())
                 columnCount.assign(static_cast<std::size_t>(columns), 0);
         } catch (const std::bad_alloc&) {
             failed = true;
             return;
         }
-        int* __restrict last = lastDark.data();
-        auto note = [&](int y) {
-            const BYTE* __restrict row = grey + static_cast<std::size_t>(y) * w + x0;
-            for (int i = 0; i < columns; ++i)
-                last[i] = row[i] <= dark ? y : last[i];
-        };
         for (int y = ya - 15; y < ya + 15; ++y)
-            note(y);
+            NoteDarkRows(grey + static_cast<std::size_t>(y) * w + x0, lastDark.data(), columns, dark, y);
         Box& mine = found[static_cast<std::size_t>(slot)];
-        int* __restrict counts = columnCount.data();
         for (int y = ya; y <= yb; ++y) {
-            note(y + 15);
-            const int from = y - 15;
-            int n = 0;
-            for (int i = 0; i < columns; ++i)
-                n += last[i] >= from;
-            if (n >= rule.count) {
+            NoteDarkRows(grey + static_cast<std::size_t>(y + 15) * w + x0, lastDark.data(), columns, dark, y + 15);
+            if (CountSince(lastDark.data(), columns, y - 15) >= rule.count) {
                 mine.top = std::min(mine.top, y);
                 mine.bottom = std::max(mine.bottom, y);
             }
-            // Columns: the dark pixels among columns x-15 .. x+15 of this row.
-            const BYTE* row = grey + static_cast<std::size_t>(y) * w;
-            int m = 0;
-            for (int x = x0 - 15; x < x0 + 15; ++x)
-                m += row[x] <= dark;
-            for (int x = x0; x <= x1; ++x) {
-                m += row[x + 15] <= dark;
-                counts[x - x0] += m > 0;
-                m -= row[x - 15] <= dark;
+            // Columns: whether any of columns x-15 .. x+15 of this row is dark, as a maximum over windows of 2, 4,
+            // 8 and 16 flags and then two windows of 16 that meet.
+            DarkFlags(grey + static_cast<std::size_t>(y) * w + x0 - 15, flags.data(), static_cast<int>(span), dark);
+            int valid = static_cast<int>(span);
+            for (int step = 1; step <= 8; step *= 2) {
+                valid -= step;
+                MaxWithShifted(flags.data(), wider.data(), valid, step);
+                flags.swap(wider);
             }
+            AddAnyOfTwo(flags.data(), flags.data() + 15, columnCount.data(), columns);
         }
     });
     if (failed)
@@ -427,14 +457,6 @@ struct PointSpan {
 
 float Hough(const std::vector<PointSpan>& points, int width, int height);
 float Hough(const std::vector<RowPoints>& points, int width, int height);
-
-// The row kernels below are built twice, for AVX2 and for any x86-64, and chosen when the module loads; both give the
-// same bytes (integer work only, and the float steps of the turn are the same single operations either way).
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define PAGEFIX_KERNEL __attribute__((target_clones("avx2", "default")))
-#else
-#define PAGEFIX_KERNEL
-#endif
 
 // Edges of columns from .. to of a row: the larger difference across the two diagonals at distance 2, light values
 // (129 and up) taken as white, where the four are not (nearly) all light.
