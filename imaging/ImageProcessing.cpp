@@ -774,7 +774,8 @@ PAGEFIX_KERNEL void VoteBand(const int* rows, const std::uint32_t* starts, std::
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint32_t u = base + x[i] * sine, v = oppositeBase + x[i] * oppositeSine;
             const std::uint32_t inU = u - 100000u < limit, inV = v - 100000u < limit;
-            counter[i] = inU ? u / 100000u : inV ? offset + v / 100000u : 0u;
+            const std::uint32_t q = (inU ? u : v) / 100000u; // one division for whichever angle votes
+            counter[i] = inU ? q : inV ? offset + q : 0u;
             both |= inU & inV;
         }
         if (both != 0)
@@ -952,6 +953,49 @@ __attribute__((target("avx2"))) int TurnSpanGreyAvx2(const BYTE* data, BYTE* dst
     return j;
 }
 
+// Colour pixels eight at a time with AVX2 gathers: 4 bytes at each source pixel and at its right neighbour, on the
+// source row and the next; each sample goes through the same single operations as Blend.
+__attribute__((target("avx2"))) int TurnSpanColourAvx2(const BYTE* data, BYTE* dst, std::size_t stride, int from,
+                                                       int to, const TurnRow& row) {
+    const __m256 a = _mm256_set1_ps(row.a), e = _mm256_set1_ps(row.e);
+    const __m256 halfH = _mm256_set1_ps(row.halfH), halfW = _mm256_set1_ps(row.halfW);
+    const __m256i rowBytes = _mm256_set1_epi32(static_cast<int>(stride)), three = _mm256_set1_epi32(3);
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    const int* here = reinterpret_cast<const int*>(data);
+    const int* right = reinterpret_cast<const int*>(data + 3);
+    const int* below = reinterpret_cast<const int*>(data + stride);
+    const int* belowRight = reinterpret_cast<const int*>(data + stride + 3);
+    int j = from;
+    for (; j + 7 <= to; j += 8) {
+        const __m256 srcRow = _mm256_add_ps(_mm256_add_ps(a, _mm256_loadu_ps(row.rowTerm + j)), halfH);
+        const __m256 srcCol = _mm256_add_ps(_mm256_add_ps(e, _mm256_loadu_ps(row.columnTerm + j)), halfW);
+        const __m256i r0 = _mm256_cvttps_epi32(srcRow), c0 = _mm256_cvttps_epi32(srcCol);
+        const __m256 fx = _mm256_sub_ps(srcCol, _mm256_cvtepi32_ps(c0));
+        const __m256 fy = _mm256_sub_ps(srcRow, _mm256_cvtepi32_ps(r0));
+        const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(r0, rowBytes), _mm256_mullo_epi32(c0, three));
+        const __m256i g00 = _mm256_i32gather_epi32(here, at, 1), g01 = _mm256_i32gather_epi32(right, at, 1);
+        const __m256i g10 = _mm256_i32gather_epi32(below, at, 1), g11 = _mm256_i32gather_epi32(belowRight, at, 1);
+        __m256i pixels = _mm256_setzero_si256();
+        for (int c = 0; c < 3; ++c) {
+            const __m128i shift = _mm_cvtsi32_si128(8 * c);
+            const __m256 p00 = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srl_epi32(g00, shift), low));
+            const __m256 p01 = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srl_epi32(g01, shift), low));
+            const __m256 p10 = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srl_epi32(g10, shift), low));
+            const __m256 p11 = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srl_epi32(g11, shift), low));
+            const __m256 top = _mm256_add_ps(p00, _mm256_mul_ps(fx, _mm256_sub_ps(p01, p00)));
+            const __m256 bottom = _mm256_add_ps(p10, _mm256_mul_ps(fx, _mm256_sub_ps(p11, p10)));
+            const __m256i value = _mm256_and_si256(
+                _mm256_cvttps_epi32(_mm256_add_ps(top, _mm256_mul_ps(fy, _mm256_sub_ps(bottom, top)))), low);
+            pixels = _mm256_or_si256(pixels, _mm256_sll_epi32(value, shift));
+        }
+        alignas(32) std::uint32_t packed[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(packed), pixels);
+        for (int i = 0; i < 8; ++i)
+            std::memcpy(dst + static_cast<std::size_t>(j + i) * 3, &packed[i], 3);
+    }
+    return j;
+}
+
 bool HasAvx2() {
     static const bool has = __builtin_cpu_supports("avx2") != 0;
     return has;
@@ -998,7 +1042,10 @@ template <int N> bool Rotate(const BYTE* data, BYTE* out, int width, int height,
             if (from <= to) {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
                 if constexpr (N == 3) {
-                    TurnSpanColour(data, dst, stride, from, to, row);
+                    int j = from;
+                    if (HasAvx2() && static_cast<std::size_t>(height) * stride < (std::size_t{1} << 31))
+                        j = TurnSpanColourAvx2(data, dst, stride, from, to, row);
+                    TurnSpanColour(data, dst, stride, j, to, row);
                 } else {
                     int j = from;
                     if (HasAvx2() && static_cast<std::size_t>(height) * stride < (std::size_t{1} << 31))
