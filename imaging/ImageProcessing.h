@@ -4,7 +4,8 @@
 // Buffers hold rows top first with no filler: a one-bit row is (width + 7) / 8 bytes, most significant bit first
 // (a set bit is white); a grey row width bytes; a colour row 3 x width bytes (red, green, blue). Plain functions
 // without state; each writes its entry and exit to the debug output ("auto_crop()<---------", then
-// "auto_crop()---------->").
+// "auto_crop()---------->"). They share rows (or angles) out among the worker threads of ParallelBands.h and give
+// the same bytes and angles however many threads run and whichever instruction set the processor has.
 #pragma once
 
 #include "platform/base/windows.h"
