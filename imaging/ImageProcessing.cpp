@@ -997,7 +997,10 @@ __attribute__((target("avx2"))) int TurnSpanColourAvx2(const BYTE* data, BYTE* d
 }
 
 bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2") != 0;
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
     return has;
 }
 #endif
