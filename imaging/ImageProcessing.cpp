@@ -63,16 +63,18 @@ int MinRows(std::size_t rowBytes) {
 
 // ---- conversions ----
 
+PAGEFIX_KERNEL void DarkestSamples(const BYTE* __restrict rgb, BYTE* __restrict out, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        out[i] = std::min(std::min(rgb[3 * i], rgb[3 * i + 1]), rgb[3 * i + 2]);
+}
+
 void GreyFromRgb(const BYTE* rgb, BYTE* out, int width, int height) {
     if (width <= 0 || height <= 0)
         return;
     const std::size_t w = static_cast<std::size_t>(width);
     ParallelBands(height, MinRows(3 * w), [&](int y0, int y1, int) {
-        const BYTE* __restrict in = rgb + static_cast<std::size_t>(y0) * w * 3;
-        BYTE* __restrict o = out + static_cast<std::size_t>(y0) * w;
-        const std::size_t n = static_cast<std::size_t>(y1 - y0) * w;
-        for (std::size_t i = 0; i < n; ++i)
-            o[i] = std::min(std::min(in[3 * i], in[3 * i + 1]), in[3 * i + 2]);
+        DarkestSamples(rgb + static_cast<std::size_t>(y0) * w * 3, out + static_cast<std::size_t>(y0) * w,
+                       static_cast<std::size_t>(y1 - y0) * w);
     });
 }
 
