@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -246,4 +247,35 @@ TEST(PageFixesEquivalence, VeryWidePagesGiveTheSameAngle) {
             EXPECT_NE(angle, 0.0f) << width << " pixels wide, mode " << mode;
         }
     }
+}
+
+TEST(PageFixesEquivalence, NearlyEqualLinesAtTwoAnglesPickTheSameWinnerAsBefore) {
+    // Two dark bars, one falling by 2 degrees and one rising by 3, the second a little longer page by page: the
+    // winner flips where their votes meet, so votes counted differently on either line move the flip.
+    const int width = 760, height = 420;
+    std::vector<float> angles;
+    for (int extra = 0; extra < 48; ++extra) {
+        std::vector<BYTE> grey(static_cast<std::size_t>(width) * height, 235);
+        auto bar = [&](double row0, double degrees, int from, int to) {
+            for (int x = from; x < to; ++x) {
+                const int top = static_cast<int>(std::lround(row0 - (x - from) * std::tan(degrees * M_PI / 180)));
+                for (int t = 0; t < 7; ++t)
+                    grey[static_cast<std::size_t>(top + t) * width + x] = 20;
+            }
+        };
+        bar(140, 2, 90, 410);
+        bar(330, -3, 420, 420 + 240 + extra);
+        for (int mode : {1, 0}) {
+            std::vector<BYTE> input = grey;
+            if (mode == 0)
+                for (BYTE& v : input)
+                    v = v > 128 ? 1 : 0;
+            const float angle = auto_deskew(input.data(), width, height, mode, 300);
+            EXPECT_EQ(angle, ref::auto_deskew(input.data(), width, height, mode, 300))
+                << "second bar " << 240 + extra << " long, mode " << mode;
+            angles.push_back(angle);
+        }
+    }
+    std::sort(angles.begin(), angles.end());
+    EXPECT_GT(std::unique(angles.begin(), angles.end()) - angles.begin(), 1) << "the winner never flipped";
 }
