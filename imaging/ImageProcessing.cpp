@@ -689,23 +689,34 @@ const HoughTables& Tables() {
 
 // The Hough accumulator, two columns at a time: vote(k, column, opposite, slot) adds the points' votes for the angle
 // k into `column` and for the angle k + 180 into `opposite`, both zeroed, rhoRows counters each; the threads share
-// the angles out. Then the peak rule on the whole.
+// the angles out. Then the peak rule over all columns.
 template <class Vote> float HoughPeaks(int width, int height, Vote&& vote) {
     const std::int64_t rhoRows = RhoRows(width, height);
     const std::size_t rhoCount = static_cast<std::size_t>(rhoRows);
-    std::unique_ptr<std::uint32_t[]> votes(new (std::nothrow) std::uint32_t[rhoCount * 360]);
-    if (!votes)
+    // Each thread fills two columns at a time and keeps of each only what the peak rule asks: its largest count and
+    // the largest rho that has it.
+    const std::size_t slots = static_cast<std::size_t>(ParallelSlots());
+    std::unique_ptr<std::uint32_t[]> scratch(new (std::nothrow) std::uint32_t[slots * 2 * rhoCount]);
+    if (!scratch)
         return 0;
     std::uint32_t columnBest[360];
+    std::int64_t columnLastRho[360];
+    auto note = [&](int k, const std::uint32_t* column) {
+        const std::uint32_t most = *std::max_element(column, column + rhoCount);
+        std::int64_t rho = rhoRows - 1;
+        while (column[rho] != most)
+            --rho;
+        columnBest[k] = most;
+        columnLastRho[k] = rho;
+    };
     ParallelBands(180, 1, [&](int kb, int ke, int slot) {
+        std::uint32_t* column = scratch.get() + static_cast<std::size_t>(slot) * 2 * rhoCount;
+        std::uint32_t* opposite = column + rhoCount;
         for (int k = kb; k < ke; ++k) {
-            std::uint32_t* column = votes.get() + static_cast<std::size_t>(k) * rhoCount;
-            std::uint32_t* opposite = votes.get() + static_cast<std::size_t>(k + 180) * rhoCount;
-            std::fill_n(column, rhoCount, 0u);
-            std::fill_n(opposite, rhoCount, 0u);
+            std::fill_n(column, 2 * rhoCount, 0u);
             vote(k, column, opposite, slot);
-            columnBest[k] = *std::max_element(column, column + rhoCount);
-            columnBest[k + 180] = *std::max_element(opposite, opposite + rhoCount);
+            note(k, column);
+            note(k + 180, opposite);
         }
     });
     const std::uint32_t best = *std::max_element(columnBest, columnBest + 360);
@@ -713,16 +724,13 @@ template <class Vote> float HoughPeaks(int width, int height, Vote&& vote) {
         return 0; // every cell is a peak: no direction stands out
 
     // The peaks in order of rho, then k: the last one names the angle; their spread must stay within 4 degrees.
-    int lastK = 0, lastRho = -1, lowest = 180, highest = -1;
+    int lastK = 0, lowest = 180, highest = -1;
+    std::int64_t lastRho = -1;
     for (int k = 0; k < 360; ++k) {
         if (columnBest[k] != best)
             continue;
-        const std::uint32_t* column = votes.get() + static_cast<std::size_t>(k) * rhoCount;
-        std::int64_t rho = rhoRows - 1;
-        while (column[rho] != best)
-            --rho;
-        if (rho >= lastRho) {
-            lastRho = static_cast<int>(rho);
+        if (columnLastRho[k] >= lastRho) {
+            lastRho = columnLastRho[k];
             lastK = k;
         }
         lowest = std::min(lowest, k % 180);
