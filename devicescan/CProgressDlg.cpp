@@ -17,7 +17,7 @@ CProgressDlg::CProgressDlg() {
     if (!m_hStartEvent)
         return;
     m_nHolds.fetch_add(1); // the window thread's
-    HANDLE thread = CreateThread(nullptr, 0, ProgressDialogThread, this, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, ProgressDialogThread, this, 0, &m_dwThreadId);
     if (!thread) {
         m_nHolds.fetch_sub(1);
         CloseHandle(m_hStartEvent);
@@ -46,12 +46,29 @@ CProgressDlg::CProgressDlg() {
     }
     if (quit)
         PostQuitMessage(static_cast<int>(quitCode)); // the loop above is not the one the quit was meant for
-    CloseHandle(thread);
+    m_hThread = thread;                              // kept: the last release waits for it
     CloseHandle(m_hStartEvent);
     m_hStartEvent = nullptr;
 }
 
-CProgressDlg::~CProgressDlg() = default;
+CProgressDlg::~CProgressDlg() {
+    if (m_hThread)
+        CloseHandle(m_hThread);
+}
+
+void CProgressDlg::WaitForWindowThread() {
+    if (!m_hThread || GetCurrentThreadId() == m_dwThreadId)
+        return;
+    // The window's modal loop calls into the application object; nothing of it may run once the release returns.
+    // Messages other threads send to this one are answered meanwhile.
+    for (;;) {
+        const DWORD woke = MsgWaitForMultipleObjects(1, &m_hThread, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woke != WAIT_OBJECT_0 + 1)
+            break;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // answers what was sent, takes nothing posted
+    }
+}
 
 HRESULT CProgressDlg::QueryInterface(REFIID riid, void** object) {
     if (!object)
@@ -75,6 +92,7 @@ ULONG CProgressDlg::Release() {
         DebugPrint(u"End Progress Dialog");
         if (HWND hwnd = m_hWnd.load())
             ::EndDialog(hwnd, kEndResult);
+        WaitForWindowThread();
         DropHold();
     }
     return static_cast<ULONG>(count);

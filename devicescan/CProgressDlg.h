@@ -24,8 +24,8 @@ public:
     CProgressDlg& operator=(const CProgressDlg&) = delete;
 
     // IUnknown. QueryInterface answers only IUnknown (E_POINTER without an out pointer, E_NOINTERFACE otherwise).
-    // The last Release writes "End Progress Dialog" and ends the window; the object is freed by whichever comes
-    // last, that release or the end of the window's thread.
+    // The last Release writes "End Progress Dialog", ends the window and returns once the window's thread has ended
+    // (called on that thread itself, it cannot wait: the object is then freed when the thread ends).
     HRESULT QueryInterface(REFIID riid, void** object) override;
     ULONG AddRef() override;
     ULONG Release() override;
@@ -52,12 +52,16 @@ private:
     void Cancel(HWND hwnd);
     // Drops one of the two holds on the object (the owners' references, the window thread); the last frees it.
     void DropHold();
+    // Waits for the window's thread to end, unless called on it.
+    void WaitForWindowThread();
 
     volatile LONG m_cRef = 0;
     std::atomic<HWND> m_hWnd{nullptr};
     HWND m_hParent = nullptr;
     volatile LONG m_lCancel = 0;
     HANDLE m_hStartEvent = nullptr;
+    HANDLE m_hThread = nullptr; // the window's thread
+    DWORD m_dwThreadId = 0;
     std::atomic<int> m_nLastPercent{0};
     std::atomic<int> m_nPageCount{0};
     std::atomic<int> m_nHolds{1}; // the owners' side; the window thread adds its own while it runs

@@ -7,6 +7,7 @@
 #include "platform/user/winuser.h"
 #include "tests/support/WindowText.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -22,6 +23,21 @@ template <typename Condition> bool Eventually(Condition done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return done();
 }
+
+// An application object whose message pre-translation is slow, as a real one's may be: the window's modal loop calls
+// it for every message, on the window's thread.
+class SlowApplication : public CWinApp {
+public:
+    BOOL PreTranslateMessage(MSG* msg) override {
+        ++m_calls;
+        m_inside = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        m_inside = false;
+        return CWinApp::PreTranslateMessage(msg);
+    }
+    std::atomic<int> m_calls{0};
+    std::atomic<bool> m_inside{false};
+};
 
 } // namespace
 
@@ -63,6 +79,29 @@ TEST_F(ProgressDlgTest, TheLastReleaseClosesTheWindow) {
     EXPECT_EQ(dlg->Release(), 0u);
     EXPECT_TRUE(Eventually([&] { return !IsWindow(hwnd); }));
     EXPECT_TRUE(Logged(u"End Progress Dialog"));
+}
+
+TEST_F(ProgressDlgTest, TheLastReleaseReturnsOnlyOnceTheWindowThreadHasEnded) {
+    // Attended, as in the program: the modal loop takes every message from its queue.
+    ut::SetModalInterceptor([](HWND) {});
+    for (int round = 0; round < 3; ++round) {
+        SlowApplication app; // goes when the round does: nothing may call it afterwards
+        auto* dlg = new CProgressDlg();
+        dlg->AddRef();
+        HWND hwnd = dlg->GetSafeHwnd();
+        ASSERT_NE(hwnd, nullptr);
+        // A hidden window is ended without a word to its thread, which may be busy in the application meanwhile.
+        ShowWindow(hwnd, SW_HIDE);
+        PostMessageW(hwnd, WM_NULL, 0, 0);
+        ASSERT_TRUE(Eventually([&] { return app.m_inside.load(); })) << "the modal loop asks the application";
+        EXPECT_EQ(dlg->Release(), 0u);
+        EXPECT_FALSE(app.m_inside) << "the window thread was still inside the application object";
+        EXPECT_FALSE(IsWindow(hwnd)) << "the window thread had not ended when the last release returned";
+        const int calls = app.m_calls;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(app.m_calls, calls) << "the application was called after the last release";
+    }
+    ut::SetModalInterceptor(nullptr);
 }
 
 TEST_F(ProgressDlgTest, AnswersOnlyIUnknown) {
