@@ -151,10 +151,17 @@ bool BuildPushCommandFromDigits(const WCHAR* digits, BYTE* command, int length) 
         DebugPrint(u"CMD line error");
         return false;
     }
-    command[0] = kPushCommandHead;
-    for (int i = 1; i < length; ++i) {
-        const WCHAR c = digits[i - 1];
-        command[i] = c >= u'0' && c <= u'9' ? static_cast<BYTE>(c - u'0') : 0xFF;
+    // The device's codes above 9 follow '9' in the character table (':' is 10, '=' is 13, as the push command
+    // writes them); only a character whose value does not fit a byte is refused, before anything is built.
+    for (int i = 0; i < needed; ++i) {
+        const int value = static_cast<int>(digits[i]) - u'0';
+        if (value < 0 || value > 0xFF) {
+            DebugPrint(u"CMD line error");
+            return false;
+        }
     }
+    command[0] = kPushCommandHead;
+    for (int i = 1; i < length; ++i)
+        command[i] = static_cast<BYTE>(digits[i - 1] - u'0');
     return true;
 }

@@ -41,7 +41,7 @@ struct PushScanSettings {
 // defaults. Source 5 sets byte 6 of the command to 1.
 bool DecodePushCommand(BYTE* command, int length, bool orca, PushScanSettings* settings);
 
-// The command of the "-PUSH_PARAM" road: 'V', then one byte per character of `digits`, each its value as a decimal
-// digit ('0'..'9' give 0..9, any other character 0xFF, which the checks then refuse or default). False, with the
-// line "CMD line error", when `digits` has fewer than length - 1 characters.
+// The command of the "-PUSH_PARAM" road: 'V', then one byte per character of `digits`, each the character minus '0'
+// ('0'..'9' give 0..9, ':' 10, '=' 13). False, with the line "CMD line error" and nothing built, when `digits` has
+// fewer than length - 1 characters or one of them lies below '0' or more than 255 above it.
 bool BuildPushCommandFromDigits(const WCHAR* digits, BYTE* command, int length);

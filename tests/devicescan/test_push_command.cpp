@@ -192,24 +192,38 @@ TEST_F(PushCommandTest, TheCommandLengthIsEightOnlyOnPlatformOrca) {
     EXPECT_TRUE(Logged(u"nCmdLine = CMD_LINE_C"));
 }
 
-TEST_F(PushCommandTest, DigitsBecomeBytesAfterTheHeadAndOtherCharactersBecome0xFF) {
+TEST_F(PushCommandTest, EachCharacterBecomesItselfMinusZeroAndOnlyWhatDoesNotFitAByteIsRefused) {
     BYTE command[7] = {};
     ASSERT_TRUE(BuildPushCommandFromDigits(u"2102000", command, 7));
     const BYTE expected[7] = {'V', 2, 1, 0, 2, 0, 0};
     EXPECT_EQ(std::vector<BYTE>(command, command + 7), std::vector<BYTE>(expected, expected + 7));
 
-    for (char16_t c = 1; c < 0x300; ++c) {
+    for (char16_t c = u'0'; c <= u'0' + 0xFF; ++c) {
         std::u16string digits = u"000000";
         digits[2] = c;
-        ASSERT_TRUE(BuildPushCommandFromDigits(digits.c_str(), command, 7));
-        const BYTE want = c >= u'0' && c <= u'9' ? static_cast<BYTE>(c - u'0') : 0xFF;
-        ASSERT_EQ(command[3], want) << static_cast<int>(c);
+        ASSERT_TRUE(BuildPushCommandFromDigits(digits.c_str(), command, 7)) << static_cast<int>(c);
+        ASSERT_EQ(command[3], c - u'0') << static_cast<int>(c);
     }
-    // ':' is one past '9': on the command line it is no digit, so the paper size falls back to the whole flatbed.
-    ASSERT_TRUE(BuildPushCommandFromDigits(u"22:0000", command, 7));
+    // The paper codes above 9 as the device sends them: ':' is A6 (10) and '=' is A3 (13), not the whole flatbed.
     PushScanSettings s{};
+    ASSERT_TRUE(BuildPushCommandFromDigits(u"22:0000", command, 7));
     ASSERT_TRUE(DecodePushCommand(command, 7, false, &s));
-    EXPECT_EQ(s.width, 10205);
+    EXPECT_EQ(s.width, 4961);
+    EXPECT_EQ(s.height, 6992);
+    ASSERT_TRUE(BuildPushCommandFromDigits(u"22=0000", command, 7));
+    ASSERT_TRUE(DecodePushCommand(command, 7, false, &s));
+    EXPECT_EQ(s.width, 14031);
+    EXPECT_EQ(s.height, 19842);
+
+    // Below '0', or beyond a byte: a command-line error, and nothing is built.
+    for (char16_t c : {u'/', u' ', u'-', static_cast<char16_t>(u'0' + 0x100), u'\u4e00'}) {
+        BYTE untouched[7] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
+        std::u16string digits = u"000000";
+        digits[4] = c;
+        EXPECT_FALSE(BuildPushCommandFromDigits(digits.c_str(), untouched, 7)) << static_cast<int>(c);
+        EXPECT_EQ(untouched[0], 0xAA) << static_cast<int>(c);
+    }
+    EXPECT_TRUE(Logged(u"CMD line error"));
 }
 
 TEST_F(PushCommandTest, DigitsShorterThanTheCommandAreACommandLineErrorAndLongerOnesAreCut) {

@@ -68,7 +68,6 @@ void Usage() {
                 "  --source flatbed|feeder|duplex       (flatbed)\n"
                 "  --several                            several pages in one job (one PDF or OFD for those types)\n"
                 "  --push-param                         start the program with -PUSH_PARAM instead of as the service\n"
-                "                                       (paper codes above 9 do not fit one digit: whole flatbed)\n"
                 "  --device PATH                        the device path the program opens (\\\\.\\Usbscan)\n"
                 "  --program PATH                       the program (../twain/kvx7731/ScannerVazeDozi.exe from here)\n"
                 "  --timeout SECONDS                    end the program if it runs longer (default: wait)\n"
