@@ -11,23 +11,14 @@ namespace {
 constexpr DWORD kRecordSize = sizeof(VazeDoziSettings);
 } // namespace
 
-void GetVazeDoziSettingsPath(WCHAR out[MAX_PATH]) {
-    WCHAR folder[MAX_PATH];
-    if (!GetSettingsFolder(folder, kIniDropCharsDeviceScan) ||
-        _snwprintf_s(out, MAX_PATH, _TRUNCATE, u"%s%s", folder, u"vazedozi_settings.dat") < 0)
+namespace {
+
+void FormSettingsPath(BOOL haveFolder, const WCHAR folder[MAX_PATH], WCHAR out[MAX_PATH]) {
+    if (!haveFolder || _snwprintf_s(out, MAX_PATH, _TRUNCATE, u"%s%s", folder, u"vazedozi_settings.dat") < 0)
         out[0] = 0;
 }
 
-void GetDefaultVazeDoziSettings(VazeDoziSettings& settings) {
-    std::memset(&settings, 0, sizeof(settings));
-    settings.openFile = 0;
-    settings.openFolder = 1;
-    GetDefaultSaveFolder(settings.saveFolder);
-}
-
-bool ReadVazeDoziSettings(VazeDoziSettings& settings) {
-    WCHAR path[MAX_PATH];
-    GetVazeDoziSettingsPath(path);
+bool ReadSettingsFile(const WCHAR* path, VazeDoziSettings& settings) {
     VazeDoziSettings read{};
     DWORD got = 0;
     if (path[0]) {
@@ -44,6 +35,37 @@ bool ReadVazeDoziSettings(VazeDoziSettings& settings) {
     read.saveFolder[MAX_PATH - 1] = 0;
     settings = read;
     return true;
+}
+
+} // namespace
+
+void GetVazeDoziSettingsPath(WCHAR out[MAX_PATH]) {
+    WCHAR folder[MAX_PATH];
+    FormSettingsPath(GetSettingsFolder(folder, kIniDropCharsDeviceScan), folder, out);
+}
+
+void GetVazeDoziSettingsPathFromIni(const WCHAR* ini, WCHAR out[MAX_PATH]) {
+    WCHAR folder[MAX_PATH];
+    FormSettingsPath(GetSettingsFolderFromIni(ini, folder), folder, out);
+}
+
+void GetDefaultVazeDoziSettings(VazeDoziSettings& settings) {
+    std::memset(&settings, 0, sizeof(settings));
+    settings.openFile = 0;
+    settings.openFolder = 1;
+    GetDefaultSaveFolder(settings.saveFolder);
+}
+
+bool ReadVazeDoziSettings(VazeDoziSettings& settings) {
+    WCHAR path[MAX_PATH];
+    GetVazeDoziSettingsPath(path);
+    return ReadSettingsFile(path, settings);
+}
+
+bool ReadVazeDoziSettingsFromIni(const WCHAR* ini, VazeDoziSettings& settings) {
+    WCHAR path[MAX_PATH];
+    GetVazeDoziSettingsPathFromIni(ini, path);
+    return ReadSettingsFile(path, settings);
 }
 
 bool WriteVazeDoziSettings(const VazeDoziSettings& settings) {

@@ -67,12 +67,16 @@ LoadedCfgFile KeepDamagedStore(const WCHAR* path, CfgFileHlper& helper) {
 } // namespace
 
 BOOL GetSettingsFolder(WCHAR out[MAX_PATH], int nDropChars) {
+    WCHAR ini[MAX_PATH] = {};
+    GetIniPath(ini, nDropChars);
+    return GetSettingsFolderFromIni(ini, out);
+}
+
+BOOL GetSettingsFolderFromIni(const WCHAR* ini, WCHAR out[MAX_PATH]) {
     out[0] = 0;
     WCHAR appData[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData)) || !appData[0])
         return FALSE; // without the user's folder there is no defined place for the store
-    WCHAR ini[MAX_PATH] = {};
-    GetIniPath(ini, nDropChars);
     WCHAR settingFolder[MAX_PATH] = {};
     WCHAR settingPath[MAX_PATH] = {};
     GetPrivateProfileStringW(u"TWAIN", u"Setting Folder", u"", settingFolder, MAX_PATH, ini);

@@ -18,6 +18,8 @@ inline constexpr int kMaxSettingNameLength = 40;
 // (the INI values carry their own backslashes), read from the INI of a module that drops `nDropChars` (IniPath.h).
 // FALSE (and an empty folder) when the application-data folder cannot be had or the path does not fit.
 BOOL GetSettingsFolder(WCHAR out[MAX_PATH], int nDropChars);
+// The same folder from a named INI file: another program finding where a module keeps its settings.
+BOOL GetSettingsFolderFromIni(const WCHAR* ini, WCHAR out[MAX_PATH]);
 // Application data + [TWAIN] "Setting Path" + the file name; FALSE (and an empty path) when the application-data
 // folder cannot be had or the path does not fit.
 BOOL GetSettingsFilePath(WCHAR out[MAX_PATH]);

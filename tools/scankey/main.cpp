@@ -235,8 +235,9 @@ int main(int argc, char** argv) {
         arguments = {"/StiDevice:" + platform::ToUtf8(kDeviceName), "/StiEvent:" + std::to_string(kScanKeyEvent)};
     }
 
+    // Where the program saves: its settings file, found through its INI file, not through this program's name.
     VazeDoziSettings settings{};
-    ReadVazeDoziSettings(settings);
+    ReadVazeDoziSettingsFromIni(ini.c_str(), settings);
     const std::string folder = platform::path::ToHostPath(settings.saveFolder);
     const std::set<std::string> before = FilesIn(folder);
 

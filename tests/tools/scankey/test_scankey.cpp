@@ -140,6 +140,25 @@ TEST_F(ScanKeyTest, ThePushParamRoadScansSeveralFeederPagesIntoNumberedTiffs) {
     EXPECT_NE(m_err.find("-PUSH_PARAM"), std::string::npos) << "the command line is logged first";
 }
 
+TEST_F(ScanKeyTest, ItListsThePagesInTheFolderThatTheProgramsSettingsChose) {
+    // What the settings window writes: open nothing afterwards, save into C:\Scans.
+    std::filesystem::create_directories(m_root + "/Scans");
+    std::filesystem::create_directories(m_root + "/AppData/Korvel/kvx7731");
+    std::string record(528, '\0');
+    const std::string folder = "C:\\Scans\\";
+    for (size_t i = 0; i < folder.size(); ++i)
+        record[8 + 2 * i] = folder[i];
+    std::ofstream(m_root + "/AppData/Korvel/kvx7731/vazedozi_settings.dat", std::ios::binary) << record;
+
+    ASSERT_EQ(PressScanKey("--resolution 75"), 0) << m_out << m_err;
+    const std::vector<std::string> files = Files("Scans");
+    ASSERT_EQ(files.size(), 1u) << m_out << m_err;
+    EXPECT_NE(m_out.find("saving into " + m_root + "/Scans"), std::string::npos) << m_out;
+    EXPECT_NE(m_out.find("saved " + m_root + "/Scans/" + files[0]), std::string::npos) << m_out;
+    EXPECT_EQ(m_out.find("no file was saved"), std::string::npos) << m_out;
+    EXPECT_TRUE(Files("Pictures").empty());
+}
+
 TEST_F(ScanKeyTest, ASecondSettingsWindowIsRefusedWhileTheFirstRunsAndAdmittedAfterItDies) {
     const std::string firstLog = m_root + "/first.txt";
     const pid_t first = StartSettingsWindow(firstLog);
