@@ -126,11 +126,13 @@ BOOL CScanManagerApp::InitInstance() {
         }
         if (_wcsnicmp(road, u"/STIDEVICE", 10) == 0) {
             arguments.reset();
+            m_hScanRun = ClaimTemporaryFolder();
             LaunchFromSti(*this);
             UninitializeCom();
             return FALSE;
         }
         if (wcscmp(road, u"-PUSH_PARAM") == 0 && count == 4) {
+            m_hScanRun = ClaimTemporaryFolder();
             LaunchFromPushParam(arguments[2], arguments[3], *this);
             arguments.reset();
             UninitializeCom();
@@ -160,6 +162,10 @@ int CScanManagerApp::ExitInstance() {
     if (m_hMutex) {
         CloseHandle(m_hMutex);
         m_hMutex = nullptr;
+    }
+    if (m_hScanRun) {
+        CloseHandle(m_hScanRun);
+        m_hScanRun = nullptr;
     }
     if (m_hResource) {
         if (AfxGetResourceHandle() == m_hResource)

@@ -35,7 +35,8 @@ public:
     int CreateOfdFromJpg();
 
     ULONG_PTR m_gdiplusToken = 0;
-    HANDLE m_hMutex = nullptr; // the single-instance mutex of the settings road
+    HANDLE m_hMutex = nullptr;   // the single-instance mutex of the settings road
+    HANDLE m_hScanRun = nullptr; // held by the scan roads (ClaimTemporaryFolder)
     CScanUtility m_scanUtility;
     WCHAR m_szSaveFolder[MAX_PATH] = {};
     int m_bOpenFile = 0;

@@ -46,12 +46,13 @@ public:
     // The page box in millimetres as the XML writes it ("%0.5f" of a single-precision value).
     static std::string FormatMm(float mm);
     static float PixelsToMm(int pixels, int dpi);
+    // Deletes everything below `folder` (not the folder itself); failures are ignored.
+    static void DeleteFolderTree(const std::u16string& folder);
 
 private:
     bool CreateResFolder(const std::u16string& resFolder);
     bool ZipFileToOfd();
     bool AddFileToZip(zipFile zip, const std::u16string& entryName, const std::u16string& sourcePath);
-    static void DeleteFolderTree(const std::u16string& folder);
 
     using ZipOpenFn = zipFile (*)(const char* path, int append);
     using ZipCloseFn = int (*)(zipFile file, const char* comment);

@@ -1,5 +1,6 @@
 #include "devicescan/Startup.h"
 
+#include "devicescan/OfdWriter.h"
 #include "devicescan/ProgramPaths.h"
 #include "devicescan/VelmoraLanguage.h"
 #include "settings/DebugOutput.h"
@@ -29,7 +30,51 @@ void CallQuillet(const char* entry) {
     FreeLibrary(library);
 }
 
+// Deletes the entries of `folder` (ending with a backslash) that match `pattern`, folders with what they hold.
+void DeleteMatching(const WCHAR* folder, const WCHAR* pattern) {
+    const std::u16string base(folder);
+    WIN32_FIND_DATAW found{};
+    HANDLE find = FindFirstFileW((base + pattern).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::u16string path = base + found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            OfdWriter::DeleteFolderTree(path);
+            RemoveDirectoryW(path.c_str());
+        } else {
+            DeleteFileW(path.c_str());
+        }
+        DebugPrint(u"left by an earlier run: %s", found.cFileName);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
+constexpr DWORD kCleanUpWaitMs = 10000;
+
 } // namespace
+
+HANDLE ClaimTemporaryFolder() {
+    HANDLE run = CreateMutexW(nullptr, TRUE, kScanRunMutexName);
+    if (!run)
+        return nullptr;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        // Another run lives: its files stay. Should it be clearing the folder just now, that ends first.
+        if (WaitForSingleObject(run, kCleanUpWaitMs) != WAIT_TIMEOUT)
+            ReleaseMutex(run);
+        return run;
+    }
+    WCHAR folder[MAX_PATH] = {};
+    const DWORD length = GetTempPathW(MAX_PATH, folder);
+    if (length > 0 && length < MAX_PATH - 1) {
+        if (folder[length - 1] != u'\\')
+            lstrcatW(folder, u"\\");
+        DeleteMatching(folder, u"Jpg*.tmp");
+        DeleteMatching(folder, u"img-*.ofd");
+    }
+    ReleaseMutex(run);
+    return run;
+}
 
 void GetResourceDllPath(WCHAR out[MAX_PATH]) {
     WCHAR folder[MAX_PATH];

@@ -21,5 +21,13 @@ void UnregisterQuillet();
 // Registers "/RESTART" with the restart service on a system of version 6.0 or 10.0 (a minor version of 0) with a
 // build of 6000 or more; other systems are left alone.
 void RegisterRestart();
+// The name every scanning run holds while it lives, so that a starting one knows whether another uses the temporary
+// folder.
+inline constexpr const WCHAR* kScanRunMutexName = u"Local\\KVX7731_SCANMANAGER_SCAN";
+// Marks this run as one that scans and, when no other scanning run lives, deletes what killed runs left in the
+// temporary folder: page JPEGs ("Jpg*.tmp") and the work folders and archives of OFD documents ("img-*.ofd"). The
+// handle is held until the run ends; null when it cannot be made (nothing is deleted then).
+HANDLE ClaimTemporaryFolder();
+
 // Seconds since 1970 of the system clock.
 LONGLONG CurrentTimeSeconds();

@@ -489,6 +489,45 @@ TEST_F(ScanManagerAppTest, ADeviceFaultAtEachStepLosesNoPageLeavesNoPartialFileA
     }
 }
 
+TEST_F(ScanManagerAppTest, WhatAKilledRunLeftInTheTemporaryFolderGoesAtTheNextStartUnlessAnotherRunLives) {
+    // A run killed while it kept its pages as JPEGs, and one killed while it packed an OFD document; beside them a
+    // file of the data source and one of somebody else.
+    const std::vector<std::string> leftovers = {"Jpg1F3C.tmp", "JpgA.tmp", "img-240305100000-001.ofd",
+                                                "img-240305100000-001.ofd.ofd"};
+    const std::vector<std::string> others = {"Kor12.tmp", "notes.txt"};
+    auto leave = [&] {
+        for (const std::string& name : leftovers)
+            if (name.ends_with(".ofd"))
+                std::filesystem::create_directories(Host("Temp/" + name + "/Doc_0/Res"));
+            else
+                std::ofstream(Host("Temp/" + name)) << "page";
+        std::ofstream(Host("Temp/img-240305100000-001.ofd/Doc_0/Res/JpgB.tmp")) << "page";
+        for (const std::string& name : others)
+            std::ofstream(Host("Temp/" + name)) << "other";
+    };
+    leave();
+    std::vector<std::string> everything = leftovers;
+    everything.insert(everything.end(), others.begin(), others.end());
+    std::sort(everything.begin(), everything.end());
+
+    // Another scanning run lives: its files may be among them, so nothing is touched.
+    HANDLE other = CreateMutexW(nullptr, FALSE, kScanRunMutexName);
+    ASSERT_NE(other, nullptr);
+    PressScanKey(Command(k75, kGrey, kA4, kPdf, kFlatbed, 0));
+    EXPECT_EQ(TempLeft(), everything);
+    CloseHandle(other);
+
+    RunProgram("ScannerVazeDozi.exe -PUSH_PARAM \\\\.\\Usbscan 020200");
+    EXPECT_EQ(TempLeft(), others) << DebugText();
+    EXPECT_EQ(Saved().size(), 2u) << "both runs scanned";
+
+    // The settings road and the registration roads leave the folder alone.
+    leave();
+    RunProgram("ScannerVazeDozi.exe");
+    RunProgram("ScannerVazeDozi.exe -ins");
+    EXPECT_EQ(TempLeft(), everything);
+}
+
 TEST_F(ScanManagerAppTest, ThePushParamRoadScansTheDigitsAndRefusesTooFewOfThem) {
     RunProgram("ScannerVazeDozi.exe -push_param \\\\.\\Usbscan 120200");
     ASSERT_EQ(Saved(), std::vector<std::string>{"img-240305103000-001.pdf"}) << DebugText();
