@@ -70,6 +70,17 @@ CScanManagerApp::CScanManagerApp() = default;
 
 CScanManagerApp::~CScanManagerApp() = default;
 
+bool CScanManagerApp::IsRegistrationRoad() {
+    int count = 0;
+    Arguments arguments(CommandLineToArgvW(GetCommandLineW(), &count));
+    if (!arguments || count < 2)
+        return false;
+    WCHAR road[MAX_PATH] = {};
+    lstrcpynW(road, arguments[1], MAX_PATH);
+    _wcsupr(road);
+    return wcscmp(road, u"-INS") == 0 || wcscmp(road, u"-UNI") == 0;
+}
+
 void CScanManagerApp::UninitializeCom() {
     if (m_nComInits > 0) {
         CoUninitialize();
@@ -85,6 +96,10 @@ BOOL CScanManagerApp::InitInstance() {
     m_hResource = resourcePath[0] ? LoadLibraryW(resourcePath) : nullptr;
     if (!m_hResource) {
         DebugPrint(u"m_hResourceHandle =0 ;GetLastError:%d", static_cast<int>(GetLastError()));
+        // An installer registering the companion library is not held up by a box; everybody else learns why
+        // nothing happens.
+        if (!IsRegistrationRoad())
+            ReportNoLanguageLibrary(resourcePath);
         return FALSE;
     }
     AfxSetResourceHandle(m_hResource);

@@ -64,6 +64,8 @@ private:
     // After a failed join: each page JPEG goes into the save folder under its own single-page name.
     void KeepPagesAsJpeg();
     void OpenResult();
+    // Argument 1 is "-INS" or "-UNI" (any case).
+    static bool IsRegistrationRoad();
     // Ends one of the COM initialisations this object made.
     void UninitializeCom();
 

@@ -3,7 +3,9 @@
 #include "devicescan/OfdWriter.h"
 #include "devicescan/ProgramPaths.h"
 #include "devicescan/VelmoraLanguage.h"
+#include "platform/user/winuser.h"
 #include "settings/DebugOutput.h"
+#include "settings/IniPath.h"
 #include "settings/PlatformFlags.h"
 
 BOOL g_bRestartRegistered = FALSE;
@@ -53,6 +55,33 @@ void DeleteMatching(const WCHAR* folder, const WCHAR* pattern) {
 constexpr DWORD kCleanUpWaitMs = 10000;
 
 } // namespace
+
+void ReportNoLanguageLibrary(const WCHAR* libraryPath) {
+    WCHAR ini[MAX_PATH] = {};
+    GetIniPath(ini, kIniDropCharsDeviceScan);
+    const DWORD attributes = ini[0] ? GetFileAttributesW(ini) : INVALID_FILE_ATTRIBUTES;
+    WCHAR prefix[MAX_PATH] = {};
+    const bool readable = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (readable)
+        GetPrivateProfileStringW(u"TWAIN", u"File Prefix", u"", prefix, MAX_PATH, ini);
+    // Each path on a line of its own: the box is only as wide as its longest line.
+    WCHAR text[3 * MAX_PATH];
+    if (!readable)
+        _snwprintf_s(text, _TRUNCATE,
+                     u"The scan cannot start. The scanner's settings file is missing or cannot be read:\n%s", ini);
+    else if (!prefix[0])
+        _snwprintf_s(text, _TRUNCATE,
+                     u"The scan cannot start. The scanner's settings file is empty or damaged:\n%s\nIt names no "
+                     u"[TWAIN] File Prefix.",
+                     ini);
+    else
+        _snwprintf_s(text, _TRUNCATE,
+                     u"The scan cannot start. Its language library is missing:\n%s\nIts name comes from the File "
+                     u"Prefix in\n%s",
+                     libraryPath && libraryPath[0] ? libraryPath : u"?", ini);
+    DebugPrint(u"%s", text);
+    MessageBoxW(nullptr, text, u"Error", MB_OK | MB_ICONERROR);
+}
 
 HANDLE ClaimTemporaryFolder() {
     HANDLE run = CreateMutexW(nullptr, TRUE, kScanRunMutexName);

@@ -21,6 +21,11 @@ void UnregisterQuillet();
 // Registers "/RESTART" with the restart service on a system of version 6.0 or 10.0 (a minor version of 0) with a
 // build of 6000 or more; other systems are left alone.
 void RegisterRestart();
+// Tells the user, in a message box of the system's own, why the program cannot start without its language library:
+// the model's INI file is missing or unreadable, names no File Prefix (empty or damaged), or the library it names
+// is missing. Written to the debug output too. The texts are English: no library of texts is at hand.
+void ReportNoLanguageLibrary(const WCHAR* libraryPath);
+
 // The name every scanning run holds while it lives, so that a starting one knows whether another uses the temporary
 // folder.
 inline constexpr const WCHAR* kScanRunMutexName = u"Local\\KVX7731_SCANMANAGER_SCAN";

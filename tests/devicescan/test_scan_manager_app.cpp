@@ -33,6 +33,7 @@ namespace {
 const int g_headless = setenv("PLATFORM_HEADLESS", "1", 0);
 
 constexpr int kProgressBar = 8006;
+constexpr int kMessageBoxText = 0xFFFF; // the text of the system's message box
 constexpr const char* kStiCommandLine = "ScannerVazeDozi.exe /StiDevice:KVX-7731\\0000 /StiEvent:1";
 
 // Push commands: 'V', resolution, colour, paper, file type, source, several pages.
@@ -78,6 +79,12 @@ protected:
                 std::lock_guard lock(m_errorsLock);
                 m_errors.emplace_back(text);
             } else {
+                if (HWND box = GetDlgItem(dialog, kMessageBoxText)) {
+                    WCHAR text[1024] = {};
+                    GetWindowTextW(box, text, 1024);
+                    std::lock_guard lock(m_errorsLock);
+                    m_boxes.emplace_back(text);
+                }
                 ++m_otherDialogs;
             }
             EndDialog(dialog, IDOK);
@@ -213,6 +220,7 @@ protected:
     std::u16string m_program;
     std::mutex m_errorsLock; // the error window may come up on another thread than the test's
     std::vector<std::u16string> m_errors;
+    std::vector<std::u16string> m_boxes; // texts of the system's message boxes
     int m_otherDialogs = 0;
     std::atomic<int> m_progressWindows{0};
 };
@@ -660,18 +668,47 @@ TEST_F(ScanManagerAppTest, OtherArgumentsShowTheSettingsWindowOncePerUser) {
     CloseHandle(held);
 }
 
-TEST_F(ScanManagerAppTest, AMissingLanguageLibraryEndsTheStartAndLeavesComAsItWas) {
+TEST_F(ScanManagerAppTest, AMissingLanguageLibraryEndsTheStartWithOneBoxNamingItAndLeavesComAsItWas) {
     platform::testing::SetHostProgramName(u"C:\\Nowhere\\ScannerVazeDozi.exe");
     RunProgram("ScannerVazeDozi.exe");
     EXPECT_TRUE(Logged(u"m_hResourceHandle =0 ;GetLastError:"));
-    EXPECT_EQ(m_otherDialogs, 0);
+    ASSERT_EQ(m_boxes.size(), 1u) << DebugText();
+    EXPECT_EQ(m_boxes[0], u"The scan cannot start. Its language library is missing:\nC:\\Nowhere\\kvxpsrcenus.dll\n"
+                          u"Its name comes from the File Prefix in\nC:\\Windows\\Scanner.ini");
+    EXPECT_EQ(m_otherDialogs, 1) << "no settings window";
     EXPECT_EQ(CoInitialize(nullptr), S_OK) << "no apartment was left open";
     CoUninitialize();
+
+    // An installer registering the companion library is not held up by a box.
+    RunProgram("ScannerVazeDozi.exe -uni");
+    EXPECT_EQ(m_otherDialogs, 1);
 
     platform::testing::SetHostProgramName(m_program.c_str());
     RunProgram("ScannerVazeDozi.exe -ins");
     EXPECT_EQ(CoInitialize(nullptr), S_OK);
     CoUninitialize();
+}
+
+TEST_F(ScanManagerAppTest, AMissingEmptyOrDamagedIniFileIsNamedInOneBoxAndNothingIsScanned) {
+    const std::u16string missing =
+        u"The scan cannot start. The scanner's settings file is missing or cannot be read:\nC:\\Windows\\Scanner.ini";
+    const std::u16string damaged = u"The scan cannot start. The scanner's settings file is empty or damaged:\n"
+                                   u"C:\\Windows\\Scanner.ini\nIt names no [TWAIN] File Prefix.";
+    const std::pair<const char*, std::u16string> cases[] = {
+        {nullptr, missing},
+        {"", damaged},
+        {"\x89PNG\r\n\x1a\n\x01\x02[TW", damaged},
+    };
+    for (const auto& [content, text] : cases) {
+        m_boxes.clear();
+        std::filesystem::remove(Host("Windows/Scanner.ini"));
+        if (content)
+            std::ofstream(Host("Windows/Scanner.ini"), std::ios::binary) << content;
+        PressScanKey(Command(k75, kGrey, kA4, kPdf, kFlatbed, 0));
+        EXPECT_EQ(m_boxes, std::vector<std::u16string>{text}) << (content ? content : "no file");
+        EXPECT_TRUE(Saved().empty());
+        EXPECT_TRUE(Errors().empty());
+    }
 }
 
 TEST_F(ScanManagerAppTest, RestartIsRegisteredOnlyOnVersionsWithMinorVersionZeroAndBuild6000) {
