@@ -370,10 +370,17 @@ bool CScanUtility::NextPage(ScanRequest* request, int* result) {
         m_scanner.DevMon_AbortScan();
         return false;
     }
-    if (m_scanner.GetNextPushStatus() == 0) {
+    const int status = m_scanner.GetNextPushStatus();
+    if (status == 0) {
         DebugPrint(u"next page.");
         return true;
     }
     DebugPrint(u"no page.");
+    // 1 is the driver's "no page follows"; any other status is its error (a jam, an empty feeder, an open cover),
+    // which the user is told instead of the job ending in silence.
+    if (status != kDriverGeneralFailure) {
+        DebugPrint(u"push status:%d", status);
+        *result = status;
+    }
     return false;
 }

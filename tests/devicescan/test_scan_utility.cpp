@@ -396,7 +396,9 @@ TEST_F(ScanUtilityTest, ADeviceFaultAtEachStepGivesOneErrorAndNoPageAfterIt) {
         {"ScanDrv_GetScanParameter 1", {-1}, 0, false},
         {"ScanDrv_StartScan 3", {-1}, 0, true}, // ignored: the first read then finds no job (1)
         {"ScanDrv_ReadScanData 8 once 1000", {8}, 1, true},
-        {"ScanDrv_GetNextPushStatus 7", {}, 1, true}, // any status but 0 means no further page
+        // Any status but 0 means no further page; one other than 1 ("no page follows") is an error the user hears of.
+        {"ScanDrv_GetNextPushStatus 7", {7}, 1, true},
+        {"ScanDrv_GetNextPushStatus 1", {}, 1, true},
         {"ScanDrv_Close 1", {}, 3, true},
         {"ScanDrv_SetScanParameterAdj 1", {}, 3, true},
     };
