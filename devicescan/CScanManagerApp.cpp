@@ -1,5 +1,6 @@
 #include "devicescan/CScanManagerApp.h"
 
+#include "devicescan/CDlg_error.h"
 #include "devicescan/CMsgDlg.h"
 #include "devicescan/CScanManagerDlg.h"
 #include "devicescan/JpegPdfDocument.h"
@@ -8,12 +9,15 @@
 #include "devicescan/SaveFolder.h"
 #include "devicescan/Startup.h"
 #include "devicescan/VazeDoziSettings.h"
+#include "devicescan/VelmoraLanguage.h"
 #include "platform/base/commandline.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/user/afxwin.h"
 #include "platform/user/commctrl.h"
 #include "platform/user/shell.h"
 #include "settings/DebugOutput.h"
+#include "settings/FileNames.h"
+#include "settings/Language.h"
 
 #include <algorithm>
 #include <memory>
@@ -22,7 +26,14 @@
 namespace {
 
 constexpr UINT kStringJoinFailed = 8019; // also the text of a page that could not be saved
-constexpr int kMaxNameNumber = 998;      // "-001" to "-998"
+constexpr UINT kStringFolderTooLong = 8022;
+constexpr UINT kStringCannotWrite = 8021;
+// Pages kept outside the save folder; the folder where they are follows on a line of its own.
+constexpr UINT kStringKeptFolderGone = 8027;
+constexpr UINT kStringKeptNotSaved = 8028;
+// "img-YYMMDDhhmmss-NNN.ext", the longest name written in the save folder (its write probe is shorter).
+constexpr size_t kLongestOutputName = 24;
+constexpr int kMaxNameNumber = 998; // "-001" to "-998"
 constexpr LONGLONG kRestartGraceSeconds = 60;
 constexpr DWORD kApartmentNoOle1Dde = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
 
@@ -217,9 +228,14 @@ int CScanManagerApp::GetFilePathForVazeDozi(WCHAR out[MAX_PATH]) {
 }
 
 int CScanManagerApp::FormOutputName(const SYSTEMTIME& time, int saveType, WCHAR out[MAX_PATH]) {
-    if (!AddFolderBackslash(m_szSaveFolder))
+    return FormOutputNameIn(m_szSaveFolder, time, saveType, out);
+}
+
+int CScanManagerApp::FormOutputNameIn(WCHAR folder[MAX_PATH], const SYSTEMTIME& time, int saveType,
+                                      WCHAR out[MAX_PATH]) {
+    if (!AddFolderBackslash(folder))
         return TRANSFER_STATUS_CANNOT_WRITE;
-    if (!ProbeFolderWrite(m_szSaveFolder, time)) {
+    if (!ProbeFolderWrite(folder, time)) {
         DebugPrint(u"GetFilePathForVazeDozi: no file can be written in the folder, error %d",
                    static_cast<int>(GetLastError()));
         return TRANSFER_STATUS_CANNOT_WRITE;
@@ -232,7 +248,7 @@ int CScanManagerApp::FormOutputName(const SYSTEMTIME& time, int saveType, WCHAR 
         return TRANSFER_STATUS_CANNOT_WRITE;
     for (int n = 1; n <= kMaxNameNumber; ++n) {
         WCHAR name[MAX_PATH];
-        if (_snwprintf_s(name, _TRUNCATE, u"%s%s-%03d.%s", m_szSaveFolder, base, n, extension) < 0)
+        if (_snwprintf_s(name, _TRUNCATE, u"%s%s-%03d.%s", folder, base, n, extension) < 0)
             return TRANSFER_STATUS_CANNOT_WRITE; // a cut name would be another file's
         if (GetFileAttributesW(name) == INVALID_FILE_ATTRIBUTES) {
             lstrcpynW(out, name, MAX_PATH);
@@ -246,10 +262,106 @@ bool CScanManagerApp::JoinsPages() const {
     return m_bMultiPage && (m_nSaveType == SaveTypePdf || m_nSaveType == SaveTypeOfd);
 }
 
+UINT CScanManagerApp::CheckSaveFolder() {
+    WCHAR folder[MAX_PATH] = {};
+    lstrcpynW(folder, m_szSaveFolder, MAX_PATH);
+    if (!AddFolderBackslash(folder) || wcsnlen(folder, MAX_PATH) + kLongestOutputName > MAX_PATH - 1) {
+        DebugPrint(u"the names of the pages would not fit the save folder %s", folder);
+        return kStringFolderTooLong;
+    }
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    if (!ProbeFolderWrite(folder, now)) {
+        DebugPrint(u"no file can be written in the save folder %s, error %d", folder, static_cast<int>(GetLastError()));
+        return kStringCannotWrite;
+    }
+    return 0;
+}
+
+std::vector<CString> CScanManagerApp::KeepFolders() {
+    std::vector<CString> folders;
+    WCHAR save[MAX_PATH] = {};
+    lstrcpynW(save, m_szSaveFolder, MAX_PATH);
+    AddFolderBackslash(save);
+    WCHAR candidate[MAX_PATH] = {};
+    if (GetDefaultSaveFolder(candidate) && AddFolderBackslash(candidate) && _wcsicmp(candidate, save) != 0)
+        folders.emplace_back(candidate);
+    candidate[0] = 0;
+    const DWORD length = GetTempPathW(MAX_PATH, candidate);
+    if (length > 0 && length < MAX_PATH && AddFolderBackslash(candidate) && _wcsicmp(candidate, save) != 0)
+        folders.emplace_back(candidate);
+    return folders;
+}
+
+bool CScanManagerApp::KeepPageElsewhere(const SYSTEMTIME& time) {
+    for (const CString& keep : KeepFolders()) {
+        WCHAR folder[MAX_PATH] = {};
+        lstrcpynW(folder, keep.GetString(), MAX_PATH);
+        WCHAR name[MAX_PATH] = {};
+        if (!FolderExists(folder) || FormOutputNameIn(folder, time, m_nSaveType, name) != 1)
+            continue;
+        if (SavePage(name) == 0) {
+            DebugPrint(u"the page is kept in %s", name);
+            NoteKeptFolder(folder);
+            return true;
+        }
+        DeleteFileW(name);
+    }
+    return false;
+}
+
+void CScanManagerApp::NoteKeptFolder(const WCHAR* folder) {
+    if (m_strKeptFolder.IsEmpty())
+        m_strKeptFolder = folder;
+}
+
+void CScanManagerApp::NoteSaveError(int status) {
+    // A folder that went is the cause of whatever failed after it.
+    if (m_nSaveError == 0 || status == TRANSFER_STATUS_FOLDER_MISSING)
+        m_nSaveError = status;
+}
+
+int CScanManagerApp::SavePage(const WCHAR* name) {
+    return m_nSaveType == SaveTypeOfd ? SavePageAsOfd(name) : SaveImage(m_pStream, name, m_nSaveType);
+}
+
+void CScanManagerApp::ShowJobError() {
+    CString text;
+    if (!m_strKeptFolder.IsEmpty()) {
+        text =
+            LoadResString(m_nSaveError == TRANSFER_STATUS_FOLDER_MISSING ? kStringKeptFolderGone : kStringKeptNotSaved);
+        text += u"\n";
+        // In a right-to-left message the path still reads left to right, its last backslash included.
+        const bool rightToLeft = IsVelmoraRightToLeft();
+        if (rightToLeft)
+            text += u"\u200E";
+        text += m_strKeptFolder;
+        if (rightToLeft)
+            text += u"\u200E";
+    } else {
+        text = LoadResString(GetErrorStringId(m_nSaveError != 0 ? m_nSaveError : TRANSFER_STATUS_DISK_FULL));
+    }
+    DebugPrint(u"%s", text.GetString());
+    CDlg_error dialog;
+    dialog.m_strMessage = text;
+    dialog.DoModal();
+}
+
 int CScanManagerApp::TransferCallback(int reserved, TransferMessage* message) {
     if (!message)
         return CTransferCallbackEx::TransferCallback(reserved, message);
     switch (message->type) {
+    case TRANSFER_MSG_PROGRESS:
+        if (message->status == TRANSFER_STATUS_FOLDER_MISSING || message->status == TRANSFER_STATUS_DISK_FULL ||
+            message->status == TRANSFER_STATUS_CANNOT_WRITE) {
+            // Only a job under way fails so, and its end of transfer always follows: the user hears of it once
+            // there, with the pages the job could not put into the save folder.
+            DebugPrint(u"ErrorCode:%d", message->status);
+            NoteSaveError(message->status);
+            ReleaseProgressWindow(u"Release Dialog 1");
+            return message->status;
+        }
+        return CTransferCallbackEx::TransferCallback(reserved, message);
     case TRANSFER_MSG_END_OF_STREAM:
         return OnEndOfStream(message);
     case TRANSFER_MSG_END_OF_TRANSFER:
@@ -267,22 +379,12 @@ int CScanManagerApp::OnEndOfStream(TransferMessage* message) {
         DebugPrint(u"is cancel");
         return 0; // the page is dropped
     }
-    if (!FolderExists(m_szSaveFolder)) {
-        DebugPrint(u"GetFilePathForVazeDozi fail");
-        message->status = TRANSFER_STATUS_FOLDER_MISSING;
-        return CTransferCallbackEx::TransferCallback(0, message);
-    }
     SYSTEMTIME now{};
     GetLocalTime(&now);
     WCHAR name[MAX_PATH] = {};
-    const int named = FormOutputName(now, m_nSaveType, name);
-    if (named != 1) {
-        DebugPrint(u"GetFilePathForVazeDozi fail");
-        message->status = named;
-        return CTransferCallbackEx::TransferCallback(0, message);
-    }
     if (JoinsPages()) {
-        // The page waits as a JPEG in the temporary folder until the job's pages are joined.
+        // The page waits as a JPEG in the temporary folder until the job's pages are joined; the save folder is
+        // needed only then, and the scan thread looks at it before each page.
         if (!MakeTempPageFile(name)) {
             message->status = TRANSFER_STATUS_FAILED;
             return CTransferCallbackEx::TransferCallback(0, message);
@@ -293,19 +395,38 @@ int CScanManagerApp::OnEndOfStream(TransferMessage* message) {
             m_pageTimes.push_back(now);
             return 0;
         }
+        DeleteFileW(name); // nothing half-written stays behind
+        ++m_nFailedSaves;
+        NoteSaveError(TRANSFER_STATUS_DISK_FULL);
+        DebugPrint(u"the page could not be saved");
+        return 0;
+    }
+
+    int status = 0;
+    if (!FolderExists(m_szSaveFolder)) {
+        DebugPrint(u"GetFilePathForVazeDozi fail");
+        status = TRANSFER_STATUS_FOLDER_MISSING;
+    } else if (const int named = FormOutputName(now, m_nSaveType, name); named != 1) {
+        DebugPrint(u"GetFilePathForVazeDozi fail");
+        status = named;
     } else {
         DebugPrint(u"%s", name);
-        const int saved = m_nSaveType == SaveTypeOfd ? SavePageAsOfd(name) : SaveImage(m_pStream, name, m_nSaveType);
-        if (saved == 0) {
+        if (SavePage(name) == 0) {
             AddSavedFile(name);
             return 0;
         }
+        DeleteFileW(name);
+        DebugPrint(u"the page could not be saved");
+        status = TRANSFER_STATUS_DISK_FULL;
     }
-    // Nothing half-written stays behind; the user hears of it once, at the end of the job.
-    DeleteFileW(name);
-    ++m_nFailedSaves;
-    DebugPrint(u"the page could not be saved");
-    return 0;
+    // The scanned page is not thrown away: it goes where it can, and the user is told where at the end.
+    if (!KeepPageElsewhere(now))
+        ++m_nFailedSaves;
+    NoteSaveError(status);
+    if (status == TRANSFER_STATUS_DISK_FULL)
+        return 0; // the job goes on: the next page may fit
+    message->status = status;
+    return CTransferCallbackEx::TransferCallback(0, message);
 }
 
 void CScanManagerApp::AddSavedFile(const WCHAR* name) {
@@ -342,7 +463,9 @@ int CScanManagerApp::SavePageAsOfd(const WCHAR* name) {
 }
 
 int CScanManagerApp::OnEndOfTransfer(TransferMessage* message) {
-    if (IsCancelled() && m_lstScanFile.GetSize() == 0 && m_nFailedSaves == 0) {
+    const bool nothingToTell =
+        m_lstScanFile.GetSize() == 0 && m_nFailedSaves == 0 && m_nSaveError == 0 && m_strKeptFolder.IsEmpty();
+    if (IsCancelled() && nothingToTell) {
         DebugPrint(u"is cancel");
         return CTransferCallbackEx::TransferCallback(0, message);
     }
@@ -353,6 +476,7 @@ int CScanManagerApp::OnEndOfTransfer(TransferMessage* message) {
         if (joined != 0) {
             joinFailed = true;
             KeepPagesAsJpeg();
+            NoteSaveError(FolderExists(m_szSaveFolder) ? TRANSFER_STATUS_DISK_FULL : TRANSFER_STATUS_FOLDER_MISSING);
         }
     }
     if (!joinFailed) {
@@ -360,11 +484,13 @@ int CScanManagerApp::OnEndOfTransfer(TransferMessage* message) {
             OpenResult();
         DebugPrint(u"Exit utilty");
     }
-    // The progress window goes before any message of the job is shown.
+    // The progress window goes before the job's one message is shown.
     const int answer = CTransferCallbackEx::TransferCallback(0, message);
-    if (joinFailed || m_nFailedSaves > 0)
-        ShowErrorText(kStringJoinFailed);
+    if (joinFailed || m_nFailedSaves > 0 || m_nSaveError != 0 || !m_strKeptFolder.IsEmpty())
+        ShowJobError();
     m_nFailedSaves = 0;
+    m_nSaveError = 0;
+    m_strKeptFolder.Empty();
     return joinFailed ? 0 : answer;
 }
 
@@ -477,6 +603,7 @@ int CScanManagerApp::CreateOfdFromJpg() {
 
 void CScanManagerApp::KeepPagesAsJpeg() {
     CStringArray kept;
+    const std::vector<CString> elsewhere = KeepFolders();
     for (INT_PTR i = 0; i < m_lstScanFile.GetSize(); ++i) {
         const CString& page = m_lstScanFile[i];
         SYSTEMTIME scanned{};
@@ -484,9 +611,20 @@ void CScanManagerApp::KeepPagesAsJpeg() {
             scanned = m_pageTimes[static_cast<size_t>(i)];
         else
             GetLocalTime(&scanned);
+        // The save folder first; else My Pictures, else the temporary folder itself, where the page only changes
+        // its name (a "Jpg" file there is taken for one a killed run left).
         WCHAR name[MAX_PATH] = {};
-        if (FormOutputName(scanned, SaveTypeJpeg, name) == 1 &&
-            MoveFileExW(page.GetString(), name, MOVEFILE_COPY_ALLOWED)) {
+        bool moved = FormOutputName(scanned, SaveTypeJpeg, name) == 1 &&
+                     MoveFileExW(page.GetString(), name, MOVEFILE_COPY_ALLOWED);
+        for (size_t f = 0; !moved && f < elsewhere.size(); ++f) {
+            WCHAR folder[MAX_PATH] = {};
+            lstrcpynW(folder, elsewhere[f].GetString(), MAX_PATH);
+            moved = FolderExists(folder) && FormOutputNameIn(folder, scanned, SaveTypeJpeg, name) == 1 &&
+                    MoveFileExW(page.GetString(), name, MOVEFILE_COPY_ALLOWED);
+            if (moved)
+                NoteKeptFolder(folder);
+        }
+        if (moved) {
             kept.Add(name);
         } else {
             DebugPrint(u"the page stays in %s", page.GetString()); // never deleted: it is the only copy

@@ -33,6 +33,9 @@ public:
     // holds that file alone. 0, or -1 (the pages then stay where they are and no output is left).
     int CreatePdfFromJpg();
     int CreateOfdFromJpg();
+    // Before scanning: 0 when the save folder takes the job's files, else the string id of why not (the names of
+    // the pages would not fit, or no file can be written there).
+    UINT CheckSaveFolder();
 
     ULONG_PTR m_gdiplusToken = 0;
     HANDLE m_hMutex = nullptr;   // the single-instance mutex of the settings road
@@ -53,6 +56,20 @@ public:
 private:
     // The output name for a page saved at `time`, in `saveType`: GetFilePathForVazeDozi's rule.
     int FormOutputName(const SYSTEMTIME& time, int saveType, WCHAR out[MAX_PATH]);
+    // The same rule in another folder (which gets a trailing backslash).
+    static int FormOutputNameIn(WCHAR folder[MAX_PATH], const SYSTEMTIME& time, int saveType, WCHAR out[MAX_PATH]);
+    // Where pages go that the save folder cannot take: My Pictures unless it is the save folder, then the
+    // temporary folder; each with a trailing backslash.
+    std::vector<CString> KeepFolders();
+    // The current page saved in its type in the first of KeepFolders that takes it; false when none does.
+    bool KeepPageElsewhere(const SYSTEMTIME& time);
+    void NoteKeptFolder(const WCHAR* folder);
+    // Remembers why the job could not save into the save folder (-51, -54, -55), for its one message.
+    void NoteSaveError(int status);
+    // The current page in the job's type under `name`. 0, or non-zero with nothing usable left there.
+    int SavePage(const WCHAR* name);
+    // The job's one message about its pages: why they are not all in the save folder, and where they were kept.
+    void ShowJobError();
     int OnEndOfStream(TransferMessage* message);
     void AddSavedFile(const WCHAR* name);
     // A new empty "Jpg" file in the temporary folder; false (logged) when none can be made.
@@ -61,7 +78,8 @@ private:
     int SavePageAsOfd(const WCHAR* name);
     int OnEndOfTransfer(TransferMessage* message);
     bool JoinsPages() const;
-    // After a failed join: each page JPEG goes into the save folder under its own single-page name.
+    // After a failed join: each page JPEG goes under its own single-page name into the save folder, else into the
+    // first of KeepFolders that takes it.
     void KeepPagesAsJpeg();
     void OpenResult();
     // Argument 1 is "-INS" or "-UNI" (any case).
@@ -70,7 +88,9 @@ private:
     void UninitializeCom();
 
     int m_nComInits = 0;                 // successful CoInitialize/CoInitializeEx calls not yet undone
-    int m_nFailedSaves = 0;              // pages of this job that could not be saved
+    int m_nFailedSaves = 0;              // pages of this job that could not be saved anywhere
+    int m_nSaveError = 0;                // why pages of this job are not in the save folder (-51, -54, -55)
+    CString m_strKeptFolder;             // where such pages were kept instead; empty when none were
     std::vector<SYSTEMTIME> m_pageTimes; // when each page waiting to be joined was scanned
 };
 

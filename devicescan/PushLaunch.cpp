@@ -149,6 +149,12 @@ bool ParsePushCommand(const WCHAR* devicePath, CScanManagerApp& app, BYTE* comma
         app.ShowErrorMessage(TRANSFER_STATUS_FOLDER_MISSING);
         return false;
     }
+    // A folder whose page names would not fit, or where nothing can be written, is refused before anything is
+    // scanned: a scanned page would have nowhere to go.
+    if (const UINT problem = app.CheckSaveFolder()) {
+        CTransferCallbackEx::ShowErrorText(problem);
+        return false;
+    }
 
     const bool orca = g_bIsPlatformOrca;
     PushScanSettings settings{};

@@ -52,6 +52,16 @@ TEST_F(DlgErrorTest, EveryMessageFitsTheBoxInEveryLanguage) {
                     ADD_FAILURE() << code << " string " << id << ": " << ut::DescribeOverflow(overflow);
             });
         }
+        // Where the pages of a job were kept follows on a line of its own.
+        for (UINT id : {8027u, 8028u}) {
+            CString message = LoadResString(id);
+            EXPECT_NE(message, u"Load String Error!") << code << " string " << id;
+            message += u"\nC:\\Pictures\\";
+            Run(message.GetString(), [&](HWND dlg) {
+                for (const ut::TextOverflow& overflow : ut::CheckTextFit(dlg).overflows)
+                    ADD_FAILURE() << code << " string " << id << ": " << ut::DescribeOverflow(overflow);
+            });
+        }
     }
 }
 

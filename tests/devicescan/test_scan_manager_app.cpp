@@ -369,16 +369,88 @@ TEST_F(ScanManagerAppTest, AFolderWhereNoFileCanBeWrittenIsReportedAndNothingIsL
     EXPECT_TRUE(TempLeft().empty());
 }
 
-TEST_F(ScanManagerAppTest, AFolderWhoseFileNamesWouldNotFitIsReportedLikeAnUnwritableOne) {
-    // 3 + 233 + 1 characters: the write probe ("240305103000temp.dat", 20) fits in 259, a page's name
-    // ("img-240305103000-001.tif", 24) would not.
-    const std::string name(233, 'a');
+TEST_F(ScanManagerAppTest, AFolderWhosePageNamesWouldNotFitIsRefusedBeforeAnythingIsScanned) {
+    // 3 + 250 + 1 characters: a page's name ("img-240305103000-001.tif", 24) would not fit in 259.
+    const std::string name(250, 'a');
     std::filesystem::create_directories(Host(name));
     SaveSettings(0, 0, u"C:\\" + std::u16string(name.begin(), name.end()) + u"\\");
     PressScanKey(Command(k75, kGrey, kA4, kTiff, kFlatbed, 0));
     EXPECT_TRUE(Saved(name).empty());
-    EXPECT_EQ(Errors(), std::vector<std::u16string>{
-                            u"Files cannot be written in the save folder. Please choose another folder."});
+    EXPECT_EQ(Errors(),
+              std::vector<std::u16string>{u"The folder path is too long. Please choose a folder with a shorter path."});
+    EXPECT_FALSE(Logged(u"Start Scan thread scan")) << "no page was scanned to be dropped";
+
+    // 235 characters leave room for the longest name: the page is saved.
+    m_errors.clear();
+    const std::string fits(231, 'b');
+    std::filesystem::create_directories(Host(fits));
+    SaveSettings(0, 0, u"C:\\" + std::u16string(fits.begin(), fits.end()));
+    PressScanKey(Command(k75, kGrey, kA4, kTiff, kFlatbed, 0));
+    EXPECT_EQ(Saved(fits), std::vector<std::string>{"img-240305103000-001.tif"});
+    EXPECT_TRUE(Errors().empty());
+}
+
+// The save folder goes while a job runs: what was scanned is kept in My Pictures, and one box says so.
+TEST_F(ScanManagerAppTest, AFolderRemovedDuringAPageKeepsThatPageInMyPicturesAndSaysWhereInOneBox) {
+    const std::u16string kept = u"The save folder is gone. The pages were kept in:\nC:\\Pictures\\";
+    for (auto [type, extension] : {std::pair<BYTE, const char*>{kTiff, "tif"}, {kJpeg, "jpg"}, {kPdf, "pdf"}}) {
+        m_errors.clear();
+        std::filesystem::create_directories(Host("Scans"));
+        WriteControl(std::string("stall = 1 20 700\n# ") + extension + "\n");
+        std::thread remover([&] {
+            // The page is being read (its folder was looked at before it began); then the folder goes.
+            while (!FindWindowW(nullptr, u"Korvel Scan Manager"))
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            std::filesystem::remove_all(Host("Scans"));
+        });
+        PressScanKey(Command(k75, kGrey, kA4, type, kFlatbed, 0));
+        remover.join();
+        const std::string name = std::string("img-240305103000-001.") + extension;
+        ASSERT_EQ(Saved("Pictures"), std::vector<std::string>{name}) << extension << DebugText();
+        const std::string path = Host("Pictures/" + name);
+        pagemarks::GreyImage image;
+        if (type == kTiff)
+            ASSERT_TRUE(pagemarks::FromTiffFile(path, image));
+        else if (type == kJpeg)
+            ASSERT_TRUE(pagemarks::FromJpegFile(path, image));
+        else
+            image = pagemarks::FromPdfFile(path).at(0);
+        EXPECT_EQ(pagemarks::ReadMarks(image, 75, 75).sheet, 1) << extension;
+        EXPECT_EQ(Errors(), std::vector<std::u16string>{kept}) << extension << ": one box, naming where the page is";
+        EXPECT_TRUE(TempLeft().empty()) << extension;
+        std::filesystem::remove(path);
+    }
+}
+
+TEST_F(ScanManagerAppTest, AFolderRemovedBetweenPagesOfAJoinedDocumentKeepsEveryScannedPageAndSaysWhereInOneBox) {
+    for (BYTE type : {kPdf, kOfd}) {
+        m_errors.clear();
+        std::filesystem::create_directories(Host("Scans"));
+        // The second sheet is read slowly: the folder goes while it is, after the first one was kept.
+        WriteControl(std::string("feeder_sheets = 3\nstall = 2 20 800\n# ") + std::to_string(type) + "\n");
+        std::thread remover([&] {
+            while (!Logged(u"now m_lstScanFile count::1"))
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            std::filesystem::remove_all(Host("Scans"));
+        });
+        PressScanKey(Command(k75, kGrey, kA4, type, kFeeder, 1));
+        remover.join();
+        const std::vector<std::string> kept = Saved("Pictures");
+        ASSERT_EQ(kept, (std::vector<std::string>{"img-240305103000-001.jpg", "img-240305103000-002.jpg"}))
+            << static_cast<int>(type) << DebugText();
+        for (int i = 0; i < 2; ++i) {
+            pagemarks::GreyImage image;
+            ASSERT_TRUE(pagemarks::FromJpegFile(Host("Pictures/" + kept[i]), image));
+            EXPECT_EQ(pagemarks::ReadMarks(image, 75, 75).sheet, i + 1);
+            std::filesystem::remove(Host("Pictures/" + kept[i]));
+        }
+        EXPECT_EQ(Errors(),
+                  std::vector<std::u16string>{u"The save folder is gone. The pages were kept in:\nC:\\Pictures\\"})
+            << "one box, the right one";
+        EXPECT_TRUE(TempLeft().empty()) << "no page stays behind as a temporary file";
+    }
 }
 
 TEST_F(ScanManagerAppTest, AFullDiskStopsTheJobBeforeTheFirstPageWithOneError) {
