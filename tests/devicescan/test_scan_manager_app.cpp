@@ -618,6 +618,14 @@ TEST_F(ScanManagerAppTest, ThePushParamRoadScansTheDigitsAndRefusesTooFewOfThem)
     EXPECT_EQ(Saved().size(), 1u) << "nothing scanned";
     EXPECT_EQ(m_otherDialogs, 0);
 
+    // The paper codes above 9 follow '9': ':' is A6 (4961 x 6992 in 1/1200 inch), not the whole flatbed.
+    RunProgram("ScannerVazeDozi.exe -PUSH_PARAM \\\\.\\Usbscan 01:000");
+    pagemarks::GreyImage a6;
+    ASSERT_TRUE(pagemarks::FromTiffFile(Host("Scans/img-240305103000-001.tif"), a6)) << DebugText();
+    EXPECT_EQ(a6.width, 4961 * 75 / 1200);
+    EXPECT_EQ(a6.height, 6992 * 75 / 1200);
+    std::filesystem::remove(Host("Scans/img-240305103000-001.tif"));
+
     // Two or four extra arguments are no push command: the settings window comes instead.
     RunProgram("ScannerVazeDozi.exe -PUSH_PARAM \\\\.\\Usbscan");
     RunProgram("ScannerVazeDozi.exe -PUSH_PARAM \\\\.\\Usbscan 120200 extra");
