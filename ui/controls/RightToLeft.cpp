@@ -72,6 +72,21 @@ void KeepNumberOrder(CWnd* dialog, std::initializer_list<int> ids) {
     }
 }
 
+void FollowRightEdge(CWnd* dialog, int& mirroredWidth, int width) {
+    if (mirroredWidth <= 0 || width == mirroredWidth || !dialog->GetSafeHwnd())
+        return;
+    const int shift = width - mirroredWidth;
+    mirroredWidth = width;
+    const HWND parent = dialog->GetSafeHwnd();
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        CRect rect;
+        ::GetWindowRect(child, &rect);
+        ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+        ::SetWindowPos(child, nullptr, rect.left + shift, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    dialog->Invalidate(TRUE);
+}
+
 BOOL HoldsRightToLeftText(const CString& text) {
     for (int i = 0; i < text.GetLength(); ++i) {
         const WCHAR c = text[i];

@@ -12,6 +12,10 @@
 // left (the dialog's title too); progress bars fill from the right; edits and combo boxes are laid out right to left
 // (drop button at the left, text from the right edge, read right to left).
 void MirrorChildLayout(CWnd* dialog);
+// A mirrored pane that its window widens (or narrows) after it was made keeps its children's distance from its
+// right edge: they move by the change of width. `mirroredWidth` is the client width they were last placed in (0
+// left to right: nothing moves); it takes `width`.
+void FollowRightEdge(CWnd* dialog, int& mirroredWidth, int width);
 // The mirrored edits of `dialog` with these ids hold numbers: they keep their place at the right but read left to
 // right, so "-42" and "1.8" stay as they are written.
 void KeepNumberOrder(CWnd* dialog, std::initializer_list<int> ids);

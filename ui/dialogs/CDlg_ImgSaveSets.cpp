@@ -26,6 +26,7 @@ CString Label(UINT id) {
 
 BEGIN_MESSAGE_MAP(CDlg_ImgSaveSets, CDialog)
 ON_WM_ERASEBKGND()
+ON_WM_SIZE()
 ON_BN_CLICKED(IDC_FOLDER_MODE, OnBnClickedFolderMode)
 ON_BN_CLICKED(IDC_EMAIL_MODE, OnBnClickedEmailMode)
 END_MESSAGE_MAP()
@@ -56,11 +57,15 @@ BOOL CDlg_ImgSaveSets::OnInitDialog() {
     m_stcTexts[1].SetWindowText(Label(kStringFileName));
     m_stcTexts[2].SetWindowText(Label(kStringFileType));
     m_stcTexts[3].SetWindowText(Label(kStringLocation));
+    m_nMirroredWidth = 0;
     if (g_bHebrew) {
         MirrorChildLayout(this);
         // Names and paths read left to right whatever the language; they only move to the right side.
         for (int id : {IDC_NAME, IDC_TYPE, IDC_FOLDER})
             GetDlgItem(id)->ModifyStyleEx(WS_EX_RTLREADING, 0);
+        CRect client;
+        GetClientRect(&client);
+        m_nMirroredWidth = client.Width();
     }
 
     LoadImgSaveSettings();
@@ -68,6 +73,13 @@ BOOL CDlg_ImgSaveSets::OnInitDialog() {
     LoadModuleBitmap(m_bmpBackground, kBackground);
     FolderText().SetTipText(m_ImgSaveSettings.szFolder);
     return TRUE;
+}
+
+// The window places the pane over its placeholder, wider than its template: mirrored, it keeps its texts and
+// buttons against its right edge.
+void CDlg_ImgSaveSets::OnSize(UINT type, int cx, int cy) {
+    CDialog::OnSize(type, cx, cy);
+    FollowRightEdge(this, m_nMirroredWidth, cx);
 }
 
 void CDlg_ImgSaveSets::SkinModeButtons(BOOL emailMode) {

@@ -68,6 +68,7 @@ protected:
     void OnOK() override {}     // Enter does nothing
     void OnCancel() override {} // nor does Escape
     BOOL OnEraseBkgnd(CDC* dc);
+    void OnSize(UINT type, int cx, int cy);
     void OnBnClickedFolderMode();
     void OnBnClickedEmailMode();
 
@@ -77,6 +78,7 @@ private:
     // Opens a save dialog on the record: TRUE when it ended with OK, its folder, name and type then taken over.
     BOOL RunSaveDialog(CSaveImgDlg& dialog);
     CStaticTrans& FolderText() { return m_stcTexts[6]; }
+    int m_nMirroredWidth = 0; // right to left: the client width the children were mirrored in, 0 left to right
 
     CPaneHost* m_pHost;
 };

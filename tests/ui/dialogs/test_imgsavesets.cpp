@@ -222,6 +222,36 @@ TEST_F(ImgSaveSetsTest, AltWithThePreviewOrScanKeyPressesTheWindowsButtons) {
     EXPECT_TRUE(IsWindowVisible(pane.m_hWnd)) << "Enter and Escape do nothing";
 }
 
+TEST_F(ImgSaveSetsTest, RightToLeftThePaneKeepsItsTextsAndButtonsAgainstItsRightEdge) {
+    // Left to right, the distance of each control from the pane's left edge.
+    Open();
+    auto placeOf = [this](int id) {
+        CRect rect;
+        GetWindowRect(GetDlgItem(pane.m_hWnd, id), &rect);
+        MapWindowPoints(nullptr, pane.m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    };
+    const int ids[] = {1026, CDlg_ImgSaveSets::IDC_FOLDER_MODE, 1003, CDlg_ImgSaveSets::IDC_NAME,
+                       CDlg_ImgSaveSets::IDC_FOLDER};
+    std::vector<int> fromLeft;
+    for (int id : ids)
+        fromLeft.push_back(placeOf(id).left);
+    pane.DestroyWindow();
+
+    for (const Language& language : {kHebrew, Language{"ar", 10}}) {
+        UseLanguage(language);
+        if (pane.m_hWnd)
+            pane.DestroyWindow();
+        Open(); // wider than its template, as the window places it
+        CRect client;
+        pane.GetClientRect(&client);
+        for (size_t i = 0; i < std::size(ids); ++i)
+            EXPECT_EQ(client.right - placeOf(ids[i]).right, fromLeft[i])
+                << language.code << ": control " << ids[i] << " is as far from the right edge as from the left one "
+                << "left to right";
+    }
+}
+
 TEST_F(ImgSaveSetsTest, SnapshotsInEachLanguage) {
     for (const Language& language : kLanguages) {
         UseLanguage(language);
