@@ -77,17 +77,7 @@ BOOL CDlg_ImgINFO::OnInitDialog() {
 // distance from the right edge, as they keep it from the left edge left to right.
 void CDlg_ImgINFO::OnSize(UINT type, int cx, int cy) {
     CDialog::OnSize(type, cx, cy);
-    if (m_nMirroredWidth <= 0 || cx == m_nMirroredWidth)
-        return;
-    const int shift = cx - m_nMirroredWidth;
-    m_nMirroredWidth = cx;
-    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        CRect rect;
-        ::GetWindowRect(child, &rect);
-        ScreenToClient(&rect);
-        ::SetWindowPos(child, nullptr, rect.left + shift, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    Invalidate(TRUE);
+    FollowRightEdge(this, m_nMirroredWidth, cx);
 }
 
 void CDlg_ImgINFO::RefreshInfo() {
@@ -174,8 +164,8 @@ void CDlg_ImgINFO::OnPaint() {
         }
         const UINT oldAlign = dc.SetTextAlign(TA_LEFT | TA_TOP | (HoldsRightToLeftText(text) ? TA_RTLREADING : 0));
         const int width = dc.GetTextExtent(text, text.GetLength()).cx;
-        // A value wider than its place runs on towards its label rather than off the pane.
-        dc.TextOut(std::max<int>(place.left, place.right - width), place.top, text, text.GetLength());
+        // A value wider than its place runs on away from its label, into the margin, up to the pane's edge.
+        dc.TextOut(std::max<int>(0, place.right - width), place.top, text, text.GetLength());
         dc.SetTextAlign(oldAlign);
     };
     draw(IDC_SOURCE, SourceName(param.source));
@@ -204,7 +194,7 @@ void CDlg_ImgINFO::OnPaint() {
         const CRect place = ValuePlace(IDC_IMAGE_SIZE);
         const CSize extent = dc.GetTextExtent(first, first.GetLength());
         const CSize total(extent.cx + dc.GetTextExtent(second, second.GetLength()).cx, extent.cy);
-        const int x = std::max<int>(place.left, place.right - total.cx);
+        const int x = std::max<int>(0, place.right - total.cx);
         dc.TextOut(x, place.top, first, first.GetLength());
         dc.TextOut(x + extent.cx, place.top, second, second.GetLength());
     }
