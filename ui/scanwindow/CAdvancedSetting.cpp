@@ -65,6 +65,7 @@ template <typename Dialog> void RunAdjustmentDialog(const std::unique_ptr<Dialog
 } // namespace
 
 BEGIN_MESSAGE_MAP(CAdvancedSetting, CDialog)
+ON_WM_SIZE()
 ON_BN_CLICKED(CTRL_BRIGHT_CONTRAST, OnBnClickedBrightContrast)
 ON_BN_CLICKED(CTRL_GAMMA, OnBnClickedGamma)
 ON_BN_CLICKED(CTRL_HISTOGRAM, OnBnClickedHistogram)
@@ -108,10 +109,22 @@ void CAdvancedSetting::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, CTRL_RESTORE, m_btnRestore);
 }
 
+// The window places the page over its frame, wider than its layout: mirrored, the page keeps its controls' distance
+// from its right edge.
+void CAdvancedSetting::OnSize(UINT type, int cx, int cy) {
+    CDialog::OnSize(type, cx, cy);
+    FollowRightEdge(this, m_nMirroredWidth, cx);
+}
+
 BOOL CAdvancedSetting::OnInitDialog() {
     CDialog::OnInitDialog();
-    if (g_bHebrew)
+    m_nMirroredWidth = 0;
+    if (g_bHebrew) {
         MirrorChildLayout(this);
+        CRect client;
+        GetClientRect(&client);
+        m_nMirroredWidth = client.Width();
+    }
     InitSkins();
     InitAdvancedTexts();
     // Objects only: their windows exist while they run. One that cannot be made leaves its button without effect.

@@ -73,8 +73,10 @@ protected:
     void OnCbnSelchangeRotation();
     void OnBnClickedAutoDeskew();
     BOOL OnEraseBkgnd(CDC* dc);
+    void OnSize(UINT type, int cx, int cy);
 
 private:
+    int m_nMirroredWidth = 0; // right to left: the client width the children were mirrored in, 0 left to right
     void InitSkins();
     void InitAdvancedTexts();
     // A list's new selection (none, or the stored one, changes nothing) into adv[index]; the settings are marked

@@ -71,6 +71,7 @@ static_assert(sizeof(BasicValues) == offsetof(ScanParam, adv) - offsetof(ScanPar
 } // namespace
 
 BEGIN_MESSAGE_MAP(CBasicSetting, CDialog)
+ON_WM_SIZE()
 ON_CBN_SELCHANGE(CTRL_SOURCE, OnCbnSelchangeSource)
 ON_CBN_SELCHANGE(CTRL_COLOR_MODE, OnCbnSelchangeColorMode)
 ON_CBN_SELCHANGE(CTRL_RESOLUTION, OnCbnSelchangeResolution)
@@ -103,12 +104,24 @@ void CBasicSetting::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, CTRL_HORIZONTAL, m_chkHorizontal);
 }
 
+// The window places the page over its frame, wider than its layout: mirrored, the page keeps its controls' distance
+// from its right edge.
+void CBasicSetting::OnSize(UINT type, int cx, int cy) {
+    CDialog::OnSize(type, cx, cy);
+    FollowRightEdge(this, m_nMirroredWidth, cx);
+}
+
 BOOL CBasicSetting::OnInitDialog() {
     DebugPrint(u"CBasicSetting::OnInitDialog : Start");
     CDialog::OnInitDialog();
     DebugPrint(u"CBasicSetting::OnInitDialog : Middle");
-    if (g_bHebrew)
+    m_nMirroredWidth = 0;
+    if (g_bHebrew) {
         MirrorChildLayout(this);
+        CRect client;
+        GetClientRect(&client);
+        m_nMirroredWidth = client.Width();
+    }
     InitSkins();
     ReadFeatureKeys();
     if (m_bHasManualDuplex)

@@ -61,8 +61,10 @@ protected:
     void OnBnClickedManualDuplex();
     void OnBnClickedHorizontal();
     BOOL OnEraseBkgnd(CDC* dc);
+    void OnSize(UINT type, int cx, int cy);
 
 private:
+    int m_nMirroredWidth = 0; // right to left: the client width the children were mirrored in, 0 left to right
     void InitSkins();
     // The model's feature keys: sources, auto-crop, manual duplex, A3, horizontal scanning; then the fixed lists.
     void ReadFeatureKeys();

@@ -301,6 +301,36 @@ TEST_P(LookTest, TheProgressDialogAndTheDuplexNote) {
     m_devState = 0;
 }
 
+// The window lays each page over a frame wider than the page's layout: in Hebrew every control of both pages lies
+// as far from the page's right edge as it lies from the left edge in English.
+TEST_F(ScanWindowTestRoot, RightToLeftThePagesKeepTheirMarginsOnTheirWiderFrame) {
+    const int basicIds[] = {10322, 10297, 10158, 10243};
+    const int advancedIds[] = {10347, 10157, 10243};
+    auto margins = [&](bool fromRight) {
+        CMainUIDialog dialog;
+        EXPECT_TRUE(dialog.CreateModeless(nullptr));
+        ut::RunPendingMessages();
+        std::vector<int> found;
+        for (HWND page : {dialog.m_pBasicSetting->m_hWnd, dialog.m_pAdvancedSetting->m_hWnd}) {
+            CRect client;
+            GetClientRect(page, &client);
+            EXPECT_EQ(RectIn(dialog.m_hWnd, 10315).Width(), client.Width()) << "the page covers its frame";
+            const bool basic = page == dialog.m_pBasicSetting->m_hWnd;
+            for (int id : basic ? std::vector<int>(std::begin(basicIds), std::end(basicIds))
+                                : std::vector<int>(std::begin(advancedIds), std::end(advancedIds))) {
+                const CRect rect = RectIn(page, id);
+                found.push_back(fromRight ? client.right - rect.right : rect.left);
+            }
+        }
+        dialog.DestroyWindow();
+        return found;
+    };
+    const std::vector<int> english = margins(false);
+    SetLanguage(u"Hebrew");
+    const std::vector<int> hebrew = margins(true);
+    EXPECT_EQ(hebrew, english) << "each control's distance from the page's reading edge";
+}
+
 INSTANTIATE_TEST_SUITE_P(EachLanguage, LookTest, ::testing::ValuesIn(kLanguages),
                          [](const ::testing::TestParamInfo<Language>& info) { return std::string(info.param.code); });
 
