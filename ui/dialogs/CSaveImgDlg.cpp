@@ -107,8 +107,12 @@ BOOL CSaveImgDlg::OnInitDialog() {
     m_cmbType.SetCurSel(selection);
     SetDlgItemText(m_controls.nameEdit, m_szName);
     SetDlgItemText(m_controls.folderEdit, m_szFolder);
-    if (g_bHebrew)
+    if (g_bHebrew) {
         MirrorChildLayout(this);
+        // File names and paths read left to right in any language ("2026-12-09_001", "C:\\Pictures"); they only
+        // move to the right side. 10262 is the folder here and the e-mail program in the e-mail dialog.
+        KeepNumberOrder(this, {m_controls.nameEdit, m_controls.folderEdit, 10262});
+    }
     return TRUE;
 }
 

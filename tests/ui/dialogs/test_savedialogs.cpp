@@ -276,6 +276,11 @@ TEST_F(SaveDialogsTest, SnapshotsInEachLanguage) {
                 EXPECT_TRUE(testsupport::BoxOnReadingSide(GetDlgItem(dlg, id), g_bHebrew != FALSE))
                     << language.code << ", check box " << id;
             Snapshot(dlg, "save_to_file");
+            for (int id : {kFolderEdit, kNameEdit}) {
+                const LONG ex = GetWindowLongW(GetDlgItem(dlg, id), GWL_EXSTYLE);
+                EXPECT_EQ(ex & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING), g_bHebrew ? WS_EX_LAYOUTRTL | WS_EX_RTLREADING : 0)
+                    << language.code << ", edit " << id << " reads left to right";
+            }
         });
         CDlg_SaveImgToEmail mail;
         Fill(mail);
@@ -283,6 +288,13 @@ TEST_F(SaveDialogsTest, SnapshotsInEachLanguage) {
         RunModal(mail, [&](HWND dlg) {
             EXPECT_EQ(ItemText(dlg, kAddProgram), Str(1123));
             Snapshot(dlg, "save_to_email");
+            // Right to left, names and paths stand at the right but keep their order ("2024-05-01_001", not
+            // "001_2024-05-01").
+            for (int id : {kMailFolderEdit, kMailNameEdit, kProgramEdit}) {
+                const LONG ex = GetWindowLongW(GetDlgItem(dlg, id), GWL_EXSTYLE);
+                EXPECT_EQ(ex & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING), g_bHebrew ? WS_EX_LAYOUTRTL | WS_EX_RTLREADING : 0)
+                    << language.code << ", edit " << id << " reads left to right";
+            }
         });
     }
 }
