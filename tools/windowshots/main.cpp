@@ -181,6 +181,13 @@ HWND ShownPopup(const char16_t* cls) {
 }
 
 // Runs `dialog` modally, saved under `name` as soon as it stands.
+// A save dialog as the save pane opens it: with the pane's folder, next name and type.
+void FillSaveDialog(CSaveImgDlg& dialog) {
+    wcscpy_s(dialog.m_szFolder, u"C:\\Pictures");
+    wcscpy_s(dialog.m_szName, u"2026-12-09_001");
+    wcscpy_s(dialog.m_szType, u"jpg");
+}
+
 void Modal(Run& run, CDialog& dialog, const std::string& name) {
     g_modalName = name;
     dialog.DoModal();
@@ -329,11 +336,14 @@ const std::vector<Window>& Windows() {
         {"save_to_file", "the save-to-file dialog of the app-mode save pane",
          [](Run& run) {
              CDlg_SaveImgToFile dialog;
+             FillSaveDialog(dialog);
              Modal(run, dialog, "save_to_file");
          }},
         {"save_to_email", "the save-to-e-mail dialog of the app-mode save pane",
          [](Run& run) {
              CDlg_SaveImgToEmail dialog;
+             FillSaveDialog(dialog);
+             wcscpy_s(dialog.m_szProgram, u"C:\\Program Files\\Mail\\mail.exe");
              Modal(run, dialog, "save_to_email");
          }},
         {"progress", "the scan's progress dialog at 42 %",
