@@ -59,8 +59,13 @@ BOOL CDlg_About::OnInitDialog() {
 
     m_btnOK.SetSkin(10431, 10429, 10432, 10430, 0, 0, 1, 0, 0);
     LoadModuleBitmap(m_bmpBackground, kBackground);
-    if (g_bHebrew)
+    if (g_bHebrew) {
         MirrorChildLayout(this);
+        // The product and copyright come from the INI file, often in English: such a line keeps its full stop at
+        // its end.
+        ReadAsItsTextReads(&m_stcProduct);
+        ReadAsItsTextReads(&m_stcCopyright);
+    }
     return TRUE;
 }
 

@@ -334,6 +334,31 @@ TEST_F(InfoDialogsTest, RightToLeftDetailsWithWordsReadRightToLeftAndNumbersLeft
     });
 }
 
+TEST_F(InfoDialogsTest, RightToLeftTheAboutBoxReadsEnglishCopyrightLeftToRightAndHebrewRightToLeft) {
+    const std::string key = ProductKey();
+    WriteIni("[TWAIN]\n" + key +
+             "=KVX 7731\nVersion=1.0.2\n"
+             "[Arabic]\nCopyright=Copyright (C) 2024 Korvel\nRight=All rights reserved.\n"
+             "[Hebrew]\nCopyright=Copyright (C) 2024 Korvel\nRight=\xD7\x9B\xD7\x9C \xD7\x94\xD7\x96\xD7\x9B\xD7\x95"
+             "\xD7\x99\xD7\x95\xD7\xAA \xD7\xA9\xD7\x9E\xD7\x95\xD7\xA8\xD7\x95\xD7\xAA.\n");
+    for (const Language& language : {Language{"ar", 10}, kHebrew}) {
+        UseLanguage(language);
+        CDlg_About about;
+        RunModal(about, [&](HWND dlg) {
+            auto rightToLeft = [&](int id) {
+                return (GetWindowLongW(GetDlgItem(dlg, id), GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
+            };
+            EXPECT_EQ(ItemText(dlg, CDlg_About::IDC_COPYRIGHT).rfind(u"Copyright (C) 2024 Korvel\r\n", 0), 0u)
+                << language.code << ": the copyright of the language's section";
+            EXPECT_FALSE(rightToLeft(CDlg_About::IDC_PRODUCT)) << language.code << ": \"KVX 7731\" keeps its order";
+            EXPECT_EQ(rightToLeft(CDlg_About::IDC_COPYRIGHT), language.number == 21)
+                << language.code << ": an English copyright ends with its full stop, a Hebrew one reads right to left";
+            EXPECT_TRUE(rightToLeft(CDlg_About::IDC_VERSION)) << language.code << ": the version label reads first";
+            ClickItem(dlg, IDOK);
+        });
+    }
+}
+
 TEST_F(InfoDialogsTest, SnapshotsInEachLanguage) {
     const std::string key = ProductKey();
     WriteIni("[TWAIN]\n" + key +
