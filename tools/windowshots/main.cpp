@@ -97,7 +97,7 @@ void OnModal(HWND dlg) {
 }
 
 // The sample model's INI file in the language's root: auto deskew and, but in app mode (where the manual-duplex
-// box takes its place), horizontal scanning.
+// box takes its place), horizontal scanning; the app-mode window's title, which an application's INI gives.
 int g_language = kLanguageEnglish;
 void WriteIni(bool horizontal) {
     WCHAR ini[MAX_PATH] = {};
@@ -111,7 +111,7 @@ void WriteIni(bool horizontal) {
         << key << ")=KVX 7731\nHasAutoRotate(" << key << ")=TRUE\n"
         << (horizontal ? "HasHorizontal(" + key + ")=TRUE\n" : "") << "["
         << platform::ToUtf8(GetLanguageInfo(g_language).name)
-        << "]\nCopyright=Copyright (C) 2024 Korvel\nRight=All rights reserved.\n";
+        << "]\nCopyright=Copyright (C) 2024 Korvel\nRight=All rights reserved.\nAP UI Title=KVX 7731 Scan\n";
 }
 
 // The scanning window of a sample model with every option shown, in the language of the registry.
