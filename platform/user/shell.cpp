@@ -106,8 +106,8 @@ bool RightToLeftUiLanguage() {
 }
 
 // The browser of a right-to-left language is the mirror of its layout: every control at its mirror place, labels
-// from the right and read right to left, the path box from the right (a path still reads left to right), the
-// caption from the right.
+// from the right and read right to left, the path box and the folder list from the right (a path and a folder's
+// name still read left to right, the list's scroll bar at its left), the caption from the right.
 void MirrorBrowser(HWND dlg) {
     RECT client{};
     GetClientRect(dlg, &client);
@@ -121,7 +121,7 @@ void MirrorBrowser(HWND dlg) {
         const int id = GetDlgCtrlID(child);
         if (id == kBrowseTitle || id == kFolderLabel)
             SetWindowLongW(child, GWL_STYLE, (style & ~SS_TYPEMASK) | SS_RIGHT);
-        else if (id == kPathEdit)
+        else if (id == kPathEdit || id == kFolderList)
             exStyle |= WS_EX_LAYOUTRTL;
         SetWindowLongW(child, GWL_EXSTYLE, exStyle);
     }

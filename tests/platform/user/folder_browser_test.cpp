@@ -262,6 +262,21 @@ TEST_F(HebrewFolderBrowser, TakesItsTextsFromTheLanguageAndIsLaidOutRightToLeft)
         SelectObject(dc, old);
         ReleaseDC(title, dc);
         EXPECT_LT(letterAt, slashAt) << "the drive reads \"C:\\\", not \"\\:C\"";
+        // The folders stand at the list's right edge, each name read left to right.
+        HWND list = GetDlgItem(dlg, kList);
+        EXPECT_EQ(GetWindowLongW(list, GWL_EXSTYLE) & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING),
+                  WS_EX_LAYOUTRTL | WS_EX_RTLREADING);
+        RECT inside{};
+        GetClientRect(list, &inside);
+        int leftInk = 0, rightInk = 0;
+        for (int y = 0; y < inside.bottom; ++y)
+            for (int x = 0; x < inside.right; ++x) {
+                const COLORREF c = ut::WindowPixel(list, x, y);
+                if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 200)
+                    ++(x < inside.right / 2 ? leftInk : rightInk);
+            }
+        EXPECT_GT(rightInk, 0) << "the names are drawn";
+        EXPECT_EQ(leftInk, 0) << "no name starts at the list's left edge";
         Choose(dlg, u"Pictures");
         PressOk(dlg);
     });
