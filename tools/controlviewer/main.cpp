@@ -101,6 +101,10 @@ protected:
         m_contrast.SetPos(6);
         m_lblHint.SetTipText(CString(u"Tooltips show after a short rest of the mouse."));
         m_sizeInfo.SetSizeInfo(8.27f, 11.69f, CSizeInfoStatic::kMillimetre, 0, 300, 2);
+        // Right to left the strip draws itself mirrored; as in the scanning window, its window is mirrored too, so
+        // its texts read the right way.
+        if (g_bHebrew)
+            m_sizeInfo.ModifyStyleEx(0, WS_EX_LAYOUTRTL);
         return TRUE;
     }
 
