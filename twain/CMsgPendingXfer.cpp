@@ -111,7 +111,9 @@ TW_UINT16 CMsgPendingXfer::Handle(TwainCall* pCall) {
     case MSG_GET: {
         const TW_UINT16 state = assistor->GetState();
         const BOOL feeder = GetFeederEnabled();
-        if (state >= 400 && state <= 600)
+        if (g_bJobEnded && state >= 500 && state <= 700)
+            pending->Count = 0; // the job's last MSG_ENDXFER said 0: nothing is pending until a page is announced
+        else if (state >= 400 && state <= 600)
             pending->Count = feeder ? (IsPaperInFeeder() ? 1 : 0) : 1;
         else if (state == 700)
             pending->Count = feeder && IsPaperInFeeder() ? 1 : 0;

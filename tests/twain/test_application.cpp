@@ -195,6 +195,11 @@ protected:
         const TW_UINT16 rc = Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
         return {rc, pending.Count};
     }
+    // MSG_GET of the pending transfers: its Count, -1 when the call fails.
+    int PendingCount() {
+        TW_PENDINGXFERS pending{0xFFFF, 0};
+        return Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &pending) == TWRC_SUCCESS ? pending.Count : -1;
+    }
     void Disable() {
         TW_USERINTERFACE ui{0, 0, nullptr};
         Ds(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui);
@@ -274,6 +279,7 @@ TEST_F(ApplicationTest, DroppedFeederPagesAreSkippedAndTheNextIsOfferedAtOnce) {
         EXPECT_EQ(ends, 3) << "one MSG_ENDXFER a sheet";
         EXPECT_LT(SecondsSince(start), 20.0) << "the job waited for a page that was never read";
         EXPECT_EQ(m_manager->Count(MSG_CLOSEDSREQ), 1) << "the job's end asks once to close";
+        EXPECT_EQ(PendingCount(), 0) << "MSG_GET after the job's end still reports a page";
         Disable();
     }
 }
@@ -474,6 +480,7 @@ TEST_F(ApplicationTest, AfterTheLastPageTransfersAreOutOfSequence) {
     ASSERT_EQ(Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &handle), TWRC_XFERDONE);
     std::free(handle);
     ASSERT_EQ(EndXfer().second, 0);
+    EXPECT_EQ(PendingCount(), 0) << "MSG_GET contradicts the Count 0 of the last MSG_ENDXFER";
     const size_t starts = CallsOf("ScanDrv_StartScan").size();
 
     handle = nullptr;
@@ -493,6 +500,7 @@ TEST_F(ApplicationTest, AfterTheLastPageTransfersAreOutOfSequence) {
     // The next enable announces a page again.
     EnableWindowless(false);
     EXPECT_EQ(Ds(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info), TWRC_SUCCESS);
+    EXPECT_EQ(PendingCount(), 1) << "the announced page";
     Disable();
 }
 
