@@ -31,6 +31,21 @@ constexpr INT_PTR kNoteCancelled = 2;             // IDCANCEL: the manual-duplex
 constexpr int kLineScanning = 15;                 // line poll status: the device scans a page
 constexpr int kLineTransferring = 254;            // a scanned page waits to be read
 
+constexpr int kErrorCoverOpen = -7; // mapped driver results (see the error texts of the transfer)
+constexpr int kErrorPaperJam = -72;
+
+// The condition code of a MSG_ENDXFER that failed because the device did (a mapped driver result, 0 for none).
+TW_UINT16 ConditionOfDeviceError(int error) {
+    switch (error) {
+    case kErrorPaperJam:
+        return TWCC_PAPERJAM;
+    case kErrorCoverOpen:
+        return TWCC_INTERLOCK;
+    default:
+        return TWCC_OPERATIONERROR;
+    }
+}
+
 constexpr ULONGLONG MiB(ULONGLONG bytes) {
     return bytes / (1024 * 1024);
 }
@@ -242,6 +257,7 @@ TW_UINT16 CMsgPendingXfer::NextPage(CDsAssistor* assistor, CScanWindow* window, 
         // The dropped page could not be read off the device: the job cannot go on.
         if (dropped < 0 && dropped != -10000)
             ShowEngineScanError(window, kScanErrorTransfer, dropped);
+        assistor->SetConditionCode(ConditionOfDeviceError(dropped));
         rc = TWRC_FAILURE;
     } else if (limit > 0 && handed >= limit) {
         DebugPrint(u"MSG_ENDXFER, the application's %d pages are done", limit);
@@ -279,6 +295,7 @@ TW_UINT16 CMsgPendingXfer::NextPage(CDsAssistor* assistor, CScanWindow* window, 
                 DebugPrint(u"CMsgPendingXfer::Handle: get next page TIMEOUT or DevMon_GetLLDError = %d", error);
                 if (error != 0)
                     ShowEngineScanError(window, kScanErrorTransfer, error);
+                assistor->SetConditionCode(ConditionOfDeviceError(failed ? error : 0));
                 rc = TWRC_FAILURE;
                 break;
             }
@@ -332,6 +349,7 @@ TW_UINT16 CMsgPendingXfer::NextPage(CDsAssistor* assistor, CScanWindow* window, 
         if (window->ApplyScanParameters(FALSE) == -1) {
             if (g_bNoUI)
                 assistor->NotifyCloseDsReq();
+            assistor->SetConditionCode(TWCC_OPERATIONERROR);
             rc = TWRC_FAILURE;
             return 1;
         }

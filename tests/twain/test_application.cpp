@@ -339,6 +339,7 @@ TEST_F(ApplicationTest, JamOnALaterSheetDeliversThePagesScannedBeforeIt) {
     }
     EXPECT_EQ(sheets, (std::vector<int>{1, 2}));
     EXPECT_EQ(lastRc, TWRC_FAILURE) << "the jam is reported after the pages";
+    EXPECT_EQ(Status(), TWCC_PAPERJAM) << "the failed MSG_ENDXFER does not say why";
     EXPECT_GE(m_manager->Count(MSG_CLOSEDSREQ), 1);
 }
 

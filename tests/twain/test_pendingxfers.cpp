@@ -169,6 +169,7 @@ TEST_F(PendingXferTest, FeederWaitGivesUpAfterTwoMinutes) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60)) << "the two minutes are the clock's";
     EXPECT_EQ(+pending.Count, 0);
     EXPECT_TRUE(m_window->errors.empty()) << "a timeout shows no driver error";
+    EXPECT_EQ(m_assistor->GetConditionCode(), TWCC_OPERATIONERROR) << "the failure does not say why";
     EXPECT_EQ(m_assistor->GetState(), 500);
     EXPECT_EQ(m_window->rotationsRestored, 1) << "the user's own rotation is back";
     ExpectJobClosed("after the timeout");
@@ -228,7 +229,14 @@ TEST_F(PendingXferTest, DriverErrorEndsTheWait) {
     EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_FAILURE);
     EXPECT_EQ(+pending.Count, 0);
     EXPECT_EQ(m_window->errors, std::vector<std::string>{"6 -72"});
+    EXPECT_EQ(m_assistor->GetConditionCode(), TWCC_PAPERJAM) << "the failure does not say why";
     ExpectJobClosed("after the driver error");
+
+    WriteControl("fault = ScanDrv_GetLastError 6 from\n"); // the cover is open
+    TransferPage(1);
+    EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_FAILURE);
+    EXPECT_EQ(m_window->errors.back(), "6 -7");
+    EXPECT_EQ(m_assistor->GetConditionCode(), TWCC_INTERLOCK);
 
     WriteControl("fault = ScanDrv_GetLastError 2 from\n");
     TransferPage(1);
