@@ -97,6 +97,11 @@ bool ReadLine(const std::string& line, Control& c) {
         for (int n; value >> n;)
             list.push_back(n);
         c.pushStatus = list;
+    } else if (key == "short_reads") {
+        int n;
+        if (!ReadAll(value, n) || n < 0)
+            return false;
+        c.shortReads = n;
     } else if (key == "journal") {
         std::string file = Trim(value.str());
         if (file.empty())

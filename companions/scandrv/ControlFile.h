@@ -23,6 +23,8 @@
 //                                        the entry point (e.g. ScanDrv_StartScan) answers the driver code at its
 //                                        n-th call (default 1) counted from the file's last change, or from then on
 //                                        (a fault on ScanDrv_Close still closes the device)
+//   short_reads    = <bytes>             every read reports at most that many bytes in its count while it still
+//                                        fills the whole buffer (a driver that undercounts; 0: the whole request)
 //   journal        = <file>              every call of an entry point (but reads and progress polls) appends a line
 //                                        "<entry> <arguments> -> <driver code>" to that file, in the control
 //                                        file's folder unless the name starts with '/'
@@ -61,6 +63,7 @@ struct Control {
     int stallPage = 0, stallLine = 0, stallMs = 0;
     std::vector<int> pushStatus;
     std::vector<Fault> faults;
+    int shortReads = 0; // 0: a read reports what it delivered
     std::string journal; // as written: a POSIX path, or a name in the control file's folder; empty: no journal
 };
 

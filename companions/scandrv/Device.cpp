@@ -377,6 +377,8 @@ int Device::Read(void* buffer, int size, int* count) {
         m_cv.notify_all();
     }
     *count = static_cast<int>(delivered);
+    if (m_job.shortReads > 0)
+        *count = std::min(*count, m_job.shortReads);
     return 0;
 }
 

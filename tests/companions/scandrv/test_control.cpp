@@ -65,3 +65,11 @@ TEST(ControlFile, TheManualDuplexPauseIsMillisecondsOrNever) {
     EXPECT_EQ(ParseControl("duplex_wait_ms = -1\nduplex_wait_ms = later\n", &unread).duplexWaitMs, 1000);
     EXPECT_EQ(unread.size(), 2u);
 }
+
+TEST(ControlFile, ShortReadsAreBytesOrNothing) {
+    EXPECT_EQ(ParseControl("").shortReads, 0);
+    EXPECT_EQ(ParseControl("short_reads = 512\n").shortReads, 512);
+    std::vector<std::string> unread;
+    EXPECT_EQ(ParseControl("short_reads = -3\nshort_reads = half\n", &unread).shortReads, 0);
+    EXPECT_EQ(unread.size(), 2u);
+}

@@ -173,6 +173,29 @@ TEST_F(DriverTest, ReadsOfAnySizeDeliverTheSameBytesInRowOrder) {
     EXPECT_TRUE(rows == chunks) << "chunked reads differ from row reads";
 }
 
+TEST_F(DriverTest, ShortReadsUndercountButStillFillTheBuffer) {
+    Open();
+    Start(75, 2, 600, 300, 9000, 12000, 0);
+    std::vector<uint8_t> whole = ReadPage();
+    api.ScanDrv_Close(m_handle);
+    m_handle = nullptr;
+
+    WriteControl("short_reads = 100\n");
+    Open();
+    Start(75, 2, 600, 300, 9000, 12000, 0);
+    std::vector<uint8_t> page(whole.size());
+    const int rowBytes = static_cast<int>(RowBytes());
+    for (size_t at = 0; at < page.size(); at += static_cast<size_t>(rowBytes)) {
+        int count = 0;
+        ASSERT_EQ(api.ScanDrv_ReadScanData(m_handle, page.data() + at, rowBytes, &count), 0);
+        ASSERT_EQ(count, 100) << "a row read reports the short count";
+    }
+    EXPECT_TRUE(page == whole) << "the rows are the same as without short reads";
+    int count = 0;
+    uint8_t small[40];
+    ASSERT_EQ(api.ScanDrv_ReadScanData(m_handle, small, sizeof small, &count), ScanDrv_STATUS_EOF);
+}
+
 TEST_F(DriverTest, EveryResolutionFindsTheMarks) {
     Open();
     Placement p;
