@@ -8,11 +8,15 @@
 #include "scanner/ScanFlags.h"
 #include "settings/PlatformFlags.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -304,6 +308,58 @@ TEST_F(CLLDKorvelTest, StopAbortsAndEveryStopWritesItsLine) {
     EXPECT_EQ(lld.DevMon_ReadScanData(row, sizeof row, &count), -1) << "the job is aborted";
     EXPECT_EQ(g_LLD.IsLoaded(), false) << "the global wrapper loads nothing by itself";
     EXPECT_EQ(lld.AbortScan(), 0);
+}
+
+TEST_F(CLLDKorvelTest, AReadReportsTheWholeRequestWhateverCountTheDriverGives) {
+    WriteControl("short_reads = 10\n");
+    LoadAndOpen();
+    ASSERT_EQ(lld.DevMon_SetScanParameter(75, 75, 2, 0, 0, 1200, 1200, 128, 0), 0);
+    ASSERT_EQ(lld.DevMon_StartScan(), 0);
+    BYTE row[225];
+    for (int y = 0; y < 3; ++y) {
+        int count = -1;
+        ASSERT_EQ(lld.DevMon_ReadScanData(row, sizeof row, &count), 0);
+        EXPECT_EQ(count, static_cast<int>(sizeof row)) << "row " << y << ": the driver said 10 bytes";
+    }
+}
+
+TEST_F(CLLDKorvelTest, EveryJobTellsTheDriverWhetherThePhotoScanHostAsksToContinue) {
+    WriteControl("journal = journal.txt\n");
+    LoadAndOpen();
+    for (BOOL host : {TRUE, FALSE}) {
+        g_bHostMsPhotoScan = host;
+        ASSERT_EQ(lld.DevMon_SetScanParameter(75, 75, 2, 0, 0, 1200, 1200, 128, 0), 0);
+        ASSERT_EQ(lld.DevMon_StartScan(), 0);
+        ASSERT_EQ(lld.DevMon_AbortScan(), 0);
+    }
+    g_bHostMsPhotoScan = FALSE;
+    std::ifstream journal(m_root + "/journal.txt");
+    std::vector<std::string> flags;
+    for (std::string line; std::getline(journal, line);)
+        if (line.rfind("ScanDrv_SetContinueFlag", 0) == 0)
+            flags.push_back(line);
+    EXPECT_EQ(flags, (std::vector<std::string>{"ScanDrv_SetContinueFlag 1 -> 0", "ScanDrv_SetContinueFlag 0 -> 0"}))
+        << "after each start: 1 for a photo-scanning host, else 0";
+}
+
+TEST_F(CLLDKorvelTest, WithTheDebugSwitchAnAbortWritesTheDriversRawCode) {
+    if (std::getenv("kvxTWAINtest") == nullptr) {
+        // The switch is read once per process: the line is checked in a fresh one with it on.
+        char self[PATH_MAX] = {};
+        ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+        const std::string command =
+            std::string("kvxTWAINtest=1 '") + self +
+            "' --gtest_filter=CLLDKorvelTest.WithTheDebugSwitchAnAbortWritesTheDriversRawCode >&2";
+        EXPECT_EQ(std::system(command.c_str()), 0) << "the switched debug line, checked in a child process";
+        return;
+    }
+    LoadAndOpen();
+    WriteControl("fault = ScanDrv_AbortScan 3\n");
+    EXPECT_EQ(lld.DevMon_AbortScan(), -21) << "mapped";
+    const std::vector<std::u16string> lines = m_debug.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), u"DevMon_AbortScan nret :3"), lines.end())
+        << "the raw driver code after the label; lines:\n"
+        << m_debug.Text();
 }
 
 TEST_F(CLLDKorvelTest, ADriverWithoutSomeEntriesOrThatThrowsGivesMinusOne) {
