@@ -60,6 +60,40 @@ TEST(PaperRowsFor, RowsCarryTheirSizesAndUnits) {
         EXPECT_EQ(row.unit, row.id == 7 ? kPaperUnitInch : kPaperUnitMillimetre) << "only Letter is in inches";
 }
 
+TEST(PaperRowTable, EveryRowHasItsIdentifierNameUnitAndSize) {
+    struct Expected {
+        int id;
+        int nameId;
+        int unit;
+        float width;
+        float height;
+        const char* what;
+    };
+    const Expected rows[kPaperRowCount] = {
+        {1, 1038, kPaperUnitMillimetre, 210, 297, "A4"},
+        {2, 1039, kPaperUnitMillimetre, 148, 210, "A5"},
+        {4, 1041, kPaperUnitMillimetre, 182, 257, "B5"},
+        {6, 1042, kPaperUnitMillimetre, 216, 297, "A4 whole bed"},
+        {7, 1043, kPaperUnitInch, 8.5f, 11, "Letter"},
+        {9, 1045, kPaperUnitMillimetre, 216, 297, "A4 whole feeder"},
+        {10, 1136, kPaperUnitMillimetre, 216, 356, "Legal"},
+        {11, 1137, kPaperUnitMillimetre, 216, 330, "Folio"},
+        {12, 1146, kPaperUnitMillimetre, 105, 148, "A6"},
+        {15, 1150, kPaperUnitMillimetre, 297, 420, "A3"},
+        {6, 1042, kPaperUnitMillimetre, 297, 420, "A3 whole bed"},
+        {9, 1045, kPaperUnitMillimetre, 297, 420, "A3 whole feeder"},
+    };
+    for (int i = 0; i < kPaperRowCount; ++i) {
+        const _PaperInfo& row = PaperRowTable[i];
+        const Expected& want = rows[i];
+        EXPECT_EQ(row.id, want.id) << "row " << i + 1 << " (" << want.what << ")";
+        EXPECT_EQ(row.nameId, want.nameId) << "row " << i + 1 << " (" << want.what << ")";
+        EXPECT_EQ(row.unit, want.unit) << "row " << i + 1 << " (" << want.what << ")";
+        EXPECT_FLOAT_EQ(row.width, want.width) << "row " << i + 1 << " (" << want.what << ")";
+        EXPECT_FLOAT_EQ(row.height, want.height) << "row " << i + 1 << " (" << want.what << ")";
+    }
+}
+
 TEST(PaperLists, ModelWithoutA3) {
     ModelFlags flags(FALSE, FALSE);
     EXPECT_EQ(GetFlatbedPaperList().GetSize(), 7);

@@ -112,8 +112,10 @@ TEST_F(FileNamesTest, LetterCountriesAreNotA4) {
         int country;
         bool a4;
     };
+    // Each range checked at both ends and just outside them.
     for (Case c : {Case{1, false}, Case{2, false}, Case{52, false}, Case{505, false}, Case{44, true}, Case{86, true},
-                   Case{600, true}, Case{49, true}}) {
+                   Case{600, true}, Case{49, true}, Case{50, false}, Case{59, false}, Case{60, true}, Case{500, false},
+                   Case{599, false}, Case{499, true}, Case{0, true}, Case{3, true}}) {
         platform::testing::SetCountryCode(c.country);
         EXPECT_EQ(IsA4Country(), c.a4) << "country " << c.country;
     }
@@ -127,6 +129,20 @@ TEST_F(FileNamesTest, TheBitmapProbeAsksForTheDibSize) {
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.front(), u"dwDIBSize 1: 11104") << "1004-byte rows plus the 1064-byte header";
     EXPECT_EQ(log.back(), u"checkMem ok");
+
+    // Black and white: 1001 pixels take 126 bytes, padded to 128, plus a header with two palette entries.
+    debug.Clear();
+    EXPECT_TRUE(CheckDibMemory(1001, 10, 0));
+    log = debug.Lines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), u"dwDIBSize 1: 1328") << "black and white rows are one bit a pixel";
+    // Colour: three bytes a pixel, 3003 padded to 3004, plus the bare header.
+    debug.Clear();
+    EXPECT_TRUE(CheckDibMemory(1001, 10, 2));
+    log = debug.Lines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front(), u"dwDIBSize 1: 30080") << "colour rows are three bytes a pixel";
+
     platform::testing::SetAllocationCap(1000);
     EXPECT_FALSE(CheckDibMemory(5100, 7020, 2));
     EXPECT_EQ(debug.Lines().back(), u"checkMem fasle");
