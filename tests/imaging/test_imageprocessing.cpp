@@ -299,3 +299,129 @@ TEST(NormalRotate, ATurnByZeroKeepsThePageButForItsWhiteBorder) {
                 }
     }
 }
+
+namespace {
+
+// Points (row, column) of the straight line whose Hough cell is (theta degrees, rho), counted along the row axis
+// when the line is nearer vertical and along the column axis when nearer horizontal.
+void HoughLine(std::vector<int>& rows, std::vector<int>& columns, double theta, double rho, int from, int to) {
+    const double c = std::cos(theta * M_PI / 180), s = std::sin(theta * M_PI / 180);
+    for (int t = from; t < to; ++t) {
+        if (std::abs(c) < std::abs(s)) { // rho = row cos + (column + 1) sin: solve for the column
+            rows.push_back(t);
+            columns.push_back(static_cast<int>(std::lround((rho - t * c) / s)) - 1);
+        } else {
+            columns.push_back(t);
+            rows.push_back(static_cast<int>(std::lround((rho - (t + 1) * s) / c)));
+        }
+    }
+}
+
+} // namespace
+
+TEST(DetectSkewAngle, CandidatesBetween90And270FoldToSmallAngles) {
+    std::vector<int> rows, columns;
+    // A line rising to the right that meets row 0 inside the page: its cell lies at 178 degrees.
+    HoughLine(rows, columns, 178, 20, 700, 1900);
+    ASSERT_TRUE(std::all_of(rows.begin(), rows.end(), [](int r) { return r >= 0; }));
+    EXPECT_EQ(Hough(rows, columns, 2000, 1000), 2.0f) << "178 folds to 2";
+
+    // Only points left of the page reach a cell between 180 and 270 with a positive rho.
+    rows.clear(), columns.clear();
+    HoughLine(rows, columns, 269, 600, 0, 1800);
+    EXPECT_EQ(Hough(rows, columns, 2000, 2000), 1.0f) << "269 folds to 1";
+
+    rows.clear(), columns.clear();
+    HoughLine(rows, columns, 260, 600, 0, 1800);
+    EXPECT_EQ(Hough(rows, columns, 2000, 2000), 10.0f) << "260 folds to 10";
+}
+
+TEST(AutoCrop, EachResolutionHasItsOwnDarkThresholdAndCount) {
+    struct Rule {
+        int dpi, dark, count;
+    };
+    for (Rule rule : {Rule{75, 220, 15}, Rule{150, 200, 15}, Rule{300, 150, 30}, Rule{600, 150, 160},
+                      Rule{1200, 150, 160}}) {
+        SCOPED_TRACE(std::to_string(rule.dpi) + " dpi");
+        const int side = rule.count + 40;
+        GreyPage atThreshold(1000, 1000);
+        atThreshold.Fill(400, 400, 400 + side - 1, 400 + side - 1, static_cast<BYTE>(rule.dark));
+        EXPECT_EQ(Crop(atThreshold, rule.dpi).found, 1) << "a square at the threshold is content";
+
+        GreyPage lighter(1000, 1000);
+        lighter.Fill(400, 400, 400 + side - 1, 400 + side - 1, static_cast<BYTE>(rule.dark + 1));
+        EXPECT_EQ(Crop(lighter, rule.dpi).found, 0) << "a square one step lighter is paper";
+
+        // Dark pixels in fewer columns than the count never make a row count, nor in fewer rows a column.
+        GreyPage narrow(1000, 1000);
+        narrow.Fill(400, 400, 400 + rule.count - 2, 400 + rule.count - 2, 0);
+        EXPECT_EQ(Crop(narrow, rule.dpi).found, 0) << "a square one pixel short of the count";
+        GreyPage wide(1000, 1000);
+        wide.Fill(400, 400, 400 + rule.count - 1, 400 + rule.count - 1, 0);
+        EXPECT_EQ(Crop(wide, rule.dpi).found, 1) << "a square as wide as the count";
+    }
+}
+
+TEST(PageFixes, TheSimulatedDocumentIsCroppedAndDeskewedAtEveryResolution) {
+    // A 2 x 2.5 inch document, an inch from the corner of a 4 x 4.5 inch scan; with each resolution's rule the
+    // box is the frame plus the 15-pixel window and the last extension.
+    struct Case {
+        int dpi, finalExtend;
+    };
+    SimulatedScanner scanner;
+    for (Case c : {Case{75, 0}, Case{150, 0}, Case{600, 80}, Case{1200, 80}}) {
+        SCOPED_TRACE(std::to_string(c.dpi) + " dpi");
+        scanner.Control("document = 1200 1200 2400 3000\nskew = 0\n");
+        ScannedPage page = scanner.Scan(c.dpi, 1, 0, 0, 4800, 5400);
+        const int docTop = c.dpi, docLeft = c.dpi;
+        const int docBottom = c.dpi + c.dpi * 5 / 2 - 1, docRight = c.dpi + 2 * c.dpi - 1;
+        CropResult r = Crop(page);
+        ASSERT_EQ(r.found, 1);
+        EXPECT_EQ(r.param.outHeight, (docBottom + 14 + c.finalExtend) - (docTop - 15 - c.finalExtend) + 1);
+        EXPECT_EQ(r.param.outWidth, (docRight + 14 + c.finalExtend) - (docLeft - 15 - c.finalExtend) + 1);
+
+        for (int skew : {3, -2}) {
+            scanner.Control("document = 1200 1200 2400 3000\nskew = " + std::to_string(skew) + "\n");
+            ScannedPage skewed = scanner.Scan(c.dpi, 1, 0, 0, 4800, 5400);
+            EXPECT_EQ(auto_deskew(skewed.bytes.data(), skewed.width, skewed.height, 1, c.dpi),
+                      static_cast<float>(skew))
+                << "skew " << skew;
+        }
+    }
+}
+
+TEST(AutoDeskew, At600DpiContentMustBe90BelowThePagesMean) {
+    // A grey page (not light enough to darken the mean much) with a skewed band: the band is content only when
+    // it lies at or below the mean less 90.
+    auto page = [](BYTE band) {
+        GreyPage p(1200, 1200);
+        std::fill(p.bytes.begin(), p.bytes.end(), 200);
+        for (int x = 100; x < 1100; ++x) {
+            const int top = 500 - static_cast<int>(std::lround(x * std::tan(3 * M_PI / 180)));
+            p.Fill(top, x, top + 40, x, band);
+        }
+        return p;
+    };
+    auto threshold = [](const GreyPage& p) {
+        double mean = 0;
+        for (int y = 50; y < p.height - 50; ++y) {
+            double sum = 0;
+            for (int x = 50; x < p.width - 50; ++x)
+                sum += p.bytes[static_cast<size_t>(y) * p.width + x];
+            mean += sum / (p.width - 100);
+        }
+        return static_cast<int>(mean / (p.height - 100) - 90);
+    };
+    const int t = threshold(page(100));
+    ASSERT_GT(t, 60);
+    ASSERT_LT(t, 127) << "the band must stay dark enough to make edges";
+    GreyPage dark = page(static_cast<BYTE>(t));
+    ASSERT_EQ(threshold(dark), t);
+    EXPECT_EQ(auto_deskew(dark.bytes.data(), dark.width, dark.height, 1, 600), 3.0f) << "a band at the threshold";
+    GreyPage light = page(static_cast<BYTE>(t + 1));
+    ASSERT_EQ(threshold(light), t);
+    EXPECT_EQ(auto_deskew(light.bytes.data(), light.width, light.height, 1, 600), 0.0f)
+        << "a band one step lighter is no content";
+    EXPECT_EQ(auto_deskew(light.bytes.data(), light.width, light.height, 1, 300), 3.0f)
+        << "at 300 dpi the same band is content (mean less 80)";
+}
