@@ -85,6 +85,7 @@ EOF
 
 total=0
 caught=0
+programs=()
 missed=()
 broken=()
 line_no=0
@@ -129,6 +130,7 @@ while IFS= read -r line || [ -n "$line" ]; do
         broken+=("$label (stale)")
         continue
     fi
+    [[ " ${programs[*]} " == *" $program "* ]] || programs+=("$program")
     if ! cmake --build "$build" --target "$program" >"$work/build.log" 2>&1; then
         restore
         echo "NO BUILD $label"
@@ -164,8 +166,12 @@ while IFS= read -r line || [ -n "$line" ]; do
     fi
 done <"$list"
 
-# The build goes back to the unchanged source.
-cmake --build "$build" >/dev/null 2>&1
+# The programs built go back to the unchanged source (with --suite, everything).
+if [ $suite -eq 1 ]; then
+    cmake --build "$build" >/dev/null 2>&1
+elif [ ${#programs[@]} -gt 0 ]; then
+    cmake --build "$build" --target "${programs[@]}" >/dev/null 2>&1
+fi
 
 echo "mutate.sh: $caught of $total changes caught"
 for m in "${missed[@]}"; do

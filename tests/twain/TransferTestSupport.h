@@ -97,6 +97,8 @@ public:
     int GetPageCount() const override { return rows; }
     void SetPageCount(int value) override { rows = value; }
     int ApplyScanParameters(BOOL sendArea) override {
+        if (applyFails)
+            return -1; // the window could not set the page's parameters (and has said so)
         g_bPageScanPending = TRUE;
         if (sendArea && g_LLD.DevMon_SetScanParameter(dpi, dpi, param.colorMode, 0, 0, width * 1200 / dpi,
                                                       height * 1200 / dpi, 128, 0) != 0)
@@ -115,6 +117,10 @@ public:
         errors.push_back(std::string(text, text + std::char_traits<char16_t>::length(text)));
     }
     void EnableMainWindow(BOOL value) override { enabled = value; }
+    BOOL SetTopMost(BOOL value) override {
+        topMost.push_back(value);
+        return TRUE;
+    }
     CScanProgress* GetScanProgress() override { return &progress; }
     // The manual-duplex note: what the user and the device do while it is up, then how it ended (IDOK: the device
     // closed it).
@@ -133,6 +139,8 @@ public:
     BOOL busy = TRUE;
     BOOL enabled = FALSE;
     BOOL closeOnActivate = TRUE;
+    bool applyFails = false;
+    std::vector<BOOL> topMost; // each SetTopMost call
     std::vector<std::string> errors;
     RecordingProgress progress;
     std::function<INT_PTR()> duplexNote;

@@ -57,6 +57,26 @@ TEST_F(HostFlagsTest, NamesAreUpperCasedBeforeTheyAreCompared) {
     EXPECT_TRUE(g_bHostIeditExe);
 }
 
+TEST_F(HostFlagsTest, EachSpecialHostIsKnownByItsProgramName) {
+    ConnectAs(u"IEDIT.EXE");
+    EXPECT_TRUE(g_bHostIedit);
+    EXPECT_FALSE(g_bHostIeditExe);
+    ConnectAs(u"MSPVIEW.EXE");
+    EXPECT_TRUE(g_bHostMsPhotoScan);
+    ConnectAs(u"MSPSCAN.EXE");
+    EXPECT_TRUE(g_bHostMsPhotoScan);
+    ConnectAs(u"MSPSCAN2.EXE");
+    EXPECT_FALSE(g_bHostMsPhotoScan) << "names are compared whole";
+    g_bHostTwainClientU = FALSE;
+    ConnectAs(u"TWAINCLIENT.EXE");
+    EXPECT_FALSE(g_bHostTwainClientU);
+    ConnectAs(u"twainclientu.exe");
+    EXPECT_TRUE(g_bHostTwainClientU);
+    ConnectAs(u"OTHER.EXE");
+    EXPECT_TRUE(g_bHostTwainClientU) << "that flag is only ever set";
+    g_bHostTwainClientU = FALSE;
+}
+
 TEST_F(HostFlagsTest, PhotoshopFolderDecidesTheVersionFlags) {
     ConnectAs(u"C:\\Program Files\\Adobe\\Photoshop cs2\\photoshop.exe");
     EXPECT_TRUE(g_bHostPhotoshop);

@@ -585,6 +585,25 @@ TEST_F(PageTransferTest, TransfersRefuseCallsOutOfSequence) {
     EXPECT_EQ(+xfer.YOffset, 10u);
 }
 
+// Only the photo-scanning host has the scan forgotten once its page is whole: it scans the next flatbed page
+// in the same job.
+TEST_F(PageTransferTest, APhotoScanHostsWholePageEndsTheStartedScan) {
+    for (BOOL host : {FALSE, TRUE}) {
+        SCOPED_TRACE(host ? "photo-scanning host" : "another host");
+        g_bHostMsPhotoScan = host;
+        Announce(1, 75, 40, 40);
+        std::vector<BYTE> buffer;
+        TW_IMAGEMEMXFER xfer{};
+        ASSERT_EQ(MemCall(buffer, xfer, 65535), TWRC_XFERDONE);
+        EXPECT_EQ(g_bScanStarted.load(), !host) << "the scan stays started for every other host";
+        g_LLD.DevMon_Close();
+        g_b_devmon_close = TRUE;
+        m_assistor->FreePage();
+        m_assistor->SetState(500);
+    }
+    g_bHostMsPhotoScan = FALSE;
+}
+
 // The rotation setting turns the page by right angles (1: 270, 2: 90, 3: 180 degrees counter-clockwise) in
 // stripes; the transferred size is turned with it.
 TEST_F(PageTransferTest, RotationSettingTurnsThePage) {

@@ -39,6 +39,10 @@ protected:
     void TearDown() override {
         g_bHostMsPhotoScan = FALSE;
         g_bHostAcrobat = FALSE;
+        g_bHostIedit = FALSE;
+        g_bHostIeditExe = FALSE;
+        g_bHostPhotoshopCS2 = FALSE;
+        g_bNoUI = FALSE;
         g_bCancelScan = FALSE;
         g_bFeederStatusKnown = FALSE;
         g_bPaperInFeeder = FALSE;
@@ -153,6 +157,82 @@ TEST_F(PendingXferTest, FeederNextPageFollowsTheDevicesCount) {
     EXPECT_EQ(g_nXferPageCount.load(), 0);
     EXPECT_FALSE(m_window->busy);
     ExpectJobClosed("the job's end");
+}
+
+// The image editor takes one page a job: a feeder job ends with its first page, whatever the device has left.
+TEST_F(PendingXferTest, TheImageEditorHostEndsTheFeederJobWithThePage) {
+    g_bHostIedit = TRUE;
+    TransferPage(1);
+    g_nDevPageCount = 3;
+    m_manager.Clear();
+    TW_PENDINGXFERS pending{};
+    ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    EXPECT_EQ(+pending.Count, 0) << "no next page for this host";
+    EXPECT_EQ(m_manager.Count(MSG_XFERREADY), 0);
+    EXPECT_EQ(m_manager.Count(MSG_CLOSEDSREQ), 1);
+    ExpectJobClosed("the editor's page");
+}
+
+// The editor's other program gets its window back at every end of transfer, also when the next page follows.
+TEST_F(PendingXferTest, TheImageEditorProgramGetsTheWindowBackAtEveryPage) {
+    g_bHostIeditExe = TRUE;
+    TransferPage(1);
+    g_nDevPageCount = 2;
+    m_window->enabled = FALSE;
+    TW_PENDINGXFERS pending{};
+    ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    EXPECT_EQ(+pending.Count, 1) << "the feeder's next page still follows";
+    EXPECT_FALSE(m_window->busy) << "the window is no longer busy";
+    EXPECT_TRUE(m_window->enabled) << "the window is enabled again";
+}
+
+// Without this host the window stays busy and disabled while the next page is announced.
+TEST_F(PendingXferTest, OtherHostsKeepTheWindowBusyWhileTheNextPageFollows) {
+    TransferPage(1);
+    g_nDevPageCount = 2;
+    m_window->enabled = FALSE;
+    TW_PENDINGXFERS pending{};
+    ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    EXPECT_EQ(+pending.Count, 1);
+    EXPECT_TRUE(m_window->busy);
+    EXPECT_FALSE(m_window->enabled);
+}
+
+// The image host of that version keeps the source's window behind its own unless the window is put on top at each
+// end of transfer; no other host gets that.
+TEST_F(PendingXferTest, TheOldPhotoEditorHostGetsTheWindowOnTopAfterEachPage) {
+    for (BOOL cs2 : {TRUE, FALSE}) {
+        SCOPED_TRACE(cs2 ? "that host" : "another host");
+        g_bHostPhotoshopCS2 = cs2;
+        m_window->topMost.clear();
+        TransferPage(0);
+        TW_PENDINGXFERS pending{};
+        ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+        EXPECT_EQ(m_window->topMost, cs2 ? std::vector<BOOL>{TRUE} : std::vector<BOOL>{});
+    }
+}
+
+// When the window cannot set the next page's parameters the end of transfer fails with the page still counted;
+// without the window shown the source asks to be closed itself.
+TEST_F(PendingXferTest, ANextPageThatCannotGetItsSettingsFailsTheEndOfTransfer) {
+    for (BOOL noUI : {FALSE, TRUE}) {
+        SCOPED_TRACE(noUI ? "without the window shown" : "with the window");
+        TransferPage(1);
+        g_nDevPageCount = 2;
+        g_bNoUI = noUI;
+        m_window->applyFails = true;
+        m_manager.Clear();
+        TW_PENDINGXFERS pending{};
+        EXPECT_EQ(Pending(MSG_ENDXFER, pending), TWRC_FAILURE);
+        EXPECT_EQ(+pending.Count, 1);
+        EXPECT_EQ(m_manager.Count(MSG_XFERREADY), 0) << "no page is announced";
+        EXPECT_EQ(m_manager.Count(MSG_CLOSEDSREQ), noUI ? 1 : 0);
+        m_window->applyFails = false;
+        g_bNoUI = FALSE;
+        CloseJobDevice(false, true);
+        g_nDevPageCount = 0;
+        g_nXferPageCount = 0;
+    }
 }
 
 TEST_F(PendingXferTest, FeederWaitGivesUpAfterTwoMinutes) {
