@@ -15,9 +15,11 @@
 #include "twain/CapabilityTable.h"
 #include "twain/DeviceState.h"
 #include "twain/HostFlags.h"
+#include "twain/ScanState.h"
 
 #include "scanner/PaperTables.h"
 #include "scanner/ScanFlags.h"
+#include "settings/SettingStore.h"
 
 #include <atomic>
 #include <chrono>
@@ -43,6 +45,8 @@ protected:
         g_bHostIeditExe = FALSE;
         g_bHostPhotoshopCS2 = FALSE;
         g_bNoUI = FALSE;
+        g_bAppMode = FALSE;
+        g_bUserClose = FALSE;
         g_bCancelScan = FALSE;
         g_bFeederStatusKnown = FALSE;
         g_bPaperInFeeder = FALSE;
@@ -157,6 +161,24 @@ TEST_F(PendingXferTest, FeederNextPageFollowsTheDevicesCount) {
     EXPECT_EQ(g_nXferPageCount.load(), 0);
     EXPECT_FALSE(m_window->busy);
     ExpectJobClosed("the job's end");
+}
+
+// In app mode the window stays up after the job: the application is asked to close the source only once the
+// user has closed the window.
+TEST_F(PendingXferTest, AppModeHoldsTheCloseRequestBackUntilTheUserClosesTheWindow) {
+    g_bAppMode = TRUE;
+    TransferPage(0);
+    m_manager.Clear();
+    TW_PENDINGXFERS pending{};
+    ASSERT_EQ(Pending(MSG_ENDXFER, pending), TWRC_SUCCESS);
+    EXPECT_EQ(+pending.Count, 0);
+    EXPECT_EQ(m_manager.Count(MSG_CLOSEDSREQ), 0) << "the job's end asks nothing in app mode";
+    ExpectJobClosed("the job's end in app mode");
+    m_assistor->NotifyCloseDsReq();
+    EXPECT_EQ(m_manager.Count(MSG_CLOSEDSREQ), 0) << "nor does any other request while the window is open";
+    g_bUserClose = TRUE;
+    m_assistor->NotifyCloseDsReq();
+    EXPECT_EQ(m_manager.Count(MSG_CLOSEDSREQ), 1) << "the user closed the window";
 }
 
 // The image editor takes one page a job: a feeder job ends with its first page, whatever the device has left.
