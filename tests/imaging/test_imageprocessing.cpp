@@ -334,6 +334,11 @@ TEST(DetectSkewAngle, CandidatesBetween90And270FoldToSmallAngles) {
     rows.clear(), columns.clear();
     HoughLine(rows, columns, 260, 600, 0, 1800);
     EXPECT_EQ(Hough(rows, columns, 2000, 2000), 10.0f) << "260 folds to 10";
+
+    // Just past 180 the fold is 270 - angle, far beyond the limit, not 180 - angle.
+    rows.clear(), columns.clear();
+    HoughLine(rows, columns, 182, 600, 0, 1800);
+    EXPECT_EQ(Hough(rows, columns, 2000, 2000), 0.0f) << "182 folds to 88, which is no skew";
 }
 
 TEST(AutoCrop, EachResolutionHasItsOwnDarkThresholdAndCount) {
