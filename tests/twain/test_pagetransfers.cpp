@@ -176,6 +176,36 @@ TEST_F(PageTransferTest, ThePageScanReportsItsProgressUnderTheModalGuard) {
     EXPECT_EQ(g_bFirstRowRead.load(), 0);
 }
 
+// Until the first row arrives the progress follows the mechanism (the line it scans, 0 to 80 %); once the first row
+// is read it shows 90 % and then the rows read, up to 100 %.
+TEST_F(PageTransferTest, TheProgressFollowsTheMechanismUntilTheFirstRowThenTheRowsRead) {
+    // The mechanism takes 1.5 s for the page, while the first read waits 2.5 s: the polls see it scanning and done.
+    WriteControl("page_ms = 1500\nstall = 1 0 2500\n");
+    Announce(1, 150, 1240, 1754);
+    TW_HANDLE handle = nullptr;
+    ASSERT_EQ(Call(m_nativeXfer, DAT_IMAGENATIVEXFER, MSG_GET, &handle), TWRC_XFERDONE);
+    GlobalFree(handle);
+    const std::vector<int> percents = m_window->progress.Percents();
+    std::vector<int> rowsPart;
+    for (int p = 90; p <= 100; ++p)
+        rowsPart.push_back(p);
+    ASSERT_GT(percents.size(), rowsPart.size());
+    EXPECT_TRUE(std::equal(rowsPart.begin(), rowsPart.end(), percents.end() - static_cast<long>(rowsPart.size())))
+        << "after the first row: 90, then one step a tenth of the rows";
+    const std::vector<int> before(percents.begin(), percents.end() - static_cast<long>(rowsPart.size()));
+    ASSERT_FALSE(before.empty()) << "the mechanism was polled before the first row";
+    EXPECT_EQ(before.back(), 80) << "the page scanned by the mechanism shows 80 %";
+    std::vector<int> scanning;
+    for (int p : before) {
+        EXPECT_GE(p, 0);
+        EXPECT_LE(p, 80) << "nothing beyond 80 % before the first row";
+        if (p > 0 && p < 80)
+            scanning.push_back(p);
+    }
+    EXPECT_FALSE(scanning.empty()) << "a poll saw the mechanism halfway through the page";
+    EXPECT_TRUE(std::is_sorted(scanning.begin(), scanning.end()));
+}
+
 // Whole rows a buffer: BytesPerRow padded to 4, as many rows as fit, YOffset counting on, the last buffer ending
 // the page with TWRC_XFERDONE; then nothing more comes of the page.
 TEST_F(PageTransferTest, MemoryTransferDeliversWholeRows) {
