@@ -7,6 +7,7 @@
 #include "ui/scanwindow/CMainUIDialog.h"
 #include "ui/scanwindow/CScanProgressDlg.h"
 
+#include "twain/ScanProgress.h"
 #include "twain/ScanState.h"
 
 #include "scanner/PaperTables.h"
@@ -38,6 +39,16 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     if (msg == WM_PREVIEW_ROWS)
         g_reportedRows.push_back(static_cast<int>(wParam));
     return CallWindowProcW(g_windowProc, hwnd, msg, wParam, lParam);
+}
+
+// The percentages the progress dialog is sent, in order.
+std::vector<int> g_percents;
+WNDPROC g_progressProc = nullptr;
+
+LRESULT CALLBACK RecordingProgressProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_SCAN_PROGRESS)
+        g_percents.push_back(static_cast<int>(wParam));
+    return CallWindowProcW(g_progressProc, hwnd, msg, wParam, lParam);
 }
 
 // A progress dialog that cannot start its worker, as when no thread can be made.
@@ -151,6 +162,34 @@ TEST_F(PreviewRoadTest, ThePreviewArrivesInBandsWithItsMarginsWhite) {
     EXPECT_LT(GetGValue(red), 120);
     EXPECT_EQ(OnScreen(132, 130), red) << "the control shows the scan";
     EXPECT_EQ(OnScreen(300, 2), kWhite);
+}
+
+// While the first row is awaited the progress follows the mechanism's line (0 to 90 %); then the rows read take it
+// from 90 to 100 %.
+TEST_F(PreviewRoadTest, TheProgressFollowsTheMechanismUntilTheFirstRowThenTheRows) {
+    // The mechanism takes 1.5 s for the page, while the first read waits 2.5 s: the polls see it scanning and done.
+    WriteControl("page_ms = 1500\nstall = 1 0 2500\n");
+    Create();
+    g_percents.clear();
+    Preview([](HWND progress) {
+        g_progressProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(progress, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingProgressProc)));
+    });
+    ASSERT_EQ(m_progressRuns, 1);
+    EXPECT_EQ(m_dialog->m_nPreviewResult, 0);
+    // The poller's last word (90), then the rows: 90 for the first, a step a tenth of the 877 rows up to 100.
+    std::vector<int> rows = {90, 90};
+    for (int p = 91; p <= 100; ++p)
+        rows.push_back(p);
+    ASSERT_GT(g_percents.size(), rows.size());
+    const std::vector<int> tail(g_percents.end() - static_cast<long>(rows.size()), g_percents.end());
+    EXPECT_EQ(tail, rows);
+    const std::vector<int> polls(g_percents.begin(), g_percents.end() - static_cast<long>(rows.size()));
+    ASSERT_FALSE(polls.empty()) << "the mechanism was polled before the first row";
+    EXPECT_TRUE(std::is_sorted(polls.begin(), polls.end())) << "the line only goes forward";
+    EXPECT_TRUE(std::any_of(polls.begin(), polls.end(), [](int p) { return p > 0 && p < 90; }))
+        << "a poll saw the mechanism halfway through the page";
+    EXPECT_EQ(polls.back(), 90) << "the mechanism done with the page shows 90 %";
 }
 
 TEST_F(PreviewRoadTest, AnA3ModelPreviewsItsWholeBed) {
