@@ -270,6 +270,61 @@ TEST_F(MainUIDialogTest, HelpOpensTheLanguagesHelpFileBesideTheModule) {
     EXPECT_EQ(calls[0], u"HtmlHelpW C:\\Apps\\Scan\\kvxAppenus.chm 0");
 }
 
+TEST_F(MainUIDialogTest, F1AsksForTheSameHelpAsTheHelpButton) {
+    Create();
+    SetFocus(Item(20006));
+    ut::PressKey(VK_F1);
+    ut::RunPendingMessages();
+    std::vector<std::u16string> calls = ut::ShellCalls();
+    ASSERT_EQ(calls.size(), 1u) << "F1 on a control of the window opens the help once";
+    WCHAR self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::u16string folder(self);
+    folder = folder.substr(0, folder.rfind(u'\\') + 1);
+    EXPECT_EQ(calls[0], u"HtmlHelpW " + folder + u"kvxtwenus.chm 0");
+}
+
+TEST_F(MainUIDialogTest, ASaveFolderThatCannotBeUsedIsReportedInAnErrorBox) {
+    Create();
+    m_dialog->SendMessage(WM_SAVE_FOLDER_ERROR, 10, 0);
+    ASSERT_EQ(m_modalTexts.size(), 1u) << "the error box comes up";
+    EXPECT_EQ(m_modalTexts[0],
+              u"The save folder does not exist or cannot be used. Please choose another folder.");
+    m_modalTexts.clear();
+    for (WPARAM other : {0, 9, 11})
+        EXPECT_EQ(m_dialog->SendMessage(WM_SAVE_FOLDER_ERROR, other, 0), 0);
+    EXPECT_TRUE(m_modalTexts.empty()) << "only reason 10 is reported";
+}
+
+// The models of the folder kvx7718 (exactly so) are PlatformOrca: the flag is set as the window reads its settings
+// and the window has no Port button.
+TEST_F(MainUIDialogTest, AModuleInTheFolderKvx7718IsPlatformOrcaWithoutThePortButton) {
+    WCHAR self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::u16string name(self);
+    name = name.substr(name.rfind(u'\\') + 1); // the same file name, so the same INI file
+    struct Case {
+        const char16_t* folder;
+        BOOL orca;
+    };
+    for (Case c : {Case{u"KVX7718", FALSE}, Case{u"kvx77180", FALSE}, Case{u"kvx7718", TRUE}}) {
+        SCOPED_TRACE(std::string(c.folder, c.folder + std::char_traits<char16_t>::length(c.folder)));
+        g_bIsPlatformOrca = FALSE;
+        const std::u16string path = u"C:\\TWAIN\\" + std::u16string(c.folder) + u"\\" + name;
+        platform::testing::SetHostProgramName(path.c_str());
+        m_debug.Clear();
+        Create();
+        platform::testing::SetHostProgramName(nullptr);
+        EXPECT_EQ(g_bIsPlatformOrca.load(), c.orca);
+        EXPECT_EQ(IsWindowVisible(Item(20003)), !c.orca) << "the Port button";
+        EXPECT_EQ(m_debug.Has(u"CMainUIDialog::initializeSetting, IsPlatformOrca: TRUE"), c.orca == TRUE);
+        m_dialog.reset();
+    }
+    g_bIsPlatformOrca = FALSE;
+    WCHAR ini[MAX_PATH] = {};
+    GetIniPath(ini); // the model folder of the real module again
+}
+
 TEST_F(MainUIDialogTest, TopMostOnlyForPhotoshopAndOnlyForAMoment) {
     ut::UseManualClock(true);
     CMainUIDialog& dialog = Create();
