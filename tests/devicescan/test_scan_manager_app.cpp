@@ -4,6 +4,7 @@
 #include "companions/sti/StiLaunch.h"
 #include "devicescan/CDlg_error.h"
 #include "devicescan/CScanManagerApp.h"
+#include "devicescan/CScanManagerDlg.h"
 #include "devicescan/PushLaunch.h"
 #include "devicescan/Startup.h"
 #include "devicescan/VazeDoziSettings.h"
@@ -65,6 +66,11 @@ protected:
         ut::ClearShellCalls();
         platform::testing::SetSystemLocale(0x0409);
         platform::testing::SetUserLocale(0x0409);
+        InterceptDialogs();
+    }
+    // The progress window runs; the error window's message is kept and the window closed; any other is counted and
+    // closed.
+    void InterceptDialogs() {
         ut::SetModalInterceptor([this](HWND dialog) {
             if (GetDlgItem(dialog, kProgressBar)) {
                 ++m_progressWindows;
@@ -746,6 +752,32 @@ TEST_F(ScanManagerAppTest, OtherArgumentsShowTheSettingsWindowOncePerUser) {
     PressScanKey(Command(k75, kGrey, kA4, kPdf, kFlatbed, 0));
     EXPECT_EQ(Saved().size(), 1u);
     CloseHandle(held);
+}
+
+// The folder typed into the settings window is where the next scan's file goes.
+TEST_F(ScanManagerAppTest, TheScanGoesIntoTheFolderTheUserChoseInTheSettingsWindow) {
+    std::filesystem::create_directories(Host("Chosen"));
+    bool pressed = false;
+    ut::SetModalInterceptor([&](HWND dialog) {
+        HWND folder = GetDlgItem(dialog, CScanManagerDlg::kFolderEdit);
+        if (folder == nullptr || pressed) {
+            EndDialog(dialog, IDCANCEL);
+            return;
+        }
+        pressed = true;
+        SetWindowTextW(folder, u"C:\\Chosen");
+        ut::Click(GetDlgItem(dialog, IDOK));
+        ut::RunPendingMessages();
+    });
+    RunProgram("ScannerVazeDozi.exe");
+    ASSERT_TRUE(pressed) << "the settings window came up";
+    InterceptDialogs();
+
+    PressScanKey(Command(k75, kGrey, kA4, kPdf, kFlatbed, 0));
+    EXPECT_EQ(Saved("Chosen"), std::vector<std::string>{"img-240305103000-001.pdf"}) << DebugText();
+    EXPECT_TRUE(Saved().empty()) << "nothing in the folder of the settings before";
+    EXPECT_TRUE(Saved("Pictures").empty()) << "nothing in My Pictures";
+    EXPECT_TRUE(Errors().empty());
 }
 
 TEST_F(ScanManagerAppTest, AMissingLanguageLibraryEndsTheStartWithOneBoxNamingItAndLeavesComAsItWas) {
