@@ -15,6 +15,7 @@ using namespace adjust_test;
 
 constexpr int kCombo = 10279, kGraph = 10285, kBrightnessSlider = 10282, kContrastSlider = 10283;
 constexpr int kBrightnessEdit = 10262, kContrastEdit = 10116, kReset = 10146, kClose = 10284;
+constexpr COLORREF kFramePen = 0x919295; // the frame's border
 
 // Mid grey with a red tint on the left half: (128, 128, 128) and (200, 100, 50).
 unsigned Patches(int x, int) {
@@ -31,17 +32,57 @@ protected:
     static int ComboCount(HWND dlg) {
         return static_cast<int>(SendMessageW(GetDlgItem(dlg, kCombo), CB_GETCOUNT, 0, 0));
     }
-    // Whether the curve point of input value i and output value v shows `colour` (within a pixel of it).
-    static bool CurveShows(HWND dlg, int i, int v, COLORREF colour) {
-        RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // The graph control's rectangle in the dialog's client coordinates.
+    static CRect Graph(HWND dlg) {
         CRect graph;
         GetWindowRect(GetDlgItem(dlg, kGraph), &graph);
         MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&graph), 2);
-        const CRect area = CCImageBrightContrastDlg::CurveArea(graph.Width(), graph.Height());
-        const int x = graph.left + 2 + area.left + area.Width() * i / 255;
-        const int y = graph.top + 2 + area.top + (255 - v) * area.Height() / 255;
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx)
+        return graph;
+    }
+    // The frame as it shows on the screen: its outer edges and the box inside its border, found by walking the
+    // graph's middle row and column for the frame's pen colour.
+    struct Frame {
+        int outerLeft = -1, outerRight = -1, outerTop = -1, outerBottom = -1;
+        int left = 0, right = 0, top = 0, bottom = 0; // inside the border, inclusive
+    };
+    static Frame FindFrame(HWND dlg) {
+        RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        const CRect graph = Graph(dlg);
+        Frame f;
+        // Runs of the pen colour: the first ends the left (top) border, the last starts the right (bottom) one.
+        auto edges = [&](bool across, int& outerFirst, int& innerFirst, int& innerLast, int& outerLast) {
+            const int from = across ? graph.left : graph.top, to = across ? graph.right : graph.bottom;
+            const int at = across ? graph.top + graph.Height() / 3 : graph.left + graph.Width() / 3;
+            std::vector<int> pen;
+            for (int p = from; p < to; ++p)
+                if (ut::WindowPixel(dlg, across ? p : at, across ? at : p) == kFramePen)
+                    pen.push_back(p);
+            if (pen.size() < 2)
+                return;
+            outerFirst = pen.front();
+            outerLast = pen.back();
+            size_t i = 0;
+            while (i + 1 < pen.size() && pen[i + 1] == pen[i] + 1)
+                ++i;
+            innerFirst = pen[i] + 1;
+            size_t j = pen.size() - 1;
+            while (j > 0 && pen[j - 1] == pen[j] - 1)
+                --j;
+            innerLast = pen[j] - 1;
+        };
+        edges(true, f.outerLeft, f.left, f.right, f.outerRight);
+        edges(false, f.outerTop, f.top, f.bottom, f.outerBottom);
+        return f;
+    }
+    // Whether the curve point of input value i and output value v shows `colour` (within two pixels of it, as a
+    // drawn curve's last pixel may be left out): the curve spans the box inside the frame, value 0 at its bottom
+    // edge and 255 at its top.
+    static bool CurveShows(HWND dlg, int i, int v, COLORREF colour) {
+        const Frame f = FindFrame(dlg);
+        const int x = f.left + (f.right - f.left) * i / 255;
+        const int y = f.top + (255 - v) * (f.bottom - f.top) / 255;
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dx = -2; dx <= 2; ++dx)
                 if (ut::WindowPixel(dlg, x + dx, y + dy) == colour)
                     return true;
         return false;
@@ -149,10 +190,21 @@ TEST_F(BrightContrastTest, TheGraphDrawsEveryChannelInOneFrameTheSelectedOneOnTo
         EXPECT_TRUE(CurveShows(hwnd, 0, 0, kCurveBlack)) << "the identity runs from the bottom-left corner";
         EXPECT_TRUE(CurveShows(hwnd, 128, 128, kCurveBlack));
         EXPECT_TRUE(CurveShows(hwnd, 255, 255, kCurveBlack)) << "to the top-right one";
-        CRect graph;
-        GetWindowRect(GetDlgItem(hwnd, kGraph), &graph);
-        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&graph), 2);
-        EXPECT_EQ(ut::WindowPixel(hwnd, graph.left + 2, graph.top + 20), 0x919295U) << "the frame's left edge";
+        EXPECT_FALSE(CurveShows(hwnd, 64, 128, kCurveBlack)) << "and nowhere off the diagonal";
+        EXPECT_FALSE(CurveShows(hwnd, 200, 100, kCurveBlack));
+        const CRect graph = Graph(hwnd);
+        const Frame frame = FindFrame(hwnd);
+        EXPECT_EQ(frame.outerLeft, graph.left + 2) << "the frame's left edge";
+        EXPECT_EQ(frame.outerTop, graph.top + 2) << "the frame's top edge";
+        // The frame encloses the whole graph, two pixels wide on every side.
+        EXPECT_GE(frame.outerRight, graph.right - 4);
+        EXPECT_LT(frame.outerRight, graph.right);
+        EXPECT_GE(frame.outerBottom, graph.bottom - 4);
+        EXPECT_LT(frame.outerBottom, graph.bottom);
+        EXPECT_EQ(frame.left - frame.outerLeft, 2);
+        EXPECT_EQ(frame.outerRight - frame.right, 2);
+        EXPECT_EQ(frame.top - frame.outerTop, 2);
+        EXPECT_EQ(frame.outerBottom - frame.bottom, 2);
         EXPECT_EQ(ut::WindowPixel(hwnd, graph.left + 40, graph.top + 20), 0xEDE9EBU) << "inside the frame";
 
         SelectItem(hwnd, kCombo, kChannelRed);
