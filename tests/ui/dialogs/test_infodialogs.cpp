@@ -209,17 +209,64 @@ TEST_F(InfoDialogsTest, ThePanePaintsEveryValueAndOutOfRangeSettingsNameNothing)
     EXPECT_EQ(std::u16string(ResolutionName(3)), Str(1035));
 }
 
+namespace {
+
+// The keys that reach the pane's own window procedure, i.e. were not swallowed before dispatch.
+std::vector<std::pair<UINT, WPARAM>> g_paneKeys;
+WNDPROC g_paneProc = nullptr;
+
+LRESULT CALLBACK KeyRecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || msg == WM_SYSCHAR || msg == WM_CHAR)
+        g_paneKeys.emplace_back(msg, wParam);
+    return CallWindowProcW(g_paneProc, hwnd, msg, wParam, lParam);
+}
+
+// Alt held while `key` goes down and up on the window with the focus.
+void AltKey(WPARAM key) {
+    ut::SetKeyState(VK_MENU, true);
+    ut::SetKeyState(static_cast<int>(key), true);
+    ut::KeyDown(key);
+    ut::RunPendingMessages();
+    ut::SetKeyState(static_cast<int>(key), false);
+    ut::SetKeyState(VK_MENU, false);
+}
+
+bool Reached(UINT msg, WPARAM key) {
+    return std::find(g_paneKeys.begin(), g_paneKeys.end(), std::make_pair(msg, key)) != g_paneKeys.end();
+}
+
+} // namespace
+
 TEST_F(InfoDialogsTest, ThePanesAltKeysPressTheWindowsButtonsAndAreSwallowed) {
     OpenPane();
+    g_paneKeys.clear();
+    g_paneProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(pane.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&KeyRecordingProc)));
     SetFocus(pane.m_hWnd);
-    ut::SetKeyState(VK_MENU, true);
-    ut::SetKeyState(g_chScanKey, true);
-    ut::KeyDown(g_chScanKey);
-    ut::RunPendingMessages();
-    ut::SetKeyState(g_chScanKey, false);
-    ut::SetKeyState(VK_MENU, false);
+
+    AltKey(static_cast<WPARAM>(g_chScanKey));
     EXPECT_EQ(host.scans, 1);
     EXPECT_EQ(host.previews, 0);
+    EXPECT_FALSE(Reached(WM_SYSKEYDOWN, static_cast<WPARAM>(g_chScanKey))) << "the scan key is swallowed";
+
+    AltKey(static_cast<WPARAM>(g_chPreviewKey));
+    EXPECT_EQ(host.previews, 1);
+    EXPECT_EQ(host.scans, 1);
+    EXPECT_FALSE(Reached(WM_SYSKEYDOWN, static_cast<WPARAM>(g_chPreviewKey))) << "the preview key is swallowed";
+
+    for (WPARAM key : {WPARAM{VK_RETURN}, WPARAM{VK_ESCAPE}}) {
+        ut::PressKey(key);
+        ut::RunPendingMessages();
+        EXPECT_FALSE(Reached(WM_KEYDOWN, key)) << "Enter and Escape are swallowed: " << key;
+    }
+    EXPECT_TRUE(IsWindow(pane.m_hWnd)) << "neither closed the pane";
+
+    // Another Alt key goes on to the pane: the recording sees what is not swallowed.
+    AltKey('Q');
+    EXPECT_TRUE(Reached(WM_SYSKEYDOWN, 'Q'));
+    EXPECT_EQ(host.scans, 1);
+    EXPECT_EQ(host.previews, 1);
+    SetWindowLongPtrW(pane.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_paneProc));
 }
 
 TEST_F(InfoDialogsTest, ColourDetailsShowEveryAdjustmentWithTheToneCurveInTheThresholdsPlace) {
