@@ -43,6 +43,7 @@ protected:
     void TearDown() override {
         m_dialog.reset();
         g_bHostPhotoshopNotCS4 = FALSE;
+        g_bHostPhotoshopCS2 = FALSE;
         g_bHostTwainClientU = FALSE;
         SetManualDuplexFlag(0);
         ScanWindowTestRoot::TearDown();
@@ -341,6 +342,28 @@ TEST_F(MainUIDialogTest, TopMostOnlyForPhotoshopAndOnlyForAMoment) {
     g_bHostTwainClientU = TRUE;
     dialog.SetTopMost(FALSE);
     EXPECT_TRUE(dialog.GetExStyle() & WS_EX_TOPMOST) << "TWAINCLIENTU always keeps it on top";
+}
+
+// That host's older version would hide an error box behind a window on top: the window leaves the top first.
+TEST_F(MainUIDialogTest, ForTheOldPhotoEditorAnErrorBoxTakesTheWindowOffTheTopFirst) {
+    ut::UseManualClock(true);
+    CMainUIDialog& dialog = Create();
+    g_bHostPhotoshopNotCS4 = TRUE;
+    std::vector<bool> topMostUnderBox;
+    m_onModal = [&](HWND box) {
+        topMostUnderBox.push_back((dialog.GetExStyle() & WS_EX_TOPMOST) != 0);
+        RecordAndClose(box);
+    };
+    for (BOOL cs2 : {FALSE, TRUE}) {
+        g_bHostPhotoshopCS2 = cs2;
+        ASSERT_TRUE(dialog.SetTopMost(TRUE));
+        dialog.ShowScanError(5, -1);
+        ASSERT_TRUE(dialog.SetTopMost(TRUE));
+        dialog.ShowErrorMessage(u"text");
+    }
+    m_onModal = nullptr;
+    EXPECT_EQ(topMostUnderBox, (std::vector<bool>{true, true, false, false}))
+        << "only that version's window leaves the top, for both kinds of error";
 }
 
 TEST_F(MainUIDialogTest, APhotoshopPixelFlavourQuestionClosesTheSourceOnActivation) {
