@@ -63,7 +63,7 @@ struct Control {
     int stallPage = 0, stallLine = 0, stallMs = 0;
     std::vector<int> pushStatus;
     std::vector<Fault> faults;
-    int shortReads = 0; // 0: a read reports what it delivered
+    int shortReads = 0;  // 0: a read reports what it delivered
     std::string journal; // as written: a POSIX path, or a name in the control file's folder; empty: no journal
 };
 

@@ -345,8 +345,8 @@ TEST(AutoCrop, EachResolutionHasItsOwnDarkThresholdAndCount) {
     struct Rule {
         int dpi, dark, count;
     };
-    for (Rule rule : {Rule{75, 220, 15}, Rule{150, 200, 15}, Rule{300, 150, 30}, Rule{600, 150, 160},
-                      Rule{1200, 150, 160}}) {
+    for (Rule rule :
+         {Rule{75, 220, 15}, Rule{150, 200, 15}, Rule{300, 150, 30}, Rule{600, 150, 160}, Rule{1200, 150, 160}}) {
         SCOPED_TRACE(std::to_string(rule.dpi) + " dpi");
         const int side = rule.count + 40;
         GreyPage atThreshold(1000, 1000);
@@ -388,8 +388,7 @@ TEST(PageFixes, TheSimulatedDocumentIsCroppedAndDeskewedAtEveryResolution) {
         for (int skew : {3, -2}) {
             scanner.Control("document = 1200 1200 2400 3000\nskew = " + std::to_string(skew) + "\n");
             ScannedPage skewed = scanner.Scan(c.dpi, 1, 0, 0, 4800, 5400);
-            EXPECT_EQ(auto_deskew(skewed.bytes.data(), skewed.width, skewed.height, 1, c.dpi),
-                      static_cast<float>(skew))
+            EXPECT_EQ(auto_deskew(skewed.bytes.data(), skewed.width, skewed.height, 1, c.dpi), static_cast<float>(skew))
                 << "skew " << skew;
         }
     }

@@ -289,8 +289,7 @@ TEST_F(MainUIDialogTest, ASaveFolderThatCannotBeUsedIsReportedInAnErrorBox) {
     Create();
     m_dialog->SendMessage(WM_SAVE_FOLDER_ERROR, 10, 0);
     ASSERT_EQ(m_modalTexts.size(), 1u) << "the error box comes up";
-    EXPECT_EQ(m_modalTexts[0],
-              u"The save folder does not exist or cannot be used. Please choose another folder.");
+    EXPECT_EQ(m_modalTexts[0], u"The save folder does not exist or cannot be used. Please choose another folder.");
     m_modalTexts.clear();
     for (WPARAM other : {0, 9, 11})
         EXPECT_EQ(m_dialog->SendMessage(WM_SAVE_FOLDER_ERROR, other, 0), 0);
