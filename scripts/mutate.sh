@@ -11,7 +11,7 @@
 # exactly once in the file (source folder relative); '#' starts a comment line. Exits 1 when any change was not
 # caught, did not apply or did not build.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 2
 source_dir=$PWD
 
 list=tests/mutations.txt
@@ -30,7 +30,7 @@ while [ $# -gt 0 ]; do
         shift
         ;;
     -h | --help)
-        sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     -*)
