@@ -450,6 +450,8 @@ DeskewRule DeskewRuleFor(int dpi, double mean) {
 
 // Edge points of one band of rows, grouped by row: the columns of row rows[g] are columns[starts[g] ..
 // starts[g + 1]). Columns are 16-bit: pages up to 65535 pixels wide (wider ones take the plain point lists).
+// The column list ends with kSpareColumns unused entries, so that a vector load at any point stays inside it.
+constexpr std::size_t kSpareColumns = 8;
 struct RowPoints {
     std::vector<int> rows;
     std::vector<std::uint32_t> starts{0};
@@ -512,9 +514,47 @@ PAGEFIX_KERNEL void StepRow(const BYTE* __restrict here, const BYTE* __restrict 
 struct EdgeScratch {
     std::vector<BYTE> edges, widened, rowMax;
     std::vector<std::int16_t> step;
+    std::vector<int> marked;
 };
 
-// The edge points of rows ya .. yb (inclusive), handed to emit(row, column) in row order. The edge map of a row
+// The columns from .. to whose step is at least minStep in size, in order, into `out`; returns how many.
+int StepColumnsPlain(const std::int16_t* step, int from, int to, int minStep, int* out) {
+    int n = 0;
+    for (int x = from; x <= to; ++x)
+        if (std::abs(step[x]) >= minStep)
+            out[n++] = x;
+    return n;
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// Sixteen steps at a time: most rows have few points, so whole runs of columns are passed over with one test. The
+// steps stay within +-1275 (five byte differences), so their 16-bit sizes are exact.
+__attribute__((target("avx2"))) int StepColumnsAvx2(const std::int16_t* step, int from, int to, int minStep,
+                                                    int* out) {
+    const __m256i below = _mm256_set1_epi16(static_cast<short>(minStep - 1));
+    int n = 0, x = from;
+    for (; x + 15 <= to; x += 16) {
+        const __m256i size = _mm256_abs_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(step + x)));
+        // Two mask bits a step; keep the low one of each.
+        unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi16(size, below))) & 0x55555555u;
+        while (mask != 0) {
+            out[n++] = x + (__builtin_ctz(mask) >> 1);
+            mask &= mask - 1;
+        }
+    }
+    return n + StepColumnsPlain(step, x, to, minStep, out + n);
+}
+#endif
+
+int StepColumns(const std::int16_t* step, int from, int to, int minStep, int* out) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    if (HasAvx2())
+        return StepColumnsAvx2(step, from, to, minStep, out);
+#endif
+    return StepColumnsPlain(step, from, to, minStep, out);
+}
+
+// The edge points of rows ya .. yb (inclusive), handed to emit(row, columns, count) a row at a time in order. The edge map of a row
 // needs the grey rows 2 above and below it, the widened map the edge rows 2 above and below, the points a row's
 // widened map and the next: so the band computes the edge rows ya-2 .. yb+3 and the widened rows ya .. yb+1. Rows
 // and columns outside the ranges that the full-page maps would fill stay zero.
@@ -527,6 +567,7 @@ void BandEdgePoints(const BYTE* grey, int width, int height, int ya, int yb, int
     scratch.widened.resize(static_cast<std::size_t>(widenedRows) * w);
     scratch.rowMax.resize(w);
     scratch.step.resize(w);
+    scratch.marked.resize(w);
 
     for (int q = edgeFirst; q < edgeFirst + edgeRows; ++q) {
         BYTE* out = scratch.edges.data() + static_cast<std::size_t>(q - edgeFirst) * w;
@@ -550,11 +591,10 @@ void BandEdgePoints(const BYTE* grey, int width, int height, int ya, int yb, int
     // Edge points: where the widened edges of a row differ enough from the next row's over five columns.
     for (int y = ya; y <= yb; ++y) {
         const BYTE* here = scratch.widened.data() + static_cast<std::size_t>(y - ya) * w;
-        const std::int16_t* step = scratch.step.data();
         StepRow(here, here + w, scratch.step.data(), 53, width - 53);
-        for (int x = 53; x <= width - 53; ++x)
-            if (std::abs(step[x]) >= minStep)
-                emit(y, x);
+        const int n = StepColumns(scratch.step.data(), 53, width - 53, minStep, scratch.marked.data());
+        if (n > 0)
+            emit(y, scratch.marked.data(), n);
     }
 }
 
@@ -625,7 +665,7 @@ float Deskew(const BYTE* grey, int width, int height, int mode, int dpi) {
                 auto& list = lists[static_cast<std::size_t>(band)];
                 try {
                     BandEdgePoints(grey, width, height, ya, yb, minStep, scratch[static_cast<std::size_t>(slot)],
-                                   [&](int y, int x) { add(list, y, x); });
+                                   [&](int y, const int* xs, int n) { add(list, y, xs, n); });
                 } catch (const std::bad_alloc&) {
                     failed = true;
                 }
@@ -634,26 +674,26 @@ float Deskew(const BYTE* grey, int width, int height, int mode, int dpi) {
     };
     if (width <= 65535) {
         std::vector<RowPoints> points;
-        collect(points, [](RowPoints& list, int y, int x) {
-            if (list.rows.empty() || list.rows.back() != y) {
-                if (!list.rows.empty())
-                    list.starts.push_back(static_cast<std::uint32_t>(list.columns.size()));
-                list.rows.push_back(y);
-            }
-            list.columns.push_back(static_cast<std::uint16_t>(x));
+        collect(points, [](RowPoints& list, int y, const int* xs, int n) {
+            if (!list.rows.empty())
+                list.starts.push_back(static_cast<std::uint32_t>(list.columns.size()));
+            list.rows.push_back(y);
+            list.columns.insert(list.columns.end(), xs, xs + n);
         });
         if (failed)
             return 0;
         for (RowPoints& list : points)
-            if (!list.rows.empty())
+            if (!list.rows.empty()) {
                 list.starts.push_back(static_cast<std::uint32_t>(list.columns.size()));
+                list.columns.resize(list.columns.size() + kSpareColumns); // read past the last row's end
+            }
         RoutineTrace trace(u"DetectSkewAngle");
         return Hough(points, width, height);
     }
     std::vector<PointList> points;
-    collect(points, [](PointList& list, int y, int x) {
-        list.rows.push_back(y);
-        list.columns.push_back(x);
+    collect(points, [](PointList& list, int y, const int* xs, int n) {
+        list.rows.insert(list.rows.end(), static_cast<std::size_t>(n), y);
+        list.columns.insert(list.columns.end(), xs, xs + n);
     });
     if (failed)
         return 0;
@@ -818,7 +858,9 @@ PAGEFIX_KERNEL void VoteBand(const int* rows, const std::uint32_t* starts, std::
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-// VoteBand's counter numbers with AVX2, in registers: the same 32-bit sums, range tests and quotient. The quotient
+// VoteBand's counter numbers with AVX2, in registers: the same 32-bit sums, range tests and quotient. A row's points
+// go eight at a time, the last eight running past its end into columns that are read but not counted (the lists end
+// with eight spare columns, and `counter` has room for eight more). The quotient
 // u / 100000 is (u >> 5) / 3125, and for every (u >> 5) below 2^27 the division by 3125 equals the product with
 // 175921861 shifted right by 39 (the product errs by less than 1737 / 2^39 of it).
 __attribute__((target("avx2"))) void VoteBandAvx2(const int* rows, const std::uint32_t* starts, std::size_t groups,
@@ -840,7 +882,7 @@ __attribute__((target("avx2"))) void VoteBandAvx2(const int* rows, const std::ui
         const __m256i vOppositeBase = _mm256_set1_epi32(static_cast<int>(oppositeBase));
         __m256i bothLanes = _mm256_setzero_si256();
         std::size_t i = 0;
-        for (; i + 8 <= n; i += 8) {
+        for (; i < n; i += 8) {
             const __m256i column = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i)));
             const __m256i u = _mm256_add_epi32(vBase, _mm256_mullo_epi32(column, vSine));
             const __m256i v = _mm256_add_epi32(vOppositeBase, _mm256_mullo_epi32(column, vOppositeSine));
@@ -856,15 +898,8 @@ __attribute__((target("avx2"))) void VoteBandAvx2(const int* rows, const std::ui
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(counter + i), number);
             bothLanes = _mm256_or_si256(bothLanes, _mm256_and_si256(inU, inV));
         }
-        std::uint32_t both = _mm256_testz_si256(bothLanes, bothLanes) ? 0u : 1u;
-        for (; i < n; ++i) {
-            const std::uint32_t u = base + x[i] * sine, v = oppositeBase + x[i] * oppositeSine;
-            const std::uint32_t inU = u - 100000u < limit, inV = v - 100000u < limit;
-            const std::uint32_t q = (inU ? u : v) / 100000u;
-            counter[i] = inU ? q : inV ? offset + q : 0u;
-            both |= inU & inV;
-        }
-        if (both != 0)
+        // The last lanes may have taken the next row's columns: the exact test below sorts out the points.
+        if (!_mm256_testz_si256(bothLanes, bothLanes))
             for (i = 0; i < n; ++i) {
                 const std::uint32_t u = base + x[i] * sine, v = oppositeBase + x[i] * oppositeSine;
                 if (u - 100000u < limit && v - 100000u < limit)
@@ -885,7 +920,7 @@ __attribute__((target("avx2"))) void VoteBandAvx2(const int* rows, const std::ui
 float Hough(const std::vector<RowPoints>& points, int width, int height) {
     std::size_t count = 0, widest = 0;
     for (const RowPoints& list : points) {
-        count += list.columns.size();
+        count += list.starts.back();
         for (std::size_t g = 0; g + 1 < list.starts.size(); ++g)
             widest = std::max<std::size_t>(widest, list.starts[g + 1] - list.starts[g]);
     }
@@ -898,6 +933,7 @@ float Hough(const std::vector<RowPoints>& points, int width, int height) {
     constexpr std::size_t kPartials = 4;
     const std::size_t slots = static_cast<std::size_t>(ParallelSlots()), pair = 2 * rhoCount;
     widest = std::max<std::size_t>(widest, 1);
+    widest += kSpareColumns;
     std::vector<std::uint32_t> partials(slots * kPartials * pair), counters(slots * widest);
     constexpr std::int64_t kWrap = std::int64_t{1} << 32;
     // The values row x cosine + (column + 1) x sine of the angle lie in [low, high]; 32 bits are exact when no
@@ -922,7 +958,6 @@ float Hough(const std::vector<RowPoints>& points, int width, int height) {
         }
         std::uint32_t* part = partials.data() + static_cast<std::size_t>(slot) * kPartials * pair;
         std::uint32_t* counter = counters.data() + static_cast<std::size_t>(slot) * widest;
-        std::fill_n(part, kPartials * pair, 0u);
         std::uint32_t* p0 = part;
         std::uint32_t* p1 = part + pair;
         std::uint32_t* p2 = part + 2 * pair;
@@ -944,11 +979,17 @@ float Hough(const std::vector<RowPoints>& points, int width, int height) {
             VoteBand(list.rows.data(), list.starts.data(), list.rows.size(), list.columns.data(), terms, counter, p0,
                      p1, p2, p3);
         }
-        // Counter 0 of each partial gathered the points without a vote, as does counter 0 of the opposite half.
-        for (std::size_t r = 1; r < rhoCount; ++r) {
-            column[r] = p0[r] + p1[r] + p2[r] + p3[r];
-            opposite[r] = p0[rhoCount + r] + p1[rhoCount + r] + p2[rhoCount + r] + p3[rhoCount + r];
-        }
+        // The partials start zero and are left zero for the next angle. Counter 0 of each gathered the points
+        // without a vote: rho 0 has no votes.
+        auto gather = [&](std::uint32_t* out, std::size_t from) {
+            for (std::size_t r = 0; r < rhoCount; ++r) {
+                out[r] = p0[from + r] + p1[from + r] + p2[from + r] + p3[from + r];
+                p0[from + r] = p1[from + r] = p2[from + r] = p3[from + r] = 0;
+            }
+            out[0] = 0;
+        };
+        gather(column, 0);
+        gather(opposite, rhoCount);
     });
 }
 
