@@ -279,3 +279,38 @@ TEST(PageFixesEquivalence, NearlyEqualLinesAtTwoAnglesPickTheSameWinnerAsBefore)
     std::sort(angles.begin(), angles.end());
     EXPECT_GT(std::unique(angles.begin(), angles.end()) - angles.begin(), 1) << "the winner never flipped";
 }
+
+TEST(PageFixesEquivalence, RowsOfAnyPointCountAndPagesOfAnyWidthGiveTheSameAngle) {
+    // Two nearly equal bars (as above) decide the angle, so a vote counted differently shows. Short dashes of 1 to
+    // 24 pixels give rows with every small number of edge points, on either side of the vector widths, and the second
+    // bar reaches the last examined column; sixteen widths in a row put that column at every place in a block of columns.
+    const int height = 420;
+    std::vector<float> angles;
+    for (int width = 760; width < 776; ++width)
+        for (int extra = 0; extra < 120; extra += 5) {
+            std::vector<BYTE> grey(static_cast<std::size_t>(width) * height, 235);
+            auto dark = [&](int row, int column, int thickness) {
+                for (int t = 0; t < thickness; ++t)
+                    grey[static_cast<std::size_t>(row + t) * width + column] = 20;
+            };
+            auto bar = [&](double row0, double degrees, int from, int to) {
+                for (int x = from; x < to; ++x)
+                    dark(static_cast<int>(std::lround(row0 - (x - from) * std::tan(degrees * M_PI / 180))), x, 7);
+            };
+            bar(140, 2, 90, 410);
+            bar(330, -3, width - 50 - 160 - extra, width - 50); // up to the last examined column
+            int x = 60, length = 1;
+            for (int top = 64; top < 120; top += 7) {
+                for (int i = 0; i < length; ++i)
+                    dark(top - (x + i) / 29, x + i, 3);
+                x = x + 2 * length + 13 > width - 90 ? 60 + length % 7 : x + length + 13;
+                length = length % 24 + 1;
+            }
+            const float angle = auto_deskew(grey.data(), width, height, 1, 300);
+            EXPECT_EQ(angle, ref::auto_deskew(grey.data(), width, height, 1, 300))
+                << width << " pixels wide, second bar " << 160 + extra << " long";
+            angles.push_back(angle);
+        }
+    std::sort(angles.begin(), angles.end());
+    EXPECT_GT(std::unique(angles.begin(), angles.end()) - angles.begin(), 1) << "the winner never flipped";
+}
