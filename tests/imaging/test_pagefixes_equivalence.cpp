@@ -314,3 +314,27 @@ TEST(PageFixesEquivalence, RowsOfAnyPointCountAndPagesOfAnyWidthGiveTheSameAngle
     std::sort(angles.begin(), angles.end());
     EXPECT_GT(std::unique(angles.begin(), angles.end()) - angles.begin(), 1) << "the winner never flipped";
 }
+
+TEST(PageFixesEquivalence, GreyOf129AndUpCountsAsWhiteForTheEdgesAsBefore) {
+    // A dark bar falling by 2 degrees and a longer one rising by 3, a little lighter than the grey of 120 around it:
+    // from 129 up the second bar counts as white, so its edges are strong and it wins; below, they are too weak.
+    for (int width : {760, 767}) {
+        const int height = 420;
+        for (int shade : {124, 127, 128, 129, 130}) {
+            std::vector<BYTE> grey(static_cast<std::size_t>(width) * height, 120);
+            auto bar = [&](double row0, double degrees, int from, int to, BYTE value) {
+                for (int x = from; x < to; ++x) {
+                    const int top = static_cast<int>(std::lround(row0 - (x - from) * std::tan(degrees * M_PI / 180)));
+                    for (int t = 0; t < 7; ++t)
+                        grey[static_cast<std::size_t>(top + t) * width + x] = value;
+                }
+            };
+            bar(140, 2, 90, 410, 20);
+            bar(330, -3, 300, 700, static_cast<BYTE>(shade));
+            const float angle = auto_deskew(grey.data(), width, height, 1, 300);
+            EXPECT_EQ(angle, ref::auto_deskew(grey.data(), width, height, 1, 300))
+                << width << " pixels wide, second bar of " << shade;
+            EXPECT_EQ(angle, shade >= 129 ? -3.0f : 2.0f) << width << " pixels wide, second bar of " << shade;
+        }
+    }
+}
