@@ -565,8 +565,7 @@ int StepColumnsPlain(const std::int16_t* step, int from, int to, int minStep, in
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // Sixteen steps at a time: most rows have few points, so whole runs of columns are passed over with one test. The
 // steps stay within +-1275 (five byte differences), so their 16-bit sizes are exact.
-__attribute__((target("avx2"))) int StepColumnsAvx2(const std::int16_t* step, int from, int to, int minStep,
-                                                    int* out) {
+__attribute__((target("avx2"))) int StepColumnsAvx2(const std::int16_t* step, int from, int to, int minStep, int* out) {
     const __m256i below = _mm256_set1_epi16(static_cast<short>(minStep - 1));
     int n = 0, x = from;
     for (; x + 15 <= to; x += 16) {
@@ -590,9 +589,9 @@ int StepColumns(const std::int16_t* step, int from, int to, int minStep, int* ou
     return StepColumnsPlain(step, from, to, minStep, out);
 }
 
-// The edge points of rows ya .. yb (inclusive), handed to emit(row, columns, count) a row at a time in order. The edge map of a row
-// needs the grey rows 2 above and below it, the widened map the edge rows 2 above and below, the points a row's
-// widened map and the next: so the band computes the edge rows ya-2 .. yb+3 and the widened rows ya .. yb+1. Rows
+// The edge points of rows ya .. yb (inclusive), handed to emit(row, columns, count) a row at a time in order. The edge
+// map of a row needs the grey rows 2 above and below it, the widened map the edge rows 2 above and below, the points a
+// row's widened map and the next: so the band computes the edge rows ya-2 .. yb+3 and the widened rows ya .. yb+1. Rows
 // and columns outside the ranges that the full-page maps would fill stay zero.
 template <class Emit>
 void BandEdgePoints(const BYTE* grey, int width, int height, int ya, int yb, int minStep, EdgeScratch& scratch,
@@ -609,8 +608,8 @@ void BandEdgePoints(const BYTE* grey, int width, int height, int ya, int yb, int
         BYTE* out = scratch.edges.data() + static_cast<std::size_t>(q - edgeFirst) * w;
         std::memset(out, 0, w);
         if (q >= 52 && q <= height - 53)
-            EdgeRowAny(grey + static_cast<std::size_t>(q - 2) * w, grey + static_cast<std::size_t>(q + 2) * w, out,
-                       52, width - 53);
+            EdgeRowAny(grey + static_cast<std::size_t>(q - 2) * w, grey + static_cast<std::size_t>(q + 2) * w, out, 52,
+                       width - 53);
     }
 
     // Widened: the largest edge in the 5 x 5 square, as a vertical then a horizontal maximum.

@@ -283,7 +283,8 @@ TEST(PageFixesEquivalence, NearlyEqualLinesAtTwoAnglesPickTheSameWinnerAsBefore)
 TEST(PageFixesEquivalence, RowsOfAnyPointCountAndPagesOfAnyWidthGiveTheSameAngle) {
     // Two nearly equal bars (as above) decide the angle, so a vote counted differently shows. Short dashes of 1 to
     // 24 pixels give rows with every small number of edge points, on either side of the vector widths, and the second
-    // bar reaches the last examined column; sixteen widths in a row put that column at every place in a block of columns.
+    // bar reaches the last examined column; sixteen widths in a row put that column at every place in a block of
+    // columns.
     const int height = 420;
     std::vector<float> angles;
     for (int width = 760; width < 776; ++width)
