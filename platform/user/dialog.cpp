@@ -209,6 +209,7 @@ bool LoadDialogTemplate(HINSTANCE instance, LPCWSTR name, DialogTemplate& t) {
 namespace {
 
 thread_local unsigned t_modalLoopsStarted = 0; // tells a modal loop that another ran inside one of its messages
+thread_local unsigned t_modalLoopDepth = 0;
 
 // The seconds a dialog nobody sees waits for input before it is declined; 0: for ever.
 double UnattendedTimeoutSeconds() {
@@ -414,6 +415,10 @@ private:
 
 } // namespace
 
+unsigned ModalLoopDepth() {
+    return t_modalLoopDepth;
+}
+
 INT_PTR RunModalLoop(HWND dlg, HWND owner) {
     HWND top = DialogOwnerTop(owner);
     bool disabledOwner = false;
@@ -422,6 +427,7 @@ INT_PTR RunModalLoop(HWND dlg, HWND owner) {
         disabledOwner = true;
     }
     ++t_modalLoopsStarted;
+    ++t_modalLoopDepth;
     bool ended = false;
     {
         Lock lock(G().mutex);
@@ -475,6 +481,7 @@ INT_PTR RunModalLoop(HWND dlg, HWND owner) {
         if (unattended && t_modalLoopsStarted != loopsBefore)
             unattended->Resume();
     }
+    --t_modalLoopDepth;
     // The owner comes back before the dialog goes, so that it is the one activated.
     if (disabledOwner && IsWindow(top)) {
         EnableWindow(top, TRUE);

@@ -635,6 +635,42 @@ BOOL InSendMessage() {
     return QueueOf(CurrentThreadId()).inSend > 0;
 }
 
+BOOL IsGUIThread(BOOL bConvert) {
+    State& g = G();
+    Lock lock(g.mutex);
+    if (FindQueue(CurrentThreadId()) != nullptr)
+        return TRUE;
+    if (bConvert)
+        QueueOf(CurrentThreadId());
+    return bConvert;
+}
+
+namespace platform::user {
+BOOL AdoptThreadWindows(DWORD threadId) {
+    State& g = G();
+    Lock lock(g.mutex);
+    ThreadQueue* from = FindQueue(threadId);
+    const DWORD me = CurrentThreadId();
+    if (from == nullptr || threadId == me)
+        return FALSE;
+    ThreadQueue& mine = QueueOf(me);
+    for (auto& [h, w] : g.windows)
+        if (w->threadId == threadId)
+            w->threadId = me;
+    mine.hooks.insert(mine.hooks.begin(), from->hooks.begin(), from->hooks.end());
+    from->hooks.clear();
+    mine.timers.insert(mine.timers.end(), from->timers.begin(), from->timers.end());
+    from->timers.clear();
+    if (mine.focus == nullptr)
+        mine.focus = from->focus;
+    if (mine.active == nullptr)
+        mine.active = from->active;
+    from->focus = from->active = from->capture = nullptr;
+    // What was posted to those windows stays behind: no loop of the old thread runs it any more.
+    return TRUE;
+}
+} // namespace platform::user
+
 BOOL ReplyMessage(LRESULT) {
     return FALSE;
 }

@@ -1016,6 +1016,8 @@ LONG GetMessageTime();
 DWORD GetMessagePos();
 BOOL InSendMessage();
 BOOL ReplyMessage(LRESULT result);
+// Whether the calling thread has a message queue already; bConvert gives it one when it has none.
+BOOL IsGUIThread(BOOL bConvert);
 UINT RegisterWindowMessageW(LPCWSTR name);
 #define SendMessage SendMessageW
 #define PostMessage PostMessageW
@@ -1126,6 +1128,16 @@ BOOL EmptyClipboard();
 HANDLE SetClipboardData(UINT format, HANDLE data);
 HANDLE GetClipboardData(UINT format);
 BOOL IsClipboardFormatAvailable(UINT format);
+
+namespace platform::user {
+// How many modal loops (dialog boxes, message boxes, CDialog::DoModal) run on the calling thread, nested ones each
+// counted: a window whose dialog is up must not be destroyed underneath it.
+unsigned ModalLoopDepth();
+// Makes the calling thread the owner of the windows, hooks and timers of `threadId`, a thread that has left its
+// message loop for good: a module being unloaded destroys the windows of its own thread so, where that thread
+// could not run (it would wait for the loader the unloading thread holds). FALSE when that thread has no queue.
+BOOL AdoptThreadWindows(DWORD threadId);
+} // namespace platform::user
 
 #include "platform/user/commctrl.h"
 #include "platform/user/shell.h"
