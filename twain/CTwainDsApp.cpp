@@ -10,12 +10,17 @@
 #include "twain/DsEnableMutex.h"
 #include "twain/ScanState.h"
 #include "twain/TwainCall.h"
+#include "twain/WindowThread.h"
+
+#include "platform/user/winuser.h"
 
 #include <memory>
 
 CTwainDsApp::CTwainDsApp() = default;
 
 CTwainDsApp::~CTwainDsApp() {
+    // The graph's teardown closes the window on this thread, as the window thread's last owner.
+    TakeOverWindowThread();
     if (m_pDS != nullptr)
         m_pDS->Teardown();
     delete m_pDS;
@@ -45,6 +50,34 @@ TW_UINT16 CTwainDsApp::DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DA
         return TWRC_FAILURE;
     }
 
+    const bool processEvent = MSG == MSG_PROCESSEVENT; // answered on any thread, without the window thread
+    if (!processEvent && !IsOnWindowThread()) {
+        bool handOver = IsWindowThreadRunning() != FALSE;
+        if (!handOver && DAT == DAT_USERINTERFACE && MSG == MSG_ENABLEDS && pData != nullptr) {
+            if (static_cast<pTW_USERINTERFACE>(pData)->ShowUI && WindowThreadNeededHere())
+                handOver = StartWindowThread() != FALSE;
+            else
+                NoteSourceMadeQueueHere(); // the window (shown or not) is made on this thread
+        }
+        if (handOver) {
+            const TW_UINT16 result = RunOnWindowThread([&] { return Dispatch(pOrigin, DG, DAT, MSG, pData); });
+            // The thread lives as long as the window it runs, and never beyond the connection.
+            const bool closed = DAT == DAT_IDENTITY && MSG == MSG_CLOSEDS && result == TWRC_SUCCESS;
+            if (closed || g_pScanWindow.load() == nullptr)
+                StopWindowThread([this] { CloseWindowOfThisThread(); });
+            return result;
+        }
+    }
+    return Dispatch(pOrigin, DG, DAT, MSG, pData);
+}
+
+void CTwainDsApp::CloseWindowOfThisThread() {
+    if (CDsAssistor* assistor = g_pDsAssistor)
+        if (CFakeUI* ui = assistor->GetUI())
+            ui->Close();
+}
+
+TW_UINT16 CTwainDsApp::Dispatch(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData) {
     TwainCall call{pOrigin, DG, DAT, MSG, pData};
     if (MSG == MSG_OPENDS && IsDsEnableMutexPresent()) {
         // Another process has the source enabled.
@@ -65,6 +98,15 @@ TW_UINT16 CTwainDsApp::DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DA
             assistor->SetConditionCode(TWCC_SEQERROR);
         return TWRC_FAILURE;
     }
+    const bool endsWindow =
+        (DAT == DAT_USERINTERFACE && MSG == MSG_DISABLEDS) || (DAT == DAT_IDENTITY && MSG == MSG_CLOSEDS);
+    if (endsWindow && g_pScanWindow.load() != nullptr && platform::user::ModalLoopDepth() > 0) {
+        // A dialog of the window (About, Port, an error box, a preview's progress) is up on this thread and
+        // returns into the window: it cannot be destroyed underneath it.
+        if (CDsAssistor* assistor = g_pDsAssistor)
+            assistor->SetConditionCode(TWCC_SEQERROR);
+        return TWRC_FAILURE;
+    }
     if (MSG == MSG_PROCESSEVENT) {
         // The window's keys go through a message hook on the host's thread instead. Only a TW_EVENT is written.
         if (DAT == DAT_EVENT && pData != nullptr)
@@ -72,8 +114,8 @@ TW_UINT16 CTwainDsApp::DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DA
     } else {
         result = m_pDS->Dispatch(&call);
     }
-    // A plain Linux host has no loop that dispatches our window's messages; its calls (MSG_PROCESSEVENT above all,
-    // which it makes from its event loop) give the window its turn on the host's thread.
+    // A host whose thread runs the window has no loop that dispatches its messages; its calls (MSG_PROCESSEVENT
+    // above all, which it makes from its event loop) give the window its turn on the host's thread.
     if (CScanWindow* window = g_pScanWindow)
         window->PumpMessages();
     return result;

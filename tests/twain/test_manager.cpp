@@ -36,6 +36,8 @@ protected:
     void SetUp() override {
         TwainTestRoot::SetUp();
         g_notifications.clear();
+        // An application with a message loop, which gives the source's window its turns through MSG_PROCESSEVENT.
+        IsGUIThread(TRUE);
         // The manager's data-source folder: one model folder holding a copy of the module and its companions (the
         // simulated device, the language libraries).
         m_dsPath = m_root + "/twain";
