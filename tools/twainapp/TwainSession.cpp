@@ -250,6 +250,11 @@ std::vector<TW_UINT16> TwainSession::TakeNotifications() {
     return std::exchange(m_notifications, {});
 }
 
+bool TwainSession::WaitForNotification(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(m_notifyLock);
+    return m_notified.wait_until(lock, deadline, [this] { return !m_notifications.empty(); });
+}
+
 TW_UINT16 TwainSession::Callback(pTW_IDENTITY origin, pTW_IDENTITY, TW_UINT32, TW_UINT16 dat, TW_UINT16 msg,
                                  TW_MEMREF) {
     TwainSession* session = g_session;
@@ -257,6 +262,7 @@ TW_UINT16 TwainSession::Callback(pTW_IDENTITY origin, pTW_IDENTITY, TW_UINT32, T
         return TWRC_FAILURE;
     std::lock_guard lock(session->m_notifyLock);
     session->m_notifications.push_back(msg);
+    session->m_notified.notify_all();
     return TWRC_SUCCESS;
 }
 

@@ -4,8 +4,10 @@
 
 #include "platform/twain/twain.h"
 
-#include <mutex>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,9 @@ public:
     TW_UINT16 LastConditionCode() const { return m_lastCondition; }
     // Notifications the source sent since the last call (MSG_XFERREADY, MSG_CLOSEDSREQ...).
     std::vector<TW_UINT16> TakeNotifications();
+    // Waits, without calling the source, until a notification is there or the deadline passes (as an application
+    // does that enables the source and then waits for the manager's callback). True when one is there.
+    bool WaitForNotification(std::chrono::steady_clock::time_point deadline);
 
 private:
     static TW_UINT16 Callback(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
@@ -73,6 +78,7 @@ private:
     TW_UINT16 m_lastCondition = TWCC_SUCCESS;
     std::mutex m_notifyLock; // a source may notify from its own thread
     std::vector<TW_UINT16> m_notifications;
+    std::condition_variable m_notified;
 };
 
 } // namespace twainapp

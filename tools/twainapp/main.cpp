@@ -156,6 +156,8 @@ int Usage(FILE* to, int result) {
             "  --enable       without the source's window: the source scans at once\n"
             "  --enable-ui    with the source's window (Scan announces a page, Close asks to be closed)\n"
             "  --wait <s>     how long to wait for notifications once enabled, 0 to 86400 (default 10)\n"
+            "  --no-pump      once enabled, only wait for the manager's callback and never call the source\n"
+            "                 meanwhile, as Linux imaging applications do (not with --png)\n"
             "  --png <file>   enable with the source's window, save it as a PNG file once it has painted, and end\n"
             "  --preview      with --png: press the window's Preview button first, so the picture shows the preview\n"
             "  --check        with --png: also measure every text of the window against its control, name each one\n"
@@ -463,7 +465,10 @@ bool TransferAnnouncedPage(twainapp::TwainSession& session, const TransferOption
 
 // The application's event loop while the source is enabled: MSG_PROCESSEVENT gives the source its turn, the
 // callback collects what it sends, and each announced page is transferred. False when a page failed.
-bool RunEnabled(twainapp::TwainSession& session, bool showUI, int waitSeconds, const TransferOptions& options) {
+// With `pump` false the loop never calls the source while it waits: it sleeps until the manager's callback brings a
+// notification.
+bool RunEnabled(twainapp::TwainSession& session, bool showUI, int waitSeconds, const TransferOptions& options,
+                bool pump) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
     bool done = false;
     bool failed = false;
@@ -482,6 +487,10 @@ bool RunEnabled(twainapp::TwainSession& session, bool showUI, int waitSeconds, c
         }
         if (done || std::chrono::steady_clock::now() >= deadline)
             break;
+        if (!pump) {
+            session.WaitForNotification(deadline);
+            continue;
+        }
         session.ProcessEvent();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -505,6 +514,7 @@ int main(int argc, char** argv) {
     TransferOptions transfer;
     bool transferOption = false; // --xfer, --out or --pages given
     bool preview = false;
+    bool pump = true;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "-h" || option == "--help")
@@ -519,6 +529,10 @@ int main(int argc, char** argv) {
         }
         if (option == "--preview") {
             preview = true;
+            continue;
+        }
+        if (option == "--no-pump") {
+            pump = false;
             continue;
         }
         // Every other option takes a value.
@@ -586,6 +600,8 @@ int main(int argc, char** argv) {
         return BadArgument(pngPath.empty()
                                ? "--xfer, --out and --pages transfer pages: they need --enable or --enable-ui"
                                : "--xfer, --out and --pages transfer pages: --png takes none");
+    if (!pump && !pngPath.empty())
+        return BadArgument("--no-pump cannot go with --png: the picture is taken in the application's own loop");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     twainapp::TwainSession session([](int state, const std::string& why) {
@@ -640,11 +656,15 @@ int main(int argc, char** argv) {
 
     int result = 0;
     if (enable != 0) {
+        // A program with a message loop has a message queue on its thread: the source then runs its window there
+        // and takes its turns from MSG_PROCESSEVENT. Without one the source runs the window on a thread of its own.
+        if (pump)
+            IsGUIThread(TRUE);
         if (session.Enable(enable == 2) == TWRC_SUCCESS) {
             if (!pngPath.empty()) {
                 if (!SaveSourceWindow(session, pngPath, checkTexts, preview))
                     result = 1;
-            } else if (!RunEnabled(session, enable == 2, waitSeconds, transfer)) {
+            } else if (!RunEnabled(session, enable == 2, waitSeconds, transfer, pump)) {
                 result = 1;
             }
             if (session.Disable() != TWRC_SUCCESS) {
