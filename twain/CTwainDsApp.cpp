@@ -115,8 +115,9 @@ TW_UINT16 CTwainDsApp::Dispatch(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DA
         result = m_pDS->Dispatch(&call);
     }
     // A host whose thread runs the window has no loop that dispatches its messages; its calls (MSG_PROCESSEVENT
-    // above all, which it makes from its event loop) give the window its turn on the host's thread.
-    if (CScanWindow* window = g_pScanWindow)
+    // above all, which it makes from its event loop) give the window its turn on the host's thread. The window
+    // thread's own loop does that there, and a handed call returns before the window's next message runs.
+    if (CScanWindow* window = g_pScanWindow; window != nullptr && !IsOnWindowThread())
         window->PumpMessages();
     return result;
 }
