@@ -16,7 +16,11 @@
 
 #include <memory>
 
-CTwainDsApp::CTwainDsApp() = default;
+CTwainDsApp::CTwainDsApp() {
+    // Makes the window thread's record now, so that it is destroyed after this object, whose end still ends that
+    // thread.
+    IsWindowThreadRunning();
+}
 
 CTwainDsApp::~CTwainDsApp() {
     // The graph's teardown closes the window on this thread, as the window thread's last owner.

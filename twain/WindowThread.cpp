@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -22,7 +23,9 @@ struct HandedCall {
 struct WindowThread {
     std::mutex lock;
     std::condition_variable changed;
-    HANDLE thread = nullptr;
+    // A thread of the C++ library, joined for real: its end (its per-thread data included) is over before an
+    // unload goes on.
+    std::thread thread;
     DWORD threadId = 0;
     HWND callWindow = nullptr; // hidden, on the thread: a posted message reaches it also inside modal loops
     bool started = false;      // the loop takes calls
@@ -82,7 +85,7 @@ void RunLoop() {
     }
 }
 
-DWORD WINAPI WindowThreadMain(LPVOID) {
+void WindowThreadMain() {
     WindowThread& t = Thread();
     WNDCLASSW wc{};
     wc.lpfnWndProc = CallWindowProc;
@@ -94,6 +97,7 @@ DWORD WINAPI WindowThreadMain(LPVOID) {
     {
         std::lock_guard guard(t.lock);
         t.callWindow = callWindow;
+        t.threadId = GetCurrentThreadId();
         t.started = true;
         t.changed.notify_all();
     }
@@ -127,7 +131,6 @@ DWORD WINAPI WindowThreadMain(LPVOID) {
         t.changed.notify_all();
         t.changed.wait(guard, [&] { return t.released; });
     }
-    return 0;
 }
 
 } // namespace
@@ -144,34 +147,32 @@ void NoteSourceMadeQueueHere() {
 BOOL IsWindowThreadRunning() {
     WindowThread& t = Thread();
     std::lock_guard guard(t.lock);
-    return t.thread != nullptr ? TRUE : FALSE;
+    return t.thread.joinable() ? TRUE : FALSE;
 }
 
 BOOL IsOnWindowThread() {
     WindowThread& t = Thread();
     std::lock_guard guard(t.lock);
-    return t.thread != nullptr && t.threadId == GetCurrentThreadId() ? TRUE : FALSE;
+    return t.thread.joinable() && t.threadId == GetCurrentThreadId() ? TRUE : FALSE;
 }
 
 BOOL StartWindowThread() {
     WindowThread& t = Thread();
     std::unique_lock guard(t.lock);
-    if (t.thread != nullptr)
+    if (t.thread.joinable())
         return TRUE;
     t.started = false;
-    DWORD id = 0;
-    HANDLE thread = CreateThread(nullptr, 0, WindowThreadMain, nullptr, 0, &id);
-    if (thread == nullptr)
+    try {
+        t.thread = std::thread(WindowThreadMain);
+    } catch (...) {
         return FALSE;
-    t.thread = thread;
-    t.threadId = id;
+    }
     t.changed.wait(guard, [&] { return t.started; });
     if (t.callWindow == nullptr) {
+        std::thread failed = std::move(t.thread);
         guard.unlock();
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
+        failed.join();
         guard.lock();
-        t.thread = nullptr;
         t.threadId = 0;
         return FALSE;
     }
@@ -196,12 +197,10 @@ TW_UINT16 RunOnWindowThread(const std::function<TW_UINT16()>& call) {
 }
 
 namespace {
-void JoinWindowThread(HANDLE thread) {
+void JoinWindowThread(std::thread& thread) {
     WindowThread& t = Thread();
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    thread.join();
     std::lock_guard guard(t.lock);
-    t.thread = nullptr;
     t.threadId = 0;
     t.park = t.parked = t.released = false;
 }
@@ -209,13 +208,13 @@ void JoinWindowThread(HANDLE thread) {
 
 void TakeOverWindowThread() {
     WindowThread& t = Thread();
-    HANDLE thread = nullptr;
+    std::thread thread;
     DWORD threadId = 0;
     {
         std::unique_lock guard(t.lock);
-        if (t.thread == nullptr || t.threadId == GetCurrentThreadId())
+        if (!t.thread.joinable() || t.threadId == GetCurrentThreadId())
             return;
-        thread = t.thread;
+        thread = std::move(t.thread);
         threadId = t.threadId;
         t.park = true;
         PostThreadMessageW(threadId, WM_QUIT, 0, 0);
@@ -232,12 +231,12 @@ void TakeOverWindowThread() {
 
 void StopWindowThread(const std::function<void()>& last) {
     WindowThread& t = Thread();
-    HANDLE thread = nullptr;
+    std::thread thread;
     {
         std::lock_guard guard(t.lock);
-        if (t.thread == nullptr || t.threadId == GetCurrentThreadId())
+        if (!t.thread.joinable() || t.threadId == GetCurrentThreadId())
             return; // a thread cannot wait for its own end
-        thread = t.thread;
+        thread = std::move(t.thread);
         t.last = last;
         // A posted WM_QUIT ends every modal loop of the thread on its way out, then its own loop.
         PostThreadMessageW(t.threadId, WM_QUIT, 0, 0);
