@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -142,6 +143,41 @@ TEST_F(ModuleTest, UnloadInAnyStateLeavesNothingBehindAndTheNextLoadOpens) {
         EXPECT_EQ(again(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &ui), TWRC_SUCCESS);
         TW_IDENTITY identity{};
         EXPECT_EQ(again(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_SUCCESS);
+    }
+}
+
+// An application whose thread has no message queue gets the window on a thread of the source's own: a close ends
+// that thread with the window, and so does an unload with the window still open.
+TEST_F(ModuleTest, TheWindowThreadOfAnApplicationWithoutALoopEndsWithTheSource) {
+    const int threadsBefore = CountThreads();
+    for (const bool closeFirst : {true, false}) {
+        SCOPED_TRACE(closeFirst ? "closed, then unloaded" : "unloaded with the window open");
+        std::thread application([&] {
+            LoadedModule ds(StagedModule());
+            ASSERT_TRUE(ds.ok());
+            TW_IDENTITY app = MakeAppIdentity(kAppId);
+            ASSERT_EQ(Open(ds, app), TWRC_SUCCESS);
+            TW_USERINTERFACE ui{1, 0, nullptr};
+            ASSERT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui), TWRC_SUCCESS);
+            EXPECT_EQ(CountThreadWindows(), 0) << "the window is on this thread, which nobody dispatches";
+            EXPECT_GE(CountThreads(), threadsBefore + 2) << "no window thread besides the application's";
+            if (closeFirst) {
+                TW_IDENTITY identity{};
+                EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_SUCCESS);
+                TW_USERINTERFACE again{1, 0, nullptr};
+                EXPECT_EQ(Open(ds, app), TWRC_SUCCESS) << "the next session opens";
+                EXPECT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &again), TWRC_SUCCESS);
+                EXPECT_EQ(ds(&app, DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &again), TWRC_SUCCESS);
+                EXPECT_EQ(ds(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &identity), TWRC_SUCCESS);
+            }
+        });
+        application.join();
+        EXPECT_FALSE(ModuleIsMapped()) << "the library stayed in the process after its unload";
+        EXPECT_EQ(CountThreads(), threadsBefore) << "threads outlived the library";
+        HANDLE mutex = OpenMutexW(READ_CONTROL, FALSE, MutexName().c_str());
+        EXPECT_EQ(mutex, nullptr) << "the enable mutex outlived the library";
+        if (mutex != nullptr)
+            CloseHandle(mutex);
     }
 }
 
