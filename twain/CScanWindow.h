@@ -19,7 +19,7 @@ public:
     // A Photoshop host asked MSG_GET of ICAP_PIXELFLAVOR: the window closes the next time it is activated.
     virtual void SetCloseOnActivate(BOOL close) = 0;
     // Dispatches the window's pending messages when called on the window's own thread; the engine calls it at
-    // every DS_Entry, so the window runs also in hosts that never dispatch our messages themselves.
+    // every DS_Entry of a host that keeps the window on its own thread (the window thread's loop does it there).
     virtual void PumpMessages() = 0;
 
     // ---- What the page scan and the transfers ask of the window ----

@@ -4,9 +4,11 @@
 // to the engine, its Close button asks the application to close the source, and it is the context of the device's
 // event callback.
 //
-// On a host without a message loop of ours (a plain Linux TWAIN application) nobody else dispatches the window's
-// messages: PumpMessages, called by the engine at every DS_Entry of the window's thread (applications call
-// MSG_PROCESSEVENT from their event loop), dispatches what is pending, so the window still runs on the host's thread.
+// A host whose thread has a message queue of ours (it calls MSG_PROCESSEVENT from its event loop) keeps the window
+// on that thread, where nobody else dispatches the window's messages: PumpMessages, called by the engine at every
+// DS_Entry of the window's thread, dispatches what is pending. Any other host (a plain Linux TWAIN application that
+// only waits for the manager's callback) gets the window on the engine's own window thread (twain/WindowThread.h),
+// whose loop dispatches them.
 #pragma once
 
 #include "ui/scanwindow/CPreviewStatic.h"
