@@ -471,6 +471,33 @@ TEST_F(WaitingHostTest, ScanReachesTheApplicationThatOnlyWaits) {
     ExpectNothingLeft(window);
 }
 
+// The scan without the window runs on the application's thread and leaves a message queue there that is the
+// source's, not the application's: its next enable with the window still gets the window thread.
+TEST_F(WaitingHostTest, AfterAScanWithoutTheWindowTheWindowStillRunsForTheApplicationThatOnlyWaits) {
+    TW_IMAGEINFO info{};
+    int windowlessRows = -1, rows = -1;
+    RunHost([&] {
+        ASSERT_EQ(Enable(false), TWRC_SUCCESS);
+        ASSERT_TRUE(WaitFor(MSG_XFERREADY)) << "without the window the page is announced at once";
+        windowlessRows = TransferByMemory(info);
+        TW_PENDINGXFERS pending{};
+        Dsm(&m_source, DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
+        EXPECT_EQ(Disable(), TWRC_SUCCESS);
+        ASSERT_EQ(EnableAndWait(), TWRC_SUCCESS);
+        if (WaitFor(MSG_XFERREADY, 2))
+            rows = TransferByMemory(info);
+        Dsm(&m_source, DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
+        DisableAndClose();
+    });
+    HWND window = WaitForWindow();
+    ASSERT_NE(window, nullptr) << "the window did not come up";
+    ut::Click(GetDlgItem(window, 20006)); // Scan
+    JoinHost();
+    EXPECT_GT(windowlessRows, 0);
+    EXPECT_EQ(rows, info.ImageLength) << "Scan announced no page to the waiting application";
+    ExpectNothingLeft(window);
+}
+
 TEST_F(WaitingHostTest, CloseAsksTheWaitingApplicationToCloseTheSource) {
     bool asked = false;
     RunHost([&] {
