@@ -65,7 +65,18 @@ LRESULT CALLBACK CallWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         call = t.pending.front();
         t.pending.pop_front();
     }
-    FinishCall(call, call->call());
+    const TW_UINT16 result = call->call();
+    // The window paints what the call changed before the application goes on: an application that unloads the
+    // source right after a call finds the thread idle, not drawing (which may need the loader the unload holds).
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM) {
+            if (IsWindowVisible(window))
+                RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            return TRUE;
+        },
+        0);
+    FinishCall(call, result);
     return 0;
 }
 
