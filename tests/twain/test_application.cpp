@@ -89,6 +89,8 @@ protected:
         TwainTestRoot::SetUp();
         setenv("PLATFORM_HEADLESS", "1", 1);
         setenv("PLATFORM_DIALOG_TIMEOUT", "0.2", 1); // an error box of the source declines itself at once
+        // An application with a message loop, which gives the source's window its turns on this thread.
+        IsGUIThread(TRUE);
         Control("");
         m_manager = std::make_unique<ManagerRecorder>();
         Load();
