@@ -12,6 +12,7 @@
 #include "devicescan/VazeDoziSettings.h"
 #include "platform/base/registry.h"
 #include "platform/base/windows.h"
+#include "platform/base/wstring.h"
 #include "platform/gdiplus/objidl.h"
 #include "settings/IniPath.h"
 #include "settings/Language.h"
@@ -456,6 +457,114 @@ void TextSeeds(const std::filesystem::path& source) {
 
 } // namespace
 
+// The readers added later: command lines as launchers write them, page JPEGs from the JPEG encoder of the save
+// dispatch, the Office scan list written by the registry, [Self Testing] sections, environment values, driver
+// scripts of a whole page and DSM_Entry sessions.
+void Utf16Line(const std::string& name, const std::u16string& line) {
+    Bytes out;
+    for (char16_t c : line)
+        Add16(out, c);
+    Put("command_line", name, out);
+}
+
+Bytes Jpeg(const Bytes& page) {
+    HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE, page.size());
+    std::memcpy(GlobalLock(global), page.data(), page.size());
+    GlobalUnlock(global);
+    IStream* stream = nullptr;
+    CreateStreamOnHGlobal(global, TRUE, &stream);
+    SaveImage(stream, u"C:\\Temp\\seed.jpg", SaveTypeJpeg);
+    stream->Release();
+    return ReadHost(platform::path::ToHostPath(u"C:\\Temp\\seed.jpg"));
+}
+
+void LaterSeeds() {
+    Utf16Line("push", u"\"C:\\Program Files\\Korvel\\Velmora.exe\" -PUSH_PARAM \\\\?\\usb#vid_1234 0123456789");
+    Utf16Line("sti", u"Velmora.exe /StiDevice:Image\\0000 /StiEvent:{61127f40-e1a5-11d0-b454-00a02438ad48}");
+    Utf16Line("quotes", u"a \"b c\" d\\\\\"e\" \"\"\"f\"\" \\\\\\\" \t -INS");
+
+    Put("jpeg_frame", "grey.jpg", Jpeg(Bmp(64, 48, 8)));
+    Put("jpeg_frame", "colour.jpg", Jpeg(Bmp(40, -30, 24)));
+    // An Adobe marker before a progressive frame of four components, as other programs write CMYK pages.
+    Put("jpeg_frame", "adobe_cmyk.jpg",
+        Bytes{0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x0E, 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 0, 0xFF, 0xFF,
+              0xC2, 0x00, 0x14, 8,    0,    16,   0,   32,  4,   1,   0x11, 0, 2, 0x11, 0, 3, 0x11, 0, 4, 0x11, 0, 0xFF, 0xD9});
+
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Microsoft\\Office\\11.0\\Common\\Scan", 0, nullptr, 0,
+                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    const char16_t other[] = u"Other Scanner";
+    const char16_t ours[] = u"KVX 7731 TWAIN";
+    const DWORD flags = 3;
+    RegSetValueExW(key, u"DEVICE0", 0, REG_SZ, reinterpret_cast<const BYTE*>(other), sizeof other);
+    RegSetValueExW(key, u"FLAGS0", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&flags), sizeof flags);
+    RegSetValueExW(key, u"DEVICE1", 0, REG_SZ, reinterpret_cast<const BYTE*>(ours), sizeof ours);
+    const std::string hkcu = platform::path::ToHostPath(u"C:\\Registry\\HKCU.reg");
+    Put("office_devices", "list.reg", ReadHost(hkcu));
+    // A full list of names too long for the buffer and a large binary value: the parse at length.
+    for (int i = 0; i < 32; ++i) {
+        const std::u16string name = u"DEVICE" + platform::ToUtf16(std::to_string(i));
+        const std::u16string text(300 + i, u'x');
+        RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * 2));
+    }
+    const Bytes large(60000, 0xA5);
+    RegSetValueExW(key, u"Cache", 0, REG_BINARY, large.data(), static_cast<DWORD>(large.size()));
+    RegCloseKey(key);
+    Put("office_devices", "large.reg", ReadHost(hkcu));
+    Put("registry", "large.reg", ReadHost(hkcu));
+
+    Put("self_test", "series.ini",
+        kIni + "[Self Testing]\nTesting Enable=TRUE\nColor Random=TRUE\nResolution Random=TRUE\n"
+               "Paper Random=true\nTesting Count=12\nTesting Seconds=0\n");
+    std::string large_ini = kIni;
+    for (int i = 0; i < 4000; ++i)
+        large_ini += "[Section " + std::to_string(i) + "]\nKey=" + std::string(30, 'v') + "\n";
+    large_ini += "[Self Testing]\nTesting Count=-5\nTesting Seconds=99999999999\n";
+    Put("self_test", "large.ini", large_ini);
+    Put("ini", "large.ini", large_ini);
+
+    Put("environment", "switch_on", std::string("1\0de_DE.UTF-8\0\0ja_JP", 21));
+    Put("environment", "switch_off", std::string("11\0\0zh_TW.Big5\0he_IL.UTF-8@x", 29));
+    Put("environment", "long", std::string(100, '%') + std::string("\0C\0\0pt_BR", 9));
+
+    // A colour page at 75 dpi whose driver answers every call as the simulated device does.
+    Bytes script = {0, 5};
+    script.insert(script.end(), {0, 0}); // open: success, a handle
+    script.insert(script.end(), {0, 0}); // adjustments, scan window
+    script.insert(script.end(), {0, 0}); // scan size: success, small
+    Add16(script, 620);
+    Add16(script, 876);
+    script.push_back(0); // start
+    for (int i = 0; i < 40; ++i)
+        script.insert(script.end(), {0, static_cast<std::uint8_t>(i * 7), 0});
+    Put("driver_replies", "page", script);
+    Bytes refused = {3, 2, 0xC5, 0};
+    Put("driver_replies", "refused_open", refused);
+
+    // An application's session: open the manager, list, open the source, register, a notification, a call to the
+    // source, close the source and the manager.
+    Bytes session;
+    auto call = [&](std::uint8_t who, std::uint8_t dat, std::uint8_t msg, std::uint8_t what) {
+        session.insert(session.end(), {who, 0, dat, msg, what});
+    };
+    call(0x00, 0, 0, 0);  // A: DAT_PARENT MSG_OPENDSM
+    call(0x00, 3, 8, 3);  // A: DAT_ENTRYPOINT MSG_GET into a scratch block
+    session.insert(session.end(), 64, 0);
+    call(0x00, 1, 2, 1);  // A: DAT_IDENTITY MSG_GETFIRST into the source's identity
+    call(0x00, 1, 3, 1);  // MSG_GETNEXT
+    call(0x00, 1, 6, 1);  // MSG_OPENDS
+    call(0x04, 5, 9, 4);  // A to the source: DAT_CALLBACK2 MSG_REGISTER_CALLBACK
+    call(0x0A, 6, 10, 0); // the source to A: DAT_NULL MSG_XFERREADY
+    call(0x04, 7, 8, 3);  // A to the source: a call it refuses
+    session.insert(session.end(), 64, 0);
+    call(0x00, 2, 8, 3);  // DAT_STATUS
+    session.insert(session.end(), 64, 0);
+    call(0x00, 1, 7, 1);  // MSG_CLOSEDS
+    call(0x00, 0, 1, 0);  // MSG_CLOSEDSM
+    Put("dsm_entry", "session", session);
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <source folder>\n", argv[0]);
@@ -475,5 +584,6 @@ int main(int argc, char** argv) {
     ImgSaveSeeds();
     NetInstallSeeds();
     TextSeeds(source);
+    LaterSeeds();
     return 0;
 }

@@ -43,6 +43,18 @@ inline constexpr UINT WM_APP_TITLE_CHANGED = 0x943;
 // Posted to the window when the save folder of the app-mode pane cannot be used (wParam 10).
 inline constexpr UINT WM_SAVE_FOLDER_ERROR = 0xA41;
 
+// The INI's [Self Testing] section: <key> is exactly "TRUE"; the figures of a series (count 3 and 5 seconds when
+// absent).
+bool SelfTestValueIsTrue(const WCHAR* key);
+struct SelfTestFigures {
+    bool randomColor = false;
+    bool randomResolution = false;
+    bool randomPaper = false;
+    int count = 3;
+    int seconds = 5;
+};
+SelfTestFigures ReadSelfTestFigures();
+
 class CMainUIDialog : public CDialog,
                       public CScanWindow,
                       public CAdjustmentOwner,

@@ -40,15 +40,6 @@ constexpr int kThreshold = 13;
 
 constexpr const WCHAR* kSelfTesting = u"Self Testing";
 
-// [Self Testing] <key> of the INI file is exactly "TRUE".
-bool SelfTestValueIsTrue(const WCHAR* key) {
-    WCHAR ini[MAX_PATH] = {};
-    GetIniPath(ini);
-    WCHAR value[MAX_PATH] = {};
-    GetPrivateProfileStringW(kSelfTesting, key, u"", value, MAX_PATH, ini);
-    return wcscmp(value, u"TRUE") == 0;
-}
-
 constexpr ULONGLONG MiB(ULONGLONG bytes) {
     return bytes / (1024 * 1024);
 }
@@ -73,6 +64,26 @@ ULONGLONG FreeBytesOfWindowsDrive() {
 }
 } // namespace
 
+bool SelfTestValueIsTrue(const WCHAR* key) {
+    WCHAR ini[MAX_PATH] = {};
+    GetIniPath(ini);
+    WCHAR value[MAX_PATH] = {};
+    GetPrivateProfileStringW(kSelfTesting, key, u"", value, MAX_PATH, ini);
+    return wcscmp(value, u"TRUE") == 0;
+}
+
+SelfTestFigures ReadSelfTestFigures() {
+    WCHAR ini[MAX_PATH] = {};
+    GetIniPath(ini);
+    SelfTestFigures figures;
+    figures.randomColor = SelfTestValueIsTrue(u"Color Random");
+    figures.randomResolution = SelfTestValueIsTrue(u"Resolution Random");
+    figures.randomPaper = SelfTestValueIsTrue(u"Paper Random");
+    figures.count = static_cast<int>(GetPrivateProfileIntW(kSelfTesting, u"Testing Count", 3, ini));
+    figures.seconds = static_cast<int>(GetPrivateProfileIntW(kSelfTesting, u"Testing Seconds", 5, ini));
+    return figures;
+}
+
 void CMainUIDialog::OnBnClickedScan() {
     SetScanResetValue(0);
     if (g_bAppMode && SelfTestValueIsTrue(u"Testing Enable"))
@@ -84,13 +95,12 @@ void CMainUIDialog::OnBnClickedScan() {
 // A series of scans with settings drawn at random and a countdown between them, on the window's thread: the window
 // (and the application's thread it runs on) does nothing else until the series ends.
 void CMainUIDialog::SelfTestScan() {
-    WCHAR ini[MAX_PATH] = {};
-    GetIniPath(ini);
-    const bool randomColor = SelfTestValueIsTrue(u"Color Random");
-    const bool randomResolution = SelfTestValueIsTrue(u"Resolution Random");
-    const bool randomPaper = SelfTestValueIsTrue(u"Paper Random");
-    const int count = static_cast<int>(GetPrivateProfileIntW(kSelfTesting, u"Testing Count", 3, ini));
-    const int seconds = static_cast<int>(GetPrivateProfileIntW(kSelfTesting, u"Testing Seconds", 5, ini));
+    const SelfTestFigures figures = ReadSelfTestFigures();
+    const bool randomColor = figures.randomColor;
+    const bool randomResolution = figures.randomResolution;
+    const bool randomPaper = figures.randomPaper;
+    const int count = figures.count;
+    const int seconds = figures.seconds;
     CString title;
     GetWindowText(title);
 
