@@ -14,6 +14,8 @@ namespace {
 // The flatbed's largest area, 1/1200 inch.
 constexpr int kFlatbedMaxWidth = 10205;
 constexpr int kFlatbedMaxHeight = 14031;
+// The widest line a page can have: the largest side of a JPEG page.
+constexpr UINT kMaxDriverPixels = 65535;
 
 // Nothing the library throws reaches the scan thread.
 template <typename Fn, typename... Args> int CallDriver(Fn fn, Args... args) {
@@ -196,6 +198,13 @@ int CScanner::DevMon_StartScan(ScanRequest* request) {
     }
     const UINT driverPixels = static_cast<UINT>(std::max(request->driverPixelsPerLine, 0));
     const UINT driverLines = static_cast<UINT>(std::max(request->driverLines, 0));
+    // A driver line wider than any page is a fault of the driver: each read would take gigabytes for one line.
+    if (driverPixels > kMaxDriverPixels) {
+        DebugPrint(u"DevMon_StartScan: the driver reports %u pixels per line", driverPixels);
+        CallDriver(m_pfnAbortScan, m_hDevice);
+        ClearCounters();
+        return -1;
+    }
     const UINT wanted = static_cast<UINT>(std::max(request->height, 0)) * static_cast<UINT>(request->dpiY) / 1200;
     m_nLinesRead = 0;
     // A page never has more lines than the driver scans (the flatbed clamps the area): reading past them would

@@ -29,7 +29,8 @@ public:
     int LoadDriver(const WCHAR* libraryPath);
     // The driver's result, or -1 without a library, without a path or when openDevice is false.
     int DevMon_Open(const char* devicePath, BOOL openDevice);
-    // 0 or an error; fills the request's driver pixels per line and lines.
+    // 0 or an error; fills the request's driver pixels per line and lines. -1 (the job aborted) when the driver
+    // reports lines of more than 65535 pixels.
     int DevMon_StartScan(ScanRequest* request);
     int SetScanParameterEx(ScanRequest* request);
     // Always 0; writes the file and info headers and a grey palette below 24 bits; *headerSize = their bytes.

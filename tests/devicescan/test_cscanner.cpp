@@ -325,3 +325,17 @@ TEST_F(CScannerTest, DriverLinesWiderThanTheStrideAreCutAndItsLineCountIsKept) {
     EXPECT_EQ(buffer[228 * 10], 0xEE) << "nothing written past the lines read";
     EXPECT_EQ(scanner.DevMon_ReadScanData(buffer.data(), 228 * 20, &bytes, &percent), 201);
 }
+
+TEST_F(CScannerTest, ADriverReportingLinesWiderThanAnyPageIsRefusedBeforeAnyRead) {
+    std::string huge = std::filesystem::path(PartialDriver()).replace_filename("hugelld.so").string();
+    ASSERT_EQ(scanner.LoadDriver(velmoratest::LibraryName(huge).c_str()), 0);
+    ASSERT_EQ(scanner.DevMon_Open("\\\\.\\Usbscan", TRUE), 0);
+    ScanRequest r = Request(300, 1, 9921, 14031, 1);
+    EXPECT_EQ(scanner.DevMon_StartScan(&r), -1) << "2^31 - 1 pixels a line would take gigabytes for each read";
+    EXPECT_EQ(scanner.GetTotalLines(), 0u);
+    EXPECT_EQ(scanner.GetStride(), 0u);
+    std::vector<BYTE> buffer(4096);
+    int bytes = 1, percent = 1;
+    EXPECT_EQ(scanner.DevMon_ReadScanData(buffer.data(), 4096, &bytes, &percent), 201) << "nothing is left to read";
+    EXPECT_EQ(bytes, 0);
+}

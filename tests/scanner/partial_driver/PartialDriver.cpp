@@ -2,6 +2,7 @@
 // partiallld: no ScanDrv_GetCurTransferSize, none of the optional setters, and a start and a read that throw.
 // widelld (WIDE_DRIVER): all twelve; 1000-pixel lines of 0x11 bytes and 10 lines, whatever area was asked for.
 // quirklld (QUIRK_DRIVER): no ScanDrv_Close, an open that answers a chosen code, and a start and reads that work.
+// hugelld (also HUGE_DRIVER): as widelld, but it reports lines of 2^31 - 1 pixels.
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -45,7 +46,9 @@ PARTIAL_EXPORT int ScanDrv_GetCurScanLineNum(void*, int* line, int* status) {
     return 0;
 }
 PARTIAL_EXPORT int ScanDrv_GetScanParameter(void*, int* pixels, int* lines) {
-#ifdef WIDE_DRIVER
+#if defined(HUGE_DRIVER)
+    *pixels = 0x7FFFFFFF;
+#elif defined(WIDE_DRIVER)
     *pixels = 1000;
 #else
     *pixels = 100;
