@@ -20,11 +20,11 @@ extern "C" TW_UINT16 DSM_Entry(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest, TW_UINT
 
 namespace {
 
-constexpr TW_UINT16 kDats[] = {DAT_PARENT,   DAT_IDENTITY, DAT_STATUS,        DAT_ENTRYPOINT, DAT_CALLBACK,
+constexpr TW_UINT16 kDats[] = {DAT_PARENT,    DAT_IDENTITY, DAT_STATUS,        DAT_ENTRYPOINT, DAT_CALLBACK,
                                DAT_CALLBACK2, DAT_NULL,     DAT_USERINTERFACE, DAT_CAPABILITY};
-constexpr TW_UINT16 kMsgs[] = {MSG_OPENDSM, MSG_CLOSEDSM, MSG_GETFIRST,  MSG_GETNEXT,           MSG_GETDEFAULT,
-                               MSG_USERSELECT, MSG_OPENDS, MSG_CLOSEDS, MSG_GET, MSG_REGISTER_CALLBACK,
-                               MSG_XFERREADY, MSG_CLOSEDSREQ, MSG_CLOSEDSOK, MSG_DEVICEEVENT};
+constexpr TW_UINT16 kMsgs[] = {MSG_OPENDSM,    MSG_CLOSEDSM,   MSG_GETFIRST,  MSG_GETNEXT,    MSG_GETDEFAULT,
+                               MSG_USERSELECT, MSG_OPENDS,     MSG_CLOSEDS,   MSG_GET,        MSG_REGISTER_CALLBACK,
+                               MSG_XFERREADY,  MSG_CLOSEDSREQ, MSG_CLOSEDSOK, MSG_DEVICEEVENT};
 
 int g_callbacks = 0;
 
@@ -100,8 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         // A callback is a function of the application's: the manager calls whatever it is given, so an application
         // hands a real one (or none).
-        if ((what % 5 == 4 || ((datCode == DAT_CALLBACK || datCode == DAT_CALLBACK2) &&
-                               msgCode == MSG_REGISTER_CALLBACK)) &&
+        if ((what % 5 == 4 ||
+             ((datCode == DAT_CALLBACK || datCode == DAT_CALLBACK2) && msgCode == MSG_REGISTER_CALLBACK)) &&
             pData != nullptr) {
             std::memset(scratch, 0, sizeof scratch);
             TW_CALLBACK2 callback{};

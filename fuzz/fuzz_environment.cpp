@@ -70,8 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The wide reader and the expansion agree with each other.
     const DWORD needed = GetEnvironmentVariableW(u"kvxTWAINtest", nullptr, 0);
     std::vector<WCHAR> wide(needed + 1, 0x5555);
-    fuzz::Check(GetEnvironmentVariableW(u"kvxTWAINtest", wide.data(), needed) + 1 == needed &&
-                    wide[needed - 1] == 0,
+    fuzz::Check(GetEnvironmentVariableW(u"kvxTWAINtest", wide.data(), needed) + 1 == needed && wide[needed - 1] == 0,
                 "the wide reader gives the value in the size it asked for");
     const DWORD expandedSize = ExpandEnvironmentStringsW(u"[%kvxTWAINtest%]", nullptr, 0);
     std::vector<WCHAR> expanded(expandedSize, 0x5555);

@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     JpegFrame frame;
     bool read = false;
     {
-        HANDLE file = CreateFileW(kPage, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
+        HANDLE file =
+            CreateFileW(kPage, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         fuzz::Check(file != INVALID_HANDLE_VALUE, "the page opens");
         read = ReadJpegFrame(file, frame);
         CloseHandle(file);

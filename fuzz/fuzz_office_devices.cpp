@@ -32,9 +32,9 @@ std::u16string ReadString(HKEY key, const std::u16string& name, bool& present) {
 DWORD ReadFlags(HKEY key, int i, bool& present) {
     const std::u16string name = u"FLAGS" + platform::ToUtf16(std::to_string(i));
     DWORD type = 0, value = 0, size = sizeof value;
-    present = RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size) ==
-                  ERROR_SUCCESS &&
-              type == REG_DWORD && size == sizeof value;
+    present =
+        RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size) == ERROR_SUCCESS &&
+        type == REG_DWORD && size == sizeof value;
     return value;
 }
 

@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 "the switches read as the file holds them");
     fuzz::Check(figures.count ==
                         static_cast<int>(GetPrivateProfileIntW(u"Self Testing", u"Testing Count", 3, copy.c_str())) &&
-                    figures.seconds == static_cast<int>(
-                                           GetPrivateProfileIntW(u"Self Testing", u"Testing Seconds", 5, copy.c_str())),
+                    figures.seconds ==
+                        static_cast<int>(GetPrivateProfileIntW(u"Self Testing", u"Testing Seconds", 5, copy.c_str())),
                 "the count and the seconds read as the file holds them");
     DeleteFileW(copy.c_str());
     return 0;

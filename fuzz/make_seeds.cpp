@@ -487,8 +487,9 @@ void LaterSeeds() {
     Put("jpeg_frame", "colour.jpg", Jpeg(Bmp(40, -30, 24)));
     // An Adobe marker before a progressive frame of four components, as other programs write CMYK pages.
     Put("jpeg_frame", "adobe_cmyk.jpg",
-        Bytes{0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x0E, 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 0, 0xFF, 0xFF,
-              0xC2, 0x00, 0x14, 8,    0,    16,   0,   32,  4,   1,   0x11, 0, 2, 0x11, 0, 3, 0x11, 0, 4, 0x11, 0, 0xFF, 0xD9});
+        Bytes{0xFF, 0xD8, 0xFF, 0xEE, 0x00, 0x0E, 'A',  'd',  'o', 'b',  'e', 0,    100, 0, 0,
+              0,    0,    0,    0xFF, 0xFF, 0xC2, 0x00, 0x14, 8,   0,    16,  0,    32,  4, 1,
+              0x11, 0,    2,    0x11, 0,    3,    0x11, 0,    4,   0x11, 0,   0xFF, 0xD9});
 
     HKEY key = nullptr;
     RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Microsoft\\Office\\11.0\\Common\\Scan", 0, nullptr, 0,
@@ -548,8 +549,8 @@ void LaterSeeds() {
     auto call = [&](std::uint8_t who, std::uint8_t dat, std::uint8_t msg, std::uint8_t what) {
         session.insert(session.end(), {who, 0, dat, msg, what});
     };
-    call(0x00, 0, 0, 0);  // A: DAT_PARENT MSG_OPENDSM
-    call(0x00, 3, 8, 3);  // A: DAT_ENTRYPOINT MSG_GET into a scratch block
+    call(0x00, 0, 0, 0); // A: DAT_PARENT MSG_OPENDSM
+    call(0x00, 3, 8, 3); // A: DAT_ENTRYPOINT MSG_GET into a scratch block
     session.insert(session.end(), 64, 0);
     call(0x00, 1, 2, 1);  // A: DAT_IDENTITY MSG_GETFIRST into the source's identity
     call(0x00, 1, 3, 1);  // MSG_GETNEXT
@@ -558,10 +559,10 @@ void LaterSeeds() {
     call(0x0A, 6, 10, 0); // the source to A: DAT_NULL MSG_XFERREADY
     call(0x04, 7, 8, 3);  // A to the source: a call it refuses
     session.insert(session.end(), 64, 0);
-    call(0x00, 2, 8, 3);  // DAT_STATUS
+    call(0x00, 2, 8, 3); // DAT_STATUS
     session.insert(session.end(), 64, 0);
-    call(0x00, 1, 7, 1);  // MSG_CLOSEDS
-    call(0x00, 0, 1, 0);  // MSG_CLOSEDSM
+    call(0x00, 1, 7, 1); // MSG_CLOSEDS
+    call(0x00, 0, 1, 0); // MSG_CLOSEDSM
     Put("dsm_entry", "session", session);
 }
 
