@@ -12,10 +12,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <set>
 #include <thread>
 #include <unordered_map>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace platform::user {
@@ -85,10 +87,37 @@ public:
             G().viewRunning = false;
         }
         m_stop = true;
-        if (m_lost)
+        if (m_lost) {
             m_thread.detach(); // stuck in the lost server's handler for good
+            return;
+        }
+        m_thread.join();
+        // The connection goes with the view: a module loaded and unloaded again and again would otherwise use up the
+        // server's client slots and the process's descriptors, one at every unload. Closing it takes its X windows.
+        for (auto& [hwnd, xw] : m_windows) {
+            if (xw.image) {
+                xw.image->data = nullptr; // the pixels belong to the vector
+                XDestroyImage(xw.image);
+            }
+        }
+        // A server that went away first would make XCloseDisplay end in the lost server's handler for good: then
+        // only the socket is let go.
+        if (ServerStillThere())
+            XCloseDisplay(m_display);
         else
-            m_thread.join();
+            close(ConnectionNumber(m_display));
+        m_display = nullptr;
+        m_windows.clear();
+        m_byX.clear();
+        m_cursors.clear();
+        m_pictureCursors.clear();
+    }
+
+    // Whether the server's end of the connection is still open, without waiting and without Xlib.
+    bool ServerStillThere() const {
+        char byte = 0;
+        const ssize_t got = recv(ConnectionNumber(m_display), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        return got > 0 || (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
     }
 
     void MarkDirty(HWND hwnd) {

@@ -9,6 +9,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <dlfcn.h>
+#include <filesystem>
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -252,6 +255,40 @@ TEST(XView, AModalDialogOnTheDisplayIsLeftToTheUser) {
     waitpid(child, nullptr, 0);
     EXPECT_EQ(testsupport::ReadBytes(err), "") << "nothing is said on standard error";
     testsupport::RemoveFolder(folder);
+}
+#endif
+
+#ifdef LEAVING_MODULE
+int OpenDescriptors() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// Each module has its own copy of the view; unloading it must close the copy's connection to the server.
+TEST(XView, AModuleLoadedAndUnloadedAgainLeavesNoConnectionToTheServer) {
+    if (!FindProgram("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    Xvfb server;
+    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+    setenv("DISPLAY", server.name().c_str(), 1);
+    unsetenv("PLATFORM_HEADLESS");
+    int afterFirst = -1;
+    for (int round = 0; round < 4; ++round) {
+        void* module = dlopen(LEAVING_MODULE, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(module, nullptr) << dlerror();
+        auto show = reinterpret_cast<HWND (*)()>(dlsym(module, "LeavingModuleShowWindow"));
+        ASSERT_NE(show, nullptr);
+        ASSERT_NE(show(), nullptr);
+        ASSERT_NE(WaitForNamed(server.name(), "shown by the leaving module"), 0u)
+            << "round " << round << ": the module's window never reached the server";
+        ASSERT_EQ(dlclose(module), 0);
+        if (round == 0)
+            afterFirst = OpenDescriptors(); // what the X libraries keep once loaded is no leak
+    }
+    EXPECT_EQ(OpenDescriptors(), afterFirst) << "every unload left a connection to the X server open";
+    unsetenv("DISPLAY");
 }
 #endif
 

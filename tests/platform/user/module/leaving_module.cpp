@@ -34,3 +34,11 @@ EXPORT HWND LeavingModuleLeaveThings() {
     SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
     return window;
 }
+
+// Shows a top-level window, which puts this module's copy of the X view on the display when there is one.
+EXPORT HWND LeavingModuleShowWindow() {
+    HWND window = CreateWindowExW(0, u"Static", u"shown by the leaving module", WS_POPUP | WS_CAPTION, 0, 0, 120, 60,
+                                  nullptr, nullptr, nullptr, nullptr);
+    ShowWindow(window, SW_SHOW);
+    return window;
+}
