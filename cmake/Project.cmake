@@ -92,3 +92,28 @@ function(project_resource_module name manifest output dest)
     set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX "" OUTPUT_NAME ${output}
                                              LIBRARY_OUTPUT_DIRECTORY ${dest})
 endfunction()
+
+# Copies what the data source loads beside itself at run time (the driver, the image-effect library and the language
+# libraries) into the current binary folder and makes `target` depend on it, so a program or test built there finds
+# them as the installed module does.
+function(project_quennet_companions target)
+    set(companions ${CMAKE_CURRENT_BINARY_DIR}/${SCANDRV_FILE_PREFIX}lld.so
+                   ${CMAKE_CURRENT_BINARY_DIR}/${SCANDRV_FILE_PREFIX}Tonalis.so)
+    add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${SCANDRV_FILE_PREFIX}lld.so
+                       COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:scandrv> ${CMAKE_CURRENT_BINARY_DIR}/
+                       DEPENDS scandrv)
+    add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${SCANDRV_FILE_PREFIX}Tonalis.so
+                       COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tonalis> ${CMAKE_CURRENT_BINARY_DIR}/
+                       DEPENDS tonalis)
+    get_property(codes GLOBAL PROPERTY LANGUAGE_CODES)
+    foreach(code ${codes})
+        if(TARGET kvxtwrc${code})
+            list(APPEND companions ${CMAKE_CURRENT_BINARY_DIR}/kvxtwrc${code}.so)
+            add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/kvxtwrc${code}.so
+                               COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:kvxtwrc${code}> ${CMAKE_CURRENT_BINARY_DIR}/
+                               DEPENDS kvxtwrc${code})
+        endif()
+    endforeach()
+    add_custom_target(${target}_companions DEPENDS ${companions})
+    add_dependencies(${target} ${target}_companions)
+endfunction()
