@@ -62,9 +62,13 @@ int MinRows(std::size_t rowBytes) {
 #endif
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-// Whether the hand-vectorised AVX2 paths may run.
+// Whether the hand-vectorised AVX2 paths may run. PAGEFIXES_PORTABLE=1 in the environment keeps to the portable
+// paths, so that they are checked on machines with AVX2 too.
 bool HasAvx2() {
     static const bool has = [] {
+        const char* portable = std::getenv("PAGEFIXES_PORTABLE");
+        if (portable != nullptr && std::strcmp(portable, "1") == 0)
+            return false;
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2") != 0;
     }();
@@ -762,39 +766,49 @@ const HoughTables& Tables() {
     return tables;
 }
 
-// The Hough accumulator, two columns at a time: vote(k, column, opposite, slot) adds the points' votes for the angle
-// k into `column` and for the angle k + 180 into `opposite`, both zeroed, rhoRows counters each; the threads share
-// the angles out. Then the peak rule over all columns.
-template <class Vote> float HoughPeaks(int width, int height, Vote&& vote) {
-    const std::int64_t rhoRows = RhoRows(width, height);
+// What the peak rule needs of each angle's column of the accumulator: its largest count and the largest rho that
+// has it.
+struct ColumnPeaks {
+    std::uint32_t best[360] = {};
+    std::int64_t lastRho[360] = {};
+};
+
+void NoteColumn(int k, const std::uint32_t* column, std::int64_t rhoRows, ColumnPeaks& peaks) {
+    const std::uint32_t most = *std::max_element(column, column + rhoRows);
+    std::int64_t rho = rhoRows - 1;
+    while (column[rho] != most)
+        --rho;
+    peaks.best[k] = most;
+    peaks.lastRho[k] = rho;
+}
+
+// The Hough accumulator, two columns at a time, for the angle pairs (k, k + 180) listed: vote(k, column, opposite,
+// slot) adds the points' votes for the angle k into `column` and for the angle k + 180 into `opposite`, both zeroed,
+// rhoRows counters each; the threads share the pairs out. False when there is no memory for the columns.
+template <class Vote>
+bool VotePairs(const std::vector<int>& pairs, std::int64_t rhoRows, Vote&& vote, ColumnPeaks& peaks) {
     const std::size_t rhoCount = static_cast<std::size_t>(rhoRows);
-    // Each thread fills two columns at a time and keeps of each only what the peak rule asks: its largest count and
-    // the largest rho that has it.
     const std::size_t slots = static_cast<std::size_t>(ParallelSlots());
     std::unique_ptr<std::uint32_t[]> scratch(new (std::nothrow) std::uint32_t[slots * 2 * rhoCount]);
     if (!scratch)
-        return 0;
-    std::uint32_t columnBest[360];
-    std::int64_t columnLastRho[360];
-    auto note = [&](int k, const std::uint32_t* column) {
-        const std::uint32_t most = *std::max_element(column, column + rhoCount);
-        std::int64_t rho = rhoRows - 1;
-        while (column[rho] != most)
-            --rho;
-        columnBest[k] = most;
-        columnLastRho[k] = rho;
-    };
-    ParallelBands(180, 1, [&](int kb, int ke, int slot) {
+        return false;
+    ParallelBands(static_cast<int>(pairs.size()), 1, [&](int b, int e, int slot) {
         std::uint32_t* column = scratch.get() + static_cast<std::size_t>(slot) * 2 * rhoCount;
         std::uint32_t* opposite = column + rhoCount;
-        for (int k = kb; k < ke; ++k) {
+        for (int i = b; i < e; ++i) {
+            const int k = pairs[static_cast<std::size_t>(i)];
             std::fill_n(column, 2 * rhoCount, 0u);
             vote(k, column, opposite, slot);
-            note(k, column);
-            note(k + 180, opposite);
+            NoteColumn(k, column, rhoRows, peaks);
+            NoteColumn(k + 180, opposite, rhoRows, peaks);
         }
     });
-    const std::uint32_t best = *std::max_element(columnBest, columnBest + 360);
+    return true;
+}
+
+// The peak rule over all columns: the angle in degrees, 0 when none stands out.
+float PeakAngle(const ColumnPeaks& peaks) {
+    const std::uint32_t best = *std::max_element(peaks.best, peaks.best + 360);
     if (best == 0)
         return 0; // every cell is a peak: no direction stands out
 
@@ -802,10 +816,10 @@ template <class Vote> float HoughPeaks(int width, int height, Vote&& vote) {
     int lastK = 0, lowest = 180, highest = -1;
     std::int64_t lastRho = -1;
     for (int k = 0; k < 360; ++k) {
-        if (columnBest[k] != best)
+        if (peaks.best[k] != best)
             continue;
-        if (columnLastRho[k] >= lastRho) {
-            lastRho = columnLastRho[k];
+        if (peaks.lastRho[k] >= lastRho) {
+            lastRho = peaks.lastRho[k];
             lastK = k;
         }
         lowest = std::min(lowest, k % 180);
@@ -821,6 +835,17 @@ template <class Vote> float HoughPeaks(int width, int height, Vote&& vote) {
     else if (angle > 90)
         angle = 180 - angle;
     return std::abs(angle) >= 15 ? 0.0f : static_cast<float>(angle);
+}
+
+// Every column of the accumulator, then the peak rule.
+template <class Vote> float HoughPeaks(int width, int height, Vote&& vote) {
+    std::vector<int> pairs(180);
+    for (int k = 0; k < 180; ++k)
+        pairs[static_cast<std::size_t>(k)] = k;
+    ColumnPeaks peaks;
+    if (!VotePairs(pairs, RhoRows(width, height), vote, peaks))
+        return 0;
+    return PeakAngle(peaks);
 }
 
 // rho = (row x cosine + (column + 1) x sine) / 100000, truncated toward zero; a vote when 0 < rho < rhoRows.
@@ -956,6 +981,174 @@ __attribute__((target("avx2"))) void VoteBandAvx2(const int* rows, const std::ui
 }
 #endif
 
+// The runs of neighbouring points of each row, one entry a run: its row, the column + 1 of its first and last
+// points, and its length. Doubles, so that the sums of ColumnRanges are exact and can be taken four at a time.
+struct Runs {
+    std::vector<double> row, first, last, length;
+};
+
+// For one angle, the rho range of each run and the most points the run can give one counter of it (see
+// ColumnBounds); an empty range (nothing to count) gives from 1, to 0 and a limit of 0. The products and sums stay far
+// below 2^53, and a u that is not a multiple of 100000 lies at least 1 / 100000 of a unit from the next whole
+// quotient, far beyond the error of the product with 1e-5: the floors are the exact quotients.
+void ColumnRangesPlain(const double* __restrict row, const double* __restrict first, const double* __restrict last,
+                       const double* __restrict length, std::size_t count, double cosine, double sine, double perRow,
+                       double lastRho, int* __restrict from, int* __restrict to, int* __restrict limit) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const double y = row[i] * cosine;
+        const double a = std::floor((y + first[i] * sine) * 1e-5), b = std::floor((y + last[i] * sine) * 1e-5);
+        const double low = std::min(a, b), high = std::max(a, b);
+        const double most = std::min(length[i] - (high - low), perRow);
+        const double lowIn = std::max(low, 1.0), highIn = std::min(high, lastRho);
+        const bool any = lowIn <= highIn;
+        from[i] = any ? static_cast<int>(lowIn) : 1;
+        to[i] = any ? static_cast<int>(highIn) : 0;
+        limit[i] = any ? static_cast<int>(most) : 0;
+    }
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// ColumnRanges four runs at a time: the same double operations, each rounded as the scalar one is.
+__attribute__((target("avx2"))) std::size_t ColumnRangesAvx2(const double* row, const double* first, const double* last,
+                                                             const double* length, std::size_t count, double cosine,
+                                                             double sine, double perRow, double lastRho, int* from,
+                                                             int* to, int* limit) {
+    const __m256d vCosine = _mm256_set1_pd(cosine), vSine = _mm256_set1_pd(sine), scale = _mm256_set1_pd(1e-5);
+    const __m256d vPerRow = _mm256_set1_pd(perRow), vLastRho = _mm256_set1_pd(lastRho), one = _mm256_set1_pd(1.0);
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m256d y = _mm256_mul_pd(_mm256_loadu_pd(row + i), vCosine);
+        const __m256d a =
+            _mm256_floor_pd(_mm256_mul_pd(_mm256_add_pd(y, _mm256_mul_pd(_mm256_loadu_pd(first + i), vSine)), scale));
+        const __m256d b =
+            _mm256_floor_pd(_mm256_mul_pd(_mm256_add_pd(y, _mm256_mul_pd(_mm256_loadu_pd(last + i), vSine)), scale));
+        const __m256d low = _mm256_min_pd(a, b), high = _mm256_max_pd(a, b);
+        const __m256d most =
+            _mm256_min_pd(_mm256_sub_pd(_mm256_loadu_pd(length + i), _mm256_sub_pd(high, low)), vPerRow);
+        const __m256d lowIn = _mm256_max_pd(low, one), highIn = _mm256_min_pd(high, vLastRho);
+        const __m256d any = _mm256_cmp_pd(lowIn, highIn, _CMP_LE_OQ);
+        const __m256d f = _mm256_blendv_pd(one, lowIn, any);
+        const __m256d t = _mm256_and_pd(highIn, any), m = _mm256_and_pd(most, any);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(from + i), _mm256_cvttpd_epi32(f));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm256_cvttpd_epi32(t));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(limit + i), _mm256_cvttpd_epi32(m));
+    }
+    return i;
+}
+#endif
+
+void ColumnRanges(const double* row, const double* first, const double* last, const double* length, std::size_t count,
+                  double cosine, double sine, double perRow, double lastRho, int* from, int* to, int* limit) {
+    std::size_t done = 0;
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    if (HasAvx2())
+        done = ColumnRangesAvx2(row, first, last, length, count, cosine, sine, perRow, lastRho, from, to, limit);
+#endif
+    ColumnRangesPlain(row + done, first + done, last + done, length + done, count - done, cosine, sine, perRow, lastRho,
+                      from + done, to + done, limit + done);
+}
+
+// Upper bounds of the largest count of each of the 360 columns, from the runs of neighbouring columns in each row's
+// points rather than from the points one by one. Along a run of L points, u = row x cosine + (column + 1) x sine
+// moves by `sine` a point, at most 100000, so the run's rho values (u / 100000) cover a range of nb rows without a
+// gap: no rho row has more than L - nb + 1 of its points, nor more than ceil(100000 / |sine|), the points that fit
+// in one rho row's span of u. Adding that limit over each run's range, through a difference array, bounds every
+// counter. False when there is no memory.
+bool ColumnBounds(const std::vector<RowPoints>& points, std::int64_t rhoRows, std::uint32_t bound[360]) {
+    // The runs of each list in parallel, then one after the other.
+    std::vector<Runs> lists(points.size());
+    std::atomic<bool> failed{false};
+    ParallelBands(static_cast<int>(points.size()), 1, [&](int b, int e, int) {
+        for (int l = b; l < e; ++l) {
+            const RowPoints& list = points[static_cast<std::size_t>(l)];
+            Runs& mine = lists[static_cast<std::size_t>(l)];
+            try {
+                for (std::size_t g = 0; g < list.rows.size(); ++g)
+                    for (std::uint32_t i = list.starts[g]; i < list.starts[g + 1]; ++i) {
+                        const double column = list.columns[i] + 1.0;
+                        if (i > list.starts[g] && column == mine.last.back() + 1) {
+                            mine.last.back() = column;
+                            mine.length.back() += 1;
+                        } else {
+                            mine.row.push_back(list.rows[g]);
+                            mine.first.push_back(column);
+                            mine.last.push_back(column);
+                            mine.length.push_back(1);
+                        }
+                    }
+            } catch (const std::bad_alloc&) {
+                failed = true;
+            }
+        }
+    });
+    if (failed)
+        return false;
+    Runs runs;
+    try {
+        for (const Runs& list : lists) {
+            runs.row.insert(runs.row.end(), list.row.begin(), list.row.end());
+            runs.first.insert(runs.first.end(), list.first.begin(), list.first.end());
+            runs.last.insert(runs.last.end(), list.last.begin(), list.last.end());
+            runs.length.insert(runs.length.end(), list.length.begin(), list.length.end());
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+
+    const std::size_t count = runs.row.size();
+    const std::size_t slots = static_cast<std::size_t>(ParallelSlots()), rhoCount = static_cast<std::size_t>(rhoRows);
+    // Four difference arrays a thread, a run in each by turns: neighbouring runs often meet the same counters, and
+    // one array would make each addition wait for the one before.
+    constexpr std::size_t kPartials = 4;
+    const std::size_t span = rhoCount + 1, perSlot = kPartials * span + 3 * count;
+    std::unique_ptr<int[]> scratch(new (std::nothrow) int[slots * perSlot]);
+    if (!scratch)
+        return false;
+    ParallelBands(360, 1, [&](int kb, int ke, int slot) {
+        int* d0 = scratch.get() + static_cast<std::size_t>(slot) * perSlot;
+        int* d1 = d0 + span;
+        int* d2 = d1 + span;
+        int* d3 = d2 + span;
+        int* from = d0 + kPartials * span;
+        int* to = from + count;
+        int* limit = to + count;
+        for (int k = kb; k < ke; ++k) {
+            const int sine = Tables().sine[k];
+            // Where both terms are 0 or less at every point (the angles past 180 up to 270 degrees), nothing votes.
+            if (Tables().cosine[k] <= 0 && sine <= 0) {
+                bound[k] = 0;
+                continue;
+            }
+            const double perRow = sine == 0 ? 1e18 : std::ceil(100000.0 / std::abs(sine));
+            ColumnRanges(runs.row.data(), runs.first.data(), runs.last.data(), runs.length.data(), count,
+                         Tables().cosine[k], sine, perRow, static_cast<double>(rhoRows - 1), from, to, limit);
+            std::fill_n(d0, kPartials * span, 0);
+            std::size_t i = 0;
+            for (; i + kPartials <= count; i += kPartials) {
+                d0[from[i]] += limit[i];
+                d0[to[i] + 1] -= limit[i];
+                d1[from[i + 1]] += limit[i + 1];
+                d1[to[i + 1] + 1] -= limit[i + 1];
+                d2[from[i + 2]] += limit[i + 2];
+                d2[to[i + 2] + 1] -= limit[i + 2];
+                d3[from[i + 3]] += limit[i + 3];
+                d3[to[i + 3] + 1] -= limit[i + 3];
+            }
+            for (; i < count; ++i) {
+                d0[from[i]] += limit[i];
+                d0[to[i] + 1] -= limit[i];
+            }
+            int sum = 0, most = 0;
+            for (std::size_t r = 1; r < rhoCount; ++r) {
+                sum += d0[r] + d1[r] + d2[r] + d3[r];
+                most = std::max(most, sum);
+            }
+            bound[k] = static_cast<std::uint32_t>(most);
+        }
+    });
+    return true;
+}
+
 float Hough(const std::vector<RowPoints>& points, int width, int height) {
     std::size_t count = 0, widest = 0;
     for (const RowPoints& list : points) {
@@ -985,14 +1178,18 @@ float Hough(const std::vector<RowPoints>& points, int width, int height) {
             (height - 1) * std::max<std::int64_t>(cosine, 0) + width * std::max<std::int64_t>(sine, 0);
         return rhoRows * 100000 <= kWrap && high < kWrap + 100000 && rhoRows * 100000 - low < kWrap;
     };
-    return HoughPeaks(width, height, [&](int k, std::uint32_t* column, std::uint32_t* opposite, int slot) {
+    // The votes of the lists [lb, le) for the pair k, k + 180, added to `column` and `opposite`.
+    auto voteLists = [&](int k, std::uint32_t* column, std::uint32_t* opposite, int slot, std::size_t lb,
+                         std::size_t le) {
         if (!exact(k) || !exact(k + 180)) {
-            for (const RowPoints& list : points)
+            for (std::size_t l = lb; l < le; ++l) {
+                const RowPoints& list = points[l];
                 for (std::size_t g = 0; g < list.rows.size(); ++g)
                     for (std::uint32_t i = list.starts[g]; i < list.starts[g + 1]; ++i) {
                         VoteOne(list.rows[g], list.columns[i], k, column, rhoRows);
                         VoteOne(list.rows[g], list.columns[i], k + 180, opposite, rhoRows);
                     }
+            }
             return;
         }
         std::uint32_t* part = partials.data() + static_cast<std::size_t>(slot) * kPartials * pair;
@@ -1005,7 +1202,8 @@ float Hough(const std::vector<RowPoints>& points, int width, int height) {
             static_cast<std::uint32_t>(Tables().cosine[k]),       static_cast<std::uint32_t>(Tables().sine[k]),
             static_cast<std::uint32_t>(Tables().cosine[k + 180]), static_cast<std::uint32_t>(Tables().sine[k + 180]),
             static_cast<std::uint32_t>((rhoRows - 1) * 100000),   static_cast<std::uint32_t>(rhoCount)};
-        for (const RowPoints& list : points) {
+        for (std::size_t l = lb; l < le; ++l) {
+            const RowPoints& list = points[l];
             if (list.rows.empty())
                 continue;
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -1021,15 +1219,51 @@ float Hough(const std::vector<RowPoints>& points, int width, int height) {
         // The partials start zero and are left zero for the next angle. Counter 0 of each gathered the points
         // without a vote: rho 0 has no votes.
         auto gather = [&](std::uint32_t* out, std::size_t from) {
-            for (std::size_t r = 0; r < rhoCount; ++r) {
-                out[r] = p0[from + r] + p1[from + r] + p2[from + r] + p3[from + r];
-                p0[from + r] = p1[from + r] = p2[from + r] = p3[from + r] = 0;
-            }
-            out[0] = 0;
+            for (std::size_t r = 1; r < rhoCount; ++r)
+                out[r] += p0[from + r] + p1[from + r] + p2[from + r] + p3[from + r];
+            std::fill_n(p0 + from, rhoCount, 0u);
+            std::fill_n(p1 + from, rhoCount, 0u);
+            std::fill_n(p2 + from, rhoCount, 0u);
+            std::fill_n(p3 + from, rhoCount, 0u);
         };
         gather(column, 0);
         gather(opposite, rhoCount);
+    };
+    auto vote = [&](int k, std::uint32_t* column, std::uint32_t* opposite, int slot) {
+        voteLists(k, column, opposite, slot, 0, points.size());
+    };
+
+    // Only the columns whose largest count reaches the largest of all take part in the peak rule, and a column's
+    // largest count is at most the largest of its bounds (ColumnBounds). So the pairs are voted in the order of their
+    // bounds: first the pair with the largest, its points shared out among the threads, then every pair whose bound
+    // reaches the largest count found; the others cannot hold a peak and keep a largest count of 0, below it.
+    std::uint32_t bound[360];
+    if (!ColumnBounds(points, rhoRows, bound))
+        return HoughPeaks(width, height, vote);
+    auto pairBound = [&](int k) { return std::max(bound[k], bound[k + 180]); };
+    int top = 0;
+    for (int k = 1; k < 180; ++k)
+        if (pairBound(k) > pairBound(top))
+            top = k;
+    ColumnPeaks peaks;
+    std::vector<std::uint32_t> sums(slots * pair, 0u);
+    ParallelBands(static_cast<int>(points.size()), 1, [&](int b, int e, int slot) {
+        std::uint32_t* mine = sums.data() + static_cast<std::size_t>(slot) * pair;
+        voteLists(top, mine, mine + rhoCount, slot, static_cast<std::size_t>(b), static_cast<std::size_t>(e));
     });
+    for (std::size_t slot = 1; slot < slots; ++slot)
+        for (std::size_t r = 0; r < pair; ++r)
+            sums[r] += sums[slot * pair + r];
+    NoteColumn(top, sums.data(), rhoRows, peaks);
+    NoteColumn(top + 180, sums.data() + rhoCount, rhoRows, peaks);
+    const std::uint32_t found = std::max(peaks.best[top], peaks.best[top + 180]);
+    std::vector<int> rest;
+    for (int k = 0; k < 180; ++k)
+        if (k != top && pairBound(k) >= found)
+            rest.push_back(k);
+    if (!VotePairs(rest, rhoRows, vote, peaks))
+        return 0;
+    return PeakAngle(peaks);
 }
 
 // ---- normal_rotate ----
@@ -1234,6 +1468,42 @@ template <int N> bool Rotate(const BYTE* data, BYTE* out, int width, int height,
     return true;
 }
 
+// Points of a page up to 65535 pixels wide, grouped by row in bands of rows as the edge search gives them; the order
+// of a row's points changes no count.
+std::vector<RowPoints> PointsByRow(const int rows[], const int columns[], std::size_t count, int height) {
+    std::vector<std::uint32_t> next(static_cast<std::size_t>(height) + 1, 0u);
+    for (std::size_t i = 0; i < count; ++i)
+        ++next[static_cast<std::size_t>(rows[i]) + 1];
+    for (int y = 0; y < height; ++y)
+        next[static_cast<std::size_t>(y) + 1] += next[static_cast<std::size_t>(y)];
+    const std::vector<std::uint32_t> start(next.begin(), next.end());
+    std::vector<std::uint16_t> byRow(count);
+    for (std::size_t i = 0; i < count; ++i)
+        byRow[next[static_cast<std::size_t>(rows[i])]++] = static_cast<std::uint16_t>(columns[i]);
+
+    const int bands = std::clamp(height / 64, 1, ParallelSlots() * 8);
+    std::vector<RowPoints> lists(static_cast<std::size_t>(bands));
+    for (int band = 0; band < bands; ++band) {
+        RowPoints& list = lists[static_cast<std::size_t>(band)];
+        const int ya = static_cast<int>(static_cast<long long>(height) * band / bands);
+        const int yb = static_cast<int>(static_cast<long long>(height) * (band + 1) / bands);
+        for (int y = ya; y < yb; ++y) {
+            const std::uint32_t from = start[static_cast<std::size_t>(y)], to = start[static_cast<std::size_t>(y) + 1];
+            if (from == to)
+                continue;
+            if (!list.rows.empty())
+                list.starts.push_back(static_cast<std::uint32_t>(list.columns.size()));
+            list.rows.push_back(y);
+            list.columns.insert(list.columns.end(), byRow.begin() + from, byRow.begin() + to);
+        }
+        if (!list.rows.empty()) {
+            list.starts.push_back(static_cast<std::uint32_t>(list.columns.size()));
+            list.columns.resize(list.columns.size() + kSpareColumns);
+        }
+    }
+    return lists;
+}
+
 } // namespace
 
 void RgbToGray(const BYTE* rgb, BYTE* out, int width, int height) {
@@ -1275,7 +1545,15 @@ float DetectSkewAngle(const int rows[], const int columns[], int count, int widt
     if (rows == nullptr || columns == nullptr || count <= 0)
         return 0;
     try {
-        return Hough({PointSpan{rows, columns, static_cast<std::size_t>(count)}}, width, height);
+        const std::size_t n = static_cast<std::size_t>(count);
+        if (width > 0 && width <= 65535 && height > 0) {
+            bool onPage = true;
+            for (std::size_t i = 0; i < n && onPage; ++i)
+                onPage = rows[i] >= 0 && rows[i] < height && columns[i] >= 0 && columns[i] < width;
+            if (onPage)
+                return Hough(PointsByRow(rows, columns, n, height), width, height);
+        }
+        return Hough({PointSpan{rows, columns, n}}, width, height);
     } catch (const std::bad_alloc&) {
         return 0;
     }

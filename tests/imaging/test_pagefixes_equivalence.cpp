@@ -339,3 +339,73 @@ TEST(PageFixesEquivalence, GreyOf129AndUpCountsAsWhiteForTheEdgesAsBefore) {
         }
     }
 }
+
+TEST(PageFixesEquivalence, SpeckledPagesWhereNoDirectionStandsOutGiveTheSameAngle) {
+    // Random specks and short strokes of every slope: the counts of many angles come close to the largest, so nearly
+    // every column of the accumulator has to be counted in full, and ties between far-apart angles are common.
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (const auto& [width, height] : {std::pair{331, 257}, std::pair{900, 700}})
+        for (int density : {2, 20, 200}) {
+            std::vector<BYTE> grey(static_cast<std::size_t>(width) * height, 230);
+            const int specks = width * height * density / 10000;
+            for (int i = 0; i < specks; ++i) {
+                const int x = static_cast<int>(next() % static_cast<std::uint32_t>(width - 20)) + 10;
+                const int y = static_cast<int>(next() % static_cast<std::uint32_t>(height - 20)) + 10;
+                const int length = static_cast<int>(next() % 9), slope = static_cast<int>(next() % 5) - 2;
+                for (int t = 0; t <= length; ++t)
+                    grey[static_cast<std::size_t>(y + (t * slope) / 4) * width + x + t] =
+                        static_cast<BYTE>(next() % 60);
+            }
+            for (int mode : {1, 0}) {
+                std::vector<BYTE> input = grey;
+                if (mode == 0)
+                    for (BYTE& v : input)
+                        v = v > 128 ? 1 : 0;
+                for (int dpi : {150, 300, 600}) {
+                    EXPECT_EQ(auto_deskew(input.data(), width, height, mode, dpi),
+                              ref::auto_deskew(input.data(), width, height, mode, dpi))
+                        << width << " x " << height << ", " << density << " specks in 10000, mode " << mode << ", "
+                        << dpi << " dpi";
+                }
+            }
+        }
+}
+
+TEST(PageFixesEquivalence, AnglesWhosePeakIsCrowdedOrTiedAreStillCountedInFull) {
+    // Points every other column: each row holds single points, so no run of neighbours blurs their counts.
+    auto dotted = [](std::vector<int>& rows, std::vector<int>& columns, double row0, double degrees, int from, int to) {
+        for (int x = from; x < to; x += 2) {
+            rows.push_back(static_cast<int>(std::lround(row0 - x * std::tan(degrees * M_PI / 180))));
+            columns.push_back(x);
+        }
+    };
+    std::vector<int> rows, columns;
+    dotted(rows, columns, 1000, 2, 200, 400);
+    EXPECT_EQ(Hough(rows, columns, 2000, 2000), 2.0f) << "a dotted line at 2 degrees alone";
+
+    // Tied with a dotted line at 9 degrees (92 votes each): peaks 7 degrees apart give no angle.
+    std::vector<int> tiedRows = rows, tiedColumns = columns;
+    dotted(tiedRows, tiedColumns, 400, 9, 300, 552);
+    EXPECT_EQ(Hough(tiedRows, tiedColumns, 2000, 2000), 0.0f) << "two equal peaks 7 degrees apart";
+
+    // Runs of three neighbours, each starting just past a rho row's start at 60 degrees, where the steps of 0.866
+    // put two of each run into one rho row: 60 runs give 120 votes there, more than the dotted line's 92, so the
+    // steep direction wins and no angle results.
+    int runs = 0;
+    for (int y = 100; runs < 60; ++y) {
+        const long long base = 1349LL * 100000 - y * 50000LL;
+        const long long next = (base + 86601) / 86602; // column + 1 of the run's first point
+        if (y * 50000LL + next * 86602 - 1349LL * 100000 >= 13398)
+            continue;
+        for (int i = 0; i < 3; ++i)
+            rows.push_back(y), columns.push_back(static_cast<int>(next - 1) + i);
+        ++runs;
+    }
+    EXPECT_EQ(Hough(rows, columns, 2000, 2000), 0.0f) << "120 votes at 60 degrees against 92 at 2";
+
+    // A line rising 2 degrees just below the top edge votes only at 178 degrees, where the cosine is negative.
+    rows.clear(), columns.clear();
+    Line(rows, columns, -40, std::tan(2 * M_PI / 180), 1200, 2000);
+    EXPECT_EQ(Hough(rows, columns, 2000, 2000), 2.0f) << "178 folds to 2";
+}
