@@ -491,28 +491,42 @@ PAGEFIX_KERNEL void EdgeRow(const BYTE* __restrict above, const BYTE* __restrict
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-// EdgeRow sixteen pixels at a time in 16-bit lanes: the sums stay within 1020 and the differences within +-510, and
-// the edge, the larger of |TL - BR| and |BL - TR|, fits its byte. Returns the first column not done.
-__attribute__((target("avx2"))) inline __m256i LightSixteen(const BYTE* p) {
-    const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-    return _mm256_blendv_epi8(v, _mm256_set1_epi16(255), _mm256_cmpgt_epi16(v, _mm256_set1_epi16(128)));
+// EdgeRow 32 pixels at a time in bytes. The edge, (|TL + BL - TR - BR| + |TL + TR - BL - BR|) / 2, is the larger of
+// |TL - BR| and |BL - TR|. A light value is 255 and any other at most 128, so the four sum to less than 765 when at
+// most one is light, or when two are and the other two sum to less than 255 (their saturating sum below 255).
+__attribute__((target("avx2"))) inline __m256i ThirtyTwo(const BYTE* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// 0xFF where the byte is light (129 and up).
+__attribute__((target("avx2"))) inline __m256i LightMask(__m256i v) {
+    return _mm256_cmpeq_epi8(_mm256_max_epu8(v, _mm256_set1_epi8(static_cast<char>(129))), v);
+}
+
+__attribute__((target("avx2"))) inline __m256i AbsoluteDifference(__m256i a, __m256i b) {
+    return _mm256_or_si256(_mm256_subs_epu8(a, b), _mm256_subs_epu8(b, a));
 }
 
 __attribute__((target("avx2"))) int EdgeRowAvx2(const BYTE* above, const BYTE* below, BYTE* out, int from, int to) {
-    const __m256i allLight = _mm256_set1_epi16(765);
+    const __m256i two = _mm256_set1_epi8(2), full = _mm256_set1_epi8(static_cast<char>(255));
     int x = from;
-    for (; x + 15 <= to; x += 16) {
-        const __m256i tl = LightSixteen(above + x - 2), tr = LightSixteen(above + x + 2);
-        const __m256i bl = LightSixteen(below + x - 2), br = LightSixteen(below + x + 2);
-        const __m256i left = _mm256_add_epi16(tl, bl), right = _mm256_add_epi16(tr, br);
-        const __m256i top = _mm256_add_epi16(tl, tr), bottom = _mm256_add_epi16(bl, br);
-        const __m256i edge = _mm256_srli_epi16(_mm256_add_epi16(_mm256_abs_epi16(_mm256_sub_epi16(left, right)),
-                                                                _mm256_abs_epi16(_mm256_sub_epi16(top, bottom))),
-                                               1);
-        const __m256i notAllLight = _mm256_cmpgt_epi16(allLight, _mm256_add_epi16(left, right));
-        const __m256i value = _mm256_and_si256(edge, notAllLight);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
-                         _mm_packus_epi16(_mm256_castsi256_si128(value), _mm256_extracti128_si256(value, 1)));
+    for (; x + 31 <= to; x += 32) {
+        const __m256i tl = ThirtyTwo(above + x - 2), tr = ThirtyTwo(above + x + 2);
+        const __m256i bl = ThirtyTwo(below + x - 2), br = ThirtyTwo(below + x + 2);
+        const __m256i mtl = LightMask(tl), mtr = LightMask(tr), mbl = LightMask(bl), mbr = LightMask(br);
+        const __m256i ltl = _mm256_or_si256(tl, mtl), ltr = _mm256_or_si256(tr, mtr);
+        const __m256i lbl = _mm256_or_si256(bl, mbl), lbr = _mm256_or_si256(br, mbr);
+        const __m256i edge = _mm256_max_epu8(AbsoluteDifference(ltl, lbr), AbsoluteDifference(lbl, ltr));
+        // The number of light ones (each mask is -1), and the saturating sum of the others.
+        const __m256i light = _mm256_sub_epi8(_mm256_setzero_si256(),
+                                              _mm256_add_epi8(_mm256_add_epi8(mtl, mtr), _mm256_add_epi8(mbl, mbr)));
+        const __m256i others =
+            _mm256_adds_epu8(_mm256_adds_epu8(_mm256_andnot_si256(mtl, tl), _mm256_andnot_si256(mtr, tr)),
+                             _mm256_adds_epu8(_mm256_andnot_si256(mbl, bl), _mm256_andnot_si256(mbr, br)));
+        const __m256i notAllLight =
+            _mm256_or_si256(_mm256_cmpgt_epi8(two, light),
+                            _mm256_andnot_si256(_mm256_cmpeq_epi8(others, full), _mm256_cmpeq_epi8(light, two)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_and_si256(edge, notAllLight));
     }
     return x;
 }
@@ -538,59 +552,59 @@ PAGEFIX_KERNEL void MaxOfFiveColumns(const BYTE* __restrict m, BYTE* __restrict 
         out[x] = std::max(std::max(std::max(m[x - 2], m[x - 1]), std::max(m[x], m[x + 1])), m[x + 2]);
 }
 
-// The step between a row's widened edges and the next row's, summed over the five columns around each column.
-PAGEFIX_KERNEL void StepRow(const BYTE* __restrict here, const BYTE* __restrict next, std::int16_t* __restrict step,
-                            int from, int to) {
-    for (int x = from; x <= to; ++x) {
-        int sum = 0;
-        for (int d = -2; d <= 2; ++d)
-            sum += here[x + d] - next[x + d];
-        step[x] = static_cast<std::int16_t>(sum);
-    }
+// The widened edges of a row summed over the five columns around each column (at most 1275, exact in 16 bits).
+PAGEFIX_KERNEL void FiveColumnSums(const BYTE* __restrict widened, std::int16_t* __restrict sums, int from, int to) {
+    for (int x = from; x <= to; ++x)
+        sums[x] =
+            static_cast<std::int16_t>(widened[x - 2] + widened[x - 1] + widened[x] + widened[x + 1] + widened[x + 2]);
 }
 
 // Scratch of one thread for the edge points of a band: the edge map and its widened form over the band's rows and
 // the few around them.
 struct EdgeScratch {
     std::vector<BYTE> edges, widened, rowMax;
-    std::vector<std::int16_t> step;
+    std::vector<std::int16_t> sums, nextSums;
     std::vector<int> marked;
 };
 
-// The columns from .. to whose step is at least minStep in size, in order, into `out`; returns how many.
-int StepColumnsPlain(const std::int16_t* step, int from, int to, int minStep, int* out) {
+// The columns from .. to where the step from a row's five-column sums to the next row's is at least minStep in size,
+// in order, into `out`; returns how many.
+int StepColumnsPlain(const std::int16_t* here, const std::int16_t* next, int from, int to, int minStep, int* out) {
     int n = 0;
     for (int x = from; x <= to; ++x)
-        if (std::abs(step[x]) >= minStep)
+        if (std::abs(here[x] - next[x]) >= minStep)
             out[n++] = x;
     return n;
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // Sixteen steps at a time: most rows have few points, so whole runs of columns are passed over with one test. The
-// steps stay within +-1275 (five byte differences), so their 16-bit sizes are exact.
-__attribute__((target("avx2"))) int StepColumnsAvx2(const std::int16_t* step, int from, int to, int minStep, int* out) {
+// steps stay within +-1275, so their 16-bit sizes are exact.
+__attribute__((target("avx2"))) int StepColumnsAvx2(const std::int16_t* here, const std::int16_t* next, int from,
+                                                    int to, int minStep, int* out) {
     const __m256i below = _mm256_set1_epi16(static_cast<short>(minStep - 1));
     int n = 0, x = from;
     for (; x + 15 <= to; x += 16) {
-        const __m256i size = _mm256_abs_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(step + x)));
+        const __m256i step = _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(here + x)),
+                                              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(next + x)));
         // Two mask bits a step; keep the low one of each.
-        unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi16(size, below))) & 0x55555555u;
+        unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi16(_mm256_abs_epi16(step), below))) &
+                        0x55555555u;
         while (mask != 0) {
             out[n++] = x + (__builtin_ctz(mask) >> 1);
             mask &= mask - 1;
         }
     }
-    return n + StepColumnsPlain(step, x, to, minStep, out + n);
+    return n + StepColumnsPlain(here, next, x, to, minStep, out + n);
 }
 #endif
 
-int StepColumns(const std::int16_t* step, int from, int to, int minStep, int* out) {
+int StepColumns(const std::int16_t* here, const std::int16_t* next, int from, int to, int minStep, int* out) {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
     if (HasAvx2())
-        return StepColumnsAvx2(step, from, to, minStep, out);
+        return StepColumnsAvx2(here, next, from, to, minStep, out);
 #endif
-    return StepColumnsPlain(step, from, to, minStep, out);
+    return StepColumnsPlain(here, next, from, to, minStep, out);
 }
 
 // The edge points of rows ya .. yb (inclusive), handed to emit(row, columns, count) a row at a time in order. The edge
@@ -605,7 +619,8 @@ void BandEdgePoints(const BYTE* grey, int width, int height, int ya, int yb, int
     scratch.edges.resize(static_cast<std::size_t>(edgeRows) * w);
     scratch.widened.resize(static_cast<std::size_t>(widenedRows) * w);
     scratch.rowMax.resize(w);
-    scratch.step.resize(w);
+    scratch.sums.resize(w);
+    scratch.nextSums.resize(w);
     scratch.marked.resize(w);
 
     for (int q = edgeFirst; q < edgeFirst + edgeRows; ++q) {
@@ -628,10 +643,14 @@ void BandEdgePoints(const BYTE* grey, int width, int height, int ya, int yb, int
     }
 
     // Edge points: where the widened edges of a row differ enough from the next row's over five columns.
+    // Each row's five-column sums serve twice: against the row before and the row after.
+    FiveColumnSums(scratch.widened.data(), scratch.sums.data(), 53, width - 53);
     for (int y = ya; y <= yb; ++y) {
-        const BYTE* here = scratch.widened.data() + static_cast<std::size_t>(y - ya) * w;
-        StepRow(here, here + w, scratch.step.data(), 53, width - 53);
-        const int n = StepColumns(scratch.step.data(), 53, width - 53, minStep, scratch.marked.data());
+        FiveColumnSums(scratch.widened.data() + static_cast<std::size_t>(y + 1 - ya) * w, scratch.nextSums.data(), 53,
+                       width - 53);
+        const int n =
+            StepColumns(scratch.sums.data(), scratch.nextSums.data(), 53, width - 53, minStep, scratch.marked.data());
+        scratch.sums.swap(scratch.nextSums);
         if (n > 0)
             emit(y, scratch.marked.data(), n);
     }

@@ -409,3 +409,36 @@ TEST(PageFixesEquivalence, AnglesWhosePeakIsCrowdedOrTiedAreStillCountedInFull) 
     Line(rows, columns, -40, std::tan(2 * M_PI / 180), 1200, 2000);
     EXPECT_EQ(Hough(rows, columns, 2000, 2000), 2.0f) << "178 folds to 2";
 }
+
+TEST(PageFixesEquivalence, CornersThatAreNearlyAllLightGiveNoEdgeAsBefore) {
+    // A bar falling by 2 degrees against a longer line rising by 3 made of dark specks on a light page. The edge of a
+    // square counts only where its four corners (two columns and rows away) sum to less than 765, light ones as
+    // 255: a lone speck is one dark corner among three light ones, so a line of lone specks has no edges and the
+    // bar wins; two specks four columns apart are two dark corners, which count when their sum is below 255.
+    const int width = 760, height = 420;
+    struct Case {
+        int pair; // 0: lone specks; else the second speck of each pair, four columns to the right
+        BYTE first, second;
+        float angle;
+    };
+    for (const Case& c : {Case{0, 0, 0, 2.0f}, Case{1, 127, 127, -3.0f}, Case{1, 127, 128, 2.0f},
+                          Case{1, 0, 0, -3.0f}}) {
+        std::vector<BYTE> grey(static_cast<std::size_t>(width) * height, 235);
+        for (int x = 90; x < 250; ++x) {
+            const int top = static_cast<int>(std::lround(140 - (x - 90) * std::tan(2 * M_PI / 180)));
+            for (int t = 0; t < 7; ++t)
+                grey[static_cast<std::size_t>(top + t) * width + x] = 20;
+        }
+        for (int x = 260; x < 700; x += 11) {
+            const int row = static_cast<int>(std::lround(330 + (x - 260) * std::tan(3 * M_PI / 180)));
+            grey[static_cast<std::size_t>(row) * width + x] = c.first;
+            if (c.pair != 0)
+                grey[static_cast<std::size_t>(row) * width + x + 4] = c.second;
+        }
+        const float angle = auto_deskew(grey.data(), width, height, 1, 300);
+        EXPECT_EQ(angle, ref::auto_deskew(grey.data(), width, height, 1, 300))
+            << "specks " << int{c.first} << (c.pair != 0 ? " and " + std::to_string(c.second) : std::string());
+        EXPECT_EQ(angle, c.angle) << "specks " << int{c.first}
+                                  << (c.pair != 0 ? " and " + std::to_string(c.second) : std::string());
+    }
+}
