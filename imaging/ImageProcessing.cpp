@@ -1000,22 +1000,23 @@ __attribute__((target("avx2"))) void VoteBandAvx2(const int* rows, const std::ui
 }
 #endif
 
-// The runs of neighbouring points of each row, one entry a run: its row, the column + 1 of its first and last
-// points, and its length. Doubles, so that the sums of ColumnRanges are exact and can be taken four at a time.
+// The runs of neighbouring points of each row, one entry a run: its row, the column + 1 of its first point, and its
+// length. Doubles, so that the sums of ColumnRanges are exact and can be taken four at a time.
 struct Runs {
-    std::vector<double> row, first, last, length;
+    std::vector<double> row, first, length;
 };
 
 // For one angle, the rho range of each run and the most points the run can give one counter of it (see
 // ColumnBounds); an empty range (nothing to count) gives from 1, to 0 and a limit of 0. The products and sums stay far
 // below 2^53, and a u that is not a multiple of 100000 lies at least 1 / 100000 of a unit from the next whole
 // quotient, far beyond the error of the product with 1e-5: the floors are the exact quotients.
-void ColumnRangesPlain(const double* __restrict row, const double* __restrict first, const double* __restrict last,
-                       const double* __restrict length, std::size_t count, double cosine, double sine, double perRow,
-                       double lastRho, int* __restrict from, int* __restrict to, int* __restrict limit) {
+void ColumnRangesPlain(const double* __restrict row, const double* __restrict first, const double* __restrict length,
+                       std::size_t count, double cosine, double sine, double perRow, double lastRho,
+                       int* __restrict from, int* __restrict to, int* __restrict limit) {
     for (std::size_t i = 0; i < count; ++i) {
         const double y = row[i] * cosine;
-        const double a = std::floor((y + first[i] * sine) * 1e-5), b = std::floor((y + last[i] * sine) * 1e-5);
+        const double last = first[i] + (length[i] - 1);
+        const double a = std::floor((y + first[i] * sine) * 1e-5), b = std::floor((y + last * sine) * 1e-5);
         const double low = std::min(a, b), high = std::max(a, b);
         const double most = std::min(length[i] - (high - low), perRow);
         const double lowIn = std::max(low, 1.0), highIn = std::min(high, lastRho);
@@ -1028,7 +1029,7 @@ void ColumnRangesPlain(const double* __restrict row, const double* __restrict fi
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // ColumnRanges four runs at a time: the same double operations, each rounded as the scalar one is.
-__attribute__((target("avx2"))) std::size_t ColumnRangesAvx2(const double* row, const double* first, const double* last,
+__attribute__((target("avx2"))) std::size_t ColumnRangesAvx2(const double* row, const double* first,
                                                              const double* length, std::size_t count, double cosine,
                                                              double sine, double perRow, double lastRho, int* from,
                                                              int* to, int* limit) {
@@ -1037,13 +1038,12 @@ __attribute__((target("avx2"))) std::size_t ColumnRangesAvx2(const double* row, 
     std::size_t i = 0;
     for (; i + 4 <= count; i += 4) {
         const __m256d y = _mm256_mul_pd(_mm256_loadu_pd(row + i), vCosine);
-        const __m256d a =
-            _mm256_floor_pd(_mm256_mul_pd(_mm256_add_pd(y, _mm256_mul_pd(_mm256_loadu_pd(first + i), vSine)), scale));
-        const __m256d b =
-            _mm256_floor_pd(_mm256_mul_pd(_mm256_add_pd(y, _mm256_mul_pd(_mm256_loadu_pd(last + i), vSine)), scale));
+        const __m256d start = _mm256_loadu_pd(first + i), runLength = _mm256_loadu_pd(length + i);
+        const __m256d last = _mm256_add_pd(start, _mm256_sub_pd(runLength, one));
+        const __m256d a = _mm256_floor_pd(_mm256_mul_pd(_mm256_add_pd(y, _mm256_mul_pd(start, vSine)), scale));
+        const __m256d b = _mm256_floor_pd(_mm256_mul_pd(_mm256_add_pd(y, _mm256_mul_pd(last, vSine)), scale));
         const __m256d low = _mm256_min_pd(a, b), high = _mm256_max_pd(a, b);
-        const __m256d most =
-            _mm256_min_pd(_mm256_sub_pd(_mm256_loadu_pd(length + i), _mm256_sub_pd(high, low)), vPerRow);
+        const __m256d most = _mm256_min_pd(_mm256_sub_pd(runLength, _mm256_sub_pd(high, low)), vPerRow);
         const __m256d lowIn = _mm256_max_pd(low, one), highIn = _mm256_min_pd(high, vLastRho);
         const __m256d any = _mm256_cmp_pd(lowIn, highIn, _CMP_LE_OQ);
         const __m256d f = _mm256_blendv_pd(one, lowIn, any);
@@ -1056,15 +1056,15 @@ __attribute__((target("avx2"))) std::size_t ColumnRangesAvx2(const double* row, 
 }
 #endif
 
-void ColumnRanges(const double* row, const double* first, const double* last, const double* length, std::size_t count,
-                  double cosine, double sine, double perRow, double lastRho, int* from, int* to, int* limit) {
+void ColumnRanges(const double* row, const double* first, const double* length, std::size_t count, double cosine,
+                  double sine, double perRow, double lastRho, int* from, int* to, int* limit) {
     std::size_t done = 0;
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
     if (HasAvx2())
-        done = ColumnRangesAvx2(row, first, last, length, count, cosine, sine, perRow, lastRho, from, to, limit);
+        done = ColumnRangesAvx2(row, first, length, count, cosine, sine, perRow, lastRho, from, to, limit);
 #endif
-    ColumnRangesPlain(row + done, first + done, last + done, length + done, count - done, cosine, sine, perRow, lastRho,
-                      from + done, to + done, limit + done);
+    ColumnRangesPlain(row + done, first + done, length + done, count - done, cosine, sine, perRow, lastRho, from + done,
+                      to + done, limit + done);
 }
 
 // Upper bounds of the largest count of each of the 360 columns, from the runs of neighbouring columns in each row's
@@ -1072,26 +1072,29 @@ void ColumnRanges(const double* row, const double* first, const double* last, co
 // moves by `sine` a point, at most 100000, so the run's rho values (u / 100000) cover a range of nb rows without a
 // gap: no rho row has more than L - nb + 1 of its points, nor more than ceil(100000 / |sine|), the points that fit
 // in one rho row's span of u. Adding that limit over each run's range, through a difference array, bounds every
-// counter. False when there is no memory.
+// counter. False where the runs are too short for the bounds to pay (fewer than two points a run on average), where
+// the counts might not fit an int, or where there is no memory.
 bool ColumnBounds(const std::vector<RowPoints>& points, std::int64_t rhoRows, std::uint32_t bound[360]) {
-    // The runs of each list in parallel, then one after the other.
-    std::vector<Runs> lists(points.size());
+    std::size_t pointCount = 0;
+    for (const RowPoints& list : points)
+        pointCount += list.starts.back();
+    if (pointCount > static_cast<std::size_t>(INT_MAX))
+        return false;
+    std::vector<Runs> runs(points.size());
     std::atomic<bool> failed{false};
     ParallelBands(static_cast<int>(points.size()), 1, [&](int b, int e, int) {
         for (int l = b; l < e; ++l) {
             const RowPoints& list = points[static_cast<std::size_t>(l)];
-            Runs& mine = lists[static_cast<std::size_t>(l)];
+            Runs& mine = runs[static_cast<std::size_t>(l)];
             try {
                 for (std::size_t g = 0; g < list.rows.size(); ++g)
                     for (std::uint32_t i = list.starts[g]; i < list.starts[g + 1]; ++i) {
                         const double column = list.columns[i] + 1.0;
-                        if (i > list.starts[g] && column == mine.last.back() + 1) {
-                            mine.last.back() = column;
+                        if (i > list.starts[g] && column == mine.first.back() + mine.length.back()) {
                             mine.length.back() += 1;
                         } else {
                             mine.row.push_back(list.rows[g]);
                             mine.first.push_back(column);
-                            mine.last.push_back(column);
                             mine.length.push_back(1);
                         }
                     }
@@ -1100,26 +1103,19 @@ bool ColumnBounds(const std::vector<RowPoints>& points, std::int64_t rhoRows, st
             }
         }
     });
-    if (failed)
-        return false;
-    Runs runs;
-    try {
-        for (const Runs& list : lists) {
-            runs.row.insert(runs.row.end(), list.row.begin(), list.row.end());
-            runs.first.insert(runs.first.end(), list.first.begin(), list.first.end());
-            runs.last.insert(runs.last.end(), list.last.begin(), list.last.end());
-            runs.length.insert(runs.length.end(), list.length.begin(), list.length.end());
-        }
-    } catch (const std::bad_alloc&) {
-        return false;
+    std::size_t runCount = 0, longest = 0;
+    for (const Runs& list : runs) {
+        runCount += list.row.size();
+        longest = std::max(longest, list.row.size());
     }
+    if (failed || 2 * runCount > pointCount)
+        return false;
 
-    const std::size_t count = runs.row.size();
     const std::size_t slots = static_cast<std::size_t>(ParallelSlots()), rhoCount = static_cast<std::size_t>(rhoRows);
     // Four difference arrays a thread, a run in each by turns: neighbouring runs often meet the same counters, and
     // one array would make each addition wait for the one before.
     constexpr std::size_t kPartials = 4;
-    const std::size_t span = rhoCount + 1, perSlot = kPartials * span + 3 * count;
+    const std::size_t span = rhoCount + 1, perSlot = kPartials * span + 3 * longest;
     std::unique_ptr<int[]> scratch(new (std::nothrow) int[slots * perSlot]);
     if (!scratch)
         return false;
@@ -1129,8 +1125,8 @@ bool ColumnBounds(const std::vector<RowPoints>& points, std::int64_t rhoRows, st
         int* d2 = d1 + span;
         int* d3 = d2 + span;
         int* from = d0 + kPartials * span;
-        int* to = from + count;
-        int* limit = to + count;
+        int* to = from + longest;
+        int* limit = to + longest;
         for (int k = kb; k < ke; ++k) {
             const int sine = Tables().sine[k];
             // Where both terms are 0 or less at every point (the angles past 180 up to 270 degrees), nothing votes.
@@ -1139,23 +1135,26 @@ bool ColumnBounds(const std::vector<RowPoints>& points, std::int64_t rhoRows, st
                 continue;
             }
             const double perRow = sine == 0 ? 1e18 : std::ceil(100000.0 / std::abs(sine));
-            ColumnRanges(runs.row.data(), runs.first.data(), runs.last.data(), runs.length.data(), count,
-                         Tables().cosine[k], sine, perRow, static_cast<double>(rhoRows - 1), from, to, limit);
             std::fill_n(d0, kPartials * span, 0);
-            std::size_t i = 0;
-            for (; i + kPartials <= count; i += kPartials) {
-                d0[from[i]] += limit[i];
-                d0[to[i] + 1] -= limit[i];
-                d1[from[i + 1]] += limit[i + 1];
-                d1[to[i + 1] + 1] -= limit[i + 1];
-                d2[from[i + 2]] += limit[i + 2];
-                d2[to[i + 2] + 1] -= limit[i + 2];
-                d3[from[i + 3]] += limit[i + 3];
-                d3[to[i + 3] + 1] -= limit[i + 3];
-            }
-            for (; i < count; ++i) {
-                d0[from[i]] += limit[i];
-                d0[to[i] + 1] -= limit[i];
+            for (const Runs& list : runs) {
+                const std::size_t count = list.row.size();
+                ColumnRanges(list.row.data(), list.first.data(), list.length.data(), count, Tables().cosine[k], sine,
+                             perRow, static_cast<double>(rhoRows - 1), from, to, limit);
+                std::size_t i = 0;
+                for (; i + kPartials <= count; i += kPartials) {
+                    d0[from[i]] += limit[i];
+                    d0[to[i] + 1] -= limit[i];
+                    d1[from[i + 1]] += limit[i + 1];
+                    d1[to[i + 1] + 1] -= limit[i + 1];
+                    d2[from[i + 2]] += limit[i + 2];
+                    d2[to[i + 2] + 1] -= limit[i + 2];
+                    d3[from[i + 3]] += limit[i + 3];
+                    d3[to[i + 3] + 1] -= limit[i + 3];
+                }
+                for (; i < count; ++i) {
+                    d0[from[i]] += limit[i];
+                    d0[to[i] + 1] -= limit[i];
+                }
             }
             int sum = 0, most = 0;
             for (std::size_t r = 1; r < rhoCount; ++r) {

@@ -373,24 +373,25 @@ TEST(PageFixesEquivalence, SpeckledPagesWhereNoDirectionStandsOutGiveTheSameAngl
 }
 
 TEST(PageFixesEquivalence, AnglesWhosePeakIsCrowdedOrTiedAreStillCountedInFull) {
-    // Points every other column: each row holds single points, so no run of neighbours blurs their counts.
-    auto dotted = [](std::vector<int>& rows, std::vector<int>& columns, double row0, double degrees, int from, int to) {
-        for (int x = from; x < to; x += 2) {
-            rows.push_back(static_cast<int>(std::lround(row0 - x * std::tan(degrees * M_PI / 180))));
-            columns.push_back(x);
+    // Pairs of neighbouring points, every third column: runs too short to blur their counts.
+    auto pairs = [](std::vector<int>& rows, std::vector<int>& columns, double row0, double degrees, int from, int to) {
+        for (int x = from; x < to; x += 3) {
+            const int row = static_cast<int>(std::lround(row0 - x * std::tan(degrees * M_PI / 180)));
+            rows.insert(rows.end(), {row, row});
+            columns.insert(columns.end(), {x, x + 1});
         }
     };
     std::vector<int> rows, columns;
-    dotted(rows, columns, 1000, 2, 200, 400);
-    EXPECT_EQ(Hough(rows, columns, 2000, 2000), 2.0f) << "a dotted line at 2 degrees alone";
+    pairs(rows, columns, 1000, 2, 200, 350);
+    EXPECT_EQ(Hough(rows, columns, 2000, 2000), 2.0f) << "a line of pairs at 2 degrees alone";
 
-    // Tied with a dotted line at 9 degrees (92 votes each): peaks 7 degrees apart give no angle.
+    // Tied with a line of pairs at 9 degrees (96 votes each): peaks 7 degrees apart give no angle.
     std::vector<int> tiedRows = rows, tiedColumns = columns;
-    dotted(tiedRows, tiedColumns, 400, 9, 300, 552);
+    pairs(tiedRows, tiedColumns, 400, 9, 300, 475);
     EXPECT_EQ(Hough(tiedRows, tiedColumns, 2000, 2000), 0.0f) << "two equal peaks 7 degrees apart";
 
     // Runs of three neighbours, each starting just past a rho row's start at 60 degrees, where the steps of 0.866
-    // put two of each run into one rho row: 60 runs give 120 votes there, more than the dotted line's 92, so the
+    // put two of each run into one rho row: 60 runs give 120 votes there, more than the 96 of the pairs, so the
     // steep direction wins and no angle results.
     int runs = 0;
     for (int y = 100; runs < 60; ++y) {
@@ -402,7 +403,7 @@ TEST(PageFixesEquivalence, AnglesWhosePeakIsCrowdedOrTiedAreStillCountedInFull) 
             rows.push_back(y), columns.push_back(static_cast<int>(next - 1) + i);
         ++runs;
     }
-    EXPECT_EQ(Hough(rows, columns, 2000, 2000), 0.0f) << "120 votes at 60 degrees against 92 at 2";
+    EXPECT_EQ(Hough(rows, columns, 2000, 2000), 0.0f) << "120 votes at 60 degrees against 96 at 2";
 
     // A line rising 2 degrees just below the top edge votes only at 178 degrees, where the cosine is negative.
     rows.clear(), columns.clear();
@@ -421,8 +422,8 @@ TEST(PageFixesEquivalence, CornersThatAreNearlyAllLightGiveNoEdgeAsBefore) {
         BYTE first, second;
         float angle;
     };
-    for (const Case& c : {Case{0, 0, 0, 2.0f}, Case{1, 127, 127, -3.0f}, Case{1, 127, 128, 2.0f},
-                          Case{1, 0, 0, -3.0f}}) {
+    for (const Case& c :
+         {Case{0, 0, 0, 2.0f}, Case{1, 127, 127, -3.0f}, Case{1, 127, 128, 2.0f}, Case{1, 0, 0, -3.0f}}) {
         std::vector<BYTE> grey(static_cast<std::size_t>(width) * height, 235);
         for (int x = 90; x < 250; ++x) {
             const int top = static_cast<int>(std::lround(140 - (x - 90) * std::tan(2 * M_PI / 180)));
