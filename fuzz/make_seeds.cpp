@@ -566,6 +566,30 @@ void LaterSeeds() {
     Put("dsm_entry", "session", session);
 }
 
+// Pages of skewed lines of strokes, as text looks to the page fixes, in each mode and at a few resolutions.
+void PageFixSeeds() {
+    struct Page {
+        const char* name;
+        std::uint8_t mode, resolution;
+        int width, height;
+        std::int8_t slope; // in 64ths
+    };
+    for (const Page& page : {Page{"bw_300_rising", 0, 2, 230, 200, -2}, Page{"grey_300_falling", 1, 2, 200, 239, 3},
+                             Page{"colour_600_level", 2, 3, 180, 160, 0}, Page{"grey_150_steep", 1, 1, 120, 239, 9}}) {
+        Bytes bytes{page.mode, page.resolution};
+        Add16(bytes, static_cast<unsigned>(page.width - 60));
+        Add16(bytes, static_cast<unsigned>(page.height - 60));
+        bytes.insert(bytes.end(), {230, static_cast<std::uint8_t>(-12), 1});
+        for (int line = 0; line < 8; ++line)
+            for (int word = 0; word < 5; ++word)
+                bytes.insert(bytes.end(),
+                             {static_cast<std::uint8_t>(40 + word * 36), static_cast<std::uint8_t>(50 + line * 20),
+                              static_cast<std::uint8_t>(20 + (line * 7 + word * 5) % 16),
+                              static_cast<std::uint8_t>(page.slope), 3, 20});
+        Put("pagefixes", page.name, bytes);
+    }
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <source folder>\n", argv[0]);
@@ -586,5 +610,6 @@ int main(int argc, char** argv) {
     NetInstallSeeds();
     TextSeeds(source);
     LaterSeeds();
+    PageFixSeeds();
     return 0;
 }
