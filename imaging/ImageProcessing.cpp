@@ -806,6 +806,8 @@ void NoteColumn(int k, const std::uint32_t* column, std::int64_t rhoRows, Column
 // rhoRows counters each; the threads share the pairs out. False when there is no memory for the columns.
 template <class Vote>
 bool VotePairs(const std::vector<int>& pairs, std::int64_t rhoRows, Vote&& vote, ColumnPeaks& peaks) {
+    if (pairs.empty())
+        return true;
     const std::size_t rhoCount = static_cast<std::size_t>(rhoRows);
     const std::size_t slots = static_cast<std::size_t>(ParallelSlots());
     std::unique_ptr<std::uint32_t[]> scratch(new (std::nothrow) std::uint32_t[slots * 2 * rhoCount]);
