@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -345,6 +346,255 @@ void Trim(Box& box, const Box& content, const BYTE* grey, int width, const CropR
         --box.right;
 }
 
+// ---- auto_crop on one-bit pages, read from the bits ----
+// Every threshold of the crop (T of 220 or less, and 250) takes the black pixels (0 once expanded) and leaves the
+// white ones (255), so a one-bit page is looked at as words of black: bit 63 of word k is pixel 64k, set for black.
+
+constexpr int kWordBits = 64;
+
+int WordCount(int width) {
+    return (width + kWordBits - 1) / kWordBits;
+}
+
+// Words `first` .. first + count - 1 of a packed row as black bits; pixels past the width read as white.
+void LoadBlack(const BYTE* row, int width, int first, int count, std::uint64_t* out) {
+    const std::size_t rowBytes = BitRowBytes(width);
+    for (int k = 0; k < count; ++k) {
+        const std::size_t at = static_cast<std::size_t>(first + k) * 8;
+        std::uint64_t v = 0;
+        if (at + 8 <= rowBytes) {
+            std::memcpy(&v, row + at, 8);
+            if constexpr (std::endian::native == std::endian::little)
+                v = __builtin_bswap64(v);
+        } else {
+            for (std::size_t b = 0; b < 8; ++b)
+                v = (v << 8) | (at + b < rowBytes ? row[at + b] : 0xFFu);
+        }
+        out[k] = ~v;
+    }
+    const int spare = WordCount(width) * kWordBits - width;
+    if (spare > 0 && first + count == WordCount(width))
+        out[count - 1] &= ~std::uint64_t{0} << spare;
+}
+
+// The bits of pixels from .. to (inclusive) within word k.
+std::uint64_t PixelMask(int k, int from, int to) {
+    const int a = std::max(from - k * kWordBits, 0), b = std::min(to - k * kWordBits, kWordBits - 1);
+    if (a > b)
+        return 0;
+    const std::uint64_t high = ~std::uint64_t{0} >> a; // pixels a and on
+    return b == kWordBits - 1 ? high : high & ~(~std::uint64_t{0} >> (b + 1));
+}
+
+// Per pixel, how many of the rows added had its bit set: eight 8-bit counters a word, moved into ints before they
+// can overflow. Covers words first .. first + count - 1 of the rows.
+class BitColumnCounts {
+public:
+    BitColumnCounts(int first, int count)
+        : m_first(first), m_bytes(static_cast<std::size_t>(count) * 8), m_counts(static_cast<std::size_t>(count) * 64) {
+        for (int v = 0; v < 256; ++v) {
+            BYTE eight[8];
+            for (int b = 0; b < 8; ++b)
+                eight[b] = static_cast<BYTE>((v >> (7 - b)) & 1);
+            std::memcpy(&m_spread[v], eight, 8);
+        }
+    }
+
+    // `words` holds words first .. first + count - 1 of one row.
+    void Add(const std::uint64_t* words) {
+        for (std::size_t k = 0; k < m_bytes.size() / 8; ++k) {
+            const std::uint64_t v = words[k];
+            if (v == 0)
+                continue;
+            for (int b = 0; b < 8; ++b)
+                m_bytes[8 * k + static_cast<std::size_t>(b)] += m_spread[(v >> (56 - 8 * b)) & 0xFF];
+        }
+        if (++m_pending == 255)
+            Flush();
+    }
+
+    // The count of pixel x (a column of the page).
+    int Count(int x) {
+        Flush();
+        return m_counts[static_cast<std::size_t>(x - m_first * kWordBits)];
+    }
+
+private:
+    void Flush() {
+        if (m_pending == 0)
+            return;
+        const BYTE* pending = reinterpret_cast<const BYTE*>(m_bytes.data());
+        for (std::size_t i = 0; i < m_counts.size(); ++i)
+            m_counts[i] += pending[i];
+        std::fill(m_bytes.begin(), m_bytes.end(), 0);
+        m_pending = 0;
+    }
+
+    int m_first;
+    std::vector<std::uint64_t> m_bytes; // byte i is the pending count of pixel 64 first + i
+    std::vector<int> m_counts;
+    int m_pending = 0;
+    std::uint64_t m_spread[256]; // byte b of a byte value's entry is its bit b, most significant first
+};
+
+// Sets bit x of a row wherever one of x-15 .. x+15 was set; `row` has one zero word after the row's words.
+void WidenFifteen(std::uint64_t* row, int words) {
+    // First x .. x+15 by doubling, then the union with x-15 .. x.
+    for (int step = 1; step <= 8; step *= 2)
+        for (int k = 0; k < words; ++k)
+            row[k] |= (row[k] << step) | (row[k + 1] >> (kWordBits - step));
+    for (int k = words - 1; k >= 0; --k)
+        row[k] |= (row[k] >> 15) | (k > 0 ? row[k - 1] << (kWordBits - 15) : 0);
+}
+
+// FindContent of a one-bit page. Bands of rows run in parallel, in chunks: a chunk's rows and the 15 on either side
+// are read once; each row widened sideways is added to the column counts, then the rows are ORed 31 at a time.
+Box FindContentBits(const BYTE* bits, int width, int height, const CropRule& rule) {
+    Box box{height, 0, width, 0};
+    const int y0 = kMargin, y1 = height - kMargin - 1;
+    const int x0 = kMargin, x1 = width - kMargin - 1;
+    if (y0 > y1 || x0 > x1)
+        return box;
+    const std::size_t rowBytes = BitRowBytes(width);
+    const int words = WordCount(width);
+    const std::size_t stride = static_cast<std::size_t>(words) + 1;
+    std::vector<std::uint64_t> examined(static_cast<std::size_t>(words));
+    for (int k = 0; k < words; ++k)
+        examined[static_cast<std::size_t>(k)] = PixelMask(k, x0, x1);
+    constexpr int kChunk = 64;
+    const int slots = ParallelSlots();
+    std::vector<Box> found(static_cast<std::size_t>(slots), Box{height, 0, width, 0});
+    std::vector<std::unique_ptr<BitColumnCounts>> columnCounts(static_cast<std::size_t>(slots));
+
+    ParallelBands(y1 - y0 + 1, kChunk, [&](int b, int e, int slot) {
+        std::unique_ptr<BitColumnCounts>& counts = columnCounts[static_cast<std::size_t>(slot)];
+        if (!counts)
+            counts = std::make_unique<BitColumnCounts>(0, words);
+        std::vector<std::uint64_t> rows(stride * (kChunk + 30), 0);
+        std::vector<std::uint64_t> wide(stride, 0);
+        Box& mine = found[static_cast<std::size_t>(slot)];
+        for (int c0 = y0 + b; c0 < y0 + e; c0 += kChunk) {
+            const int c1 = std::min(c0 + kChunk, y0 + e) - 1;
+            const int n = c1 - c0 + 31; // rows c0 - 15 .. c1 + 15
+            for (int q = 0; q < n; ++q) {
+                std::uint64_t* row = rows.data() + static_cast<std::size_t>(q) * stride;
+                LoadBlack(bits + static_cast<std::size_t>(c0 - 15 + q) * rowBytes, width, 0, words, row);
+                row[words] = 0;
+            }
+            for (int q = 15; q < n - 15; ++q) {
+                std::copy_n(rows.data() + static_cast<std::size_t>(q) * stride, stride, wide.data());
+                WidenFifteen(wide.data(), words);
+                for (int k = 0; k < words; ++k)
+                    wide[static_cast<std::size_t>(k)] &= examined[static_cast<std::size_t>(k)];
+                counts->Add(wide.data());
+            }
+            // Row q then holds the OR of rows q .. q + 15; rows y - 15 .. y + 15 are those at y - c0 and y - c0 + 15.
+            for (int step = 1; step <= 8; step *= 2)
+                for (std::size_t i = 0; i + static_cast<std::size_t>(step) * stride < stride * n; ++i)
+                    rows[i] |= rows[i + static_cast<std::size_t>(step) * stride];
+            for (int y = c0; y <= c1; ++y) {
+                const std::uint64_t* above = rows.data() + static_cast<std::size_t>(y - c0) * stride;
+                const std::uint64_t* below = above + 15 * stride;
+                int dark = 0;
+                for (int k = 0; k < words; ++k)
+                    dark += std::popcount((above[k] | below[k]) & examined[static_cast<std::size_t>(k)]);
+                if (dark >= rule.count) {
+                    mine.top = std::min(mine.top, y);
+                    mine.bottom = std::max(mine.bottom, y);
+                }
+            }
+        }
+    });
+    for (const Box& mine : found) {
+        box.top = std::min(box.top, mine.top);
+        box.bottom = std::max(box.bottom, mine.bottom);
+    }
+    for (int x = x0; x <= x1; ++x) {
+        int n = 0;
+        for (const std::unique_ptr<BitColumnCounts>& counts : columnCounts)
+            n += counts ? counts->Count(x) : 0;
+        if (n >= rule.count) {
+            box.left = std::min(box.left, x);
+            box.right = std::max(box.right, x);
+        }
+    }
+    return box;
+}
+
+// Trim of a one-bit page: the same walk, counting black pixels.
+void TrimBits(Box& box, const Box& content, const BYTE* bits, int width, const CropRule& rule) {
+    const std::size_t rowBytes = BitRowBytes(width);
+    const int words = WordCount(width);
+
+    const int topRows = std::max(0, std::min(rule.extend, content.top - box.top));
+    const int bottomRows = std::max(0, std::min(rule.extend, box.bottom - content.bottom));
+    std::vector<int> rowCount(static_cast<std::size_t>(topRows + bottomRows));
+    const int firstWord = box.left / kWordBits, lastWord = box.right / kWordBits;
+    ParallelBands(topRows + bottomRows, 16, [&](int b, int e, int) {
+        std::vector<std::uint64_t> row(static_cast<std::size_t>(lastWord - firstWord + 1));
+        for (int i = b; i < e; ++i) {
+            const int y = i < topRows ? box.top + i : box.bottom - (i - topRows);
+            LoadBlack(bits + static_cast<std::size_t>(y) * rowBytes, width, firstWord, lastWord - firstWord + 1,
+                      row.data());
+            int n = 0;
+            for (int k = firstWord; k <= lastWord; ++k)
+                n += std::popcount(row[static_cast<std::size_t>(k - firstWord)] & PixelMask(k, box.left, box.right));
+            rowCount[static_cast<std::size_t>(i)] = n;
+        }
+    });
+    for (int i = 0; i < topRows && rowCount[static_cast<std::size_t>(i)] < rule.count; ++i)
+        ++box.top;
+    for (int i = 0; i < bottomRows && rowCount[static_cast<std::size_t>(topRows + i)] < rule.count; ++i)
+        --box.bottom;
+
+    const int leftColumns = std::max(0, std::min(rule.extend, content.left - box.left));
+    const int rightColumns = std::max(0, std::min(rule.extend, box.right - content.right));
+    if (leftColumns + rightColumns == 0)
+        return;
+    // The words under the columns each side may pass (the two runs may share words; each is counted on its own).
+    struct Run {
+        int first, count;
+    };
+    auto run = [&](int from, int to) {
+        return to < from ? Run{0, 0} : Run{from / kWordBits, to / kWordBits - from / kWordBits + 1};
+    };
+    const Run left = run(box.left, box.left + leftColumns - 1);
+    const Run right = run(box.right - rightColumns + 1, box.right);
+    const int slots = ParallelSlots();
+    std::vector<std::unique_ptr<BitColumnCounts>> leftCounts(static_cast<std::size_t>(slots)),
+        rightCounts(static_cast<std::size_t>(slots));
+    ParallelBands(box.bottom - box.top + 1, 64, [&](int b, int e, int slot) {
+        std::unique_ptr<BitColumnCounts>& l = leftCounts[static_cast<std::size_t>(slot)];
+        std::unique_ptr<BitColumnCounts>& r = rightCounts[static_cast<std::size_t>(slot)];
+        if (!l) {
+            l = std::make_unique<BitColumnCounts>(left.first, left.count);
+            r = std::make_unique<BitColumnCounts>(right.first, right.count);
+        }
+        std::vector<std::uint64_t> row(static_cast<std::size_t>(std::max(words, 1)));
+        for (int y = box.top + b; y < box.top + e; ++y) {
+            const BYTE* source = bits + static_cast<std::size_t>(y) * rowBytes;
+            if (left.count > 0) {
+                LoadBlack(source, width, left.first, left.count, row.data());
+                l->Add(row.data());
+            }
+            if (right.count > 0) {
+                LoadBlack(source, width, right.first, right.count, row.data());
+                r->Add(row.data());
+            }
+        }
+    });
+    auto columnCount = [&](std::vector<std::unique_ptr<BitColumnCounts>>& counts, int x) {
+        int n = 0;
+        for (const std::unique_ptr<BitColumnCounts>& c : counts)
+            n += c ? c->Count(x) : 0;
+        return n;
+    };
+    for (int i = 0; i < leftColumns && columnCount(leftCounts, box.left) < rule.count; ++i)
+        ++box.left;
+    for (int i = 0; i < rightColumns && columnCount(rightCounts, box.right) < rule.count; ++i)
+        --box.right;
+}
+
 // Copies bits [left, left + count) of a packed row to the start of `out`, the spare bits of the last byte clear.
 void CopyBits(const BYTE* row, std::size_t rowBytes, int left, int count, BYTE* out) {
     const std::size_t first = static_cast<std::size_t>(left) / 8;
@@ -367,34 +617,35 @@ int Crop(const BYTE* data, BYTE* out, ImgProcParam* param) {
     const int width = param->width, height = param->height, mode = param->mode;
     const std::size_t pixels = PixelCount(width, height);
 
-    // The grey working image; black-and-white pages work on 0 (black) and 255 (white).
+    // The grey working image of a colour page; black-and-white pages are read from their bits (as 0 for black and
+    // 255 for white) and grey pages as they are.
     std::unique_ptr<BYTE[]> converted;
     const BYTE* grey = data;
-    if (mode == 0 || mode == 2) {
+    if (mode == 2) {
         converted = TryAllocateUninitialised(pixels);
         if (!converted) {
             OutputDebugStringW(u"pGray == NULL");
             return 0;
         }
-        if (mode == 0) {
-            RoutineTrace trace(u"BwToGray");
-            ExpandBits(data, converted.get(), width, height, 255);
-        } else {
-            RoutineTrace trace(u"RgbToGray");
-            GreyFromRgb(data, converted.get(), width, height);
-        }
+        RoutineTrace trace(u"RgbToGray");
+        GreyFromRgb(data, converted.get(), width, height);
         grey = converted.get();
+    } else if (mode == 0) {
+        RoutineTrace expanded(u"BwToGray"); // its working image is read from the bits where they lie
     }
 
     const CropRule rule = CropRuleFor(param->dpi);
-    const Box content = FindContent(grey, width, height, rule);
+    const Box content = mode == 0 ? FindContentBits(data, width, height, rule) : FindContent(grey, width, height, rule);
     if (content.top > content.bottom || content.left > content.right) {
         OutputDebugStringW(u"不在裁剪范围内，不裁剪");
         return 0;
     }
     Box box = content;
     Extend(box, rule.extend, width, height);
-    Trim(box, content, grey, width, rule);
+    if (mode == 0)
+        TrimBits(box, content, data, width, rule);
+    else
+        Trim(box, content, grey, width, rule);
     Extend(box, rule.finalExtend, width, height);
     // The copy takes rows top .. bottom - 1 and columns left .. right - 1.
     if (box.bottom <= box.top || box.right <= box.left) {

@@ -443,3 +443,167 @@ TEST(PageFixesEquivalence, CornersThatAreNearlyAllLightGiveNoEdgeAsBefore) {
                                   << (c.pair != 0 ? " and " + std::to_string(c.second) : std::string());
     }
 }
+
+namespace {
+
+// A one-bit page (set bits white) drawn with black shapes: bars, boxes and scattered dots from a fixed seed, so a
+// page is the same on every run. Spare bits at the end of each row are set or clear as asked: they are no pixels.
+class BitPage {
+public:
+    BitPage(int width, int height, bool spareBitsBlack)
+        : m_width(width), m_height(height), m_rowBytes((static_cast<std::size_t>(width) + 7) / 8),
+          m_bits(m_rowBytes * static_cast<std::size_t>(height), 0xFF) {
+        if (spareBitsBlack && width % 8 != 0)
+            for (int y = 0; y < height; ++y)
+                m_bits[m_rowBytes * y + m_rowBytes - 1] &= static_cast<BYTE>(0xFF00u >> (width % 8));
+    }
+    void Black(int x, int y, bool black = true) {
+        if (x < 0 || y < 0 || x >= m_width || y >= m_height)
+            return;
+        BYTE& byte = m_bits[m_rowBytes * y + x / 8];
+        const BYTE bit = static_cast<BYTE>(0x80u >> (x % 8));
+        byte = black ? static_cast<BYTE>(byte & ~bit) : static_cast<BYTE>(byte | bit);
+    }
+    // Columns left .. right - 1 of rows top .. bottom - 1, clipped to the page.
+    void Box(int left, int top, int right, int bottom, bool black = true) {
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                Black(x, y, black);
+    }
+    // Dots at random over the page, one in `every` pixels on average.
+    void Scatter(unsigned seed, int every) {
+        std::uint32_t s = seed * 2654435761u + 1;
+        const std::size_t dots = static_cast<std::size_t>(m_width) * m_height / static_cast<std::size_t>(every);
+        for (std::size_t i = 0; i < dots; ++i) {
+            s = s * 1664525u + 1013904223u;
+            const int x = static_cast<int>((s >> 8) % static_cast<std::uint32_t>(m_width));
+            s = s * 1664525u + 1013904223u;
+            Black(x, static_cast<int>((s >> 8) % static_cast<std::uint32_t>(m_height)));
+        }
+    }
+    const BYTE* data() const { return m_bits.data(); }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+
+private:
+    int m_width, m_height;
+    std::size_t m_rowBytes;
+    std::vector<BYTE> m_bits;
+};
+
+void ExpectSameBitCrop(const BitPage& page, const std::string& what) {
+    for (int dpi : {75, 150, 300, 600, 1200, 200})
+        ExpectSameCrop(page.data(), 0, dpi, page.width(), page.height(),
+                       what + ", " + std::to_string(page.width()) + " x " + std::to_string(page.height()) + " at " +
+                           std::to_string(dpi) + " dpi");
+}
+
+} // namespace
+
+TEST(PageFixesEquivalence, BlackAndWhitePagesOfOddWidthsCropAsBefore) {
+    // Widths on both sides of a byte and of 64 pixels, and primes; content near every margin and across word edges.
+    for (int width : {101, 102, 103, 127, 128, 129, 191, 193, 1009, 1021}) {
+        for (int height : {101, 102, 131, 1013}) {
+            for (bool spare : {false, true}) {
+                BitPage page(width, height, spare);
+                page.Box(width / 3, height / 3, width / 3 + 40, height / 3 + 30);
+                page.Box(35, 35, 36, height - 35); // a rule at the far reach of the first examined column
+                page.Box(63, height / 2, width - 63, height / 2 + 2); // a bar across word edges
+                page.Scatter(static_cast<unsigned>(width * 7 + height), 997);
+                ExpectSameBitCrop(page, spare ? "spare bits clear" : "spare bits set");
+            }
+        }
+    }
+}
+
+TEST(PageFixesEquivalence, EmptyAndFullBlackAndWhitePagesCropAsBefore) {
+    for (auto [w, h] : {std::pair{1, 1}, std::pair{100, 100}, std::pair{101, 101}, std::pair{150, 99},
+                        std::pair{99, 150}, std::pair{1009, 1013}}) {
+        BitPage empty(w, h, false);
+        ExpectSameBitCrop(empty, "empty page");
+        BitPage full(w, h, false);
+        full.Box(0, 0, w, h);
+        ExpectSameBitCrop(full, "black page");
+        // Black only in the margins the crop does not look at, and just inside them.
+        BitPage margins(w, h, false);
+        margins.Box(0, 0, w, 35);
+        margins.Box(0, 0, 35, h);
+        margins.Box(w - 35, 0, w, h);
+        margins.Box(0, h - 35, w, h);
+        ExpectSameBitCrop(margins, "black margins");
+        margins.Box(w - 36, 0, w, h);
+        margins.Box(0, h - 36, w, h);
+        ExpectSameBitCrop(margins, "black margins reaching the window");
+    }
+}
+
+TEST(PageFixesEquivalence, BlackAndWhiteBoxesAtTheCountThresholdsCropAsBefore) {
+    // Bars whose dark window spans just under, at and just over each resolution's count (15, 30, 160 columns or
+    // rows), so a count off by one moves or loses the box; text-like dots let the trim stop on a light row.
+    for (int reach : {-1, 0, 1}) {
+        for (int count : {15, 30, 160}) {
+            const int span = count - 31 + reach; // a bar of span pixels is within 15 of span + 30 columns
+            BitPage page(1201, 1300, true);
+            page.Box(600, 200, 600 + std::max(span, 1), 203); // a short bar: rows count only if it is long enough
+            page.Box(300, 700, 303, 700 + std::max(span, 1)); // a short column bar
+            page.Box(500, 500, 700, 700 + count / 4);
+            for (int i = 0; i < count + reach; ++i) // a light row of count + reach black pixels below the box
+                page.Black(500 + 3 * i % 300, 1000);
+            ExpectSameBitCrop(page, "count " + std::to_string(count) + " and " + std::to_string(reach));
+        }
+    }
+}
+
+TEST(PageFixesEquivalence, BlackAndWhiteBoxesClippedAtThePageEdgesCropAsBefore) {
+    // Content so near an edge that the extensions stop at the page, on each side in turn and on all of them; pages
+    // tall enough for several bands of rows.
+    const int width = 1523, height = 2011;
+    for (int side = 0; side < 5; ++side) {
+        BitPage page(width, height, side % 2 == 0);
+        page.Scatter(static_cast<unsigned>(side), 50000);
+        const int left = side == 0 || side == 4 ? 40 : 600, right = side == 1 || side == 4 ? width - 40 : 900;
+        const int top = side == 2 || side == 4 ? 40 : 700, bottom = side == 3 || side == 4 ? height - 40 : 1200;
+        page.Box(left, top, right, bottom);
+        page.Box(left + 20, top + 20, right - 20, bottom - 20, false); // white inside, as a frame
+        ExpectSameBitCrop(page, "box at side " + std::to_string(side));
+        page.Scatter(static_cast<unsigned>(side + 9), 200); // dense noise: every row and column counts
+        ExpectSameBitCrop(page, "noisy page, box at side " + std::to_string(side));
+    }
+}
+
+TEST(PageFixesEquivalence, BlackAndWhiteTrimStopsOnTheSamePixelsAsBefore) {
+    // At 300 dpi (N 30, E1 400) a block at rows 450..849 and columns 445..869 counts from rows 435 to 864 and columns
+    // 430 to 884, and the first extension reaches rows 35..1264 and columns 30..1284. A row of N - 1 dots that the
+    // content search cannot see as content stops the trim when one more dot lies in the box: at its first or last
+    // column, or just outside. Columns 32 and 1270, outside the examined ones, do the same for the sides.
+    for (int rowShift : {-1, 0, 1})
+        for (int columnShift : {-1, 0, 1}) {
+            BitPage page(1300, 1300, true);
+            page.Box(445, 450, 870, 850);
+            for (int i = 0; i < 29; ++i) {
+                page.Black(100 + 35 * i, 300);
+                page.Black(120 + 35 * i, 1200);
+                page.Black(32, 400 + 23 * i);
+                page.Black(1270, 420 + 23 * i);
+            }
+            page.Black(30 + rowShift, 300);
+            page.Black(1284 + rowShift, 1200);
+            page.Black(32, 300 + columnShift);
+            page.Black(1270, 1200 + columnShift);
+            ExpectSameCrop(page.data(), 0, 300, page.width(), page.height(),
+                           "dots " + std::to_string(rowShift) + " and " + std::to_string(columnShift) +
+                               " from the box's edges");
+        }
+}
+
+TEST(PageFixesEquivalence, TallBlackAndWhitePagesCountEveryRowOfAColumn) {
+    // Black columns through thousands of rows: per-column counts far past what a byte holds.
+    for (int height : {3001, 6007}) {
+        BitPage page(131, height, false);
+        page.Box(60, 0, 61, height);
+        page.Box(100, 0, 102, height / 2);
+        for (int dpi : {600, 200})
+            ExpectSameCrop(page.data(), 0, dpi, page.width(), page.height(),
+                           std::to_string(height) + " rows at " + std::to_string(dpi) + " dpi");
+    }
+}
