@@ -175,7 +175,7 @@ void CDsAssistor::AutoRotate(CScanWindow* dlg, int colour, int dpi) {
         return;
     }
     std::unique_ptr<BYTE[]> copy(new (std::nothrow) BYTE[size]);
-    std::unique_ptr<BYTE[]> grey(new (std::nothrow) BYTE[pixels]());
+    std::unique_ptr<BYTE[]> grey(new (std::nothrow) BYTE[pixels]); // written whole below
     if (!copy || !grey) {
         DebugPrint(u"AutoRotate: no memory for the page's copies");
         return;

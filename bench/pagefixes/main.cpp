@@ -16,6 +16,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <time.h>
@@ -113,15 +114,15 @@ Result RunFixes(Page& page) {
     const int width = page.width, height = page.height, colour = page.colour, dpi = page.dpi;
     const auto start = Clock::now();
     const double startProcessor = ProcessorMilliseconds();
-    std::vector<BYTE> grey;
-    if (colour == 0) {
-        grey.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-        BwToGray(page.bytes.data(), grey.data(), width, height);
-    } else if (colour == 2) {
-        grey.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-        RgbToGray(page.bytes.data(), grey.data(), width, height);
-    }
-    const BYTE* greyData = colour == 1 ? page.bytes.data() : grey.data();
+    // As the scan thread does: a working copy that the conversion writes whole, so it is not zeroed first.
+    std::unique_ptr<BYTE[]> grey;
+    if (colour == 0 || colour == 2)
+        grey.reset(new BYTE[static_cast<size_t>(width) * static_cast<size_t>(height)]);
+    if (colour == 0)
+        BwToGray(page.bytes.data(), grey.get(), width, height);
+    else if (colour == 2)
+        RgbToGray(page.bytes.data(), grey.get(), width, height);
+    const BYTE* greyData = colour == 1 ? page.bytes.data() : grey.get();
     result.best.grey = Milliseconds(start);
 
     auto step = Clock::now();
@@ -132,14 +133,14 @@ Result RunFixes(Page& page) {
 
     step = Clock::now();
     ImgProcParam turn{colour, dpi, width, height, 0, 0, result.angle};
-    std::unique_ptr<BYTE[]> upright = normal_rotate(colour == 0 ? grey.data() : page.bytes.data(), &turn);
+    std::unique_ptr<BYTE[]> upright = normal_rotate(colour == 0 ? grey.get() : page.bytes.data(), &turn);
     if (!upright) {
         result.ok = false;
         return result;
     }
     std::memcpy(page.bytes.data(), upright.get(), page.bytes.size());
     upright.reset();
-    std::vector<BYTE>().swap(grey);
+    grey.reset();
     result.best.rotate = Milliseconds(step);
 
     step = Clock::now();
