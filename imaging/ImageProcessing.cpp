@@ -119,15 +119,23 @@ void ExpandBits(const BYTE* bits, BYTE* out, int width, int height, BYTE one) {
     });
 }
 
+// Eight bytes in a word, the first lowest, each turned into 1 when it is not 0 and 0 when it is. Multiplying the
+// result by 0x8040201008040201 gathers the eight bits into the top byte with the first byte's highest, by
+// 0x0102040810204080 with the first byte's lowest.
+inline std::uint64_t NonZeroFlags(const BYTE* in) {
+    std::uint64_t v;
+    std::memcpy(&v, in, 8);
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap64(v);
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    return ((((v & kLow7) + kLow7) | v) >> 7) & 0x0101010101010101ull;
+}
+
 // A row of bytes to bits, most significant first: a non-zero byte sets its bit; the spare bits stay clear.
 void PackRow(const BYTE* in, BYTE* out, int width) {
     const int full = width / 8;
-    for (int k = 0; k < full; ++k, in += 8) {
-        unsigned v = 0;
-        for (int b = 0; b < 8; ++b)
-            v |= static_cast<unsigned>(in[b] != 0) << (7 - b);
-        out[k] = static_cast<BYTE>(v);
-    }
+    for (int k = 0; k < full; ++k, in += 8)
+        out[k] = static_cast<BYTE>((NonZeroFlags(in) * 0x8040201008040201ull) >> 56);
     if (width % 8 != 0) {
         unsigned v = 0;
         for (int b = 0; b < width % 8; ++b)
@@ -1678,6 +1686,113 @@ __attribute__((target("avx2"))) int TurnSpanColourAvx2(const BYTE* data, BYTE* d
 
 #endif
 
+// ---- the turn of two-level (mode 0) pages ----
+// The source is first reduced to one bit a pixel, set where its byte is not 0, in 64-bit words with pixel 64k + b at
+// bit b of word k. The blend of four non-zero bytes is 1 or more and of four zeros 0, so wherever every source pixel
+// that a run of result pixels blends has the same bit, that is their bit in the result, without any arithmetic.
+
+// The bits of eight bytes, the first lowest.
+inline unsigned NonZeroByte(const BYTE* in) {
+    return static_cast<unsigned>((NonZeroFlags(in) * 0x0102040810204080ull) >> 56);
+}
+
+void NonZeroWordsPlain(const BYTE* in, int width, std::uint64_t* out) {
+    for (int k = 0; k * 64 < width; ++k, in += 64) {
+        const int n = std::min(64, width - 64 * k);
+        std::uint64_t word = 0;
+        int b = 0;
+        for (; b + 8 <= n; b += 8)
+            word |= static_cast<std::uint64_t>(NonZeroByte(in + b)) << b;
+        for (; b < n; ++b)
+            word |= static_cast<std::uint64_t>(in[b] != 0) << b;
+        out[k] = word;
+    }
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+__attribute__((target("avx2"))) void NonZeroWordsAvx2(const BYTE* in, int width, std::uint64_t* out) {
+    const __m256i zero = _mm256_setzero_si256();
+    const int full = width / 64;
+    for (int k = 0; k < full; ++k, in += 64) {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 32));
+        const std::uint64_t zeros =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, zero))) |
+            static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, zero))))
+                << 32;
+        out[k] = ~zeros;
+    }
+    NonZeroWordsPlain(in, width % 64, out + full);
+}
+#endif
+
+// A row of bytes as words of bits, set where a byte is not 0; the spare bits of the last word clear.
+void NonZeroWords(const BYTE* in, int width, std::uint64_t* out) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    if (HasAvx2()) {
+        NonZeroWordsAvx2(in, width, out);
+        return;
+    }
+#endif
+    NonZeroWordsPlain(in, width, out);
+}
+
+// Whether bits c0 .. c1 of rows r0 .. r1 all equal bit `one`.
+bool SameBits(const std::uint64_t* bits, std::size_t words, int r0, int r1, int c0, int c1, bool one) {
+    const std::uint64_t want = one ? ~std::uint64_t{0} : 0;
+    const int k0 = c0 / 64, k1 = c1 / 64;
+    const std::uint64_t first = ~std::uint64_t{0} << (c0 % 64), last = ~std::uint64_t{0} >> (63 - c1 % 64);
+    for (int r = r0; r <= r1; ++r) {
+        const std::uint64_t* row = bits + static_cast<std::size_t>(r) * words;
+        for (int k = k0; k <= k1; ++k) {
+            const std::uint64_t mask = (k == k0 ? first : ~std::uint64_t{0}) & (k == k1 ? last : ~std::uint64_t{0});
+            if (((row[k] ^ want) & mask) != 0)
+                return false;
+        }
+    }
+    return true;
+}
+
+// One row of a two-level page into packed `out`, 64 pixels at a time: pixels outside from .. to are white; a run
+// inside whose source pixels share one bit takes it; other runs are turned pixel by pixel into `scratch` by
+// turn(first, last) and packed.
+template <class Turn>
+void TurnRowTwoLevels(const std::uint64_t* bits, std::size_t words, BYTE* scratch, BYTE* out, int width, int from,
+                      int to, BYTE white, const TurnRow& row, const Turn& turn) {
+    constexpr int kMostWordsChecked = 64; // beyond this (steep angles), a run is turned pixel by pixel
+    for (int a = 0; a < width; a += 64) {
+        const int b = std::min(a + 63, width - 1);
+        BYTE* o = out + a / 8;
+        const std::size_t bytes = static_cast<std::size_t>(b - a + 1 + 7) / 8;
+        int fill = -1; // 0 or 1 when the whole run takes that bit
+        if (b < from || a > to) {
+            fill = white != 0 ? 1 : 0;
+        } else if (a >= from && b <= to) {
+            const int ra = static_cast<int>(row.SourceRow(a)), rb = static_cast<int>(row.SourceRow(b));
+            const int ca = static_cast<int>(row.SourceColumn(a)), cb = static_cast<int>(row.SourceColumn(b));
+            const int r0 = std::min(ra, rb), r1 = std::max(ra, rb) + 1;
+            const int c0 = std::min(ca, cb), c1 = std::max(ca, cb) + 1;
+            const bool one =
+                ((bits[static_cast<std::size_t>(r0) * words + static_cast<std::size_t>(c0 / 64)] >> (c0 % 64)) & 1) !=
+                0;
+            if ((r1 - r0 + 1) * (c1 / 64 - c0 / 64 + 1) <= kMostWordsChecked &&
+                SameBits(bits, words, r0, r1, c0, c1, one))
+                fill = one ? 1 : 0;
+        }
+        if (fill >= 0) {
+            std::memset(o, fill != 0 ? 0xFF : 0, bytes);
+            if ((b - a + 1) % 8 != 0)
+                o[bytes - 1] &= static_cast<BYTE>(0xFF00u >> ((b - a + 1) % 8));
+            continue;
+        }
+        const int ia = std::max(a, from), ib = std::min(b, to);
+        std::memset(scratch + a, white, static_cast<std::size_t>(ia - a));
+        std::memset(scratch + ib + 1, white, static_cast<std::size_t>(b - ib));
+        turn(ia, ib);
+        PackRow(scratch + a, o, b - a + 1);
+    }
+}
+
 // Turns a page of N bytes a pixel into `out`, rows in parallel. Mode 0 (pack) turns rows of 0/1 bytes and packs
 // each to bits. In each row the pixels whose source lies inside form one run of columns (the source row and column
 // only grow or only shrink along a row), found from both ends; the rest are white.
@@ -1697,6 +1812,18 @@ template <int N> bool Rotate(const BYTE* data, BYTE* out, int width, int height,
     for (std::vector<BYTE>& buffer : rowBuffers)
         buffer.resize(static_cast<std::size_t>(width));
     const std::size_t outRow = pack ? BitRowBytes(width) : stride;
+    // A two-level page's bits, for the runs that need no arithmetic; without them every pixel is turned.
+    const std::size_t words = (static_cast<std::size_t>(width) + 63) / 64;
+    std::unique_ptr<std::uint64_t[]> bits;
+    if (pack && N == 1) {
+        bits.reset(new (std::nothrow) std::uint64_t[words * static_cast<std::size_t>(height)]);
+        if (bits)
+            ParallelBands(height, MinRows(stride), [&](int y0, int y1, int) {
+                for (int y = y0; y < y1; ++y)
+                    NonZeroWords(data + static_cast<std::size_t>(y) * stride, width,
+                                 bits.get() + static_cast<std::size_t>(y) * words);
+            });
+    }
     ParallelBands(height, MinRows(stride), [&](int i0, int i1, int slot) {
         for (int i = i0; i < i1; ++i) {
             BYTE* dst =
@@ -1712,25 +1839,36 @@ template <int N> bool Rotate(const BYTE* data, BYTE* out, int width, int height,
                 ++from;
             while (to >= from && !inside(to))
                 --to;
+            // Grey pixels a .. b, all inside.
+            auto turnGrey = [&](int a, int b) {
+                int j = a;
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+                if (HasAvx2() && static_cast<std::size_t>(height) * stride < (std::size_t{1} << 31))
+                    j = TurnSpanGreyAvx2(data, dst, stride, a, b, row);
+#endif
+                TurnSpanPlain<1>(data, dst, stride, j, b, row);
+            };
+            if (bits) {
+                TurnRowTwoLevels(bits.get(), words, dst, out + static_cast<std::size_t>(i) * outRow, width, from, to,
+                                 white, row, turnGrey);
+                continue;
+            }
             std::memset(dst, white, static_cast<std::size_t>(from) * N);
             std::memset(dst + static_cast<std::size_t>(to + 1) * N, white,
                         static_cast<std::size_t>(width - 1 - to) * N);
             if (from <= to) {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
                 if constexpr (N == 3) {
                     int j = from;
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
                     if (HasAvx2() && static_cast<std::size_t>(height) * stride < (std::size_t{1} << 31))
                         j = TurnSpanColourAvx2(data, dst, stride, from, to, row);
                     TurnSpanColour(data, dst, stride, j, to, row);
-                } else {
-                    int j = from;
-                    if (HasAvx2() && static_cast<std::size_t>(height) * stride < (std::size_t{1} << 31))
-                        j = TurnSpanGreyAvx2(data, dst, stride, from, to, row);
-                    TurnSpanPlain<1>(data, dst, stride, j, to, row);
-                }
 #else
-                TurnSpanPlain<N>(data, dst, stride, from, to, row);
+                    TurnSpanPlain<3>(data, dst, stride, j, to, row);
 #endif
+                } else {
+                    turnGrey(from, to);
+                }
             }
             if (pack)
                 PackRow(dst, out + static_cast<std::size_t>(i) * outRow, width);

@@ -607,3 +607,59 @@ TEST(PageFixesEquivalence, TallBlackAndWhitePagesCountEveryRowOfAColumn) {
                            std::to_string(height) + " rows at " + std::to_string(dpi) + " dpi");
     }
 }
+
+namespace {
+
+// The 0/1 bytes that normal_rotate takes for a one-bit page.
+std::vector<BYTE> Levels(const BitPage& page) {
+    std::vector<BYTE> bytes(static_cast<std::size_t>(page.width()) * page.height());
+    ref::BwToGray(page.data(), bytes.data(), page.width(), page.height());
+    return bytes;
+}
+
+} // namespace
+
+TEST(PageFixesEquivalence, BlackAndWhiteTurnsGiveTheSameBits) {
+    // Large white and black areas (whole runs of 64 result pixels take one value) beside thin lines and dots (runs
+    // turned pixel by pixel), on widths around 64 and primes, by small, steep and folded angles.
+    for (int width : {101, 127, 128, 129, 191, 257, 1009}) {
+        for (int height : {101, 307}) {
+            BitPage page(width, height, true);
+            page.Box(0, 0, width / 2, height / 3);                  // black from the top-left corner
+            page.Box(width / 3, height / 2, width, height / 2 + 3); // a bar to the right edge
+            page.Box(width - 2, 0, width, height);                  // the last two columns
+            page.Box(10, height - 40, width / 2, height - 10);
+            page.Box(12, height - 38, width / 2 - 2, height - 12, false);
+            page.Scatter(static_cast<unsigned>(width + height), 401);
+            const std::vector<BYTE> levels = Levels(page);
+            for (float angle : {0.0f, 0.001f, 0.5f, 2.0f, -2.0f, 7.3f, -14.0f, 45.0f, -60.0f, 90.0f, 180.0f, 269.0f})
+                ExpectSameTurn(levels.data(), 0, 300, width, height, angle,
+                               std::to_string(width) + " x " + std::to_string(height));
+        }
+    }
+}
+
+TEST(PageFixesEquivalence, BlackAndWhiteTurnsOfOtherByteValuesGiveTheSameBits) {
+    // Bytes other than 0 and 1 count as set when packed: areas of 2 and 255 next to 1, noise of every value, and
+    // specks of values with and without their low or high bits on black, where a speck taken for 0 would make the
+    // pixels around it black. The width leaves 61 pixels after the last 64; the page is taller than wide, so that
+    // turned rows read the last columns from inside.
+    const int width = 445, height = 523;
+    std::vector<BYTE> bytes(static_cast<std::size_t>(width) * height, 1);
+    std::uint32_t s = 7;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            BYTE& v = bytes[static_cast<std::size_t>(y) * width + x];
+            if (x < 130) {
+                v = y < 130 ? 2 : 255;
+            } else if (y > 100 && y <= 250) {
+                s = s * 1664525u + 1013904223u;
+                v = static_cast<BYTE>(s >> 24);
+            } else if (y > 250) {
+                const BYTE specks[] = {0x80, 2, 0xFF, 0x40, 0x81, 0x7F};
+                v = x % 23 == 0 && y % 19 == 0 ? x >= 384 ? 0x80 : specks[(x / 23 + y / 19) % 6] : 0;
+            }
+        }
+    for (float angle : {0.0f, 1.0f, -3.0f, 11.0f, -14.0f, 90.0f})
+        ExpectSameTurn(bytes.data(), 0, 300, width, height, angle, "bytes of any value");
+}
