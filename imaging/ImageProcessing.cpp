@@ -445,6 +445,23 @@ private:
     std::uint64_t m_spread[256]; // byte b of a byte value's entry is its bit b, most significant first
 };
 
+// The set bits of (a | b) & mask over `words` words.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+__attribute__((target_clones("popcnt", "default")))
+#endif
+int CountUnion(const std::uint64_t* a, const std::uint64_t* b, const std::uint64_t* mask, int words) {
+    int n = 0;
+    for (int k = 0; k < words; ++k)
+        n += std::popcount((a[k] | b[k]) & mask[k]);
+    return n;
+}
+
+// words[i] |= words[i + step] for i below count, in order.
+PAGEFIX_KERNEL void OrShifted(std::uint64_t* words, std::size_t count, std::size_t step) {
+    for (std::size_t i = 0; i < count; ++i)
+        words[i] |= words[i + step];
+}
+
 // Sets bit x of a row wherever one of x-15 .. x+15 was set; `row` has one zero word after the row's words.
 void WidenFifteen(std::uint64_t* row, int words) {
     // First x .. x+15 by doubling, then the union with x-15 .. x.
@@ -498,15 +515,12 @@ Box FindContentBits(const BYTE* bits, int width, int height, const CropRule& rul
             }
             // Row q then holds the OR of rows q .. q + 15; rows y - 15 .. y + 15 are those at y - c0 and y - c0 + 15.
             for (int step = 1; step <= 8; step *= 2)
-                for (std::size_t i = 0; i + static_cast<std::size_t>(step) * stride < stride * n; ++i)
-                    rows[i] |= rows[i + static_cast<std::size_t>(step) * stride];
+                OrShifted(rows.data(), stride * static_cast<std::size_t>(n - step),
+                          static_cast<std::size_t>(step) * stride);
             for (int y = c0; y <= c1; ++y) {
                 const std::uint64_t* above = rows.data() + static_cast<std::size_t>(y - c0) * stride;
                 const std::uint64_t* below = above + 15 * stride;
-                int dark = 0;
-                for (int k = 0; k < words; ++k)
-                    dark += std::popcount((above[k] | below[k]) & examined[static_cast<std::size_t>(k)]);
-                if (dark >= rule.count) {
+                if (CountUnion(above, below, examined.data(), words) >= rule.count) {
                     mine.top = std::min(mine.top, y);
                     mine.bottom = std::max(mine.bottom, y);
                 }
@@ -608,7 +622,20 @@ void CopyBits(const BYTE* row, std::size_t rowBytes, int left, int count, BYTE* 
     const std::size_t first = static_cast<std::size_t>(left) / 8;
     const int shift = left % 8;
     const std::size_t outBytes = BitRowBytes(count);
-    for (std::size_t k = 0; k < outBytes; ++k) {
+    std::size_t k = 0;
+    // Eight bytes at a time while the ninth source byte is in the row: the source bits as one big-endian word.
+    for (; k + 8 <= outBytes && first + k + 8 < rowBytes; k += 8) {
+        std::uint64_t v;
+        std::memcpy(&v, row + first + k, 8);
+        if constexpr (std::endian::native == std::endian::little)
+            v = __builtin_bswap64(v);
+        if (shift != 0)
+            v = (v << shift) | (row[first + k + 8] >> (8 - shift));
+        if constexpr (std::endian::native == std::endian::little)
+            v = __builtin_bswap64(v);
+        std::memcpy(out + k, &v, 8);
+    }
+    for (; k < outBytes; ++k) {
         unsigned v = static_cast<unsigned>(row[first + k]) << shift;
         if (shift != 0 && first + k + 1 < rowBytes)
             v |= row[first + k + 1] >> (8 - shift);
