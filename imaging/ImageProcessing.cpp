@@ -1769,6 +1769,14 @@ bool SameBits(const std::uint64_t* bits, std::size_t words, int r0, int r1, int 
     const std::uint64_t want = one ? ~std::uint64_t{0} : 0;
     const int k0 = c0 / 64, k1 = c1 / 64;
     const std::uint64_t first = ~std::uint64_t{0} << (c0 % 64), last = ~std::uint64_t{0} >> (63 - c1 % 64);
+    if (k1 - k0 <= 1) { // the usual case at small angles: one or two words a row
+        const std::uint64_t mask0 = k0 == k1 ? first & last : first, mask1 = k0 == k1 ? 0 : last;
+        const std::uint64_t* row = bits + static_cast<std::size_t>(r0) * words + static_cast<std::size_t>(k0);
+        std::uint64_t differ = 0;
+        for (int r = r0; r <= r1; ++r, row += words)
+            differ |= ((row[0] ^ want) & mask0) | ((row[k1 - k0] ^ want) & mask1);
+        return differ == 0;
+    }
     for (int r = r0; r <= r1; ++r) {
         const std::uint64_t* row = bits + static_cast<std::size_t>(r) * words;
         for (int k = k0; k <= k1; ++k) {
@@ -1805,6 +1813,11 @@ void TurnRowTwoLevels(const std::uint64_t* bits, std::size_t words, BYTE* scratc
             if ((r1 - r0 + 1) * (c1 / 64 - c0 / 64 + 1) <= kMostWordsChecked &&
                 SameBits(bits, words, r0, r1, c0, c1, one))
                 fill = one ? 1 : 0;
+        }
+        if (fill >= 0 && b - a == 63) {
+            const std::uint64_t word = fill != 0 ? ~std::uint64_t{0} : 0;
+            std::memcpy(o, &word, 8);
+            continue;
         }
         if (fill >= 0) {
             std::memset(o, fill != 0 ? 0xFF : 0, bytes);
