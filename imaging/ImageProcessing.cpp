@@ -488,16 +488,24 @@ Box FindContentBits(const BYTE* bits, int width, int height, const CropRule& rul
         examined[static_cast<std::size_t>(k)] = PixelMask(k, x0, x1);
     constexpr int kChunk = 64;
     const int slots = ParallelSlots();
-    std::vector<Box> found(static_cast<std::size_t>(slots), Box{height, 0, width, 0});
-    std::vector<std::unique_ptr<BitColumnCounts>> columnCounts(static_cast<std::size_t>(slots));
+    // Each slot's scratch is made here, on the calling thread, so that a failed allocation reaches the caller.
+    struct Scratch {
+        BitColumnCounts counts;
+        std::vector<std::uint64_t> rows, wide;
+        Box found;
+    };
+    std::vector<std::unique_ptr<Scratch>> scratch;
+    for (int slot = 0; slot < slots; ++slot)
+        scratch.push_back(std::make_unique<Scratch>(Scratch{BitColumnCounts(0, words),
+                                                            std::vector<std::uint64_t>(stride * (kChunk + 30)),
+                                                            std::vector<std::uint64_t>(stride), box}));
 
     ParallelBands(y1 - y0 + 1, kChunk, [&](int b, int e, int slot) {
-        std::unique_ptr<BitColumnCounts>& counts = columnCounts[static_cast<std::size_t>(slot)];
-        if (!counts)
-            counts = std::make_unique<BitColumnCounts>(0, words);
-        std::vector<std::uint64_t> rows(stride * (kChunk + 30), 0);
-        std::vector<std::uint64_t> wide(stride, 0);
-        Box& mine = found[static_cast<std::size_t>(slot)];
+        Scratch& mineScratch = *scratch[static_cast<std::size_t>(slot)];
+        BitColumnCounts* counts = &mineScratch.counts;
+        std::vector<std::uint64_t>& rows = mineScratch.rows;
+        std::vector<std::uint64_t>& wide = mineScratch.wide;
+        Box& mine = mineScratch.found;
         for (int c0 = y0 + b; c0 < y0 + e; c0 += kChunk) {
             const int c1 = std::min(c0 + kChunk, y0 + e) - 1;
             const int n = c1 - c0 + 31; // rows c0 - 15 .. c1 + 15
@@ -527,14 +535,14 @@ Box FindContentBits(const BYTE* bits, int width, int height, const CropRule& rul
             }
         }
     });
-    for (const Box& mine : found) {
-        box.top = std::min(box.top, mine.top);
-        box.bottom = std::max(box.bottom, mine.bottom);
+    for (const std::unique_ptr<Scratch>& mine : scratch) {
+        box.top = std::min(box.top, mine->found.top);
+        box.bottom = std::max(box.bottom, mine->found.bottom);
     }
     for (int x = x0; x <= x1; ++x) {
         int n = 0;
-        for (const std::unique_ptr<BitColumnCounts>& counts : columnCounts)
-            n += counts ? counts->Count(x) : 0;
+        for (const std::unique_ptr<Scratch>& mine : scratch)
+            n += mine->counts.Count(x);
         if (n >= rule.count) {
             box.left = std::min(box.left, x);
             box.right = std::max(box.right, x);
@@ -552,8 +560,12 @@ void TrimBits(Box& box, const Box& content, const BYTE* bits, int width, const C
     const int bottomRows = std::max(0, std::min(rule.extend, box.bottom - content.bottom));
     std::vector<int> rowCount(static_cast<std::size_t>(topRows + bottomRows));
     const int firstWord = box.left / kWordBits, lastWord = box.right / kWordBits;
-    ParallelBands(topRows + bottomRows, 16, [&](int b, int e, int) {
-        std::vector<std::uint64_t> row(static_cast<std::size_t>(lastWord - firstWord + 1));
+    // Scratch is made on the calling thread, so that a failed allocation reaches the caller.
+    const int slots = ParallelSlots();
+    std::vector<std::vector<std::uint64_t>> rows(static_cast<std::size_t>(slots),
+                                                 std::vector<std::uint64_t>(static_cast<std::size_t>(words)));
+    ParallelBands(topRows + bottomRows, 16, [&](int b, int e, int slot) {
+        std::vector<std::uint64_t>& row = rows[static_cast<std::size_t>(slot)];
         for (int i = b; i < e; ++i) {
             const int y = i < topRows ? box.top + i : box.bottom - (i - topRows);
             LoadBlack(bits + static_cast<std::size_t>(y) * rowBytes, width, firstWord, lastWord - firstWord + 1,
@@ -582,33 +594,31 @@ void TrimBits(Box& box, const Box& content, const BYTE* bits, int width, const C
     };
     const Run left = run(box.left, box.left + leftColumns - 1);
     const Run right = run(box.right - rightColumns + 1, box.right);
-    const int slots = ParallelSlots();
-    std::vector<std::unique_ptr<BitColumnCounts>> leftCounts(static_cast<std::size_t>(slots)),
-        rightCounts(static_cast<std::size_t>(slots));
+    std::vector<std::unique_ptr<BitColumnCounts>> leftCounts, rightCounts;
+    for (int slot = 0; slot < slots; ++slot) {
+        leftCounts.push_back(std::make_unique<BitColumnCounts>(left.first, left.count));
+        rightCounts.push_back(std::make_unique<BitColumnCounts>(right.first, right.count));
+    }
     ParallelBands(box.bottom - box.top + 1, 64, [&](int b, int e, int slot) {
-        std::unique_ptr<BitColumnCounts>& l = leftCounts[static_cast<std::size_t>(slot)];
-        std::unique_ptr<BitColumnCounts>& r = rightCounts[static_cast<std::size_t>(slot)];
-        if (!l) {
-            l = std::make_unique<BitColumnCounts>(left.first, left.count);
-            r = std::make_unique<BitColumnCounts>(right.first, right.count);
-        }
-        std::vector<std::uint64_t> row(static_cast<std::size_t>(std::max(words, 1)));
+        BitColumnCounts& l = *leftCounts[static_cast<std::size_t>(slot)];
+        BitColumnCounts& r = *rightCounts[static_cast<std::size_t>(slot)];
+        std::vector<std::uint64_t>& row = rows[static_cast<std::size_t>(slot)];
         for (int y = box.top + b; y < box.top + e; ++y) {
             const BYTE* source = bits + static_cast<std::size_t>(y) * rowBytes;
             if (left.count > 0) {
                 LoadBlack(source, width, left.first, left.count, row.data());
-                l->Add(row.data());
+                l.Add(row.data());
             }
             if (right.count > 0) {
                 LoadBlack(source, width, right.first, right.count, row.data());
-                r->Add(row.data());
+                r.Add(row.data());
             }
         }
     });
     auto columnCount = [&](std::vector<std::unique_ptr<BitColumnCounts>>& counts, int x) {
         int n = 0;
         for (const std::unique_ptr<BitColumnCounts>& c : counts)
-            n += c ? c->Count(x) : 0;
+            n += c->Count(x);
         return n;
     };
     for (int i = 0; i < leftColumns && columnCount(leftCounts, box.left) < rule.count; ++i)
