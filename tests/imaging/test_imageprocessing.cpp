@@ -1,6 +1,7 @@
 // The page fixes: conversions, the content box of auto_crop, the skew of auto_deskew and DetectSkewAngle, and
 // normal_rotate, on drawn pages and on pages of the simulated device with a known frame and skew.
 #include "imaging/ImageProcessing.h"
+#include "platform/base/testing.h"
 
 #include "SimulatedScanner.h"
 
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -428,4 +430,28 @@ TEST(AutoDeskew, At600DpiContentMustBe90BelowThePagesMean) {
         << "a band one step lighter is no content";
     EXPECT_EQ(auto_deskew(light.bytes.data(), light.width, light.height, 1, 300), 3.0f)
         << "at 300 dpi the same band is content (mean less 80)";
+}
+
+TEST(AutoCrop, WritesItsEntryItsConversionAndItsExitToTheDebugOutputInEachMode) {
+    // A one-bit page names its conversion to grey although it is read from its bits where they lie.
+    const int width = 400, height = 300;
+    std::vector<BYTE> data(static_cast<size_t>(width) * height * 3, 255), out(data.size());
+    for (int y = 100; y < 200; ++y) // a black bar in each format's first bytes
+        std::fill_n(data.begin() + static_cast<std::ptrdiff_t>(y) * 50 + 12, 20, 0);
+    const std::u16string conversion[] = {u"BwToGray", u"", u"RgbToGray"};
+    for (int mode : {0, 1, 2}) {
+        std::vector<std::u16string> lines;
+        platform::debug::SetSink([&](std::u16string_view line) { lines.emplace_back(line); });
+        ImgProcParam param{mode, 300, width, height, 0, 0, 0};
+        auto_crop(data.data(), out.data(), &param);
+        platform::debug::SetSink({});
+        std::vector<std::u16string> want{u"auto_crop()<---------"};
+        if (!conversion[mode].empty()) {
+            want.push_back(conversion[mode] + u"()<---------");
+            want.push_back(conversion[mode] + u"()---------->");
+        }
+        ASSERT_GE(lines.size(), want.size()) << "mode " << mode;
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), lines.begin())) << "mode " << mode << ": the lines begin so";
+        EXPECT_EQ(lines.back(), u"auto_crop()---------->") << "mode " << mode;
+    }
 }
