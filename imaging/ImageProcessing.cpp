@@ -725,6 +725,27 @@ int Crop(const BYTE* data, BYTE* out, ImgProcParam* param) {
 
 // ---- auto_deskew ----
 
+// The sum of a row's bytes, exact for rows under 2^24 pixels.
+PAGEFIX_KERNEL std::uint32_t RowSum(const BYTE* __restrict p, int count) {
+    std::uint32_t sum = 0;
+    for (int i = 0; i < count; ++i)
+        sum += p[i];
+    return sum;
+}
+
+// How many of a row's bytes are at most `limit`.
+PAGEFIX_KERNEL std::uint32_t CountAtMost(const BYTE* __restrict p, int count, int limit) {
+    if (limit < 0)
+        return 0;
+    if (limit >= 255)
+        return static_cast<std::uint32_t>(count);
+    const BYTE most = static_cast<BYTE>(limit);
+    std::uint32_t n = 0;
+    for (int i = 0; i < count; ++i)
+        n += p[i] <= most;
+    return n;
+}
+
 struct DeskewRule {
     int dark;  // T
     int count; // N
@@ -964,37 +985,39 @@ float Deskew(const BYTE* grey, int width, int height, int mode, int dpi) {
     // the row means in row order gives the same mean however the sums were made.
     std::vector<std::uint32_t> rowSum(static_cast<std::size_t>(rows));
     ParallelBands(rows, MinRows(w), [&](int b, int e, int) {
-        for (int r = b; r < e; ++r) {
-            const BYTE* __restrict p = grey + static_cast<std::size_t>(y0 + r) * w + x0;
-            std::uint32_t sum = 0;
-            for (int i = 0; i < columns; ++i)
-                sum += p[i];
-            rowSum[static_cast<std::size_t>(r)] = sum;
-        }
+        for (int r = b; r < e; ++r)
+            rowSum[static_cast<std::size_t>(r)] = RowSum(grey + static_cast<std::size_t>(y0 + r) * w + x0, columns);
     });
     double mean = 0;
     for (std::uint32_t sum : rowSum)
         mean += static_cast<double>(sum) / columns;
     mean /= rows;
 
+    // Enough content: more dark pixels than a thousandth of the page, and a row with at least N of them. Both only
+    // grow as rows are counted, so the count stops once both hold.
     const DeskewRule rule = DeskewRuleFor(dpi, mean);
-    std::vector<std::uint32_t> rowDark(static_cast<std::size_t>(rows));
+    const double fewest = static_cast<double>(PixelCount(width, height)) * 0.001;
+    std::atomic<std::uint64_t> darkTotal{0};
+    std::atomic<bool> anyContentRow{false}, enough{false};
     ParallelBands(rows, MinRows(w), [&](int b, int e, int) {
-        for (int r = b; r < e; ++r) {
-            const BYTE* __restrict p = grey + static_cast<std::size_t>(y0 + r) * w + x0;
-            std::uint32_t n = 0;
-            for (int i = 0; i < columns; ++i)
-                n += p[i] <= rule.dark;
-            rowDark[static_cast<std::size_t>(r)] = n;
+        constexpr int kRowsBetweenChecks = 16;
+        for (int r = b; r < e && !enough.load(std::memory_order_relaxed); r += kRowsBetweenChecks) {
+            std::uint64_t dark = 0;
+            bool content = false;
+            for (int q = r; q < std::min(e, r + kRowsBetweenChecks); ++q) {
+                const std::uint32_t n =
+                    CountAtMost(grey + static_cast<std::size_t>(y0 + q) * w + x0, columns, rule.dark);
+                dark += n;
+                content = content || static_cast<int>(n) >= rule.count;
+            }
+            if (content)
+                anyContentRow = true;
+            const std::uint64_t total = darkTotal.fetch_add(dark) + dark;
+            if (anyContentRow && static_cast<double>(total) > fewest)
+                enough = true;
         }
     });
-    std::uint64_t darkTotal = 0;
-    bool anyContentRow = false;
-    for (std::uint32_t n : rowDark) {
-        darkTotal += n;
-        anyContentRow = anyContentRow || static_cast<int>(n) >= rule.count;
-    }
-    if (static_cast<double>(darkTotal) <= static_cast<double>(PixelCount(width, height)) * 0.001 || !anyContentRow)
+    if (!enough && (static_cast<double>(darkTotal.load()) <= fewest || !anyContentRow))
         return 0;
 
     // Edge points of the rows 53 .. height - 53, band by band in parallel.
