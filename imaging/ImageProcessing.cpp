@@ -726,11 +726,33 @@ int Crop(const BYTE* data, BYTE* out, ImgProcParam* param) {
 // ---- auto_deskew ----
 
 // The sum of a row's bytes, exact for rows under 2^24 pixels.
-PAGEFIX_KERNEL std::uint32_t RowSum(const BYTE* __restrict p, int count) {
+std::uint32_t RowSumPlain(const BYTE* p, int count) {
     std::uint32_t sum = 0;
     for (int i = 0; i < count; ++i)
         sum += p[i];
     return sum;
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// 32 bytes at a time, summed in eights by the sum of absolute differences with zero.
+__attribute__((target("avx2"))) std::uint32_t RowSumAvx2(const BYTE* p, int count) {
+    __m256i sums = _mm256_setzero_si256();
+    int i = 0;
+    for (; i + 32 <= count; i += 32)
+        sums = _mm256_add_epi64(
+            sums, _mm256_sad_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i)), _mm256_setzero_si256()));
+    alignas(32) std::uint64_t four[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(four), sums);
+    return static_cast<std::uint32_t>(four[0] + four[1] + four[2] + four[3]) + RowSumPlain(p + i, count - i);
+}
+#endif
+
+std::uint32_t RowSum(const BYTE* p, int count) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    if (HasAvx2())
+        return RowSumAvx2(p, count);
+#endif
+    return RowSumPlain(p, count);
 }
 
 // How many of a row's bytes are at most `limit`.
