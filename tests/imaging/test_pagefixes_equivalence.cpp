@@ -2,6 +2,7 @@
 // and DetectSkewAngle, the same bytes from the conversions, normal_rotate and auto_crop. Pages of the simulated
 // device at every resolution, skew and colour mode, cut to odd sizes, and drawn point sets for the Hough step.
 #include "imaging/ImageProcessing.h"
+#include "imaging/ParallelBands.h"
 
 #include "ReferencePageFixes.h"
 #include "SimulatedScanner.h"
@@ -10,8 +11,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -606,6 +610,37 @@ TEST(PageFixesEquivalence, TallBlackAndWhitePagesCountEveryRowOfAColumn) {
             ExpectSameCrop(page.data(), 0, dpi, page.width(), page.height(),
                            std::to_string(height) + " rows at " + std::to_string(dpi) + " dpi");
     }
+}
+
+TEST(PageFixesEquivalence, ABlackAndWhiteCropWhileAnotherPageIsFixedCountsEveryRowOfAColumn) {
+    // While another caller holds the worker threads, the crop runs on its own thread alone, so one set of counters
+    // takes every row: a line 300 rows tall under a bar counts 334 rows in its columns, more than a byte holds.
+    BitPage page(400, 1000, false);
+    page.Box(300, 100, 302, 400);
+    page.Box(60, 500, 340, 504);
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool holding = false, release = false;
+    std::thread other([&] {
+        ParallelBands(2, 1, [&](int, int, int) {
+            std::unique_lock lock(mutex);
+            holding = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return release; });
+        });
+    });
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return holding; });
+    }
+    ExpectSameCrop(page.data(), 0, 600, page.width(), page.height(), "a line of 300 rows under a bar");
+    {
+        std::lock_guard lock(mutex);
+        release = true;
+    }
+    changed.notify_all();
+    other.join();
 }
 
 namespace {
