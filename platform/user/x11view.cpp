@@ -11,9 +11,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -65,7 +67,12 @@ public:
         // the view, not the program: Xlib would exit after this handler, so the view thread stays here.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         XSetIOErrorHandler([](Display*) -> int {
-            Instance().m_lost = true;
+            View& view = Instance();
+            {
+                std::lock_guard<std::mutex> lock(view.m_endMutex);
+                view.m_lost = true;
+            }
+            view.m_ended.notify_all();
             for (;;)
                 pause();
         });
@@ -87,9 +94,15 @@ public:
             G().viewRunning = false;
         }
         m_stop = true;
-        if (m_lost) {
-            m_thread.detach(); // stuck in the lost server's handler for good
-            return;
+        // The thread either leaves its loop or, where the server has gone, meets the loss on its next call and stays
+        // in the lost server's handler for good; the server may go at any moment, also while this waits.
+        {
+            std::unique_lock<std::mutex> lock(m_endMutex);
+            m_ended.wait(lock, [this] { return m_runEnded || m_lost; });
+            if (!m_runEnded) {
+                m_thread.detach();
+                return;
+            }
         }
         m_thread.join();
         // The connection goes with the view: a module loaded and unloaded again and again would otherwise use up the
@@ -157,6 +170,11 @@ private:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(15));
         }
+        {
+            std::lock_guard<std::mutex> lock(m_endMutex);
+            m_runEnded = true;
+        }
+        m_ended.notify_all();
     }
 
     void Sync() {
@@ -502,6 +520,9 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_lost{false};
+    std::mutex m_endMutex; // guards m_runEnded and the changes of m_lost that Stop waits for
+    std::condition_variable m_ended;
+    bool m_runEnded = false;
     Display* m_display = nullptr;
     Atom m_deleteAtom = 0;
     std::mutex m_mutex;

@@ -12,6 +12,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -87,6 +88,15 @@ public:
         }
     }
     const std::string& name() const { return m_name; }
+    pid_t pid() const { return m_pid; }
+    // Ends the server at once, as a crash would.
+    void Kill() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+    }
 
 private:
     pid_t m_pid = -1;
@@ -288,6 +298,51 @@ TEST(XView, AModuleLoadedAndUnloadedAgainLeavesNoConnectionToTheServer) {
             afterFirst = OpenDescriptors(); // what the X libraries keep once loaded is no leak
     }
     EXPECT_EQ(OpenDescriptors(), afterFirst) << "every unload left a connection to the X server open";
+    unsetenv("DISPLAY");
+}
+
+// The server stops answering while the view sends it a picture, the module is unloaded, and then the server goes:
+// the view meets the loss only after the unload has begun to wait for it, and the unload must still end.
+TEST(XView, AModuleUnloadedWhileItsViewWaitsOnAServerThatThenGoesStillUnloads) {
+    if (!FindProgram("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    Xvfb server;
+    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+    setenv("DISPLAY", server.name().c_str(), 1);
+    unsetenv("PLATFORM_HEADLESS");
+    // A write to the server's closed end must not end the test program.
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previous);
+
+    void* module = dlopen(LEAVING_MODULE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    auto show = reinterpret_cast<HWND (*)()>(dlsym(module, "LeavingModuleShowWindow"));
+    auto showLarge = reinterpret_cast<HWND (*)()>(dlsym(module, "LeavingModuleShowLargeWindow"));
+    ASSERT_TRUE(show != nullptr && showLarge != nullptr);
+    ASSERT_NE(show(), nullptr);
+    ASSERT_NE(WaitForNamed(server.name(), "shown by the leaving module"), 0u) << "the view never reached the server";
+
+    kill(server.pid(), SIGSTOP);
+    ASSERT_NE(showLarge(), nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the view is stuck sending the picture
+    std::atomic<bool> unloaded{false};
+    std::thread unload([&] {
+        dlclose(module);
+        unloaded = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    server.Kill();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!unloaded && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(unloaded) << "the unload still waits for a view that the lost server holds for good";
+    if (unloaded)
+        unload.join();
+    else
+        unload.detach();
+    sigaction(SIGPIPE, &previous, nullptr);
     unsetenv("DISPLAY");
 }
 #endif

@@ -42,3 +42,11 @@ EXPORT HWND LeavingModuleShowWindow() {
     ShowWindow(window, SW_SHOW);
     return window;
 }
+
+// Shows a window large enough that its first picture does not fit what the connection to the server buffers.
+EXPORT HWND LeavingModuleShowLargeWindow() {
+    HWND window = CreateWindowExW(0, u"Static", u"large window of the leaving module", WS_POPUP | WS_CAPTION, 0, 0,
+                                  1000, 700, nullptr, nullptr, nullptr, nullptr);
+    ShowWindow(window, SW_SHOW);
+    return window;
+}
