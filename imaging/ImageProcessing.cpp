@@ -298,6 +298,31 @@ void Extend(Box& box, int by, int width, int height) {
         box.right += by;
 }
 
+// How far each side of the extended box may move back towards the content: at most E1 rows or columns, never past
+// the content itself.
+struct Reach {
+    int top, bottom, left, right;
+};
+
+Reach TrimReach(const Box& box, const Box& content, const CropRule& rule) {
+    auto upTo = [&](int room) { return std::max(0, std::min(rule.extend, room)); };
+    return {upTo(content.top - box.top), upTo(box.bottom - content.bottom), upTo(content.left - box.left),
+            upTo(box.right - content.right)};
+}
+
+// The row of the i-th count of the rows the sides may pass: the top ones first, then the bottom ones.
+int TrimRow(const Box& box, const Reach& reach, int i) {
+    return i < reach.top ? box.top + i : box.bottom - (i - reach.top);
+}
+
+// Moves the top and the bottom in over their counted rows with fewer than N, up to the first with content.
+void WalkRows(Box& box, const Reach& reach, const std::vector<int>& rowCount, int count) {
+    for (int i = 0; i < reach.top && rowCount[static_cast<std::size_t>(i)] < count; ++i)
+        ++box.top;
+    for (int i = 0; i < reach.bottom && rowCount[static_cast<std::size_t>(reach.top + i)] < count; ++i)
+        --box.bottom;
+}
+
 // Moves each side of the extended box back towards the content over rows and columns with fewer than N pixels of
 // 250 or darker, at most E1 of them, stopping at the first one with content and never past the content itself.
 // The rows and columns a side may pass are counted first, in parallel, then walked in order.
@@ -306,12 +331,11 @@ void Trim(Box& box, const Box& content, const BYTE* grey, int width, const CropR
     auto light = [](BYTE v) { return v <= 250; };
 
     // Rows: the first few below the top and above the bottom, over the box's columns.
-    const int topRows = std::max(0, std::min(rule.extend, content.top - box.top));
-    const int bottomRows = std::max(0, std::min(rule.extend, box.bottom - content.bottom));
-    std::vector<int> rowCount(static_cast<std::size_t>(topRows + bottomRows));
-    ParallelBands(topRows + bottomRows, 16, [&](int b, int e, int) {
+    const Reach reach = TrimReach(box, content, rule);
+    std::vector<int> rowCount(static_cast<std::size_t>(reach.top + reach.bottom));
+    ParallelBands(reach.top + reach.bottom, 16, [&](int b, int e, int) {
         for (int i = b; i < e; ++i) {
-            const int y = i < topRows ? box.top + i : box.bottom - (i - topRows);
+            const int y = TrimRow(box, reach, i);
             const BYTE* row = grey + static_cast<std::size_t>(y) * w;
             int n = 0;
             for (int x = box.left; x <= box.right; ++x)
@@ -319,14 +343,10 @@ void Trim(Box& box, const Box& content, const BYTE* grey, int width, const CropR
             rowCount[static_cast<std::size_t>(i)] = n;
         }
     });
-    for (int i = 0; i < topRows && rowCount[static_cast<std::size_t>(i)] < rule.count; ++i)
-        ++box.top;
-    for (int i = 0; i < bottomRows && rowCount[static_cast<std::size_t>(topRows + i)] < rule.count; ++i)
-        --box.bottom;
+    WalkRows(box, reach, rowCount, rule.count);
 
     // Columns: the first few right of the left side and left of the right side, over the trimmed rows.
-    const int leftColumns = std::max(0, std::min(rule.extend, content.left - box.left));
-    const int rightColumns = std::max(0, std::min(rule.extend, box.right - content.right));
+    const int leftColumns = reach.left, rightColumns = reach.right;
     if (leftColumns + rightColumns == 0)
         return;
     const int slots = ParallelSlots();
@@ -556,18 +576,17 @@ void TrimBits(Box& box, const Box& content, const BYTE* bits, int width, const C
     const std::size_t rowBytes = BitRowBytes(width);
     const int words = WordCount(width);
 
-    const int topRows = std::max(0, std::min(rule.extend, content.top - box.top));
-    const int bottomRows = std::max(0, std::min(rule.extend, box.bottom - content.bottom));
-    std::vector<int> rowCount(static_cast<std::size_t>(topRows + bottomRows));
+    const Reach reach = TrimReach(box, content, rule);
+    std::vector<int> rowCount(static_cast<std::size_t>(reach.top + reach.bottom));
     const int firstWord = box.left / kWordBits, lastWord = box.right / kWordBits;
     // Scratch is made on the calling thread, so that a failed allocation reaches the caller.
     const int slots = ParallelSlots();
     std::vector<std::vector<std::uint64_t>> rows(static_cast<std::size_t>(slots),
                                                  std::vector<std::uint64_t>(static_cast<std::size_t>(words)));
-    ParallelBands(topRows + bottomRows, 16, [&](int b, int e, int slot) {
+    ParallelBands(reach.top + reach.bottom, 16, [&](int b, int e, int slot) {
         std::vector<std::uint64_t>& row = rows[static_cast<std::size_t>(slot)];
         for (int i = b; i < e; ++i) {
-            const int y = i < topRows ? box.top + i : box.bottom - (i - topRows);
+            const int y = TrimRow(box, reach, i);
             LoadBlack(bits + static_cast<std::size_t>(y) * rowBytes, width, firstWord, lastWord - firstWord + 1,
                       row.data());
             int n = 0;
@@ -576,13 +595,9 @@ void TrimBits(Box& box, const Box& content, const BYTE* bits, int width, const C
             rowCount[static_cast<std::size_t>(i)] = n;
         }
     });
-    for (int i = 0; i < topRows && rowCount[static_cast<std::size_t>(i)] < rule.count; ++i)
-        ++box.top;
-    for (int i = 0; i < bottomRows && rowCount[static_cast<std::size_t>(topRows + i)] < rule.count; ++i)
-        --box.bottom;
+    WalkRows(box, reach, rowCount, rule.count);
 
-    const int leftColumns = std::max(0, std::min(rule.extend, content.left - box.left));
-    const int rightColumns = std::max(0, std::min(rule.extend, box.right - content.right));
+    const int leftColumns = reach.left, rightColumns = reach.right;
     if (leftColumns + rightColumns == 0)
         return;
     // The words under the columns each side may pass (the two runs may share words; each is counted on its own).
