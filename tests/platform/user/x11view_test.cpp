@@ -127,19 +127,38 @@ private:
 }
 
 int g_clicks = 0;
+// Every test has an X server of its own; those that show windows themselves point this process at it.
+class XView : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!FindProgram("Xvfb"))
+            GTEST_SKIP() << "Xvfb is not installed";
+        ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+    }
+    void TearDown() override {
+        if (m_shownHere)
+            unsetenv("DISPLAY");
+    }
+    void ShowWindowsOnTheServer() {
+        setenv("DISPLAY", server.name().c_str(), 1);
+        unsetenv("PLATFORM_HEADLESS");
+        m_shownHere = true;
+    }
+
+    Xvfb server;
+
+private:
+    bool m_shownHere = false;
+};
+
 INT_PTR CALLBACK CountClicks(HWND, UINT msg, WPARAM wParam, LPARAM) {
     if (msg == WM_COMMAND && LOWORD(wParam) == 16 && HIWORD(wParam) == BN_CLICKED)
         ++g_clicks;
     return msg == WM_INITDIALOG;
 }
 
-TEST(XView, ShownDialogAppearsAsAnXWindowAndTakesClicks) {
-    if (!FindProgram("Xvfb"))
-        GTEST_SKIP() << "Xvfb is not installed";
-    Xvfb server;
-    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
-    setenv("DISPLAY", server.name().c_str(), 1);
-    unsetenv("PLATFORM_HEADLESS");
+TEST_F(XView, ShownDialogAppearsAsAnXWindowAndTakesClicks) {
+    ShowWindowsOnTheServer();
     constexpr const char* kDialog = R"(DIALOGEX 20, 20, 160, 80
 STYLE WS_POPUP | WS_CAPTION | WS_VISIBLE
 CAPTION "X view test"
@@ -202,7 +221,6 @@ END
     EXPECT_EQ(g_clicks, 1);
     DestroyWindow(dlg);
     XCloseDisplay(d);
-    unsetenv("DISPLAY");
 }
 
 } // namespace
@@ -225,11 +243,7 @@ namespace {
 }
 
 #ifdef DIALOGDEMO_PATH
-TEST(XView, TheDemoShowsUnderAnXServerAndClosesByItself) {
-    if (!FindProgram("Xvfb"))
-        GTEST_SKIP() << "Xvfb is not installed";
-    Xvfb server;
-    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+TEST_F(XView, TheDemoShowsUnderAnXServerAndClosesByItself) {
     std::string display = "DISPLAY=" + server.name();
     const char* argv[] = {DIALOGDEMO_PATH, "--seconds", "2", nullptr};
     const char* envp[] = {display.c_str(), "PATH=/usr/bin:/bin", nullptr};
@@ -245,11 +259,7 @@ TEST(XView, TheDemoShowsUnderAnXServerAndClosesByItself) {
 #endif
 
 #ifdef MODAL_DIALOG_CHILD
-TEST(XView, AModalDialogOnTheDisplayIsLeftToTheUser) {
-    if (!FindProgram("Xvfb"))
-        GTEST_SKIP() << "Xvfb is not installed";
-    Xvfb server;
-    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
+TEST_F(XView, AModalDialogOnTheDisplayIsLeftToTheUser) {
     const std::string folder = testsupport::MakeTempFolder("xview-modal");
     ASSERT_FALSE(folder.empty());
     const std::string err = folder + "/err.txt";
@@ -277,13 +287,8 @@ int OpenDescriptors() {
 }
 
 // Each module has its own copy of the view; unloading it must close the copy's connection to the server.
-TEST(XView, AModuleLoadedAndUnloadedAgainLeavesNoConnectionToTheServer) {
-    if (!FindProgram("Xvfb"))
-        GTEST_SKIP() << "Xvfb is not installed";
-    Xvfb server;
-    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
-    setenv("DISPLAY", server.name().c_str(), 1);
-    unsetenv("PLATFORM_HEADLESS");
+TEST_F(XView, AModuleLoadedAndUnloadedAgainLeavesNoConnectionToTheServer) {
+    ShowWindowsOnTheServer();
     int afterFirst = -1;
     for (int round = 0; round < 4; ++round) {
         void* module = dlopen(LEAVING_MODULE, RTLD_NOW | RTLD_LOCAL);
@@ -298,18 +303,12 @@ TEST(XView, AModuleLoadedAndUnloadedAgainLeavesNoConnectionToTheServer) {
             afterFirst = OpenDescriptors(); // what the X libraries keep once loaded is no leak
     }
     EXPECT_EQ(OpenDescriptors(), afterFirst) << "every unload left a connection to the X server open";
-    unsetenv("DISPLAY");
 }
 
 // The server stops answering while the view sends it a picture, the module is unloaded, and then the server goes:
 // the view meets the loss only after the unload has begun to wait for it, and the unload must still end.
-TEST(XView, AModuleUnloadedWhileItsViewWaitsOnAServerThatThenGoesStillUnloads) {
-    if (!FindProgram("Xvfb"))
-        GTEST_SKIP() << "Xvfb is not installed";
-    Xvfb server;
-    ASSERT_TRUE(server.Start()) << "Xvfb did not start";
-    setenv("DISPLAY", server.name().c_str(), 1);
-    unsetenv("PLATFORM_HEADLESS");
+TEST_F(XView, AModuleUnloadedWhileItsViewWaitsOnAServerThatThenGoesStillUnloads) {
+    ShowWindowsOnTheServer();
     // A write to the server's closed end must not end the test program.
     struct sigaction ignore {};
     struct sigaction previous {};
@@ -343,7 +342,6 @@ TEST(XView, AModuleUnloadedWhileItsViewWaitsOnAServerThatThenGoesStillUnloads) {
     else
         unload.detach();
     sigaction(SIGPIPE, &previous, nullptr);
-    unsetenv("DISPLAY");
 }
 #endif
 
